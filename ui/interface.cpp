@@ -13,7 +13,6 @@
 #include "world/light.h"
 #include "world/terrain.h"
 
-float eye_vx = 0.0f, eye_vy = 0.0f, eye_vz = 0.0f;
 float next_jump = 0.0f;
 float next_player_cdetect = 0.0f;
 float next_shoot = 0.0f;

@@ -8,7 +8,7 @@ void interface_click(int x, int y, int b);
 // A translated key press.
 void interface_key(int key);
 
-extern float eye_vx, eye_vy, eye_vz;  // units per second
+// The eye velocity (eye_vx, eye_vy, eye_vz) lives with the eye state in core/camera.h.
 extern float next_jump;
 extern float next_player_cdetect;
 extern float next_shoot;
