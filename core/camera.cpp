@@ -8,8 +8,12 @@
 #include "core/main_loop.h"
 #include "core/vector.h"
 #include "core/window.h"
+#include "ui/interface.h"
 #include "ui/menu.h"
 #include "world/light.h"
+#include "world/sky.h"
+#include "world/terrain_render.h"
+#include "world/water.h"
 
 float eye_x = 0.0f, eye_y = 50.0f, eye_z = 0.0f;
 float eye_yaw = 0.0f;
@@ -155,16 +159,37 @@ void draw_game_frame()
     glDisable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
     set_scene_color();
+    if (!selecting && eye_y > 10.0f)
+        draw_skybox();
+
     set_scene_color();
+    draw_map();
     checkpoint("post-map");
+
+    draw_ocean();
+    draw_water();
+    // Trees are drawn here (draw_trees).
     set_scene_color();
     checkpoint("post-scenery");
+
+    // Walls, towers, gates and buildings are drawn here (draw_models).
     checkpoint("post-buildings");
+
+    // Projectiles with their flames are drawn here (draw_projectiles).
     set_scene_color();
     set_scene_color();
+    // Units (draw_units) and the players' figures (draw_participants) here.
     checkpoint("post-units");
+
     glEnable(GL_BLEND);
+    draw_clouds();
     glDisable(GL_BLEND);
+
+    // Overlays: the lightning bolt (draw_lightning) and the crosshairs
+    // (draw_crosshairs) come first, then the minimap and the command bar;
+    // the banner message (draw_message) last.
+    draw_minimap();
+    draw_interface();
     checkpoint("post-overlays");
 }
 
@@ -174,6 +199,8 @@ void draw_frame()
     case STATE_MENU:
         draw_menu();
         break;
+    // The won and lost screens (draw_win_frame, draw_lose_frame) take
+    // states 2 and 3 here; until then those states show the frame of play.
     default:
         draw_game_frame();
         break;

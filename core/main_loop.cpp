@@ -14,7 +14,10 @@
 #include "core/window.h"
 #include "net/multicast.h"
 #include "sound/sound.h"
+#include "ui/interface.h"
 #include "ui/menu.h"
+#include "world/sky.h"
+#include "world/terrain.h"
 
 int game_state = STATE_MENU;
 float game_time = 0.0f;
@@ -170,7 +173,6 @@ void read_log_position()
 
 static void simulate_play(float dt)
 {
-    (void)dt;
     ++nframes;
     ++tframes;
     if (game_time > old_frame_time + 1.0f) {
@@ -181,6 +183,10 @@ static void simulate_play(float dt)
         old_frame_time = game_time;
     }
     check_for_messages();
+    animate_interface();
+    simulate_skybox();
+    mouse_look();
+    key_move(dt);
     send_network_status();
     simulate_regeneration();
     if (do_log_position)
@@ -218,6 +224,8 @@ void prepare_game_mode()
             fclose(posi_F);
         posi_F = fopen("path.dat", "rb");
     }
+    init_terrain();
+    init_skybox();
     generate_model_lists();
     set_game_gl_params();
     gamma_fade_in();

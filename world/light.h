@@ -3,6 +3,14 @@
 
 // Darkness: 0 by day, 2.0 at full night.
 extern float phase;
+// When night mode was last turned on / off; 0 while no such change runs.
+extern float night_start_time;
+extern float night_end_time;
+extern int is_night_time_mode;
 
+void turn_on_nighttime_mode();
+void turn_off_nighttime_mode();
+// Advances `phase` to game time t (the first step of setup_sunlight).
+void update_phase(float t);
 void setup_sunlight();
 void setup_flamelight();

@@ -1,0 +1,423 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "core/camera.h"
+#include "core/random.h"
+#include "core/window.h"
+#include "world/terrain.h"
+#include "world/terrain_render.h"
+
+namespace {
+
+std::vector<float> snapshot()
+{
+    std::vector<float> out;
+    for (int j = 0; j < 128; ++j)
+        out.insert(out.end(), height_map[j], height_map[j] + 128);
+    return out;
+}
+
+void generate(unsigned seed)
+{
+    game_srand(seed);
+    random_map();
+}
+
+std::string temp_path(const char* tag)
+{
+    return std::string("/tmp/kv_terrain_") + tag + "_" + std::to_string(getpid());
+}
+
+void write_bytes(const std::string& path, const std::vector<unsigned char>& bytes)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+}
+
+// A flat map at height h, with derived arrays.
+void flat_map(float h)
+{
+    allocate_terrain();
+    for (int j = 0; j < 128; ++j)
+        for (int i = 0; i < 128; ++i)
+            height_map[j][i] = h;
+    calculate_arrays();
+}
+
+} // namespace
+
+TEST(TerrainGeneration, AnchorsKeepTheirValuesAndEveryPointIsSet)
+{
+    generate(12345);
+    EXPECT_EQ(height_map[0][0], 0.0f);
+    EXPECT_EQ(height_map[0][127], 0.0f);
+    EXPECT_EQ(height_map[63][63], 0.0f);
+    EXPECT_EQ(height_map[127][127], 0.0f);
+    EXPECT_EQ(height_map[63][0], 150.0f);
+    EXPECT_EQ(height_map[127][0], 70.0f);
+    for (int i = 59; i <= 68; ++i) {
+        for (int j = 0; j <= 9; ++j)
+            EXPECT_EQ(height_map[j][i], 50.0f);
+        for (int j = 32; j <= 46; ++j)
+            EXPECT_EQ(height_map[j][i], 20.0f);
+    }
+    int untouched = 0;
+    for (int j = 0; j < 128; ++j)
+        for (int i = 0; i < 128; ++i) {
+            untouched += touched[j][i] ? 0 : 1;
+            ASSERT_TRUE(std::isfinite(height_map[j][i]));
+        }
+    EXPECT_EQ(untouched, 0);
+}
+
+TEST(TerrainGeneration, SameSeedGivesBitIdenticalMapsAndTheSameRandomTail)
+{
+    generate(777);
+    std::vector<float> a = snapshot();
+    int next_a = game_rand();
+    // Scribble over the map so the second run cannot pass by leftovers.
+    for (int j = 0; j < 128; ++j)
+        for (int i = 0; i < 128; ++i)
+            height_map[j][i] = -1234.0f;
+    generate(777);
+    std::vector<float> b = snapshot();
+    int next_b = game_rand();
+    EXPECT_EQ(0, std::memcmp(a.data(), b.data(), a.size() * sizeof(float)));
+    EXPECT_EQ(next_a, next_b);
+
+    generate(778);
+    std::vector<float> c = snapshot();
+    EXPECT_NE(0, std::memcmp(a.data(), c.data(), a.size() * sizeof(float)));
+}
+
+TEST(TerrainGeneration, DisplacementStaysWithinHalfTheSegment)
+{
+    // The first edge midpoint (0, 63) is an anchor; the first drawn point
+    // is the right edge midpoint (127, 63) between two zero corners with a
+    // half length of 63.5: |h| <= 0.5 * 63.5.
+    generate(4242);
+    EXPECT_LE(std::fabs(height_map[63][127]), 0.5f * 63.5f);
+    game_srand(4242);
+    int r = game_rand();
+    EXPECT_FLOAT_EQ(height_map[63][127], ((r % 100) - 50) * 63.5f * 0.01f);
+}
+
+TEST(TerrainQueries, HeightsAtGridPointsMidpointsAndOffTheMap)
+{
+    generate(99);
+    // grid point (i, j) = (70, 20) sits at x = 24, z = -176
+    EXPECT_EQ(get_terrain_height(24.0f, -176.0f), height_map[20][70]);
+    EXPECT_FLOAT_EQ(get_terrain_height(26.0f, -176.0f), 0.5f * (height_map[20][70] + height_map[20][71]));
+    EXPECT_FLOAT_EQ(get_terrain_height(24.0f, -174.0f), 0.5f * (height_map[20][70] + height_map[21][70]));
+    // the last grid line is still on the map
+    EXPECT_EQ(get_terrain_height(252.0f, 0.0f), height_map[64][127]);
+    // off the map: the strict barrier, and the missing column 128
+    EXPECT_EQ(get_terrain_height(258.0f, 0.0f), -10.0f);
+    EXPECT_EQ(get_terrain_height(0.0f, -258.0f), -10.0f);
+    EXPECT_EQ(get_terrain_height(253.0f, 0.0f), -10.0f);
+    EXPECT_EQ(get_terrain_height(1e9f, 3.0f), -10.0f);
+    float n[3];
+    get_terrain_normal(300.0f, 0.0f, n);
+    EXPECT_EQ(n[0], 0.0f);
+    EXPECT_EQ(n[1], 1.0f);
+    EXPECT_EQ(n[2], 0.0f);
+    get_terrain_normal(24.5f, -175.0f, n);
+    EXPECT_EQ(n[1], map_normal[1][20][70]);
+    EXPECT_NEAR(n[0] * n[0] + n[1] * n[1] + n[2] * n[2], 1.0f, 1e-5);
+}
+
+TEST(TerrainQueries, NormalsUseAStepOfOneAndTheGradientPointsUphill)
+{
+    // A ramp rising 1 per grid point along +x: dx = 1, normal (-1, 1, 0)/sqrt2.
+    allocate_terrain();
+    for (int j = 0; j < 128; ++j)
+        for (int i = 0; i < 128; ++i)
+            height_map[j][i] = static_cast<float>(i);
+    calculate_arrays();
+    EXPECT_NEAR(map_normal[0][10][10], -0.70710677f, 1e-6);
+    EXPECT_NEAR(map_normal[1][10][10], 0.70710677f, 1e-6);
+    EXPECT_NEAR(map_normal[0][10][127], -0.70710677f, 1e-6);  // the last column looks back
+    float g[2];
+    get_terrain_gradient(0.0f, 0.0f, g);
+    EXPECT_NEAR(g[0], 1.0f, 1e-6);
+    EXPECT_NEAR(g[1], 0.0f, 1e-6);
+    EXPECT_FLOAT_EQ(vertex_array[3 * (128 * 10 + 5) + 1], 10.0f);
+    EXPECT_FLOAT_EQ(fog_array[128 * 10 + 5], 2000.0f);
+    EXPECT_FLOAT_EQ(fog_array[128 * 60 + 5], 0.0f);
+}
+
+TEST(TerrainQueries, GradientIsZeroOnFlatGroundAndPointsHomeFromTheSea)
+{
+    flat_map(30.0f);
+    float g[2] = {5.0f, 5.0f};
+    get_terrain_gradient(10.0f, 10.0f, g);
+    EXPECT_EQ(g[0], 0.0f);
+    EXPECT_EQ(g[1], 0.0f);
+    get_terrain_gradient(300.0f, -400.0f, g);
+    EXPECT_NEAR(g[0], -0.6f, 1e-6);
+    EXPECT_NEAR(g[1], 0.8f, 1e-6);
+    // inside the barrier but off the grid (x >= 256)
+    get_terrain_gradient(257.0f, 0.0f, g);
+    EXPECT_NEAR(g[0], -1.0f, 1e-6);
+    EXPECT_NEAR(g[1], 0.0f, 1e-6);
+}
+
+TEST(TerrainFile, WriteThenReadReproducesTheMapExactly)
+{
+    generate(31337);
+    std::vector<float> before = snapshot();
+    std::string path = temp_path("roundtrip");
+    ASSERT_EQ(write_terrain_path(path.c_str()), 0);
+    FILE* f = fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    fseek(f, 0, SEEK_END);
+    EXPECT_EQ(ftell(f), 65536);
+    // little-endian float of height_map[0][1] at byte 4
+    fseek(f, 4, SEEK_SET);
+    unsigned char b[4];
+    ASSERT_EQ(fread(b, 1, 4, f), 4u);
+    fclose(f);
+    uint32_t u = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+    float v;
+    std::memcpy(&v, &u, 4);
+    EXPECT_EQ(v, height_map[0][1]);
+
+    generate(1);
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(read_terrain_file(path.c_str()), 0);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("0,0 = "), std::string::npos);
+    EXPECT_NE(out.find("50, 50 = "), std::string::npos);
+    std::vector<float> after = snapshot();
+    EXPECT_EQ(0, std::memcmp(before.data(), after.data(), before.size() * sizeof(float)));
+    // derived arrays follow the file
+    EXPECT_EQ(vertex_array[3 * (128 * 3 + 7) + 1], height_map[7][3]);
+    unlink(path.c_str());
+}
+
+TEST(TerrainFile, HostileFilesAreRejectedAndLeaveTheMapAlone)
+{
+    generate(555);
+    std::vector<float> before = snapshot();
+    std::string path = temp_path("hostile");
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(read_terrain_file("/nonexistent/terrain.out"), -1);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("couldn't read to terrain file"), std::string::npos);
+
+    std::vector<unsigned char> bytes(65536, 0);  // all heights 0.0
+    std::vector<unsigned char> shorter(bytes.begin(), bytes.begin() + 1000);
+    write_bytes(path, shorter);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(read_terrain_file(path.c_str()), -1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("too short"), std::string::npos);
+
+    write_bytes(path, {});
+    EXPECT_EQ(read_terrain_file(path.c_str()), -1);
+
+    std::vector<unsigned char> longer = bytes;
+    longer.push_back(0);
+    write_bytes(path, longer);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(read_terrain_file(path.c_str()), -1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("too long"), std::string::npos);
+
+    std::vector<unsigned char> nan_file = bytes;
+    // a quiet NaN (0x7fc00000) as the very last height
+    nan_file[65532] = 0x00;
+    nan_file[65533] = 0x00;
+    nan_file[65534] = 0xc0;
+    nan_file[65535] = 0x7f;
+    write_bytes(path, nan_file);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(read_terrain_file(path.c_str()), -1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("non-finite"), std::string::npos);
+
+    std::vector<unsigned char> inf_file = bytes;
+    inf_file[2] = 0x80;  // +infinity (0x7f800000) as height_map[0][0]
+    inf_file[3] = 0x7f;
+    write_bytes(path, inf_file);
+    EXPECT_EQ(read_terrain_file(path.c_str()), -1);
+
+    std::vector<float> after = snapshot();
+    EXPECT_EQ(0, std::memcmp(before.data(), after.data(), before.size() * sizeof(float)));
+
+    // the well-formed all-zero file is accepted
+    write_bytes(path, bytes);
+    EXPECT_EQ(read_terrain_file(path.c_str()), 0);
+    EXPECT_EQ(height_map[63][0], 0.0f);
+    unlink(path.c_str());
+}
+
+TEST(TerrainFile, UnwritablePathIsReported)
+{
+    generate(5);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(write_terrain_path("/nonexistent/dir/terrain.out"), -1);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("couldn't write to terrain file"), std::string::npos);
+}
+
+namespace {
+
+void mark_all_blocks_compiled()
+{
+    for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b)
+            map_lists[a][b] = 100 + 4 * a + b;
+}
+
+int count_invalid_blocks()
+{
+    int n = 0;
+    for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b)
+            n += map_lists[a][b] == MAP_LIST_NONE ? 1 : 0;
+    return n;
+}
+
+} // namespace
+
+TEST(TerrainEdits, RaiseAddsOneAtTheCentreAndRebuildsOnlyReachedBlocks)
+{
+    flat_map(20.0f);
+    mark_all_blocks_compiled();
+    // grid point (48, 48) is x = z = -64, the middle of block (1, 1)
+    raise_terrain(-64.0f, -64.0f, 5);
+    EXPECT_EQ(height_map[48][48], 21.0f);
+    EXPECT_GT(height_map[48][49], 20.0f);
+    EXPECT_LT(height_map[48][49], 21.0f);
+    EXPECT_GT(height_map[53][53], 20.0f);   // the rim still rises a little
+    EXPECT_EQ(height_map[48][54], 20.0f);   // outside the square: untouched
+    EXPECT_EQ(count_invalid_blocks(), 1);
+    EXPECT_EQ(map_lists[1][1], MAP_LIST_NONE);
+    EXPECT_EQ(vertex_array[3 * (128 * 48 + 48) + 1], 21.0f);  // derived arrays follow
+
+    // near a corner of four blocks, never more than four
+    mark_all_blocks_compiled();
+    lower_terrain(0.0f, 0.0f, 5);
+    EXPECT_EQ(height_map[64][64], 19.0f);
+    EXPECT_EQ(count_invalid_blocks(), 4);
+    EXPECT_EQ(map_lists[1][1], MAP_LIST_NONE);
+    EXPECT_EQ(map_lists[2][2], MAP_LIST_NONE);
+    EXPECT_EQ(map_lists[0][0], 100u);
+}
+
+TEST(TerrainEdits, SmoothRelaxesTowardsTheMeanAndIgnoresOffGridSquares)
+{
+    flat_map(10.0f);
+    height_map[48][48] = 30.0f;
+    smooth_terrain(-64.0f, -64.0f, 1);  // 3 x 3 square, mean = 10 + 20/9
+    float mean = 10.0f + 20.0f / 9.0f;
+    EXPECT_NEAR(height_map[48][48], 30.0f * 0.95f + mean * 0.05f, 1e-4);
+    EXPECT_NEAR(height_map[47][47], 10.0f * 0.95f + mean * 0.05f, 1e-4);
+    EXPECT_EQ(height_map[46][48], 10.0f);
+
+    std::vector<float> before = snapshot();
+    mark_all_blocks_compiled();
+    smooth_terrain(5000.0f, 5000.0f, 5);
+    EXPECT_EQ(0, std::memcmp(before.data(), snapshot().data(), before.size() * sizeof(float)));
+    EXPECT_EQ(count_invalid_blocks(), 0);
+}
+
+TEST(TerrainRender, StripTableAndBlockSpheres)
+{
+    allocate_terrain();
+    EXPECT_EQ(index_array[0], 0u);
+    EXPECT_EQ(index_array[1], 1u);
+    EXPECT_EQ(index_array[256 * 5 + 2 * 3], 128u * 3 + 5);
+    EXPECT_EQ(index_array[256 * 126 + 255], 128u * 127 + 127);
+    flat_map(20.0f);
+    calculate_map_seg_sphere(1, 2, 32, 64, 64, 96);
+    EXPECT_FLOAT_EQ(map_list_spheres[1][2][0], -64.0f);
+    EXPECT_FLOAT_EQ(map_list_spheres[1][2][1], 20.0f);
+    EXPECT_FLOAT_EQ(map_list_spheres[1][2][2], 64.0f);
+    EXPECT_FLOAT_EQ(map_list_spheres[1][2][3], std::sqrt(2.0f) * 64.0f);
+    // a block behind the eye is culled, one ahead is not
+    eye_x = 0;
+    eye_y = 30;
+    eye_z = 0;
+    eye_yaw = 0;
+    eye_pitch = 0;
+    g_zoom = 1;
+    calculate_viewing_vectors();
+    for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b) {
+            int i0 = 32 * a, j0 = 32 * b;
+            calculate_map_seg_sphere(a, b, i0, j0, std::min(i0 + 32, 127), std::min(j0 + 32, 127));
+        }
+    EXPECT_FALSE(frustum_cull_terrain(1, 0));  // ahead (-z)
+    EXPECT_TRUE(frustum_cull_terrain(1, 3));   // behind, centre z = 192
+}
+
+TEST(TerrainTexture, SameSeedSameTextureAndWaterIsBlueOnTheMinimap)
+{
+    flat_map(-5.0f);  // all under water
+    std::vector<unsigned char> rgb(512 * 512 * 3), rgba(64 * 64 * 4), rgb2(rgb.size()), rgba2(rgba.size());
+    game_srand(9);
+    generate_terrain_texture(rgb.data(), rgba.data());
+    game_srand(9);
+    generate_terrain_texture(rgb2.data(), rgba2.data());
+    EXPECT_EQ(rgb, rgb2);
+    EXPECT_EQ(rgba, rgba2);
+    // low ground: fresh texels are bright green
+    EXPECT_EQ(rgb[0], 130);
+    EXPECT_GE(rgb[1], 250);
+    for (size_t k = 0; k < rgb.size(); k += 3)
+        ASSERT_LE(rgb[k], rgb[k + 1]);  // green never below red
+    // minimap: transparent outside the disc, water alpha 180 inside
+    EXPECT_EQ(rgba[3], 0);
+    const unsigned char* centre = &rgba[4 * (64 * 32 + 32)];
+    EXPECT_EQ(centre[0], 100);
+    EXPECT_EQ(centre[2], 255);
+    EXPECT_EQ(centre[3], 180);
+
+    flat_map(120.0f);  // all high ground: opaque land texels
+    generate_terrain_texture(rgb.data(), rgba.data());
+    centre = &rgba[4 * (64 * 32 + 32)];
+    EXPECT_EQ(centre[3], 255);
+    EXPECT_GE(rgb[0], 170);  // grey-beige
+}
+
+TEST(TerrainPicking, LookingDownFindsTheGroundAndTheSeaPlaneOffTheMap)
+{
+    flat_map(20.0f);
+    g_game_width = 600;
+    g_game_height = 400;
+    g_zoom = 1;
+    eye_x = 10;
+    eye_y = 50;
+    eye_z = 20;
+    eye_yaw = 0;
+    eye_pitch = 45;  // looking down at 45 degrees along -z
+    calculate_viewing_vectors();
+    float x, z;
+    ASSERT_EQ(screen_to_terrain_coords(300, 200, &x, &z), 0);
+    EXPECT_NEAR(x, 10.0f, 1.0f);
+    EXPECT_NEAR(z, 20.0f - 30.0f, 1.0f);
+
+    // straight up over the map: nothing
+    eye_pitch = -60;
+    eye_y = 30;
+    calculate_viewing_vectors();
+    EXPECT_EQ(screen_to_terrain_coords(300, 0, &x, &z), -1);
+    EXPECT_EQ(x, 0.0f);
+    EXPECT_EQ(z, 0.0f);
+
+    // eye outside the square looking down: meets y = -10
+    eye_x = 300;
+    eye_y = 40;
+    eye_z = 0;
+    eye_pitch = 45;
+    calculate_viewing_vectors();
+    ASSERT_EQ(screen_to_terrain_coords(300, 200, &x, &z), 0);
+    EXPECT_NEAR(x, 300.0f, 1e-3);
+    EXPECT_NEAR(z, -50.0f, 1e-3);
+}

@@ -1,0 +1,63 @@
+// The island's heightmap: 128 x 128 grid points four units apart, covering
+// x and z from -256 to +252. Built at the start of play from "terrain.out"
+// or, when that file is missing or unusable, by a seeded midpoint
+// displacement that every copy runs identically. Also the ground queries
+// everybody uses and the local debug edits.
+#pragma once
+
+#include <cstdint>
+
+constexpr int TERRAIN_SIZE = 128;
+constexpr int TERRAIN_VERTS = TERRAIN_SIZE * TERRAIN_SIZE;
+// Exact size of a terrain file: 128 rows of 128 little-endian floats.
+constexpr long TERRAIN_FILE_BYTES = TERRAIN_VERTS * 4L;
+
+// height_map[j][i]: height of grid point (i, j) at x = 4i - 256, z = 4j - 256.
+// Row pointers into storage owned by the terrain module; null until
+// allocate_terrain (or init_terrain) has run.
+extern float* height_map[TERRAIN_SIZE];
+// touched[j][i]: 1 once a point's height is fixed during generation.
+extern unsigned char* touched[TERRAIN_SIZE];
+// map_normal[c][j][i]: component c (x, y, z) of the unit normal at (i, j).
+extern float* map_normal[3][TERRAIN_SIZE];
+extern int width, height;  // both 128: the grid's extent
+extern float ocean_height;  // sea level, 10
+extern const float skybox_barrier_dx, skybox_barrier_dz;  // 258: edge of the world
+
+// Render arrays, one entry per grid point, vertex k = 128 i + j.
+extern float* vertex_array;  // 3 floats: (4i, height, 4j)
+extern float* normal_array;  // 3 floats
+extern float* tex2_array;    // 2 floats: (j/128, i/128), colour texture, unit 0
+extern float* tex1_array;    // 2 floats: (i/8, -j/8), detail texture, unit 1
+extern float* fog_array;     // 1 float: max(0, 2500 - 50 height)
+extern uint32_t* index_array;  // strip s (row s to s+1) at entry 256 s, 128 pairs
+
+// Allocates every array once (later calls keep the existing storage) and
+// builds the strip index table.
+void allocate_terrain();
+// Start of play: allocate, read "terrain.out" or generate, build textures.
+void init_terrain();
+// A fresh island from the current random sequence.
+void random_map();
+void recursive_terrain(int x, int z, int w, int h);
+void set_terrain(int x, int z, int x1, int z1, int x2, int z2);
+
+// 0 on success; -1 when the file cannot be opened or is unusable (wrong
+// size, non-finite heights). On failure the map is left as it was.
+int read_terrain_file(const char* path);
+// Writes "terrain.out"; -1 on failure.
+int write_terrain_file();
+// Writes the map to any path; -1 on failure.
+int write_terrain_path(const char* path);
+
+float get_terrain_height(float x, float z);
+void get_terrain_normal(float x, float z, float out[3]);
+void get_terrain_gradient(float x, float z, float out[2]);
+
+void raise_terrain(float x, float z, int radius);
+void lower_terrain(float x, float z, int radius);
+void smooth_terrain(float x, float z, int radius);
+void offset_terrain(float x, float z, float amount, int radius);
+
+void calculate_arrays();
+void calc_dynamic_arrays(int i0, int j0, int i1, int j1);

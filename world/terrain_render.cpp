@@ -1,0 +1,427 @@
+#include "world/terrain_render.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <GL/glu.h>
+#include <GL/glx.h>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "core/camera.h"
+#include "core/main_loop.h"
+#include "core/random.h"
+#include "core/textures.h"
+#include "core/vector.h"
+#include "core/window.h"
+#include "world/terrain.h"
+
+unsigned int map_lists[4][4] = {
+    {MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE},
+    {MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE},
+    {MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE},
+    {MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE},
+};
+float map_list_spheres[4][4][4];
+unsigned int terrain_texid;
+unsigned int minimap_texid;
+float relVec[3];
+int g_terrain_compiles = 0;
+
+// The extension entry points are looked up at run time: the GL library the
+// game links against only exports the core functions.
+namespace {
+
+PFNGLACTIVETEXTUREARBPROC p_active_texture;
+PFNGLCLIENTACTIVETEXTUREARBPROC p_client_active_texture;
+PFNGLFOGCOORDPOINTEREXTPROC p_fog_coord_pointer;
+PFNGLLOCKARRAYSEXTPROC p_lock_arrays;
+PFNGLUNLOCKARRAYSEXTPROC p_unlock_arrays;
+PFNGLDRAWRANGEELEMENTSPROC p_draw_range_elements;
+
+template <typename F>
+void lookup(F& f, const char* name)
+{
+    f = reinterpret_cast<F>(glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)));
+}
+
+void load_extensions()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    lookup(p_active_texture, "glActiveTextureARB");
+    lookup(p_client_active_texture, "glClientActiveTextureARB");
+    lookup(p_fog_coord_pointer, "glFogCoordPointerEXT");
+    lookup(p_lock_arrays, "glLockArraysEXT");
+    lookup(p_unlock_arrays, "glUnlockArraysEXT");
+    lookup(p_draw_range_elements, "glDrawRangeElements");
+}
+
+void active_texture(GLenum unit)
+{
+    load_extensions();
+    if (p_active_texture)
+        p_active_texture(unit);
+}
+
+void client_active_texture(GLenum unit)
+{
+    load_extensions();
+    if (p_client_active_texture)
+        p_client_active_texture(unit);
+}
+
+void fog_coord_pointer(GLenum type, GLsizei stride, const void* p)
+{
+    load_extensions();
+    if (p_fog_coord_pointer)
+        p_fog_coord_pointer(type, stride, p);
+}
+
+void lock_arrays(GLint first, GLsizei count)
+{
+    load_extensions();
+    if (p_lock_arrays)
+        p_lock_arrays(first, count);
+}
+
+void unlock_arrays()
+{
+    load_extensions();
+    if (p_unlock_arrays)
+        p_unlock_arrays();
+}
+
+void draw_range_elements(GLenum mode, GLuint start, GLuint end, GLsizei count, GLenum type, const void* idx)
+{
+    load_extensions();
+    if (p_draw_range_elements)
+        p_draw_range_elements(mode, start, end, count, type, idx);
+    else
+        glDrawElements(mode, count, type, idx);
+}
+
+} // namespace
+
+// --- blocks -------------------------------------------------------------------
+
+void delete_map_block(int a, int b)
+{
+    if (map_lists[a][b] != MAP_LIST_NONE)
+        glDeleteLists(map_lists[a][b], 1);
+    map_lists[a][b] = MAP_LIST_NONE;
+}
+
+void reset_terrain_renderer()
+{
+    for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b)
+            delete_map_block(a, b);
+}
+
+void invalidate_map_blocks(float cx, float cz, int r)
+{
+    for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b)
+            if (32 * a <= cx + r && 32 * (a + 1) + 1 >= cx - r && 32 * b <= cz + r && 32 * (b + 1) + 1 >= cz - r)
+                delete_map_block(a, b);
+}
+
+void calculate_map_seg_sphere(int a, int b, int i0, int j0, int i1, int j1)
+{
+    float* s = map_list_spheres[a][b];
+    s[0] = 128.0f * a - 192.0f;
+    s[2] = 128.0f * b - 192.0f;
+    s[1] = get_terrain_height(s[0], s[2]);
+    float best = 0.0f;
+    for (int i = i0; i <= i1; ++i)
+        for (int j = j0; j <= j1; ++j) {
+            float d[3] = {4.0f * i - 256.0f - s[0], height_map[j][i] - s[1], 4.0f * j - 256.0f - s[2]};
+            float d2 = dot_product(d, d);
+            if (d2 > best)
+                best = d2;
+        }
+    s[3] = std::sqrt(best);
+}
+
+void enable_terrain_arrays()
+{
+    glVertexPointer(3, GL_FLOAT, 0, vertex_array);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glNormalPointer(GL_FLOAT, 0, normal_array);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    client_active_texture(GL_TEXTURE1_ARB);
+    glTexCoordPointer(2, GL_FLOAT, 0, tex1_array);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    client_active_texture(GL_TEXTURE0_ARB);
+    glTexCoordPointer(2, GL_FLOAT, 0, tex2_array);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    fog_coord_pointer(GL_FLOAT, 0, fog_array);
+    glEnableClientState(GL_FOG_COORDINATE_ARRAY_EXT);
+}
+
+void disable_terrain_arrays()
+{
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_FOG_COORDINATE_ARRAY_EXT);
+    client_active_texture(GL_TEXTURE1_ARB);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    client_active_texture(GL_TEXTURE0_ARB);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+void walk_map(int j0, int i0, int j1, int i1)
+{
+    const int count = 2 * (i1 - i0 + 1);
+    for (int s = j0; s <= j1 && s <= 126; ++s) {
+        const GLuint first = static_cast<GLuint>(128 * i0 + s);
+        const GLuint last = static_cast<GLuint>(128 * i1 + s + 1);
+        draw_range_elements(GL_TRIANGLE_STRIP, first, last, count, GL_UNSIGNED_INT, &index_array[256 * s + 2 * i0]);
+    }
+}
+
+void draw_map_real(int j0, int i0, int j1, int i1)
+{
+    glDisable(GL_BLEND);
+    glPushMatrix();
+    glTranslatef(-256.0f, 0.0f, -256.0f);
+    glNormal3f(0.0f, 1.0f, 0.0f);
+    active_texture(GL_TEXTURE0_ARB);
+    glBindTexture(GL_TEXTURE_2D, terrain_texid);
+    active_texture(GL_TEXTURE1_ARB);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, terrain_detail_texid);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    walk_map(j0, i0, j1, i1);
+    set_scene_color();
+    glDisable(GL_TEXTURE_2D);
+    active_texture(GL_TEXTURE0_ARB);
+    glPopMatrix();
+    glEnable(GL_BLEND);
+}
+
+void generate_map_call_list()
+{
+    bool enabled = false;
+    for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b) {
+            int i0 = 32 * a, i1 = 32 * (a + 1);
+            if (i1 == 128)
+                i1 = 127;
+            int j0 = 32 * b, j1 = 32 * (b + 1);
+            if (j1 == 128)
+                j1 = 127;
+            if (map_lists[a][b] != MAP_LIST_NONE)
+                continue;
+            if (!enabled) {
+                enable_terrain_arrays();
+                enabled = true;
+            }
+            calculate_map_seg_sphere(a, b, i0, j0, i1, j1);
+            map_lists[a][b] = glGenLists(1);
+            glNewList(map_lists[a][b], GL_COMPILE);
+            draw_map_real(j0, i0, j1, i1);
+            glEndList();
+            ++g_terrain_compiles;
+        }
+    if (enabled)
+        disable_terrain_arrays();
+}
+
+int frustum_cull_terrain(int a, int b)
+{
+    const float* s = map_list_spheres[a][b];
+    return sphere_in_view(s, s[3]) ? 0 : 1;
+}
+
+void draw_map()
+{
+    glLineWidth(1.0f);
+    enable_terrain_arrays();
+    lock_arrays(0, TERRAIN_VERTS);
+    if (eye_y >= 10.0f)
+        glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FOG_COORDINATE_EXT);
+    if (g_render_mode == GL_RENDER) {
+        generate_map_call_list();
+        for (int a = 0; a < 4; ++a)
+            for (int b = 0; b < 4; ++b) {
+                if (frustum_cull_terrain(a, b))
+                    continue;
+                glCallList(map_lists[a][b]);
+                g_terrain_count += 1.0f;
+            }
+    }
+    glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FRAGMENT_DEPTH_EXT);
+    unlock_arrays();
+    disable_terrain_arrays();
+}
+
+// --- textures -----------------------------------------------------------------
+
+static int clamp_byte(int v)
+{
+    return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
+
+void generate_terrain_texture(unsigned char* rgb, unsigned char* rgba)
+{
+    for (int mr = 0; mr < 64; ++mr)
+        for (int mc = 0; mc < 64; ++mc) {
+            unsigned char* m = &rgba[4 * (64 * mr + mc)];
+            m[0] = 100;
+            m[1] = 100;
+            m[2] = 255;
+            m[3] = (mr - 32) * (mr - 32) + (mc - 32) * (mc - 32) <= 1023 ? 180 : 0;
+        }
+    for (int r = 0; r < 512; ++r)
+        for (int c = 0; c < 512; ++c) {
+            const float h = height_map[c / 4][r / 4];
+            const int q = game_rand() % 1000;
+            int R, G, B;
+            if (r == 0 || c == 0 || q < 100) {
+                if (h > q) {
+                    R = game_rand() % 64 + 170;
+                    G = game_rand() % 55 + 164;
+                    B = game_rand() % 32 + 160;
+                } else {
+                    R = 130;
+                    G = game_rand() % 5 + 250;
+                    B = game_rand() % 32 + 130;
+                }
+            } else {
+                const unsigned char* L = &rgb[3 * (512 * r + c - 1)];
+                const unsigned char* U = &rgb[3 * (512 * (r - 1) + c)];
+                int rr = game_rand() % 16, rg = game_rand() % 32, rb = game_rand() % 32;
+                R = static_cast<int>(0.5f * L[0] + 0.5f * U[0] + rr - 8);
+                G = static_cast<int>(0.5f * L[1] + 0.5f * U[1] + rg - 16);
+                B = static_cast<int>(0.5f * L[2] + 0.5f * U[2] + rb - 16);
+                if (R > G)
+                    R = G;
+                if (B > G)
+                    B = G;
+            }
+            unsigned char* t = &rgb[3 * (512 * r + c)];
+            t[0] = static_cast<unsigned char>(clamp_byte(R));
+            t[1] = static_cast<unsigned char>(clamp_byte(G));
+            t[2] = static_cast<unsigned char>(clamp_byte(B));
+
+            const int mr = static_cast<int>((256 - r) * 0.0875 + 32.0);
+            const int mc = static_cast<int>(64.0 - ((256 - c) * 0.0875 + 32.0));
+            if (mr < 0 || mr > 63 || mc < 0 || mc > 63)
+                continue;
+            unsigned char* m = &rgba[4 * (64 * mr + mc)];
+            if (h < 10.0f) {
+                m[0] = 100;
+                m[1] = 100;
+                m[2] = 255;
+            } else {
+                m[0] = t[0];
+                m[1] = t[1];
+                m[2] = t[2];
+                m[3] = 255;
+            }
+        }
+}
+
+void load_terrain_texture()
+{
+    std::vector<unsigned char> rgb(512 * 512 * 3), rgba(64 * 64 * 4);
+    generate_terrain_texture(rgb.data(), rgba.data());
+    glGenTextures(1, &terrain_texid);
+    printf("terrain_texid = %d\n", static_cast<int>(terrain_texid));
+    glBindTexture(GL_TEXTURE_2D, terrain_texid);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA8, 512, 512, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    glGenTextures(1, &minimap_texid);
+    printf("minimap_texid = %d\n", static_cast<int>(minimap_texid));
+    glBindTexture(GL_TEXTURE_2D, minimap_texid);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA8, 64, 64, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+}
+
+// --- minimap ------------------------------------------------------------------
+
+void draw_minimap()
+{
+    glPushMatrix();
+    glLoadIdentity();
+    glEnable(GL_BLEND);
+    glDisable(GL_LIGHTING);
+    glTranslatef(1.5f, 1.0f, -2.001f);
+    glRotatef(eye_yaw - 90.0f, 0.0f, 0.0f, 1.0f);
+    glBindTexture(GL_TEXTURE_2D, minimap_texid);
+    glColor4f(0.7f, 0.5f, 0.5f, 0.7f);
+    glDisable(GL_TEXTURE_2D);
+    glPointSize(3.0f);
+    // Unit dots: one point per unit of the registry at (z K, x K), green for
+    // the player's own team and red for the enemy, with
+    // K = 0.0015625 * 0.7072135785007072. Drawn here once the unit registry
+    // exists (it provides the list to walk).
+    glColor4f(0.7f, 0.5f, 0.5f, 0.5f);
+    glEnable(GL_TEXTURE_2D);
+    glBegin(GL_QUADS);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex2f(0.4f, 0.4f);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(-0.4f, 0.4f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex2f(-0.4f, -0.4f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex2f(0.4f, -0.4f);
+    glEnd();
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glDisable(GL_BLEND);
+    glEnable(GL_LIGHTING);
+    glPopMatrix();
+}
+
+// --- picking ------------------------------------------------------------------
+
+int screen_to_terrain_coords(int px, int py, float* out_x, float* out_z)
+{
+    float p[3] = {eye_x, eye_y, eye_z};
+    const int W = g_game_width, H = g_game_height;
+    const float sx = (px - W / 2) * (2.0f / g_zoom) / W;
+    const float sy = -(H / 2 - py) * (1.5f / g_zoom) / H;
+    const double yaw = eye_yaw * DEG_TO_RAD;
+    float right[3] = {static_cast<float>(cos(yaw)), 0.0f, static_cast<float>(sin(yaw))};
+    float down[3];
+    cross_product(look_vect, right, down);
+    normalize_vector(down);
+    cross_product(down, look_vect, right);
+    normalize_vector(right);
+    for (int c = 0; c < 3; ++c)
+        relVec[c] = sy * down[c] + sx * right[c] + look_vect[c];
+    normalize_vector(relVec);
+
+    // A ray that goes nowhere (no direction) cannot find the ground; the
+    // step cap bounds the march should the direction be degenerate.
+    const bool usable = std::isfinite(relVec[0]) && std::isfinite(relVec[1]) && std::isfinite(relVec[2]) &&
+                        dot_product(relVec, relVec) > 0.5f;
+    for (int steps = 0;; ++steps) {
+        if (p[0] < -256 || p[0] > 256 || p[2] < -256 || p[2] > 256 || p[1] < get_terrain_height(p[0], p[2]))
+            break;
+        if (!usable || steps > 4000 || p[1] < -200 || p[1] > 200) {
+            *out_x = *out_z = 0.0f;
+            return -1;
+        }
+        if (p[1] < 0)
+            break;
+        add_vector(p, relVec, p);
+    }
+    if (p[0] < -256 || p[0] > 256 || p[2] < -256 || p[2] > 256) {
+        const float t = (-ocean_height - p[1]) / relVec[1];
+        const float x = p[0] + t * relVec[0], z = p[2] + t * relVec[2];
+        if (!std::isfinite(x) || !std::isfinite(z)) {
+            *out_x = *out_z = 0.0f;
+            return -1;
+        }
+        *out_x = x;
+        *out_z = z;
+    } else {
+        *out_x = p[0];
+        *out_z = p[2];
+    }
+    return 0;
+}

@@ -1,0 +1,39 @@
+// Drawing the heightmap: 4 x 4 blocks compiled into display lists and culled
+// by bounding spheres, the generated terrain colour texture and minimap
+// texture, the minimap overlay, and picking a ground point under the mouse.
+#pragma once
+
+constexpr unsigned int MAP_LIST_NONE = 0xffffffffu;  // block must be (re)compiled
+
+// Display list of block (a, b) (a along x, b along z), or MAP_LIST_NONE.
+extern unsigned int map_lists[4][4];
+// Bounding sphere of each block: centre x, y, z and radius.
+extern float map_list_spheres[4][4][4];
+extern unsigned int terrain_texid;
+extern unsigned int minimap_texid;
+// Unit direction of the last picking ray.
+extern float relVec[3];
+// Blocks compiled since start (for diagnostics and tests).
+extern int g_terrain_compiles;
+
+void draw_map();
+void generate_map_call_list();
+void reset_terrain_renderer();
+// Frees block (a, b) so that the next frame compiles it afresh.
+void delete_map_block(int a, int b);
+// Deletes the blocks that an edit of radius r cells around grid position
+// (cx, cz) may reach.
+void invalidate_map_blocks(float cx, float cz, int r);
+void calculate_map_seg_sphere(int a, int b, int i0, int j0, int i1, int j1);
+void draw_map_real(int j0, int i0, int j1, int i1);
+void walk_map(int j0, int i0, int j1, int i1);
+void enable_terrain_arrays();
+void disable_terrain_arrays();
+int frustum_cull_terrain(int a, int b);
+
+void load_terrain_texture();
+// rgb: 512 x 512 x 3 terrain texels; rgba: 64 x 64 x 4 minimap texels.
+void generate_terrain_texture(unsigned char* rgb, unsigned char* rgba);
+void draw_minimap();
+// Ground point under window pixel (px, py): 0 and the point, or -1 and (0, 0).
+int screen_to_terrain_coords(int px, int py, float* out_x, float* out_z);
