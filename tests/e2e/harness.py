@@ -338,7 +338,7 @@ def multicast_check(send_ns, recv_ns, group="225.44.44.44", port=9999, loop=1, t
     finally:
         if recv.poll() is None:
             recv.kill()
-            recv.wait()
+        recv.communicate()
 
 
 class NetNamespace:
@@ -974,10 +974,10 @@ class Screenshot:
 
     def colours(self):
         """Set of distinct (r, g, b) triples."""
-        rgb = bytearray(self.rgba8())
-        del rgb[3::4]
-        return set(zip(rgb[0::3], rgb[1::3], rgb[2::3])) if self.high_bytes_zero() else \
-            set(self.pixel(x, y) for y in range(self.height) for x in range(self.width))
+        if self.high_bytes_zero():
+            b = self.rgba8()
+            return set(zip(b[0::4], b[1::4], b[2::4]))
+        return set(self.pixel(x, y) for y in range(self.height) for x in range(self.width))
 
     def count_colours(self):
         return len(self.colours())
@@ -1005,12 +1005,13 @@ def colour_near(a, b, tol=8):
 def rgba16_to_png(raw, width, height, out_png, keep_alpha=False):
     """Convert raw screenshot bytes (or a path to them) into a PNG.
 
-    The file's channels are 16-bit little-endian with 8-bit values, so
-    ImageMagick is told the byte order (-endian LSB) and the values are
-    scaled by 257 to fill the 16-bit range before reducing to 8 bits; read
-    big-endian, the picture would look almost right but be off by one in
-    the bright channels.  Alpha is dropped unless asked for: the frame
-    buffer's alpha says nothing about what is on screen.
+    The file's channels are 16-bit little-endian values in 0..255.  Taken
+    as they are, ImageMagick sees 16-bit values of at most 255/65535: a
+    black, transparent picture.  Taken big-endian (R*256) the bright values
+    come out one too low (255 -> 254).  So the bytes are read little-endian
+    (-endian LSB) and multiplied by 257, which maps v to exactly v in 8
+    bits.  Alpha is dropped unless asked for: the frame buffer's alpha says
+    nothing about what is on screen.
     """
     cmd = [convert_tool(), "-size", "%dx%d" % (width, height), "-depth", "16",
            "-endian", "LSB", "rgba:%s" % ("-" if isinstance(raw, (bytes, bytearray)) else raw),
