@@ -1,0 +1,32 @@
+// The player's eye, the projection and view vectors used for culling, fog,
+// the composition of a frame of play, and the 2-D overlay space (a virtual
+// 1280 x 1024 screen, origin top-left, y down).
+#pragma once
+
+extern float eye_x, eye_y, eye_z;
+extern float eye_yaw;    // degrees; 0 looks along -z, 90 along +x
+extern float eye_pitch;  // degrees; positive looks down
+extern float eye_float;  // eye height above the ground
+extern float g_zoom;
+extern float got_hurt;   // view roll in degrees after a hit
+extern float walk_phase;
+
+extern float look_vect[3], up_vect[3], right_vect[3];
+extern float frustum_left_vect[3], frustum_right_vect[3], frustum_bot_vect[3], frustum_top_vect[3];
+
+constexpr float VIRTUAL_WIDTH = 1280.0f;
+constexpr float VIRTUAL_HEIGHT = 1024.0f;
+
+void default_frustum();
+// Recomputes the view vectors and side planes from eye_yaw, eye_pitch, g_zoom.
+void calculate_viewing_vectors();
+void set_fog_mode();
+void set_game_gl_params();
+void set_scene_color();
+void draw_frame();
+void draw_game_frame();
+void push_2d_matrix();
+void pop_2d_matrix();
+// Whether a sphere lies at least partly on the visible side of the near
+// plane and the four side planes.
+bool sphere_in_view(const float centre[3], float radius);

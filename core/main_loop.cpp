@@ -1,0 +1,278 @@
+#include "core/main_loop.h"
+
+#include <GL/gl.h>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "core/camera.h"
+#include "core/gamma.h"
+#include "core/random.h"
+#include "core/textures.h"
+#include "core/window.h"
+#include "net/multicast.h"
+#include "ui/menu.h"
+
+int game_state = STATE_MENU;
+float game_time = 0.0f;
+timeval prev_tv;
+volatile int gDone = 0;
+int do_log_position = 0;
+int do_replay_position = 0;
+int do_sound = 0;
+int do_god = 0;
+int do_window = 0;
+int do_fog = 1;
+int g_render_mode = GL_RENDER;
+const char* default_username = nullptr;
+FILE* posi_F = nullptr;
+float next_send = 0.0f;
+int nframes = 0;
+int tframes = 0;
+float old_frame_time = 0.0f;
+float g_terrain_count = 0.0f;
+team_entry teams[2];
+
+static std::string g_username_storage;
+
+void parse_args(int argc, char** argv)
+{
+    if (argc > 1 && argv[1]) {
+        // Names travel in 32-byte fields: keep at most 31 characters.
+        g_username_storage.assign(argv[1], strnlen(argv[1], 31));
+        default_username = g_username_storage.c_str();
+    }
+    for (int i = 2; i < argc; ++i) {
+        const char* w = argv[i];
+        if (!strcmp(w, "LOG_POSITION"))
+            do_log_position = 1;
+        else if (!strcmp(w, "REPLAY_P_LOG"))
+            do_replay_position = 1;
+        else if (!strcmp(w, "SOUND"))
+            do_sound = 1;
+        else if (!strcmp(w, "GOD"))
+            do_god = 1;
+        else if (!strcmp(w, "WINDOW"))
+            do_window = 1;
+    }
+}
+
+static void set_team(team_entry& t, float r, float g, float b, const char* name)
+{
+    t.r = r;
+    t.g = g;
+    t.b = b;
+    snprintf(t.name, sizeof t.name, "%s", name);
+    t.members = 0;
+}
+
+void init_teams()
+{
+    set_team(teams[TEAM_ATTACKERS], 1.0f, 0.5f, 0.5f, "Attackers");
+    set_team(teams[TEAM_DEFENDERS], 0.5f, 1.0f, 0.5f, "Defenders");
+}
+
+void update_timer()
+{
+    timeval tv;
+    gettimeofday(&tv, nullptr);
+    long ds = static_cast<long>(tv.tv_sec) - static_cast<long>(prev_tv.tv_sec);
+    long du = static_cast<long>(tv.tv_usec) - static_cast<long>(prev_tv.tv_usec);
+    prev_tv = tv;
+    game_time = static_cast<float>(game_time + static_cast<float>(ds));
+    game_time = static_cast<float>(game_time + du * 1e-6);
+}
+
+void send_network_status()
+{
+    if (next_send <= game_time) {
+        next_send = game_time + 0.05f;
+        // Unit reports and the batch flush are added with the unit registry.
+    }
+}
+
+void simulate_regeneration()
+{
+}
+
+void generate_model_lists()
+{
+}
+
+// --- position log -------------------------------------------------------
+
+static void put_float_le(unsigned char* p, float f)
+{
+    uint32_t u;
+    memcpy(&u, &f, 4);
+    p[0] = u & 0xff;
+    p[1] = (u >> 8) & 0xff;
+    p[2] = (u >> 16) & 0xff;
+    p[3] = (u >> 24) & 0xff;
+}
+
+static float get_float_le(const unsigned char* p)
+{
+    uint32_t u = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    float f;
+    memcpy(&f, &u, 4);
+    return f;
+}
+
+bool append_position_record(const char* path, const position_record& rec)
+{
+    FILE* f = fopen(path, "ab");
+    if (!f)
+        return false;
+    const float fields[8] = {rec.x, rec.y, rec.z, rec.float_height, rec.pitch, rec.yaw, rec.unused0, rec.unused1};
+    unsigned char bytes[32];
+    for (int i = 0; i < 8; ++i)
+        put_float_le(bytes + 4 * i, fields[i]);
+    bool ok = fwrite(bytes, 32, 1, f) == 1;
+    ok = (fclose(f) == 0) && ok;
+    return ok;
+}
+
+bool read_position_record(FILE* f, position_record& rec)
+{
+    unsigned char bytes[32];
+    if (!f || fread(bytes, 1, 32, f) != 32)
+        return false;  // end of file, or a truncated last record
+    float fields[8];
+    for (int i = 0; i < 8; ++i)
+        fields[i] = get_float_le(bytes + 4 * i);
+    rec = {fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], fields[6], fields[7]};
+    return true;
+}
+
+void log_position()
+{
+    append_position_record("path.dat", {eye_x, eye_y, eye_z, eye_float, eye_pitch, eye_yaw, 0.0f, 0.0f});
+}
+
+void read_log_position()
+{
+    position_record rec;
+    if (!read_position_record(posi_F, rec))
+        return;
+    eye_x = rec.x;
+    eye_y = rec.y;
+    eye_z = rec.z;
+    eye_float = rec.float_height;
+    eye_pitch = rec.pitch;
+    eye_yaw = rec.yaw;
+}
+
+// --- simulation ---------------------------------------------------------
+
+static void simulate_play(float dt)
+{
+    (void)dt;
+    ++nframes;
+    ++tframes;
+    if (game_time > old_frame_time + 1.0f) {
+        printf("FPS: %d (avg: %f) (avg terrain: %f blocks/frame)\n", nframes,
+               static_cast<double>(tframes / game_time), static_cast<double>(g_terrain_count / nframes));
+        nframes = 0;
+        g_terrain_count = 0.0f;
+        old_frame_time = game_time;
+    }
+    check_for_messages();
+    send_network_status();
+    simulate_regeneration();
+    if (do_log_position)
+        log_position();
+    if (do_replay_position)
+        read_log_position();
+}
+
+void simulate()
+{
+    float t0 = game_time;
+    update_timer();
+    float dt = game_time - t0;
+
+    if (dt == 0.0f)
+        return;
+    switch (game_state) {
+    case STATE_MENU:
+        simulate_menu(dt);
+        return;
+    case STATE_PLAY:
+        simulate_play(dt);
+        return;
+    default:
+        // End screens simulate nothing and touch no network.
+        return;
+    }
+}
+
+void prepare_game_mode()
+{
+    if (do_replay_position) {
+        if (posi_F)
+            fclose(posi_F);
+        posi_F = fopen("path.dat", "rb");
+    }
+    generate_model_lists();
+    set_game_gl_params();
+    gamma_fade_in();
+}
+
+// --- loop and ending ----------------------------------------------------
+
+void quit_game_event_loop()
+{
+    gamma_fade_in();
+    if (gDone)
+        _exit(-1 & 0xff);
+    gDone = 1;
+}
+
+void quit_game_event_loop_caller(int)
+{
+    quit_game_event_loop();
+}
+
+void run_game_event_loop()
+{
+    gamma_fade_in();
+    while (!gDone) {
+        incremental_fade();
+        simulate();
+        g_render_mode = GL_RENDER;
+        draw_frame();
+        swap_buffers();
+        if (check_key('x') && is_alt_down())
+            take_screenshot();
+        if (check_key('q') && is_alt_down())
+            break;
+        process_events();
+    }
+}
+
+int main_program(int argc, char** argv)
+{
+    // Diagnostics must be readable the moment they are printed, even when
+    // standard output is a pipe or a file.
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+
+    parse_args(argc, argv);
+    gettimeofday(&prev_tv, nullptr);
+    init_teams();
+    game_srand(static_cast<unsigned>(time(nullptr)));
+    setup_game_graphics_context();
+    signal(SIGINT, quit_game_event_loop_caller);
+    load_the_textures();
+    init_ipmulticast(0);
+    init_menu();
+    gettimeofday(&prev_tv, nullptr);
+    run_game_event_loop();
+
+    close_ipmulticast();
+    print_network_stats();
+    close_game_graphics_context();
+    return 0;
+}

@@ -1,0 +1,140 @@
+#include "net/multicast.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "core/main_loop.h"
+#include "net/messages.h"
+
+uint32_t OUR_MULTICAST_ADDR = 0;
+uint16_t OUR_MULTICAST_PORT = 0;
+int send_skt = -1;
+int lskt = -1;
+float total_send_time = 0.0f;
+int sent_bytes = 0;
+int sends = 0;
+
+static sockaddr_in addr;
+
+uint32_t ip_quad(uint8_t a, uint8_t b, uint8_t c, uint8_t d)
+{
+    uint8_t octets[4] = {a, b, c, d};
+    uint32_t v;
+    memcpy(&v, octets, 4);
+    return v;
+}
+
+uint32_t channel_group(int n)
+{
+    return ip_quad(225, static_cast<uint8_t>(n % 100 + 44), static_cast<uint8_t>(n % 198 + 44),
+                   static_cast<uint8_t>(n % 147 + 44));
+}
+
+uint16_t channel_port(int n)
+{
+    return static_cast<uint16_t>(n + 9999);
+}
+
+void close_ipmulticast()
+{
+    if (lskt >= 0)
+        close(lskt);
+    if (send_skt >= 0)
+        close(send_skt);
+    lskt = -1;
+    send_skt = -1;
+}
+
+static int fail(const char* what)
+{
+    perror(what);
+    close_ipmulticast();
+    return -1;
+}
+
+int init_ipmulticast(int n)
+{
+    OUR_MULTICAST_PORT = htons(channel_port(n));
+    OUR_MULTICAST_ADDR = channel_group(n);
+
+    send_skt = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (send_skt < 0)
+        return fail("socket send_skt");
+    lskt = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (lskt < 0)
+        return fail("socket lskt");
+
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    local.sin_port = OUR_MULTICAST_PORT;
+    if (bind(lskt, reinterpret_cast<sockaddr*>(&local), sizeof local) < 0)
+        return fail("bind lskt");
+
+    ip_mreq mreq{};
+    mreq.imr_multiaddr.s_addr = OUR_MULTICAST_ADDR;
+    mreq.imr_interface.s_addr = htonl(INADDR_ANY);
+    if (setsockopt(lskt, IPPROTO_IP, IP_ADD_MEMBERSHIP, &mreq, sizeof mreq) < 0)
+        return fail("setsockopt lskt add membership");
+
+    int ttl = 5;
+    if (setsockopt(send_skt, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) < 0)
+        return fail("setsockopt send_skt multicast ttl");
+
+    if (fcntl(lskt, F_SETFL, O_NONBLOCK) < 0)
+        return fail("fcntl nonblock");
+
+    unsigned char loop = 0;
+    if (setsockopt(send_skt, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop) < 0)
+        return fail("setsockopt send_skt multicast loop");
+    return 0;
+}
+
+int send_game_message(const void* buf, int len)
+{
+    update_timer();
+    float t0 = game_time;
+    addr = {};
+    addr.sin_family = AF_INET;
+    addr.sin_port = OUR_MULTICAST_PORT;
+    addr.sin_addr.s_addr = OUR_MULTICAST_ADDR;
+    if (sendto(send_skt, buf, static_cast<size_t>(len), 0, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0)
+        perror("sendto");
+    update_timer();
+    total_send_time += game_time - t0;
+    sent_bytes += len;
+    ++sends;
+    return len;
+}
+
+void check_for_messages()
+{
+    if (lskt < 0)
+        return;  // no network since the last failed open
+    for (;;) {
+        unsigned char buf[MAX_DATAGRAM + 1];
+        sockaddr_in from{};
+        socklen_t fromlen = sizeof from;
+        ssize_t r = recvfrom(lskt, buf, MAX_DATAGRAM, 0, reinterpret_cast<sockaddr*>(&from), &fromlen);
+        if (r > 0) {
+            buf[r] = 0;
+            client_message(buf, static_cast<int>(r), from.sin_addr.s_addr);
+            continue;
+        }
+        if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            perror("recvfrom failed");
+        break;
+    }
+}
+
+void print_network_stats()
+{
+    printf("total send: %f, bytes: %d, num: %d\t\tavg bandwidth: %.2fk/sec\n", static_cast<double>(total_send_time),
+           sent_bytes, sends, static_cast<double>(sent_bytes / game_time * 0.001f));
+}

@@ -1,0 +1,29 @@
+// The UDP multicast transport: one group per channel, a sending and a
+// listening socket, draining every waiting datagram each frame, and the
+// send statistic printed at exit.
+#pragma once
+
+#include <cstdint>
+
+extern uint32_t OUR_MULTICAST_ADDR;  // network byte order
+extern uint16_t OUR_MULTICAST_PORT;  // network byte order
+extern int send_skt;
+extern int lskt;
+extern float total_send_time;
+extern int sent_bytes;
+extern int sends;
+
+// Largest datagram handed to the dispatcher.
+constexpr int MAX_DATAGRAM = 1023;
+
+// Packs four octets into an address laid out a, b, c, d in memory.
+uint32_t ip_quad(uint8_t a, uint8_t b, uint8_t c, uint8_t d);
+// The group address (memory order) and port (host order) of a channel.
+uint32_t channel_group(int n);
+uint16_t channel_port(int n);
+
+int init_ipmulticast(int n);
+void close_ipmulticast();
+int send_game_message(const void* buf, int len);
+void check_for_messages();
+void print_network_stats();

@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/textures.h"
+
+namespace {
+
+void put32(std::vector<unsigned char>& v, int32_t x)
+{
+    for (int i = 0; i < 4; ++i)
+        v.push_back(static_cast<unsigned char>((static_cast<uint32_t>(x) >> (8 * i)) & 0xff));
+}
+
+std::string write_file(const std::string& name, int32_t w, int32_t h, int32_t bpp, size_t pixel_bytes)
+{
+    std::vector<unsigned char> bytes;
+    put32(bytes, w);
+    put32(bytes, h);
+    put32(bytes, bpp);
+    for (size_t i = 0; i < pixel_bytes; ++i)
+        bytes.push_back(static_cast<unsigned char>(i * 7));
+    FILE* f = fopen(name.c_str(), "wb");
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+    return name;
+}
+
+struct read_result {
+    bool ok;
+    std::string err;
+};
+
+read_result read(const std::string& path, texture_record& rec)
+{
+    testing::internal::CaptureStderr();
+    bool ok = read_texture_path(path.c_str(), rec);
+    return {ok, testing::internal::GetCapturedStderr()};
+}
+
+} // namespace
+
+TEST(TextureFile, GoodFilesOfEveryShape)
+{
+    texture_record rec;
+    ASSERT_TRUE(read(write_file("t1.tex", 1, 1, 3, 3), rec).ok);
+    EXPECT_EQ(rec.width, 1);
+    EXPECT_EQ(rec.height, 1);
+    EXPECT_EQ(rec.pixels.size(), 3u);
+
+    ASSERT_TRUE(read(write_file("t2.tex", 64, 1, 4, 256), rec).ok);
+    EXPECT_EQ(rec.width, 64);
+    EXPECT_EQ(rec.bytes_per_pixel, 4);
+
+    // Trailing bytes after the pixels are ignored.
+    ASSERT_TRUE(read(write_file("t3.tex", 100, 60, 3, 100 * 60 * 3 + 17), rec).ok);
+    EXPECT_EQ(rec.pixels.size(), 18000u);
+    EXPECT_EQ(rec.pixels[1], 7);
+}
+
+TEST(TextureFile, MissingAndEmptyFilesUseTheFixedMessages)
+{
+    texture_record rec;
+    auto r = read("no_such_file.tex", rec);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.err.find("couldn't open .tex input: no_such_file.tex"), std::string::npos) << r.err;
+
+    FILE* f = fopen("empty.tex", "wb");
+    fclose(f);
+    r = read("empty.tex", rec);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.err.find("couldn't read header .tex input: empty.tex"), std::string::npos) << r.err;
+
+    r = read(write_file("nodata.tex", 4, 4, 3, 0), rec);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.err.find("couldn't read data .tex input: nodata.tex"), std::string::npos) << r.err;
+}
+
+TEST(TextureFile, HostileHeadersAreRejectedWithoutHugeAllocations)
+{
+    texture_record rec;
+    struct bad {
+        int32_t w, h, bpp;
+    };
+    for (bad b : {bad{-4, 4, 3}, bad{4, -4, 3}, bad{0, 4, 3}, bad{4, 4, 2}, bad{4, 4, 5}, bad{4, 4, -3},
+                  bad{65536, 65536, 4}, bad{2147483647, 2147483647, 4}, bad{8192, 8192, 4}}) {
+        auto r = read(write_file("bad.tex", b.w, b.h, b.bpp, 48), rec);
+        EXPECT_FALSE(r.ok) << b.w << "x" << b.h << "x" << b.bpp;
+        EXPECT_NE(r.err.find(".tex input: bad.tex"), std::string::npos) << r.err;
+        EXPECT_TRUE(rec.pixels.empty());
+    }
+    // A short header and a short pixel section.
+    FILE* f = fopen("short.tex", "wb");
+    fwrite("\x04\x00\x00\x00\x04", 1, 5, f);
+    fclose(f);
+    auto r = read("short.tex", rec);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.err.find("couldn't read header .tex input: short.tex"), std::string::npos) << r.err;
+
+    r = read(write_file("shortdata.tex", 4, 4, 3, 47), rec);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.err.find("couldn't read data .tex input: shortdata.tex"), std::string::npos) << r.err;
+}
+
+TEST(TextureTable, EveryTextureHasAGlobalInLoadOrder)
+{
+    std::vector<std::string> names;
+#define NAME(n) names.push_back(#n);
+    KELVARIN_TEXTURE_TABLE(NAME)
+#undef NAME
+    ASSERT_EQ(names.size(), 46u);
+    EXPECT_EQ(names.front(), "alphabet");
+    EXPECT_EQ(names.back(), "terrain_detail");
+    EXPECT_EQ(names[35], "oak");
+}

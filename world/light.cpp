@@ -1,0 +1,11 @@
+#include "world/light.h"
+
+float phase = 0.0f;
+
+void setup_sunlight()
+{
+}
+
+void setup_flamelight()
+{
+}
