@@ -12,7 +12,7 @@ cd "$ROOT"
 
 if ! bash scripts/setup.sh --asan; then
   echo "test.sh: setup or build failed" >&2
-  echo "0 passed, 1 failed"
+  echo "0% tests passed, 1 tests failed out of 1"
   exit 1
 fi
 

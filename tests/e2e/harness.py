@@ -77,6 +77,14 @@ def convert_tool():
     return which_or_fail("convert")
 
 
+def orphan_guard(sig="KILL"):
+    """Command prefix that ends a child when this harness process dies,
+    even by SIGKILL (a CTest time-out), where no cleanup code can run."""
+    if shutil.which("setpriv"):
+        return ["setpriv", "--pdeathsig", sig, "--"]
+    return []
+
+
 # --------------------------------------------------------------------------
 # Cleanup registry: everything a test creates registers an undo function
 # here, so that an interrupted run still leaves nothing behind.
@@ -149,7 +157,7 @@ class Xvfb:
         rfd, wfd = os.pipe()
         try:
             self.proc = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(wfd), "-screen", "0", self.geometry,
+                orphan_guard("TERM") + ["Xvfb", "-displayfd", str(wfd), "-screen", "0", self.geometry,
                  "-nolisten", "tcp", "-noreset"],
                 pass_fds=(wfd,), stdin=subprocess.DEVNULL,
                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
@@ -324,7 +332,7 @@ def multicast_check(send_ns, recv_ns, group="225.44.44.44", port=9999, loop=1, t
     """
     token = "kvt-probe-%d" % random.randrange(1 << 30)
     recv = subprocess.Popen(
-        ["ip", "netns", "exec", recv_ns, sys.executable, "-c", _MCAST_PROBE,
+        orphan_guard() + ["ip", "netns", "exec", recv_ns, sys.executable, "-c", _MCAST_PROBE,
          "recv", group, str(port), token, str(timeout)],
         stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     try:
@@ -572,7 +580,7 @@ class Game:
         return env
 
     def command(self):
-        cmd = []
+        cmd = orphan_guard()
         if self.ns is not None:
             name = self.ns if isinstance(self.ns, str) else self.ns.name
             cmd += ["ip", "netns", "exec", name]
@@ -907,7 +915,7 @@ class XInput:
         A small xmessage window in the screen's corner takes the focus.
         """
         env = dict(os.environ, DISPLAY=self.display)
-        sink = subprocess.Popen(["xmessage", "-geometry", "+1200+980", "-name", "kvt-sink", "."],
+        sink = subprocess.Popen(orphan_guard() + ["xmessage", "-geometry", "+1200+980", "-name", "kvt-sink", "."],
                                 env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                 start_new_session=True)
         key = _register_cleanup(lambda: (sink.poll() is None and sink.kill()))

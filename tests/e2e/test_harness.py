@@ -179,6 +179,35 @@ class GameProcessTest(unittest.TestCase):
             self.assertFalse(g.running())
             self.assertEqual(g.proc.returncode, -signal.SIGKILL)
 
+    def test_harness_killed_outright_leaves_no_processes_and_its_namespace_is_swept(self):
+        # A CTest time-out kills the test with SIGKILL: no cleanup code runs.
+        child_code = textwrap.dedent('''
+            import sys, time
+            sys.path.insert(0, %r)
+            import harness
+            x = harness.Xvfb().__enter__()
+            ns = harness.NetNamespace().__enter__()
+            g = harness.Game(%r, [], ns=ns, display=x.display, cwd=%r)
+            g.wait_for_line("^ready$", 10)
+            print(x.proc.pid, g.pid, ns.name, flush=True)
+            time.sleep(60)
+        ''') % (os.path.dirname(os.path.abspath(harness.__file__)), self.script, self.tmp)
+        child = subprocess.Popen([sys.executable, "-c", child_code], stdout=subprocess.PIPE, text=True)
+        try:
+            xpid, gpid, nsname = child.stdout.readline().split()
+        finally:
+            child.kill()
+            child.wait()
+            child.stdout.close()
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline and (harness._pid_alive(int(xpid)) or harness._pid_alive(int(gpid))):
+            time.sleep(0.05)
+        self.assertFalse(harness._pid_alive(int(gpid)), "game stand-in outlived the harness")
+        self.assertFalse(harness._pid_alive(int(xpid)), "Xvfb outlived the harness")
+        self.assertIn(nsname, harness.list_namespaces())
+        harness.sweep_stale_namespaces()
+        self.assertNotIn(nsname, harness.list_namespaces())
+
     def test_refuses_to_run_outside_a_namespace(self):
         with self.assertRaises(harness.HarnessError):
             harness.Game(self.script, [], ns=None, cwd=self.tmp)
