@@ -18,6 +18,7 @@ float eye_float = 2.0f;
 float g_zoom = 1.0f;
 float got_hurt = 0.0f;
 float walk_phase = 0.0f;
+float eye_vx = 0.0f, eye_vy = 0.0f, eye_vz = 0.0f;
 
 float look_vect[3], up_vect[3], right_vect[3];
 float frustum_left_vect[3], frustum_right_vect[3], frustum_bot_vect[3], frustum_top_vect[3];

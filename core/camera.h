@@ -10,6 +10,7 @@ extern float eye_float;  // eye height above the ground
 extern float g_zoom;
 extern float got_hurt;   // view roll in degrees after a hit
 extern float walk_phase;
+extern float eye_vx, eye_vy, eye_vz;  // eye velocity, units per second
 
 extern float look_vect[3], up_vect[3], right_vect[3];
 extern float frustum_left_vect[3], frustum_right_vect[3], frustum_bot_vect[3], frustum_top_vect[3];

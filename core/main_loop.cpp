@@ -13,6 +13,7 @@
 #include "core/textures.h"
 #include "core/window.h"
 #include "net/multicast.h"
+#include "sound/sound.h"
 #include "ui/menu.h"
 
 int game_state = STATE_MENU;
@@ -194,6 +195,7 @@ void simulate()
     update_timer();
     float dt = game_time - t0;
 
+    simulate_sound(dt);
     if (dt == 0.0f)
         return;
     switch (game_state) {
@@ -263,6 +265,7 @@ int main_program(int argc, char** argv)
     gettimeofday(&prev_tv, nullptr);
     init_teams();
     game_srand(static_cast<unsigned>(time(nullptr)));
+    init_sound();
     setup_game_graphics_context();
     signal(SIGINT, quit_game_event_loop_caller);
     load_the_textures();

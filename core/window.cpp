@@ -91,6 +91,11 @@ int init_glx()
         return -1;
     }
     glXUseXFont(font->fid, 0, 256, bitmap_font_base);
+    // Some GL libraries flag an error for the font's empty glyphs (the
+    // control characters) although every list is built; drop it here so it
+    // is not blamed on the first texture upload.
+    glGetError();
+    XFreeFont(display, font);
     return 0;
 }
 
