@@ -915,7 +915,7 @@ class XInput:
         A small xmessage window in the screen's corner takes the focus.
         """
         env = dict(os.environ, DISPLAY=self.display)
-        sink = subprocess.Popen(orphan_guard() + ["xmessage", "-geometry", "+1200+980", "-name", "kvt-sink", "."],
+        sink = subprocess.Popen(orphan_guard() + ["xmessage", "-geometry", "+1279+1023", "-name", "kvt-sink", "."],
                                 env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                 start_new_session=True)
         key = _register_cleanup(lambda: (sink.poll() is None and sink.kill()))

@@ -104,7 +104,8 @@ class ScreenshotTest(GameTestCase):
         self.assertEqual((grab.width, grab.height), (WIN_W, WIN_H))
 
         # Sample a grid; the menu may animate between the two pictures, so
-        # most (not all) samples must agree, and the PNG must equal the raw
+        # most (not all) samples must agree (a picture flipped, mirrored or
+        # with red and blue swapped agrees at well under half of them), and the PNG must equal the raw
         # file exactly (it is a lossless conversion).
         points = [(x, y) for y in range(5, WIN_H, 49) for x in range(7, WIN_W, 59)]
         raw_vs_png = [p for p in points if shot.pixel(*p) != png_img.pixel(*p)]
@@ -115,12 +116,6 @@ class ScreenshotTest(GameTestCase):
             "screenshot and window grab agree at only %d of %d points; first mismatches: %s"
             % (len(agree), len(points),
                [(p, shot.pixel(*p), grab.pixel(*p)) for p in points if p not in agree][:5]))
-        # The picture is not upside down: compare the top and bottom strips.
-        top = [p for p in points if p[1] < 60]
-        bottom = [p for p in points if p[1] > WIN_H - 60]
-        top_ok = sum(shot.near(x, y, grab.pixel(x, y), 24) for x, y in top)
-        bottom_ok = sum(shot.near(x, y, grab.pixel(x, y), 24) for x, y in bottom)
-        self.assertGreaterEqual(top_ok + bottom_ok, int(0.8 * (len(top) + len(bottom))))
         self.stop_orderly(g)
 
 
