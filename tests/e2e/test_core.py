@@ -169,6 +169,12 @@ def main():
     ap.add_argument("--keep", action="store_true", help="keep working dirs")
     args, rest = ap.parse_known_args()
     BINARY, DATA, KEEP = os.path.abspath(args.binary), os.path.abspath(args.data), args.keep
+    if not os.path.isdir(os.path.join(DATA, "textures")):
+        print("no game data in %s (textures/ missing); the build generates it" % DATA)
+        sys.exit(1)
+    if not os.access(BINARY, os.X_OK):
+        print("no game binary at %s" % BINARY)
+        sys.exit(1)
     if os.geteuid() != 0:
         print("e2e tests need root for network namespaces; skipped")
         sys.exit(77)
