@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Builds the plain and the sanitizer build and runs the whole test suite in
+# both.  CTest's summary line of each build is printed again at the end;
+# the exit status is non-zero when anything failed.
+#
+# Environment: JOBS (default 2) parallel compile jobs; CTEST_ARGS extra
+# arguments for ctest (e.g. "-L e2e" or "-R core").
+set -uo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$ROOT"
+
+if ! bash scripts/setup.sh --asan; then
+  echo "test.sh: setup or build failed" >&2
+  echo "0% tests passed, 1 tests failed out of 1"
+  exit 1
+fi
+
+summaries=()
+status=0
+for dir in build build-asan; do
+  echo "=== ctest in $dir ==="
+  log="$(mktemp)"
+  ctest --test-dir "$dir" --output-on-failure --timeout 900 ${CTEST_ARGS:-} 2>&1 | tee "$log"
+  rc=${PIPESTATUS[0]}
+  line="$(grep -E '^[0-9]+% tests passed' "$log" | tail -n 1 || true)"
+  if grep -q "No tests were found" "$log"; then
+    line="No tests were found"
+    rc=1
+  fi
+  summaries+=("$dir: ${line:-no summary (ctest status $rc)}")
+  rm -f "$log"
+  ((rc != 0)) && status=1
+done
+
+echo "=== summary ==="
+for s in "${summaries[@]}"; do
+  echo "$s"
+done
+# Last line: CTest's summary form over both builds together, so that a
+# failure in either one shows in the closing line.
+passed=0; failed=0; total=0
+for s in "${summaries[@]}"; do
+  if [[ $s =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    failed=$((failed + BASH_REMATCH[1]))
+    total=$((total + BASH_REMATCH[2]))
+  else
+    failed=$((failed + 1)); total=$((total + 1))
+  fi
+done
+passed=$((total - failed))
+if ((total > 0)); then
+  pct=$((100 * passed / total))
+else
+  pct=0
+fi
+echo "${pct}% tests passed, ${failed} tests failed out of ${total}"
+exit "$status"
