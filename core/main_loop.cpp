@@ -12,8 +12,10 @@
 #include "core/random.h"
 #include "core/textures.h"
 #include "core/window.h"
+#include "net/messages.h"
 #include "net/multicast.h"
 #include "ui/menu.h"
+#include "units/units.h"
 
 int game_state = STATE_MENU;
 float game_time = 0.0f;
@@ -89,7 +91,8 @@ void send_network_status()
 {
     if (next_send <= game_time) {
         next_send = game_time + 0.05f;
-        // Unit reports and the batch flush are added with the unit registry.
+        send_unit_messages();
+        flush_updm_list();
     }
 }
 
