@@ -73,7 +73,7 @@ void init_participants()
     teams[0].members = teams[1].members = 0;
     me = nullptr;
     for (unit* u : old)
-        if (find_unit(u->id) == u)
+        if (u)
             del_unit(u);
 
     parts.reserve(1);
@@ -145,7 +145,9 @@ void expire_participants()
             // take it out of the registry with the entry.
             unit* avatar = p.avatar;
             del_participant(i);
-            if (avatar && find_unit(avatar->id) == avatar)
+            // An entry's avatar is in the registry for as long as the entry
+            // exists (deleting the unit removes the entry).
+            if (avatar)
                 del_unit(avatar);
             continue;  // examine the entry that moved into this place
         }
