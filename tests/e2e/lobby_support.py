@@ -134,16 +134,33 @@ class Display:
         self.xdo("click", "--window", w, "1")
         time.sleep(0.3)
 
+    def type_line(self, text):
+        w = self.window()
+        self.xdo("mousemove", "--window", w, "300", "200")
+        self.xdo("windowfocus", w)
+        self.xdo("type", "--delay", "30", text)
+        self.xdo("key", "Return")
+
+    def grab(self):
+        """The window's pixels as the X server shows them, rows of RGB."""
+        w = self.window()
+        ppm = subprocess.run(["import", "-window", w, "-depth", "8", "ppm:-"], env=self.env(),
+                             capture_output=True).stdout
+        parts = ppm.split(maxsplit=4)
+        width, height, body = int(parts[1]), int(parts[2]), parts[4]
+        return [[tuple(body[(r * width + c) * 3:(r * width + c) * 3 + 3]) for c in range(width)]
+                for r in range(height)]
+
     def screenshot(self, cwd):
         path = os.path.join(cwd, "screenshot.rgba")
         if os.path.exists(path):
             os.unlink(path)
-        w = self.window()
-        self.xdo("keydown", "--window", w, "alt")
-        self.xdo("keydown", "--window", w, "x")
+        # The game polls the keyboard state, so the keys go through XTEST.
+        self.xdo("keydown", "alt")
+        self.xdo("keydown", "x")
         time.sleep(0.3)
-        self.xdo("keyup", "--window", w, "x")
-        self.xdo("keyup", "--window", w, "alt")
+        self.xdo("keyup", "x")
+        self.xdo("keyup", "alt")
         for _ in range(50):
             if os.path.exists(path) and os.path.getsize(path) == 600 * 400 * 8:
                 break

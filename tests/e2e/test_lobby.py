@@ -148,28 +148,26 @@ class ThreeCopies(unittest.TestCase):
         self.dpys[1].click(476 + 360 + 90, 50 + 275 + 18)  # bravo: Defenders
         self.dpys[2].click(198 + 360 + 90, 50 + 275 + 18)  # charlie: Attackers
         time.sleep(1.5)
-        att3, def1 = team_pixels(self.dpys[0].screenshot(self.games[0].cwd))
+        att3, def1 = team_pixels(self.dpys[0].grab())
         self.assertGreater(att3, 0)
         self.assertGreater(def1, 0)
         # Every copy sees the same sides.
         for i in (1, 2):
-            a, dd = team_pixels(self.dpys[i].screenshot(self.games[i].cwd))
+            a, dd = team_pixels(self.dpys[i].grab())
             self.assertAlmostEqual(a, att3, delta=att3 * 0.1 + 5)
             self.assertAlmostEqual(dd, def1, delta=def1 * 0.1 + 5)
 
         # bravo changes side: alpha's defenders' list empties.
         self.dpys[1].click(198 + 360 + 90, 50 + 275 + 18)
         time.sleep(1.5)
-        att_all, def0 = team_pixels(self.dpys[0].screenshot(self.games[0].cwd))
+        att_all, def0 = team_pixels(self.dpys[0].grab())
         self.assertEqual(def0, 0)
         self.assertGreater(att_all, att3)
 
         # Chat: alpha types a line; the others know the sender.
         for d in self.dpys:
             d.click(500, 975)  # back to "Chat"
-        w = self.dpys[0].window()
-        self.dpys[0].xdo("type", "--window", w, "hello team")
-        self.dpys[0].xdo("key", "--window", w, "Return")
+        self.dpys[0].type_line("hello team")
         time.sleep(1.0)
         for g in self.games[1:]:
             self.assertFalse([l for l in g.lines(True) if "unknown source" in l], g.lines(True))
@@ -178,16 +176,16 @@ class ThreeCopies(unittest.TestCase):
         for d in self.dpys[:2]:
             d.click(875, 975)
         time.sleep(1.0)
-        before = team_pixels(self.dpys[0].screenshot(self.games[0].cwd))[0]
+        before = team_pixels(self.dpys[0].grab())[0]
         self.games[2].stop()
         t_kill = time.time()
         time.sleep(max(0.0, t_kill + 2.5 - time.time()))
-        mid = team_pixels(self.dpys[0].screenshot(self.games[0].cwd))[0]
+        mid = team_pixels(self.dpys[0].grab())[0]
         time.sleep(max(0.0, t_kill + 6.0 - time.time()))
-        after = team_pixels(self.dpys[0].screenshot(self.games[0].cwd))[0]
+        after = team_pixels(self.dpys[0].grab())[0]
         self.assertAlmostEqual(mid, before, delta=5)
         self.assertLess(after, before)
-        after1 = team_pixels(self.dpys[1].screenshot(self.games[1].cwd))[0]
+        after1 = team_pixels(self.dpys[1].grab())[0]
         self.assertAlmostEqual(after1, after, delta=5)
 
         # Start Game on alpha brings bravo along on the same channel.
