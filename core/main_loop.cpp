@@ -12,10 +12,12 @@
 #include "core/random.h"
 #include "core/textures.h"
 #include "core/window.h"
+#include "net/messages.h"
 #include "net/multicast.h"
 #include "sound/sound.h"
 #include "ui/interface.h"
 #include "ui/menu.h"
+#include "units/units.h"
 #include "world/sky.h"
 #include "world/terrain.h"
 
@@ -93,7 +95,8 @@ void send_network_status()
 {
     if (next_send <= game_time) {
         next_send = game_time + 0.05f;
-        // Unit reports and the batch flush are added with the unit registry.
+        send_unit_messages();
+        flush_updm_list();
     }
 }
 
