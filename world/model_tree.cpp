@@ -14,6 +14,12 @@ model_node root_tree;
 float current_trans[3] = {0, 0, 0};
 model_node* hit = nullptr;
 
+static float flat_ground(float, float)
+{
+    return 0.0f;
+}
+float (*structure_ground)(float x, float z) = flat_ground;
+
 namespace {
 
 constexpr float ROOT_RADIUS = 384.0f;

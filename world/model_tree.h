@@ -83,6 +83,10 @@ struct model_node {
 };
 
 extern model_node root_tree;
+// Ground height under a world position, used to stand walls, buildings and
+// trees on the island. It is the terrain query in the game; tests may point
+// it at a ground of their own.
+extern float (*structure_ground)(float x, float z);
 extern float current_trans[3];
 extern model_node* hit;
 
