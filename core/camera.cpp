@@ -10,6 +10,8 @@
 #include "core/window.h"
 #include "ui/menu.h"
 #include "world/light.h"
+#include "world/model_tree.h"
+#include "world/trees.h"
 
 float eye_x = 0.0f, eye_y = 50.0f, eye_z = 0.0f;
 float eye_yaw = 0.0f;
@@ -157,7 +159,9 @@ void draw_game_frame()
     set_scene_color();
     checkpoint("post-map");
     set_scene_color();
+    draw_trees();
     checkpoint("post-scenery");
+    draw_models();
     checkpoint("post-buildings");
     set_scene_color();
     set_scene_color();

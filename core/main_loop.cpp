@@ -14,6 +14,9 @@
 #include "core/window.h"
 #include "net/multicast.h"
 #include "ui/menu.h"
+#include "world/buildings.h"
+#include "world/trees.h"
+#include "world/walls.h"
 
 int game_state = STATE_MENU;
 float game_time = 0.0f;
@@ -180,6 +183,7 @@ static void simulate_play(float dt)
         old_frame_time = game_time;
     }
     check_for_messages();
+    simulate_walls();
     send_network_status();
     simulate_regeneration();
     if (do_log_position)
@@ -216,6 +220,10 @@ void prepare_game_mode()
             fclose(posi_F);
         posi_F = fopen("path.dat", "rb");
     }
+    // The city stands on the finished terrain: walls, then buildings, then trees.
+    load_walls();
+    load_buildings();
+    load_trees();
     generate_model_lists();
     set_game_gl_params();
     gamma_fade_in();

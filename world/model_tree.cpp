@@ -14,11 +14,18 @@ model_node root_tree;
 float current_trans[3] = {0, 0, 0};
 model_node* hit = nullptr;
 
+#if __has_include("world/terrain.h")
+#include "world/terrain.h"
+float (*structure_ground)(float x, float z) = get_terrain_height;
+#else
+// Until the terrain module is part of the build, structures stand on flat
+// ground at height 0.
 static float flat_ground(float, float)
 {
     return 0.0f;
 }
 float (*structure_ground)(float x, float z) = flat_ground;
+#endif
 
 namespace {
 
