@@ -20,6 +20,9 @@
 #include "units/units.h"
 #include "world/sky.h"
 #include "world/terrain.h"
+#include "world/buildings.h"
+#include "world/trees.h"
+#include "world/walls.h"
 
 int game_state = STATE_MENU;
 float game_time = 0.0f;
@@ -187,6 +190,7 @@ static void simulate_play(float dt)
     }
     check_for_messages();
     animate_interface();
+    simulate_walls();
     simulate_skybox();
     mouse_look();
     key_move(dt);
@@ -228,6 +232,10 @@ void prepare_game_mode()
         posi_F = fopen("path.dat", "rb");
     }
     init_terrain();
+    // The city stands on the finished terrain: walls, then buildings, then trees.
+    load_walls();
+    load_buildings();
+    load_trees();
     init_skybox();
     generate_model_lists();
     set_game_gl_params();
