@@ -73,7 +73,7 @@ int main(int argc, char** argv)
         {"pray_button", icon("pray_button"), bottom},
         {"firestorm", icon("firestorm"), bottom},
         {"invisibility", icon("invisibility"), bottom},
-        {"sky_menu", make_sky_menu, bottom},
+        {"sky_menu", make_sky_menu, top},
         {"sky_button", make_sky_button, top},
         {"sky_front", [&] { return make_sky_face(SkyFace::front, sky); }, top},
         {"sky_back", [&] { return make_sky_face(SkyFace::back, sky); }, top},
