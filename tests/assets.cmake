@@ -10,4 +10,9 @@ if(TARGET assets)
   target_compile_definitions(test_assets PRIVATE KELVARIN_ASSET_DIR="${KELVARIN_DATA_DIR}")
   add_dependencies(test_assets assets)
   gtest_discover_tests(test_assets WORKING_DIRECTORY ${KELVARIN_DATA_DIR} DISCOVERY_TIMEOUT 30)
+
+  # The generators' building blocks: noise, filters, plucked strings, file writers.
+  add_executable(test_asset_tools ${CMAKE_CURRENT_LIST_DIR}/test_asset_tools.cpp)
+  target_link_libraries(test_asset_tools PRIVATE asset_toolkit GTest::gtest_main)
+  gtest_discover_tests(test_asset_tools WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR} DISCOVERY_TIMEOUT 30)
 endif()

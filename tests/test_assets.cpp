@@ -196,6 +196,35 @@ TEST(Textures, MaterialsTileSeamlessly)
     }
 }
 
+TEST(Textures, MaterialColours)
+{
+    auto mean = [](const Tex& t, int c) {
+        double s = 0;
+        for (int y = 0; y < t.h; ++y)
+            for (int x = 0; x < t.w; ++x) s += t.at(x, y, c);
+        return s / (static_cast<double>(t.w) * t.h);
+    };
+    // The detail layer multiplies the terrain colour: it must stay bright and grey.
+    Tex detail = load_tex("terrain_detail");
+    ASSERT_GT(detail.w, 0);
+    EXPECT_GT(mean(detail, 1), 190.0);
+    EXPECT_LT(mean(detail, 1), 240.0);
+    EXPECT_LT(std::abs(mean(detail, 0) - mean(detail, 2)), 12.0);
+    Tex red = load_tex("dragon_skin_red"), green = load_tex("dragon_skin_green"), water = load_tex("water");
+    ASSERT_GT(red.w, 0);
+    ASSERT_GT(green.w, 0);
+    ASSERT_GT(water.w, 0);
+    EXPECT_GT(mean(red, 0), 2.0 * mean(red, 1));
+    EXPECT_GT(mean(green, 1), 1.5 * mean(green, 0));
+    EXPECT_GT(mean(water, 2), 1.5 * mean(water, 0));
+    // Marble and stucco are light surfaces; the fabric is light so clothing colours show.
+    for (const char* name : {"marble", "column", "stucco", "fabric"}) {
+        Tex t = load_tex(name);
+        ASSERT_GT(t.w, 0) << name;
+        EXPECT_GT(mean(t, 1), 170.0) << name;
+    }
+}
+
 TEST(Textures, SkyBoxFacesMeetWithoutSeams)
 {
     Tex front = load_tex("sky_front"), back = load_tex("sky_back"), left = load_tex("sky_left"),

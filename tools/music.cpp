@@ -47,7 +47,7 @@ struct Style {
     int beats;                // beats per bar (3 or 4)
     double bpm;
     Mode mode;
-    bool lute_melody;         // plucked melody instead of the recorder
+    bool fiddle_melody;       // bowed melody instead of the recorder
     std::vector<Section> sections;
 };
 
@@ -134,7 +134,7 @@ public:
 private:
     const Style& st_;
     HashRng rng_;
-    int cur_ = 4;  // melody position as a scale index above the melody tonic
+    int cur_ = 4;  // melody position: scale index above the melody's tonic
 
     void vary(Motif& m)
     {
@@ -177,14 +177,14 @@ private:
     }
 
     void play_bar(const std::vector<int>& rhythm, const std::vector<int>& steps, int chord, double t, double eighth,
-                  int lift)
+                  int low, int high)
     {
         int pos = 0;
         for (size_t k = 0; k < rhythm.size(); ++k) {
             int next = cur_ + steps[k];
-            // Stay within a comfortable range around the middle of the melody octave.
-            if (next > 10 + lift) next -= 2;
-            if (next < -2 + lift) next += 2;
+            // Stay within the section's range: turn back at its edges.
+            if (next > high) next -= 2 + (next - high);
+            if (next < low) next += 2 + (low - next);
             bool strong = pos == 0 || (st_.beats == 4 && pos == 4);
             if (strong) next = nearest_chord_tone(next, chord);
             cur_ = next;
@@ -194,31 +194,33 @@ private:
         }
     }
 
+    // Eight bars: the motif, the motif one step higher on the next chords,
+    // the motif again from its first note, and a cadence (a scale run into
+    // the goal note, held for the last bar).
     void melody_section(const Section& sec, const Motif& m, double t0, double eighth, int lift)
     {
         const double bar = eighth * 2 * st_.beats;
         const int n = static_cast<int>(sec.chords.size());
-        cur_ = nearest_chord_tone(cur_ + lift > 8 + lift ? 4 + lift : cur_ + lift, sec.chords[0]);
-        for (int b = 0; b + 2 < n; b += 2) {
-            // Each statement starts on a chord tone near where the last one ended.
-            cur_ = nearest_chord_tone(cur_, sec.chords[b]);
-            play_bar(m.rhythm[0], m.steps[0], sec.chords[b], t0 + b * bar, eighth, lift);
-            if (b + 1 < n - 2) play_bar(m.rhythm[1], m.steps[1], sec.chords[b + 1], t0 + (b + 1) * bar, eighth, lift);
+        const int low = lift, high = 9 + lift;
+        const int first = nearest_chord_tone(4 + lift, sec.chords[0]);
+        const int starts[3] = {first, first + 1, first};
+        for (int k = 0; k < 3 && 2 * k + 2 < n; ++k) {
+            int b = 2 * k;
+            cur_ = nearest_chord_tone(starts[k], sec.chords[b]) - m.steps[0][0];
+            play_bar(m.rhythm[0], m.steps[0], sec.chords[b], t0 + b * bar, eighth, low, high);
+            play_bar(m.rhythm[1], m.steps[1], sec.chords[b + 1], t0 + (b + 1) * bar, eighth, low, high);
         }
-        // Cadence: walk by step towards the goal and hold it for the last bar.
+        // Goal: the tonic after a full cadence, else the chord tone nearest
+        // the melody on the last chord.
         int last = sec.chords[n - 1];
-        int goal = sec.full_cadence ? (cur_ >= 4 + lift ? 7 : 0) : nearest_chord_tone(cur_, last);
-        if (goal - cur_ > 5) goal -= 7;
-        if (cur_ - goal > 5) goal += 7;
-        std::vector<int> rhythm = st_.beats == 3 ? std::vector<int>{2, 2, 2} : std::vector<int>{2, 2, 2, 2};
-        int dir = goal > cur_ ? 1 : (goal < cur_ ? -1 : 0);
+        int goal = sec.full_cadence ? (cur_ >= 4 ? 7 : 0) : nearest_chord_tone(cur_, last);
+        int notes = st_.beats;
+        int dir = cur_ > goal ? 1 : -1;  // run down onto the goal from above, or up from below
         double tc = t0 + (n - 2) * bar;
-        int pos = 0;
-        for (int len : rhythm) {
-            if (cur_ != goal + dir * 1 && cur_ != goal) cur_ += dir;
-            else if (cur_ == goal) cur_ += (pos == 0 ? 1 : -1);
-            melody.push_back({tc + pos * eighth, len * eighth, scale_note(st_.mode, st_.mode.root + 12, cur_), 0.7f});
-            pos += len;
+        for (int k = 0; k < notes; ++k) {
+            cur_ = goal + dir * (notes - k);
+            melody.push_back({tc + 2 * k * eighth, 2 * eighth, scale_note(st_.mode, st_.mode.root + 12, cur_),
+                              k == 0 ? 0.8f : 0.7f});
         }
         cur_ = goal;
         melody.push_back({t0 + (n - 1) * bar, bar * 0.95, scale_note(st_.mode, st_.mode.root + 12, cur_), 0.8f});
@@ -242,6 +244,28 @@ Signal recorder(float freq, double dur, float vel, uint32_t seed)
         float tone = std::sin(kTwoPi * p) + 0.18f * std::sin(2 * kTwoPi * p) + 0.07f * std::sin(3 * kTwoPi * p);
         float env = smoothstep(0.0f, 0.04f, t) * (1.0f - smoothstep(static_cast<float>(dur) - 0.02f, static_cast<float>(dur) + 0.08f, t));
         s[i] = vel * env * (tone + 0.06f * breath.run(white(seed, static_cast<uint32_t>(i))));
+    }
+    return s;
+}
+
+// A bowed fiddle: bright sawtooth softened by a low-pass, slow bow attack
+// and a singing vibrato.
+Signal fiddle(float freq, double dur, float vel)
+{
+    int n = seconds_to_samples(dur + 0.12);
+    Signal s(n);
+    float p = 0;
+    OnePole lp1, lp2;
+    lp1.set(freq * 4.0f);
+    lp2.set(2500.0f);
+    for (int i = 0; i < n; ++i) {
+        float t = static_cast<float>(i) / kRate;
+        float vib = 1.0f + 0.006f * smoothstep(0.15f, 0.4f, t) * std::sin(kTwoPi * 5.5f * t);
+        float dp = freq * vib / kRate;
+        p += dp;
+        if (p >= 1.0f) p -= 1.0f;
+        float env = smoothstep(0.0f, 0.07f, t) * (1.0f - smoothstep(static_cast<float>(dur) - 0.03f, static_cast<float>(dur) + 0.12f, t));
+        s[i] = vel * env * lp2.run(lp1.run(saw_blep(p, dp)));
     }
     return s;
 }
@@ -294,9 +318,8 @@ Signal render(const Composer& c, const Style& st)
     uint32_t id = 0;
     for (const Note& n : c.melody) {
         float f = midi_freq(n.midi);
-        Signal s = st.lute_melody ? pluck(f, 2.2f, 0.85f, std::min(2.5, n.dur + 1.2), st.seed + 100 + id)
-                                  : recorder(f, n.dur * 0.95, n.vel, st.seed + 100 + id);
-        mix_into(mel, s, seconds_to_samples(n.start), st.lute_melody ? n.vel : 1.0f);
+        Signal s = st.fiddle_melody ? fiddle(f, n.dur * 0.97, n.vel) : recorder(f, n.dur * 0.95, n.vel, st.seed + 100 + id);
+        mix_into(mel, s, seconds_to_samples(n.start), 1.0f);
         ++id;
     }
     for (const Note& n : c.accomp) {
@@ -313,7 +336,7 @@ Signal render(const Composer& c, const Style& st)
     auto add = [&](const Signal& s, float g) {
         for (size_t i = 0; i < s.size() && i < mix.size(); ++i) mix[i] += g * s[i];
     };
-    add(mel, st.lute_melody ? 0.9f : 0.33f);
+    add(mel, st.fiddle_melody ? 0.55f : 0.33f);
     add(acc, 0.55f);
     add(bas, 0.7f);
     add(pad, 0.10f);
@@ -331,7 +354,7 @@ Style track_style(int track)
         st.beats = 3;
         st.bpm = 84;
         st.mode = Mode{55, {0, 2, 4, 5, 7, 9, 11}};
-        st.lute_melody = false;
+        st.fiddle_melody = false;
         std::vector<int> a = {0, 4, 5, 3, 0, 4, 3, 4}, a2 = {0, 4, 5, 3, 0, 3, 4, 0};
         std::vector<int> b = {5, 3, 0, 4, 5, 3, 1, 4}, b2 = {3, 4, 2, 5, 3, 0, 1, 4};
         st.sections = {{0, {0, 3, 0, 4}, false, false, false},
@@ -343,12 +366,12 @@ Style track_style(int track)
                        {'A', a2, true, true, true},
                        {0, {3, 4, 0, 0}, true, true, false}};
     } else {
-        // D dorian, 4/4: a plucked tune over flowing arpeggios and strings.
+        // D dorian, 4/4: a fiddle tune over flowing arpeggios and strings.
         st.seed = 733;
         st.beats = 4;
         st.bpm = 100;
         st.mode = Mode{50, {0, 2, 3, 5, 7, 9, 10}};
-        st.lute_melody = true;
+        st.fiddle_melody = true;
         std::vector<int> a = {0, 6, 2, 3, 0, 6, 3, 4}, a2 = {0, 6, 2, 3, 0, 3, 6, 0};
         std::vector<int> b = {2, 6, 3, 0, 2, 6, 3, 4}, b2 = {3, 2, 6, 0, 3, 2, 4, 4};
         st.sections = {{0, {0, 6, 0, 6}, false, true, false},
@@ -356,7 +379,6 @@ Style track_style(int track)
                        {'A', a2, true, true, true},
                        {'B', b, false, true, true},
                        {'B', b2, false, true, true},
-                       {'A', a, false, true, true},
                        {'A', a2, true, true, true},
                        {0, {3, 6, 0, 0}, true, true, false}};
     }

@@ -10,6 +10,16 @@ namespace {
 
 const float kTwoPi = 6.28318530718f;
 
+// Normalises to full scale, then rounds off the peaks: louder body, some grit.
+void soft_clip(Signal& s, float drive)
+{
+    float peak = 0;
+    for (float v : s) peak = std::max(peak, std::fabs(v));
+    if (peak <= 0) return;
+    float k = 1.0f / std::tanh(drive);
+    for (float& v : s) v = k * std::tanh(drive * v / peak);
+}
+
 // Brown (integrated) noise, kept from drifting.
 struct Brown {
     float y = 0;
@@ -42,8 +52,8 @@ Signal make_thunder()
     const int bumps = 9;
     float bump_t[bumps], bump_a[bumps];
     for (int k = 0; k < bumps; ++k) {
-        bump_t[k] = k == 0 ? 0.05f : rng.range(0.1f, 2.6f);
-        bump_a[k] = k == 0 ? 1.0f : rng.range(0.35f, 0.9f);
+        bump_t[k] = k == 0 ? 0.05f : rng.range(0.1f, 2.2f);
+        bump_a[k] = k == 0 ? 1.5f : rng.range(0.35f, 0.9f);
     }
     Biquad rumble_lp, crack_hp, body_lp;
     crack_hp.highpass(1200.0f, 0.7f);
@@ -66,9 +76,9 @@ Signal make_thunder()
         }
         float rumble = rumble_lp.run(brown.run(w)) * env * 4.0f;
         float body = body_lp.run(w) * std::exp(-t * 4.0f) * 0.5f;
-        s[i] = 0.8f * crack + rumble + body;
+        s[i] = 2.5f * crack + rumble + body;
     }
-    for (float& v : s) v = std::tanh(v * 1.5f);
+    soft_clip(s, 1.5f);
     fade_edges(s, 8, seconds_to_samples(0.6));
     return s;
 }
@@ -118,13 +128,13 @@ Signal surf(double loop_seconds, double period, float crash, float hiss_level, u
         double t = static_cast<double>(i) / kRate;
         float ph = static_cast<float>(std::fmod(t, period) / period);  // 0..1 through one wave
         float swell = smoothstep(0.0f, 0.45f, ph) * (1.0f - smoothstep(0.45f, 1.0f, ph));
-        float breaking = std::exp(-std::max(0.0f, ph - 0.42f) * 9.0f) * (ph > 0.40f ? 1.0f : 0.0f);
+        float breaking = std::exp(-std::max(0.0f, ph - 0.42f) * 9.0f) * smoothstep(0.36f, 0.42f, ph);
         float wash = smoothstep(0.42f, 0.55f, ph) * (1.0f - smoothstep(0.6f, 1.0f, ph));
         if (i % 64 == 0) body.lowpass(350.0f + 2200.0f * (0.3f * swell + breaking), 0.7f);
         float w = white(seed, static_cast<uint32_t>(i));
         float v = body.run(w) * (0.25f + 0.6f * swell + crash * breaking);
         v += spray.run(w) * hiss_level * (0.15f + wash);
-        v += low.run(brown.run(w)) * 2.0f;  // steady distant rumble of the sea
+        v += low.run(brown.run(w)) * 1.0f;  // steady distant rumble of the sea
         s[i] = v;
     }
     return make_loop(s, loop, fade);
@@ -247,7 +257,7 @@ Signal make_dragon_roar(int variant)
     const float rise = rng.range(1.15f, 1.5f), fall = rng.range(0.5f, 0.75f);
     const float growl_hz = rng.range(22.0f, 45.0f), growl_depth = rng.range(0.3f, 0.65f);
     const float formant1 = rng.range(450.0f, 750.0f), formant2 = rng.range(1000.0f, 1600.0f);
-    const float breath = rng.range(0.2f, 0.5f);
+    const float breath = rng.range(0.1f, 0.3f);
     int n = seconds_to_samples(len);
     Signal s(n, 0.0f);
     Biquad f1, f2, body, air;
@@ -276,10 +286,13 @@ Signal make_dragon_roar(int variant)
         float voiced = f1.run(src) * 1.4f + f2.run(src) * 0.8f + body.run(src) * 0.6f;
         float growl = 1.0f - growl_depth * (0.5f + 0.5f * std::sin(kTwoPi * growl_hz * t + 2.0f * white(663, static_cast<uint32_t>(i / 500))));
         float noise = air.run(white(664 + variant, static_cast<uint32_t>(i))) * breath;
-        float env = smoothstep(0.0f, 0.12f, t) * (1.0f - smoothstep(0.65f, 1.0f, u));
+        // Swells to its loudest at the pitch peak, then sinks away.
+        float swell = 0.6f + 0.4f * std::exp(-(u - peak_at) * (u - peak_at) / 0.08f);
+        float env = smoothstep(0.0f, 0.12f, t) * swell * (1.0f - smoothstep(0.65f, 1.0f, u));
         float sub = std::sin(kTwoPi * sub_phase) * 0.35f;
-        s[i] = std::tanh(2.5f * env * (voiced * growl + noise + sub * growl));
+        s[i] = env * (voiced * growl + noise + sub * growl);
     }
+    soft_clip(s, 2.0f);
     fade_edges(s, 32, seconds_to_samples(0.15));
     return s;
 }

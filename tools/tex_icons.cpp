@@ -402,14 +402,15 @@ void draw_pray(cairo_t* cr)
     circle(cr, 112, 16, 14);
     cairo_set_source_rgb(cr, 1.0, 0.95, 0.6);
     cairo_fill(cr);
-    // A kneeling figure, seen from the side, hands raised and joined.
+    // A figure kneeling upright, seen from the side and facing the light,
+    // hands raised and joined.
     const Color c = rgb(0.97f, 0.93f, 0.85f);
-    limb(cr, 38, 110, 70, 110, 11, c);   // shin on the ground
-    limb(cr, 38, 110, 40, 84, 12, c);    // thigh, knee on the ground at (70,110)... kneeling upright
-    limb(cr, 40, 84, 46, 52, 16, c);     // body, upright
-    limb(cr, 46, 58, 66, 44, 8, c);      // upper arm reaching up and forward
-    limb(cr, 66, 44, 72, 26, 8, c);      // forearm, hands together
-    circle(cr, 50, 38, 10);              // head, tilted up
+    limb(cr, 58, 110, 24, 112, 11, c);   // shin on the ground, foot behind
+    limb(cr, 58, 110, 56, 82, 12, c);    // thigh, upright above the knee
+    limb(cr, 56, 84, 60, 52, 16, c);     // body
+    limb(cr, 60, 58, 80, 46, 8, c);      // upper arm reaching up and forward
+    limb(cr, 80, 46, 86, 28, 8, c);      // forearm, hands together
+    circle(cr, 64, 38, 10);              // head, tilted up
     fill_outline(cr, c, 2.0);
 }
 

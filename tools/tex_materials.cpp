@@ -261,13 +261,15 @@ Image make_dragon_skin(bool red)
 
 Image make_terrain_detail()
 {
-    // Multiplied onto the terrain colour, so it stays close to white: mean about 0.83.
+    // Multiplied onto the terrain colour, so it stays close to white (mean
+    // about 0.84): clods and small stones over fine grit.
     return fill(N, N, [](float u, float v, int x, int y) {
-        float broad = 0.08f * tile_fbm(u, v, 6, 6, 5, 101);
-        CellSample p = tile_cells(u, v, 28, 102, 0.9f);
-        float crevice = -0.12f * (1.0f - smoothstep(0.0f, 0.12f, p.f2 - p.f1));
-        float pebble = 0.06f * clamp01(0.6f - p.f1) * (hash_unit(p.id, 1) - 0.3f);
-        float g = 0.84f + broad + crevice + pebble + 0.05f * pixel_grain(x, y, N, N, 103);
+        float broad = 0.07f * tile_fbm(u, v, 6, 6, 4, 101);
+        float clods = 0.05f * tile_fbm(u, v, 24, 24, 3, 102);
+        CellSample p = tile_cells(u, v, 20, 103, 0.9f);
+        float stone = (1.0f - smoothstep(0.22f, 0.34f, p.f1)) * (hash_unit(p.id, 1) - 0.45f) * 0.12f;
+        float grit = 0.045f * pixel_grain(x, y, N, N, 104);
+        float g = 0.84f + broad + clods + stone + grit;
         return rgb(g, g * 0.99f, g * 0.97f);
     });
 }
