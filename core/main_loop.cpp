@@ -17,6 +17,8 @@
 #include "sound/sound.h"
 #include "ui/interface.h"
 #include "ui/menu.h"
+#include "units/combat.h"
+#include "units/humanoid.h"
 #include "units/units.h"
 #include "world/sky.h"
 #include "world/terrain.h"
@@ -109,6 +111,7 @@ void simulate_regeneration()
 
 void generate_model_lists()
 {
+    swordList = GenSwordList();
 }
 
 // --- position log -------------------------------------------------------
@@ -189,6 +192,7 @@ static void simulate_play(float dt)
         old_frame_time = game_time;
     }
     check_for_messages();
+    simulate_units(dt);
     animate_interface();
     simulate_walls();
     simulate_skybox();
@@ -231,12 +235,16 @@ void prepare_game_mode()
             fclose(posi_F);
         posi_F = fopen("path.dat", "rb");
     }
+    init_human_types();
     init_terrain();
     // The city stands on the finished terrain: walls, then buildings, then trees.
     load_walls();
     load_buildings();
     load_trees();
     init_skybox();
+    // Each side's starting soldiers, made by that side's leader only.
+    init_footmen();
+    init_goblins();
     generate_model_lists();
     set_game_gl_params();
     gamma_fade_in();

@@ -10,6 +10,8 @@
 #include "core/vector.h"
 #include "core/window.h"
 #include "ui/menu.h"
+#include "ui/selection.h"
+#include "units/units.h"
 #include "world/light.h"
 #include "world/terrain.h"
 
@@ -231,22 +233,39 @@ void set_button_state(int slot, int highlighted)
     the_buttons[slot].highlighted = highlighted;
 }
 
+static void highlight_order(int order_kind)
+{
+    int slot;
+    switch (order_kind) {
+    case ORDER_NONE: slot = -1; break;
+    case ORDER_MOVE: slot = 5; break;
+    case ORDER_ATTACK: slot = 4; break;
+    case ORDER_HOLD: slot = 6; break;
+    default: return;
+    }
+    for (int s = 4; s <= 6; ++s)
+        set_button_state(s, s == slot ? 1 : 0);
+}
+
 static void attack_button_action()
 {
-    set_command_highlights(2);
-    waiting_mouse_command = 2;
+    highlight_order(ORDER_ATTACK);
+    waiting_mouse_command = ORDER_ATTACK;
 }
 
 static void move_button_action()
 {
-    set_command_highlights(1);
-    waiting_mouse_command = 1;
+    highlight_order(ORDER_MOVE);
+    waiting_mouse_command = ORDER_MOVE;
 }
 
 static void stop_button_action()
 {
-    set_command_highlights(4);
-    // Every selected unit's order becomes 4 (stop) here, on this copy only.
+    highlight_order(ORDER_HOLD);
+    // On this copy only: no command is sent for a stop.
+    for (unit* u = unit_list; u; u = u->next)
+        if (u->selected)
+            u->order_kind = ORDER_HOLD;
 }
 
 void init_command_buttons()
@@ -262,18 +281,10 @@ void deinit_command_buttons()
         set_button(slot, 0, nullptr, 0);
 }
 
-void set_command_highlights(int order_kind)
+void set_commands(const unit* u)
 {
-    int slot;
-    switch (order_kind) {
-    case 0: slot = -1; break;
-    case 1: slot = 5; break;
-    case 2: slot = 4; break;
-    case 4: slot = 6; break;
-    default: return;
-    }
-    for (int s = 4; s <= 6; ++s)
-        set_button_state(s, s == slot ? 1 : 0);
+    if (u)
+        highlight_order(u->order_kind);
 }
 
 void animate_interface()
@@ -333,7 +344,7 @@ void draw_interface()
         glDisable(GL_BLEND);
     }
     glPopMatrix();
-    // The selection's own drawing (the drag rectangle) follows here.
+    draw_selection();
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_LIGHTING);
 }
@@ -394,6 +405,7 @@ void interface_click(int x, int y, int b)
             return;
     }
     // Releases, motion and presses outside the bar go to the selection.
+    selection_click(x, y, b);
 }
 
 void interface_key(int key)

@@ -6,6 +6,7 @@
 #include "core/main_loop.h"
 #include "core/window.h"
 #include "ui/interface.h"
+#include "units/units.h"
 #include "world/light.h"
 #include "world/terrain.h"
 
@@ -244,15 +245,20 @@ TEST(CommandBar, SlotsHighlightsAndClickRouting)
     EXPECT_EQ(the_buttons[3].highlighted, 0);
 
     init_command_buttons();
-    set_command_highlights(1);
+    unit ordered{};
+    ordered.order_kind = 1;
+    set_commands(&ordered);
     EXPECT_EQ(the_buttons[5].highlighted, 1);
     EXPECT_EQ(the_buttons[4].highlighted, 0);
-    set_command_highlights(2);
+    ordered.order_kind = 2;
+    set_commands(&ordered);
     EXPECT_EQ(the_buttons[4].highlighted, 1);
     EXPECT_EQ(the_buttons[5].highlighted, 0);
-    set_command_highlights(3);  // other kinds leave the highlights
+    ordered.order_kind = 3;
+    set_commands(&ordered);  // other kinds leave the highlights
     EXPECT_EQ(the_buttons[4].highlighted, 1);
-    set_command_highlights(0);
+    ordered.order_kind = 0;
+    set_commands(&ordered);
     EXPECT_EQ(the_buttons[4].highlighted + the_buttons[5].highlighted + the_buttons[6].highlighted, 0);
 
     // a press on slot 3 with the bar shown runs its action
