@@ -80,7 +80,7 @@ int select_hit_records(const uint32_t* buffer, int size, int hits)
 
 void selection_drag(int x, int y)
 {
-    extend_selection = is_alt_down() ? 1 : 0;
+    extend_selection = display && is_alt_down() ? 1 : 0;
     if (!extend_selection)
         clear_selection();
     drag_x1 = x_i < x ? x_i : x;
@@ -132,6 +132,8 @@ void terrain_click(int x, int y)
     float gx, gz;
     if (screen_to_terrain_coords(x, y, &gx, &gz) != 0)
         return;
+    if (!display)
+        return;  // the keys held decide, and there is no keyboard
     const int radius = check_key('r') ? 2 : 5;
     if (check_key('g'))
         lower_terrain(gx, gz, radius);
