@@ -415,18 +415,33 @@ void make_human_type(humanoid_type* t, float size, float arm_length, float head_
     glEndList();
 }
 
+// The four body types: size, arm length, head size, arm and leg factors,
+// lean, and skin, clothing and leg colours.
+struct body_recipe {
+    humanoid_type* type;
+    float size, arm_length, head_size, arm_factor, leg_factor, lean;
+    float skin[3], clothing[3], legs[3];
+};
+
+static const body_recipe body_recipes[4] = {
+    {&human_type, 1, 1, 0.3f, 1, 1, 0, {0.85f, 0.5f, 0.55f}, {0.6f, 0.4f, 0.4f}, {0.5f, 0.3f, 0.3f}},
+    {&ghoul_type, 1, 1, 0.3f, 1, 1, 0, {0.95f, 0.95f, 0.95f}, {0.95f, 0.95f, 0.95f}, {0.95f, 0.95f, 0.95f}},
+    {&orangatang_type, 1, 1, 0.6f, 1, 1, 90, {0.5f, 0.1f, 0.15f}, {0.5f, 0.1f, 0.1f}, {0.5f, 0.1f, 0.1f}},
+    {&goblin_type, 1, 1, 0.3f, 1, 1, 0, {0.15f, 0.7f, 0.15f}, {0.1f, 0.1f, 0.1f}, {0.5f, 0.3f, 0.3f}},
+};
+
+void fill_human_types()
+{
+    for (const body_recipe& r : body_recipes)
+        fill_human_type(r.type, r.size, r.arm_length, r.head_size, r.arm_factor, r.leg_factor, r.lean, r.skin,
+                        r.clothing, r.legs);
+}
+
 void init_human_types()
 {
-    static const float human_skin[3] = {0.85f, 0.5f, 0.55f}, human_cloth[3] = {0.6f, 0.4f, 0.4f},
-                       human_legs[3] = {0.5f, 0.3f, 0.3f};
-    static const float ghoul[3] = {0.95f, 0.95f, 0.95f};
-    static const float ape_skin[3] = {0.5f, 0.1f, 0.15f}, ape_fur[3] = {0.5f, 0.1f, 0.1f};
-    static const float goblin_skin[3] = {0.15f, 0.7f, 0.15f}, goblin_cloth[3] = {0.1f, 0.1f, 0.1f},
-                       goblin_legs[3] = {0.5f, 0.3f, 0.3f};
-    make_human_type(&human_type, 1, 1, 0.3f, 1, 1, 0, human_skin, human_cloth, human_legs);
-    make_human_type(&ghoul_type, 1, 1, 0.3f, 1, 1, 0, ghoul, ghoul, ghoul);
-    make_human_type(&orangatang_type, 1, 1, 0.6f, 1, 1, 90, ape_skin, ape_fur, ape_fur);
-    make_human_type(&goblin_type, 1, 1, 0.3f, 1, 1, 0, goblin_skin, goblin_cloth, goblin_legs);
+    for (const body_recipe& r : body_recipes)
+        make_human_type(r.type, r.size, r.arm_length, r.head_size, r.arm_factor, r.leg_factor, r.lean, r.skin,
+                        r.clothing, r.legs);
 }
 
 static void release_humanoid_data(void* p)

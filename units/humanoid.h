@@ -88,6 +88,8 @@ void make_human_type(humanoid_type* t, float size, float arm_length, float head_
                      float leg_factor, float lean, const float* skin, const float* clothing, const float* legs);
 // The four body types, built at the start of every game.
 void init_human_types();
+// Their measures and colours alone, without display lists.
+void fill_human_types();
 
 // A new, empty unit with the next humanoid id of this copy's side.
 unit* add_humanoid();
