@@ -14,6 +14,8 @@
 #include "world/sky.h"
 #include "world/terrain_render.h"
 #include "world/water.h"
+#include "world/model_tree.h"
+#include "world/trees.h"
 
 float eye_x = 0.0f, eye_y = 50.0f, eye_z = 0.0f;
 float eye_yaw = 0.0f;
@@ -168,11 +170,10 @@ void draw_game_frame()
 
     draw_ocean();
     draw_water();
-    // Trees are drawn here (draw_trees).
+    draw_trees();
     set_scene_color();
     checkpoint("post-scenery");
-
-    // Walls, towers, gates and buildings are drawn here (draw_models).
+    draw_models();
     checkpoint("post-buildings");
 
     // Projectiles with their flames are drawn here (draw_projectiles).

@@ -12,12 +12,17 @@
 #include "core/random.h"
 #include "core/textures.h"
 #include "core/window.h"
+#include "net/messages.h"
 #include "net/multicast.h"
 #include "sound/sound.h"
 #include "ui/interface.h"
 #include "ui/menu.h"
+#include "units/units.h"
 #include "world/sky.h"
 #include "world/terrain.h"
+#include "world/buildings.h"
+#include "world/trees.h"
+#include "world/walls.h"
 
 int game_state = STATE_MENU;
 float game_time = 0.0f;
@@ -93,7 +98,8 @@ void send_network_status()
 {
     if (next_send <= game_time) {
         next_send = game_time + 0.05f;
-        // Unit reports and the batch flush are added with the unit registry.
+        send_unit_messages();
+        flush_updm_list();
     }
 }
 
@@ -184,6 +190,7 @@ static void simulate_play(float dt)
     }
     check_for_messages();
     animate_interface();
+    simulate_walls();
     simulate_skybox();
     mouse_look();
     key_move(dt);
@@ -225,6 +232,10 @@ void prepare_game_mode()
         posi_F = fopen("path.dat", "rb");
     }
     init_terrain();
+    // The city stands on the finished terrain: walls, then buildings, then trees.
+    load_walls();
+    load_buildings();
+    load_trees();
     init_skybox();
     generate_model_lists();
     set_game_gl_params();

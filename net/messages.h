@@ -3,7 +3,27 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
+
+// A unit-state batch is sent before it would grow past this many bytes.
+constexpr int UPDM_LIMIT = 500;
+// Length of a presence message.
+constexpr int HELO_LEN = 44;
+
+extern std::vector<unsigned char> updm;  // the batch being filled
+extern int updm_len;                     // its length; 0 when none is open
 
 // One received datagram: `len` bytes at `buf` (followed by a zero byte),
 // from the sender whose IPv4 address is `sender`.
 void client_message(const unsigned char* buf, int len, uint32_t sender);
+
+void add_unit_update(uint32_t id, int n, const float* params);
+void flush_updm_list();
+void receive_updm_list(const unsigned char* buf, int len, uint32_t sender);
+
+// Builds this copy's presence message (drawing my_numb first if needed).
+std::vector<unsigned char> build_helo_message();
+void broadcast_self();
+void send_chat_message(const char* text);
+void receive_chat_message(const unsigned char* buf, int len, uint32_t sender);
+void set_self_humanoid_position();

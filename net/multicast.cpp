@@ -21,6 +21,7 @@ int sent_bytes = 0;
 int sends = 0;
 
 static sockaddr_in addr;
+void (*send_observer)(const unsigned char* buf, int len) = nullptr;
 
 uint32_t ip_quad(uint8_t a, uint8_t b, uint8_t c, uint8_t d)
 {
@@ -98,6 +99,8 @@ int init_ipmulticast(int n)
 
 int send_game_message(const void* buf, int len)
 {
+    if (send_observer)
+        send_observer(static_cast<const unsigned char*>(buf), len);
     update_timer();
     float t0 = game_time;
     addr = {};

@@ -22,6 +22,10 @@ uint32_t ip_quad(uint8_t a, uint8_t b, uint8_t c, uint8_t d);
 uint32_t channel_group(int n);
 uint16_t channel_port(int n);
 
+// When set, every datagram handed to send_game_message is also shown to
+// this observer (tests record the traffic with it).
+extern void (*send_observer)(const unsigned char* buf, int len);
+
 int init_ipmulticast(int n);
 void close_ipmulticast();
 int send_game_message(const void* buf, int len);

@@ -8,6 +8,7 @@
 #include "core/main_loop.h"
 #include "core/random.h"
 #include "sound/wav_file.h"
+#include "world/terrain.h"
 
 unsigned int lightning_sound = 0, splash_sound = 0, fire_start_sound = 0, fire_loop_sound = 0;
 unsigned int water_sounds[3];
@@ -115,6 +116,20 @@ void add_sound_effect(unsigned int buffer, float lifetime, float delay, float x,
         return;
     unsigned int source = add_sound_effect_source(buffer, x, y, z, ref_distance, loop);
     active_effects.push_back({source, game_time + lifetime, game_time + delay, loop});
+}
+
+void initiate_lightning_sound(float x, float z)
+{
+    add_sound_effect(lightning_sound, 5.0f, 1.0f, x, get_terrain_height(x, z), z, 20.0f, 0);
+}
+
+void initiate_firestorm_sound(float x, float z)
+{
+    // A one-shot ignition at once, then a looping burn from one second on,
+    // cut off seven seconds after the call.
+    float y = get_terrain_height(x, z);
+    add_sound_effect(fire_start_sound, 2.0f, 0.0f, x, y, z, 33.0f, 0);
+    add_sound_effect(fire_loop_sound, 7.0f, 1.0f, x, y, z, 33.0f, 1);
 }
 
 void initiate_splash_sound(float x, float z)

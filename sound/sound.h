@@ -34,7 +34,9 @@ void add_sound_effect(unsigned int buffer, float lifetime, float delay, float x,
                       int loop);
 unsigned int add_sound_effect_source(unsigned int buffer, float x, float y, float z, float ref_distance, int loop);
 
+void initiate_lightning_sound(float x, float z);
 void initiate_splash_sound(float x, float z);
+void initiate_firestorm_sound(float x, float z);
 void initiate_dragon_sound(float x, float y, float z);
 // Surf position for an eye position: the sea corner nearest the player.
 void surf_position(float eye_x, float eye_z, float out[3]);

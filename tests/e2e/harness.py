@@ -350,7 +350,13 @@ def multicast_check(send_ns, recv_ns, group="225.44.44.44", port=9999, loop=1, t
 
 
 class NetNamespace:
-    """A private network namespace: loopback up, 224.0.0.0/4 routed to lo.
+    """A private network namespace: loopback up, 224.0.0.0/4 routed to
+    ``mc0`` (10.99.0.1/24), one end of a veth pair whose other end ``mc1``
+    stays in the namespace with no group joined.
+
+    Multicast sent out of ``mc0`` goes nowhere, as on a host alone on its
+    segment: a copy with multicast loopback switched off does not hear
+    itself (through ``lo`` it would, since lo hands every packet back).
 
     ``with NetNamespace() as ns: ns.name``; ``ns.exec_prefix()`` gives the
     command prefix to run something inside.  ``check_multicast=True``
@@ -375,7 +381,11 @@ class NetNamespace:
         try:
             self.ip("link", "set", "lo", "up")
             if self.multicast_route:
-                self.ip("route", "add", "224.0.0.0/4", "dev", "lo")
+                self.ip("link", "add", "mc0", "type", "veth", "peer", "name", "mc1")
+                self.ip("addr", "add", "10.99.0.1/24", "dev", "mc0")
+                self.ip("link", "set", "mc1", "up")
+                self.ip("link", "set", "mc0", "up")
+                self.ip("route", "add", "224.0.0.0/4", "dev", "mc0")
             if self.check and not multicast_check(self.name, self.name):
                 raise HarnessError("multicast does not work inside %s" % self.name)
         except Exception:

@@ -140,5 +140,26 @@ TEST(Sound, EffectsTriggerAndExpireInOrder)
     game_time = 107.0f;
     simulate_sound(0.01f);
     EXPECT_TRUE(active_effects.empty());
+
+    // A firestorm: ignition at once for 2 s, a looping burn from t+1 to t+7.
+    game_time = 200.0f;
+    initiate_firestorm_sound(0.0f, 0.0f);
+    ASSERT_EQ(active_effects.size(), 2u);
+    EXPECT_EQ(active_effects[0].triggers, 200.0f);
+    EXPECT_EQ(active_effects[0].expires, 202.0f);
+    EXPECT_EQ(active_effects[1].triggers, 201.0f);
+    EXPECT_EQ(active_effects[1].expires, 207.0f);
+    EXPECT_EQ(active_effects[1].loops, 1);
+    testing::internal::CaptureStdout();
+    for (float t : {200.0f, 201.0f, 202.0f}) {
+        game_time = t;
+        simulate_sound(0.01f);
+    }
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(active_effects.size(), 1u);
+    EXPECT_EQ(active_effects[0].loops, 1);
+    game_time = 207.0f;
+    simulate_sound(0.01f);
+    EXPECT_TRUE(active_effects.empty());
     do_sound = 0;
 }

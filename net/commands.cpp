@@ -1,0 +1,108 @@
+#include "net/commands.h"
+
+#include <cstdio>
+
+#include "core/main_loop.h"
+#include "core/random.h"
+#include "net/multicast.h"
+#include "net/participants.h"
+#include "net/wire.h"
+#include "ui/menu.h"
+
+static void receive_start(const uint32_t p[4], int);
+
+static std::vector<command_route>& command_table()
+{
+    static std::vector<command_route> table = {
+        {make_tag("STRT"), 0, receive_start},
+    };
+    return table;
+}
+
+void register_command(const char (&subtag)[5], int play_only, command_handler handler)
+{
+    const uint32_t t = make_tag(subtag);
+    for (command_route& r : command_table())
+        if (r.subtag == t) {
+            r.play_only = play_only;
+            r.handler = handler;
+            return;
+        }
+    command_table().push_back({t, play_only, handler});
+}
+
+std::vector<unsigned char> build_command_message(const char (&subtag)[5], uint32_t p1, uint32_t p2, uint32_t p3,
+                                                 uint32_t p4)
+{
+    std::vector<unsigned char> m;
+    put_tag(m, "CMND");
+    put_tag(m, subtag);
+    put_u32(m, p1);
+    put_u32(m, p2);
+    put_u32(m, p3);
+    put_u32(m, p4);
+    return m;
+}
+
+void send_command_message(const char (&subtag)[5], uint32_t p1, uint32_t p2, uint32_t p3, uint32_t p4)
+{
+    std::vector<unsigned char> m = build_command_message(subtag, p1, p2, p3, p4);
+    send_game_message(m.data(), static_cast<int>(m.size()));
+}
+
+void receive_command_message(const unsigned char* buf, int len, uint32_t sender)
+{
+    if (len != CMND_LEN) {
+        fprintf(stderr, "Malformed network CMND message, len = %d, from %8.8X\n", len, sender);
+        return;
+    }
+    int idx = find_participant(sender);
+    if (idx >= 0 && parts[static_cast<size_t>(idx)].is_self) {
+        fprintf(stderr, "Ignoring a CMND message from self (%8.8X)\n", sender);
+        return;
+    }
+    if (idx < 0) {
+        fprintf(stderr, "Received CMND message from unknown source: %8.8X\n", sender);
+        return;
+    }
+    wire_reader r(buf, len);
+    uint32_t tag, subtag, p[4];
+    if (!r.tag(tag) || !r.tag(subtag) || !r.u32(p[0]) || !r.u32(p[1]) || !r.u32(p[2]) || !r.u32(p[3]))
+        return;
+    for (const command_route& route : command_table()) {
+        if (route.subtag != subtag)
+            continue;
+        if (route.play_only && game_state != STATE_PLAY)
+            return;
+        route.handler(p, idx);
+        return;
+    }
+    // Unknown sub-tags are ignored.
+}
+
+int draw_start_seed()
+{
+    int r = game_rand();
+    return r % 50000 + 10240;
+}
+
+void start_game_from_menu()
+{
+    int seed = draw_start_seed();
+    game_srand(static_cast<unsigned>(seed));
+    send_command_message("STRT", static_cast<uint32_t>(seed), 0, 0, 0);
+    switch_to_play_mode();
+}
+
+static void receive_start(const uint32_t p[4], int)
+{
+    const int seed = static_cast<int>(p[0]);
+    if (game_state != STATE_MENU) {
+        fprintf(stderr, "Received STRT (seed %d) while not in the menu; the game in progress goes on\n", seed);
+        return;
+    }
+    single_player = n_parts == 1 ? 1 : 0;
+    printf("starting game with random seed = %d\n", seed);
+    game_srand(static_cast<unsigned>(seed));
+    switch_to_play_mode();
+}

@@ -1,0 +1,33 @@
+// One-shot command messages: a 24-byte "CMND" datagram with a four-letter
+// sub-tag and four 32-bit parameter slots (floats or raw integers carried
+// bit for bit).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+constexpr int CMND_LEN = 24;
+
+// Handler for one sub-tag: the four raw parameter slots and the index of
+// the sender's participant entry.
+using command_handler = void (*)(const uint32_t p[4], int sender_index);
+
+struct command_route {
+    uint32_t subtag;      // make_tag of the four letters
+    int play_only;        // 1: ignored unless the game is being played
+    command_handler handler;
+};
+
+// Adds (or replaces) the handler of a sub-tag.
+void register_command(const char (&subtag)[5], int play_only, command_handler handler);
+
+// Builds a command datagram; the parameters are raw 32-bit slots.
+std::vector<unsigned char> build_command_message(const char (&subtag)[5], uint32_t p1, uint32_t p2, uint32_t p3,
+                                                 uint32_t p4);
+void send_command_message(const char (&subtag)[5], uint32_t p1, uint32_t p2, uint32_t p3, uint32_t p4);
+void receive_command_message(const unsigned char* buf, int len, uint32_t sender);
+
+// Draws the start seed (10240 .. 10240 + 49999) from the generator.
+int draw_start_seed();
+// The start button: seed, send "STRT", switch to play.
+void start_game_from_menu();

@@ -1,0 +1,77 @@
+// Shared set-up for the network tests: a fresh menu-state table with a
+// known user, and a recorder for every datagram the game sends.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <sys/time.h>
+#include <vector>
+
+#include "core/main_loop.h"
+#include "core/random.h"
+#include "net/messages.h"
+#include "net/multicast.h"
+#include "net/participants.h"
+#include "net/wire.h"
+#include "ui/chat.h"
+#include "units/units.h"
+
+inline std::vector<std::vector<unsigned char>>& sent_datagrams()
+{
+    static std::vector<std::vector<unsigned char>> v;
+    return v;
+}
+
+inline void record_send(const unsigned char* buf, int len)
+{
+    sent_datagrams().emplace_back(buf, buf + len);
+}
+
+// A fresh lobby: this copy is "tester" on `team` with number `numb`.
+inline void reset_lobby(int team = 0, int numb = 500)
+{
+    gettimeofday(&prev_tv, nullptr);
+    game_state = STATE_MENU;
+    game_time = 10.0f;
+    static std::string name = "tester";
+    default_username = name.c_str();
+    game_srand(1);
+    my_numb = numb;
+    init_teams();
+    init_participants();
+    parts[0].team = team;
+    me->team = team;
+    teams[0].members = team == 0 ? 1 : 0;
+    teams[1].members = team == 1 ? 1 : 0;
+    parts[0].number = numb;
+    init_chat();
+    updm_len = 0;
+    sent_datagrams().clear();
+    send_observer = record_send;
+}
+
+inline std::vector<unsigned char> helo_bytes(const std::string& name, int32_t team, int32_t numb)
+{
+    std::vector<unsigned char> m;
+    put_tag(m, "HELO");
+    unsigned char field[32] = {};
+    for (size_t i = 0; i < name.size() && i < 32; ++i)
+        field[i] = static_cast<unsigned char>(name[i]);
+    m.insert(m.end(), field, field + 32);
+    put_i32(m, team);
+    put_i32(m, numb);
+    return m;
+}
+
+// Delivers a datagram exactly as the transport does: the bytes in a buffer
+// of their own length (so a read past the end is a real fault) .
+inline void deliver(const std::vector<unsigned char>& m, uint32_t sender)
+{
+    std::vector<unsigned char> exact(m);
+    client_message(exact.empty() ? nullptr : exact.data(), static_cast<int>(exact.size()), sender);
+}
+
+inline void deliver_text(const std::string& s, uint32_t sender)
+{
+    deliver(std::vector<unsigned char>(s.begin(), s.end()), sender);
+}

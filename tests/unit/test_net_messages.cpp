@@ -1,0 +1,332 @@
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <cstring>
+
+#include "net/commands.h"
+#include "net_test_support.h"
+#include "units/humanoid.h"
+
+TEST(ChannelGroup, LobbyFirstAndLastChannels)
+{
+    auto dotted = [](int n) {
+        in_addr a;
+        a.s_addr = channel_group(n);
+        return std::string(inet_ntoa(a));
+    };
+    EXPECT_EQ(dotted(0), "225.44.44.44");
+    EXPECT_EQ(channel_port(0), 9999);
+    EXPECT_EQ(dotted(1), "225.45.45.45");
+    EXPECT_EQ(channel_port(1), 10000);
+    EXPECT_EQ(dotted(9999), "225.143.143.47");
+    EXPECT_EQ(channel_port(9999), 19998);
+}
+
+TEST(Envelope, TagsCompareAsBigEndianLetters)
+{
+    EXPECT_EQ(make_tag("CMND"), 0x434D4E44u);
+    const unsigned char b[4] = {'U', 'U', 'P', 'D'};
+    wire_reader r(b, 4);
+    uint32_t t = 0;
+    ASSERT_TRUE(r.tag(t));
+    EXPECT_EQ(t, make_tag("UUPD"));
+    uint32_t v = 0x11223344;
+    swap_bytes(&v);
+    EXPECT_EQ(v, 0x44332211u);
+}
+
+TEST(Envelope, ReaderNeverPassesTheEnd)
+{
+    const unsigned char b[6] = {1, 0, 0, 0, 2, 0};
+    wire_reader r(b, 6);
+    uint32_t v = 0;
+    EXPECT_TRUE(r.u32(v));
+    EXPECT_EQ(v, 1u);
+    EXPECT_FALSE(r.u32(v));
+    EXPECT_EQ(r.pos, 4);
+    unsigned char out[4];
+    EXPECT_FALSE(r.bytes(out, 3));
+    EXPECT_TRUE(r.bytes(out, 2));
+    EXPECT_FALSE(r.skip(1));
+}
+
+static std::vector<unsigned char> record_values(uint32_t id, std::vector<float> v)
+{
+    std::vector<unsigned char> m;
+    put_u32(m, id);
+    put_u32(m, static_cast<uint32_t>(v.size()));
+    for (float f : v)
+        put_f32(m, f);
+    return m;
+}
+
+TEST(UnitBatch, TwoHumanoidRecordsMakeEightyBytes)
+{
+    reset_lobby();
+    const float a[7] = {1, 2, 3, 4, 5, 6, 7};
+    const float b[7] = {-1, -2, -3, -4, -5, -6, -7};
+    add_unit_update(0x80401, 7, a);
+    add_unit_update(0x81002, 7, b);
+    EXPECT_EQ(updm_len, 80);
+    flush_updm_list();
+    ASSERT_EQ(sent_datagrams().size(), 1u);
+    std::vector<unsigned char> want;
+    put_tag(want, "UUPD");
+    put_u32(want, 2);
+    auto r1 = record_values(0x80401, {1, 2, 3, 4, 5, 6, 7});
+    auto r2 = record_values(0x81002, {-1, -2, -3, -4, -5, -6, -7});
+    want.insert(want.end(), r1.begin(), r1.end());
+    want.insert(want.end(), r2.begin(), r2.end());
+    EXPECT_EQ(sent_datagrams()[0], want);
+    EXPECT_EQ(updm_len, 0);
+    flush_updm_list();  // nothing open: nothing sent
+    EXPECT_EQ(sent_datagrams().size(), 1u);
+}
+
+TEST(UnitBatch, SplitsBeforePassingFiveHundredBytes)
+{
+    reset_lobby();
+    // 8 header + 13 records of 36 bytes = 476; a 20-byte record fits (496),
+    // then a 36-byte one would make 532: the 496 go out first.
+    const float v[7] = {0};
+    for (int i = 0; i < 13; ++i)
+        add_unit_update(0x80000 + i, 7, v);
+    add_unit_update(0x90000, 3, v);
+    EXPECT_EQ(updm_len, 496);
+    EXPECT_TRUE(sent_datagrams().empty());
+    add_unit_update(0x80100, 7, v);
+    ASSERT_EQ(sent_datagrams().size(), 1u);
+    EXPECT_EQ(sent_datagrams()[0].size(), 496u);
+    wire_reader r(sent_datagrams()[0].data(), 496);
+    uint32_t tag, count;
+    r.tag(tag);
+    r.u32(count);
+    EXPECT_EQ(count, 14u);
+    EXPECT_EQ(updm_len, 44);
+    flush_updm_list();
+    ASSERT_EQ(sent_datagrams().size(), 2u);
+    wire_reader r2(sent_datagrams()[1].data(), 44);
+    r2.tag(tag);
+    r2.u32(count);
+    EXPECT_EQ(count, 1u);  // the count restarted with the new batch
+}
+
+TEST(UnitBatch, ExactlyFiveHundredStaysInOneDatagram)
+{
+    reset_lobby();
+    const float v[7] = {0};
+    // 8 + 12 * 36 = 440; + a 60-byte record (13 values) = 500.
+    for (int i = 0; i < 12; ++i)
+        add_unit_update(0x80000 + i, 7, v);
+    const float w[13] = {0};
+    add_unit_update(0x80200, 13, w);
+    EXPECT_TRUE(sent_datagrams().empty());
+    EXPECT_EQ(updm_len, 500);
+}
+
+TEST(UnitBatch, ReceivedBatchUpdatesAvatarsInPlay)
+{
+    reset_lobby();
+    deliver(helo_bytes("peer", 0, 7), 0x0700000A);
+    unit* peer = parts[1].avatar;
+    ASSERT_EQ(peer->id, 0x80407u);
+    game_state = STATE_PLAY;
+    std::vector<unsigned char> m;
+    put_tag(m, "UUPD");
+    put_u32(m, 2);
+    auto r1 = record_values(0x80407, {5, 6, 7, 90, 1, 0, -1});
+    auto r2 = record_values(0x12345, {1, 1});  // unknown unit: ignored
+    m.insert(m.end(), r1.begin(), r1.end());
+    m.insert(m.end(), r2.begin(), r2.end());
+    deliver(m, 0x0700000A);
+    EXPECT_FLOAT_EQ(peer->x, 5);
+    EXPECT_FLOAT_EQ(peer->z, 7);
+    EXPECT_FLOAT_EQ(peer->heading, 90);
+    EXPECT_FLOAT_EQ(peer->vz, -1);
+
+    // A batch during the menu is dropped.
+    game_state = STATE_MENU;
+    auto r3 = record_values(0x80407, {50, 60, 70, 0, 0, 0, 0});
+    std::vector<unsigned char> m2;
+    put_tag(m2, "UUPD");
+    put_u32(m2, 1);
+    m2.insert(m2.end(), r3.begin(), r3.end());
+    deliver(m2, 0x0700000A);
+    EXPECT_FLOAT_EQ(peer->x, 5);
+}
+
+TEST(UnitBatch, OwnAvatarIsReportedWithSevenValues)
+{
+    reset_lobby(1, 33);
+    send_unit_messages();
+    flush_updm_list();
+    ASSERT_EQ(sent_datagrams().size(), 1u);
+    const auto& d = sent_datagrams()[0];
+    ASSERT_EQ(d.size(), 8u + 36u);
+    wire_reader r(d.data(), static_cast<int>(d.size()));
+    uint32_t tag, count, id, n;
+    float x, y, z, h;
+    r.tag(tag);
+    r.u32(count);
+    r.u32(id);
+    r.u32(n);
+    r.f32(x);
+    r.f32(y);
+    r.f32(z);
+    r.f32(h);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(id, 0x80400u + 33);
+    EXPECT_EQ(n, 7u);
+    EXPECT_FLOAT_EQ(z, -188.0f);
+    EXPECT_FLOAT_EQ(h, 180.0f);
+}
+
+TEST(Helo, EncodedBitForBit)
+{
+    reset_lobby(1, 321);
+    std::vector<unsigned char> m = build_helo_message();
+    EXPECT_EQ(m, helo_bytes("tester", 1, 321));
+    EXPECT_EQ(m.size(), 44u);
+    // A 32-character name fills the field with no terminator.
+    static std::string long_name(40, 'N');
+    default_username = long_name.c_str();
+    m = build_helo_message();
+    ASSERT_EQ(m.size(), 44u);
+    EXPECT_EQ(std::string(m.begin() + 4, m.begin() + 36), std::string(32, 'N'));
+}
+
+TEST(Helo, FirstBroadcastDrawsTheNumberAndRenewsTheAvatarId)
+{
+    reset_lobby(0, -1);
+    testing::internal::CaptureStdout();
+    broadcast_self();
+    std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_GE(my_numb, 0);
+    ASSERT_LE(my_numb, 1023);
+    EXPECT_NE(out.find("my_numb = " + std::to_string(my_numb)), std::string::npos);
+    EXPECT_EQ(parts[0].number, my_numb);
+    EXPECT_EQ(me->id, 0x80400u + static_cast<uint32_t>(my_numb));
+    ASSERT_EQ(sent_datagrams().size(), 1u);
+    EXPECT_EQ(sent_datagrams()[0], helo_bytes("tester", 0, my_numb));
+}
+
+TEST(Chat, EncodedAsTagAndText)
+{
+    reset_lobby();
+    send_chat_message("hello");
+    ASSERT_EQ(sent_datagrams().size(), 1u);
+    EXPECT_EQ(std::string(sent_datagrams()[0].begin(), sent_datagrams()[0].end()), "CHAThello");
+    send_chat_message("");
+    EXPECT_EQ(sent_datagrams()[1].size(), 4u);
+}
+
+TEST(Chat, ReceivedFromKnownAndUnknownSenders)
+{
+    reset_lobby(0);
+    deliver(helo_bytes("ally", 0, 1), 0x0200000A);
+    deliver(helo_bytes("foe", 1, 2), 0x0300000A);
+    int before = nchat_lines;
+    deliver_text("CHAThi there", 0x0200000A);
+    deliver_text("CHAT", 0x0300000A);
+    ASSERT_EQ(nchat_lines, before + 2);
+    EXPECT_STREQ(lines[static_cast<size_t>(before)].prefix, "ally: ");
+    EXPECT_EQ(lines[static_cast<size_t>(before)].text, "hi there");
+    EXPECT_EQ(lines[static_cast<size_t>(before)].colour, 1);
+    EXPECT_EQ(lines[static_cast<size_t>(before) + 1].text, "");
+    EXPECT_EQ(lines[static_cast<size_t>(before) + 1].colour, 0);
+
+    testing::internal::CaptureStderr();
+    deliver_text("CHATwho?", 0x0900000A);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Received CHAT message from unknown source: 0900000A"), std::string::npos);
+    EXPECT_EQ(nchat_lines, before + 2);
+    // Chat during play is dropped.
+    game_state = STATE_PLAY;
+    deliver_text("CHATlate", 0x0200000A);
+    EXPECT_EQ(nchat_lines, before + 2);
+}
+
+TEST(Command, EncodedBitForBitWithAnAvatarIdInAFloatSlot)
+{
+    const uint32_t id = 0x807FF;
+    // The id reads as a tiny denormal float and must still survive.
+    float as_float = bits_to_float(id);
+    std::vector<unsigned char> m = build_command_message("UNIT", float_to_bits(as_float), float_to_bits(4.0f), 0, 0);
+    ASSERT_EQ(m.size(), 24u);
+    const unsigned char want_head[8] = {'C', 'M', 'N', 'D', 'U', 'N', 'I', 'T'};
+    EXPECT_EQ(0, memcmp(m.data(), want_head, 8));
+    const unsigned char want_id[4] = {0xFF, 0x07, 0x08, 0x00};
+    EXPECT_EQ(0, memcmp(m.data() + 8, want_id, 4));
+    wire_reader r(m.data(), 24);
+    uint32_t tag, sub, p1;
+    float p2;
+    r.tag(tag);
+    r.tag(sub);
+    r.u32(p1);
+    r.f32(p2);
+    EXPECT_EQ(sub, make_tag("UNIT"));
+    EXPECT_EQ(p1, id);
+    EXPECT_EQ(p2, 4.0f);
+}
+
+TEST(Command, SecondStartInPlayChangesNothing)
+{
+    reset_lobby();
+    deliver(helo_bytes("peer", 0, 7), 0x0700000A);
+    game_state = STATE_PLAY;
+    single_player = 0;
+    game_srand(77);
+    int expect_next = game_rand();
+    game_srand(77);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    deliver(build_command_message("STRT", 12345, 0, 0, 0), 0x0700000A);
+    std::string err = testing::internal::GetCapturedStderr();
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(err.find("STRT"), std::string::npos);
+    EXPECT_EQ(out.find("starting game"), std::string::npos);
+    EXPECT_EQ(game_state, STATE_PLAY);
+    EXPECT_EQ(single_player, 0);
+    EXPECT_EQ(game_rand(), expect_next);  // the generator was not reseeded
+}
+
+TEST(Command, SenderCheckAndTableOfSubTags)
+{
+    reset_lobby();
+    deliver(helo_bytes("peer", 0, 7), 0x0700000A);
+    testing::internal::CaptureStderr();
+    deliver(build_command_message("STRT", 1, 0, 0, 0), 0x0800000A);
+    deliver(build_command_message("STRT", 1, 0, 0, 0), 0);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Received CMND message from unknown source: 0800000A"), std::string::npos);
+    EXPECT_NE(err.find("Ignoring a CMND message from self (00000000)"), std::string::npos);
+
+    static int calls;
+    static uint32_t got[4];
+    static int got_sender;
+    calls = 0;
+    register_command("TEST", 1, [](const uint32_t p[4], int s) {
+        ++calls;
+        memcpy(got, p, sizeof got);
+        got_sender = s;
+    });
+    deliver(build_command_message("TEST", 1, 2, 3, 4), 0x0700000A);
+    EXPECT_EQ(calls, 0);  // play-only sub-tag while the menu runs
+    game_state = STATE_PLAY;
+    deliver(build_command_message("TEST", 1, 2, 0x80401, 4), 0x0700000A);
+    ASSERT_EQ(calls, 1);
+    EXPECT_EQ(got[2], 0x80401u);
+    EXPECT_EQ(got_sender, 1);
+    deliver(build_command_message("ZZZZ", 1, 2, 3, 4), 0x0700000A);  // unknown: ignored
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(StartSeed, AlwaysInItsRange)
+{
+    game_srand(5);
+    for (int i = 0; i < 20000; ++i) {
+        int s = draw_start_seed();
+        ASSERT_GE(s, 10240);
+        ASSERT_LE(s, 10240 + 49999);
+    }
+}

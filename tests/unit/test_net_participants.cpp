@@ -1,0 +1,293 @@
+#include <gtest/gtest.h>
+
+#include "net_test_support.h"
+#include "units/humanoid.h"
+
+TEST(Participants, AloneInTheMenuLeadsTheTeam)
+{
+    reset_lobby(0, 500);
+    EXPECT_EQ(n_parts, 1);
+    EXPECT_EQ(i_am_team_leader(), 1);
+    EXPECT_EQ(i_am_attacker(), 1);
+    EXPECT_EQ(i_am_defender(), 0);
+    ASSERT_NE(me, nullptr);
+    EXPECT_EQ(find_unit(me->id), me);
+    EXPECT_EQ(me->kind, UNIT_HUMANOID);
+    EXPECT_FLOAT_EQ(me->health, 15.0f);
+    EXPECT_FLOAT_EQ(me->speed, 35.0f);
+}
+
+TEST(Participants, LowestNumberOnTheTeamLeads)
+{
+    reset_lobby(1, 300);
+    deliver(helo_bytes("low", 1, 17), 0x0200000A);
+    EXPECT_EQ(i_am_team_leader(), 0);
+    // A lower number on the other team does not matter.
+    reset_lobby(1, 300);
+    deliver(helo_bytes("other side", 0, 3), 0x0200000A);
+    deliver(helo_bytes("higher", 1, 301), 0x0300000A);
+    EXPECT_EQ(i_am_team_leader(), 1);
+}
+
+TEST(Participants, ArrivalPlacesTheAvatarAndNotifies)
+{
+    reset_lobby(0);
+    deliver(helo_bytes("defender", 1, 9), 0x0400000A);
+    ASSERT_EQ(n_parts, 2);
+    const participant& p = parts[1];
+    EXPECT_EQ(p.name, "defender");
+    EXPECT_EQ(p.team, 1);
+    EXPECT_EQ(p.number, 9);
+    EXPECT_EQ(p.avatar->id, 0x80409u);
+    EXPECT_FLOAT_EQ(p.avatar->z, -188.0f);
+    EXPECT_FLOAT_EQ(p.avatar->heading, 180.0f);
+    EXPECT_EQ(teams[1].members, 1);
+    EXPECT_EQ(teams[0].members, 1);
+    EXPECT_STREQ(lines.back().prefix, "defender");
+    EXPECT_EQ(lines.back().text, " just arrived.");
+    EXPECT_EQ(lines.back().colour, 0);
+}
+
+TEST(Participants, NumberCollisionRedrawsOwnNumber)
+{
+    reset_lobby(0, 42);
+    testing::internal::CaptureStdout();
+    deliver(helo_bytes("twin", 0, 42), 0x0500000A);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("my_numb = " + std::to_string(my_numb)), std::string::npos);
+    EXPECT_EQ(parts[1].number, 42);
+    EXPECT_GE(my_numb, 0);
+    EXPECT_LE(my_numb, 1023);
+    // A known sender announcing the (new) own number collides again.
+    int now = my_numb;
+    deliver(helo_bytes("twin", 0, now), 0x0500000A);
+    EXPECT_EQ(parts[1].number, now);
+    EXPECT_EQ(n_parts, 2);
+}
+
+TEST(Participants, ExpiryAfterFourSecondsNotBefore)
+{
+    reset_lobby(0);
+    game_time = 100.0f;
+    deliver(helo_bytes("ally", 0, 1), 0x0200000A);
+    deliver(helo_bytes("foe", 1, 2), 0x0300000A);
+    uint32_t foe_avatar = parts[2].avatar->id;
+    game_time = 103.9f;
+    expire_participants();
+    EXPECT_EQ(n_parts, 3);
+    game_time = 104.01f;
+    deliver(helo_bytes("ally", 0, 1), 0x0200000A);  // ally heard again
+    expire_participants();
+    ASSERT_EQ(n_parts, 2);
+    EXPECT_EQ(parts[1].name, "ally");
+    EXPECT_EQ(teams[1].members, 0);
+    EXPECT_STREQ(lines.back().prefix, "foe");
+    EXPECT_EQ(lines.back().text, " just left.");
+    EXPECT_EQ(lines.back().colour, 0);
+    EXPECT_EQ(find_unit(foe_avatar), nullptr);
+    // The own entry never expires.
+    game_time = 1000.0f;
+    expire_participants();
+    EXPECT_EQ(n_parts, 1);
+    EXPECT_EQ(parts[0].is_self, 1);
+}
+
+TEST(Participants, TeamChangeMovesCountsAndNotifies)
+{
+    reset_lobby(1);
+    deliver(helo_bytes("turncoat", 0, 11), 0x0600000A);
+    EXPECT_EQ(teams[0].members, 1);
+    EXPECT_EQ(teams[1].members, 1);
+    deliver(helo_bytes("turncoat", 1, 11), 0x0600000A);
+    EXPECT_EQ(teams[0].members, 0);
+    EXPECT_EQ(teams[1].members, 2);
+    EXPECT_EQ(parts[1].team, 1);
+    EXPECT_EQ(parts[1].avatar->team, 1);
+    EXPECT_EQ(lines.back().text, " joined the Defenders's team.");
+    EXPECT_EQ(lines.back().colour, 1);
+    int n = nchat_lines;
+    deliver(helo_bytes("turncoat", 1, 11), 0x0600000A);  // same team: no line
+    EXPECT_EQ(nchat_lines, n);
+    EXPECT_EQ(teams[1].members, 2);
+}
+
+TEST(Participants, RenamedCopyIsANewParticipant)
+{
+    reset_lobby(0);
+    deliver(helo_bytes("old", 0, 11), 0x0600000A);
+    deliver(helo_bytes("new", 0, 11), 0x0600000A);
+    EXPECT_EQ(n_parts, 3);
+}
+
+TEST(Participants, LongNamesComparedOverThirtyTwoCharacters)
+{
+    reset_lobby(0);
+    // Unterminated 32-byte field: stored as exactly those 32 characters.
+    deliver(helo_bytes(std::string(32, 'x'), 0, 5), 0x0600000A);
+    ASSERT_EQ(n_parts, 2);
+    EXPECT_EQ(parts[1].name, std::string(32, 'x'));
+    deliver(helo_bytes(std::string(32, 'x'), 0, 5), 0x0600000A);
+    EXPECT_EQ(n_parts, 2);
+}
+
+TEST(Participants, UsernameFromPasswordFields)
+{
+    EXPECT_EQ(username_from_fields("Ada Lovelace", "ada"), "Ada Lovelace");
+    EXPECT_EQ(username_from_fields("", "ada"), "UNKNOWN");
+    EXPECT_EQ(username_from_fields(nullptr, "ada"), "ada");
+    EXPECT_EQ(username_from_fields(nullptr, nullptr), "UNKNOWN");
+    EXPECT_EQ(username_from_fields(std::string(50, 'z').c_str(), "z").size(), 31u);
+}
+
+TEST(Participants, DeletingAnAvatarRemovesItsEntry)
+{
+    reset_lobby(0);
+    deliver(helo_bytes("a", 0, 1), 0x0200000A);
+    deliver(helo_bytes("b", 1, 2), 0x0300000A);
+    del_unit(parts[1].avatar);
+    ASSERT_EQ(n_parts, 2);
+    EXPECT_EQ(parts[1].name, "b");
+    EXPECT_EQ(teams[0].members, 1);
+}
+
+// --- hostile datagrams ----------------------------------------------------------
+
+TEST(Hostile, EveryLengthOfGarbageIsSurvived)
+{
+    reset_lobby(0);
+    game_srand(99);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    for (int state : {STATE_MENU, STATE_PLAY}) {
+        game_state = state;
+        for (int len = 0; len <= 1023; ++len) {
+            std::vector<unsigned char> m(static_cast<size_t>(len));
+            for (auto& c : m)
+                c = static_cast<unsigned char>(game_rand());
+            // Give the garbage every known tag too.
+            static const char* tags[] = {"UUPD", "HELO", "CHAT", "CMND", "XXXX"};
+            const char* t = tags[len % 5];
+            for (int i = 0; i < 4 && i < len; ++i)
+                m[static_cast<size_t>(i)] = static_cast<unsigned char>(t[i]);
+            deliver(m, 0x0A00000A + static_cast<uint32_t>(len % 3));
+        }
+    }
+    testing::internal::GetCapturedStderr();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(n_parts >= 1, true);
+    EXPECT_EQ(parts[0].is_self, 1);
+    EXPECT_EQ(teams[0].members + teams[1].members, n_parts);
+}
+
+TEST(Hostile, ShortAndUnknownDatagramsAreReported)
+{
+    reset_lobby();
+    testing::internal::CaptureStderr();
+    deliver({}, 0x0100000A);
+    deliver({'C', 'M', 'N'}, 0x0100000A);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Malformed network message, len = 0, from 0100000A"), std::string::npos);
+    EXPECT_NE(err.find("Malformed network message, len = 3, from 0100000A"), std::string::npos);
+    testing::internal::CaptureStdout();
+    deliver_text("WHATever", 0x0100000A);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("from 0100000A, 8 bytes:\nWHATever\ntype = WHAT\n"), std::string::npos);
+}
+
+TEST(Hostile, OverrunningBatchDropsTheRest)
+{
+    reset_lobby();
+    deliver(helo_bytes("peer", 0, 7), 0x0700000A);
+    unit* peer = parts[1].avatar;
+    game_state = STATE_PLAY;
+    std::vector<unsigned char> m;
+    put_tag(m, "UUPD");
+    put_u32(m, 3);
+    put_u32(m, 0x80407);
+    put_u32(m, 7);
+    for (float f : {1.f, 2.f, 3.f, 4.f, 0.f, 0.f, 0.f})
+        put_f32(m, f);
+    put_u32(m, 0x80407);
+    put_u32(m, 0x40000000);  // a count far past the datagram
+    put_f32(m, 99.f);
+    testing::internal::CaptureStderr();
+    deliver(m, 0x0700000A);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("overruns"), std::string::npos);
+    EXPECT_FLOAT_EQ(peer->x, 1.0f);  // the whole first record was applied
+    // A count bigger than the records present.
+    std::vector<unsigned char> m2;
+    put_tag(m2, "UUPD");
+    put_u32(m2, 0xFFFFFFFF);
+    testing::internal::CaptureStderr();
+    deliver(m2, 0x0700000A);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("overruns"), std::string::npos);
+}
+
+TEST(Hostile, ShortCommandAndBadHelloFieldsAreDropped)
+{
+    reset_lobby(0);
+    deliver(helo_bytes("peer", 0, 7), 0x0700000A);
+    testing::internal::CaptureStderr();
+    auto cmd = std::vector<unsigned char>{'C', 'M', 'N', 'D', 'S', 'T', 'R', 'T', 1, 0, 0, 0};
+    deliver(cmd, 0x0700000A);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Malformed network CMND message, len = 12"), std::string::npos);
+    EXPECT_EQ(game_state, STATE_MENU);
+
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    deliver(helo_bytes("bad team", 5, 8), 0x0800000A);
+    deliver(helo_bytes("bad numb", 0, 1024), 0x0900000A);
+    deliver(helo_bytes("neg numb", 0, -1), 0x0900000B);
+    deliver(helo_bytes("peer", 7, 7), 0x0700000A);  // known sender: keeps its team
+    std::vector<unsigned char> short_helo = helo_bytes("x", 0, 1);
+    short_helo.pop_back();
+    deliver(short_helo, 0x0A00000A);
+    std::string out = testing::internal::GetCapturedStdout();
+    err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(out.find("tried to add a participant to team 5"), std::string::npos);
+    EXPECT_NE(err.find("outside 0..1023"), std::string::npos);
+    EXPECT_NE(err.find("announces team 7, team kept"), std::string::npos);
+    EXPECT_NE(err.find("Malformed network HELO message, len = 43, from 0A00000A"), std::string::npos);
+    EXPECT_EQ(n_parts, 2);
+    EXPECT_EQ(parts[1].team, 0);
+    EXPECT_EQ(teams[0].members, 2);
+}
+
+TEST(Hostile, LongChatIsKeptWithinTheDatagram)
+{
+    reset_lobby(0);
+    deliver(helo_bytes("peer", 0, 7), 0x0700000A);
+    for (int len : {1019, 1020, 1023}) {
+        std::string m = "CHAT" + std::string(static_cast<size_t>(len - 4), 'w');
+        testing::internal::CaptureStderr();
+        deliver_text(m, 0x0700000A);
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(lines.back().text.size(), static_cast<size_t>(len - 4));
+        EXPECT_EQ(err.find("may have been cut") != std::string::npos, len == 1023);
+    }
+}
+
+TEST(Hostile, FloodsInOneFrame)
+{
+    reset_lobby(0);
+    deliver(helo_bytes("peer", 0, 7), 0x0700000A);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 5000; ++i)
+        deliver_text("CHATspam " + std::to_string(i), 0x0700000A);
+    for (uint32_t i = 0; i < 2000; ++i)
+        deliver(helo_bytes("bot" + std::to_string(i), static_cast<int>(i % 2), static_cast<int>(i % 1024)),
+                0x0B000000 + i);
+    testing::internal::GetCapturedStderr();
+    testing::internal::GetCapturedStdout();
+    EXPECT_LE(nchat_lines, CHAT_MAX_LINES);
+    EXPECT_EQ(n_parts, 2002);
+    EXPECT_EQ(teams[0].members + teams[1].members, n_parts);
+    game_time += 5.0f;
+    deliver(helo_bytes("peer", 0, 7), 0x0700000A);
+    expire_participants();
+    EXPECT_EQ(n_parts, 2);
+    EXPECT_EQ(count_units(), 2);
+}

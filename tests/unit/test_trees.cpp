@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+#include "world/model_tree.h"
+#include "world/trees.h"
+
+namespace {
+
+float g_raise = 0;
+float tree_ground(float x, float z)
+{
+    return 15.5f + g_raise + 0.0f * x + 0.0f * z;
+}
+
+class Trees : public ::testing::Test {
+protected:
+    std::string path;
+    void SetUp() override
+    {
+        clear_model_tree();
+        clear_trees();
+        g_raise = 0;
+        structure_ground = tree_ground;
+        path = "trees_test_" + std::to_string(getpid()) + ".txt";
+        trees_filename = path;
+    }
+    void TearDown() override
+    {
+        unlink(path.c_str());
+        trees_filename = "trees.txt";
+    }
+    void write(const char* text)
+    {
+        FILE* f = fopen(path.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        fputs(text, f);
+        fclose(f);
+    }
+    std::string read_back()
+    {
+        std::string s;
+        FILE* f = fopen(path.c_str(), "r");
+        if (!f)
+            return s;
+        int c;
+        while ((c = fgetc(f)) != EOF)
+            s.push_back(static_cast<char>(c));
+        fclose(f);
+        return s;
+    }
+};
+
+} // namespace
+
+TEST_F(Trees, KindsLettersAndHiddenCollisionCones)
+{
+    write("c, 12.000000, -40.500000\nr, -7.5, 3\nx, 1, 1\n");
+    EXPECT_EQ(load_trees(), 3);
+    ASSERT_EQ(num_chestnuts, 1);
+    ASSERT_EQ(num_random_trees, 1);
+    EXPECT_EQ(chestnuts[0].x, 12);
+    EXPECT_EQ(chestnuts[0].y, 14); // trunc(15.5 - 1)
+    EXPECT_EQ(chestnuts[0].z, -40);
+    EXPECT_EQ(random_trees[0].x, -7);
+    EXPECT_EQ(random_trees[0].y, 15);
+    ASSERT_EQ(num_top_level_models(), 2);
+    model_node* m = get_top_level_model(0);
+    ASSERT_EQ(m->prim_count(), 1);
+    EXPECT_EQ(m->prims[0].type, PRIM_CONE);
+    EXPECT_TRUE(m->prims[0].cone.flags & PRIM_HIDDEN);
+    // The trunk stands where the two picture planes cross.
+    float p[3] = {12 + 5 + 5.5f, 16, -40.5f};
+    float step[3] = {-1, 0, 0};
+    model_node* touched = nullptr;
+    do_collision_check(p, step, 1, &touched);
+    EXPECT_EQ(touched, m);
+    EXPECT_NEAR(p[0], 12 + 5 + 6, 1e-4);
+}
+
+TEST_F(Trees, MalformedLineEndsLoadingMissingFileLoadsNothing)
+{
+    write("c, 1, 1\nr, 2, 2\nc, broken\nr, 4, 4\n");
+    load_trees();
+    EXPECT_EQ(num_chestnuts, 1);
+    EXPECT_EQ(num_random_trees, 1);
+    clear_trees();
+    clear_model_tree();
+    unlink(path.c_str());
+    EXPECT_EQ(load_trees(), -1);
+    EXPECT_EQ(num_chestnuts + num_random_trees, 0);
+}
+
+TEST_F(Trees, SaveTreeAppendsOneRandomLineAndPlantsOneChestnut)
+{
+    write("c, 1.000000, 1.000000\n");
+    load_trees();
+    save_tree(12, -40.5f);
+    EXPECT_EQ(num_chestnuts, 2);
+    EXPECT_EQ(num_random_trees, 0);
+    EXPECT_EQ(read_back(), "c, 1.000000, 1.000000\nr, 12.000000, -40.500000\n");
+    clear_trees();
+    clear_model_tree();
+    load_trees();
+    EXPECT_EQ(num_chestnuts, 1);
+    EXPECT_EQ(num_random_trees, 1);
+}
+
+TEST_F(Trees, RandomTreePictureFollowsTheGroundChestnutStays)
+{
+    add_chestnut(0, 0);
+    add_random_tree(20, 0);
+    EXPECT_EQ(tree_picture_height(chestnuts[0], 0), 14.0f);
+    EXPECT_EQ(tree_picture_height(random_trees[0], 1), 15.0f);
+    g_raise = 3;
+    EXPECT_EQ(tree_picture_height(chestnuts[0], 0), 14.0f);
+    EXPECT_EQ(tree_picture_height(random_trees[0], 1), 18.0f);
+}

@@ -1,0 +1,324 @@
+#include "ui/chat.h"
+
+#include <GL/gl.h>
+#include <cstdio>
+#include <cstring>
+
+#include "core/main_loop.h"
+#include "core/window.h"
+#include "net/messages.h"
+#include "net/participants.h"
+#include "ui/menu.h"
+#include "units/units.h"
+
+float chat_scoot = CHAT_OUT, scoot_dx = 0.0f;
+float team_scoot = TEAM_OUT, team_scoot_dx = 0.0f;
+std::vector<chat_line> lines;
+int nchat_lines = 0;
+int scroll = 0;
+char chat_buffer[1024];
+int chat_buffer_index = 0;
+int flash_cursor_on = 1;
+float next_chat_cursor_blink = 0.333f;
+
+static const float class_colours[3][3] = {{1, 0, 0}, {0, 1, 0}, {1, 1, 1}};
+
+void init_chat()
+{
+    lines.clear();
+    nchat_lines = 0;
+    scroll = 0;
+    chat_scoot = CHAT_OUT;
+    team_scoot = TEAM_OUT;
+    scoot_dx = team_scoot_dx = 0.0f;
+    flash_cursor_on = 1;
+    next_chat_cursor_blink = 0.333f;
+    add_chat_line(2, "Welcome to Kelvarin! ", "");
+}
+
+void scoot_chat_in()
+{
+    scoot_dx = -1920.0f;
+}
+void scoot_chat_out()
+{
+    scoot_dx = 1920.0f;
+}
+void scoot_team_selection_in()
+{
+    team_scoot_dx = -1536.0f;
+}
+void scoot_team_selection_out()
+{
+    team_scoot_dx = 1536.0f;
+}
+
+int count_lines(const chat_line& e)
+{
+    return static_cast<int>((strlen(e.prefix) + e.text.size()) * 8 / chat_dx + 1.0f);
+}
+
+void add_chat_line(int colour, const char* prefix, const char* text)
+{
+    chat_line e;
+    e.colour = (colour >= 0 && colour <= 2) ? colour : 2;
+    snprintf(e.prefix, sizeof e.prefix, "%s", prefix ? prefix : "");
+    e.text = text ? text : "";
+    e.line_start = lines.empty() ? 0 : lines.back().line_start + lines.back().line_count;
+    e.line_count = count_lines(e);
+    lines.push_back(std::move(e));
+
+    // Keep only the newest entries; the display lines of the dropped ones
+    // are taken off every start and off the scroll position.
+    if (static_cast<int>(lines.size()) > CHAT_MAX_LINES) {
+        size_t drop = lines.size() - CHAT_MAX_LINES;
+        int shift = lines[drop].line_start;
+        lines.erase(lines.begin(), lines.begin() + static_cast<long>(drop));
+        for (chat_line& l : lines)
+            l.line_start -= shift;
+        scroll = scroll > shift ? scroll - shift : 0;
+    }
+    nchat_lines = static_cast<int>(lines.size());
+}
+
+void close_chat()
+{
+    lines.clear();
+    nchat_lines = 0;
+    scroll = 0;
+}
+
+void clear_chat_input()
+{
+    chat_buffer[0] = 0;
+    chat_buffer_index = 0;
+}
+
+void chat_key(int code)
+{
+    if (chat_buffer_index >= CHAT_INPUT_MAX)
+        return;
+    bool counted = false;
+    if (code == KEY_BACKSPACE) {
+        if (chat_buffer_index > 0)
+            chat_buffer[--chat_buffer_index] = 0;
+        counted = true;
+    } else if ((code >= 32 && code <= 254) || code == KEY_RETURN) {
+        chat_buffer[chat_buffer_index++] = static_cast<char>(code);
+        chat_buffer[chat_buffer_index] = 0;
+        counted = true;
+    }
+    if (counted) {
+        flash_cursor_on = 1;
+        next_chat_cursor_blink = game_time + 0.333f;
+    }
+}
+
+static void slide(float& pos, float& speed, float limit, float dt)
+{
+    float p = pos + speed * dt;
+    if (p < 0.0f && speed < 0.0f) {
+        pos = 0.0f;
+        speed = 0.0f;
+    } else if (p > limit && speed > 0.0f) {
+        pos = limit;
+        speed = 0.0f;
+    } else {
+        pos = p;
+    }
+}
+
+void simulate_chat_window(float dt)
+{
+    slide(chat_scoot, scoot_dx, CHAT_OUT, dt);
+    if (nchat_lines - scroll + 1 >= chat_dy / 16.0f)
+        ++scroll;
+    if (game_time > next_chat_cursor_blink) {
+        flash_cursor_on = !flash_cursor_on;
+        next_chat_cursor_blink += 0.333f;
+    }
+    if (chat_buffer_index > 0 && chat_buffer[chat_buffer_index - 1] == KEY_RETURN) {
+        chat_buffer[--chat_buffer_index] = 0;
+        char prefix[40];
+        snprintf(prefix, sizeof prefix, "%s: ", default_username ? default_username : "");
+        add_chat_line(2, prefix, chat_buffer);
+        send_chat_message(chat_buffer);
+        clear_chat_input();
+    }
+}
+
+void simulate_team_window(float dt)
+{
+    slide(team_scoot, team_scoot_dx, TEAM_OUT, dt);
+}
+
+// --- text layout --------------------------------------------------------------
+
+// Character positions of a chat entry: wrap before a character that would
+// start past the right margin, stop below the bottom margin.
+struct text_cursor {
+    int x, y;
+};
+
+static bool place_wrapping_first(text_cursor& c)
+{
+    if (c.x > chat_dx - 10) {
+        c.x = 5;
+        c.y += 16;
+    }
+    return !(c.y > chat_dy - 5);
+}
+
+std::vector<glyph_pos> layout_chat_text(size_t nchars, int x0, int y0)
+{
+    std::vector<glyph_pos> out;
+    text_cursor c{x0, y0};
+    for (size_t i = 0; i < nchars; ++i) {
+        if (!place_wrapping_first(c))
+            break;
+        out.push_back({c.x, c.y});
+        c.x += 8;
+    }
+    return out;
+}
+
+static void bitmap_char(int x, int y, unsigned char ch)
+{
+    glRasterPos2i(x, y);
+    glCallList(bitmap_font_base + ch);
+}
+
+static void draw_text_run(text_cursor& c, const char* s, size_t n, bool bold, bool& stopped)
+{
+    for (size_t i = 0; i < n && !stopped; ++i) {
+        if (!place_wrapping_first(c)) {
+            stopped = true;
+            break;
+        }
+        if (c.y > 20) {
+            bitmap_char(c.x, c.y, static_cast<unsigned char>(s[i]));
+            if (bold)
+                bitmap_char(c.x + 1, c.y, static_cast<unsigned char>(s[i]));
+        }
+        c.x += 8;
+    }
+}
+
+static void draw_panel_border()
+{
+    glColor4f(0.0f, 0.0f, 0.0f, 0.5f);
+    glRectf(0.0f, 0.0f, chat_dx, chat_dy);
+    glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
+    glBegin(GL_LINE_LOOP);
+    glVertex2f(0.0f, 0.0f);
+    glVertex2f(chat_dx, 0.0f);
+    glVertex2f(chat_dx, chat_dy);
+    glVertex2f(0.0f, chat_dy);
+    glEnd();
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+}
+
+static void draw_chat_line(const chat_line& e)
+{
+    text_cursor c{5, (e.line_start - scroll) * 16 + 21};
+    bool stopped = false;
+    glColor3fv(class_colours[e.colour]);
+    draw_text_run(c, e.prefix, strlen(e.prefix), true, stopped);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    draw_text_run(c, e.text.data(), e.text.size(), false, stopped);
+}
+
+void draw_chat_window()
+{
+    glDisable(GL_TEXTURE_2D);
+    glPushMatrix();
+    glTranslatef(chat_x1 + chat_scoot, chat_y1, 0.0f);
+    draw_panel_border();
+
+    glPushMatrix();
+    glTranslatef(0.0f, chat_dy, 0.0f);
+    glColor3f(0.0f, 0.0f, 0.0f);
+    glRectf(0.0f, 0.0f, chat_dx, 50.0f);
+    glColor3f(0.5f, 0.5f, 0.5f);
+    glBegin(GL_LINE_LOOP);
+    glVertex2f(0.0f, 0.0f);
+    glVertex2f(chat_dx, 0.0f);
+    glVertex2f(chat_dx, 50.0f);
+    glVertex2f(0.0f, 50.0f);
+    glEnd();
+    glColor3f(1.0f, 1.0f, 1.0f);
+    int x = 5, y = 21;
+    for (int i = 0; i < chat_buffer_index; ++i) {
+        if (y > chat_dy - 5)
+            break;
+        if (y > 20)
+            bitmap_char(x, y, static_cast<unsigned char>(chat_buffer[i]));
+        x += 8;
+        if (x > chat_dx - 10) {
+            x = 5;
+            y += 16;
+        }
+    }
+    if (flash_cursor_on)
+        glRectf(static_cast<float>(x), static_cast<float>(y - 10), static_cast<float>(x + 6),
+                static_cast<float>(y + 1));
+    glPopMatrix();
+
+    for (const chat_line& e : lines)
+        draw_chat_line(e);
+    glPopMatrix();
+}
+
+static void draw_member_list(int team, float ox, float oy)
+{
+    glPushMatrix();
+    glTranslatef(ox, oy, 0.0f);
+    glColor3f(teams[team].r, teams[team].g, teams[team].b);
+    int i = 0;
+    for (const participant& p : parts) {
+        if (p.team != team)
+            continue;
+        text_cursor c{5, 16 * i + 21};
+        bool stopped = false;
+        draw_text_run(c, p.name.data(), p.name.size(), false, stopped);
+        ++i;
+    }
+    glPopMatrix();
+}
+
+void draw_team_selection()
+{
+    glDisable(GL_TEXTURE_2D);
+    glPushMatrix();
+    glTranslatef(chat_x1, chat_y1 + team_scoot, 0.0f);
+    draw_panel_border();
+    glEnable(GL_TEXTURE_2D);
+    draw_team_buttons();
+    glDisable(GL_TEXTURE_2D);
+    draw_member_list(0, chat_dx * 0.5f - 215.0f, 100.0f);
+    draw_member_list(1, 2.0f * chat_dx / 3.0f - 77.0f, 100.0f);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glPopMatrix();
+}
+
+void team_click(int vx, int vy, int b)
+{
+    int rx = static_cast<int>(vx - chat_x1);
+    int ry = static_cast<int>(vy - (chat_y1 + team_scoot));
+    int pressed = hit_test_buttons(team_buttons, NUM_TEAM_BUTTONS, rx, ry, b);
+    if (n_parts == 0)
+        return;
+    participant& self = parts[0];
+    --teams[self.team].members;
+    if (pressed == 0) {
+        self.team = 0;
+        if (me)
+            me->team = 0;
+    } else if (pressed == 1) {
+        self.team = 1;
+        if (me)
+            me->team = 1;
+        set_init_position(self);
+    }
+    ++teams[self.team].members;
+}
