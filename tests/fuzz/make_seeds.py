@@ -38,6 +38,26 @@ def terrain_script(qx, qz, ex, ez, op, radius):
     return struct.pack("<ffffBBBB", qx, qz, ex, ez, op, radius, 0, 0)
 
 
+def datagram(sender, payload):
+    return bytes([sender]) + struct.pack("<H", len(payload)) + payload
+
+
+def helo(name, team, number):
+    return b"HELO" + name.ljust(32, b"\0")[:32] + struct.pack("<ii", team, number)
+
+
+def command(sub, *params):
+    raw = [p if isinstance(p, int) else struct.unpack("<I", struct.pack("<f", p))[0] for p in params]
+    raw += [0] * (4 - len(raw))
+    return b"CMND" + sub + struct.pack("<4I", *raw)
+
+
+def uupd(records):
+    body = b"".join(struct.pack("<II", uid, len(vals)) + struct.pack("<%df" % len(vals), *vals)
+                    for uid, vals in records)
+    return b"UUPD" + struct.pack("<I", len(records)) + body
+
+
 def small_seeds():
     return {
         "fuzz_texture": {
@@ -53,6 +73,19 @@ def small_seeds():
                                   chunk(b"data", bytes(range(64)))]),
             "data_first": wav([chunk(b"data", b"\1\2\3\4"), fmt(1, 8, 8000)]),
             "odd_frames": wav([fmt(2, 16, 44100), chunk(b"data", bytes(range(7)))]),
+        },
+        "fuzz_datagram": {
+            # header: mode, peer flags; then (sender, length, bytes) records
+            "menu_helo_chat": bytes([0, 1]) + datagram(0, helo(b"peer", 1, 77))
+            + datagram(0, b"CHAT" + b"hello there") + datagram(2, b"CHAT" + b"who am I"),
+            "menu_start_then_play": bytes([0, 3]) + datagram(0, command(b"STRT", 12345))
+            + datagram(0, uupd([(0x80401, [1.0, 2.0, 3.0]), (0x10001, [])])),
+            "play_updates": bytes([1, 1]) + datagram(0, uupd([(0x20005, [10.0, 11.0, 12.0, 45.0, 1.0]),
+                                                             (0x80400, [0.5] * 8)])),
+            "play_commands": bytes([1, 1]) + datagram(0, command(b"ORDR", 0x20005, 1, 5.0, -7.0))
+            + datagram(1, command(b"STRT", 1)) + datagram(3, command(b"KILL", 0x20005)),
+            "end_screen": bytes([2, 1]) + datagram(0, b"HELO") + datagram(0, b"UU")
+            + datagram(0, uupd([(1, [0.0] * 3)])[:13]),
         },
         "fuzz_terrain_file": {
             # Right script, file too short / not a map.
