@@ -302,7 +302,9 @@ void get_terrain_gradient(float x, float z, float out[2])
     }
     if (out[0] == 0.0f && out[1] == 0.0f)
         return;
-    float len = std::sqrt(out[0] * out[0] + out[1] * out[1]);
+    // hypot: squaring tiny (denormal) or huge components would underflow to
+    // a zero length or overflow to an infinite one.
+    float len = std::hypot(out[0], out[1]);
     out[0] /= len;
     out[1] /= len;
 }

@@ -103,3 +103,32 @@ TEST(FuzzRegressionTerrain, HugeHeightsAreRefusedAndTheMapIsKept)
     get_terrain_normal(-256.0f, -256.0f, n);
     EXPECT_TRUE(std::isfinite(n[0]) && std::isfinite(n[1]) && std::isfinite(n[2]));
 }
+
+// fuzz_terrain_file: next to a grid point of height 0, a neighbour at
+// 5.6e-39 gives a normal with a denormal horizontal part; squaring it for
+// the length underflowed to zero and the gradient came out (NaN, inf).  The
+// gradient is a unit vector (or zero on exactly level ground) however small
+// or large its parts.
+TEST(FuzzRegressionTerrain, GradientOfTinyAndHugeSlopesIsAUnitVector)
+{
+    std::vector<uint8_t> crash = terrain_input(257.9f, -257.9f, -256.0f, 15.75f, 0, 0);
+    // Column 0 at 0 with one point lifted by a denormal amount.
+    for (int j = 0; j < TERRAIN_SIZE; ++j) {
+        const float zero = 0.0f;
+        std::memcpy(&crash[TERRAIN_SCRIPT_BYTES + 4 * (j * TERRAIN_SIZE)], &zero, 4);
+    }
+    const float tiny = 5.6192e-39f;
+    std::memcpy(&crash[TERRAIN_SCRIPT_BYTES + 4 * (68 * TERRAIN_SIZE)], &tiny, 4);
+    EXPECT_TRUE(replay_terrain_file(crash.data(), crash.size()));
+
+    float g[2];
+    get_terrain_gradient(-256.0f, 15.75f, g);
+    ASSERT_TRUE(std::isfinite(g[0]) && std::isfinite(g[1]));
+    EXPECT_NEAR(std::hypot(g[0], g[1]), 1.0f, 1e-6);
+
+    // Outside the world the gradient points back to the centre, also from
+    // very far away (the squares of these overflow a float).
+    get_terrain_gradient(3e30f, -4e30f, g);
+    EXPECT_NEAR(g[0], -0.6f, 1e-6);
+    EXPECT_NEAR(g[1], 0.8f, 1e-6);
+}
