@@ -10,6 +10,7 @@
 #include "core/window.h"
 #include "ui/interface.h"
 #include "ui/menu.h"
+#include "units/projectile.h"
 #include "world/light.h"
 #include "world/sky.h"
 #include "world/terrain_render.h"
@@ -176,8 +177,10 @@ void draw_game_frame()
     draw_models();
     checkpoint("post-buildings");
 
-    // Projectiles with their flames are drawn here (draw_projectiles).
+    // Projectiles with their flames.
     set_scene_color();
+    if (!selecting)
+        draw_projectiles();
     set_scene_color();
     // Units (draw_units) and the players' figures (draw_participants) here.
     checkpoint("post-units");
@@ -189,6 +192,8 @@ void draw_game_frame()
     // Overlays: the lightning bolt (draw_lightning) and the crosshairs
     // (draw_crosshairs) come first, then the minimap and the command bar;
     // the banner message (draw_message) last.
+    if (!selecting)
+        draw_crosshairs();
     draw_minimap();
     draw_interface();
     checkpoint("post-overlays");

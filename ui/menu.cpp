@@ -204,7 +204,7 @@ static void animate_menu_catapult(const button& start)
         if (c->reload_time < game_time) {
             c->arm_speed = -5.0f;
             c->reload_time = game_time + 2.0f;
-            // The ball itself is thrown by the projectile code.
+            catapult_launch(catapult_animation);
         }
         c->wheel_angle += static_cast<float>(game_rand() * 7.0 / 2147483648.0);
     }

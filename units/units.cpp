@@ -3,7 +3,9 @@
 #include "core/main_loop.h"
 #include "net/commands.h"
 #include "net/participants.h"
+#include "units/catapult.h"
 #include "units/humanoid.h"
+#include "units/ram.h"
 
 unit* unit_list = nullptr;
 int friends_selected = 0;
@@ -109,6 +111,8 @@ int update_unit(uint32_t id, int n, const float* params)
         if (u->kind != UNIT_HUMANOID)
             return -1;
         return update_humanoid(u, n, params);
+    case ID_CLASS_CATAPULT: return u->kind == UNIT_CATAPULT ? update_catapult(u, n, params) : -1;
+    case ID_CLASS_RAM: return u->kind == UNIT_RAM ? update_ram(u, n, params) : -1;
     default:
         // Machines, the dragon and ships report through their own kinds.
         return -1;
@@ -126,5 +130,7 @@ void send_unit_messages()
             continue;
         if (u->kind == UNIT_HUMANOID && (leader || u == me))
             conditionally_update_humanoid(u);
+        else if (u->kind == UNIT_CATAPULT && leader) conditionally_update_catapult(u);
+        else if (u->kind == UNIT_RAM && leader) conditionally_update_batram(u);
     }
 }
