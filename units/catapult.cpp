@@ -110,7 +110,7 @@ void init_catapults()
 }
 
 // Heading toward the point, brought within 180 degrees of the current one.
-static float heading_toward(const unit* u, float tx, float tz)
+static float aim_heading(const unit* u, float tx, float tz)
 {
     float h = 90.0f - std::atan2(tz - u->z, tx - u->x) * static_cast<float>(180.0 / M_PI);
     while (h - u->heading > 180.0f)
@@ -141,7 +141,7 @@ float predicted_catapult_range(float catapult_y, float target_ground)
 
 void move_catapult(unit* u)
 {
-    const float oh = heading_toward(u, u->order_x, u->order_z);
+    const float oh = aim_heading(u, u->order_x, u->order_z);
     u->order_heading = oh;
     if (std::fabs(oh - u->heading) >= 10.0f) {
         u->param[1] = 0.0f;
@@ -170,7 +170,7 @@ void attack_catapult(unit* u)
         printf("c->arm_angle = %f\n", static_cast<double>(c->arm_angle));
     const float dx = u->order_x - u->x, dz = u->order_z - u->z;
     const float dist = std::sqrt(dx * dx + dz * dz);
-    const float oh = heading_toward(u, u->order_x, u->order_z);
+    const float oh = aim_heading(u, u->order_x, u->order_z);
     u->order_heading = oh;
     if (c->arm_angle >= 159.5f && c->reload_time < game_time) {
         u->param[0] = predicted_catapult_range(u->y, get_terrain_height(u->order_x, u->order_z));
