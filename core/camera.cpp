@@ -11,6 +11,7 @@
 #include "ui/interface.h"
 #include "ui/menu.h"
 #include "units/humanoid.h"
+#include "units/projectile.h"
 #include "units/units.h"
 #include "world/light.h"
 #include "world/sky.h"
@@ -178,8 +179,10 @@ void draw_game_frame()
     draw_models();
     checkpoint("post-buildings");
 
-    // Projectiles with their flames are drawn here (draw_projectiles).
+    // Projectiles with their flames.
     set_scene_color();
+    if (!selecting)
+        draw_projectiles();
     set_scene_color();
     draw_units();
     draw_participants();
@@ -192,6 +195,8 @@ void draw_game_frame()
     // Overlays: the lightning bolt (draw_lightning) and the crosshairs
     // (draw_crosshairs) come first, then the minimap and the command bar;
     // the banner message (draw_message) last.
+    if (!selecting)
+        draw_crosshairs();
     draw_minimap();
     draw_interface();
     checkpoint("post-overlays");

@@ -17,8 +17,14 @@
 #include "sound/sound.h"
 #include "ui/interface.h"
 #include "ui/menu.h"
+#include "units/archer.h"
+#include "units/catapult.h"
 #include "units/combat.h"
 #include "units/humanoid.h"
+#include "units/projectile.h"
+#include "units/ram.h"
+#include "units/ship.h"
+#include "units/siege.h"
 #include "units/units.h"
 #include "world/sky.h"
 #include "world/terrain.h"
@@ -107,11 +113,13 @@ void send_network_status()
 
 void simulate_regeneration()
 {
+    regenerate_archers();
 }
 
 void generate_model_lists()
 {
     swordList = GenSwordList();
+    GenShipList();
 }
 
 // --- position log -------------------------------------------------------
@@ -196,6 +204,7 @@ static void simulate_play(float dt)
     animate_interface();
     simulate_walls();
     simulate_skybox();
+    simulate_projectiles(dt);
     mouse_look();
     key_move(dt);
     send_network_status();
@@ -235,6 +244,8 @@ void prepare_game_mode()
             fclose(posi_F);
         posi_F = fopen("path.dat", "rb");
     }
+    // Balls the menu's catapult threw must not fall into the new game.
+    clear_projectiles();
     init_human_types();
     init_terrain();
     // The city stands on the finished terrain: walls, then buildings, then trees.
@@ -242,9 +253,13 @@ void prepare_game_mode()
     load_buildings();
     load_trees();
     init_skybox();
+    init_rams();
+    init_catapults();
     // Each side's starting soldiers, made by that side's leader only.
     init_footmen();
     init_goblins();
+    init_ships();
+    build_archer_projectile_table();
     generate_model_lists();
     set_game_gl_params();
     gamma_fade_in();
@@ -297,6 +312,7 @@ int main_program(int argc, char** argv)
     signal(SIGINT, quit_game_event_loop_caller);
     load_the_textures();
     init_ipmulticast(0);
+    init_siege();
     init_menu();
     gettimeofday(&prev_tv, nullptr);
     run_game_event_loop();

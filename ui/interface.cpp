@@ -11,6 +11,7 @@
 #include "core/window.h"
 #include "ui/menu.h"
 #include "ui/selection.h"
+#include "units/projectile.h"
 #include "units/units.h"
 #include "world/light.h"
 #include "world/terrain.h"
@@ -370,9 +371,7 @@ void game_click(int button)
     // Riding the dragon: button 1 starts the fire breath, a release stops it.
     (void)button;
     if (host_button_down(0) && next_shoot < game_time) {
-        // The arrow leaves here from (eye_x, eye_y - 0.2, eye_z) with the
-        // eye's yaw and pitch and the player's team, and "AARW" tells the
-        // other copies.
+        player_shoot_arrow();
         next_shoot = game_time + 0.666f;
     }
 }

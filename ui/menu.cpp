@@ -30,8 +30,17 @@ float char_width[256];
 int latest_mouse_x = -1, latest_mouse_y = -1;
 unit* catapult_animation = nullptr;
 
-// The menu picture's catapult lives outside the unit registry.
-static std::unique_ptr<unit> g_catapult_animation;
+// The menu picture's catapult lives outside the unit registry; its kind
+// record goes with it.
+struct menu_catapult_deleter {
+    void operator()(unit* u) const
+    {
+        if (u->kind_data && u->kind_release)
+            u->kind_release(u->kind_data);
+        delete u;
+    }
+};
+static std::unique_ptr<unit, menu_catapult_deleter> g_catapult_animation;
 static float next_presence = 0.0f;
 
 static const char ALPHABET[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
@@ -204,7 +213,7 @@ static void animate_menu_catapult(const button& start)
         if (c->reload_time < game_time) {
             c->arm_speed = -5.0f;
             c->reload_time = game_time + 2.0f;
-            // The ball itself is thrown by the projectile code.
+            catapult_launch(catapult_animation);
         }
         c->wheel_angle += static_cast<float>(game_rand() * 7.0 / 2147483648.0);
     }
@@ -284,7 +293,7 @@ void init_menu()
     set_menu_gl_params();
     setup_font();
     if (!g_catapult_animation)
-        g_catapult_animation = std::make_unique<unit>();
+        g_catapult_animation.reset(new unit{});
     catapult_animation = g_catapult_animation.get();
     init_catapult(catapult_animation, 0.0f, 0.0f);
     catapult_animation->team = 0;

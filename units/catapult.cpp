@@ -2,14 +2,24 @@
 
 #include <GL/gl.h>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
 #include "core/camera.h"
 #include "core/main_loop.h"
 #include "core/random.h"
 #include "core/textures.h"
 #include "core/vector.h"
+#include "net/commands.h"
+#include "net/messages.h"
 #include "net/participants.h"
+#include "ui/interface.h"
+#include "units/projectile.h"
+#include "units/combat.h"
 #include "units/units.h"
+#include "world/fire.h"
+#include "world/model_tree.h"
+#include "world/terrain.h"
 
 int catapult_id = 0;
 
@@ -50,6 +60,323 @@ void init_catapult(unit* u, float x, float z)
     u->param[2] = 3.0f;  // turn rate
     u->next_collision_test = game_time - 1.0f;
     u->flying = 0;
+}
+
+static constexpr float RAD = static_cast<float>(DEG_TO_RAD);
+
+static uint32_t float_bits(float f)
+{
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    return u;
+}
+
+static float bits_float(uint32_t u)
+{
+    float f;
+    std::memcpy(&f, &u, 4);
+    return f;
+}
+
+unit* add_catapult(float x, float z)
+{
+    const uint32_t id = (ID_CLASS_CATAPULT << 16) + static_cast<uint32_t>(catapult_id++);
+    send_command_message("UNIT", id, 0, 0, 0);
+    unit* u = add_unit(id);
+    init_catapult(u, x, z);
+    return u;
+}
+
+unit* spawn_catapult(unsigned id, int team)
+{
+    unit* u = add_unit(id);
+    const int serial = static_cast<int>(id & 0xffff);
+    if (serial >= catapult_id)
+        catapult_id = serial + 1;
+    init_catapult(u, 0.0f, 0.0f);
+    u->team = team;
+    return u;
+}
+
+void init_catapults()
+{
+    if (i_am_attacker() && i_am_team_leader()) {
+        for (float z : {160.0f, 145.0f})
+            for (int i = 0; i < 5; ++i)
+                add_catapult(4.0f * static_cast<float>(i), z);
+    }
+    if (i_am_attacker())
+        set_button(0, select_catas_texid, select_catas, 1);
+}
+
+// Heading toward the point, brought within 180 degrees of the current one.
+static float aim_heading(const unit* u, float tx, float tz)
+{
+    float h = 90.0f - std::atan2(tz - u->z, tx - u->x) * static_cast<float>(180.0 / M_PI);
+    while (h - u->heading > 180.0f)
+        h -= 360.0f;
+    while (h - u->heading < -180.0f)
+        h += 360.0f;
+    return h;
+}
+
+static void wrap_heading(unit* u)
+{
+    while (u->heading >= 360.0f)
+        u->heading -= 360.0f;
+    while (u->heading < 0.0f)
+        u->heading += 360.0f;
+}
+
+float predicted_catapult_range(float catapult_y, float target_ground)
+{
+    const float v = BALL_SPEED, th = BALL_ELEVATION * RAD;
+    const float c2 = std::cos(th) * std::cos(th), t = std::tan(th);
+    const float dh = target_ground - (catapult_y + 4.0f);
+    const float root = t * t - 2.0f * BALL_GRAVITY * dh / (v * v * c2);
+    if (root < 0.0f)
+        return 0.0f;  // the ball never gets that high
+    return (2.0f * v * v * c2 / (2.0f * BALL_GRAVITY)) * (t + std::sqrt(root));
+}
+
+void move_catapult(unit* u)
+{
+    const float oh = aim_heading(u, u->order_x, u->order_z);
+    u->order_heading = oh;
+    if (std::fabs(oh - u->heading) >= 10.0f) {
+        u->param[1] = 0.0f;
+        u->heading += oh > u->heading ? u->param[2] : -u->param[2];
+        wrap_heading(u);
+        return;
+    }
+    const float dx = u->order_x - u->x, dz = u->order_z - u->z;
+    u->param[0] = dx * dx + dz * dz;
+    if (u->param[0] <= 25.0f) {
+        u->order_kind = ORDER_NONE;
+        u->param[1] = 0.0f;
+    } else {
+        u->param[1] = CATAPULT_DRIVE_SPEED;
+    }
+}
+
+void attack_catapult(unit* u)
+{
+    if (!me || u->team != me->team || !i_am_team_leader())
+        return;
+    auto* c = static_cast<catapult_data*>(u->kind_data);
+    if (!c)
+        return;
+    if (std::fabs(c->arm_angle) > 200.0f)
+        printf("c->arm_angle = %f\n", static_cast<double>(c->arm_angle));
+    const float dx = u->order_x - u->x, dz = u->order_z - u->z;
+    const float dist = std::sqrt(dx * dx + dz * dz);
+    const float oh = aim_heading(u, u->order_x, u->order_z);
+    u->order_heading = oh;
+    if (c->arm_angle >= 159.5f && c->reload_time < game_time) {
+        u->param[0] = predicted_catapult_range(u->y, get_terrain_height(u->order_x, u->order_z));
+        if (u->param[1] == 0.0f && std::fabs(oh - u->heading) < CATAPULT_AIM_TOLERANCE) {
+            c->arm_speed = -5.0f;
+            c->reload_time = game_time + CATAPULT_RELOAD;
+            catapult_launch(u);
+            send_command_message("UBAL", u->id, float_bits(u->heading), float_bits(u->pitch), 0);
+        } else {
+            c->reload_time = game_time + 0.5f;  // look again in half a second
+        }
+    }
+    if (oh > u->heading + CATAPULT_AIM_TOLERANCE) {
+        u->heading += u->param[2];
+    } else if (oh < u->heading - CATAPULT_AIM_TOLERANCE) {
+        u->heading -= u->param[2];
+    } else {
+        const float r = u->param[0];
+        if (std::fabs(r - dist) < 2.0f)
+            u->param[1] = 0.0f;
+        else if (r > dist)
+            u->param[1] = -CATAPULT_DRIVE_SPEED;
+        else
+            u->param[1] = CATAPULT_DRIVE_SPEED;
+    }
+}
+
+void settle_cart(unit* u, float dt)
+{
+    const float h = u->heading * RAD;
+    const float h1 = get_terrain_height(u->x + std::sin(h), u->z + std::cos(h));
+    const float h2 = get_terrain_height(u->x - std::sin(h), u->z - std::cos(h));
+    const float g = (h1 + h2) / 2.0f + 0.7f;
+    if (u->y < g) {
+        u->y = g;
+        if (u->vy < 0.0f)
+            u->vy = 0.0f;
+    } else if (g < u->y - 0.1f) {
+        u->vy -= 7.0f * dt;
+    } else {
+        u->y = g;
+    }
+    u->pitch = u->y == g ? std::atan((h2 - h1) * 2.0f / 3.0f) * static_cast<float>(180.0 / M_PI) : 0.0f;
+}
+
+void simulate_catapult(unit* u, float dt)
+{
+    auto* c = static_cast<catapult_data*>(u->kind_data);
+    if (!c)
+        return;
+    if (u->order_kind == ORDER_HOLD) {
+        u->vx = u->vy = u->vz = 0.0f;
+        u->param[1] = 0.0f;
+        return;
+    }
+    const float h = u->heading * RAD;
+    u->vx = std::sin(h);
+    u->vz = std::cos(h);
+    settle_cart(u, dt);
+    if (std::fabs(u->param[1]) > 0.1f)
+        u->param[1] += u->pitch * 7e-5f;
+    u->x = std::fmax(-CATAPULT_MAP_LIMIT, std::fmin(CATAPULT_MAP_LIMIT, u->x));
+    u->z = std::fmax(-CATAPULT_MAP_LIMIT, std::fmin(CATAPULT_MAP_LIMIT, u->z));
+    c->wheel_angle += dt * u->param[1] * 60.0f;
+    c->arm_angle += c->arm_speed * 75.0f * dt;
+    if (c->arm_angle > 160.0f) {
+        c->arm_angle = 160.0f;
+        c->arm_speed *= -0.5f;
+    }
+    if (c->arm_angle < 90.0f) {
+        c->arm_angle = 90.0f;
+        c->arm_speed *= -0.5f;
+    }
+    if (c->arm_angle < 159.5f)
+        c->arm_speed += 0.15f;
+    wrap_heading(u);
+    if (u->order_kind == ORDER_MOVE)
+        move_catapult(u);
+    else if (u->order_kind == ORDER_ATTACK)
+        attack_catapult(u);
+    u->vx *= u->param[1];
+    u->vz *= u->param[1];
+}
+
+// --- balls -------------------------------------------------------------------
+
+static unsigned ball_list = 0;
+
+static void draw_ball(projectile*)
+{
+    glColor3f(1.0f, 1.0f, 1.0f);
+    set_scene_color();
+    glDisable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, wood_texid);
+    if (!ball_list) {
+        ball_list = glGenLists(1);
+        glNewList(ball_list, GL_COMPILE);
+        draw_sphere(0.5f, 10, 10);
+        glEndList();
+    }
+    glCallList(ball_list);
+    // A burning ball's flames are drawn from its fire source by the fire
+    // effects, which keep the particles stepped here.
+}
+
+static void simulate_ball(projectile* p, float dt)
+{
+    const float old_vy = p->vy;
+    p->vy -= BALL_GRAVITY * dt;
+    if (std::sqrt(p->vx * p->vx + p->vy * p->vy + p->vz * p->vz) > BALL_SPEED)
+        p->vy = old_vy;
+    p->radius = BALL_RADIUS;
+    if (auto* f = static_cast<fire_source*>(p->data)) {
+        simulate_firesource(f, dt);
+        set_vector(f->pos, p->x, p->y, p->z);
+        set_vector(f->emit_vel, -p->vx, -p->vy, -p->vz);
+    }
+}
+
+static void dispose_ball(projectile* p)
+{
+    delete static_cast<fire_source*>(p->data);
+    p->data = nullptr;
+}
+
+void catapult_launch(unit* u)
+{
+    auto* c = static_cast<catapult_data*>(u->kind_data);
+    auto* p = new projectile{};
+    const float h = u->heading * RAD, e = BALL_ELEVATION * RAD;
+    p->x = u->x;
+    p->y = u->y + 4.0f;
+    p->z = u->z;
+    p->vx = BALL_SPEED * std::cos(e) * std::sin(h);
+    p->vy = BALL_SPEED * std::sin(e);
+    p->vz = BALL_SPEED * std::cos(e) * std::cos(h);
+    p->damage = BALL_DAMAGE;
+    p->radius = BALL_RADIUS;
+    p->team = u->team;
+    p->expiry = game_time + BALL_LIFETIME;
+    p->max_speed = BALL_SPEED;
+    p->draw = draw_ball;
+    p->simulate = simulate_ball;
+    p->dispose = dispose_ball;
+    if (c && c->burning) {
+        auto* f = new fire_source{};
+        set_vector(f->pos, u->x, u->y, u->z);
+        f->intensity = 10.0f;
+        f->vertical_accel = 0.001f;
+        f->initial_life = 0.3f;
+        f->expiry = 100000000.0f;
+        p->data = f;
+    }
+    add_projectile(p);
+}
+
+int unit_launch_ball(unsigned id, float heading, float pitch)
+{
+    unit* u = find_unit(id);
+    if (!u) {
+        fprintf(stderr, "Unit %8.8X trying to shoot, but doesn't exist\n", id);
+        return -1;
+    }
+    u->heading = heading;
+    u->pitch = pitch;
+    catapult_launch(u);
+    return 0;
+}
+
+static void receive_ball(const uint32_t p[4], int)
+{
+    unit_launch_ball(p[0], bits_float(p[1]), bits_float(p[2]));
+}
+
+void init_catapult_commands()
+{
+    register_command("UBAL", 1, receive_ball);
+}
+
+void conditionally_update_catapult(unit* u)
+{
+    if (game_state != STATE_PLAY)
+        return;
+    const auto* c = static_cast<const catapult_data*>(u->kind_data);
+    const float v[9] = {u->x, u->y, u->z, u->heading, c ? c->arm_angle : 160.0f, u->pitch, u->vx, u->vy, u->vz};
+    add_unit_update(u->id, 9, v);
+}
+
+int update_catapult(unit* u, int count, const float* values)
+{
+    if (count != 9) {
+        printf("received catapult update with %d params\n", count);
+        return -1;
+    }
+    u->x = values[0];
+    u->y = values[1];
+    u->z = values[2];
+    u->heading = values[3];
+    if (auto* c = static_cast<catapult_data*>(u->kind_data))
+        c->arm_angle = values[4];
+    u->pitch = values[5];
+    u->vx = values[6];
+    u->vy = values[7];
+    u->vz = values[8];
+    return 0;
 }
 
 // --- model -------------------------------------------------------------------
@@ -162,6 +489,27 @@ static void wheel(float angle)
     glPopMatrix();
 }
 
+void draw_cart(float wheel_angle)
+{
+    if (!axles_list)
+        build_lists();
+    for (float az : {-0.75f, 0.75f}) {
+        glPushMatrix();
+        glTranslatef(0.0f, 0.0f, az);
+        glBindTexture(GL_TEXTURE_2D, wood_texid);
+        glCallList(axles_list);
+        for (float wx : {-0.5f, 0.5f}) {
+            glPushMatrix();
+            glTranslatef(wx, 0.0f, 0.0f);
+            wheel(wheel_angle);
+            glPopMatrix();
+        }
+        glPopMatrix();
+    }
+    glBindTexture(GL_TEXTURE_2D, wood_texid);
+    glCallList(frame_list);
+}
+
 void draw_catapult_model(unit* u)
 {
     auto* c = static_cast<catapult_data*>(u->kind_data);
@@ -179,21 +527,7 @@ void draw_catapult_model(unit* u)
     glRotatef(u->heading, 0.0f, 1.0f, 0.0f);
     glRotatef(u->pitch, 1.0f, 0.0f, 0.0f);
     glScalef(2.0f, 2.0f, 2.0f);
-    for (float az : {-0.75f, 0.75f}) {
-        glPushMatrix();
-        glTranslatef(0.0f, 0.0f, az);
-        glBindTexture(GL_TEXTURE_2D, wood_texid);
-        glCallList(axles_list);
-        for (float wx : {-0.5f, 0.5f}) {
-            glPushMatrix();
-            glTranslatef(wx, 0.0f, 0.0f);
-            wheel(c->wheel_angle);
-            glPopMatrix();
-        }
-        glPopMatrix();
-    }
-    glBindTexture(GL_TEXTURE_2D, wood_texid);
-    glCallList(frame_list);
+    draw_cart(c->wheel_angle);
     glPushMatrix();
     glRotatef(-c->arm_angle, 1.0f, 0.0f, 0.0f);
     glCallList(arm_list);

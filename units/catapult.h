@@ -14,9 +14,53 @@ struct catapult_data {
 
 extern int catapult_id;
 
+constexpr float BALL_SPEED = 35.0f;
+constexpr float BALL_ELEVATION = 60.0f;  // degrees
+constexpr float BALL_GRAVITY = 5.5f;
+constexpr float BALL_DAMAGE = 4.0f;
+constexpr float BALL_RADIUS = 2.0f;
+constexpr float BALL_LIFETIME = 20.0f;
+constexpr float CATAPULT_RELOAD = 4.0f;
+constexpr float CATAPULT_DRIVE_SPEED = 10.0f;
+// Heading error below which a catapult counts as aimed, degrees.
+constexpr float CATAPULT_AIM_TOLERANCE = 3.5f;
+// The cart and its wheels stay on the map square.
+constexpr float CATAPULT_MAP_LIMIT = 250.0f;
+
+// Announces ("UNIT") and adds a new catapult of this copy at (x, z).
+unit* add_catapult(float x, float z);
+// The copy of a catapult announced by another copy.
+unit* spawn_catapult(unsigned id, int team);
+// The attackers' leader's ten catapults, and the select button for attackers.
+void init_catapults();
+
+void simulate_catapult(unit* u, float dt);
+// Settles a cart on the ground under its two axles (tilting it along the
+// slope), or lets it fall; shared with the battering rams.
+void settle_cart(unit* u, float dt);
+void move_catapult(unit* u);
+void attack_catapult(unit* u);
+// Where a ball thrown from the catapult's height lands on ground of height
+// `target_ground`: the throwing range (0 when the ball cannot get so high).
+float predicted_catapult_range(float catapult_y, float target_ground);
+// Throws one ball along the current heading.
+void catapult_launch(unit* u);
+// Re-creates a throw announced with "UBAL"; -1 for an unknown id.
+int unit_launch_ball(unsigned id, float heading, float pitch);
+
+// Unit-state record: x, y, z, heading, arm angle, pitch, vx, vy, vz.
+void conditionally_update_catapult(unit* u);
+int update_catapult(unit* u, int count, const float* values);
+
+// Registers "UBAL" with the command receiver.
+void init_catapult_commands();
+
 // Makes `u` a catapult standing at (x, z).
 void init_catapult(unit* u, float x, float z);
 // Draws the catapult unless it lies behind the viewer.
 void draw_catapult(unit* u);
 // Draws the model at the unit's position without the visibility test.
 void draw_catapult_model(unit* u);
+// The cart under the arm, in model units: axles with wheels turned by
+// `wheel_angle`, and the frame. Shared with the battering rams.
+void draw_cart(float wheel_angle);

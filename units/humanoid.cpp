@@ -12,6 +12,7 @@
 #include "core/window.h"
 #include "net/messages.h"
 #include "net/participants.h"
+#include "units/archer.h"
 #include "units/combat.h"
 #include "world/model_tree.h"
 #include "world/terrain.h"
@@ -614,7 +615,7 @@ void simulate_humanoid(unit* u, float dt)
     animate_limbs(h, humanoid_pose(u), game_time);
 
     if (h->kind == HUMANOID_ARCHER) {
-        // The archer's own step (simulate_archer) belongs to the archers.
+        simulate_archer(u);
     } else if (h->kind >= HUMANOID_FOOTMAN) {
         simulate_close_range_unit(u, dt);
     }

@@ -14,6 +14,8 @@
 #include "units/catapult.h"
 #include "units/combat.h"
 #include "units/humanoid.h"
+#include "units/ram.h"
+#include "units/ship.h"
 #include "world/model_tree.h"
 #include "world/terrain.h"
 
@@ -101,12 +103,10 @@ void spawn_unit(uint32_t id, int team, int kind)
     printf("spawning unit %8.8X for team %d\n", id, team);
     switch (id_class(id)) {
     case ID_CLASS_CATAPULT:
-        raise_id_counter(id);
-        // The catapult's own spawn (spawn_catapult with the team) is made
-        // by the catapult module; until it exists nothing is created.
+        spawn_catapult(id, team);
         break;
     case ID_CLASS_RAM:
-        // The battering ram's spawn (spawn_ram) belongs to the ram module.
+        spawn_ram(id, team);
         break;
     case ID_CLASS_DRAGON:
         // The dragon's spawn (spawn_dragon) belongs to the dragon module.
@@ -199,10 +199,11 @@ int update_unit(uint32_t id, int n, const float* params)
             return -1;
         return update_humanoid(u, n, params);
     case ID_CLASS_CATAPULT:
+        return u->kind == UNIT_CATAPULT ? update_catapult(u, n, params) : -1;
     case ID_CLASS_RAM:
+        return u->kind == UNIT_RAM ? update_ram(u, n, params) : -1;
     case ID_CLASS_DRAGON:
-        // Their kinds' update operations (update_catapult, update_ram,
-        // update_dragon) apply these records; until they exist, none is.
+        // The dragon's update applies these records once dragons exist.
         return -1;
     default:
         return -1;
@@ -224,9 +225,12 @@ void send_unit_messages()
                 conditionally_update_humanoid(u);
             break;
         case UNIT_CATAPULT:
+            if (leader)
+                conditionally_update_catapult(u);
+            break;
         case UNIT_RAM:
-            // Reported by the leader through their kinds'
-            // conditionally_update_* operations.
+            if (leader)
+                conditionally_update_batram(u);
             break;
         case UNIT_DRAGON:
             // The dragon reports itself where it was summoned.
@@ -363,16 +367,16 @@ static void simulate_kind(unit* u, float dt)
         simulate_humanoid(u, dt);
         break;
     case UNIT_CATAPULT:
-        // simulate_catapult (the catapult module) runs here.
+        simulate_catapult(u, dt);
         break;
     case UNIT_RAM:
-        // simulate_ram (the ram module) runs here.
+        simulate_ram(u, dt);
         break;
     case UNIT_DRAGON:
         // simulate_dragon (the dragon module) runs here.
         break;
     case UNIT_SHIP:
-        // simulate_ship (the ship module) runs here.
+        simulate_ship(u);
         break;
     default:
         break;
@@ -511,13 +515,13 @@ static void draw_unit_by_kind(unit* u)
         draw_catapult(u);
         break;
     case UNIT_RAM:
-        // draw_ram (the ram module).
+        draw_battering_ram(u);
         break;
     case UNIT_DRAGON:
         // draw_dragon (the dragon module).
         break;
     case UNIT_SHIP:
-        // draw_ship (the ship module).
+        draw_ship(u);
         break;
     default:
         break;
@@ -560,33 +564,6 @@ void draw_units()
 }
 
 // --- command appliers -------------------------------------------------------------
-
-int unit_shoot_arrow(uint32_t id, float a, float b)
-{
-    unit* u = find_unit(id);
-    if (!u) {
-        fprintf(stderr, "Unit %8.8X trying to shoot, but doesn't exist\n", id);
-        return -1;
-    }
-    // The arrow itself (from the unit's position with aim a, b and the
-    // unit's team) is made by the projectile module.
-    (void)a;
-    (void)b;
-    return 0;
-}
-
-int unit_launch_ball(uint32_t id, float heading, float pitch)
-{
-    unit* u = find_unit(id);
-    if (!u) {
-        fprintf(stderr, "Unit %8.8X trying to shoot, but doesn't exist\n", id);
-        return -1;
-    }
-    u->heading = heading;
-    u->pitch = pitch;
-    // The shot itself is launched by the catapult module.
-    return 0;
-}
 
 int make_unit_invisible(uint32_t id, float until)
 {

@@ -127,7 +127,5 @@ void draw_units();
 void draw_billboarded_circle(unit* u);
 
 // Appliers of received one-shot commands; -1 when a unit is missing.
-int unit_shoot_arrow(uint32_t id, float a, float b);
-int unit_launch_ball(uint32_t id, float heading, float pitch);
 int make_unit_invisible(uint32_t id, float until);
 int unit_attack_sword(uint32_t attacker, uint32_t target, float heading);

@@ -38,7 +38,8 @@ void write_bytes(const std::string& path, const std::vector<unsigned char>& byte
 {
     FILE* f = fopen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr);
-    fwrite(bytes.data(), 1, bytes.size(), f);
+    if (!bytes.empty())
+        fwrite(bytes.data(), 1, bytes.size(), f);
     fclose(f);
 }
 

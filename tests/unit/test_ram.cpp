@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <type_traits>
+#include <vector>
+
+#include "siege_test_support.h"
+#include "units/ram.h"
+
+namespace {
+
+// The registry records the touched model either as the node or as its
+// top-level id + 1.
+template <class T>
+void set_touched(T& field, model_node* node, int id)
+{
+    if constexpr (std::is_pointer_v<T>)
+        field = node;
+    else
+        field = id + 1;
+}
+
+class Rams : public ::testing::Test {
+protected:
+    void SetUp() override { siege_reset(TEAM_ATTACKERS); }
+    static ram_data* data(unit* u) { return static_cast<ram_data*>(u->kind_data); }
+    static void step(unit* u, float dt)
+    {
+        game_time += dt;
+        u->x += u->vx * dt;
+        u->y += u->vy * dt;
+        u->z += u->vz * dt;
+        simulate_ram(u, dt);
+    }
+};
+
+}  // namespace
+
+TEST_F(Rams, NewRamIsAnnouncedAndSettlesOnTheGround)
+{
+    ram_id = 0;
+    unit* u = add_ram(10, 140);
+    EXPECT_EQ(u->id, 0x40000u);
+    ASSERT_EQ(sent_commands("UNIT").size(), 1u);
+    EXPECT_EQ(sent_commands("UNIT")[0].p[0], 0x40000u);
+    EXPECT_EQ(u->kind, UNIT_RAM);
+    EXPECT_FLOAT_EQ(u->y, 2.0f);
+    EXPECT_FLOAT_EQ(u->health, 20.0f);
+    EXPECT_FLOAT_EQ(u->max_health, 10.0f);
+    EXPECT_FLOAT_EQ(u->radius, 2.0f);
+    EXPECT_GE(u->heading, 135.0f);
+    EXPECT_LT(u->heading, 225.0f);
+    EXPECT_GE(data(u)->swing, 0.0f);
+    EXPECT_LE(data(u)->swing, 1.98f);
+    for (int i = 0; i < 100; ++i)
+        step(u, 0.02f);
+    EXPECT_NEAR(u->y, 0.7f, 0.11f);
+    EXPECT_LT(u->pitch, 90.0f);
+}
+
+TEST_F(Rams, LeaderMakesFiveOthersNone)
+{
+    init_rams();
+    EXPECT_EQ(count_units(), 6);
+    for (unit* u = unit_list; u; u = u->next)
+        if (u->kind == UNIT_RAM) {
+            EXPECT_GE(u->x, 0.0f);
+            EXPECT_LT(u->x, 64.0f);
+            EXPECT_GE(u->z, 128.0f);
+            EXPECT_LT(u->z, 192.0f);
+        }
+    siege_reset(TEAM_DEFENDERS);
+    init_rams();
+    EXPECT_EQ(count_units(), 1);
+}
+
+TEST_F(Rams, ReceivedIdsRaiseTheCounter)
+{
+    ram_id = 3;
+    unit* u = spawn_ram(0x40007, TEAM_ATTACKERS);
+    EXPECT_EQ(ram_id, 8);
+    EXPECT_EQ(u->team, TEAM_ATTACKERS);
+    ram_id = 9;
+    spawn_ram(0x40007 + 0x0, TEAM_ATTACKERS);
+    EXPECT_EQ(ram_id, 9);
+}
+
+TEST_F(Rams, BlowsAreASecondApartAndThirtyBreakAGate)
+{
+    unit* u = add_ram(0, 0);
+    model_node gate;
+    gate.health = 30;
+    std::vector<float> blows;
+    float last_health = gate.health;
+    for (int i = 0; i < 40 * 50 && gate.health > 0; ++i) {
+        game_time += 0.02f;
+        attack_ram(u, &gate);
+        if (gate.health < last_health) {
+            blows.push_back(game_time);
+            last_health = gate.health;
+        }
+    }
+    ASSERT_EQ(blows.size(), 30u);
+    EXPECT_EQ(gate.health, 0.0f);
+    for (size_t i = 1; i < blows.size(); ++i)
+        EXPECT_GT(blows[i] - blows[i - 1], 1.0f);
+    EXPECT_LT(blows.back() - blows.front(), 31.0f);
+    // A fallen gate takes no more blows.
+    game_time += 5.0f;
+    attack_ram(u, &gate);
+    EXPECT_EQ(gate.health, 0.0f);
+}
+
+TEST_F(Rams, HouseIsUntouched)
+{
+    unit* u = add_ram(0, 0);
+    model_node house;
+    house.health = -1;
+    for (int i = 0; i < 10; ++i) {
+        game_time += 1.5f;
+        attack_ram(u, &house);
+    }
+    EXPECT_EQ(house.health, -1.0f);
+    EXPECT_EQ(u->last_attack_time, 0.0f);
+}
+
+TEST_F(Rams, StrikesOnlyUnderAnAttackOrderWhatItIsPressedAgainst)
+{
+    unit* u = add_ram(0, 0);
+    model_node gate;
+    gate.health = 30;
+    const int id = register_top_level_model(std::move(gate));
+    model_node* g = get_top_level_model(id);
+    set_touched(u->touched_model, g, id);
+    ASSERT_EQ(ram_touched_model(u), g);
+    u->order_x = u->x;
+    u->order_z = u->z;
+    game_time += 2.0f;
+    u->order_kind = ORDER_MOVE;
+    simulate_ram(u, 0.02f);
+    u->order_kind = ORDER_NONE;
+    simulate_ram(u, 0.02f);
+    EXPECT_EQ(g->health, 30.0f);
+    u->order_kind = ORDER_ATTACK;
+    simulate_ram(u, 0.02f);
+    EXPECT_EQ(g->health, 29.0f);
+}
+
+TEST_F(Rams, AttackOrderDrivesToThePointSwingingAndStaysInAttack)
+{
+    unit* u = add_ram(0, 0);
+    u->heading = 0;
+    u->order_kind = ORDER_ATTACK;
+    u->order_x = 0;
+    u->order_z = 30;
+    float lo = 10, hi = -10;
+    for (int i = 0; i < 300; ++i) {
+        step(u, 0.02f);
+        lo = std::fmin(lo, data(u)->swing);
+        hi = std::fmax(hi, data(u)->swing);
+    }
+    EXPECT_NEAR(u->z, 30.0f, 3.6f);
+    EXPECT_EQ(u->order_kind, ORDER_ATTACK);
+    EXPECT_EQ(u->vz, 0.0f);
+    EXPECT_LT(lo, -2.5f);
+    EXPECT_GT(hi, 2.5f);
+}
+
+TEST_F(Rams, HeldRamStandsAndAMoveOrderDrivesItAgainAtWalkingSpeed)
+{
+    unit* u = add_ram(0, 0);
+    u->heading = 0;
+    u->order_kind = ORDER_HOLD;
+    u->vz = 5;
+    step(u, 0.02f);
+    EXPECT_EQ(u->vz, 0.0f);
+    u->order_kind = ORDER_MOVE;
+    u->order_x = 0;
+    u->order_z = 50;
+    step(u, 0.02f);
+    EXPECT_NEAR(std::sqrt(u->vx * u->vx + u->vz * u->vz), 15.0f, 1e-3);
+    for (int i = 0; i < 400 && u->order_kind == ORDER_MOVE; ++i)
+        step(u, 0.02f);
+    EXPECT_EQ(u->order_kind, ORDER_NONE);
+    EXPECT_NEAR(u->z, 50.0f, 3.6f);
+}
+
+TEST_F(Rams, BeamOfAMovingRamSettlesQuickly)
+{
+    unit* u = add_ram(0, 0);
+    u->order_kind = ORDER_MOVE;
+    u->order_x = 0;
+    u->order_z = 200;
+    data(u)->swing = 2.0f;
+    for (int i = 0; i < 20; ++i)
+        step(u, 0.02f);  // 0.4 s
+    EXPECT_LE(std::fabs(data(u)->swing), 0.11f);
+}
+
+TEST_F(Rams, StateRecordsRoundTripAndWrongCountsAreRefused)
+{
+    unit* u = spawn_ram(0x40010, TEAM_ATTACKERS);
+    const float v[9] = {1, 2, 3, 90, 1.5f, 4, 0.5f, 0, 0.25f};
+    const float heading = u->heading;
+    EXPECT_EQ(update_ram(u, 7, v), -1);
+    EXPECT_EQ(u->heading, heading);
+    EXPECT_EQ(update_ram(u, 9, v), 0);
+    EXPECT_FLOAT_EQ(u->x, 1.0f);
+    EXPECT_FLOAT_EQ(u->heading, 90.0f);
+    EXPECT_FLOAT_EQ(data(u)->swing, 1.5f);
+    EXPECT_FLOAT_EQ(u->pitch, 4.0f);
+    EXPECT_FLOAT_EQ(u->vz, 0.25f);
+    updm_len = 0;
+    conditionally_update_batram(u);
+    EXPECT_GT(updm_len, 0);
+}

@@ -1,0 +1,21 @@
+// Archers on the city's towers: fixed defenders with bows, posted by the
+// defenders' leader when the walls are built, shooting lobbed arrows at
+// enemies within 100 through the aiming table, and replaced 300 s after
+// they fall, on the copy that posted them.
+#pragma once
+
+struct unit;
+struct wall_point;
+
+constexpr float ARCHER_REGENERATION_DELAY = 300.0f;
+
+// Posts an archer whose feet stand at (x, y, z) on the tower of `tower`.
+unit* add_archer(float x, float y, float z, wall_point& tower);
+// Behaviour step (from the humanoid step, for archers).
+void simulate_archer(unit* u);
+// One shot at the current target.
+void shoot_archer(unit* u);
+// Refills the towers whose archer fell on this copy, once their time is up.
+void regenerate_archers();
+// Connects the walls to the archer posting.
+void init_archers();

@@ -1,0 +1,74 @@
+// Everything that flies (arrows, catapult balls, meteors) is a projectile
+// in one list, moved, tested for hits and drawn by the same code; each kind
+// supplies its own draw, step and dispose callbacks. This module also holds
+// the arrow, the player's bow and the aiming mark.
+#pragma once
+
+struct projectile {
+    float x, y, z;
+    float vx, vy, vz;     // units per second
+    float expiry;         // game_time after which the projectile is removed
+    float damage;         // dealt to each unit it hits
+    float next_check;     // game_time of the next hit test
+    float max_speed;
+    float radius;
+    int team;             // the shooter's team: never hit
+    void* data;           // kind data (an arrow: launch yaw and pitch)
+    void (*draw)(projectile* p);               // matrix already at the position
+    void (*simulate)(projectile* p, float dt);  // before the move
+    void (*dispose)(projectile* p);             // frees the kind data
+    projectile* next;
+    projectile* prev;
+};
+
+// Head of the list; the newest projectile first.
+extern projectile* proj;
+
+constexpr float ARROW_DAMAGE = 1.0f;
+constexpr float ARROW_RADIUS = 0.5f;
+constexpr float ARROW_MAX_SPEED = 45.0f;
+constexpr float ARROW_SPEED = 30.0f;
+constexpr float ARROW_LIFETIME = 10.0f;
+constexpr float ARROW_GRAVITY = 3.0f;
+// Seconds between two shots of the same bow.
+constexpr float BOW_RELOAD = 0.666f;
+
+// An arrow's kind data: its launch angles in degrees.
+struct arrow_data {
+    float yaw, pitch;
+};
+
+// Takes ownership of `p` (created with new). -1 for a null record.
+int add_projectile(projectile* p);
+// Unlinks, disposes of and frees `p`; returns the projectile after it.
+projectile* del_projectile(projectile* p);
+// Frees every projectile (play starts with an empty sky).
+void clear_projectiles();
+int count_projectiles();
+
+void simulate_projectiles(float dt);
+void draw_projectiles();
+
+// An arrow from (x, y, z); yaw and pitch in degrees, pitch positive down
+// (the eye's convention).
+int shoot_arrow(float x, float y, float z, float yaw, float pitch, int team);
+
+// The player's bow: an arrow from the eye along the view, told to the other
+// copies with "AARW".
+void player_shoot_arrow();
+void draw_crosshairs();
+
+// Re-creates an archer's arrow on this copy ("UARW"); -1 for an unknown id.
+int unit_shoot_arrow(unsigned id, float yaw, float pitch);
+
+// Registers the arrow commands ("AARW", "UARW") with the command receiver.
+void init_projectile_commands();
+
+// --- aiming table ------------------------------------------------------------
+
+constexpr int AIM_TABLE_SIZE = 100;
+// [height difference + 50][horizontal distance]: elevation in radians that
+// lands an arrow launched at 30 under gravity 3 at that offset; 0 where no
+// angle reaches (a level shot).
+extern float archer_projectile_table[AIM_TABLE_SIZE][AIM_TABLE_SIZE];
+void build_archer_projectile_table();

@@ -1,0 +1,229 @@
+#include "units/ship.h"
+
+#include <GL/gl.h>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "core/main_loop.h"
+#include "core/random.h"
+#include "core/textures.h"
+#include "core/vector.h"
+#include "net/commands.h"
+#include "net/participants.h"
+#include "ship_mesh.h"
+#include "units/units.h"
+#include "world/terrain.h"
+
+int ship_id = 0;
+
+static unsigned sail_list = 0, hull_list = 0;
+
+int ship_sail_face_count()
+{
+    return static_cast<int>(sizeof ship_sail_faces / sizeof ship_sail_faces[0]);
+}
+
+int ship_hull_face_count()
+{
+    return static_cast<int>(sizeof ship_hull_faces / sizeof ship_hull_faces[0]);
+}
+
+unit* add_ship(float x, float y, float z)
+{
+    const uint32_t id = (ID_CLASS_SHIP << 16) + static_cast<uint32_t>(ship_id++);
+    unit* u = add_unit(id);
+    u->x = x;
+    u->y = y;
+    u->z = z;
+    u->pitch = 0.0f;
+    u->heading = static_cast<float>(game_rand() % 90 + 135);
+    u->team = TEAM_ATTACKERS;
+    u->param[0] = 0.0f;  // squared distance to the order target
+    u->param[1] = 0.0f;  // sailing speed
+    u->param[2] = SHIP_TURN_STEP;
+    u->radius = 20.0f;
+    u->health = u->max_health = 50.0f;
+    u->speed = 30.0f;
+    u->on_water = 1;
+    u->flying = 0;
+    u->kind = UNIT_SHIP;
+    u->order_kind = ORDER_NONE;
+    u->next_collision_test = game_time - 1.0f;
+    u->extra = nullptr;
+    u->kind_data = nullptr;
+    u->attack_target = nullptr;
+    float two = 2.0f;
+    uint32_t two_bits;
+    std::memcpy(&two_bits, &two, 4);
+    send_command_message("UNIT", id, two_bits, 0, 0);
+    return u;
+}
+
+void init_ships()
+{
+    if (!(i_am_attacker() && i_am_team_leader()))
+        return;
+    add_ship(0.0f, 0.0f, 500.0f);
+    add_ship(100.0f, 0.0f, 420.0f);
+    add_ship(200.0f, 0.0f, 410.0f);
+}
+
+static float wrap_360(float h)
+{
+    while (h > 360.0f)
+        h -= 360.0f;
+    while (h < 0.0f)
+        h += 360.0f;
+    return h;
+}
+
+// Brings `h` within 180 degrees of `ref`.
+static float near_heading(float h, float ref)
+{
+    while (h - ref <= -180.0f)
+        h += 360.0f;
+    while (h - ref > 180.0f)
+        h -= 360.0f;
+    return h;
+}
+
+void move_ship(unit* u)
+{
+    // Turning the short way round.
+    u->order_heading = near_heading(u->order_heading, u->heading);
+    if (std::fabs(u->order_heading - u->heading) >= 10.0f) {
+        u->param[1] = 0.0f;
+        if (u->order_heading > u->heading)
+            u->heading += u->param[2];
+        else if (u->order_heading < u->heading)
+            u->heading -= u->param[2];
+        u->heading = wrap_360(u->heading);
+        return;
+    }
+    const float dx = u->order_x - u->x, dz = u->order_z - u->z;
+    u->param[0] = dx * dx + dz * dz;
+    if (u->param[0] > 4.0f) {
+        u->param[1] = SHIP_SAIL_SPEED;
+        const float h = 90.0f - std::atan2(dz, dx) * 57.29577951308232f;
+        u->order_heading = near_heading(h, u->heading);
+    } else {
+        u->order_kind = ORDER_NONE;  // arrived
+        u->param[1] = 0.0f;
+    }
+}
+
+void simulate_ship(unit* u)
+{
+    const float h = u->heading * static_cast<float>(DEG_TO_RAD);
+    const float s = u->param[1];
+    u->vx = std::sin(h) * s;
+    u->vz = std::cos(h) * s;
+    if (std::fabs(s) > 0.0f) {
+        const float ahead =
+            get_terrain_height(u->x + SHIP_LOOKAHEAD * std::sin(h), u->z + SHIP_LOOKAHEAD * std::cos(h));
+        if (ahead > SHIP_SHOAL_HEIGHT) {
+            u->vx = u->vy = u->vz = 0.0f;
+            u->param[1] = 0.0f;
+            u->order_kind = ORDER_NONE;
+            return;
+        }
+    }
+    u->pitch = 0.0f;
+    u->heading = wrap_360(u->heading);
+    if (u->order_kind == ORDER_MOVE) {
+        move_ship(u);
+    } else if (u->order_kind == ORDER_HOLD) {
+        u->vx = u->vy = u->vz = 0.0f;
+        u->param[1] = 0.0f;
+    }
+}
+
+static void emit_faces(const int16_t (*faces)[9], int count)
+{
+    printf("reading in verticies\n");
+    const int nv = static_cast<int>(sizeof ship_vertices / sizeof ship_vertices[0]);
+    const int nn = static_cast<int>(sizeof ship_normals / sizeof ship_normals[0]);
+    const int nt = static_cast<int>(sizeof ship_texcoords / sizeof ship_texcoords[0]);
+    glBegin(GL_TRIANGLES);
+    for (int f = 0; f < count; ++f) {
+        for (int k = 0; k < 3; ++k) {
+            const int vi = faces[f][k], ni = faces[f][3 + k], ti = faces[f][6 + k];
+            if (vi < 0 || vi >= nv)
+                continue;
+            if (ni >= 0 && ni < nn)
+                glNormal3fv(ship_normals[ni]);
+            if (ti >= 0 && ti < nt)
+                glTexCoord2fv(ship_texcoords[ti]);
+            glVertex3fv(ship_vertices[vi]);
+        }
+    }
+    glEnd();
+}
+
+void GenShipList()
+{
+    if (sail_list)
+        return;
+    sail_list = glGenLists(2);
+    hull_list = sail_list + 1;
+
+    glNewList(sail_list, GL_COMPILE);
+    emit_faces(ship_sail_faces, ship_sail_face_count());
+    glEndList();
+
+    // Wood grain along the hull from object coordinates; the generation is
+    // part of the list, so it is on exactly while the hull is drawn.
+    const float s_plane[4] = {0.0f, 4.0f, 0.0f, 0.0f};
+    const float t_plane[4] = {1.0f, 0.0f, 6.0f, 0.0f};
+    glNewList(hull_list, GL_COMPILE);
+    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
+    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
+    glTexGenfv(GL_S, GL_OBJECT_PLANE, s_plane);
+    glTexGenfv(GL_T, GL_OBJECT_PLANE, t_plane);
+    glEnable(GL_TEXTURE_GEN_S);
+    glEnable(GL_TEXTURE_GEN_T);
+    glBindTexture(GL_TEXTURE_2D, wood_texid);
+    emit_faces(ship_hull_faces, ship_hull_face_count());
+    // The deck, a little off the centre line.
+    glPushMatrix();
+    glTranslatef(0.01f, 0.0f, 0.0f);
+    glBegin(GL_POLYGON);
+    glNormal3f(0.0f, 0.0f, 1.0f);
+    glVertex3f(0.0f, -0.4f, -0.18f);
+    glVertex3f(0.1f, 0.0f, -0.18f);
+    glVertex3f(0.0f, 0.4f, -0.18f);
+    glVertex3f(-0.1f, 0.0f, -0.18f);
+    glEnd();
+    glPopMatrix();
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+    glEndList();
+}
+
+void draw_ship(unit* u)
+{
+    if (!sail_list)
+        GenShipList();
+    glEnable(GL_TEXTURE_2D);
+    glPushMatrix();
+    glTranslatef(u->x, SHIP_DRAW_HEIGHT, u->z);
+    glRotatef(u->heading, 0.0f, 1.0f, 0.0f);
+    glRotatef(2.0f * std::sin(game_time) + u->pitch, 1.0f, 0.0f, 0.0f);  // rocking
+    glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
+    glScalef(100.0f, 100.0f, 100.0f);
+    glEnable(GL_NORMALIZE);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glDisable(GL_TEXTURE_2D);
+    // Sails are seen from both sides, and the open hull from inside.
+    const GLboolean culling = glIsEnabled(GL_CULL_FACE);
+    glDisable(GL_CULL_FACE);
+    glCallList(sail_list);
+    glEnable(GL_TEXTURE_2D);
+    glCallList(hull_list);
+    if (culling)
+        glEnable(GL_CULL_FACE);
+    glDisable(GL_NORMALIZE);
+    glPopMatrix();
+}

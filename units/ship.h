@@ -1,0 +1,28 @@
+// Ships: the attackers' three vessels off the northern shore. A ship turns
+// in place toward its ordered point, sails there and stops before it runs
+// aground. Ships exist only on the attackers' leader's copy and send no
+// state records.
+#pragma once
+
+struct unit;
+
+extern int ship_id;
+
+constexpr float SHIP_SAIL_SPEED = 35.0f;
+constexpr float SHIP_TURN_STEP = 0.3f;     // degrees per step
+constexpr float SHIP_SHOAL_HEIGHT = -9.0f; // ground above this ahead stops a ship
+constexpr float SHIP_LOOKAHEAD = 10.0f;
+constexpr float SHIP_DRAW_HEIGHT = 30.0f;
+
+unit* add_ship(float x, float y, float z);
+// The attackers' leader's three ships.
+void init_ships();
+// Compiles the sail and hull display lists (needs a GL context).
+void GenShipList();
+void simulate_ship(unit* u);
+void move_ship(unit* u);
+void draw_ship(unit* u);
+
+// Face counts of the two model lists.
+int ship_sail_face_count();
+int ship_hull_face_count();

@@ -1,0 +1,12 @@
+#include "units/siege.h"
+
+#include "units/archer.h"
+#include "units/catapult.h"
+#include "units/projectile.h"
+
+void init_siege()
+{
+    init_projectile_commands();
+    init_catapult_commands();
+    init_archers();
+}

@@ -1,0 +1,30 @@
+// Fire sources: small particle emitters that trail flames behind burning
+// catapult balls and form the dragon's breath. A source is owned by the
+// thing that burns and freed with it. This holds the record and its
+// emission-and-motion step; the flames are drawn by draw_firesource.
+#pragma once
+
+#include <vector>
+
+struct fire_particle {
+    float pos[3];     // relative to the source's drawing origin
+    float vel[3];
+    float ref_height; // the source's y + 7 when the particle was made
+    float life;
+};
+
+struct fire_source {
+    float pos[3];          // world position (turns the flames toward the eye)
+    float emit_vel[3];     // base velocity of new particles
+    float intensity;       // emits only while above 0.0001
+    float vertical_accel;  // added to each particle's vy once per step
+    float initial_life;
+    float expiry;          // game_time; 0 = never
+    std::vector<fire_particle> particles;  // oldest first
+};
+
+constexpr int FIRE_MAX_PARTICLES = 50;
+
+// One step: emit (up to four attempts) or retire the oldest particle, then
+// move every particle. Returns 1 once the source has expired.
+int simulate_firesource(fire_source* f, float dt);
