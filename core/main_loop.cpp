@@ -22,6 +22,7 @@
 #include "world/terrain.h"
 #include "world/buildings.h"
 #include "world/trees.h"
+#include "world/model_tree.h"
 #include "world/walls.h"
 
 int game_state = STATE_MENU;
@@ -232,12 +233,15 @@ void prepare_game_mode()
         posi_F = fopen("path.dat", "rb");
     }
     init_terrain();
-    // The city stands on the finished terrain: walls, then buildings, then trees.
+    // The city stands on the finished terrain: walls, then buildings, then
+    // trees, built afresh in every game.
+    clear_model_tree();
     load_walls();
     load_buildings();
     load_trees();
     init_skybox();
     generate_model_lists();
+    init_movement();
     set_game_gl_params();
     gamma_fade_in();
 }
@@ -289,6 +293,7 @@ int main_program(int argc, char** argv)
     signal(SIGINT, quit_game_event_loop_caller);
     load_the_textures();
     init_ipmulticast(0);
+    init_wall_links();
     init_menu();
     gettimeofday(&prev_tv, nullptr);
     run_game_event_loop();
