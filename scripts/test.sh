@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the plain and the sanitizer build and runs the whole test suite in
-# both.  CTest's summary line of each build is printed again at the end;
-# the exit status is non-zero when anything failed.
+# both, then runs the fuzz targets for a bounded time (scripts/fuzz.sh).
+# The summary line of each is printed again at the end; the exit status is
+# non-zero when anything failed.
 #
 # Environment: JOBS (default 2) parallel compile jobs; CTEST_ARGS extra
-# arguments for ctest (e.g. "-L e2e" or "-R core").
+# arguments for ctest (e.g. "-L e2e" or "-R core"); FUZZ_SECONDS (default
+# 30) fuzzing time per target, 0 to skip fuzzing.
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -32,6 +34,18 @@ for dir in build build-asan; do
   rm -f "$log"
   ((rc != 0)) && status=1
 done
+
+# Fuzzing: every target for FUZZ_SECONDS (default 30) each, in its own
+# clang build (build-fuzz); FUZZ_SECONDS=0 leaves it out.
+if [[ "${FUZZ_SECONDS:-30}" != 0 ]]; then
+  log="$(mktemp)"
+  bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}" 2>&1 | tee "$log"
+  rc=${PIPESTATUS[0]}
+  line="$(grep -E '^[0-9]+% tests passed' "$log" | tail -n 1 || true)"
+  summaries+=("fuzz: ${line:-no summary (fuzz.sh status $rc)}")
+  rm -f "$log"
+  ((rc != 0)) && status=1
+fi
 
 echo "=== summary ==="
 for s in "${summaries[@]}"; do

@@ -158,6 +158,11 @@ int read_terrain_file(const char* path)
                     k / TERRAIN_SIZE, k % TERRAIN_SIZE);
             return -1;
         }
+        if (std::fabs(h) > TERRAIN_MAX_ABS_HEIGHT) {
+            fprintf(stderr, "terrain file %s has an implausible height %g at row %d, column %d; ignoring it\n", path,
+                    static_cast<double>(h), k / TERRAIN_SIZE, k % TERRAIN_SIZE);
+            return -1;
+        }
         heights[k] = h;
     }
     std::memcpy(s_heights.data(), heights.data(), heights.size() * sizeof(float));
@@ -297,7 +302,9 @@ void get_terrain_gradient(float x, float z, float out[2])
     }
     if (out[0] == 0.0f && out[1] == 0.0f)
         return;
-    float len = std::sqrt(out[0] * out[0] + out[1] * out[1]);
+    // hypot: squaring tiny (denormal) or huge components would underflow to
+    // a zero length or overflow to an infinite one.
+    float len = std::hypot(out[0], out[1]);
     out[0] /= len;
     out[1] /= len;
 }
@@ -313,6 +320,14 @@ static void edit_range(float c, int r, int& lo, int& hi)
         ++hi;
 }
 
+// False when an edit centred at grid position (cx, cz) cannot reach a grid
+// point (far outside the map, or not a number); such an edit changes
+// nothing, and its index range would not even fit an int.
+static bool edit_reaches_grid(float cx, float cz, int r)
+{
+    return cx > -1.0f - r && cx < 128.0f + r && cz > -1.0f - r && cz < 128.0f + r;
+}
+
 static void finish_edit(float cx, float cz, int r)
 {
     calc_dynamic_arrays(static_cast<int>(cx - r), static_cast<int>(cz - r), static_cast<int>(cx + r),
@@ -326,6 +341,8 @@ void offset_terrain(float x, float z, float amount, int r)
     if (s_heights.empty() || r <= 0)
         return;
     float cx = 64.0f + x / 4.0f, cz = 64.0f + z / 4.0f;
+    if (!edit_reaches_grid(cx, cz, r))
+        return;
     int i_lo, i_hi, j_lo, j_hi;
     edit_range(cx, r, i_lo, i_hi);
     edit_range(cz, r, j_lo, j_hi);
@@ -356,6 +373,8 @@ void smooth_terrain(float x, float z, int r)
     if (s_heights.empty() || r < 0)
         return;
     float cx = 64.0f + x / 4.0f, cz = 64.0f + z / 4.0f;
+    if (!edit_reaches_grid(cx, cz, r))
+        return;
     int i_lo, i_hi, j_lo, j_hi;
     edit_range(cx, r, i_lo, i_hi);
     edit_range(cz, r, j_lo, j_hi);

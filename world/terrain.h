@@ -11,6 +11,10 @@ constexpr int TERRAIN_SIZE = 128;
 constexpr int TERRAIN_VERTS = TERRAIN_SIZE * TERRAIN_SIZE;
 // Exact size of a terrain file: 128 rows of 128 little-endian floats.
 constexpr long TERRAIN_FILE_BYTES = TERRAIN_VERTS * 4L;
+// Largest height magnitude a terrain file may hold.  Far beyond any island,
+// but small enough that slopes, normals and interpolated heights between
+// neighbouring points stay finite.
+constexpr float TERRAIN_MAX_ABS_HEIGHT = 100000.0f;
 
 // height_map[j][i]: height of grid point (i, j) at x = 4i - 256, z = 4j - 256.
 // Row pointers into storage owned by the terrain module; null until
@@ -43,7 +47,8 @@ void recursive_terrain(int x, int z, int w, int h);
 void set_terrain(int x, int z, int x1, int z1, int x2, int z2);
 
 // 0 on success; -1 when the file cannot be opened or is unusable (wrong
-// size, non-finite heights). On failure the map is left as it was.
+// size, heights not finite or beyond TERRAIN_MAX_ABS_HEIGHT). On failure
+// the map is left as it was.
 int read_terrain_file(const char* path);
 // Writes "terrain.out"; -1 on failure.
 int write_terrain_file();

@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Builds the fuzzing configuration (build-fuzz/, clang, KELVARIN_FUZZ=ON) and
+# runs every libFuzzer target in tests/fuzz for a bounded time each, starting
+# from its committed seeds (copied, so the repository's corpus is never
+# modified).  Fails when a target crashes, leaks, hangs or fails to build.
+#
+#   scripts/fuzz.sh [seconds-per-target]      (default 30)
+#
+# Environment: JOBS (default 2) compile jobs; FUZZ_TARGETS (space-separated
+# names, default all); FUZZ_KEEP=1 keeps the grown corpora.  A crashing
+# input is saved as build-fuzz/fuzz-artifacts/<target>-crash-<sha1>; replay
+# it with build-fuzz/tests/fuzz/<target> <file>.  The last line is a CTest-
+# style summary.
+set -uo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+SECONDS_EACH="${1:-30}"
+JOBS="${JOBS:-2}"
+BUILD="$ROOT/build-fuzz"
+ART="$BUILD/fuzz-artifacts"
+cd "$ROOT"
+
+fail_all() {
+  echo "fuzz.sh: $1" >&2
+  echo "0% tests passed, 1 tests failed out of 1"
+  exit 1
+}
+
+command -v clang++ >/dev/null || fail_all "clang++ is not installed"
+if [[ ! -f "$BUILD/build.ninja" ]]; then
+  CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -G Ninja \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVARIN_FUZZ=ON >/dev/null || fail_all "configure failed"
+fi
+cmake --build "$BUILD" -- -j"$JOBS" >"$BUILD/fuzz-build.log" 2>&1 || {
+  tail -n 30 "$BUILD/fuzz-build.log" >&2
+  fail_all "build failed"
+}
+
+if [[ -n "${FUZZ_TARGETS:-}" ]]; then
+  read -r -a targets <<<"$FUZZ_TARGETS"
+else
+  targets=()
+  for src in "$ROOT"/tests/fuzz/fuzz_*.cpp; do
+    targets+=("$(basename "$src" .cpp)")
+  done
+fi
+
+# Inputs longer than the default 4 KiB limit, per target.
+max_len() {
+  case "$1" in
+    fuzz_terrain_file) echo 65600 ;;  # 20-byte script + a 64 KiB map
+    *) echo 4096 ;;
+  esac
+}
+
+mkdir -p "$ART"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+python3 "$ROOT/tests/fuzz/make_seeds.py" --large "$work/generated" || fail_all "seed generation failed"
+
+passed=0
+failed=0
+results=()
+for t in "${targets[@]}"; do
+  bin="$BUILD/tests/fuzz/$t"
+  if [[ ! -x "$bin" ]]; then
+    results+=("$t: MISSING")
+    failed=$((failed + 1))
+    continue
+  fi
+  corpus="$work/corpus/$t"
+  mkdir -p "$corpus"
+  for d in "$ROOT/tests/fuzz/corpus/$t" "$work/generated/$t"; do
+    [[ -d "$d" ]] && cp "$d"/* "$corpus"/ 2>/dev/null
+  done
+  log="$work/$t.log"
+  echo "=== fuzz $t (${SECONDS_EACH}s) ==="
+  # stdout of the game code (progress lines) is closed; reports go to stderr.
+  ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}" UBSAN_OPTIONS="print_stacktrace=1" \
+    "$bin" "$corpus" -max_total_time="$SECONDS_EACH" -max_len="$(max_len "$t")" \
+    -timeout=10 -rss_limit_mb=2048 -close_fd_mask=1 -print_final_stats=1 \
+    -artifact_prefix="$ART/$t-" >"$log" 2>&1
+  rc=$?
+  runs="$(grep -Eo 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -Eo '[0-9]+$' || true)"
+  cov="$(grep -Eo 'cov: [0-9]+' "$log" | tail -n 1 || true)"
+  if ((rc == 0)); then
+    results+=("$t: ok, ${runs:-?} runs, ${cov:-cov ?}")
+    passed=$((passed + 1))
+  else
+    grep -E 'ERROR|SUMMARY|runtime error|Test unit written|==[0-9]+==' "$log" | head -n 20 >&2
+    results+=("$t: FAILED (status $rc), input in $ART/")
+    failed=$((failed + 1))
+  fi
+  if [[ -n "${FUZZ_KEEP:-}" ]]; then
+    mkdir -p "$BUILD/fuzz-corpus/$t" && cp "$corpus"/* "$BUILD/fuzz-corpus/$t"/ 2>/dev/null
+  fi
+done
+
+echo "=== fuzz summary ==="
+for r in "${results[@]}"; do
+  echo "$r"
+done
+total=$((passed + failed))
+pct=0
+((total > 0)) && pct=$((100 * passed / total))
+echo "${pct}% tests passed, ${failed} tests failed out of ${total}"
+((failed == 0))

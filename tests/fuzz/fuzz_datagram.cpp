@@ -1,0 +1,94 @@
+// Received datagrams: client_message takes any bytes from any sender in
+// every game mode.
+//
+// Input layout:
+//   byte 0: game mode at the start (0 menu, 1 play, 2 won, 3 lost)
+//   byte 1: bit 0 set: a peer is in the participant table; bit 1: its team
+//   then datagrams, each: one byte choosing the sender (0 the peer, 1 this
+//   copy's own entry, 2 an unknown address, 3 a second unknown address),
+//   two bytes little-endian length, and that many bytes (cut at the end of
+//   the input).
+// A start command does not build the world here (that needs a GL context):
+// it only switches the mode to play, so that later datagrams of the same
+// input meet the play routes.
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "core/main_loop.h"
+#include "core/random.h"
+#include "net/messages.h"
+
+#if __has_include("net/participants.h") && __has_include("net/commands.h") && __has_include("units/units.h")
+#define FUZZ_HAVE_LOBBY 1
+#include "net/commands.h"
+#include "net/participants.h"
+#include "units/units.h"
+#endif
+
+namespace {
+
+constexpr uint32_t PEER = 0x0a4d0002u;
+const uint32_t SENDERS[4] = {PEER, 0u, 0x0a4d00feu, 0xc0a80101u};
+
+#ifdef FUZZ_HAVE_LOBBY
+void start_without_world(const uint32_t[4], int)
+{
+    if (game_state == STATE_MENU) {
+        game_state = STATE_PLAY;
+        game_time = 0.0f;
+    }
+}
+
+// Back to one participant (this copy) and no units but its avatar.
+void reset_world(bool with_peer, int peer_team)
+{
+    game_srand(1);
+    init_participants();
+    for (unit* u = unit_list; u;) {
+        unit* next = u->next;
+        bool avatar = false;
+        for (const participant& p : parts)
+            avatar = avatar || p.avatar == u;
+        if (!avatar)
+            del_unit(u);
+        u = next;
+    }
+    if (with_peer)
+        add_participant("peer", PEER, peer_team);
+}
+#endif
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 2)
+        return 0;
+#ifdef FUZZ_HAVE_LOBBY
+    static bool once = [] {
+        register_command("STRT", 0, start_without_world);
+        return true;
+    }();
+    (void)once;
+    reset_world(data[1] & 1, (data[1] >> 1) & 1);
+#endif
+    game_state = data[0] & 3;
+    game_time = 1.0f;
+    size_t pos = 2;
+    std::vector<unsigned char> buf;
+    while (pos + 3 <= size) {
+        uint32_t sender = SENDERS[data[pos] & 3];
+        size_t len = data[pos + 1] | (data[pos + 2] << 8);
+        pos += 3;
+        if (len > size - pos)
+            len = size - pos;
+        // The transport hands over the bytes followed by a zero byte.
+        buf.assign(data + pos, data + pos + len);
+        buf.push_back(0);
+        client_message(buf.data(), static_cast<int>(len), sender);
+        pos += len;
+        game_time += 0.05f;
+    }
+    return 0;
+}

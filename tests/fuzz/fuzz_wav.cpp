@@ -1,0 +1,12 @@
+// WAV files: parse_wav takes any byte string.
+// The checks live in fuzz_inputs.h, shared with the regression tests.
+#include <cstdlib>
+
+#include "fuzz_inputs.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (!replay_wav(data, size))
+        abort();
+    return 0;
+}

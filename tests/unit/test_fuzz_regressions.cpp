@@ -1,0 +1,134 @@
+// Inputs the fuzzers (tests/fuzz) once found crashing, replayed through the
+// same code path as the fuzz target, plus the neighbouring cases of each
+// fault.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "tests/fuzz/fuzz_inputs.h"
+#include "world/terrain.h"
+#include "world/terrain_render.h"
+
+namespace {
+
+// A terrain input: the 20-byte script, then a whole map of gentle slopes.
+std::vector<uint8_t> terrain_input(float qx, float qz, float ex, float ez, int op, int radius)
+{
+    std::vector<uint8_t> in(TERRAIN_SCRIPT_BYTES + TERRAIN_FILE_BYTES, 0);
+    const float script[4] = {qx, qz, ex, ez};
+    std::memcpy(in.data(), script, sizeof script);
+    in[16] = static_cast<uint8_t>(op);
+    in[17] = static_cast<uint8_t>(radius);
+    for (int k = 0; k < TERRAIN_VERTS; ++k) {
+        float h = 12.0f + static_cast<float>(k % 128) * 0.25f;
+        std::memcpy(&in[TERRAIN_SCRIPT_BYTES + 4 * k], &h, 4);
+    }
+    return in;
+}
+
+std::vector<float> heights()
+{
+    std::vector<float> out;
+    for (int j = 0; j < TERRAIN_SIZE; ++j)
+        out.insert(out.end(), height_map[j], height_map[j] + TERRAIN_SIZE);
+    return out;
+}
+
+} // namespace
+
+// fuzz_terrain_file: a raise centred at x = -1.6e29 made the edit's index
+// range overflow int (undefined behaviour, then a loop over 2^32 indices).
+// An edit whose square cannot reach the grid must change nothing.
+TEST(FuzzRegressionTerrain, EditFarOffTheMapChangesNothing)
+{
+    std::vector<uint8_t> crash = terrain_input(0.0f, 2.5849394e-26f, -1.585791e+29f, 1.3732725e-43f, 1, 5);
+    ASSERT_TRUE(replay_terrain_file(crash.data(), crash.size()));
+
+    std::vector<float> before = heights();
+    for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b)
+            map_lists[a][b] = 100u;  // pretend every block is compiled
+    const float inf = std::numeric_limits<float>::infinity();
+    const float far[][2] = {{-1.585791e+29f, 0.0f}, {3e9f, 3e9f},       {0.0f, -8.6e9f},
+                            {inf, 0.0f},           {0.0f, -inf},        {std::nanf(""), 0.0f},
+                            {0.0f, std::nanf("")}, {5000.0f, 5000.0f}};
+    for (const auto& p : far) {
+        raise_terrain(p[0], p[1], 15);
+        lower_terrain(p[0], p[1], 3);
+        smooth_terrain(p[0], p[1], 15);
+    }
+    EXPECT_EQ(0, std::memcmp(before.data(), heights().data(), before.size() * sizeof(float)));
+    for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b)
+            EXPECT_EQ(map_lists[a][b], 100u) << "block " << a << "," << b << " was invalidated";
+    for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b)
+            map_lists[a][b] = MAP_LIST_NONE;
+
+    // An edit just reaching the edge still works: the grid's last column
+    // is x = 252; a radius-2 raise centred two cells beyond it lifts it.
+    raise_terrain(252.0f + 7.9f, 0.0f, 2);
+    EXPECT_GT(height_map[64][127], before[64 * TERRAIN_SIZE + 127]);
+    for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b)
+            map_lists[a][b] = MAP_LIST_NONE;
+}
+
+// fuzz_terrain_file: finite but huge neighbouring heights (3e38 next to
+// -3e38) made the slope overflow, so normals and gradients came out NaN and
+// would have carried NaN into every position that follows the ground.  The
+// reader refuses such a file and keeps the map it had.
+TEST(FuzzRegressionTerrain, HugeHeightsAreRefusedAndTheMapIsKept)
+{
+    std::vector<uint8_t> good = terrain_input(0.0f, 0.0f, 0.0f, 0.0f, 0, 0);
+    ASSERT_TRUE(replay_terrain_file(good.data(), good.size()));
+    std::vector<float> before = heights();
+
+    std::vector<uint8_t> crash = terrain_input(-256.0f, -256.0f, 0.0f, 0.0f, 0, 0);
+    const float huge[2] = {3e38f, -3e38f};
+    std::memcpy(&crash[TERRAIN_SCRIPT_BYTES], huge, sizeof huge);
+    EXPECT_TRUE(replay_terrain_file(crash.data(), crash.size()));
+    EXPECT_EQ(0, std::memcmp(before.data(), heights().data(), before.size() * sizeof(float)));
+
+    // The limit itself is still a usable map, with finite slopes.
+    std::vector<uint8_t> edge = terrain_input(-255.0f, -255.0f, 0.0f, 0.0f, 0, 0);
+    const float limit[2] = {TERRAIN_MAX_ABS_HEIGHT, -TERRAIN_MAX_ABS_HEIGHT};
+    std::memcpy(&edge[TERRAIN_SCRIPT_BYTES], limit, sizeof limit);
+    EXPECT_TRUE(replay_terrain_file(edge.data(), edge.size()));
+    EXPECT_EQ(height_map[0][0], TERRAIN_MAX_ABS_HEIGHT);
+    float n[3];
+    get_terrain_normal(-256.0f, -256.0f, n);
+    EXPECT_TRUE(std::isfinite(n[0]) && std::isfinite(n[1]) && std::isfinite(n[2]));
+}
+
+// fuzz_terrain_file: next to a grid point of height 0, a neighbour at
+// 5.6e-39 gives a normal with a denormal horizontal part; squaring it for
+// the length underflowed to zero and the gradient came out (NaN, inf).  The
+// gradient is a unit vector (or zero on exactly level ground) however small
+// or large its parts.
+TEST(FuzzRegressionTerrain, GradientOfTinyAndHugeSlopesIsAUnitVector)
+{
+    std::vector<uint8_t> crash = terrain_input(257.9f, -257.9f, -256.0f, 15.75f, 0, 0);
+    // Column 0 at 0 with one point lifted by a denormal amount.
+    for (int j = 0; j < TERRAIN_SIZE; ++j) {
+        const float zero = 0.0f;
+        std::memcpy(&crash[TERRAIN_SCRIPT_BYTES + 4 * (j * TERRAIN_SIZE)], &zero, 4);
+    }
+    const float tiny = 5.6192e-39f;
+    std::memcpy(&crash[TERRAIN_SCRIPT_BYTES + 4 * (68 * TERRAIN_SIZE)], &tiny, 4);
+    EXPECT_TRUE(replay_terrain_file(crash.data(), crash.size()));
+
+    float g[2];
+    get_terrain_gradient(-256.0f, 15.75f, g);
+    ASSERT_TRUE(std::isfinite(g[0]) && std::isfinite(g[1]));
+    EXPECT_NEAR(std::hypot(g[0], g[1]), 1.0f, 1e-6);
+
+    // Outside the world the gradient points back to the centre, also from
+    // very far away (the squares of these overflow a float).
+    get_terrain_gradient(3e30f, -4e30f, g);
+    EXPECT_NEAR(g[0], -0.6f, 1e-6);
+    EXPECT_NEAR(g[1], 0.8f, 1e-6);
+}
