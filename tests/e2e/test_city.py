@@ -145,10 +145,13 @@ class CityPlay(unittest.TestCase):
             time.sleep(0.3)
         finally:
             defender.xin.key_up("shift")
-        time.sleep(1.5)  # 45 frames of swing
-
-        after = attacker.screenshot(png("gate_down.png"))
-        down = ps.share(after, ps.is_gate_wood, *gate_box)
+        # The swing takes 45 frames: give a slow machine a few looks.
+        for _ in range(6):
+            time.sleep(1.0)
+            after = attacker.screenshot(png("gate_down.png"))
+            down = ps.share(after, ps.is_gate_wood, *gate_box)
+            if down < up / 2:
+                break
         self.assertLess(down, up / 2, "the gate still stands: %.2f of the opening is gate" % down)
         # Through the opening: the city behind, not the gate.
         self.assertFalse(before.data == after.data)
