@@ -10,6 +10,8 @@
 #include "core/window.h"
 #include "ui/interface.h"
 #include "ui/menu.h"
+#include "units/humanoid.h"
+#include "units/units.h"
 #include "world/light.h"
 #include "world/sky.h"
 #include "world/terrain_render.h"
@@ -179,7 +181,8 @@ void draw_game_frame()
     // Projectiles with their flames are drawn here (draw_projectiles).
     set_scene_color();
     set_scene_color();
-    // Units (draw_units) and the players' figures (draw_participants) here.
+    draw_units();
+    draw_participants();
     checkpoint("post-units");
 
     glEnable(GL_BLEND);

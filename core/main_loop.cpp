@@ -17,6 +17,8 @@
 #include "sound/sound.h"
 #include "ui/interface.h"
 #include "ui/menu.h"
+#include "units/combat.h"
+#include "units/humanoid.h"
 #include "units/units.h"
 #include "world/sky.h"
 #include "world/terrain.h"
@@ -110,6 +112,7 @@ void simulate_regeneration()
 
 void generate_model_lists()
 {
+    swordList = GenSwordList();
 }
 
 // --- position log -------------------------------------------------------
@@ -190,6 +193,7 @@ static void simulate_play(float dt)
         old_frame_time = game_time;
     }
     check_for_messages();
+    simulate_units(dt);
     animate_interface();
     simulate_walls();
     simulate_skybox();
@@ -232,6 +236,7 @@ void prepare_game_mode()
             fclose(posi_F);
         posi_F = fopen("path.dat", "rb");
     }
+    init_human_types();
     init_terrain();
     // The city stands on the finished terrain: walls, then buildings, then
     // trees, built afresh in every game.
@@ -240,6 +245,9 @@ void prepare_game_mode()
     load_buildings();
     load_trees();
     init_skybox();
+    // Each side's starting soldiers, made by that side's leader only.
+    init_footmen();
+    init_goblins();
     generate_model_lists();
     init_movement();
     set_game_gl_params();

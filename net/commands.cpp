@@ -1,6 +1,8 @@
 #include "net/commands.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "core/main_loop.h"
 #include "core/random.h"
@@ -8,13 +10,24 @@
 #include "net/participants.h"
 #include "net/wire.h"
 #include "ui/menu.h"
+#include "units/units.h"
 
 static void receive_start(const uint32_t p[4], int);
+static void receive_unit(const uint32_t p[4], int);
+static void receive_udie(const uint32_t p[4], int);
+static void receive_order(const uint32_t p[4], int);
+static void receive_sword(const uint32_t p[4], int);
+static void receive_invisible(const uint32_t p[4], int);
 
 static std::vector<command_route>& command_table()
 {
     static std::vector<command_route> table = {
         {make_tag("STRT"), 0, receive_start},
+        {make_tag("UNIT"), 1, receive_unit},
+        {make_tag("UDIE"), 1, receive_udie},
+        {make_tag("ORDR"), 1, receive_order},
+        {make_tag("USWD"), 1, receive_sword},
+        {make_tag("INVS"), 1, receive_invisible},
     };
     return table;
 }
@@ -105,4 +118,92 @@ static void receive_start(const uint32_t p[4], int)
     printf("starting game with random seed = %d\n", seed);
     game_srand(static_cast<unsigned>(seed));
     switch_to_play_mode();
+}
+
+// --- unit commands ------------------------------------------------------------------
+
+float command_float(uint32_t slot)
+{
+    float f;
+    memcpy(&f, &slot, 4);
+    return f;
+}
+
+uint32_t command_slot(float f)
+{
+    uint32_t u;
+    memcpy(&u, &f, 4);
+    return u;
+}
+
+int command_code(uint32_t slot)
+{
+    const float f = command_float(slot);
+    // Truncated toward zero; anything that is no small number at all
+    // (NaN, infinity, huge) reads as -1, which no code uses.
+    if (!std::isfinite(f) || f <= -1e6f || f >= 1e6f)
+        return -1;
+    return static_cast<int>(f);
+}
+
+static const participant& sender_of(int index)
+{
+    return parts[static_cast<size_t>(index)];
+}
+
+static void receive_unit(const uint32_t p[4], int index)
+{
+    spawn_unit(p[0], sender_of(index).team, command_code(p[1]));
+}
+
+static void receive_udie(const uint32_t p[4], int index)
+{
+    unit* u = find_unit(p[0]);
+    if (!u)
+        return;  // already gone here
+    const participant& s = sender_of(index);
+    // Only a team's leader announces its team's deaths; this copy's own
+    // figure is never killed from outside.
+    if (u == me || u->team != s.team) {
+        fprintf(stderr, "member of team %d tried to kill unit %8.8X of team %d\n", s.team, p[0], u->team);
+        return;
+    }
+    kill_unit(p[0]);
+}
+
+static void receive_order(const uint32_t p[4], int index)
+{
+    const int kind = command_code(p[1]);
+    const float x = command_float(p[2]), z = command_float(p[3]);
+    if (kind < 0 || kind > 4 || !std::isfinite(x) || !std::isfinite(z)) {
+        fprintf(stderr, "ORDR for unit %8.8X with order %d to (%f,%f) is no order, ignored\n", p[0], kind,
+                static_cast<double>(x), static_cast<double>(z));
+        return;
+    }
+    issue_unit_order(p[0], sender_of(index).team, kind, x, z);
+}
+
+static void receive_sword(const uint32_t p[4], int index)
+{
+    const float heading = command_float(p[2]);
+    if (!std::isfinite(heading)) {
+        fprintf(stderr, "USWD for unit %8.8X with no heading, ignored\n", p[0]);
+        return;
+    }
+    const participant& s = sender_of(index);
+    if (unit* a = find_unit(p[0]); a && a->team != s.team) {
+        fprintf(stderr, "member of team %d tried to strike with unit %8.8X of team %d\n", s.team, p[0], a->team);
+        return;
+    }
+    unit_attack_sword(p[0], p[1], heading);
+}
+
+static void receive_invisible(const uint32_t p[4], int)
+{
+    const float until = command_float(p[1]);
+    if (std::isnan(until)) {
+        fprintf(stderr, "INVS for unit %8.8X without an end time, ignored\n", p[0]);
+        return;
+    }
+    make_unit_invisible(p[0], until);
 }

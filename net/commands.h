@@ -31,3 +31,9 @@ void receive_command_message(const unsigned char* buf, int len, uint32_t sender)
 int draw_start_seed();
 // The start button: seed, send "STRT", switch to play.
 void start_game_from_menu();
+
+// Parameter slots: a float carried bit for bit, and a small code sent as a
+// float value (truncated toward zero; -1 for no number at all).
+float command_float(uint32_t slot);
+uint32_t command_slot(float f);
+int command_code(uint32_t slot);

@@ -12,6 +12,7 @@
 #include "net/messages.h"
 #include "net/participants.h"
 #include "ui/menu.h"
+#include "ui/selection.h"
 #include "units/units.h"
 #include "world/light.h"
 #include "world/model_tree.h"
@@ -108,7 +109,7 @@ void move_eye(float dt, const move_keys& keys)
         model_node* touched = nullptr;
         const float free_distance = do_collision_check(body, step, 1.0f, &touched);
         if (me)
-            me->touched_model = touched_model_handle(touched);
+            me->touched_model = touched;
         next_player_cdetect = game_time + free_distance / (speed + std::fabs(eye_vy));
     }
 
@@ -165,6 +166,9 @@ void init_movement()
     waiting_mouse_command = 0;
     eye_vx = eye_vy = eye_vz = 0.0f;
     eye_float = 2.0f;
+    // The models of an earlier game are gone.
+    if (me)
+        me->touched_model = nullptr;
     g_zoom = g_target_zoom = g_start_zoom = 1.0f;
     g_start_zoom_time = g_target_zoom_time = 0.0f;
     // The player stands at the start position of the side chosen in the menu.
@@ -254,22 +258,39 @@ void set_button_state(int slot, int highlighted)
     the_buttons[slot].highlighted = highlighted;
 }
 
+static void highlight_order(int order_kind)
+{
+    int slot;
+    switch (order_kind) {
+    case ORDER_NONE: slot = -1; break;
+    case ORDER_MOVE: slot = 5; break;
+    case ORDER_ATTACK: slot = 4; break;
+    case ORDER_HOLD: slot = 6; break;
+    default: return;
+    }
+    for (int s = 4; s <= 6; ++s)
+        set_button_state(s, s == slot ? 1 : 0);
+}
+
 static void attack_button_action()
 {
-    set_command_highlights(2);
-    waiting_mouse_command = 2;
+    highlight_order(ORDER_ATTACK);
+    waiting_mouse_command = ORDER_ATTACK;
 }
 
 static void move_button_action()
 {
-    set_command_highlights(1);
-    waiting_mouse_command = 1;
+    highlight_order(ORDER_MOVE);
+    waiting_mouse_command = ORDER_MOVE;
 }
 
 static void stop_button_action()
 {
-    set_command_highlights(4);
-    // Every selected unit's order becomes 4 (stop) here, on this copy only.
+    highlight_order(ORDER_HOLD);
+    // On this copy only: no command is sent for a stop.
+    for (unit* u = unit_list; u; u = u->next)
+        if (u->selected)
+            u->order_kind = ORDER_HOLD;
 }
 
 void init_command_buttons()
@@ -285,18 +306,10 @@ void deinit_command_buttons()
         set_button(slot, 0, nullptr, 0);
 }
 
-void set_command_highlights(int order_kind)
+void set_commands(const unit* u)
 {
-    int slot;
-    switch (order_kind) {
-    case 0: slot = -1; break;
-    case 1: slot = 5; break;
-    case 2: slot = 4; break;
-    case 4: slot = 6; break;
-    default: return;
-    }
-    for (int s = 4; s <= 6; ++s)
-        set_button_state(s, s == slot ? 1 : 0);
+    if (u)
+        highlight_order(u->order_kind);
 }
 
 void animate_interface()
@@ -356,7 +369,7 @@ void draw_interface()
         glDisable(GL_BLEND);
     }
     glPopMatrix();
-    // The selection's own drawing (the drag rectangle) follows here.
+    draw_selection();
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_LIGHTING);
 }
@@ -417,6 +430,7 @@ void interface_click(int x, int y, int b)
             return;
     }
     // Releases, motion and presses outside the bar go to the selection.
+    selection_click(x, y, b);
 }
 
 void interface_key(int key)

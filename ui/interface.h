@@ -64,8 +64,10 @@ void set_button(int slot, unsigned int texture, void (*action)(), int enlarge);
 void set_button_state(int slot, int highlighted);
 void init_command_buttons();
 void deinit_command_buttons();
-// Highlights the button of an order kind: 1 move, 2 attack, 4 stop, 0 none.
-void set_command_highlights(int order_kind);
+struct unit;
+// Highlights the button of the unit's order kind: 1 move, 2 attack, 4 stop,
+// 0 none; other kinds leave the highlights.
+void set_commands(const unit* u);
 void draw_interface();
 void animate_interface();
 void enable_interface();

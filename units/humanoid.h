@@ -52,11 +52,44 @@ struct humanoid_data {
 };
 
 extern uint32_t humanoid_id;
+// The sword's display list, compiled with the world's model lists.
+extern unsigned int swordList;
+
+// The sword mesh: 80 triangles in four material runs (pommel, grip, guard,
+// blade); the blade lies along Y from -0.5 to 0.5.
+constexpr int SWORD_VERTICES = 48;
+constexpr int SWORD_NORMALS = 72;
+constexpr int SWORD_TEXCOORDS = 60;
+constexpr int SWORD_FACES = 80;
+extern const float (&sword_vertex_table)[SWORD_VERTICES][3];
+extern const float (&sword_normal_table)[SWORD_NORMALS][3];
+extern const float (&sword_texcoord_table)[SWORD_TEXCOORDS][2];
+extern const unsigned char (&sword_face_table)[SWORD_FACES][9];
+extern const int sword_runs[4];
+
+// Pose of the limbs for one step: swimming below the water line, walking
+// when |vx| + |vz| exceeds 0.1, otherwise standing.
+enum : int {
+    POSE_STANDING = 0,
+    POSE_WALKING = 1,
+    POSE_SWIMMING = 2,
+};
+int humanoid_pose(const unit* u);
+// Sets the limb angles of `h` for pose `pose` at time `t` (seconds).
+void animate_limbs(humanoid_data* h, int pose, float t);
 
 // Fills a body type's measures and colours (its display lists are compiled
 // separately, with a GL context).
 void fill_human_type(humanoid_type* t, float size, float arm_length, float head_size, float arm_factor,
                      float leg_factor, float lean, const float* skin, const float* clothing, const float* legs);
+
+// Builds a body type and compiles its six display lists (needs GL).
+void make_human_type(humanoid_type* t, float size, float arm_length, float head_size, float arm_factor,
+                     float leg_factor, float lean, const float* skin, const float* clothing, const float* legs);
+// The four body types, built at the start of every game.
+void init_human_types();
+// Their measures and colours alone, without display lists.
+void fill_human_types();
 
 // A new, empty unit with the next humanoid id of this copy's side.
 unit* add_humanoid();
@@ -65,3 +98,15 @@ void init_humanoid(unit* u);
 void conditionally_update_humanoid(unit* u);
 // Applies a received state record: 4 values for a fixed figure, 7 otherwise.
 int update_humanoid(unit* u, int count, const float* values);
+// The local copy of a humanoid announced by another copy; nullptr (after a
+// message) for a humanoid kind outside 0..5.
+unit* spawn_humanoid(uint32_t id, int team, int kind);
+void simulate_humanoid(unit* u, float dt);
+// The sword swing, one state step per call.
+void simulate_weapon(humanoid_data* h);
+void draw_humanoid(unit* u);
+void draw_weapon(humanoid_data* h);
+void draw_sword();
+unsigned int GenSwordList();
+// Name tags over the other participants' figures.
+void draw_participants();

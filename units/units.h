@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+struct model_node;
+
 // Unit kinds (the kind field).
 enum : int {
     UNIT_HUMANOID = 1,
@@ -55,7 +57,7 @@ struct unit {
     int fixed;
     int invisible;
     float invisible_until;
-    int touched_model;
+    model_node* touched_model;  // the structure the last collision test found in contact, or none
     uint32_t id;
     float next_collision_test;
     void* extra;
@@ -75,6 +77,9 @@ extern int friends_selected;
 extern unit* enemy_selected;
 extern int do_check_win;
 
+// Water level: figures below it swim, and a unit crossing it splashes.
+constexpr float WATER_LEVEL = 10.0f;
+
 inline uint32_t id_class(uint32_t id)
 {
     return id >> 16;
@@ -84,6 +89,12 @@ inline uint32_t id_class(uint32_t id)
 unit* add_unit(uint32_t id);
 // First unit with that id, or nullptr.
 unit* find_unit(uint32_t id);
+// Creates the local copy of a unit announced by another copy ("UNIT").
+// `kind` is the humanoid kind (0..5), used for humanoids only.
+void spawn_unit(uint32_t id, int team, int kind);
+// Raises the counter of the id's class past the id's serial, so that ids
+// this copy makes later never repeat one another copy announced.
+void raise_id_counter(uint32_t id);
 void del_unit(unit* u);
 void kill_unit(uint32_t id);
 // Applies one received state record; 0 when applied, -1 when the unit is
@@ -93,3 +104,30 @@ int update_unit(uint32_t id, int n, const float* params);
 void send_unit_messages();
 // Number of units in the registry.
 int count_units();
+
+// Heading (degrees, 0 along +z, 90 along +x) from (x, z) toward (tx, tz),
+// in 0..360.
+float heading_toward(float x, float z, float tx, float tz);
+// An order from this copy's user to the whole selection at ground (x, z).
+void issue_order(float x, float z, int order_kind);
+// An order received from another copy ("ORDR"); `team` is the sender's.
+// Returns 0 when applied, -1 when refused or not this copy's business.
+int issue_unit_order(uint32_t id, int team, int order_kind, float x, float z);
+void order_specific_unit(unit* u, float x, float z, int order_kind);
+void select_catas();
+void clear_selection();
+
+// The per-frame step over every unit: invisibility, motion, crowd
+// separation, collision, splash and each kind's own behaviour.
+void simulate_units(float dt);
+// Pushes a moving unit out of every unit it overlaps (ground plane only).
+void separate_unit(unit* u);
+// Draws every unit (or, in the GL selection mode, its picking box).
+void draw_units();
+void draw_billboarded_circle(unit* u);
+
+// Appliers of received one-shot commands; -1 when a unit is missing.
+int unit_shoot_arrow(uint32_t id, float a, float b);
+int unit_launch_ball(uint32_t id, float heading, float pitch);
+int make_unit_invisible(uint32_t id, float until);
+int unit_attack_sword(uint32_t attacker, uint32_t target, float heading);

@@ -385,31 +385,6 @@ float do_collision_check(float p[3], const float step[3], float radius, model_no
     return d > 0.0f ? d : 0.0f;
 }
 
-static bool tree_contains(const model_node& tree, const model_node* node)
-{
-    if (&tree == node)
-        return true;
-    for (const auto& child : tree.children)
-        if (tree_contains(*child, node))
-            return true;
-    return false;
-}
-
-int touched_model_handle(const model_node* node)
-{
-    if (!node)
-        return 0;
-    for (int id = 0; id < root_tree.child_count(); ++id)
-        if (tree_contains(*root_tree.children[static_cast<size_t>(id)], node))
-            return id + 1;
-    return 0;
-}
-
-model_node* touched_model_node(int handle)
-{
-    return handle > 0 ? get_top_level_model(handle - 1) : nullptr;
-}
-
 // --- culling ------------------------------------------------------------
 
 int sphere_behind_plane(float x, float y, float z, float r, const float plane[3])

@@ -128,12 +128,6 @@ int bounding_sphere_behind_plane(const model_node& node, const float plane[3]);
 // Tests a sphere of radius r at p against the whole tree, moving p out of
 // anything it entered. Returns the clearance (0 when touching or inside).
 float do_collision_check(float p[3], const float step[3], float radius, model_node** hit_out);
-// The touched model as a unit keeps it: 1 + the id of the top-level model
-// that contains `node` (the deepest node a collision query names), 0 for none.
-int touched_model_handle(const model_node* node);
-// The top-level model behind a touched-model handle, nullptr for 0 or an
-// unknown handle.
-model_node* touched_model_node(int handle);
 float collision_check(model_node& node, float p[3], const float step[3], float radius);
 float collision_check_prim(const primitive& prim, float p[3], const float step[3], float radius);
 float quad_collision(const quad_prim& q, float p[3], const float step[3], float radius);

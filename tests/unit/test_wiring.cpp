@@ -115,25 +115,6 @@ protected:
 
 } // namespace
 
-TEST_F(Wiring, TouchedModelHandleNamesTheTopLevelModel)
-{
-    register_top_level_model(create_box_tree(100, 0, 100, 2, 2, 2, 1, 1));
-    model_node tower;
-    empty_model_tree(tower, 0, 0, 0, 10);
-    add_child_to_tree(tower, create_box_tree(0, 5, 0, 2, 2, 2, 1, 1));
-    const int id = register_top_level_model(std::move(tower));
-    model_node* battlement = get_top_level_model(id)->children[0].get();
-
-    EXPECT_EQ(touched_model_handle(battlement), id + 1);
-    EXPECT_EQ(touched_model_handle(get_top_level_model(0)), 1);
-    EXPECT_EQ(touched_model_handle(nullptr), 0);
-    model_node stranger;
-    EXPECT_EQ(touched_model_handle(&stranger), 0);
-    EXPECT_EQ(touched_model_node(id + 1), get_top_level_model(id));
-    EXPECT_EQ(touched_model_node(0), nullptr);
-    EXPECT_EQ(touched_model_node(99), nullptr);
-}
-
 TEST_F(Wiring, WalkingIntoAWallStopsInFrontOfItAndTouchesIt)
 {
     // A solid block across the way, its near face at z = -10.
@@ -146,7 +127,7 @@ TEST_F(Wiring, WalkingIntoAWallStopsInFrontOfItAndTouchesIt)
     // Far away the test is put off by the clearance.
     move_eye(0.02f, keys);
     EXPECT_GT(next_player_cdetect, game_time);
-    EXPECT_EQ(me->touched_model, 0);
+    EXPECT_EQ(me->touched_model, nullptr);
 
     for (int i = 0; i < 300; ++i) {
         game_time += 0.02f;
@@ -155,7 +136,7 @@ TEST_F(Wiring, WalkingIntoAWallStopsInFrontOfItAndTouchesIt)
     }
     // Resting against the face: body radius 1 in front of it.
     EXPECT_NEAR(eye_z, -9.0f, 0.35f);
-    EXPECT_EQ(me->touched_model, id + 1);
+    EXPECT_EQ(me->touched_model, get_top_level_model(id));
     // Pushed back, the eye hardly moves along z any more.
     EXPECT_LT(std::fabs(eye_vz), 15.0f);
 
@@ -194,6 +175,8 @@ TEST_F(Wiring, ANewGameStartsAtTheSidesPositionWithFreshTimers)
     next_shoot = 300.0f;
     eye_vy = -30.0f;
     eye_float = 7.0f;
+    model_node stale;
+    me->touched_model = &stale;
     init_movement();  // defenders
     EXPECT_FLOAT_EQ(eye_x, 0.0f);
     EXPECT_FLOAT_EQ(eye_y, 100.6f);
@@ -204,6 +187,7 @@ TEST_F(Wiring, ANewGameStartsAtTheSidesPositionWithFreshTimers)
     EXPECT_EQ(next_shoot, 0.0f);
     EXPECT_EQ(eye_vy, 0.0f);
     EXPECT_EQ(eye_float, 2.0f);
+    EXPECT_EQ(me->touched_model, nullptr);
 
     // Team changed in the menu just before the start: the new side counts.
     parts[0].team = 0;

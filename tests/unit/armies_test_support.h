@@ -1,0 +1,96 @@
+// Shared set-up for the army tests: an empty registry, this copy in a
+// lobby-made table, and helpers to make soldiers and read sent commands.
+#pragma once
+
+#include <cstring>
+#include <gtest/gtest.h>
+#include <string>
+
+#include "core/camera.h"
+#include "net/commands.h"
+#include "net_test_support.h"
+#include "units/combat.h"
+#include "units/humanoid.h"
+#include "units/units.h"
+
+// Every unit but the participants' figures (the lobby reset takes those).
+inline void empty_registry()
+{
+    for (unit* u = unit_list; u;) {
+        unit* next = u->next;
+        bool figure = false;
+        for (const participant& p : parts)
+            figure = figure || p.avatar == u;
+        if (!figure)
+            del_unit(u);
+        u = next;
+    }
+    friends_selected = 0;
+    enemy_selected = nullptr;
+}
+
+// This copy on `team`, alone (so it leads its team), in play.
+inline void fresh_game(int team = 1)
+{
+    empty_registry();
+    fill_human_types();
+    humanoid_id = 0;
+    reset_lobby(team, 500);
+    game_state = STATE_PLAY;
+    game_time = 100.0f;
+    got_hurt = 0.0f;
+    sent_datagrams().clear();
+}
+
+// Another copy in the table; returns its index.
+inline int add_member(const char* name, uint32_t sender, int team, int number)
+{
+    int idx = add_participant(name, sender, team);
+    parts[static_cast<size_t>(idx)].number = number;
+    set_init_position(parts[static_cast<size_t>(idx)]);
+    return idx;
+}
+
+inline unit* soldier(float x, float z, int team, int kind = HUMANOID_FOOTMAN)
+{
+    unit* u = add_proto_footman(x, 20.0f, z);
+    u->team = team;
+    u->vx = 0.0f;
+    static_cast<humanoid_data*>(u->kind_data)->kind = kind;
+    return u;
+}
+
+struct sent_command {
+    std::string subtag;
+    uint32_t p[4];
+};
+
+inline std::vector<sent_command> sent_commands(const char* subtag = nullptr)
+{
+    std::vector<sent_command> out;
+    for (const auto& d : sent_datagrams()) {
+        if (d.size() != 24 || memcmp(d.data(), "CMND", 4) != 0)
+            continue;
+        sent_command c;
+        c.subtag.assign(reinterpret_cast<const char*>(d.data()) + 4, 4);
+        for (int i = 0; i < 4; ++i)
+            memcpy(&c.p[i], d.data() + 8 + 4 * i, 4);
+        if (!subtag || c.subtag == subtag)
+            out.push_back(c);
+    }
+    return out;
+}
+
+inline float as_float(uint32_t bits)
+{
+    float f;
+    memcpy(&f, &bits, 4);
+    return f;
+}
+
+inline uint32_t bits_of(float f)
+{
+    uint32_t u;
+    memcpy(&u, &f, 4);
+    return u;
+}

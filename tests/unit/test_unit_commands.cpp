@@ -1,0 +1,164 @@
+// Unit commands from other copies, including hostile ones: every refusal
+// says why, and no datagram naming a dead or unknown unit does harm.
+#include <cmath>
+
+#include "armies_test_support.h"
+
+static const uint32_t ATTACKER = 0x0300000A;  // an attackers' copy
+static const uint32_t DEFENDER = 0x0400000A;  // another defenders' copy
+
+static void setup_two_sides()
+{
+    fresh_game(1);  // this copy leads the defenders (number 500)
+    add_member("raider", ATTACKER, 0, 20);
+    add_member("guard", DEFENDER, 1, 800);
+    sent_datagrams().clear();
+}
+
+static std::string deliver_command(const char (&tag)[5], uint32_t p1, uint32_t p2, uint32_t p3, uint32_t p4,
+                                   uint32_t sender)
+{
+    testing::internal::CaptureStderr();
+    deliver(build_command_message(tag, p1, p2, p3, p4), sender);
+    return testing::internal::GetCapturedStderr();
+}
+
+TEST(UnitCommand, UnitCreatesOnTheSendersTeam)
+{
+    setup_two_sides();
+    testing::internal::CaptureStdout();
+    deliver_command("UNIT", 0x81007, bits_of(4.0f), 0, 0, ATTACKER);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("spawning unit 00081007 for team 0"), std::string::npos) << out;
+    unit* g = find_unit(0x81007);
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(g->team, 0);
+    EXPECT_EQ(static_cast<humanoid_data*>(g->kind_data)->type, &goblin_type);
+    EXPECT_EQ(humanoid_id, 8u);
+}
+
+TEST(UnitCommand, GarbageKindsCreateNothing)
+{
+    setup_two_sides();
+    const int n = count_units();
+    std::string err = deliver_command("UNIT", 0x81010, bits_of(NAN), 0, 0, ATTACKER);
+    err += deliver_command("UNIT", 0x81011, bits_of(99.0f), 0, 0, ATTACKER);
+    EXPECT_EQ(count_units(), n);
+    EXPECT_NE(err.find("unknown type"), std::string::npos) << err;
+}
+
+TEST(UnitCommand, OrdersForTheOtherTeamsUnitsAreRefused)
+{
+    setup_two_sides();
+    unit* f = soldier(0, 0, 1);
+    std::string err = deliver_command("ORDR", f->id, bits_of(1.0f), bits_of(50.0f), bits_of(60.0f), ATTACKER);
+    char line[96];
+    snprintf(line, sizeof line, "member of team 0 tried to order unit %8.8X of team 1", f->id);
+    EXPECT_NE(err.find(line), std::string::npos) << err;
+    EXPECT_EQ(f->order_kind, ORDER_NONE);
+
+    // A team mate's order is carried out by this leader.
+    err = deliver_command("ORDR", f->id, bits_of(2.0f), bits_of(50.0f), bits_of(60.0f), DEFENDER);
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(f->order_kind, ORDER_ATTACK);
+    EXPECT_EQ(f->order_x, 50.0f);
+
+    // Orders that are no orders.
+    err = deliver_command("ORDR", f->id, bits_of(9.0f), bits_of(1.0f), bits_of(1.0f), DEFENDER);
+    err += deliver_command("ORDR", f->id, bits_of(1.0f), bits_of(INFINITY), bits_of(1.0f), DEFENDER);
+    EXPECT_EQ(f->order_x, 50.0f);
+    EXPECT_NE(err.find("is no order"), std::string::npos) << err;
+
+    err = deliver_command("ORDR", 0x80777, bits_of(1.0f), bits_of(1.0f), bits_of(1.0f), DEFENDER);
+    EXPECT_NE(err.find("to unit 00080777 which doesn't exist!"), std::string::npos) << err;
+}
+
+TEST(UnitCommand, DeathsOnlyFromTheUnitsOwnTeam)
+{
+    setup_two_sides();
+    unit* f = soldier(0, 0, 1);
+    const uint32_t id = f->id;
+    std::string err = deliver_command("UDIE", 0x80999, 0, 0, 0, DEFENDER);  // unknown: nothing
+    EXPECT_EQ(err, "");
+    err = deliver_command("UDIE", id, 0, 0, 0, ATTACKER);
+    char line[96];
+    snprintf(line, sizeof line, "member of team 0 tried to kill unit %8.8X of team 1", id);
+    EXPECT_NE(err.find(line), std::string::npos) << err;
+    EXPECT_EQ(find_unit(id), f);
+
+    // Nobody kills this copy's own figure from outside.
+    unit* self = me;
+    deliver_command("UDIE", self->id, 0, 0, 0, DEFENDER);
+    EXPECT_EQ(me, self);
+
+    deliver_command("UDIE", id, 0, 0, 0, DEFENDER);
+    EXPECT_EQ(find_unit(id), nullptr);
+    // Naming it again, in any command, is harmless.
+    err = deliver_command("UDIE", id, 0, 0, 0, DEFENDER);
+    err += deliver_command("USWD", id, me->id, bits_of(0.0f), 0, DEFENDER);
+    err += deliver_command("INVS", id, bits_of(5.0f), 0, 0, DEFENDER);
+    err += deliver_command("ORDR", id, bits_of(1.0f), 0, 0, DEFENDER);
+    char swing[96];
+    snprintf(swing, sizeof swing, "Unit %8.8X trying to swing sword at %8.8X, but doesn't exist", id, me->id);
+    EXPECT_NE(err.find(swing), std::string::npos) << err;
+    snprintf(swing, sizeof swing, "Unit %8.8X trying to be invisible, but doesn't exist", id);
+    EXPECT_NE(err.find(swing), std::string::npos) << err;
+}
+
+TEST(UnitCommand, SwordBlowsReplayTheStroke)
+{
+    setup_two_sides();
+    unit* victim = soldier(0, 0, 1);
+    unit* goblin = soldier(0, 2, 0, HUMANOID_GOBLIN);
+    std::string err = deliver_command("USWD", goblin->id, victim->id, bits_of(180.0f), 0, ATTACKER);
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(goblin->heading, 180.0f);
+    EXPECT_EQ(victim->health, 2.0f);  // this copy is on the victim's team
+    EXPECT_EQ(static_cast<humanoid_data*>(goblin->kind_data)->swing_state, 1);
+
+    // A defender cannot swing the attackers' goblin.
+    err = deliver_command("USWD", goblin->id, victim->id, bits_of(0.0f), 0, DEFENDER);
+    EXPECT_NE(err.find("tried to strike with unit"), std::string::npos) << err;
+    EXPECT_EQ(victim->health, 2.0f);
+
+    err = deliver_command("USWD", goblin->id, 0x80555, bits_of(0.0f), 0, ATTACKER);
+    char line[96];
+    snprintf(line, sizeof line, "Unit %8.8X trying to attack unit 00080555 which doesn't exist", goblin->id);
+    EXPECT_NE(err.find(line), std::string::npos) << err;
+}
+
+TEST(UnitCommand, InvisibilityUntilItsEndTime)
+{
+    setup_two_sides();
+    unit* f = soldier(0, 0, 1);
+    deliver_command("INVS", f->id, bits_of(game_time + 15.0f), 0, 0, ATTACKER);
+    EXPECT_EQ(f->invisible, 1);
+    game_time += 16.0f;
+    simulate_units(0.01f);
+    EXPECT_EQ(f->invisible, 0);
+    std::string err = deliver_command("INVS", f->id, bits_of(NAN), 0, 0, ATTACKER);
+    EXPECT_EQ(f->invisible, 0);
+    EXPECT_NE(err.find("without an end time"), std::string::npos);
+}
+
+TEST(UnitCommand, StrangersAndTheMenuAreIgnored)
+{
+    setup_two_sides();
+    const int n = count_units();
+    std::string err = deliver_command("UNIT", 0x81050, bits_of(4.0f), 0, 0, 0x0900000A);
+    EXPECT_NE(err.find("Received CMND message from unknown source: 0900000A"), std::string::npos) << err;
+    game_state = STATE_MENU;
+    deliver_command("UNIT", 0x81051, bits_of(4.0f), 0, 0, ATTACKER);
+    EXPECT_EQ(count_units(), n);
+    game_state = STATE_PLAY;
+}
+
+TEST(UnitCommand, CodesTruncateTowardZero)
+{
+    EXPECT_EQ(command_code(bits_of(2.0f)), 2);
+    EXPECT_EQ(command_code(bits_of(2.9f)), 2);
+    EXPECT_EQ(command_code(bits_of(-0.5f)), 0);
+    EXPECT_EQ(command_code(bits_of(NAN)), -1);
+    EXPECT_EQ(command_code(bits_of(3e9f)), -1);
+    EXPECT_EQ(as_float(command_slot(1.5f)), 1.5f);
+}

@@ -1,0 +1,225 @@
+// The unit registry: creation, spawning from the network, deletion,
+// orders, crowd separation and the per-frame step.
+#include <cmath>
+
+#include "armies_test_support.h"
+#include "units/catapult.h"
+
+TEST(Registry, NewUnitIsNudgedSoItSeparatesOnItsFirstFrame)
+{
+    fresh_game();
+    unit* u = add_unit(0x80123);
+    EXPECT_EQ(unit_list, u);  // newest first
+    EXPECT_FLOAT_EQ(u->vx, 0.1f);
+    EXPECT_EQ(u->vy, 0.0f);
+    EXPECT_EQ(u->vz, 0.0f);
+    EXPECT_EQ(u->radius, 1.0f);
+    EXPECT_EQ(u->invisible_until, -1.0f);
+    EXPECT_EQ(find_unit(0x80123), u);
+    EXPECT_EQ(find_unit(0x80124), nullptr);
+}
+
+TEST(Registry, SpawningAnExistingIdChangesNothing)
+{
+    fresh_game();
+    spawn_unit(0x81004, 0, HUMANOID_GOBLIN);
+    const int n = count_units();
+    unit* first = find_unit(0x81004);
+    ASSERT_NE(first, nullptr);
+    testing::internal::CaptureStderr();
+    spawn_unit(0x81004, 0, HUMANOID_FOOTMAN);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Trying to spawn 00081004, which already exists"), std::string::npos) << err;
+    EXPECT_EQ(count_units(), n);
+    EXPECT_EQ(static_cast<humanoid_data*>(first->kind_data)->kind, HUMANOID_GOBLIN);
+}
+
+TEST(Registry, CountersFollowReceivedIds)
+{
+    fresh_game();
+    catapult_id = 3;
+    spawn_unit(0x10007, 0, 0);
+    EXPECT_EQ(catapult_id, 8);
+    spawn_unit(0x10002, 0, 0);
+    EXPECT_EQ(catapult_id, 8);
+
+    humanoid_id = 3;
+    spawn_unit(0x81005, 0, HUMANOID_GOBLIN);
+    EXPECT_EQ(humanoid_id, 6u);
+    spawn_unit(0x81002, 0, HUMANOID_GOBLIN);
+    EXPECT_EQ(humanoid_id, 6u);
+    // Only the low 12 bits count: an attacker's range does not jump the
+    // counter by 0x1000.
+    spawn_unit(0x81009, 0, HUMANOID_GOBLIN);
+    EXPECT_EQ(humanoid_id, 10u);
+    unit* mine = add_humanoid();
+    EXPECT_EQ(mine->id, 0x8000Au);  // this copy defends
+}
+
+TEST(Registry, DeletingUnlinksDeselectsAndAnnounces)
+{
+    fresh_game(1);
+    unit* a = soldier(0, 0, 1);
+    unit* b = soldier(5, 0, 1);
+    unit* c = soldier(10, 0, 1);
+    a->selected = c->selected = 1;
+    friends_selected = 2;
+    del_unit(b);  // the middle one
+    EXPECT_EQ(a->prev, c);
+    EXPECT_EQ(c->next, a);
+    EXPECT_EQ(friends_selected, 2);
+    const uint32_t cid = c->id;
+    del_unit(c);  // the head, selected
+    EXPECT_EQ(unit_list, a);
+    EXPECT_EQ(a->prev, nullptr);
+    EXPECT_EQ(friends_selected, 1);
+    EXPECT_EQ(do_check_win, 1);
+    auto udie = sent_commands("UDIE");
+    ASSERT_EQ(udie.size(), 2u);
+    EXPECT_EQ(udie[1].p[0], cid);
+}
+
+TEST(Registry, AnotherParticipantsFigureLeavesTheTableUnannounced)
+{
+    fresh_game(1);
+    int idx = add_member("other", 0x0200000A, 1, 700);
+    unit* fig = parts[static_cast<size_t>(idx)].avatar;
+    sent_datagrams().clear();
+    del_unit(fig);
+    EXPECT_EQ(n_parts, 1);
+    EXPECT_TRUE(sent_commands("UDIE").empty());
+}
+
+TEST(Registry, NonLeaderAnnouncesNoDeaths)
+{
+    fresh_game(1);
+    add_member("boss", 0x0200000A, 1, 10);  // lower number: leads
+    unit* u = soldier(0, 0, 1);
+    sent_datagrams().clear();
+    del_unit(u);
+    EXPECT_TRUE(sent_commands("UDIE").empty());
+}
+
+TEST(Separation, PushedOutOnlyWhenOverlapping)
+{
+    fresh_game();
+    unit* still = soldier(0, 0, 1);
+    unit* mover = soldier(1.5f, 0, 1);
+    separate_unit(mover);
+    EXPECT_NEAR(mover->x, 2.0f, 1e-5);
+    EXPECT_NEAR(mover->z, 0.0f, 1e-5);
+    EXPECT_EQ(still->x, 0.0f);  // the other moves on its own turn
+
+    mover->x = 0.0f;
+    mover->z = 2.0f;  // exactly touching
+    separate_unit(mover);
+    EXPECT_EQ(mover->x, 0.0f);
+    EXPECT_EQ(mover->z, 2.0f);
+}
+
+TEST(Separation, SameSpotJumpsAlongARandomDirection)
+{
+    fresh_game();
+    soldier(3, 4, 1);
+    unit* mover = soldier(3, 4, 1);
+    separate_unit(mover);
+    const float d = std::hypot(mover->x - 3.0f, mover->z - 4.0f);
+    EXPECT_NEAR(d, 1.0f, 1e-5);  // R - 1 with R = 2
+}
+
+TEST(Orders, GroupKeepsItsShape)
+{
+    fresh_game(1);
+    unit* a = soldier(0, 0, 1);
+    unit* b = soldier(10, 0, 1);
+    a->selected = b->selected = 1;
+    friends_selected = 2;
+    issue_order(100, 50, ORDER_MOVE);
+    EXPECT_FLOAT_EQ(a->order_x, 95.0f);
+    EXPECT_FLOAT_EQ(a->order_z, 50.0f);
+    EXPECT_FLOAT_EQ(b->order_x, 105.0f);
+    EXPECT_FLOAT_EQ(b->order_z, 50.0f);
+    EXPECT_EQ(a->order_kind, ORDER_MOVE);
+    EXPECT_TRUE(sent_commands("ORDR").empty());  // the leader applies directly
+}
+
+TEST(Orders, HeadingTowardTheGoal)
+{
+    fresh_game();
+    unit* u = soldier(0, 0, 1);
+    order_specific_unit(u, 10, 0, ORDER_MOVE);
+    EXPECT_NEAR(u->order_heading, 90.0f, 1e-4);
+    order_specific_unit(u, 0, 10, ORDER_MOVE);
+    EXPECT_NEAR(u->order_heading, 0.0f, 1e-4);
+    order_specific_unit(u, -10, 0, ORDER_ATTACK);
+    EXPECT_NEAR(u->order_heading, 270.0f, 1e-4);
+    EXPECT_EQ(u->order_kind, ORDER_ATTACK);
+}
+
+TEST(Orders, NonLeaderSendsOneOrderPerSelectedFriendAndChangesNothing)
+{
+    fresh_game(1);
+    add_member("boss", 0x0200000A, 1, 10);
+    unit* a = soldier(0, 0, 1);
+    unit* b = soldier(10, 0, 1);
+    unit* c = soldier(20, 0, 1);
+    a->selected = b->selected = c->selected = 1;
+    friends_selected = 3;
+    issue_order(100, 50, ORDER_ATTACK);
+    auto ordr = sent_commands("ORDR");
+    ASSERT_EQ(ordr.size(), 3u);
+    for (unit* u : {a, b, c}) {
+        EXPECT_EQ(u->order_kind, ORDER_NONE);
+        EXPECT_EQ(u->order_x, u->x);
+    }
+    bool found_b = false;
+    for (auto& o : ordr) {
+        EXPECT_EQ(as_float(o.p[1]), 2.0f);
+        if (o.p[0] == b->id) {
+            found_b = true;
+            EXPECT_FLOAT_EQ(as_float(o.p[2]), 100.0f);
+            EXPECT_FLOAT_EQ(as_float(o.p[3]), 50.0f);
+        }
+    }
+    EXPECT_TRUE(found_b);
+}
+
+TEST(Orders, ReceivedOrdersOnlyForTheSendersOwnTeam)
+{
+    fresh_game(1);
+    unit* u = soldier(0, 0, 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(issue_unit_order(u->id, 0, ORDER_MOVE, 50, 50), -1);
+    EXPECT_EQ(issue_unit_order(0x80999, 1, ORDER_MOVE, 50, 50), -1);
+    const std::string err = testing::internal::GetCapturedStderr();
+    char line[96];
+    snprintf(line, sizeof line, "member of team 0 tried to order unit %8.8X of team 1", u->id);
+    EXPECT_NE(err.find(line), std::string::npos) << err;
+    EXPECT_NE(err.find("to unit 00080999 which doesn't exist!"), std::string::npos) << err;
+    EXPECT_EQ(u->order_kind, ORDER_NONE);
+
+    EXPECT_EQ(issue_unit_order(u->id, 1, ORDER_MOVE, 50, 50), 0);
+    EXPECT_EQ(u->order_kind, ORDER_MOVE);
+    EXPECT_EQ(u->order_x, 50.0f);
+}
+
+TEST(Simulation, MotionInvisibilityAndFixedUnits)
+{
+    fresh_game();
+    unit* walker = soldier(0, 0, 1);
+    walker->y = 50.0f;
+    walker->vx = 2.0f;
+    walker->order_kind = ORDER_HOLD;  // behaviour keeps still velocities
+    walker->invisible = 1;
+    walker->invisible_until = game_time - 0.01f;
+    unit* archer = soldier(50, 50, 1, HUMANOID_ARCHER);
+    archer->fixed = 1;
+    archer->y = 80.0f;
+    archer->vx = 5.0f;
+    simulate_units(0.5f);
+    EXPECT_EQ(walker->invisible, 0);
+    EXPECT_EQ(walker->invisible_until, -1.0f);
+    EXPECT_NEAR(walker->x, 1.0f, 1e-5);
+    EXPECT_EQ(archer->x, 50.0f);  // fixed: the shared step is skipped
+    EXPECT_EQ(archer->y, 80.0f);  // and it never falls
+}

@@ -1,0 +1,210 @@
+#include "ui/selection.h"
+
+#include <GL/gl.h>
+#include <cstdio>
+
+#include "core/camera.h"
+#include "core/main_loop.h"
+#include "core/window.h"
+#include "net/participants.h"
+#include "ui/interface.h"
+#include "units/units.h"
+#include "world/terrain.h"
+#include "world/terrain_render.h"
+#include "world/trees.h"
+
+int mouse_down = 0;
+int in_select = 0;
+int x_i = 0, y_i = 0;
+int drag_x1 = 0, drag_y1 = 0, drag_x2 = 0, drag_y2 = 0;
+int extend_selection = 0;
+int waiting_spell_command = 0;
+
+static int local_team()
+{
+    return me ? me->team : (n_parts > 0 ? parts[0].team : -1);
+}
+
+void select_name(uint32_t id)
+{
+    unit* u = find_unit(id);
+    if (!u)
+        return;
+    if (u->team == local_team()) {
+        if (!u->selected) {
+            u->selected = 1;
+            ++friends_selected;
+        }
+        if (enemy_selected) {
+            enemy_selected->selected = 0;
+            enemy_selected = nullptr;
+        }
+        init_command_buttons();
+    } else if (friends_selected == 0 && !enemy_selected) {
+        u->selected = 1;
+        enemy_selected = u;
+    }
+}
+
+pick_window make_pick_window(int x1, int y1, int x2, int y2, int w, int h)
+{
+    pick_window p{x1 - w / 2, x2 - w / 2, h / 2 - y2, h / 2 - y1};
+    if (p.right - p.left < MIN_PICK_SIZE) {
+        p.left -= MIN_PICK_SIZE / 2;
+        p.right += MIN_PICK_SIZE / 2;
+    }
+    if (p.top - p.bottom < MIN_PICK_SIZE) {
+        p.bottom -= MIN_PICK_SIZE / 2;
+        p.top += MIN_PICK_SIZE / 2;
+    }
+    return p;
+}
+
+int select_hit_records(const uint32_t* buffer, int size, int hits)
+{
+    int names = 0;
+    int i = 0;
+    for (int r = 0; r < hits && i < size; ++r) {
+        const uint32_t count = buffer[i];
+        // name count, minimum depth, maximum depth, then the names
+        if (i + 3 > size || count > static_cast<uint32_t>(size - i - 3))
+            break;
+        for (uint32_t k = 0; k < count; ++k) {
+            select_name(buffer[i + 3 + static_cast<int>(k)]);
+            ++names;
+        }
+        i += 3 + static_cast<int>(count);
+    }
+    return names;
+}
+
+void selection_drag(int x, int y)
+{
+    extend_selection = display && is_alt_down() ? 1 : 0;
+    if (!extend_selection)
+        clear_selection();
+    drag_x1 = x_i < x ? x_i : x;
+    drag_x2 = x_i < x ? x : x_i;
+    drag_y1 = y_i < y ? y_i : y;
+    drag_y2 = y_i < y ? y : y_i;
+    const int w = g_game_width, h = g_game_height;
+    const pick_window p = make_pick_window(drag_x1, drag_y1, drag_x2, drag_y2, w, h);
+    if (!display)
+        return;  // no window, no picture to pick from
+
+    static GLuint buffer[SELECT_BUFFER_SIZE];
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glFrustum(p.left, p.right, p.bottom, p.top, 2.0, 4000.0);
+    glScalef(0.25f, 0.3333f, 1.0f);
+    glScalef(static_cast<float>(w), static_cast<float>(h), 1.0f);
+    glScalef(g_zoom, g_zoom, 1.0f);
+    glMatrixMode(GL_MODELVIEW);
+
+    glSelectBuffer(SELECT_BUFFER_SIZE, buffer);
+    glRenderMode(GL_SELECT);
+    g_render_mode = GL_SELECT;
+    glInitNames();
+    draw_frame();
+    default_frustum();
+    GLint hits = glRenderMode(GL_RENDER);
+    g_render_mode = GL_RENDER;
+    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+    if (hits < 0) {
+        // The buffer overflowed: the records that fitted are still used.
+        fprintf(stderr, "selection buffer overflow; using the units that fitted\n");
+        hits = SELECT_BUFFER_SIZE;
+    }
+    select_hit_records(buffer, SELECT_BUFFER_SIZE, hits);
+}
+
+void move_click(int x, int y)
+{
+    float gx, gz;
+    if (screen_to_terrain_coords(x, y, &gx, &gz) == 0)
+        issue_order(gx, gz, ORDER_MOVE);
+}
+
+void terrain_click(int x, int y)
+{
+    float gx, gz;
+    if (screen_to_terrain_coords(x, y, &gx, &gz) != 0)
+        return;
+    if (!display)
+        return;  // the keys held decide, and there is no keyboard
+    const int radius = check_key('r') ? 2 : 5;
+    if (check_key('g'))
+        lower_terrain(gx, gz, radius);
+    else if (check_key('t'))
+        raise_terrain(gx, gz, radius);
+    else if (check_key('b'))
+        smooth_terrain(gx, gz, radius);
+    else if (check_key('u'))
+        save_tree(gx, gz);
+}
+
+void selection_click(int x, int y, int button)
+{
+    if (button > 0) {
+        mouse_down = button;
+    } else if (button == 0) {
+        mouse_down = 0;
+        in_select = 0;
+    }
+    if (mouse_down == 2) {
+        if (do_god)
+            terrain_click(x, y);
+        move_click(x, y);
+        return;
+    }
+    if (button == 1) {
+        float gx, gz;
+        if (waiting_mouse_command) {
+            if (screen_to_terrain_coords(x, y, &gx, &gz) == 0)
+                issue_order(gx, gz, waiting_mouse_command);
+            waiting_mouse_command = 0;
+        } else if (waiting_spell_command == 1) {
+            // The firestorm is cast at the ground point by the spells.
+            waiting_spell_command = 0;
+        } else if (waiting_spell_command == 2) {
+            // Lightning strikes the ground point through the spells.
+            waiting_spell_command = 0;
+        } else {
+            in_select = 1;
+            x_i = x;
+            y_i = y;
+            selection_drag(x, y);
+        }
+        return;
+    }
+    if (in_select)
+        selection_drag(x, y);
+}
+
+void draw_selection()
+{
+    if (!in_select || g_render_mode == GL_SELECT)
+        return;
+    push_2d_matrix();
+    glPushMatrix();
+    glLoadIdentity();
+    glScalef(VIRTUAL_WIDTH / g_game_width, VIRTUAL_HEIGHT / g_game_height, 1.0f);
+    glDisable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glColor3f(0.0f, 1.0f, 0.0f);
+    glLineWidth(2.0f);
+    glBegin(GL_LINE_LOOP);
+    glVertex2i(drag_x1, drag_y1);
+    glVertex2i(drag_x2, drag_y1);
+    glVertex2i(drag_x2, drag_y2);
+    glVertex2i(drag_x1, drag_y2);
+    glEnd();
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glEnable(GL_TEXTURE_2D);
+    glPopMatrix();
+    pop_2d_matrix();
+}
