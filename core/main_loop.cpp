@@ -30,6 +30,7 @@
 #include "world/terrain.h"
 #include "world/buildings.h"
 #include "world/trees.h"
+#include "world/model_tree.h"
 #include "world/walls.h"
 
 int game_state = STATE_MENU;
@@ -248,7 +249,9 @@ void prepare_game_mode()
     clear_projectiles();
     init_human_types();
     init_terrain();
-    // The city stands on the finished terrain: walls, then buildings, then trees.
+    // The city stands on the finished terrain: walls, then buildings, then
+    // trees, built afresh in every game.
+    clear_model_tree();
     load_walls();
     load_buildings();
     load_trees();
@@ -261,6 +264,7 @@ void prepare_game_mode()
     init_ships();
     build_archer_projectile_table();
     generate_model_lists();
+    init_movement();
     set_game_gl_params();
     gamma_fade_in();
 }
@@ -312,6 +316,7 @@ int main_program(int argc, char** argv)
     signal(SIGINT, quit_game_event_loop_caller);
     load_the_textures();
     init_ipmulticast(0);
+    init_wall_links();
     init_siege();
     init_menu();
     gettimeofday(&prev_tv, nullptr);

@@ -182,6 +182,7 @@ void set_self_humanoid_position()
     me->y = eye_y - 1.2f;
     me->z = eye_z;
     me->heading = -eye_yaw;
-    // The avatar's velocity is written by the movement controls, which own
-    // the eye's velocity.
+    me->vx = eye_vx;
+    me->vy = eye_vy;
+    me->vz = eye_vz;
 }

@@ -162,6 +162,31 @@ TEST(TexWriter, HeaderAndRowOrder)
     EXPECT_FALSE(write_tex("/nonexistent-dir/x.tex", img, RowOrder::top_first));
 }
 
+TEST(TexWriter, QuadOrderStoresColumnsBottomUp)
+{
+    // A 2 x 3 picture: red marks the row (0 top .. 255 bottom), green the column.
+    Image img = make_image(2, 3, 3);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 2; ++x) put_pixel(img, x, y, rgb(y / 2.0f, x, 0));
+    const std::string path = temp_path("quad.tex");
+    ASSERT_TRUE(write_tex(path, img, RowOrder::quad));
+    std::vector<uint8_t> f = slurp(path);
+    std::remove(path.c_str());
+    ASSERT_EQ(f.size(), 12u + 2 * 3 * 3);
+    // Width and height swap: one file row per picture column.
+    const uint8_t header[12] = {3, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0};
+    EXPECT_TRUE(std::equal(header, header + 12, f.begin()));
+    auto px = [&](int row, int col, int c) { return f[12 + (row * 3 + col) * 3 + c]; };
+    // File row 0 is the left column, starting at the picture's bottom (s = 0).
+    EXPECT_EQ(px(0, 0, 0), 255);
+    EXPECT_EQ(px(0, 1, 0), 128);
+    EXPECT_EQ(px(0, 2, 0), 0);
+    EXPECT_EQ(px(0, 0, 1), 0);
+    // File row 1 is the right column.
+    EXPECT_EQ(px(1, 0, 1), 255);
+    EXPECT_EQ(px(1, 2, 0), 0);
+}
+
 TEST(CairoImages, AlphaIsUnpremultiplied)
 {
     cairo_surface_t* s = new_surface(4, 4);

@@ -449,19 +449,28 @@ TEST(Buttons, PictogramsAreDistinctPictures)
         }
 }
 
-TEST(Buttons, StoredForQuadsWithTZeroAtTheBottom)
+TEST(Buttons, StoredForQuadsWithSUpTheScreen)
 {
-    // The command bar's quads put t = 0 at the bottom: the dismount picture's
-    // strip of grass (its ground) is in the first rows of the file.
+    // The command bar's quads run s up the screen and t to the right: the
+    // dismount picture's strip of grass (its ground) lies at s = 0, the first
+    // pixels of every file row, and never in the first or last rows alone.
     Tex t = load_tex("dragon_dismount_button");
     ASSERT_GT(t.w, 0);
-    auto greenness = [&](int y0, int y1) {
+    auto green = [&](int x, int y) { return t.at(x, y, 1) - 0.5 * (t.at(x, y, 0) + t.at(x, y, 2)); };
+    auto columns = [&](int x0, int x1) {
+        double g = 0;
+        for (int y = 16; y < t.h - 16; ++y)
+            for (int x = x0; x < x1; ++x) g += green(x, y);
+        return g / ((x1 - x0) * (t.h - 32));
+    };
+    auto rows = [&](int y0, int y1) {
         double g = 0;
         for (int y = y0; y < y1; ++y)
-            for (int x = 16; x < t.w - 16; ++x) g += t.at(x, y, 1) - 0.5 * (t.at(x, y, 0) + t.at(x, y, 2));
+            for (int x = 16; x < t.w - 16; ++x) g += green(x, y);
         return g / ((y1 - y0) * (t.w - 32));
     };
-    EXPECT_GT(greenness(8, 14), greenness(t.h - 14, t.h - 8) + 30);
+    EXPECT_GT(columns(8, 14), columns(t.w - 14, t.w - 8) + 30);
+    EXPECT_GT(columns(8, 14), rows(8, 14) + 15);
 }
 
 TEST(Menu, BackgroundKeepsItsSkyAtTheTopOfTheScreen)

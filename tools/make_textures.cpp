@@ -5,8 +5,10 @@
 // Orientation: the first row of a .tex file lies at t = 0. Pictures whose
 // surface is drawn with t = 0 at the top (menu font, menu buttons, sky box
 // sides, tree billboards) are stored top row first; pictures drawn with t = 0
-// at the bottom (command bar buttons, aiming cross, the menu background) bottom
-// row first. Tiling materials look the same either way.
+// at the bottom (aiming cross, the menu background) bottom row first. The
+// command bar's button quads run s up the screen and t to the right, so their
+// pictures are stored column by column (RowOrder::quad). Tiling materials look
+// the same either way.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -41,7 +43,7 @@ int main(int argc, char** argv)
         return 1;
     }
     auto icon = [](const char* name) { return [name] { return make_icon(name); }; };
-    const RowOrder top = RowOrder::top_first, bottom = RowOrder::bottom_first;
+    const RowOrder top = RowOrder::top_first, bottom = RowOrder::bottom_first, quad = RowOrder::quad;
     const int sky = 512;
     // In the order the game loads them.
     const std::vector<TextureJob> jobs = {
@@ -58,21 +60,21 @@ int main(int argc, char** argv)
         {"cloud2", [] { return make_cloud(1); }, bottom},
         {"stucco", make_stucco, bottom},
         {"wood_ceiling", make_wood_ceiling, bottom},
-        {"lightning", icon("lightning"), bottom},
+        {"lightning", icon("lightning"), quad},
         {"crosshairs", make_crosshairs, bottom},
         {"water", make_water, bottom},
         {"fabric", make_fabric, bottom},
         {"tree_chestnut", make_tree_chestnut, top},
         {"tree_random", make_tree_random, top},
-        {"lower_gate", icon("lower_gate"), bottom},
-        {"raise_gate", icon("raise_gate"), bottom},
-        {"select_catas", icon("select_catas"), bottom},
-        {"stop_button", icon("stop_button"), bottom},
-        {"move_button", icon("move_button"), bottom},
-        {"attack_button", icon("attack_button"), bottom},
-        {"pray_button", icon("pray_button"), bottom},
-        {"firestorm", icon("firestorm"), bottom},
-        {"invisibility", icon("invisibility"), bottom},
+        {"lower_gate", icon("lower_gate"), quad},
+        {"raise_gate", icon("raise_gate"), quad},
+        {"select_catas", icon("select_catas"), quad},
+        {"stop_button", icon("stop_button"), quad},
+        {"move_button", icon("move_button"), quad},
+        {"attack_button", icon("attack_button"), quad},
+        {"pray_button", icon("pray_button"), quad},
+        {"firestorm", icon("firestorm"), quad},
+        {"invisibility", icon("invisibility"), quad},
         {"sky_menu", make_sky_menu, top},
         {"sky_button", make_sky_button, top},
         {"sky_front", [&] { return make_sky_face(SkyFace::front, sky); }, top},
@@ -83,13 +85,13 @@ int main(int argc, char** argv)
         {"oak", make_oak, top},
         {"dragon_skin_red", [] { return make_dragon_skin(true); }, bottom},
         {"dragon_skin_green", [] { return make_dragon_skin(false); }, bottom},
-        {"dragon_summon_button", icon("dragon_summon_button"), bottom},
-        {"dragon_dismount_button", icon("dragon_dismount_button"), bottom},
-        {"catapult_summon_button", icon("catapult_summon_button"), bottom},
-        {"ram_button", icon("ram_button"), bottom},
-        {"footman_button", icon("footman_button"), bottom},
-        {"ghoul_button", icon("ghoul_button"), bottom},
-        {"goblin_button", icon("goblin_button"), bottom},
+        {"dragon_summon_button", icon("dragon_summon_button"), quad},
+        {"dragon_dismount_button", icon("dragon_dismount_button"), quad},
+        {"catapult_summon_button", icon("catapult_summon_button"), quad},
+        {"ram_button", icon("ram_button"), quad},
+        {"footman_button", icon("footman_button"), quad},
+        {"ghoul_button", icon("ghoul_button"), quad},
+        {"goblin_button", icon("goblin_button"), quad},
         {"terrain_detail", make_terrain_detail, bottom},
     };
     auto start = std::chrono::steady_clock::now();

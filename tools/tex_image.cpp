@@ -54,13 +54,26 @@ bool write_tex(const std::string& path, const Image& img, RowOrder order)
     std::vector<uint8_t> out;
     size_t row_bytes = static_cast<size_t>(img.width) * img.channels;
     out.reserve(12 + row_bytes * img.height);
-    append_le32(out, img.width);
-    append_le32(out, img.height);
-    append_le32(out, img.channels);
-    for (int r = 0; r < img.height; ++r) {
-        int src = order == RowOrder::top_first ? r : img.height - 1 - r;
-        auto begin = img.pixels.begin() + static_cast<std::ptrdiff_t>(src * row_bytes);
-        out.insert(out.end(), begin, begin + static_cast<std::ptrdiff_t>(row_bytes));
+    if (order == RowOrder::quad) {
+        // File row r is picture column r; along it s climbs from the
+        // picture's bottom row to its top row.
+        append_le32(out, img.height);
+        append_le32(out, img.width);
+        append_le32(out, img.channels);
+        for (int x = 0; x < img.width; ++x)
+            for (int y = img.height - 1; y >= 0; --y) {
+                auto p = img.pixels.begin() + static_cast<std::ptrdiff_t>((static_cast<size_t>(y) * img.width + x) * img.channels);
+                out.insert(out.end(), p, p + img.channels);
+            }
+    } else {
+        append_le32(out, img.width);
+        append_le32(out, img.height);
+        append_le32(out, img.channels);
+        for (int r = 0; r < img.height; ++r) {
+            int src = order == RowOrder::top_first ? r : img.height - 1 - r;
+            auto begin = img.pixels.begin() + static_cast<std::ptrdiff_t>(src * row_bytes);
+            out.insert(out.end(), begin, begin + static_cast<std::ptrdiff_t>(row_bytes));
+        }
     }
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     if (!f) {

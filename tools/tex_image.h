@@ -37,7 +37,10 @@ Color get_pixel(const Image& img, int x, int y);
 // first row of the file.
 enum class RowOrder {
     top_first,    // picture top at t = 0 (for surfaces drawn with t = 0 at their top)
-    bottom_first  // picture bottom at t = 0 (OpenGL's usual orientation)
+    bottom_first, // picture bottom at t = 0 (OpenGL's usual orientation)
+    quad          // for the command bar's quads, whose s runs up the screen and
+                  // t to the right: picture bottom at s = 0, left edge at t = 0
+                  // (the file holds the picture's columns as its rows)
 };
 
 // Writes the .tex file: width, height, bytes per pixel as 32-bit

@@ -9,11 +9,14 @@
 #include "core/textures.h"
 #include "core/vector.h"
 #include "core/window.h"
+#include "net/messages.h"
+#include "net/participants.h"
 #include "ui/menu.h"
 #include "ui/selection.h"
 #include "units/projectile.h"
 #include "units/units.h"
 #include "world/light.h"
+#include "world/model_tree.h"
 #include "world/terrain.h"
 
 float next_jump = 0.0f;
@@ -102,11 +105,12 @@ void move_eye(float dt, const move_keys& keys)
     const float step[3] = {motion[0], eye_y - old_eye_y, motion[1]};
     add_vector(body, step, body);
     if (game_time >= next_player_cdetect) {
-        // Collision with the model trees (walls, towers, gates, buildings)
-        // belongs here: the test runs on `body` with `step` and radius 1.0,
-        // may push `body` back, records the touched model in the avatar,
-        // and answers the free distance used to schedule the next test.
-        const float free_distance = 0.0f;
+        // Walls, towers, gates, buildings and trunks push the body point
+        // back; the clearance tells when anything could next be reached.
+        model_node* touched = nullptr;
+        const float free_distance = do_collision_check(body, step, 1.0f, &touched);
+        if (me)
+            me->touched_model = touched;
         next_player_cdetect = game_time + free_distance / (speed + std::fabs(eye_vy));
     }
 
@@ -148,8 +152,29 @@ void move_eye(float dt, const move_keys& keys)
     }
 
     // Any motion stops praying here (eye_vx, eye_vy, eye_vz not all 0).
-    // The avatar takes the eye's place here so the other copies see the
-    // player move (set_self_humanoid_position).
+
+    // The avatar takes the eye's place so the other copies see the player move.
+    set_self_humanoid_position();
+}
+
+void init_movement()
+{
+    // game_time starts again at 0 in every game: timers left from an earlier
+    // game would hold collision tests, jumps and shots back for as long.
+    next_jump = 0.0f;
+    next_player_cdetect = 0.0f;
+    next_shoot = 0.0f;
+    waiting_mouse_command = 0;
+    eye_vx = eye_vy = eye_vz = 0.0f;
+    eye_float = 2.0f;
+    // The models of an earlier game are gone.
+    if (me)
+        me->touched_model = nullptr;
+    g_zoom = g_target_zoom = g_start_zoom = 1.0f;
+    g_start_zoom_time = g_target_zoom_time = 0.0f;
+    // The player stands at the start position of the side chosen in the menu.
+    if (!parts.empty())
+        set_init_position(parts[0]);
 }
 
 void update_zoom(bool zoom_held)

@@ -9,6 +9,10 @@
 
 #include "core/textures.h"
 #include "core/vector.h"
+#include "net/commands.h"
+#include "net/participants.h"
+#include "net/wire.h"
+#include "ui/interface.h"
 #include "world/model_tree.h"
 
 wall_links g_wall_links;
@@ -31,6 +35,16 @@ struct file_closer {
     void operator()(FILE* f) const { fclose(f); }
 };
 using file_ptr = std::unique_ptr<FILE, file_closer>;
+
+// A code carried as a float, truncated toward zero; a value that is not a
+// number or lies beyond the int range gives `fallback` (a command from the
+// network may carry any bits).
+int truncate_code(float v, int fallback)
+{
+    if (!std::isfinite(v) || v <= -2147483648.0f || v >= 2147483648.0f)
+        return fallback;
+    return static_cast<int>(v);
+}
 
 bool is_yes(char c)
 {
@@ -261,7 +275,7 @@ void set_break_gate(int gate_index, float value)
     printf("set_break_gate called with parameters %d, %f", gate_index, static_cast<double>(value));
     if (gate_index < 0 || gate_index >= n_wall_pts)
         return;
-    the_wall_pts[gate_index].broken = static_cast<int>(value);
+    the_wall_pts[gate_index].broken = truncate_code(value, 1);
 }
 
 void receive_gate_command(float p0)
@@ -271,7 +285,54 @@ void receive_gate_command(float p0)
 
 void receive_gate_break_command(float p0, float p1)
 {
-    set_break_gate(static_cast<int>(p0), p1);
+    set_break_gate(truncate_code(p0, -1), p1);
+}
+
+// --- wiring -----------------------------------------------------------------
+
+namespace {
+
+void send_wall_command(const char* tag, float p0, float p1, float p2, float p3)
+{
+    char subtag[5] = {0, 0, 0, 0, 0};
+    for (int i = 0; i < 4 && tag[i]; ++i)
+        subtag[i] = tag[i];
+    send_command_message(subtag, float_to_bits(p0), float_to_bits(p1), float_to_bits(p2), float_to_bits(p3));
+}
+
+void set_gate_button(int slot, unsigned texture, void (*action)())
+{
+    set_button(slot, texture, action, 0);
+}
+
+void gate_command(const uint32_t p[4], int)
+{
+    receive_gate_command(bits_to_float(p[0]));
+}
+
+void gate_break_command(const uint32_t p[4], int)
+{
+    receive_gate_break_command(bits_to_float(p[0]), bits_to_float(p[1]));
+}
+
+}  // namespace
+
+void register_wall_commands()
+{
+    // Gates move only in play; a broken gate may be announced at any time and
+    // names nothing while no city stands (the index is then out of range).
+    register_command("GATE", 1, gate_command);
+    register_command("GBRK", 0, gate_break_command);
+}
+
+void init_wall_links()
+{
+    g_wall_links.send_command = send_wall_command;
+    g_wall_links.i_am_defender = i_am_defender;
+    g_wall_links.i_am_team_leader = i_am_team_leader;
+    g_wall_links.set_button = set_gate_button;
+    // The tower archers are posted through add_archer by the archers' module.
+    register_wall_commands();
 }
 
 void simulate_walls()

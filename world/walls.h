@@ -69,3 +69,9 @@ void simulate_walls();
 // parameters as parsed by the command dispatcher.
 void receive_gate_command(float p0);
 void receive_gate_break_command(float p0, float p1);
+
+// Registers the "GATE" and "GBRK" command handlers.
+void register_wall_commands();
+// Start-up: joins the walls to the command messages, the participant table
+// and the command bar, and registers the wall commands.
+void init_wall_links();
