@@ -133,7 +133,9 @@ class Copy:
         return int(nums[-1]) if nums else None
 
     def spawned(self, team):
-        return set(re.findall(r"^spawning unit ([0-9A-F]{8}) for team %d$" % team, self.game.stdout_text(), re.M))
+        """Soldiers (humanoid ids, class 0008) announced for a team; the
+        attackers' leader also announces its catapults and rams."""
+        return set(re.findall(r"^spawning unit (0008[0-9A-F]{4}) for team %d$" % team, self.game.stdout_text(), re.M))
 
     def shot(self, path=None):
         s = harness.take_screenshot(self.game, self.xin, 600, 400)
