@@ -148,6 +148,27 @@ class EndingTest(GameTestCase):
         self.assertEqual(status, 255, "status after two SIGINTs:\n" + g.dump())
 
 
+class SecondCopyTest(GameTestCase):
+    def test_second_copy_in_one_namespace_plays_on_without_network(self):
+        first, _, _ = self.start_windowed()
+        second = self.start_game()
+        # The port is taken: the second copy's bind fails (no address reuse
+        # is asked for), and it carries on without a network.
+        line = second.wait_for_line(r"^bind lskt: ", 30, stream="stderr")
+        self.assertIsNotNone(line, second.dump())
+        self.assertIn("Address already in use", line)
+        harness.wait_for_window(self.xvfb.display, "Kelvarin", timeout=30, game=second)
+        time.sleep(2.0)
+        self.assertTrue(second.running(), second.dump())
+        self.assertTrue(first.running(), first.dump())
+        # Without sockets nothing is received and nothing complains every frame.
+        self.assertEqual(second.count_lines(r"recvfrom failed"), 0, second.dump())
+        for g in (second, first):
+            g.send_signal(signal.SIGINT)
+            self.assertEqual(g.wait(15), 0, g.dump())
+            self.assertEqual(g.count_lines(STAT_LINE), 1, g.dump())
+
+
 class MissingTextureTest(GameTestCase):
     def test_missing_oak_texture_is_fatal(self):
         if not os.path.exists(os.path.join(DATA, "textures", "oak.tex")):
