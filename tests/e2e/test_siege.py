@@ -3,9 +3,13 @@ and a protocol peer on the attackers' side, in bridged namespaces. The peer
 gives the orders ("ORDR") that a player would give through the selection,
 listens to the game channel, and the copies' output shows what each applied.
 
+Both copies play on the same known island: a terrain file of level ground
+(the generated island has the sea in its middle, which the engines, driving
+straight at their orders, cannot cross), so the run is the same every time.
+
   python3 tests/e2e/test_siege.py [--binary build/kelvarin] [--data build/data]
 """
-import argparse, os, re, struct, sys, time, unittest
+import argparse, math, os, re, struct, sys, time, unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
 import harness  # noqa: E402
@@ -31,6 +35,35 @@ def cmnd(subtag, *params):
     for kind, v in params:
         body += struct.pack("<I", v) if kind == "id" else struct.pack("<f", v)
     return body + b"\0" * (24 - len(body))
+
+
+GROUND = 20.0  # height of the level island, well above the water line
+
+
+def write_level_island(work_dir, height=GROUND):
+    """The terrain file every copy reads instead of generating an island:
+    128 rows of 128 little-endian floats."""
+    with open(os.path.join(work_dir, "terrain.out"), "wb") as f:
+        f.write(struct.pack("<%df" % (128 * 128), *([height] * (128 * 128))))
+
+
+def unit_positions(hex_batches):
+    """Latest (x, z) per unit id from "UUPD" batches (hex strings, oldest first)."""
+    pos = {}
+    for h in hex_batches:
+        b = bytes.fromhex(h)
+        if len(b) < 8 or b[:4] != b"UUPD":
+            continue
+        count, off = struct.unpack("<I", b[4:8])[0], 8
+        for _ in range(count):
+            if off + 8 > len(b):
+                break
+            uid, n = struct.unpack("<II", b[off:off + 8])
+            if n >= 3 and off + 8 + 12 <= len(b):
+                x, _, z = struct.unpack("<fff", b[off + 8:off + 20])
+                pos[uid] = (x, z)
+            off += 8 + 4 * n
+    return pos
 
 
 def gate_point(data_dir):
@@ -76,6 +109,15 @@ class Peer:
             time.sleep(0.05)
         return None
 
+    def batches(self, sender):
+        """Hex of every "UUPD" datagram heard from that sender, oldest first."""
+        out = []
+        for l in list(self.lines):
+            m = re.match(r"RECV (\S+) (\S+) (\d+) (55555044[0-9a-f]*)$", l)
+            if m and m.group(2) == sender:
+                out.append(m.group(4))
+        return out
+
     def heard(self, subtag, sender=None):
         out = []
         for l in list(self.lines):
@@ -89,6 +131,11 @@ class Peer:
         if self.p.poll() is None:
             self.p.terminate()
             self.p.wait(5)
+        for pipe in (self.p.stdin, self.p.stdout):
+            try:
+                pipe.close()
+            except OSError:
+                pass
 
 
 class Siege(unittest.TestCase):
@@ -103,6 +150,8 @@ class Siege(unittest.TestCase):
         self.net = self.stack.enter_context(harness.linked_namespaces(3))
         self.xs = [self.stack.enter_context(harness.Xvfb()) for _ in range(2)]
         self.dirs = [self.stack.enter_context(harness.workdir(ARGS.data)) for _ in range(2)]
+        for d in self.dirs:
+            write_level_island(d)
         self.games, self.inputs = [], []
         for i, name in enumerate(("sieger", "keeper")):
             g = harness.Game(ARGS.binary, [name, "WINDOW"], ns=self.net[i], display=self.xs[i].display,
@@ -154,23 +203,39 @@ class Siege(unittest.TestCase):
             self.assertIsNotNone(g.wait_for_line(r"^FPS: ", 60), g.dump())
         time.sleep(2.0)  # the leaders' units are announced
 
+    def rams_near(self, points, within):
+        pos = unit_positions(self.peer.batches(self.sender[0]))
+        return all(uid in pos and math.hypot(pos[uid][0] - x, pos[uid][1] - z) < within
+                   for uid, (x, z) in points.items())
+
     def test_catapults_archers_and_ram(self):
         self.start_battle()
         a, d = self.games
-        # Tower archers shoot at goblins that come within 100 of them.
-        self.order(GOBLINS, ORDER_MOVE, -6.0, -60.0)
+        gx, gz = gate_point(ARGS.data)
+        # Tower archers shoot at goblins that come within 100 of them; the
+        # goblins wait east of the gate's approach, out of the rams' way.
+        self.order(GOBLINS, ORDER_MOVE, 30.0, -60.0)
         # The catapults bombard the footmen's square inside the walls.
         self.order(CATAPULTS, ORDER_ATTACK, -2.5, -152.5)
-        # The rams go for the gate.
-        gx, gz = gate_point(ARGS.data)
-        self.order(RAMS, ORDER_ATTACK, gx, gz)
+        # The rams line up on the approach to the gate, one behind the other,
+        # out of the footmen's sight (they would come out to fight them and
+        # leave the square the balls fall on).
+        staging = {uid: (gx - 1.0, gz + 60.0 + 6.0 * i) for i, uid in enumerate(RAMS)}
+        for uid, (x, z) in staging.items():
+            self.order([uid], ORDER_MOVE, x, z)
 
-        deadline = time.time() + 150
+        deadline = time.time() + 100
+        rams_sent = False
         while time.time() < deadline:
             balls = self.heard("UBAL", self.sender[0])
             arrows = self.heard("UARW", self.sender[1])
+            deaths = [b for b in self.heard("UDIE", self.sender[1]) if struct.unpack("<I", b[8:12])[0] >> 12 == 0x80]
             broke = [g for g in self.games if g.count_lines(r"sending command message GBRK")]
-            if balls and arrows and broke and a.count_lines(r"set_break_gate called") + d.count_lines(
+            if not rams_sent and ((deaths and self.rams_near(staging, 4.5)) or time.time() > deadline - 60):
+                # Then they go for the gate, straight down the approach.
+                self.order(RAMS, ORDER_ATTACK, gx, gz)
+                rams_sent = True
+            if balls and arrows and deaths and broke and a.count_lines(r"set_break_gate called") + d.count_lines(
                     r"set_break_gate called"):
                 break
             time.sleep(1.0)

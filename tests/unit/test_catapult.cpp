@@ -5,6 +5,7 @@
 
 #include "siege_test_support.h"
 #include "units/catapult.h"
+#include "units/combat.h"
 #include "world/fire.h"
 
 namespace {
@@ -338,4 +339,37 @@ TEST(FireSource, EmptiesWithoutIntensityAndNeverExceedsFifty)
     EXPECT_EQ(simulate_firesource(&f, 0.02f), 0);  // never expires
     f.expiry = game_time - 1.0f;
     EXPECT_EQ(simulate_firesource(&f, 0.02f), 1);
+}
+
+// The defenders' copy: a throw re-created from "UBAL" falls among its own
+// footmen, kills those in the blast and announces each death.
+TEST_F(Catapults, BallAmongTheDefendersKillsThemOnTheirCopyAndAnnouncesIt)
+{
+    siege_reset(TEAM_DEFENDERS, 20.0f);
+    std::vector<uint32_t> footmen;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            footmen.push_back(add_footman(5.0f * i - 10.0f, 21.0f, 5.0f * j - 160.0f)->id);
+    // An attackers' catapult, known here from its "UNIT", at its range north
+    // of the square.
+    unit* c = spawn_catapult(0x10004, TEAM_ATTACKERS);
+    c->x = -2.5f;
+    c->z = -152.5f + predicted_catapult_range(20.7f, 20.0f);
+    c->y = 20.7f;
+    sent_datagrams().clear();
+    ASSERT_EQ(unit_launch_ball(c->id, 180.0f, 0.0f), 0);
+    for (int i = 0; i < 2000 && proj; ++i)
+        projectile_frame(0.02f);
+    EXPECT_EQ(proj, nullptr);
+
+    int alive = 0;
+    for (uint32_t id : footmen)
+        alive += find_unit(id) != nullptr;
+    EXPECT_LT(alive, 16);
+    auto deaths = sent_commands("UDIE");
+    EXPECT_EQ(static_cast<int>(deaths.size()), 16 - alive);
+    for (const auto& d : deaths) {
+        EXPECT_EQ(d.p[0] >> 12, 0x80u);
+        EXPECT_EQ(find_unit(d.p[0]), nullptr);
+    }
 }

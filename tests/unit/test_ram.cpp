@@ -6,6 +6,8 @@
 
 #include "siege_test_support.h"
 #include "units/ram.h"
+#include "world/buildings.h"
+#include "world/walls.h"
 
 namespace {
 
@@ -213,4 +215,61 @@ TEST_F(Rams, StateRecordsRoundTripAndWrongCountsAreRefused)
     updm_len = 0;
     conditionally_update_batram(u);
     EXPECT_GT(updm_len, 0);
+}
+
+// The city as shipped: a ram that drives up the approach to the gate rolls
+// over the gate's bridge, presses against the gate and knocks one point off
+// it every second until the gate breaks and "GBRK" goes out.
+TEST_F(Rams, RamOnTheApproachReachesTheCitysGateAndBreaksIt)
+{
+    siege_reset(TEAM_ATTACKERS, 20.0f);
+    const std::string data = std::string(__FILE__).substr(0, std::string(__FILE__).rfind("/tests/")) + "/data/";
+    walls_filename = data + "walls.txt";
+    houses_filename = data + "houses.txt";
+    init_wall_links();
+    ASSERT_GT(load_walls(), 0);
+    ASSERT_GT(load_buildings(), 0);
+    walls_filename = "walls.txt";
+    houses_filename = "houses.txt";
+    // The gate and the point a little inside it that the ram is sent to.
+    int gate = -1;
+    for (int i = 0; i + 1 < n_wall_pts && gate < 0; ++i)
+        if (the_wall_pts[static_cast<size_t>(i)].gate)
+            gate = i;
+    ASSERT_GE(gate, 0);
+    const wall_point& a = the_wall_pts[static_cast<size_t>(gate)];
+    const wall_point& b = the_wall_pts[static_cast<size_t>(gate) + 1];
+    const float gx = (a.x + b.x) / 2, gz = (a.z + b.z) / 2 - 2.0f;
+    model_node* gate_model = get_top_level_model(a.model_id);
+    ASSERT_NE(gate_model, nullptr);
+
+    // Sixty units out on the approach, facing the gate.
+    unit* u = add_ram(gx - 1.0f, gz + 60.0f);
+    u->heading = 180.0f;
+    order_specific_unit(u, gx, gz, ORDER_ATTACK);
+    sent_datagrams().clear();
+    std::vector<float> blows;
+    float health = gate_model->health;
+    for (int i = 0; i < 60 * 50 && !a.broken; ++i) {
+        game_time += 0.02f;
+        simulate_units(0.02f);
+        simulate_walls();
+        if (gate_model->health < health) {
+            EXPECT_FLOAT_EQ(gate_model->health, health - 1.0f);
+            health = gate_model->health;
+            blows.push_back(game_time);
+        }
+    }
+    ASSERT_EQ(blows.size(), 30u) << "the ram stands at (" << u->x << ", " << u->y << ", " << u->z << ")";
+    EXPECT_LT(blows.front() - 100.0f, 10.0f);  // the first blow soon after it sets off
+    for (size_t i = 1; i < blows.size(); ++i) {
+        EXPECT_GT(blows[i] - blows[i - 1], 1.0f);
+        EXPECT_LT(blows[i] - blows[i - 1], 1.1f);  // pressed against it all the time
+    }
+    EXPECT_EQ(a.broken, 1);
+    auto breaks = sent_commands("GBRK");
+    ASSERT_EQ(breaks.size(), 1u);
+    EXPECT_FLOAT_EQ(breaks[0].f(0), static_cast<float>(gate));
+    EXPECT_FLOAT_EQ(breaks[0].f(1), 1.0f);
+    EXPECT_EQ(u->order_kind, ORDER_ATTACK);
 }
