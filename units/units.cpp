@@ -1,8 +1,12 @@
 #include "units/units.h"
 
 #include <GL/gl.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "core/camera.h"
 #include "core/main_loop.h"
@@ -36,6 +40,195 @@ static uint32_t float_bits(float f)
     return u;
 }
 
+// The body of the crowd separation for one other unit: pushes u out of o
+// when they overlap.
+static inline void push_apart(unit* u, const unit* o)
+{
+    float dx = o->x - u->x, dz = o->z - u->z;
+    const float d2 = dx * dx + dz * dz;
+    const float r = u->radius + o->radius;
+    if (!(d2 < r * r))
+        return;
+    float d = std::sqrt(d2);
+    if (d < 0.2f || !std::isfinite(d)) {
+        const float a = static_cast<float>(game_rand() % 100);
+        dx = std::sin(a);
+        dz = std::cos(a);
+        d = 1.0f;
+    }
+    u->x -= dx / d * (r - d);
+    u->z -= dz / d * (r - d);
+}
+
+void separate_unit_plain(unit* u)
+{
+    for (unit* o = unit_list; o; o = o->next)
+        if (o != u)
+            push_apart(u, o);
+}
+
+// --- crowd grid -------------------------------------------------------------------
+//
+// Pushing a unit out of every other unit it overlaps scans the whole
+// registry, which makes a frame quadratic in the number of units. During
+// simulate_units the units are also kept in a uniform grid over the island,
+// and a unit looks only at the grid cells around it. The outcome must be the
+// plain scan's to the last bit (positions and the random numbers drawn for
+// units on the same spot), so:
+//  - the nearby units are visited in registry order (each carries an order
+//    key that follows the list: new units come first and get a smaller key);
+//  - the cells searched reach SLACK further than any overlap can, and while
+//    the pushed unit stays within SLACK / 2 of where the search began, no
+//    unit outside those cells can overlap it; once it has been pushed
+//    further, the rest of the registry is scanned plainly from the unit
+//    last visited on.
+//  - a unit stepped in simulate_units is filed again after its step; units
+//    added or deleted meanwhile enter and leave the grid at once.
+// Units outside the grid are filed in its border cells; units at a
+// non-finite place overlap nothing and are filed nowhere.
+namespace {
+
+constexpr float GRID_ORIGIN = -512.0f;
+constexpr float GRID_CELL = 8.0f;
+constexpr int GRID_CELLS = 128;  // per axis: -512 .. 512
+constexpr float GRID_SLACK = 2.0f;
+
+struct grid_entry {
+    int cell = -1;
+    long long order = 0;
+};
+
+struct crowd_grid {
+    bool live = false;
+    std::vector<std::vector<unit*>> cells;
+    std::vector<int> used;  // cells that may hold units, cleared at the next build
+    std::unordered_map<const unit*, grid_entry> where;
+    long long first_order = 0;
+    float max_radius = 0.0f;
+};
+
+crowd_grid s_grid;
+bool s_grid_enabled = true;
+// Set when the unit being stepped deleted itself.
+const unit* s_stepping = nullptr;
+bool s_stepping_deleted = false;
+
+int grid_coord(float v)
+{
+    float c = std::floor((v - GRID_ORIGIN) / GRID_CELL);
+    if (!(c > 0.0f))
+        return 0;
+    if (c > static_cast<float>(GRID_CELLS - 1))
+        return GRID_CELLS - 1;
+    return static_cast<int>(c);
+}
+
+int grid_cell_of(const unit* u)
+{
+    if (!std::isfinite(u->x) || !std::isfinite(u->z))
+        return -1;
+    return grid_coord(u->z) * GRID_CELLS + grid_coord(u->x);
+}
+
+void grid_unfile(const unit* u, int cell)
+{
+    if (cell < 0)
+        return;
+    std::vector<unit*>& c = s_grid.cells[static_cast<size_t>(cell)];
+    for (size_t i = 0; i < c.size(); ++i)
+        if (c[i] == u) {
+            c[i] = c.back();
+            c.pop_back();
+            return;
+        }
+}
+
+void grid_file(unit* u, int cell)
+{
+    if (cell < 0)
+        return;
+    std::vector<unit*>& c = s_grid.cells[static_cast<size_t>(cell)];
+    if (c.empty())
+        s_grid.used.push_back(cell);
+    c.push_back(u);
+}
+
+void grid_note_radius(const unit* u)
+{
+    if (u->radius > s_grid.max_radius)
+        s_grid.max_radius = u->radius;
+}
+
+void grid_build()
+{
+    if (s_grid.cells.empty())
+        s_grid.cells.resize(static_cast<size_t>(GRID_CELLS) * GRID_CELLS);
+    for (int c : s_grid.used)
+        s_grid.cells[static_cast<size_t>(c)].clear();
+    s_grid.used.clear();
+    s_grid.where.clear();
+    s_grid.max_radius = 0.0f;
+    long long order = 0;
+    for (unit* u = unit_list; u; u = u->next) {
+        grid_entry e{grid_cell_of(u), order++};
+        s_grid.where[u] = e;
+        grid_file(u, e.cell);
+        grid_note_radius(u);
+    }
+    s_grid.first_order = 0;
+    s_grid.live = true;
+}
+
+void grid_refile(unit* u)
+{
+    auto it = s_grid.where.find(u);
+    if (it == s_grid.where.end())
+        return;
+    const int cell = grid_cell_of(u);
+    if (cell != it->second.cell) {
+        grid_unfile(u, it->second.cell);
+        grid_file(u, cell);
+        it->second.cell = cell;
+    }
+    grid_note_radius(u);
+}
+
+void separate_unit_grid(unit* u)
+{
+    if (!std::isfinite(u->x) || !std::isfinite(u->z) || !std::isfinite(u->radius) ||
+        !std::isfinite(s_grid.max_radius)) {
+        separate_unit_plain(u);
+        return;
+    }
+    const float cx = u->x, cz = u->z;
+    const float reach = u->radius + s_grid.max_radius + GRID_SLACK;
+    const int x0 = grid_coord(cx - reach), x1 = grid_coord(cx + reach);
+    const int z0 = grid_coord(cz - reach), z1 = grid_coord(cz + reach);
+    static std::vector<std::pair<long long, unit*>> near;
+    near.clear();
+    for (int gz = z0; gz <= z1; ++gz)
+        for (int gx = x0; gx <= x1; ++gx)
+            for (unit* o : s_grid.cells[static_cast<size_t>(gz * GRID_CELLS + gx)])
+                if (o != u)
+                    near.emplace_back(s_grid.where[o].order, o);
+    std::sort(near.begin(), near.end());
+    const float keep = GRID_SLACK / 2;
+    for (const auto& entry : near) {
+        unit* o = entry.second;
+        push_apart(u, o);
+        const float mx = u->x - cx, mz = u->z - cz;
+        if (!(mx * mx + mz * mz <= keep * keep)) {
+            // Pushed too far for the cells searched: the rest plainly.
+            for (unit* p = o->next; p; p = p->next)
+                if (p != u)
+                    push_apart(u, p);
+            return;
+        }
+    }
+}
+
+} // namespace
+
 unit* add_unit(uint32_t id)
 {
     unit* u = new unit{};
@@ -48,6 +241,13 @@ unit* add_unit(uint32_t id)
     if (unit_list)
         unit_list->prev = u;
     unit_list = u;
+    if (s_grid.live) {
+        // Newest first in the registry, so the smallest order key.
+        grid_entry e{grid_cell_of(u), --s_grid.first_order};
+        s_grid.where[u] = e;
+        grid_file(u, e.cell);
+        grid_note_radius(u);
+    }
     return u;
 }
 
@@ -146,7 +346,16 @@ void del_unit(unit* u)
     u->extra = nullptr;
     u->kind_data = nullptr;
 
-    // 5. Unlink.
+    // 5. Unlink (from the crowd grid too while a step runs).
+    if (s_grid.live) {
+        auto it = s_grid.where.find(u);
+        if (it != s_grid.where.end()) {
+            grid_unfile(u, it->second.cell);
+            s_grid.where.erase(it);
+        }
+        if (u == s_stepping)
+            s_stepping_deleted = true;
+    }
     if (s_walk_next == u)
         s_walk_next = u->next;
     if (u->prev)
@@ -338,26 +547,18 @@ void clear_selection()
 
 // --- simulation -------------------------------------------------------------------
 
+
+void set_separation_grid(int on)
+{
+    s_grid_enabled = on != 0;
+}
+
 void separate_unit(unit* u)
 {
-    for (unit* o = unit_list; o; o = o->next) {
-        if (o == u)
-            continue;
-        float dx = o->x - u->x, dz = o->z - u->z;
-        const float d2 = dx * dx + dz * dz;
-        const float r = u->radius + o->radius;
-        if (!(d2 < r * r))
-            continue;
-        float d = std::sqrt(d2);
-        if (d < 0.2f || !std::isfinite(d)) {
-            const float a = static_cast<float>(game_rand() % 100);
-            dx = std::sin(a);
-            dz = std::cos(a);
-            d = 1.0f;
-        }
-        u->x -= dx / d * (r - d);
-        u->z -= dz / d * (r - d);
-    }
+    if (s_grid.live)
+        separate_unit_grid(u);
+    else
+        separate_unit_plain(u);
 }
 
 static void simulate_kind(unit* u, float dt)
@@ -385,8 +586,12 @@ static void simulate_kind(unit* u, float dt)
 
 void simulate_units(float dt)
 {
+    if (s_grid_enabled)
+        grid_build();
     for (unit* u = unit_list; u;) {
         s_walk_next = u->next;
+        s_stepping = u;
+        s_stepping_deleted = false;
         if (u->invisible_until >= 0.0f && u->invisible_until < game_time) {
             u->invisible_until = -1.0f;
             u->invisible = 0;
@@ -429,9 +634,13 @@ void simulate_units(float dt)
                 initiate_splash_sound(u->x, u->z);
         }
         simulate_kind(u, dt);
+        if (s_grid.live && !s_stepping_deleted)
+            grid_refile(u);
         u = s_walk_next;
     }
     s_walk_next = nullptr;
+    s_stepping = nullptr;
+    s_grid.live = false;
 }
 
 // --- drawing ----------------------------------------------------------------------

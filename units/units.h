@@ -120,8 +120,16 @@ void clear_selection();
 // The per-frame step over every unit: invisibility, motion, crowd
 // separation, collision, splash and each kind's own behaviour.
 void simulate_units(float dt);
-// Pushes a moving unit out of every unit it overlaps (ground plane only).
+// Pushes a moving unit out of every unit it overlaps (ground plane only),
+// visiting the others in registry order. Inside simulate_units this looks
+// only at the units filed near it in the crowd grid; the outcome is the
+// plain scan's.
 void separate_unit(unit* u);
+// The plain scan over the whole registry.
+void separate_unit_plain(unit* u);
+// Whether simulate_units keeps the crowd grid (on by default); off, every
+// separation is the plain scan.
+void set_separation_grid(int on);
 // Draws every unit (or, in the GL selection mode, its picking box).
 void draw_units();
 void draw_billboarded_circle(unit* u);

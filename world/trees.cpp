@@ -37,9 +37,23 @@ void add_tree_model(float x, float y, float z)
     register_top_level_model(std::move(node));
 }
 
+// Positions are kept as whole numbers: a place that is not a number or
+// lies too far out for one (a damaged trees.txt) plants nothing.
+constexpr float TREE_PLACE_LIMIT = 1e6f;
+
+bool plantable(float v)
+{
+    return std::fabs(v) < TREE_PLACE_LIMIT;  // false for NaN too
+}
+
 void add_tree(std::vector<tree_pos>& list, int& count, float x, float z, float sink)
 {
     const float anchor = structure_ground(x, z) - sink;
+    if (!plantable(x) || !plantable(z) || !plantable(anchor)) {
+        fprintf(stderr, "no tree planted at (%g, %g): not a place on the map\n", static_cast<double>(x),
+                static_cast<double>(z));
+        return;
+    }
     list.push_back(tree_pos{static_cast<int>(x), static_cast<int>(anchor), static_cast<int>(z)});
     add_tree_model(x, anchor, z);
     count = static_cast<int>(list.size());

@@ -3,7 +3,11 @@
 //
 // Input layout:
 //   byte 0: game mode at the start (0 menu, 1 play, 2 won, 3 lost)
-//   byte 1: bit 0 set: a peer is in the participant table; bit 1: its team
+//   byte 1: bit 0 set: a peer is in the participant table; bit 1: its team;
+//           bit 2: a small battle is set up (soldiers of both teams, a
+//           catapult, a ram, a wall with a gate), so that the unit and siege
+//           commands (UNIT, UDIE, ORDR, USWD, INVS, GATE, GBRK, AARW, UARW,
+//           UBAL) meet real records; bit 3: this copy's team
 //   then datagrams, each: one byte choosing the sender (0 the peer, 1 this
 //   copy's own entry, 2 an unknown address, 3 a second unknown address),
 //   two bytes little-endian length, and that many bytes (cut at the end of
@@ -23,7 +27,14 @@
 #define FUZZ_HAVE_LOBBY 1
 #include "net/commands.h"
 #include "net/participants.h"
+#include "units/catapult.h"
+#include "units/combat.h"
+#include "units/humanoid.h"
+#include "units/ram.h"
+#include "units/siege.h"
 #include "units/units.h"
+#include "world/model_tree.h"
+#include "world/walls.h"
 #endif
 
 namespace {
@@ -57,6 +68,41 @@ void reset_world(bool with_peer, int peer_team)
     if (with_peer)
         add_participant("peer", PEER, peer_team);
 }
+
+float flat_ground(float, float)
+{
+    return 12.0f;
+}
+
+// Soldiers of both teams (ids from a fresh counter, so inputs can name
+// them), a catapult and a ram, and a wall whose middle stretch is a gate.
+void small_battle()
+{
+    clear_model_tree();
+    structure_ground = flat_ground;
+    the_wall_pts.clear();
+    n_wall_pts = 0;
+    const float wall[3][2] = {{-20, 40}, {0, 40}, {20, 40}};
+    for (int i = 0; i < 3; ++i) {
+        wall_point pt;
+        pt.x = wall[i][0];
+        pt.z = wall[i][1];
+        pt.y = 10.5f;
+        pt.height = 10;
+        pt.thickness = 4;
+        pt.gate = i == 1;
+        pt.tower = i == 0;
+        add_wall_pt(pt);
+    }
+    fill_human_types();
+    humanoid_id = 0;
+    for (int i = 0; i < 6; ++i) {
+        unit* u = add_proto_footman(static_cast<float>(i * 3), 12.0f, static_cast<float>(i % 2));
+        u->team = i % 2;
+    }
+    add_catapult(-10.0f, 10.0f)->team = 0;
+    add_ram(5.0f, 30.0f)->team = 0;
+}
 #endif
 
 } // namespace
@@ -68,10 +114,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 #ifdef FUZZ_HAVE_LOBBY
     static bool once = [] {
         register_command("STRT", 0, start_without_world);
+        init_wall_links();
+        init_siege();
         return true;
     }();
     (void)once;
     reset_world(data[1] & 1, (data[1] >> 1) & 1);
+    if (data[1] & 8) {
+        parts[0].team = 1;
+        if (me)
+            me->team = 1;
+    }
+    if (data[1] & 4)
+        small_battle();
 #endif
     game_state = data[0] & 3;
     game_time = 1.0f;
@@ -89,6 +144,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         client_message(buf.data(), static_cast<int>(len), sender);
         pos += len;
         game_time += 0.05f;
+#ifdef FUZZ_HAVE_LOBBY
+        // The play step between datagrams, as the frame loop runs it.
+        if (game_state == STATE_PLAY && (data[1] & 4)) {
+            simulate_units(0.05f);
+            simulate_walls();
+        }
+#endif
     }
     return 0;
 }

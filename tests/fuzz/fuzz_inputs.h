@@ -13,7 +13,11 @@
 #include "core/textures.h"
 #include "fuzz_file.h"
 #include "sound/wav_file.h"
+#include "world/buildings.h"
+#include "world/model_tree.h"
 #include "world/terrain.h"
+#include "world/trees.h"
+#include "world/walls.h"
 
 // Texture file: loads with a consistent size or is rejected leaving no pixels.
 inline bool replay_texture(const uint8_t* data, size_t size)
@@ -88,4 +92,70 @@ inline bool replay_terrain_file(const uint8_t* data, size_t size)
     default: break;
     }
     return terrain_queries_finite(qx, qz) && terrain_queries_finite(ex, ez);
+}
+
+// The placement files are read from fixed names; the loaders take the name
+// from a variable, which points at the input for one load.
+struct placement_name_swap {
+    std::string& name;
+    std::string saved;
+    placement_name_swap(std::string& n, const std::string& path) : name(n), saved(n) { name = path; }
+    ~placement_name_swap() { name = saved; }
+};
+
+inline float fuzz_flat_ground(float, float)
+{
+    return 12.0f;
+}
+
+// "walls.txt": every point read is kept, the last point starts neither a
+// tower nor a gate, and every stretch got a model.
+inline bool replay_walls_file(const uint8_t* data, size_t size)
+{
+    fuzz_file file(data, size);
+    placement_name_swap swap(walls_filename, file.path);
+    clear_model_tree();
+    structure_ground = fuzz_flat_ground;
+    g_wall_links = wall_links{};
+    const int n = load_walls();
+    if (n < 0 || n != n_wall_pts || static_cast<size_t>(n) != the_wall_pts.size())
+        return false;
+    if (n > 0 && (the_wall_pts.back().tower || the_wall_pts.back().gate))
+        return false;
+    for (int i = 0; i + 1 < n; ++i)
+        if (!get_top_level_model(the_wall_pts[static_cast<size_t>(i)].model_id))
+            return false;
+    set_gate_bool(0);
+    for (int k = 0; k < 4; ++k)
+        simulate_walls();
+    return true;
+}
+
+// "houses.txt": the temples found are real models.
+inline bool replay_houses_file(const uint8_t* data, size_t size)
+{
+    fuzz_file file(data, size);
+    placement_name_swap swap(houses_filename, file.path);
+    clear_model_tree();
+    structure_ground = fuzz_flat_ground;
+    const int used = load_buildings();
+    if (used < 0 || num_temples != static_cast<int>(temple_ids.size()) || num_temples > used)
+        return false;
+    for (int id : temple_ids)
+        if (!get_top_level_model(id))
+            return false;
+    return true;
+}
+
+// "trees.txt": the counts match the lists and every tree was used.
+inline bool replay_trees_file(const uint8_t* data, size_t size)
+{
+    fuzz_file file(data, size);
+    placement_name_swap swap(trees_filename, file.path);
+    clear_model_tree();
+    clear_trees();
+    structure_ground = fuzz_flat_ground;
+    const int used = load_trees();
+    return used >= 0 && num_chestnuts == static_cast<int>(chestnuts.size()) &&
+           num_random_trees == static_cast<int>(random_trees.size()) && num_chestnuts + num_random_trees <= used;
 }

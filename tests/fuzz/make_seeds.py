@@ -84,6 +84,22 @@ def small_seeds():
                                                              (0x80400, [0.5] * 8)])),
             "play_commands": bytes([1, 1]) + datagram(0, command(b"ORDR", 0x20005, 1, 5.0, -7.0))
             + datagram(1, command(b"STRT", 1)) + datagram(3, command(b"KILL", 0x20005)),
+            # A small battle (flag 4): the peer on team 1 against this copy.
+            "battle_units": bytes([1, 3 | 4]) + datagram(0, command(b"UNIT", 0x80101, 0))
+            + datagram(0, uupd([(0x80101, [3.0, 12.0, 4.0, 90.0, 1.0, 0.0, 0.0])]))
+            + datagram(0, command(b"ORDR", 0x80002, 1, 5.0, -7.0))
+            + datagram(0, command(b"ORDR", 0x80001, 2, 1.0, 1.0))
+            + datagram(0, command(b"USWD", 0x80002, 0x80001, 45.0))
+            + datagram(0, command(b"INVS", 0x80002, 30.0))
+            + datagram(2, command(b"UDIE", 0x80004))
+            + datagram(0, command(b"UDIE", 0x80002)) + datagram(0, command(b"UDIE", 0x99999)),
+            "battle_siege": bytes([1, 1 | 4 | 8]) + datagram(0, command(b"GATE", 0.0))
+            + datagram(0, command(b"GBRK", 1, 0.5)) + datagram(0, command(b"GBRK", 1, 1.5))
+            + datagram(0, command(b"GBRK", 7, 1.5)) + datagram(0, command(b"GBRK", 0xffffffff, 2.0))
+            + datagram(0, command(b"AARW", 1.0, 12.0, 2.0, 30.0))
+            + datagram(0, command(b"UARW", 0x80001, 0x80002, 0.0))
+            + datagram(0, command(b"UBAL", 0x10001, 30.0, 20.0))
+            + datagram(1, command(b"UBAL", 0x10001, 30.0, 20.0)),
             "end_screen": bytes([2, 1]) + datagram(0, b"HELO") + datagram(0, b"UU")
             + datagram(0, uupd([(1, [0.0] * 3)])[:13]),
         },

@@ -132,3 +132,37 @@ TEST(FuzzRegressionTerrain, GradientOfTinyAndHugeSlopesIsAUnitVector)
     EXPECT_NEAR(g[0], -0.6f, 1e-6);
     EXPECT_NEAR(g[1], 0.8f, 1e-6);
 }
+
+// Placement files. A tree's place is stored as whole numbers: a line with a
+// place beyond any integer (or not a number) converted it with undefined
+// behaviour; such a tree is now not planted, the others are.
+TEST(FuzzRegressionPlacement, TreesAtImpossiblePlacesAreNotPlanted)
+{
+    const char text[] = "c, 1e30, -1e30\nr, nan, inf\nx, 1, 2\nc, 1.5, -2.5\nr, -3e9, 4\nr, 7.9, 8.1\n";
+    ASSERT_TRUE(replay_trees_file(reinterpret_cast<const uint8_t*>(text), sizeof text - 1));
+    ASSERT_EQ(num_chestnuts, 1);
+    EXPECT_EQ(chestnuts[0].x, 1);
+    EXPECT_EQ(chestnuts[0].z, -2);
+    ASSERT_EQ(num_random_trees, 1);
+    EXPECT_EQ(random_trees[0].x, 7);
+    EXPECT_EQ(random_trees[0].z, 8);
+}
+
+// Walls and buildings with values no sane file has: every stretch still gets
+// its model, gates swing without going non-finite, temples are real models.
+TEST(FuzzRegressionPlacement, WallsAndHousesWithOddValuesLoad)
+{
+    const char walls[] = "-72, -208, 10, 4, y y\n-72, -186, 10, 4, y y\n1e30, nan, 10, 4, y n\n"
+                         "-72, -164, -10, inf, y y\n0, 0, 0, 0, n n\n";
+    ASSERT_TRUE(replay_walls_file(reinterpret_cast<const uint8_t*>(walls), sizeof walls - 1));
+    EXPECT_EQ(n_wall_pts, 5);
+    const char houses[] = "b, 10, 20, 45, 30, 2\nt, 2147483647, -2147483648, 0, 0, 0\nm, 1, 2, 0, 0, 0\n"
+                          "q, 3, 4, 5, 6, 7\np, 0, 0, nan, inf, -inf\nt, 5, 5, 0, 0, 0\n";
+    ASSERT_TRUE(replay_houses_file(reinterpret_cast<const uint8_t*>(houses), sizeof houses - 1));
+    EXPECT_EQ(num_temples, 2);
+    const char empty[] = "";
+    ASSERT_TRUE(replay_walls_file(reinterpret_cast<const uint8_t*>(empty), 0));
+    EXPECT_EQ(n_wall_pts, 0);
+    ASSERT_TRUE(replay_houses_file(reinterpret_cast<const uint8_t*>(empty), 0));
+    ASSERT_TRUE(replay_trees_file(reinterpret_cast<const uint8_t*>(empty), 0));
+}

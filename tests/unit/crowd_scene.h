@@ -1,0 +1,102 @@
+// A battle scene without a window, shared by the crowd separation tests and
+// the unit simulation benchmark: an island, this copy alone on team 1, and
+// `count` units of mixed kinds spread over the land, some in tight knots
+// (so that many overlap) and a few on the very same spot, all ordered to
+// walk somewhere. All are this copy's (team 1, whose leader it is): no
+// fights, so nothing is sent and no unit dies, and a run depends on the
+// scene alone (a send reads the clock into game_time).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/main_loop.h"
+#include "core/random.h"
+#include "net/multicast.h"
+#include "net/participants.h"
+#include "net_test_support.h"
+#include "units/catapult.h"
+#include "units/combat.h"
+#include "units/humanoid.h"
+#include "units/ram.h"
+#include "units/units.h"
+#include "world/terrain.h"
+
+inline void crowd_count_send(const unsigned char*, int) {}
+
+inline void clear_crowd()
+{
+    for (unit* u = unit_list; u;) {
+        unit* next = u->next;
+        bool figure = false;
+        for (const participant& p : parts)
+            figure = figure || p.avatar == u;
+        if (!figure)
+            del_unit(u);
+        u = next;
+    }
+    friends_selected = 0;
+    enemy_selected = nullptr;
+}
+
+inline float crowd_coord(float half)
+{
+    return static_cast<float>(game_rand() % 10000) / 10000.0f * 2.0f * half - half;
+}
+
+inline void build_crowd_scene(int count, unsigned seed)
+{
+    clear_crowd();
+    fill_human_types();
+    humanoid_id = 0;
+    reset_lobby(1, 500);
+    send_observer = crowd_count_send;  // nothing recorded: a benchmark sends a lot
+    game_state = STATE_PLAY;
+    game_time = 100.0f;
+    game_srand(4242);
+    random_map();
+    game_srand(seed);
+    float knot_x = 0, knot_z = 0;
+    for (int i = 0; i < count; ++i) {
+        float x, z;
+        if (i % 4 == 0) {  // a new knot
+            knot_x = crowd_coord(200.0f);
+            knot_z = crowd_coord(200.0f);
+        }
+        if (i % 4 == 3) {  // close to its knot
+            x = knot_x + crowd_coord(2.0f);
+            z = knot_z + crowd_coord(2.0f);
+        } else if (i % 97 == 5) {  // on the very spot of the knot
+            x = knot_x;
+            z = knot_z;
+        } else {
+            x = crowd_coord(240.0f);
+            z = crowd_coord(240.0f);
+        }
+        unit* u;
+        switch (i % 10) {
+        case 7: u = add_catapult(x, z); break;
+        case 8: u = add_ram(x, z); break;
+        case 9: u = add_goblin(x, z); break;
+        default: u = add_proto_footman(x, get_terrain_height(x, z), z); break;
+        }
+        u->team = 1;
+        order_specific_unit(u, crowd_coord(200.0f), crowd_coord(200.0f), ORDER_MOVE);
+    }
+    // Announcing the units read the clock into game_time.
+    game_time = 100.0f;
+}
+
+// Every unit's place, bit for bit, in registry order.
+struct crowd_place {
+    uint32_t id;
+    float x, y, z;
+};
+
+inline std::vector<crowd_place> crowd_places()
+{
+    std::vector<crowd_place> v;
+    for (unit* u = unit_list; u; u = u->next)
+        v.push_back({u->id, u->x, u->y, u->z});
+    return v;
+}
