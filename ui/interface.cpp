@@ -326,21 +326,6 @@ void animate_interface()
     }
 }
 
-// A textured w x h quad centred on the origin in the z = 0 plane.
-static void panel_quad(float w, float h)
-{
-    glBegin(GL_QUADS);
-    glNormal3f(0.0f, 0.0f, 1.0f);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex3f(-w / 2, -h / 2, 0.0f);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex3f(w / 2, -h / 2, 0.0f);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex3f(w / 2, h / 2, 0.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex3f(-w / 2, h / 2, 0.0f);
-    glEnd();
-}
 
 void draw_interface()
 {
@@ -354,7 +339,7 @@ void draw_interface()
         glEnable(GL_TEXTURE_2D);
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
         glBindTexture(GL_TEXTURE_2D, wood_texid);
-        panel_quad(3.5f, 0.45f);
+        draw_quad(3.5f, 0.45f);
         glEnable(GL_BLEND);
         for (int slot = 0; slot < 7; ++slot) {
             const button_slot& b = the_buttons[slot];
@@ -364,7 +349,7 @@ void draw_interface()
             glPushMatrix();
             glTranslatef(-1.5f + 0.5f * slot, 0.0f, 0.0f);
             glBindTexture(GL_TEXTURE_2D, b.texture);
-            panel_quad(size, size);
+            draw_quad(size, size);
             glPopMatrix();
         }
         glDisable(GL_BLEND);

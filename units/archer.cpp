@@ -7,18 +7,13 @@
 #include "core/main_loop.h"
 #include "net/commands.h"
 #include "net/participants.h"
+#include "net/wire.h"
 #include "units/humanoid.h"
 #include "units/projectile.h"
 #include "units/combat.h"
 #include "units/units.h"
 #include "world/walls.h"
 
-static uint32_t float_bits(float f)
-{
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    return u;
-}
 
 // An archer's extra record: the wall point whose tower it stands on. The
 // index (not a pointer) keeps it valid whatever happens to the wall table.
@@ -44,7 +39,7 @@ unit* add_archer(float x, float y, float z, wall_point& tower)
 {
     unit* u = add_humanoid();
     init_humanoid(u);
-    send_command_message("UNIT", u->id, float_bits(1.0f), 0, 0);
+    send_command_message("UNIT", u->id, float_to_bits(1.0f), 0, 0);
     auto* h = static_cast<humanoid_data*>(u->kind_data);
     h->kind = HUMANOID_ARCHER;
     h->weapon = WEAPON_BOW;
@@ -91,7 +86,7 @@ void shoot_archer(unit* u)
         return;  // out of the table: no shot, but the target stays
     const float pitch = -archer_projectile_table[dh + 50][d] * static_cast<float>(180.0 / M_PI);
     shoot_arrow(u->x, u->y + 0.3f, u->z, yaw, pitch, u->team);
-    send_command_message("UARW", u->id, float_bits(yaw), float_bits(pitch), 0);
+    send_command_message("UARW", u->id, float_to_bits(yaw), float_to_bits(pitch), 0);
     u->last_attack_time = game_time;
     u->heading = yaw;
     u->pitch = pitch;

@@ -13,6 +13,7 @@
 #include "net/commands.h"
 #include "net/messages.h"
 #include "net/participants.h"
+#include "net/wire.h"
 #include "ui/interface.h"
 #include "units/projectile.h"
 #include "units/combat.h"
@@ -64,19 +65,7 @@ void init_catapult(unit* u, float x, float z)
 
 static constexpr float RAD = static_cast<float>(DEG_TO_RAD);
 
-static uint32_t float_bits(float f)
-{
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    return u;
-}
 
-static float bits_float(uint32_t u)
-{
-    float f;
-    std::memcpy(&f, &u, 4);
-    return f;
-}
 
 unit* add_catapult(float x, float z)
 {
@@ -178,7 +167,7 @@ void attack_catapult(unit* u)
             c->arm_speed = -5.0f;
             c->reload_time = game_time + CATAPULT_RELOAD;
             catapult_launch(u);
-            send_command_message("UBAL", u->id, float_bits(u->heading), float_bits(u->pitch), 0);
+            send_command_message("UBAL", u->id, float_to_bits(u->heading), float_to_bits(u->pitch), 0);
         } else {
             c->reload_time = game_time + 0.5f;  // look again in half a second
         }
@@ -343,7 +332,7 @@ int unit_launch_ball(unsigned id, float heading, float pitch)
 
 static void receive_ball(const uint32_t p[4], int)
 {
-    unit_launch_ball(p[0], bits_float(p[1]), bits_float(p[2]));
+    unit_launch_ball(p[0], bits_to_float(p[1]), bits_to_float(p[2]));
 }
 
 void init_catapult_commands()

@@ -9,6 +9,7 @@
 #include "core/random.h"
 #include "net/commands.h"
 #include "net/participants.h"
+#include "net/wire.h"
 #include "units/humanoid.h"
 #include "units/units.h"
 #include "world/model_tree.h"
@@ -16,12 +17,6 @@
 
 float target_health = 15.0f;
 
-static uint32_t float_bits(float f)
-{
-    uint32_t u;
-    memcpy(&u, &f, 4);
-    return u;
-}
 
 static int local_team()
 {
@@ -61,7 +56,7 @@ unit* add_proto_footman(float x, float y, float z)
 
 static void announce(unit* u, int kind)
 {
-    send_command_message("UNIT", u->id, float_bits(static_cast<float>(kind)), 0, 0);
+    send_command_message("UNIT", u->id, float_to_bits(static_cast<float>(kind)), 0, 0);
 }
 
 unit* add_footman(float x, float y, float z)
@@ -204,7 +199,7 @@ void attack_footman(unit* u)
     unit* target = u->attack_target;
     if (!target)
         return;
-    send_command_message("USWD", u->id, target->id, float_bits(u->heading), 0);
+    send_command_message("USWD", u->id, target->id, float_to_bits(u->heading), 0);
     damage_this_unit(target, u, SWORD_REACH);
     u->last_attack_time = game_time;
     if (u->kind == UNIT_HUMANOID && u->kind_data)

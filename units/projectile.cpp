@@ -11,6 +11,7 @@
 #include "core/vector.h"
 #include "net/commands.h"
 #include "net/participants.h"
+#include "net/wire.h"
 #include "ui/interface.h"
 #include "units/combat.h"
 #include "units/units.h"
@@ -206,25 +207,13 @@ int shoot_arrow(float x, float y, float z, float yaw, float pitch, int team)
     return add_projectile(p);
 }
 
-static uint32_t float_bits(float f)
-{
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    return u;
-}
 
-static float bits_float(uint32_t u)
-{
-    float f;
-    std::memcpy(&f, &u, 4);
-    return f;
-}
 
 void player_shoot_arrow()
 {
     const int team = me ? me->team : (i_am_defender() ? 1 : 0);
     shoot_arrow(eye_x, eye_y - 0.2f, eye_z, eye_yaw, eye_pitch, team);
-    send_command_message("AARW", float_bits(eye_yaw), float_bits(eye_pitch), 0, 0);
+    send_command_message("AARW", float_to_bits(eye_yaw), float_to_bits(eye_pitch), 0, 0);
 }
 
 int unit_shoot_arrow(unsigned id, float yaw, float pitch)
@@ -246,13 +235,13 @@ static void receive_player_arrow(const uint32_t p[4], int sender)
     const unit* avatar = parts[static_cast<size_t>(sender)].avatar;
     if (!avatar)
         return;
-    shoot_arrow(avatar->x, avatar->y + 0.3f, avatar->z, bits_float(p[0]), bits_float(p[1]), avatar->team);
+    shoot_arrow(avatar->x, avatar->y + 0.3f, avatar->z, bits_to_float(p[0]), bits_to_float(p[1]), avatar->team);
 }
 
 // "UARW": a tower archer's arrow.
 static void receive_unit_arrow(const uint32_t p[4], int)
 {
-    unit_shoot_arrow(p[0], bits_float(p[1]), bits_float(p[2]));
+    unit_shoot_arrow(p[0], bits_to_float(p[1]), bits_to_float(p[2]));
 }
 
 void init_projectile_commands()
@@ -263,20 +252,6 @@ void init_projectile_commands()
 
 // --- aiming mark ---------------------------------------------------------------
 
-static void draw_quad(float w, float h)
-{
-    glBegin(GL_QUADS);
-    glNormal3f(0.0f, 0.0f, 1.0f);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex3f(-w / 2, -h / 2, 0.0f);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex3f(w / 2, -h / 2, 0.0f);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex3f(w / 2, h / 2, 0.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex3f(-w / 2, h / 2, 0.0f);
-    glEnd();
-}
 
 void draw_crosshairs()
 {

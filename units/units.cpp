@@ -13,6 +13,7 @@
 #include "core/random.h"
 #include "net/commands.h"
 #include "net/participants.h"
+#include "net/wire.h"
 #include "sound/sound.h"
 #include "ui/interface.h"
 #include "units/catapult.h"
@@ -32,13 +33,6 @@ int do_check_win = 0;
 // blow that kills its target), and deleting moves this on.
 static unit* s_walk_next = nullptr;
 
-static uint32_t float_bits(float f)
-{
-    uint32_t u;
-    static_assert(sizeof u == sizeof f);
-    __builtin_memcpy(&u, &f, 4);
-    return u;
-}
 
 // The body of the crowd separation for one other unit: pushes u out of o
 // when they overlap.
@@ -495,8 +489,8 @@ void issue_order(float x, float z, int order_kind)
         if (leader)
             order_specific_unit(u, gx, gz, order_kind);
         else
-            send_command_message("ORDR", u->id, float_bits(static_cast<float>(order_kind)), float_bits(gx),
-                                 float_bits(gz));
+            send_command_message("ORDR", u->id, float_to_bits(static_cast<float>(order_kind)), float_to_bits(gx),
+                                 float_to_bits(gz));
     }
 }
 

@@ -529,6 +529,21 @@ void draw_models()
 
 // --- shapes -------------------------------------------------------------
 
+void draw_quad(float w, float h)
+{
+    glBegin(GL_QUADS);
+    glNormal3f(0.0f, 0.0f, 1.0f);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(-w / 2, -h / 2, 0.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(w / 2, -h / 2, 0.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(w / 2, h / 2, 0.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(-w / 2, h / 2, 0.0f);
+    glEnd();
+}
+
 void draw_tex_cone(float h, float r0, float r1, float t0, float t1, float s, int slices)
 {
     const float two_pi = 6.2831853f;

@@ -146,6 +146,10 @@ void add_matrix_col_to_col(float m[9], float factor, int from, int to);
 void scale_matrix_col(float m[9], float factor, int col);
 
 // --- shapes (immediate mode, shared with the unit models) -------------------
+// A textured w x h quad centred on the origin in the z = 0 plane, normal +z,
+// texture coordinates (0,0), (0,1), (1,1), (1,0) from the corner (-w/2, -h/2)
+// round to (-w/2, h/2): the command panel, its buttons and the crosshairs.
+void draw_quad(float w, float h);
 void draw_tex_cone(float h, float r0, float r1, float t0, float t1, float s, int slices);
 void draw_cone(float h, float r0, float r1, int slices);
 void draw_circle(float r, int slices);
