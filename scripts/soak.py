@@ -107,10 +107,13 @@ class Copy:
         return now - self.last_fps if self.last_fps is not None else 0.0
 
 
-def play_input(copy, rng, stop):
-    """Scripted play until ``stop`` is set: every few seconds one action."""
+ACTIONS = ("walk", "walk", "look", "look", "shoot", "select")
+
+
+def play_input(copy, rng, stop, actions=ACTIONS):
+    """Scripted play until ``stop`` is set: one action after another, drawn
+    from ``actions``."""
     xin = copy.xin
-    actions = ("walk", "walk", "look", "look", "shoot", "select")
     while not stop.is_set():
         act = rng.choice(actions)
         try:
