@@ -8,18 +8,35 @@
 //   strt SEED                send the start command with that seed
 //   raw HEX                  send arbitrary bytes
 //   seedchannel SEED         print the game channel that seed selects
+//   cmnd SUB P1 P2 P3 P4     send a CMND; each parameter is an integer
+//                            (decimal or 0x hex, sent bit for bit) or a
+//                            float (written with '.', or nan / inf / -inf)
+//   uupd COUNT FIRST N V [CLAIM]
+//                            one UUPD batch of COUNT records for the ids
+//                            FIRST, FIRST+1, ..., each with N parameters of
+//                            value V; CLAIM, when given, is written as the
+//                            record count instead of COUNT
+//   flood N LEN RATE         N chat lines of LEN bytes each at RATE lines a
+//                            second, then "FLOODED <n>"
+//   repeat K COMMAND...      run one of these commands K times
+//   ping                     print "PONG" (every earlier command is done)
 //   quit
 // Output lines: "RECV <seconds> <sender %8.8X> <len> <hex bytes>",
-// "CHANNEL <n>", "JOINED <n>", "ERROR <text>".
+// "CHANNEL <n>", "JOINED <n>", "FLOODED <n>", "PONG", "ERROR <text>".
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sstream>
 #include <string>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -93,6 +110,169 @@ static std::vector<unsigned char> helo(const std::string& name, int team, int nu
     return m;
 }
 
+// One command parameter: a float when written like one, else an integer
+// whose 32 bits are sent as they are.
+static bool parse_slot(const std::string& s, uint32_t& out)
+{
+    if (s.empty())
+        return false;
+    const bool is_float = s.find('.') != std::string::npos || s == "nan" || s == "inf" || s == "-inf";
+    char* end = nullptr;
+    if (is_float) {
+        float f = strtof(s.c_str(), &end);
+        memcpy(&out, &f, 4);
+    } else {
+        long long v = strtoll(s.c_str(), &end, 0);
+        out = static_cast<uint32_t>(v);
+    }
+    return end && *end == 0;
+}
+
+static void sleep_seconds(double s)
+{
+    if (s <= 0)
+        return;
+    timespec ts;
+    ts.tv_sec = static_cast<time_t>(s);
+    ts.tv_nsec = static_cast<long>((s - static_cast<double>(ts.tv_sec)) * 1e9);
+    nanosleep(&ts, nullptr);
+}
+
+static void run_command(const std::string& line, std::vector<unsigned char>& auto_helo, double& next_helo);
+
+// Runs one input line; returns false for "quit".
+static bool run_line(const std::string& line, std::vector<unsigned char>& auto_helo, double& next_helo)
+{
+    char word[32] = {};
+    if (sscanf(line.c_str(), "%31s", word) != 1)
+        return true;
+    if (std::string(word) == "quit")
+        return false;
+    run_command(line, auto_helo, next_helo);
+    return true;
+}
+
+static void run_command(const std::string& line, std::vector<unsigned char>& auto_helo, double& next_helo)
+{
+    char word[32] = {}, name[64] = {};
+    int a = 0, b = 0;
+    sscanf(line.c_str(), "%31s", word);
+    std::string w = word;
+    if (w == "join" && sscanf(line.c_str(), "%*s %d", &a) == 1)
+        join(a);
+    else if ((w == "helo" || w == "autohelo") && sscanf(line.c_str(), "%*s %63s %d %d", name, &a, &b) == 3) {
+        if (w == "helo")
+            send_bytes(helo(name, a, b));
+        else {
+            auto_helo = helo(name, a, b);
+            next_helo = 0;
+        }
+    } else if (w == "noauto")
+        auto_helo.clear();
+    else if (w == "chat") {
+        std::vector<unsigned char> m;
+        put_tag(m, "CHAT");
+        std::string text = line.size() > 5 ? line.substr(5) : "";
+        m.insert(m.end(), text.begin(), text.end());
+        send_bytes(m);
+    } else if (w == "strt" && sscanf(line.c_str(), "%*s %d", &a) == 1) {
+        std::vector<unsigned char> m;
+        put_tag(m, "CMND");
+        put_tag(m, "STRT");
+        put_i32(m, a);
+        put_u32(m, 0);
+        put_u32(m, 0);
+        put_u32(m, 0);
+        send_bytes(m);
+    } else if (w == "raw") {
+        std::vector<unsigned char> m;
+        std::string hex = line.size() > 4 ? line.substr(4) : "";
+        for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+            char pair[3] = {hex[i], hex[i + 1], 0};
+            m.push_back(static_cast<unsigned char>(strtoul(pair, nullptr, 16)));
+        }
+        send_bytes(m);
+    } else if (w == "cmnd") {
+        char sub[8] = {}, s[4][48] = {};
+        if (sscanf(line.c_str(), "%*s %7s %47s %47s %47s %47s", sub, s[0], s[1], s[2], s[3]) != 5 ||
+            strlen(sub) != 4) {
+            printf("ERROR cmnd needs a sub-tag and four parameters: %s\n", line.c_str());
+            return;
+        }
+        std::vector<unsigned char> m;
+        m.insert(m.end(), {'C', 'M', 'N', 'D'});
+        m.insert(m.end(), sub, sub + 4);
+        for (auto& slot : s) {
+            uint32_t v = 0;
+            if (!parse_slot(slot, v)) {
+                printf("ERROR bad parameter %s\n", slot);
+                return;
+            }
+            put_u32(m, v);
+        }
+        send_bytes(m);
+    } else if (w == "uupd") {
+        unsigned count = 0, n = 0, claim = 0;
+        long long first = 0;
+        char value[48] = {};
+        int got = sscanf(line.c_str(), "%*s %u %lli %u %47s %u", &count, &first, &n, value, &claim);
+        uint32_t bits = 0;
+        if (got < 4 || !parse_slot(value, bits) || count > 4096 || n > 4096) {
+            printf("ERROR uupd COUNT FIRST N V [CLAIM]: %s\n", line.c_str());
+            return;
+        }
+        std::vector<unsigned char> m;
+        put_tag(m, "UUPD");
+        put_u32(m, got == 5 ? claim : count);
+        for (unsigned i = 0; i < count; ++i) {
+            put_u32(m, static_cast<uint32_t>(first + i));
+            put_u32(m, n);
+            for (unsigned k = 0; k < n; ++k)
+                put_u32(m, bits);
+        }
+        send_bytes(m);
+    } else if (w == "flood") {
+        int n = 0, len = 0;
+        double rate = 0;
+        if (sscanf(line.c_str(), "%*s %d %d %lf", &n, &len, &rate) != 3 || n < 0 || len < 0 || len > 60000 ||
+            rate <= 0) {
+            printf("ERROR flood N LEN RATE: %s\n", line.c_str());
+            return;
+        }
+        const double start = now();
+        for (int i = 0; i < n; ++i) {
+            std::vector<unsigned char> m;
+            put_tag(m, "CHAT");
+            char head[32];
+            int h = snprintf(head, sizeof head, "flood line %d ", i);
+            for (int k = 0; k < len; ++k)
+                m.push_back(k < h ? static_cast<unsigned char>(head[k]) : static_cast<unsigned char>('a' + k % 26));
+            send_bytes(m);
+            // Presence goes on during a long flood, or the menu would
+            // forget this sender after a few seconds.
+            if (!auto_helo.empty() && now() >= next_helo) {
+                send_bytes(auto_helo);
+                next_helo = now() + 0.2;
+            }
+            sleep_seconds(start + (i + 1) / rate - now());
+        }
+        printf("FLOODED %d\n", n);
+    } else if (w == "repeat" && sscanf(line.c_str(), "%*s %d", &a) == 1) {
+        std::istringstream in(line);
+        std::string skip, rest;
+        in >> skip >> skip;
+        std::getline(in >> std::ws, rest);
+        for (int i = 0; i < a && !rest.empty(); ++i)
+            run_command(rest, auto_helo, next_helo);
+    } else if (w == "ping")
+        printf("PONG\n");
+    else if (w == "seedchannel" && sscanf(line.c_str(), "%*s %d", &a) == 1) {
+        game_srand(static_cast<unsigned>(a));
+        printf("CHANNEL %d\n", game_rand() % 10000);
+    } else
+        printf("ERROR unknown command: %s\n", line.c_str());
+}
+
 int main(int argc, char** argv)
 {
     setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -133,51 +313,8 @@ int main(int argc, char** argv)
             while ((nl = pending.find('\n')) != std::string::npos) {
                 std::string line = pending.substr(0, nl);
                 pending.erase(0, nl + 1);
-                char word[32] = {}, name[64] = {};
-                int a = 0, b = 0;
-                if (sscanf(line.c_str(), "%31s", word) != 1)
-                    continue;
-                std::string w = word;
-                if (w == "quit")
+                if (!run_line(line, auto_helo, next_helo))
                     return 0;
-                if (w == "join" && sscanf(line.c_str(), "%*s %d", &a) == 1)
-                    join(a);
-                else if ((w == "helo" || w == "autohelo") &&
-                         sscanf(line.c_str(), "%*s %63s %d %d", name, &a, &b) == 3) {
-                    if (w == "helo")
-                        send_bytes(helo(name, a, b));
-                    else {
-                        auto_helo = helo(name, a, b);
-                        next_helo = 0;
-                    }
-                } else if (w == "noauto")
-                    auto_helo.clear();
-                else if (w == "chat") {
-                    std::vector<unsigned char> m;
-                    put_tag(m, "CHAT");
-                    std::string text = line.size() > 5 ? line.substr(5) : "";
-                    m.insert(m.end(), text.begin(), text.end());
-                    send_bytes(m);
-                } else if (w == "strt" && sscanf(line.c_str(), "%*s %d", &a) == 1) {
-                    std::vector<unsigned char> m;
-                    put_tag(m, "CMND");
-                    put_tag(m, "STRT");
-                    put_i32(m, a);
-                    put_u32(m, 0);
-                    put_u32(m, 0);
-                    put_u32(m, 0);
-                    send_bytes(m);
-                } else if (w == "raw") {
-                    std::vector<unsigned char> m;
-                    std::string hex = line.size() > 4 ? line.substr(4) : "";
-                    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-                        m.push_back(static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-                    send_bytes(m);
-                } else if (w == "seedchannel" && sscanf(line.c_str(), "%*s %d", &a) == 1) {
-                    game_srand(static_cast<unsigned>(a));
-                    printf("CHANNEL %d\n", game_rand() % 10000);
-                } else
-                    printf("ERROR unknown command: %s\n", line.c_str());
             }
         }
     }

@@ -1,0 +1,267 @@
+#!/usr/bin/env python3
+"""Soak run: two real copies in linked network namespaces, each under its
+own Xvfb, play one game for a number of minutes with scripted real input
+(xdotool): walking with w/a/s/d, looking with pointer motion, shooting with
+the left button, Shift + drag selections followed by the move button and a
+click on the ground.
+
+Each copy's VmRSS and VmHWM (/proc/<pid>/status) are sampled one minute into
+play and at the end.  The run fails when a copy ends, when a copy prints no
+"FPS:" line for 10 s, or when a copy's memory grows without bound (VmRSS at
+the end > 1.5 x VmRSS at one minute + 50 MB).
+
+    scripts/soak.py [--minutes N] [--binary B] [--data D] [--seed S]
+"""
+import argparse
+import contextlib
+import os
+import random
+import re
+import signal
+import sys
+import threading
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+import harness  # noqa: E402
+
+HANG_SECONDS = 10.0
+FIRST_SAMPLE = 60.0
+
+
+def vpt(vx, vy):
+    """A virtual menu point (1280 x 1024) as a pixel of the 600 x 400 window."""
+    return int(vx * 600 / 1280) + 1, int(vy * 400 / 1024) + 1
+
+
+def game_pid(g):
+    pid = g.pid
+    for _ in range(3):
+        try:
+            with open("/proc/%d/comm" % pid) as f:
+                if f.read().strip() == "kelvarin":
+                    return pid
+            with open("/proc/%d/task/%d/children" % (pid, pid)) as f:
+                kids = f.read().split()
+        except OSError:
+            break
+        if not kids:
+            break
+        pid = int(kids[0])
+    return g.pid
+
+
+def memory(pid):
+    """(VmRSS, VmHWM) in kB, or None once the process is gone."""
+    vals = {}
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            for line in f:
+                k, _, v = line.partition(":")
+                if k in ("VmRSS", "VmHWM"):
+                    vals[k] = int(v.split()[0])
+    except OSError:
+        return None
+    return vals.get("VmRSS", 0), vals.get("VmHWM", 0)
+
+
+class Copy:
+    def __init__(self, stack, ns, name, args):
+        self.name = name
+        self.x = stack.enter_context(harness.Xvfb())
+        self.dir = stack.enter_context(harness.workdir(args.data))
+        self.game = harness.Game(args.binary, [name, "WINDOW"], ns=ns, display=self.x.display, cwd=self.dir)
+        stack.enter_context(self.game)
+        self.win = harness.wait_for_window(self.x.display, "Kelvarin", timeout=30, game=self.game)
+        self.xin = harness.XInput(self.x.display, self.win)
+        self.pid = None
+        self.samples = {}
+        self.fps_lines = 0
+        self.last_fps = None
+        self.longest_gap = 0.0
+        self._seen = 0
+
+    def click_virtual(self, vx, vy):
+        self.xin.move(*vpt(vx, vy))
+        time.sleep(0.2)
+        self.xin.click(1)
+        time.sleep(0.3)
+
+    def choose_team(self, team):
+        self.click_virtual(875, 975)  # "Teams"
+        time.sleep(1.0)
+        self.click_virtual((198 if team == 0 else 476) + 360 + 90, 50 + 275 + 18)
+        time.sleep(0.5)
+
+    def watch_frames(self, now):
+        """Notes new "FPS:" lines; returns the seconds since the last one."""
+        lines = self.game.output("stdout")
+        for line in lines[self._seen:]:
+            if line.startswith("FPS: "):
+                self.fps_lines += 1
+                if self.last_fps is not None:
+                    self.longest_gap = max(self.longest_gap, now - self.last_fps)
+                self.last_fps = now
+        self._seen = len(lines)
+        return now - self.last_fps if self.last_fps is not None else 0.0
+
+
+ACTIONS = ("walk", "walk", "look", "look", "shoot", "select")
+
+
+def play_input(copy, rng, stop, actions=ACTIONS):
+    """Scripted play until ``stop`` is set: one action after another, drawn
+    from ``actions``."""
+    xin = copy.xin
+    while not stop.is_set():
+        act = rng.choice(actions)
+        try:
+            if act == "walk":
+                key = rng.choice("wasd")
+                xin.key_down(key)
+                time.sleep(rng.uniform(0.3, 1.5))
+                xin.key_up(key)
+            elif act == "look":
+                for _ in range(rng.randint(2, 5)):
+                    xin.move(300 + rng.randint(-200, 200), 200 + rng.randint(-120, 120))
+                    time.sleep(0.15)
+                xin.move(300, 200)  # the view stops turning at the centre
+            elif act == "shoot":
+                xin.move(300, 200)
+                for _ in range(rng.randint(1, 3)):
+                    xin.click(1)
+                    time.sleep(0.25)
+            elif act == "select":
+                xin.move(300, 200)
+                xin.key_down("shift")
+                try:
+                    time.sleep(0.4)
+                    xin.move(60, 120)
+                    time.sleep(0.2)
+                    xin.button_down(1)
+                    for x, y in ((200, 200), (400, 280), (540, 330)):
+                        xin.move(x, y)
+                        time.sleep(0.15)
+                    xin.button_up(1)
+                    time.sleep(0.3)
+                    xin.move(447, 385)  # the move button
+                    time.sleep(0.2)
+                    xin.click(1)
+                    time.sleep(0.2)
+                    xin.move(rng.randint(150, 450), rng.randint(180, 300))  # a ground point
+                    time.sleep(0.2)
+                    xin.click(1)
+                    time.sleep(0.2)
+                finally:
+                    xin.key_up("shift")
+                xin.move(300, 200)
+        except Exception as e:  # an X hiccup must not end the soak; the checks decide
+            print("input on %s: %s" % (copy.name, e), flush=True)
+        stop.wait(rng.uniform(0.2, 1.0))
+
+
+def run(args):
+    failures = []
+    copies = []
+    stop = threading.Event()
+    with contextlib.ExitStack() as stack:
+        net = stack.enter_context(harness.linked_namespaces(2))
+        copies = [Copy(stack, net[0], "north", args), Copy(stack, net[1], "south", args)]
+        for c in copies:
+            if not c.game.wait_for_line(r"^my_numb = \d+$", 20):
+                raise SystemExit("%s did not announce itself\n%s" % (c.name, c.game.dump()))
+        time.sleep(1.0)
+        copies[0].choose_team(1)
+        copies[1].choose_team(0)
+        time.sleep(1.5)
+        copies[0].click_virtual(175, 125)  # Start Game
+        for c in copies:
+            if not c.game.wait_for_line(r"^FPS: ", 30):
+                raise SystemExit("%s did not enter play\n%s" % (c.name, c.game.dump()))
+            c.pid = game_pid(c.game)
+            c.xin.move(300, 200)
+        start = time.time()
+        for c in copies:
+            c.last_fps = start
+        threads = []
+        for i, c in enumerate(copies):
+            t = threading.Thread(target=play_input, args=(c, random.Random(args.seed + i), stop), daemon=True)
+            t.start()
+            threads.append(t)
+        end = start + args.minutes * 60.0
+        next_report = start + 60.0
+        try:
+            while time.time() < end and not failures:
+                time.sleep(0.5)
+                now = time.time()
+                for c in copies:
+                    if not c.game.running():
+                        failures.append("%s ended (status %s)\n%s" % (c.name, c.game.wait(1), c.game.dump()))
+                        continue
+                    gap = c.watch_frames(now)
+                    if gap > HANG_SECONDS:
+                        failures.append("%s printed no FPS line for %.1f s\n%s" % (c.name, gap, c.game.dump()))
+                    if "1min" not in c.samples and now - start >= FIRST_SAMPLE:
+                        c.samples["1min"] = memory(c.pid)
+                if now >= next_report:
+                    next_report += 60.0
+                    print("%5.1f min: " % ((now - start) / 60.0) +
+                          ", ".join("%s RSS %s kB" % (c.name, (memory(c.pid) or ("gone",))[0]) for c in copies),
+                          flush=True)
+        finally:
+            stop.set()
+            for t in threads:
+                t.join(10)
+        for c in copies:
+            c.samples["end"] = memory(c.pid)
+            c.longest_gap = max(c.longest_gap, time.time() - (c.last_fps or start)) if c.game.running() else \
+                c.longest_gap
+        played = (time.time() - start) / 60.0
+
+        print()
+        print("soak: %.1f min of play, 2 copies" % played)
+        print("| copy  | RSS 1 min kB | HWM 1 min kB | RSS end kB | HWM end kB | FPS lines | longest gap s |")
+        print("|-------|-------------:|-------------:|-----------:|-----------:|----------:|--------------:|")
+        for c in copies:
+            one = c.samples.get("1min") or (0, 0)
+            last = c.samples.get("end") or (0, 0)
+            print("| %-5s | %12d | %12d | %10d | %10d | %9d | %13.1f |" % (c.name, one[0], one[1], last[0], last[1],
+                                                                     c.fps_lines, c.longest_gap))
+            if c.samples.get("1min") and c.samples.get("end"):
+                limit = 1.5 * one[0] + 50 * 1024
+                if last[0] > limit:
+                    failures.append("%s grew from %d kB at 1 min to %d kB at the end (limit %d kB)" %
+                                    (c.name, one[0], last[0], limit))
+            elif played * 60.0 >= FIRST_SAMPLE:
+                failures.append("%s: no memory sample" % c.name)
+        # A clean end: SIGINT ends the loop and the program exits.
+        for c in copies:
+            if c.game.running():
+                c.game.send_signal(signal.SIGINT)
+        for c in copies:
+            status = c.game.wait(15)
+            if status is None:
+                failures.append("%s did not exit after SIGINT" % c.name)
+    for f in failures:
+        print("FAIL: " + f)
+    print("soak %s" % ("FAILED" if failures else "passed"))
+    return 1 if failures else 0
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("--minutes", type=float, default=10.0)
+    ap.add_argument("--binary", default=os.path.join(ROOT, "build", "kelvarin"))
+    ap.add_argument("--data", default=os.path.join(ROOT, "build", "data"))
+    ap.add_argument("--seed", type=int, default=1)
+    args = ap.parse_args()
+    args.binary, args.data = os.path.abspath(args.binary), os.path.abspath(args.data)
+    if os.geteuid() != 0:
+        print("needs root for network namespaces")
+        return 77
+    return run(args)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

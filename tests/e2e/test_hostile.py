@@ -1,0 +1,339 @@
+"""End-to-end check of a hostile participant: one real copy and
+tools/kelvarin_peer in namespaces linked by a bridge. The peer joins the
+game as an attacker and lies in every way the protocol lets it:
+
+- in the menu: chat before announcing itself, HELO with the copy's own
+  number, with a number out of range and of the wrong length, and a flood
+  of thousands of full-size chat lines (the chat keeps a bounded number of
+  entries, so the copy's memory stays flat);
+- in play: orders for the defenders' footmen and for units that do not
+  exist, orders that are no orders, state records for unknown ids and
+  batches that overrun their datagram, records with non-finite values,
+  "UDIE" for unknown units, a footman and the copy's own figure, "GBRK" for
+  gates that do not exist, a second "STRT", HELO and chat floods (dropped
+  in play), unknown tags, and at last "UDIE" for its own figure, after
+  which the copy no longer knows it.
+
+The copy must keep drawing frames ("FPS:" lines), refuse what it refuses
+with its own lines, and create nothing from the lies."""
+import argparse, contextlib, os, re, struct, subprocess, sys, threading, time, unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+import harness  # noqa: E402
+
+ARGS = None
+AVATAR_ID_BASE = 0x80400
+CHAT_LINE = 1100  # longer than a datagram carries: the copy reports each one
+
+
+def vpt(vx, vy):
+    """A virtual menu point (1280 x 1024) as a pixel of the 600 x 400 window."""
+    return int(vx * 600 / 1280) + 1, int(vy * 400 / 1024) + 1
+
+
+class Peer:
+    def __init__(self, ns):
+        self.p = subprocess.Popen(["ip", "netns", "exec", ns.name, ARGS.peer, "0"], stdin=subprocess.PIPE,
+                                  stdout=subprocess.PIPE, text=True, bufsize=1)
+        self.lines = []
+        threading.Thread(target=self._pump, daemon=True).start()
+
+    def _pump(self):
+        for line in self.p.stdout:
+            self.lines.append(line.rstrip("\n"))
+
+    def send(self, line):
+        self.p.stdin.write(line + "\n")
+        self.p.stdin.flush()
+
+    def sync(self, timeout=60):
+        """Waits until every command sent so far has run."""
+        mark = len(self.lines)
+        self.send("ping")
+        end = time.time() + timeout
+        while time.time() < end:
+            if "PONG" in self.lines[mark:]:
+                return True
+            time.sleep(0.05)
+        return False
+
+    def wait_for(self, regex, timeout, since=0):
+        end = time.time() + timeout
+        while time.time() < end:
+            for l in self.lines[since:]:
+                m = re.search(regex, l)
+                if m:
+                    return m
+            time.sleep(0.05)
+        return None
+
+    def uupd_ids(self, since=0):
+        """Every unit id in the state records heard, with its last (x, y, z)."""
+        out = {}
+        for l in self.lines[since:]:
+            m = re.match(r"RECV \S+ \S+ \d+ ([0-9a-f]*)$", l)
+            if not m:
+                continue
+            d = bytes.fromhex(m.group(1))
+            if d[:4] != b"UUPD" or len(d) < 8:
+                continue
+            (count,) = struct.unpack("<I", d[4:8])
+            off = 8
+            for _ in range(count):
+                if off + 8 > len(d):
+                    break
+                uid, n = struct.unpack("<II", d[off:off + 8])
+                if off + 8 + 4 * n > len(d):
+                    break
+                vals = struct.unpack("<%df" % n, d[off + 8:off + 8 + 4 * n])
+                out[uid] = vals[:3]
+                off += 8 + 4 * n
+        return out
+
+    def stop(self):
+        if self.p.poll() is None:
+            self.p.terminate()
+            try:
+                self.p.wait(3)
+            except subprocess.TimeoutExpired:
+                self.p.kill()
+
+
+def game_pid(g):
+    """The kelvarin process itself (ip netns exec replaces itself with it)."""
+    pid = g.pid
+    for _ in range(3):
+        try:
+            with open("/proc/%d/comm" % pid) as f:
+                if f.read().strip() == "kelvarin":
+                    return pid
+            with open("/proc/%d/task/%d/children" % (pid, pid)) as f:
+                kids = f.read().split()
+        except OSError:
+            return g.pid
+        if not kids:
+            break
+        pid = int(kids[0])
+    return g.pid
+
+
+def vm_kb(pid, field="VmRSS"):
+    with open("/proc/%d/status" % pid) as f:
+        for l in f:
+            if l.startswith(field + ":"):
+                return int(l.split()[1])
+    return 0
+
+
+class HostilePeer(unittest.TestCase):
+    def expect(self, g, regex, start, timeout=10):
+        line = g.wait_for_line(regex, timeout, start=start)
+        self.assertIsNotNone(line, "no line /%s/\n%s" % (regex, g.dump()))
+        return line
+
+    def still_playing(self, g, what):
+        """The copy runs and draws: a fresh "FPS:" line within 3 s."""
+        self.assertTrue(g.running(), "%s: the copy ended\n%s" % (what, g.dump()))
+        self.assertIsNotNone(g.wait_for_line(r"^FPS: ", 3, start=g.mark()),
+                             "%s: no frames\n%s" % (what, g.dump()))
+
+    def test_hostile_peer(self):
+        with contextlib.ExitStack() as stack:
+            net = stack.enter_context(harness.linked_namespaces(2))
+            x = stack.enter_context(harness.Xvfb())
+            d = stack.enter_context(harness.workdir(ARGS.data))
+            g = harness.Game(ARGS.binary, ["keeper", "WINDOW"], ns=net[0], display=x.display, cwd=d)
+            stack.enter_context(g)
+            win = harness.wait_for_window(x.display, "Kelvarin", timeout=30, game=g)
+            xin = harness.XInput(x.display, win)
+            peer = Peer(net[1])
+            stack.callback(peer.stop)
+            peer_id = "%02X%02X%02X%02X" % tuple(reversed([int(v) for v in net.address(1).split(".")]))
+            self.expect(g, r"^my_numb = \d+$", 0, 20)
+            pid = game_pid(g)
+
+            def click(vx, vy):
+                xin.move(*vpt(vx, vy))
+                time.sleep(0.2)
+                xin.click(1)
+                time.sleep(0.3)
+
+            # The copy defends alone, so it leads the defenders.
+            click(875, 975)  # "Teams"
+            time.sleep(1.0)
+            click(476 + 360 + 90, 50 + 275 + 18)
+            time.sleep(0.5)
+
+            # Chat from a sender that has not announced itself.
+            m = g.mark()
+            peer.send("chat who am I")
+            self.expect(g, r"Received CHAT message from unknown source: %s" % peer_id, m)
+
+            # Announced: an attacker with a high number.
+            peer.send("autohelo liar 0 1000")
+            time.sleep(1.0)  # the copy prints nothing on arrival
+            m = g.mark()
+            peer.send("chat " + "x" * CHAT_LINE)
+            self.expect(g, r"CHAT message from %s fills a whole datagram" % peer_id, m)
+
+            # Presence lies: the copy's own number (it draws another), a
+            # number out of range, a HELO of the wrong length.
+            nums = re.findall(r"^my_numb = (\d+)$", g.stdout_text(), re.M)
+            mine = int(nums[-1])
+            m = g.mark()
+            peer.send("helo liar 0 %d" % mine)
+            line = self.expect(g, r"^my_numb = \d+$", m)
+            self.assertNotEqual(int(line.split()[-1]), mine)
+            peer.send("helo liar 0 5000")
+            self.expect(g, r"HELO from %s carries number 5000 outside 0\.\.1023, dropped" % peer_id, m)
+            peer.send("raw " + (b"HELO" + b"liar" + bytes(20)).hex())
+            self.expect(g, r"Malformed network HELO message, len = 28, from %s" % peer_id, m)
+
+            # A chat flood: several megabytes of lines, of which the chat
+            # keeps only its newest entries. The team window stays in front
+            # meanwhile: drawing a window full of text makes the software GL
+            # driver grow its own buffers by tens of megabytes (bounded), which
+            # would hide what the chat itself keeps.
+            time.sleep(1.0)
+            rss0 = vm_kb(pid)
+            m = g.mark()
+            peer.send("flood 6000 %d 1200" % CHAT_LINE)
+            self.assertIsNotNone(peer.wait_for(r"^FLOODED 6000$", 60), peer.lines[-5:])
+            time.sleep(1.5)
+            got = sum(1 for s, l in g.lines[m:] if "CHAT message from %s fills" % peer_id in l)
+            rss1 = vm_kb(pid)
+            print("chat flood: %d of 6000 lines taken, VmRSS %d kB -> %d kB" % (got, rss0, rss1))
+            self.assertGreater(got, 2000, "too few flood lines arrived for the check to mean anything")
+            # Unbounded storage would grow by about got * CHAT_LINE bytes.
+            self.assertLess((rss1 - rss0) * 1024, got * CHAT_LINE * 0.3,
+                            "memory grew with the chat flood: %d -> %d kB" % (rss0, rss1))
+            self.assertTrue(g.running(), g.dump())
+            click(875 - 50 - 250, 975)  # "Chat": the window draws what it kept
+            time.sleep(1.0)
+            shot = harness.take_screenshot(g, xin, 600, 400)  # the menu still runs its frames
+            self.assertFalse(shot.is_uniform())
+
+            # Into play with a seed of the peer's choosing.
+            peer.send("strt 23456")
+            self.expect(g, r"^starting game with random seed = 23456$", m, 15)
+            peer.send("seedchannel 23456")
+            ch = peer.wait_for(r"^CHANNEL (\d+)$", 5)
+            peer.send("join %s" % ch.group(1))
+            self.expect(g, r"^FPS: ", m, 30)
+            xin.move(300, 200)
+            mark_p = len(peer.lines)
+            time.sleep(2.0)
+            units = peer.uupd_ids(mark_p)
+            footmen = sorted(u for u in units if (u >> 12) == 0x80)
+            self.assertGreaterEqual(len(footmen), 8, units.keys())
+            copy_avatar = AVATAR_ID_BASE + int(re.findall(r"^my_numb = (\d+)$", g.stdout_text(), re.M)[-1])
+            self.assertIn(copy_avatar, units)
+            peer_avatar = AVATAR_ID_BASE + 1000
+            f = footmen[0]
+            play_start = g.mark()
+
+            # Orders for the other team's units, for nothing, and no orders.
+            m = g.mark()
+            peer.send("repeat 50 cmnd ORDR 0x%X 1.0 0.0 300.0" % f)
+            self.expect(g, r"member of team 0 tried to order unit %08X of team 1" % f, m)
+            peer.send("cmnd ORDR 0x7ABCDE 1.0 0.0 0.0")
+            self.expect(g, r"tried to issue order 1->\(0\.000000,0\.000000\) to unit 007ABCDE which doesn't exist!", m)
+            peer.send("cmnd ORDR 0x%X nan nan inf" % f)
+            self.expect(g, r"ORDR for unit %08X with order -1 to \(nan,inf\) is no order, ignored" % f, m)
+            self.still_playing(g, "orders")
+
+            # State records for units that do not exist, batches that claim
+            # more records than they hold, records with impossible values.
+            m = g.mark()
+            peer.send("repeat 20 uupd 25 0x00081F00 7 1.5")
+            peer.send("repeat 20 uupd 20 0x00050000 9 1.5")
+            peer.send("uupd 2 0x00081F00 7 1.5 100000")
+            self.expect(g, r"UUPD from %s overruns its 80 bytes at record 2 of 100000, rest dropped" % peer_id, m)
+            peer.send("uupd 1 0x%X 7 nan" % peer_avatar)
+            self.expect(g, r"received humanoid update for %08X with a non-finite value, ignored" % peer_avatar, m)
+            peer.send("uupd 1 0x%X 5 1.0" % peer_avatar)
+            self.expect(g, r"received \d-humanoid update with 5 params", m)
+            self.still_playing(g, "state records")
+
+            # Deaths of nothing, of a footman and of the copy's own figure.
+            m = g.mark()
+            peer.send("repeat 30 cmnd UDIE 0x00081234 0 0 0")
+            peer.send("cmnd UDIE 0x%X 0 0 0" % f)
+            self.expect(g, r"member of team 0 tried to kill unit %08X of team 1" % f, m)
+            peer.send("cmnd UDIE 0x%X 0 0 0" % copy_avatar)
+            self.expect(g, r"member of team 0 tried to kill unit %08X of team 1" % copy_avatar, m)
+
+            # Broken gates that do not exist.
+            peer.send("cmnd GBRK 100000.0 1.0 0 0")
+            peer.send("cmnd GBRK -7.0 1.0 0 0")
+            peer.send("cmnd GBRK nan 1.0 0 0")
+            deadline = time.time() + 10
+            while time.time() < deadline and not re.search(r"set_break_gate called with parameters -7, 1\.000000",
+                                                           g.stdout_text()):
+                time.sleep(0.2)
+            out = g.stdout_text()
+            self.assertIn("set_break_gate called with parameters 100000, 1.000000", out)
+            self.assertIn("set_break_gate called with parameters -7, 1.000000", out)
+            self.assertNotIn("sending command message GBRK", out)
+
+            # A second start, presence and chat in play, unknown tags and a
+            # command cut short.
+            peer.send("strt 99999")
+            self.expect(g, r"Received STRT \(seed 99999\) while not in the menu; the game in progress goes on", m)
+            peer.send("repeat 20 helo liar 1 %d" % (copy_avatar - AVATAR_ID_BASE))
+            mark_f = len(peer.lines)
+            peer.send("flood 3000 %d 1000" % CHAT_LINE)
+            deadline = time.time() + 30
+            while not peer.wait_for(r"^FLOODED 3000$", 1, since=mark_f):
+                self.still_playing(g, "chat flood in play")
+                self.assertLess(time.time(), deadline, "the peer's flood did not end")
+            peer.send("raw " + b"ZZZZjunk".hex())
+            self.expect(g, r"^type = ZZZZ$", m)
+            peer.send("raw " + (b"CMNDUDIE" + bytes(4)).hex())
+            self.expect(g, r"Malformed network CMND message, len = 12, from %s" % peer_id, m)
+            self.still_playing(g, "junk")
+
+            # The footman still stands and is still reported; nothing the
+            # peer named was created; the copy kept its number in play.
+            mark_p = len(peer.lines)
+            time.sleep(1.5)
+            units = peer.uupd_ids(mark_p)
+            self.assertIn(f, units)
+            self.assertIn(copy_avatar, units)
+            played = "\n".join(l for s, l in g.lines[play_start:])
+            self.assertNotRegex(played, r"spawning unit")
+            self.assertNotRegex(played, r"my_numb = ")
+            self.assertNotIn("fills a whole datagram", played)
+            # The refused order did not send the footman off toward z = 300.
+            self.assertLess(units[f][2], 150.0, units[f])
+
+            # The peer kills its own figure: that ends its participation, and
+            # the copy no longer knows it.
+            m = g.mark()
+            peer.send("cmnd UDIE 0x%X 0 0 0" % peer_avatar)
+            time.sleep(1.0)
+            peer.send("cmnd ORDR 0x%X 1.0 0.0 0.0" % f)
+            self.expect(g, r"Received CMND message from unknown source: %s" % peer_id, m)
+            self.still_playing(g, "after the peer left")
+            fps = g.count_lines(r"^FPS: ")
+            self.assertGreater(fps, 10)
+
+
+def main():
+    global ARGS
+    ap = argparse.ArgumentParser()
+    here = os.path.dirname(os.path.abspath(__file__))
+    build = os.environ.get("KELVARIN_BUILD", os.path.join(here, "..", "..", "build"))
+    ap.add_argument("--binary", default=os.path.join(build, "kelvarin"))
+    ap.add_argument("--peer", default=os.path.join(build, "tools", "kelvarin_peer"))
+    ap.add_argument("--data", default=os.path.join(build, "data"))
+    ARGS, rest = ap.parse_known_args()
+    ARGS.binary, ARGS.peer, ARGS.data = map(os.path.abspath, (ARGS.binary, ARGS.peer, ARGS.data))
+    if os.geteuid() != 0:
+        print("needs root for network namespaces; skipped")
+        sys.exit(77)
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
