@@ -164,7 +164,18 @@ void draw_game_frame()
     glDisable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
     set_scene_color();
-    if (!selecting && eye_y > 10.0f)
+    if (selecting) {
+        // A picking pass records hits only for named things, and only the
+        // units carry names (the scenery would all answer to 99, which
+        // names nothing). Drawing the scenery here would change no
+        // selection, cost a whole frame per drag step, and, in the GL
+        // selection mode of some drivers, memory on every pass.
+        set_scene_color();
+        draw_units();
+        checkpoint("post-units");
+        return;
+    }
+    if (eye_y > 10.0f)
         draw_skybox();
 
     set_scene_color();
@@ -181,8 +192,7 @@ void draw_game_frame()
 
     // Projectiles with their flames.
     set_scene_color();
-    if (!selecting)
-        draw_projectiles();
+    draw_projectiles();
     set_scene_color();
     draw_units();
     draw_participants();
@@ -195,8 +205,7 @@ void draw_game_frame()
     // Overlays: the lightning bolt (draw_lightning) and the crosshairs
     // (draw_crosshairs) come first, then the minimap and the command bar;
     // the banner message (draw_message) last.
-    if (!selecting)
-        draw_crosshairs();
+    draw_crosshairs();
     draw_minimap();
     draw_interface();
     checkpoint("post-overlays");

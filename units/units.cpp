@@ -639,17 +639,31 @@ void simulate_units(float dt)
 
 // --- drawing ----------------------------------------------------------------------
 
+// The picking box: a cube of side s centred on the origin. It is kept in a
+// display list (a unit cube, scaled): immediate-mode drawing in the GL
+// selection mode costs some drivers memory on every pass, and picking runs
+// every frame of a drag.
 static void draw_pick_box(float s)
 {
-    const float h = s / 2;
-    glBegin(GL_QUADS);
-    const float v[8][3] = {{-h, -h, -h}, {h, -h, -h}, {h, h, -h}, {-h, h, -h},
-                           {-h, -h, h},  {h, -h, h},  {h, h, h},  {-h, h, h}};
-    const int f[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {3, 7, 6, 2}, {0, 4, 7, 3}, {1, 2, 6, 5}};
-    for (const auto& face : f)
-        for (int i : face)
-            glVertex3fv(v[i]);
-    glEnd();
+    static GLuint cube_list = 0;
+    if (!cube_list) {
+        cube_list = glGenLists(1);
+        glNewList(cube_list, GL_COMPILE);
+        const float h = 0.5f;
+        const float v[8][3] = {{-h, -h, -h}, {h, -h, -h}, {h, h, -h}, {-h, h, -h},
+                               {-h, -h, h},  {h, -h, h},  {h, h, h},  {-h, h, h}};
+        const int f[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {3, 7, 6, 2}, {0, 4, 7, 3}, {1, 2, 6, 5}};
+        glBegin(GL_QUADS);
+        for (const auto& face : f)
+            for (int i : face)
+                glVertex3fv(v[i]);
+        glEnd();
+        glEndList();
+    }
+    glPushMatrix();
+    glScalef(s, s, s);
+    glCallList(cube_list);
+    glPopMatrix();
 }
 
 void draw_billboarded_circle(unit* u)
