@@ -2,7 +2,7 @@
 """Frame-rate and start-up figures under Xvfb (Mesa llvmpipe), every program
 run inside a private network namespace made by the test harness.
 
-    bench.py [--runs N] [--seconds S] [--build DIR] [--only clear,play,startup]
+    bench.py [--runs N] [--seconds S] [--build DIR] [--only clear,play,startup,gamestart]
 
 - clear: bench/glx_clear, a window like the game's that only clears and
   swaps: the ceiling of the display.  600x400 (WINDOW) and full screen on a
@@ -137,6 +137,38 @@ def run_startup(build, data, window):
                 g.kill()
 
 
+def run_gamestart(build, data, window):
+    """Seconds from the "Start Game" click to the first frame of play: the
+    pause between the last menu frame and the first play frame (the fade to
+    black, the 0.3 s wait on the new channel, building the world)."""
+    with harness.Xvfb(1280, 1024) as x, harness.NetNamespace(tag="bench") as ns, \
+            harness.workdir(data) as d:
+        shim = os.path.join(build, "bench", "libfirst_swap.so")
+        args = ["bench"] + (["WINDOW"] if window else [])
+        g = harness.Game(os.path.join(build, "kelvarin"), args, ns=ns, display=x.display, cwd=d,
+                         env={"LD_PRELOAD": shim})
+        try:
+            win = harness.wait_for_window(x.display, "Kelvarin", timeout=60, game=g)
+            info = harness.window_info(x.display, win)
+            xin = harness.XInput(x.display, win)
+            bx, by = start_button_pixel(info["width"], info["height"])
+            xin.move(bx, by)
+            time.sleep(1.0)
+            start = g.mark()
+            xin.click(1, bx, by)
+            if not g.wait_for_line(r"^FPS: \d+", 60, stream="stdout", start=start):
+                raise harness.HarnessError("play not reached:\n" + g.dump())
+            gaps = [float(l.split()[2]) for s, l in g.lines[start:]
+                    if s == "stderr" and l.startswith("first_swap: gap ")]
+            if not gaps:
+                raise harness.HarnessError("no pause seen at the start of play:\n" + g.dump())
+            return max(gaps)
+        finally:
+            g.send_signal(signal.SIGINT)
+            if g.wait(10) is None:
+                g.kill()
+
+
 def fmt(v, spec="%.0f"):
     return "n/a" if v is None else spec % v
 
@@ -146,7 +178,7 @@ def main(argv):
     ap.add_argument("--runs", type=int, default=3)
     ap.add_argument("--seconds", type=float, default=8.0)
     ap.add_argument("--build", default=os.path.join(ROOT, "build"))
-    ap.add_argument("--only", default="clear,play,startup")
+    ap.add_argument("--only", default="clear,play,startup,gamestart")
     a = ap.parse_args(argv)
     build = os.path.abspath(a.build)
     data = os.path.join(build, "data")
@@ -169,6 +201,10 @@ def main(argv):
             runs = [run_startup(build, data, window) for _ in range(a.runs)]
             print("startup %s: %s" % (label, ", ".join("%.2f/%.2f/%.2f" % v for v in runs)), flush=True)
             r["startup"] = tuple(statistics.median(v[i] for v in runs) for i in range(3))
+        if "gamestart" in parts:
+            runs = [run_gamestart(build, data, window) for _ in range(a.runs)]
+            print("gamestart %s: %s" % (label, ", ".join("%.2f" % v for v in runs)), flush=True)
+            r["gamestart"] = statistics.median(runs)
         results[label] = r
 
     print()
@@ -190,6 +226,8 @@ def main(argv):
         for i, name in enumerate(("start-up: program loaded, s", "start-up: textures loaded, s",
                                   "start-up: first frame, s")):
             rows.append((name, [fmt(results[l]["startup"][i], "%.2f") for l in labels]))
+    if "gamestart" in parts:
+        rows.append(("game start: click to play frame, s", [fmt(results[l]["gamestart"], "%.2f") for l in labels]))
     for name, vals in rows:
         print("%-34s %18s %24s" % (name, vals[0], vals[1]))
     if "play" in parts and all(results[l].get("play") is None for l in labels):

@@ -6,6 +6,13 @@
  *   first_swap: loaded kelvarin 1700000000.123456
  *   first_swap: first swap 1700000001.234567
  *
+ * Afterwards every pause of more than 0.1 s between two swaps is printed as
+ *
+ *   first_swap: gap 0.812345 ending 1700000002.345678
+ *
+ * which is how the start of a game (the click's last menu frame to the
+ * first frame of play) is timed.
+ *
  * The "loaded" line names the program, since the preload also reaches the
  * launchers that exec it (ip netns exec ...).
  * Every call is passed on to the real glXSwapBuffers.
@@ -37,6 +44,11 @@ void glXSwapBuffers(Display* dpy, GLXDrawable drawable)
         real = (void (*)(Display*, GLXDrawable))dlsym(RTLD_NEXT, "glXSwapBuffers");
     if (real)
         real(dpy, drawable);
+    static double last;
+    const double now = wall_now();
     if (swaps++ == 0)
-        fprintf(stderr, "first_swap: first swap %.6f\n", wall_now());
+        fprintf(stderr, "first_swap: first swap %.6f\n", now);
+    else if (now - last > 0.1)
+        fprintf(stderr, "first_swap: gap %.6f ending %.6f\n", now - last, now);
+    last = now;
 }
