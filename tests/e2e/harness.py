@@ -15,6 +15,9 @@ Pieces, each usable on its own:
 * ``Screenshot``        - the game's raw ``screenshot.rgba`` with pixel helpers,
                           and ``take_screenshot`` to make the game write one.
 * ``grab_window``       - an independent grab of a window through ImageMagick.
+* ``Peer``              - tools/kelvarin_peer (a protocol peer) in a namespace,
+                          with what it heard parsed: datagrams, commands,
+                          unit state records; ``cmnd`` packs a command.
 
 Every resource is released when its context ends, also on exceptions; an
 ``atexit`` hook and SIGTERM/SIGHUP handlers catch what is left, and stale
@@ -33,6 +36,7 @@ import select
 import shutil
 import signal
 import string
+import struct
 import subprocess
 import sys
 import tempfile
@@ -1124,3 +1128,126 @@ def take_screenshot(game, xin, width, height, timeout=15, settle=0.4, use_focus_
         time.sleep(0.05)
     size = os.path.getsize(path) if os.path.exists(path) else -1
     raise HarnessError("screenshot.rgba not complete: %d bytes, expected %d" % (size, expected))
+
+
+# --------------------------------------------------------------------------
+# The protocol peer
+
+
+def cmnd(subtag, *params):
+    """A "CMND" datagram: ints go as 32-bit unsigned, floats as 32-bit
+    floats, all little-endian, padded with zeros to its 24 bytes."""
+    body = b"CMND" + subtag.encode()
+    for v in params:
+        body += struct.pack("<f", v) if isinstance(v, float) else struct.pack("<I", v & 0xFFFFFFFF)
+    return body + b"\0" * (24 - len(body))
+
+
+def unit_records(datagrams):
+    """{unit id: values} of the last state record heard for every unit in
+    the "UUPD" batches among ``datagrams`` (bytes, oldest first). Records
+    that overrun their datagram end the batch."""
+    out = {}
+    for d in datagrams:
+        if d[:4] != b"UUPD" or len(d) < 8:
+            continue
+        (count,) = struct.unpack("<I", d[4:8])
+        off = 8
+        for _ in range(count):
+            if off + 8 > len(d):
+                break
+            uid, n = struct.unpack("<II", d[off:off + 8])
+            if off + 8 + 4 * n > len(d):
+                break
+            out[uid] = struct.unpack("<%df" % n, d[off + 8:off + 8 + 4 * n])
+            off += 8 + 4 * n
+    return out
+
+
+class Peer:
+    """tools/kelvarin_peer started in a namespace, driven through its
+    standard input; every line it prints is kept in ``lines``. The
+    ``since`` arguments are indexes into ``lines`` (``mark()``)."""
+
+    RECV = re.compile(r"RECV (\S+) (\S+) (\d+) ([0-9a-f]*)$")
+
+    def __init__(self, ns, binary, channel=0):
+        self.lines = []
+        self.p = subprocess.Popen(ns.exec_prefix() + [binary, str(channel)], stdin=subprocess.PIPE,
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, bufsize=1)
+        threading.Thread(target=self._pump, daemon=True).start()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+        return False
+
+    def _pump(self):
+        for line in self.p.stdout:
+            self.lines.append(line.rstrip("\n"))
+
+    def mark(self):
+        return len(self.lines)
+
+    def send(self, line):
+        self.p.stdin.write(line + "\n")
+        self.p.stdin.flush()
+
+    def send_raw(self, datagram):
+        self.send("raw " + datagram.hex())
+
+    def sync(self, timeout=60):
+        """Waits until every command sent so far has run."""
+        mark = self.mark()
+        self.send("ping")
+        end = time.time() + timeout
+        while time.time() < end:
+            if "PONG" in self.lines[mark:]:
+                return True
+            time.sleep(0.05)
+        return False
+
+    def wait_for(self, regex, timeout, since=0):
+        end = time.time() + timeout
+        while time.time() < end:
+            for l in self.lines[since:]:
+                m = re.search(regex, l)
+                if m:
+                    return m
+            time.sleep(0.05)
+        return None
+
+    def received(self, since=0, sender=None):
+        """(sender, bytes) of every datagram heard, oldest first; the sender
+        is the peer's hex form of the source address."""
+        out = []
+        for l in self.lines[since:]:
+            m = self.RECV.match(l)
+            if m and (sender is None or m.group(2) == sender):
+                out.append((m.group(2), bytes.fromhex(m.group(4))))
+        return out
+
+    def commands(self, subtag, since=0, sender=None):
+        """The "CMND" datagrams of that sub-tag heard, as (sender, bytes)."""
+        head = b"CMND" + subtag.encode()
+        return [(s, d) for s, d in self.received(since, sender) if d[:8] == head]
+
+    def units(self, since=0, sender=None):
+        """{unit id: values} of the last state record heard for each unit."""
+        return unit_records([d for _, d in self.received(since, sender)])
+
+    def stop(self):
+        if self.p.poll() is None:
+            self.p.terminate()
+            try:
+                self.p.wait(3)
+            except subprocess.TimeoutExpired:
+                self.p.kill()
+                self.p.wait(3)
+        for pipe in (self.p.stdin, self.p.stdout):
+            try:
+                pipe.close()
+            except OSError:
+                pass

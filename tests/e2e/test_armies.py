@@ -26,83 +26,13 @@ def vpt(vx, vy):
     return int(vx * 600 / 1280) + 1, int(vy * 400 / 1024) + 1
 
 
-def f32(v):
-    return struct.pack("<f", v)
+def params(datagram):
+    """The four 32-bit parameter slots of a "CMND" datagram, as unsigned ints."""
+    return struct.unpack("<4I", datagram[8:24])
 
 
-def cmnd(sub, p1=0, p2=0, p3=0, p4=0):
-    """A CMND datagram as hex; float parameters are given as floats."""
-    def slot(p):
-        return f32(p) if isinstance(p, float) else struct.pack("<I", p)
-    return (b"CMND" + sub.encode() + slot(p1) + slot(p2) + slot(p3) + slot(p4)).hex()
-
-
-class Peer:
-    """tools/kelvarin_peer in a namespace, its stdout collected."""
-
-    def __init__(self, ns):
-        self.p = subprocess.Popen(["ip", "netns", "exec", ns.name, ARGS.peer, "0"], stdin=subprocess.PIPE,
-                                  stdout=subprocess.PIPE, text=True, bufsize=1)
-        self.lines = []
-        import threading
-        threading.Thread(target=self._pump, daemon=True).start()
-
-    def _pump(self):
-        for line in self.p.stdout:
-            self.lines.append(line.rstrip("\n"))
-
-    def send(self, line):
-        self.p.stdin.write(line + "\n")
-        self.p.stdin.flush()
-
-    def wait_for(self, regex, timeout):
-        end = time.time() + timeout
-        while time.time() < end:
-            for l in list(self.lines):
-                m = re.search(regex, l)
-                if m:
-                    return m
-            time.sleep(0.05)
-        return None
-
-    def received(self, since=0):
-        """(sender, bytes) of every datagram heard."""
-        out = []
-        for l in self.lines[since:]:
-            m = re.match(r"RECV \S+ (\S+) \d+ ([0-9a-f]*)$", l)
-            if m:
-                out.append((m.group(1), bytes.fromhex(m.group(2))))
-        return out
-
-    def stop(self):
-        if self.p.poll() is None:
-            self.p.terminate()
-            try:
-                self.p.wait(3)
-            except subprocess.TimeoutExpired:
-                self.p.kill()
-
-
-def commands(datagrams, sub):
-    return [(s, struct.unpack("<4I", d[8:24])) for s, d in datagrams if d[:4] == b"CMND" and d[4:8] == sub.encode()]
-
-
-def uupd_records(datagrams):
-    """{id: (x, y, z)} of the last record heard for every unit, by sender."""
-    by_sender = {}
-    for s, d in datagrams:
-        if d[:4] != b"UUPD" or len(d) < 8:
-            continue
-        (count,) = struct.unpack("<I", d[4:8])
-        off = 8
-        for _ in range(count):
-            if off + 8 > len(d):
-                break
-            uid, n = struct.unpack("<II", d[off:off + 8])
-            vals = struct.unpack("<%df" % n, d[off + 8:off + 8 + 4 * n])
-            by_sender.setdefault(s, {})[uid] = vals[:3]
-            off += 8 + 4 * n
-    return by_sender
+def commands(peer, sub, since=0):
+    return [(s, params(d)) for s, d in peer.commands(sub, since)]
 
 
 class Copy:
@@ -178,9 +108,7 @@ class TwoSidesAndPeer(unittest.TestCase):
             net = stack.enter_context(harness.linked_namespaces(3))
             d = Copy(stack, net[0], "defender")
             a = Copy(stack, net[1], "attacker")
-            peer = Peer(net[2])
-            stack.callback(peer.stop)
-            peer_id = "%02X%02X%02X%02X" % tuple(reversed([int(v) for v in net.address(2).split(".")]))
+            peer = stack.enter_context(harness.Peer(net[2], ARGS.peer))
             for c in (d, a):
                 self.assertIsNotNone(c.game.wait_for_line(r"^my_numb = \d+$", 20), c.game.dump())
             # The peer: an attacker with the highest number, so it never leads.
@@ -211,13 +139,11 @@ class TwoSidesAndPeer(unittest.TestCase):
             self.assertTrue(all(f.startswith("00080") for f in footmen), footmen)
 
             # Both leaders report their soldiers.
-            mark = len(peer.lines)
+            mark = peer.mark()
             time.sleep(1.5)
-            recs = uupd_records(peer.received(mark))
-            heard = set()
-            for s, units in recs.items():
-                heard |= {"%08X" % u for u in units}
-            self.assertTrue(goblins <= heard, (goblins - heard, recs.keys()))
+            recs = peer.units(mark)
+            heard = {"%08X" % u for u in recs}
+            self.assertTrue(goblins <= heard, goblins - heard)
             self.assertTrue(footmen <= heard)
 
             if out_dir():
@@ -226,19 +152,14 @@ class TwoSidesAndPeer(unittest.TestCase):
             # The peer, an attacker that does not lead, orders every goblin to
             # attack toward the footmen: one ORDR each, carried out by the
             # attackers' leader.
-            start = {}
-            for s, units in recs.items():
-                for u, pos in units.items():
-                    if "%08X" % u in goblins:
-                        start[u] = pos
+            start = {u: vals[:3] for u, vals in recs.items() if "%08X" % u in goblins}
             for u, (x, y, z) in start.items():
-                peer.send("raw " + cmnd("ORDR", u, 2.0, x + 20.0, z - 295.0))
-            mark = len(peer.lines)
+                peer.send_raw(harness.cmnd("ORDR", u, 2.0, x + 20.0, z - 295.0))
+            mark = peer.mark()
 
             def goblins_moved():
-                recs = uupd_records(peer.received(mark))
-                moved = sum(1 for units in recs.values() for u, pos in units.items()
-                            if u in start and pos[2] < start[u][2] - 10.0)
+                recs = peer.units(mark)
+                moved = sum(1 for u, vals in recs.items() if u in start and vals[2] < start[u][2] - 10.0)
                 return moved, recs
 
             # Most goblins are 10 units on their way within seconds; a slow
@@ -252,19 +173,17 @@ class TwoSidesAndPeer(unittest.TestCase):
             self.assertGreaterEqual(moved, 12, recs)
 
             # They meet the footmen and fight; the dead go on every copy.
-            fight_mark = len(peer.lines)
+            fight_mark = peer.mark()
             deadline = time.time() + 90
             dead_goblins = dead_footmen = set()
             while time.time() < deadline:
-                heard = peer.received(fight_mark)
-                udie = commands(heard, "UDIE")
+                udie = commands(peer, "UDIE", fight_mark)
                 dead_goblins = {p[0] for s, p in udie if "%08X" % p[0] in goblins}
                 dead_footmen = {p[0] for s, p in udie if "%08X" % p[0] in footmen}
                 if dead_goblins and dead_footmen:
                     break
                 time.sleep(1.0)
-            heard = peer.received(fight_mark)
-            swd = commands(heard, "USWD")
+            swd = commands(peer, "USWD", fight_mark)
             self.assertTrue(any("%08X" % p[0] in footmen for s, p in swd), "no footman struck")
             self.assertTrue(any("%08X" % p[0] in goblins for s, p in swd), "no goblin struck")
             self.assertTrue(dead_goblins, "no goblin died")
@@ -278,11 +197,11 @@ class TwoSidesAndPeer(unittest.TestCase):
             g = sorted(dead_goblins)[0]
             f = sorted(dead_footmen)[0]
             d_mark, a_mark = d.game.mark(), a.game.mark()
-            peer.send("raw " + cmnd("USWD", g, f, 0.0))
-            peer.send("raw " + cmnd("ORDR", g, 1.0, 0.0, 0.0))
-            peer.send("raw " + cmnd("UDIE", g))
-            peer.send("raw " + cmnd("INVS", f, 0.0))
-            peer.send("raw " + cmnd("INVS", g, 0.0))
+            peer.send_raw(harness.cmnd("USWD", g, f, 0.0))
+            peer.send_raw(harness.cmnd("ORDR", g, 1.0, 0.0, 0.0))
+            peer.send_raw(harness.cmnd("UDIE", g))
+            peer.send_raw(harness.cmnd("INVS", f, 0.0))
+            peer.send_raw(harness.cmnd("INVS", g, 0.0))
             self.assertIsNotNone(
                 d.game.wait_for_line(r"Unit %08X trying to swing sword at %08X, but doesn't exist" % (g, f), 10,
                                      start=d_mark), d.game.dump())
@@ -295,15 +214,15 @@ class TwoSidesAndPeer(unittest.TestCase):
             # Hostile commands: a footman ordered and killed by an attacker.
             live_f = sorted(int(x, 16) for x in footmen if int(x, 16) not in dead_footmen)
             if live_f:
-                peer.send("raw " + cmnd("ORDR", live_f[0], 1.0, 0.0, 0.0))
-                peer.send("raw " + cmnd("UDIE", live_f[0]))
+                peer.send_raw(harness.cmnd("ORDR", live_f[0], 1.0, 0.0, 0.0))
+                peer.send_raw(harness.cmnd("UDIE", live_f[0]))
                 self.assertIsNotNone(
                     d.game.wait_for_line(r"member of team 0 tried to kill unit %08X of team 1" % live_f[0], 10,
                                          start=d_mark), d.game.dump())
             # Garbage in every slot.
-            peer.send("raw " + cmnd("UNIT", 0x81FFF, float("nan")))
-            peer.send("raw " + cmnd("USWD", 0xFFFFFFFF, 0xFFFFFFFF, float("inf")))
-            peer.send("raw " + "434d4e44554e4954")  # a command cut short
+            peer.send_raw(harness.cmnd("UNIT", 0x81FFF, float("nan")))
+            peer.send_raw(harness.cmnd("USWD", 0xFFFFFFFF, 0xFFFFFFFF, float("inf")))
+            peer.send_raw(b"CMNDUNIT")  # a command cut short
             time.sleep(2.0)
             for c in (d, a):
                 self.assertTrue(c.game.running(), c.game.dump())

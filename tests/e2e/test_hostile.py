@@ -16,7 +16,7 @@ game as an attacker and lies in every way the protocol lets it:
 
 The copy must keep drawing frames ("FPS:" lines), refuse what it refuses
 with its own lines, and create nothing from the lies."""
-import argparse, contextlib, os, re, struct, subprocess, sys, threading, time, unittest
+import argparse, contextlib, os, re, struct, subprocess, sys, time, unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
 import harness  # noqa: E402
@@ -29,74 +29,6 @@ CHAT_LINE = 1100  # longer than a datagram carries: the copy reports each one
 def vpt(vx, vy):
     """A virtual menu point (1280 x 1024) as a pixel of the 600 x 400 window."""
     return int(vx * 600 / 1280) + 1, int(vy * 400 / 1024) + 1
-
-
-class Peer:
-    def __init__(self, ns):
-        self.p = subprocess.Popen(["ip", "netns", "exec", ns.name, ARGS.peer, "0"], stdin=subprocess.PIPE,
-                                  stdout=subprocess.PIPE, text=True, bufsize=1)
-        self.lines = []
-        threading.Thread(target=self._pump, daemon=True).start()
-
-    def _pump(self):
-        for line in self.p.stdout:
-            self.lines.append(line.rstrip("\n"))
-
-    def send(self, line):
-        self.p.stdin.write(line + "\n")
-        self.p.stdin.flush()
-
-    def sync(self, timeout=60):
-        """Waits until every command sent so far has run."""
-        mark = len(self.lines)
-        self.send("ping")
-        end = time.time() + timeout
-        while time.time() < end:
-            if "PONG" in self.lines[mark:]:
-                return True
-            time.sleep(0.05)
-        return False
-
-    def wait_for(self, regex, timeout, since=0):
-        end = time.time() + timeout
-        while time.time() < end:
-            for l in self.lines[since:]:
-                m = re.search(regex, l)
-                if m:
-                    return m
-            time.sleep(0.05)
-        return None
-
-    def uupd_ids(self, since=0):
-        """Every unit id in the state records heard, with its last (x, y, z)."""
-        out = {}
-        for l in self.lines[since:]:
-            m = re.match(r"RECV \S+ \S+ \d+ ([0-9a-f]*)$", l)
-            if not m:
-                continue
-            d = bytes.fromhex(m.group(1))
-            if d[:4] != b"UUPD" or len(d) < 8:
-                continue
-            (count,) = struct.unpack("<I", d[4:8])
-            off = 8
-            for _ in range(count):
-                if off + 8 > len(d):
-                    break
-                uid, n = struct.unpack("<II", d[off:off + 8])
-                if off + 8 + 4 * n > len(d):
-                    break
-                vals = struct.unpack("<%df" % n, d[off + 8:off + 8 + 4 * n])
-                out[uid] = vals[:3]
-                off += 8 + 4 * n
-        return out
-
-    def stop(self):
-        if self.p.poll() is None:
-            self.p.terminate()
-            try:
-                self.p.wait(3)
-            except subprocess.TimeoutExpired:
-                self.p.kill()
 
 
 def game_pid(g):
@@ -149,8 +81,7 @@ class HostilePeer(unittest.TestCase):
             stack.enter_context(g)
             win = harness.wait_for_window(x.display, "Kelvarin", timeout=30, game=g)
             xin = harness.XInput(x.display, win)
-            peer = Peer(net[1])
-            stack.callback(peer.stop)
+            peer = stack.enter_context(harness.Peer(net[1], ARGS.peer))
             peer_id = "%02X%02X%02X%02X" % tuple(reversed([int(v) for v in net.address(1).split(".")]))
             self.expect(g, r"^my_numb = \d+$", 0, 20)
             pid = game_pid(g)
@@ -224,9 +155,9 @@ class HostilePeer(unittest.TestCase):
             peer.send("join %s" % ch.group(1))
             self.expect(g, r"^FPS: ", m, 30)
             xin.move(300, 200)
-            mark_p = len(peer.lines)
+            mark_p = peer.mark()
             time.sleep(2.0)
-            units = peer.uupd_ids(mark_p)
+            units = peer.units(mark_p)
             footmen = sorted(u for u in units if (u >> 12) == 0x80)
             self.assertGreaterEqual(len(footmen), 8, units.keys())
             copy_avatar = AVATAR_ID_BASE + int(re.findall(r"^my_numb = (\d+)$", g.stdout_text(), re.M)[-1])
@@ -284,7 +215,7 @@ class HostilePeer(unittest.TestCase):
             peer.send("strt 99999")
             self.expect(g, r"Received STRT \(seed 99999\) while not in the menu; the game in progress goes on", m)
             peer.send("repeat 20 helo liar 1 %d" % (copy_avatar - AVATAR_ID_BASE))
-            mark_f = len(peer.lines)
+            mark_f = peer.mark()
             peer.send("flood 3000 %d 1000" % CHAT_LINE)
             deadline = time.time() + 30
             while not peer.wait_for(r"^FLOODED 3000$", 1, since=mark_f):
@@ -298,9 +229,9 @@ class HostilePeer(unittest.TestCase):
 
             # The footman still stands and is still reported; nothing the
             # peer named was created; the copy kept its number in play.
-            mark_p = len(peer.lines)
+            mark_p = peer.mark()
             time.sleep(1.5)
-            units = peer.uupd_ids(mark_p)
+            units = peer.units(mark_p)
             self.assertIn(f, units)
             self.assertIn(copy_avatar, units)
             played = "\n".join(l for s, l in g.lines[play_start:])
