@@ -1234,6 +1234,16 @@ class Peer:
         head = b"CMND" + subtag.encode()
         return [(s, d) for s, d in self.received(since, sender) if d[:8] == head]
 
+    def times(self, subtag, since=0, sender=None):
+        """The peer's clock (seconds) at each "CMND" of that sub-tag heard."""
+        head = (b"CMND" + subtag.encode()).hex()
+        out = []
+        for l in self.lines[since:]:
+            m = self.RECV.match(l)
+            if m and m.group(4).startswith(head) and (sender is None or m.group(2) == sender):
+                out.append(float(m.group(1)))
+        return out
+
     def units(self, since=0, sender=None):
         """{unit id: values} of the last state record heard for each unit."""
         return unit_records([d for _, d in self.received(since, sender)])

@@ -156,6 +156,20 @@ class Siege(unittest.TestCase):
         gx, gz = gate_point(ARGS.data)
         goblins = self.goblins()
         self.assertEqual(len(goblins), 16, d.dump())
+        # The attacking player draws the bow: the left button held with the
+        # command bar hidden shoots an arrow at most every 0.666 s, and each
+        # goes to the other copies as "AARW".
+        mark = self.peer.mark()
+        self.inputs[0].move(300, 200)
+        self.inputs[0].button_down(1)
+        time.sleep(3.0)
+        self.inputs[0].button_up(1)
+        time.sleep(0.5)
+        shots = self.peer.times("AARW", mark, self.sender[0])
+        self.assertGreaterEqual(len(shots), 3, a.dump())
+        self.assertLessEqual(len(shots), 6, shots)
+        self.assertGreater(min(t1 - t0 for t0, t1 in zip(shots, shots[1:])), 0.55, shots)
+        self.assertEqual(self.peer.times("AARW", mark, self.sender[1]), [])
         # The rams go first: they line up on the approach to the gate, one
         # behind the other, beyond the archers' reach (a ram waiting under
         # their arrows is shot to pieces) and out of the footmen's sight (they
