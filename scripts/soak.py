@@ -16,7 +16,6 @@ import argparse
 import contextlib
 import os
 import random
-import re
 import signal
 import sys
 import threading
@@ -28,42 +27,6 @@ import harness  # noqa: E402
 
 HANG_SECONDS = 10.0
 FIRST_SAMPLE = 60.0
-
-
-def vpt(vx, vy):
-    """A virtual menu point (1280 x 1024) as a pixel of the 600 x 400 window."""
-    return int(vx * 600 / 1280) + 1, int(vy * 400 / 1024) + 1
-
-
-def game_pid(g):
-    pid = g.pid
-    for _ in range(3):
-        try:
-            with open("/proc/%d/comm" % pid) as f:
-                if f.read().strip() == "kelvarin":
-                    return pid
-            with open("/proc/%d/task/%d/children" % (pid, pid)) as f:
-                kids = f.read().split()
-        except OSError:
-            break
-        if not kids:
-            break
-        pid = int(kids[0])
-    return g.pid
-
-
-def memory(pid):
-    """(VmRSS, VmHWM) in kB, or None once the process is gone."""
-    vals = {}
-    try:
-        with open("/proc/%d/status" % pid) as f:
-            for line in f:
-                k, _, v = line.partition(":")
-                if k in ("VmRSS", "VmHWM"):
-                    vals[k] = int(v.split()[0])
-    except OSError:
-        return None
-    return vals.get("VmRSS", 0), vals.get("VmHWM", 0)
 
 
 class Copy:
@@ -83,16 +46,10 @@ class Copy:
         self._seen = 0
 
     def click_virtual(self, vx, vy):
-        self.xin.move(*vpt(vx, vy))
-        time.sleep(0.2)
-        self.xin.click(1)
-        time.sleep(0.3)
+        harness.click_menu(self.xin, vx, vy)
 
     def choose_team(self, team):
-        self.click_virtual(875, 975)  # "Teams"
-        time.sleep(1.0)
-        self.click_virtual((198 if team == 0 else 476) + 360 + 90, 50 + 275 + 18)
-        time.sleep(0.5)
+        harness.choose_team(self.xin, team)
 
     def watch_frames(self, now):
         """Notes new "FPS:" lines; returns the seconds since the last one."""
@@ -179,7 +136,7 @@ def run(args):
         for c in copies:
             if not c.game.wait_for_line(r"^FPS: ", 30):
                 raise SystemExit("%s did not enter play\n%s" % (c.name, c.game.dump()))
-            c.pid = game_pid(c.game)
+            c.pid = harness.game_pid(c.game)
             c.xin.move(300, 200)
         start = time.time()
         for c in copies:
@@ -203,18 +160,18 @@ def run(args):
                     if gap > HANG_SECONDS:
                         failures.append("%s printed no FPS line for %.1f s\n%s" % (c.name, gap, c.game.dump()))
                     if "1min" not in c.samples and now - start >= FIRST_SAMPLE:
-                        c.samples["1min"] = memory(c.pid)
+                        c.samples["1min"] = harness.memory(c.pid)
                 if now >= next_report:
                     next_report += 60.0
                     print("%5.1f min: " % ((now - start) / 60.0) +
-                          ", ".join("%s RSS %s kB" % (c.name, (memory(c.pid) or ("gone",))[0]) for c in copies),
+                          ", ".join("%s RSS %s kB" % (c.name, (harness.memory(c.pid) or ("gone",))[0]) for c in copies),
                           flush=True)
         finally:
             stop.set()
             for t in threads:
                 t.join(10)
         for c in copies:
-            c.samples["end"] = memory(c.pid)
+            c.samples["end"] = harness.memory(c.pid)
             c.longest_gap = max(c.longest_gap, time.time() - (c.last_fps or start)) if c.game.running() else \
                 c.longest_gap
         played = (time.time() - start) / 60.0

@@ -15,6 +15,10 @@ Pieces, each usable on its own:
 * ``Screenshot``        - the game's raw ``screenshot.rgba`` with pixel helpers,
                           and ``take_screenshot`` to make the game write one.
 * ``grab_window``       - an independent grab of a window through ImageMagick.
+* ``menu_point``, ``click_menu``, ``choose_team`` - the menu under real input.
+* ``game_pid``, ``memory`` - the game process itself and its memory figures.
+* ``default_paths``, ``main`` - where a build keeps the game, the peer and
+                          the data, and the command line of a test module.
 * ``Peer``              - tools/kelvarin_peer (a protocol peer) in a namespace,
                           with what it heard parsed: datagrams, commands,
                           unit state records; ``cmnd`` packs a command.
@@ -25,6 +29,7 @@ Every resource is released when its context ends, also on exceptions; an
 namespace is made.
 """
 
+import argparse
 import atexit
 import contextlib
 import errno
@@ -444,6 +449,11 @@ class LinkedNamespaces:
 
     def address(self, i):
         return "%s.%d" % (self.subnet, i + 1)
+
+    def sender_id(self, i):
+        """Namespace i's address as the game and the peer print a sender:
+        the address's bytes in memory order, read as a little-endian int."""
+        return "%02X%02X%02X%02X" % tuple(reversed([int(v) for v in self.address(i).split(".")]))
 
     def __enter__(self):
         try:
@@ -1128,6 +1138,95 @@ def take_screenshot(game, xin, width, height, timeout=15, settle=0.4, use_focus_
         time.sleep(0.05)
     size = os.path.getsize(path) if os.path.exists(path) else -1
     raise HarnessError("screenshot.rgba not complete: %d bytes, expected %d" % (size, expected))
+
+
+# --------------------------------------------------------------------------
+# The menu under real input, and the game process
+
+
+MENU_W, MENU_H = 1280, 1024  # the menu's virtual screen
+
+
+def menu_point(vx, vy, width=600, height=400):
+    """A point of the menu's virtual screen as a pixel of the window."""
+    return int(vx * width / MENU_W) + 1, int(vy * height / MENU_H) + 1
+
+
+def click_menu(xin, vx, vy, width=600, height=400):
+    """A real left click at a point of the menu's virtual screen."""
+    xin.move(*menu_point(vx, vy, width, height))
+    time.sleep(0.2)
+    xin.click(1)
+    time.sleep(0.3)
+
+
+def choose_team(xin, team, width=600, height=400):
+    """The team window: "Teams", then "Attackers" (0) or "Defenders" (1)."""
+    click_menu(xin, 875, 975, width, height)
+    time.sleep(1.0)
+    click_menu(xin, (198 if team == 0 else 476) + 360 + 90, 50 + 275 + 18, width, height)
+    time.sleep(0.5)
+
+
+def game_pid(game):
+    """The kelvarin process itself: ``ip netns exec`` replaces itself with
+    it, a wrapper may stand between."""
+    pid = game.pid
+    for _ in range(3):
+        try:
+            with open("/proc/%d/comm" % pid) as f:
+                if f.read().strip() == "kelvarin":
+                    return pid
+            with open("/proc/%d/task/%d/children" % (pid, pid)) as f:
+                kids = f.read().split()
+        except OSError:
+            break
+        if not kids:
+            break
+        pid = int(kids[0])
+    return game.pid
+
+
+def memory(pid):
+    """(VmRSS, VmHWM) of a process in kB, or None once it is gone."""
+    vals = {}
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            for line in f:
+                k, _, v = line.partition(":")
+                if k in ("VmRSS", "VmHWM"):
+                    vals[k] = int(v.split()[0])
+    except OSError:
+        return None
+    return vals.get("VmRSS", 0), vals.get("VmHWM", 0)
+
+
+def default_paths():
+    """The game, the protocol peer and the data of a build: the one named by
+    KELVARIN_BUILD, else build/ at the top of the tree."""
+    build = os.path.abspath(os.environ.get("KELVARIN_BUILD", os.path.join(HERE, "..", "..", "build")))
+    return argparse.Namespace(binary=os.path.join(build, "kelvarin"), data=os.path.join(build, "data"),
+                              peer=os.path.join(build, "tools", "kelvarin_peer"))
+
+
+def main(paths=None, needs_root=True):
+    """The command line of an end-to-end test module: --binary, --peer and
+    --data set the fields of ``paths`` (a namespace from default_paths, kept
+    by the module), the rest goes to unittest. Runs that need namespaces exit
+    with 77, which ctest counts as skipped, when not run as root."""
+    import unittest
+    ap = argparse.ArgumentParser()
+    for name in ("binary", "peer", "data"):
+        ap.add_argument("--" + name, default=getattr(paths, name, None) if paths else None)
+    known, rest = ap.parse_known_args()
+    if paths is not None:
+        for name in ("binary", "peer", "data"):
+            if getattr(known, name):
+                setattr(paths, name, os.path.abspath(getattr(known, name)))
+    if needs_root and os.geteuid() != 0:
+        print("needs root for network namespaces; skipped")
+        sys.exit(77)
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
 
 
 # --------------------------------------------------------------------------

@@ -27,7 +27,7 @@ PLATEAU = 20.0
 
 def virtual_to_window(vx, vy):
     """A point of the menu's virtual 1280 x 1024 screen in the 600 x 400 window."""
-    return int(vx * WIN_W / 1280) + 1, int(vy * WIN_H / 1024) + 1
+    return harness.menu_point(vx, vy, WIN_W, WIN_H)
 
 
 def plateau_heights(land=lambda x, z: True):
@@ -124,18 +124,10 @@ class Copy:
         self.test.assertIsNotNone(ok, self.game.dump())
 
     def click_virtual(self, vx, vy):
-        x, y = virtual_to_window(vx, vy)
-        self.xin.move(x, y)
-        time.sleep(0.2)
-        self.xin.click(1)
-        time.sleep(0.3)
+        harness.click_menu(self.xin, vx, vy, WIN_W, WIN_H)
 
     def choose_team(self, team):
-        """The team window: "Teams", then "Attackers" (0) or "Defenders" (1)."""
-        self.click_virtual(875, 975)
-        time.sleep(0.5)
-        self.click_virtual((198 if team == 0 else 476) + 360 + 90, 50 + 275 + 18)
-        time.sleep(0.5)
+        harness.choose_team(self.xin, team, WIN_W, WIN_H)
 
     def start_play(self):
         """The real "Start Game" click; returns once play frames run."""
@@ -198,8 +190,4 @@ def need_root(test):
 
 
 def main():
-    import unittest
-    if os.geteuid() != 0:
-        print("skipped: needs root for network namespaces")
-        raise SystemExit(77)
-    unittest.main(verbosity=2)
+    harness.main()

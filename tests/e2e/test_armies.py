@@ -12,18 +12,13 @@ namespaces linked by a bridge, each under its own Xvfb, with real X input.
 
 The city's walls and houses are left out of these runs so that the two
 sides can meet on open ground."""
-import argparse, os, re, shutil, signal, struct, subprocess, sys, time, unittest
+import os, re, struct, sys, time, unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
 import harness  # noqa: E402
 
-ARGS = None
+ARGS = harness.default_paths()
 LEAVE_OUT = ("walls.txt", "houses.txt", "trees.txt")
-
-
-def vpt(vx, vy):
-    """A virtual menu point (1280 x 1024) as a pixel of the 600 x 400 window."""
-    return int(vx * 600 / 1280) + 1, int(vy * 400 / 1024) + 1
 
 
 def params(datagram):
@@ -46,17 +41,10 @@ class Copy:
         self.name = name
 
     def click_virtual(self, vx, vy):
-        x, y = vpt(vx, vy)
-        self.xin.move(x, y)
-        time.sleep(0.2)
-        self.xin.click(1)
-        time.sleep(0.3)
+        harness.click_menu(self.xin, vx, vy)
 
     def choose_team(self, team):
-        self.click_virtual(875, 975)  # "Teams"
-        time.sleep(1.0)
-        self.click_virtual((198 if team == 0 else 476) + 360 + 90, 50 + 275 + 18)
-        time.sleep(0.5)
+        harness.choose_team(self.xin, team)
 
     def number(self):
         nums = re.findall(r"^my_numb = (\d+)$", self.game.stdout_text(), re.M)
@@ -305,21 +293,5 @@ class ThreeCopiesSelection(unittest.TestCase):
                 self.assertTrue(c.game.running(), c.game.dump())
 
 
-def main():
-    global ARGS
-    ap = argparse.ArgumentParser()
-    here = os.path.dirname(os.path.abspath(__file__))
-    build = os.environ.get("KELVARIN_BUILD", os.path.join(here, "..", "..", "build"))
-    ap.add_argument("--binary", default=os.path.join(build, "kelvarin"))
-    ap.add_argument("--peer", default=os.path.join(build, "tools", "kelvarin_peer"))
-    ap.add_argument("--data", default=os.path.join(build, "data"))
-    ARGS, rest = ap.parse_known_args()
-    ARGS.binary, ARGS.peer, ARGS.data = map(os.path.abspath, (ARGS.binary, ARGS.peer, ARGS.data))
-    if os.geteuid() != 0:
-        print("needs root for network namespaces; skipped")
-        sys.exit(77)
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
-
-
 if __name__ == "__main__":
-    main()
+    harness.main(ARGS)

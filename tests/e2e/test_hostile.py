@@ -16,45 +16,14 @@ game as an attacker and lies in every way the protocol lets it:
 
 The copy must keep drawing frames ("FPS:" lines), refuse what it refuses
 with its own lines, and create nothing from the lies."""
-import argparse, contextlib, os, re, struct, subprocess, sys, time, unittest
+import contextlib, os, re, sys, time, unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
 import harness  # noqa: E402
 
-ARGS = None
+ARGS = harness.default_paths()
 AVATAR_ID_BASE = 0x80400
 CHAT_LINE = 1100  # longer than a datagram carries: the copy reports each one
-
-
-def vpt(vx, vy):
-    """A virtual menu point (1280 x 1024) as a pixel of the 600 x 400 window."""
-    return int(vx * 600 / 1280) + 1, int(vy * 400 / 1024) + 1
-
-
-def game_pid(g):
-    """The kelvarin process itself (ip netns exec replaces itself with it)."""
-    pid = g.pid
-    for _ in range(3):
-        try:
-            with open("/proc/%d/comm" % pid) as f:
-                if f.read().strip() == "kelvarin":
-                    return pid
-            with open("/proc/%d/task/%d/children" % (pid, pid)) as f:
-                kids = f.read().split()
-        except OSError:
-            return g.pid
-        if not kids:
-            break
-        pid = int(kids[0])
-    return g.pid
-
-
-def vm_kb(pid, field="VmRSS"):
-    with open("/proc/%d/status" % pid) as f:
-        for l in f:
-            if l.startswith(field + ":"):
-                return int(l.split()[1])
-    return 0
 
 
 class HostilePeer(unittest.TestCase):
@@ -82,21 +51,12 @@ class HostilePeer(unittest.TestCase):
             win = harness.wait_for_window(x.display, "Kelvarin", timeout=30, game=g)
             xin = harness.XInput(x.display, win)
             peer = stack.enter_context(harness.Peer(net[1], ARGS.peer))
-            peer_id = "%02X%02X%02X%02X" % tuple(reversed([int(v) for v in net.address(1).split(".")]))
+            peer_id = net.sender_id(1)
             self.expect(g, r"^my_numb = \d+$", 0, 20)
-            pid = game_pid(g)
-
-            def click(vx, vy):
-                xin.move(*vpt(vx, vy))
-                time.sleep(0.2)
-                xin.click(1)
-                time.sleep(0.3)
+            pid = harness.game_pid(g)
 
             # The copy defends alone, so it leads the defenders.
-            click(875, 975)  # "Teams"
-            time.sleep(1.0)
-            click(476 + 360 + 90, 50 + 275 + 18)
-            time.sleep(0.5)
+            harness.choose_team(xin, 1)
 
             # Chat from a sender that has not announced itself.
             m = g.mark()
@@ -129,20 +89,20 @@ class HostilePeer(unittest.TestCase):
             # driver grow its own buffers by tens of megabytes (bounded), which
             # would hide what the chat itself keeps.
             time.sleep(1.0)
-            rss0 = vm_kb(pid)
+            rss0 = harness.memory(pid)[0]
             m = g.mark()
             peer.send("flood 6000 %d 1200" % CHAT_LINE)
             self.assertIsNotNone(peer.wait_for(r"^FLOODED 6000$", 60), peer.lines[-5:])
             time.sleep(1.5)
             got = sum(1 for s, l in g.lines[m:] if "CHAT message from %s fills" % peer_id in l)
-            rss1 = vm_kb(pid)
+            rss1 = harness.memory(pid)[0]
             print("chat flood: %d of 6000 lines taken, VmRSS %d kB -> %d kB" % (got, rss0, rss1))
             self.assertGreater(got, 2000, "too few flood lines arrived for the check to mean anything")
             # Unbounded storage would grow by about got * CHAT_LINE bytes.
             self.assertLess((rss1 - rss0) * 1024, got * CHAT_LINE * 0.6,
                             "memory grew with the chat flood: %d -> %d kB" % (rss0, rss1))
             self.assertTrue(g.running(), g.dump())
-            click(875 - 50 - 250, 975)  # "Chat": the window draws what it kept
+            harness.click_menu(xin, 875 - 50 - 250, 975)  # "Chat": the window draws what it kept
             time.sleep(1.0)
             shot = harness.take_screenshot(g, xin, 600, 400)  # the menu still runs its frames
             self.assertFalse(shot.is_uniform())
@@ -253,21 +213,5 @@ class HostilePeer(unittest.TestCase):
             self.assertGreater(fps, 10)
 
 
-def main():
-    global ARGS
-    ap = argparse.ArgumentParser()
-    here = os.path.dirname(os.path.abspath(__file__))
-    build = os.environ.get("KELVARIN_BUILD", os.path.join(here, "..", "..", "build"))
-    ap.add_argument("--binary", default=os.path.join(build, "kelvarin"))
-    ap.add_argument("--peer", default=os.path.join(build, "tools", "kelvarin_peer"))
-    ap.add_argument("--data", default=os.path.join(build, "data"))
-    ARGS, rest = ap.parse_known_args()
-    ARGS.binary, ARGS.peer, ARGS.data = map(os.path.abspath, (ARGS.binary, ARGS.peer, ARGS.data))
-    if os.geteuid() != 0:
-        print("needs root for network namespaces; skipped")
-        sys.exit(77)
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
-
-
 if __name__ == "__main__":
-    main()
+    harness.main(ARGS)

@@ -9,25 +9,18 @@ straight at their orders, cannot cross), so the run is the same every time.
 
   python3 tests/e2e/test_siege.py [--binary build/kelvarin] [--data build/data]
 """
-import argparse, math, os, re, struct, sys, time, unittest
+import math, os, re, struct, sys, time, unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
 import harness  # noqa: E402
 
-BUILD = os.environ.get("KELVARIN_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
-ARGS = argparse.Namespace(binary=os.path.join(BUILD, "kelvarin"), data=os.path.join(BUILD, "data"),
-                          peer=os.path.join(BUILD, "tools", "kelvarin_peer"))
+ARGS = harness.default_paths()
 
 ORDER_MOVE, ORDER_ATTACK = 1, 2
 CATAPULTS = [0x10000 + i for i in range(10)]
 RAMS = [0x40000 + i for i in range(5)]
 GOBLIN = 4  # the humanoid kind of goblins, as the copies print it
 ARCHER_REACH = 100.0  # tower archers shoot at what comes this close
-
-
-def vpx(vx, vy):
-    """Virtual menu coordinates to pixels of the 600 x 400 window."""
-    return int(vx * 600 / 1280), int(vy * 400 / 1024)
 
 
 GROUND = 20.0  # height of the level island, well above the water line
@@ -78,8 +71,7 @@ class Siege(unittest.TestCase):
             self.games.append(g)
             self.inputs.append(harness.XInput(self.xs[i].display, win))
         self.peer = self.stack.enter_context(harness.Peer(self.net[2], ARGS.peer))
-        self.sender = ["%02X%02X%02X%02X" % tuple(reversed([int(x) for x in self.net.address(i).split(".")]))
-                       for i in range(3)]
+        self.sender = [self.net.sender_id(i) for i in range(3)]
 
     def tearDown(self):
         self.stack.close()
@@ -103,13 +95,10 @@ class Siege(unittest.TestCase):
         # A higher number than copy 0's, so copy 0 stays the attackers' leader.
         self.peer.send("autohelo peer 0 %d" % min(numb + 1 + (1023 - numb) // 2, 1023))
         time.sleep(1.5)
-        for xin in self.inputs:
-            xin.click(1, *vpx(875, 975))  # the team window
+        harness.choose_team(self.inputs[0], 0)
+        harness.choose_team(self.inputs[1], 1)
         time.sleep(1.0)
-        self.inputs[0].click(1, *vpx(648, 343))  # Attackers
-        self.inputs[1].click(1, *vpx(926, 343))  # Defenders
-        time.sleep(1.5)
-        self.inputs[0].click(1, *vpx(175, 125))  # Start Game
+        harness.click_menu(self.inputs[0], 175, 125)  # Start Game
         line = self.games[1].wait_for_line(r"starting game with random seed = (\d+)", 15)
         self.assertIsNotNone(line, self.games[1].dump())
         seed = int(re.search(r"= (\d+)", line).group(1))
@@ -237,13 +226,4 @@ class Siege(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    p = argparse.ArgumentParser()
-    p.add_argument("--binary", default=ARGS.binary)
-    p.add_argument("--data", default=ARGS.data)
-    p.add_argument("--peer", default=ARGS.peer)
-    known, rest = p.parse_known_args()
-    ARGS.binary, ARGS.data, ARGS.peer = (os.path.abspath(known.binary), os.path.abspath(known.data),
-                                         os.path.abspath(known.peer))
-    if os.geteuid() != 0:
-        sys.exit(77)
-    unittest.main(argv=[sys.argv[0]] + rest)
+    harness.main(ARGS)
