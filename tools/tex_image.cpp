@@ -1,11 +1,11 @@
 #include "tex_image.h"
+#include "file_out.h"
 
 #include <cairo.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 
 Color mix(const Color& p, const Color& q, float t)
 {
@@ -75,17 +75,7 @@ bool write_tex(const std::string& path, const Image& img, RowOrder order)
             out.insert(out.end(), begin, begin + static_cast<std::ptrdiff_t>(row_bytes));
         }
     }
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f) {
-        std::fprintf(stderr, "cannot create %s\n", path.c_str());
-        return false;
-    }
-    f.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
-    if (!f) {
-        std::fprintf(stderr, "cannot write %s\n", path.c_str());
-        return false;
-    }
-    return true;
+    return write_whole_file(path, out);
 }
 
 cairo_surface_t* new_surface(int width, int height)

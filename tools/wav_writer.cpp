@@ -1,9 +1,9 @@
 #include "wav_writer.h"
+#include "file_out.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 
 void normalize(std::vector<float>& samples, float peak)
 {
@@ -54,15 +54,5 @@ bool write_wav(const std::string& path, const std::vector<float>& samples, int s
         int v = static_cast<int>(std::lround(c * 32767.0f));
         put16(out, static_cast<uint16_t>(static_cast<int16_t>(v)));
     }
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f) {
-        std::fprintf(stderr, "cannot create %s\n", path.c_str());
-        return false;
-    }
-    f.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
-    if (!f) {
-        std::fprintf(stderr, "cannot write %s\n", path.c_str());
-        return false;
-    }
-    return true;
+    return write_whole_file(path, out);
 }

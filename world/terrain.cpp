@@ -328,6 +328,25 @@ static bool edit_reaches_grid(float cx, float cz, int r)
     return cx > -1.0f - r && cx < 128.0f + r && cz > -1.0f - r && cz < 128.0f + r;
 }
 
+// The grid window of an edit at world (x, z) with radius r: its centre in
+// grid units and its index ranges (which may reach past the map's edge).
+struct edit_window {
+    float cx, cz;
+    int i_lo, i_hi, j_lo, j_hi;
+};
+
+// False when the edit cannot reach a grid point; otherwise fills `w`.
+static bool open_edit(float x, float z, int r, edit_window& w)
+{
+    w.cx = 64.0f + x / 4.0f;
+    w.cz = 64.0f + z / 4.0f;
+    if (!edit_reaches_grid(w.cx, w.cz, r))
+        return false;
+    edit_range(w.cx, r, w.i_lo, w.i_hi);
+    edit_range(w.cz, r, w.j_lo, w.j_hi);
+    return true;
+}
+
 static void finish_edit(float cx, float cz, int r)
 {
     calc_dynamic_arrays(static_cast<int>(cx - r), static_cast<int>(cz - r), static_cast<int>(cx + r),
@@ -340,12 +359,10 @@ void offset_terrain(float x, float z, float amount, int r)
     printf("v = %f\n", amount);
     if (s_heights.empty() || r <= 0)
         return;
-    float cx = 64.0f + x / 4.0f, cz = 64.0f + z / 4.0f;
-    if (!edit_reaches_grid(cx, cz, r))
+    edit_window w;
+    if (!open_edit(x, z, r, w))
         return;
-    int i_lo, i_hi, j_lo, j_hi;
-    edit_range(cx, r, i_lo, i_hi);
-    edit_range(cz, r, j_lo, j_hi);
+    const auto [cx, cz, i_lo, i_hi, j_lo, j_hi] = w;
     const double k = 1.5707963267948966 / r * 0.9;
     for (int i = i_lo; i <= i_hi; ++i)
         for (int j = j_lo; j <= j_hi; ++j) {
@@ -372,12 +389,10 @@ void smooth_terrain(float x, float z, int r)
     printf("v = %f\n", 0.0);
     if (s_heights.empty() || r < 0)
         return;
-    float cx = 64.0f + x / 4.0f, cz = 64.0f + z / 4.0f;
-    if (!edit_reaches_grid(cx, cz, r))
+    edit_window w;
+    if (!open_edit(x, z, r, w))
         return;
-    int i_lo, i_hi, j_lo, j_hi;
-    edit_range(cx, r, i_lo, i_hi);
-    edit_range(cz, r, j_lo, j_hi);
+    const auto [cx, cz, i_lo, i_hi, j_lo, j_hi] = w;
     double sum = 0.0;
     int count = 0;
     for (int i = i_lo; i <= i_hi; ++i)

@@ -5,7 +5,7 @@ Pieces, each usable on its own:
 * ``Xvfb``              - a private X server on a free display (context manager).
 * ``NetNamespace``      - a private network namespace with loopback and a
                           multicast route (context manager).
-* ``linked_namespaces`` - 2 or 3 namespaces joined by veth pairs on one bridge
+* ``linked_namespaces`` - 2 to 8 namespaces joined by veth pairs on one bridge
                           that lives in a namespace of its own (context manager).
 * ``make_workdir``      - a per-test working directory that links the game data.
 * ``Game``              - the game process started inside a namespace, with its
@@ -429,7 +429,7 @@ class NetNamespace:
 
 
 class LinkedNamespaces:
-    """2 or 3 namespaces joined through veth pairs on one bridge.
+    """2 to 8 namespaces joined through veth pairs on one bridge.
 
     The bridge lives in a namespace of its own; nothing is created in the
     root namespace.  Member i gets address 10.77.0.(i+1)/24 on ``eth0`` and
@@ -438,8 +438,8 @@ class LinkedNamespaces:
     """
 
     def __init__(self, count=2, check_multicast=True, subnet="10.77.0"):
-        if count < 2 or count > 3:
-            raise ValueError("2 or 3 namespaces")
+        if count < 2 or count > 8:
+            raise ValueError("2 to 8 namespaces")
         self.count = count
         self.check = check_multicast
         self.subnet = subnet
@@ -1318,11 +1318,11 @@ class Peer:
             time.sleep(0.05)
         return None
 
-    def received(self, since=0, sender=None):
+    def received(self, since=0, sender=None, until=None):
         """(sender, bytes) of every datagram heard, oldest first; the sender
         is the peer's hex form of the source address."""
         out = []
-        for l in self.lines[since:]:
+        for l in self.lines[since:until]:
             m = self.RECV.match(l)
             if m and (sender is None or m.group(2) == sender):
                 out.append((m.group(2), bytes.fromhex(m.group(4))))

@@ -1,25 +1,22 @@
 """End-to-end checks of the lobby: a protocol peer against one copy, and
-three real copies in their own namespaces linked by a bridge."""
-import os, re, shutil, struct, sys, time, unittest
+three real copies in their own namespaces linked by a bridge.
+
+The copies draw stand-in textures (flat blue for the menu's sky, grey for
+the rest), so that the names in the team window are the only pixels of the
+teams' colours."""
+import contextlib, os, re, struct, sys, tempfile, time, unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from lobby_support import Display, Net, make_datadir, parse_recv, start_game, start_peer  # noqa: E402
+import harness  # noqa: E402
 
-BUILD = os.environ.get("KELVARIN_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
-GAME = os.path.abspath(os.path.join(BUILD, "kelvarin"))
-PEER = os.path.abspath(os.path.join(BUILD, "tools", "kelvarin_peer"))
+ARGS = harness.default_paths()
 
 ATTACKER_TEXT = (255, 127, 127)
 DEFENDER_TEXT = (127, 255, 127)
 
 
 def count_colour(shot, colour, x0, x1, y0, y1, tol=12):
-    n = 0
-    for row in shot[y0:y1]:
-        for px in row[x0:x1]:
-            if all(abs(a - b) <= tol for a, b in zip(px, colour)):
-                n += 1
-    return n
+    return sum(1 for y in range(y0, y1) for x in range(x0, x1) if harness.colour_near(shot.pixel(x, y), colour, tol))
 
 
 def team_pixels(shot):
@@ -29,44 +26,74 @@ def team_pixels(shot):
             count_colour(shot, DEFENDER_TEXT, 402, 580, 145, 260))
 
 
-def tag(b):
-    return b[:4].decode("latin-1")
+def standin_workdir(stack):
+    """A working directory with the game's data, every texture replaced by a
+    16 x 16 stand-in."""
+    d = stack.enter_context(harness.workdir(ARGS.data))
+    tex = os.path.join(d, "textures")
+    for name in os.listdir(tex):
+        px = bytes((0, 0, 255)) if name == "sky_menu.tex" else bytes((128, 128, 128))
+        os.unlink(os.path.join(tex, name))
+        with open(os.path.join(tex, name), "wb") as f:
+            f.write(struct.pack("<iii", 16, 16, 3) + px * 256)
+    return d
+
+
+class Copy:
+    """One copy of the game on its own X server."""
+
+    def __init__(self, stack, ns, name):
+        self.x = stack.enter_context(harness.Xvfb())
+        self.game = stack.enter_context(harness.Game(ARGS.binary, [name, "WINDOW"], ns=ns, display=self.x.display,
+                                                     cwd=standin_workdir(stack)))
+        self.win = harness.wait_for_window(self.x.display, "Kelvarin", timeout=30, game=self.game)
+        self.xin = harness.XInput(self.x.display, self.win)
+
+    def click(self, vx, vy):
+        harness.click_menu(self.xin, vx, vy)
+
+    def type_line(self, text):
+        self.xin.move(300, 200)
+        self.xin.focus()
+        self.xin.type(text, delay_ms=30)
+        self.xin.key("Return")
+
+    def grab(self):
+        """The window's pixels as the X server shows them."""
+        with tempfile.TemporaryDirectory() as t:
+            return harness.grab_window(self.x.display, self.win, os.path.join(t, "grab.png"))
+
+    def wait_for(self, regex, timeout, stream="stdout"):
+        line = self.game.wait_for_line(regex, timeout, stream=stream)
+        return re.search(regex, line) if line is not None else None
 
 
 class PeerProtocol(unittest.TestCase):
     def setUp(self):
-        self.data = make_datadir()
-        self.net = Net(2)
-        self.dpy = Display(81)
-        self.game = start_game(self.net, 0, self.dpy, self.data, GAME, "lobbygame")
-        self.peer = start_peer(self.net, 1, PEER)
+        self.stack = contextlib.ExitStack()
+        self.net = self.stack.enter_context(harness.linked_namespaces(2))
+        self.copy = Copy(self.stack, self.net[0], "lobbygame")
+        self.game = self.copy.game
+        self.peer = self.stack.enter_context(harness.Peer(self.net[1], ARGS.peer))
 
     def tearDown(self):
-        self.peer.stop()
-        self.game.stop()
-        self.dpy.stop()
-        self.net.close()
-        shutil.rmtree(self.data, ignore_errors=True)
+        self.stack.close()
 
-    def helos(self, since):
-        out = []
-        for l in self.peer.lines():
-            r = parse_recv(l)
-            if r and r[0] >= since and tag(r[2]) == "HELO":
-                out.append(r)
-        return out
+    def helos(self, since, until):
+        return [d for _, d in self.peer.received(since, sender=None, until=until) if d[:4] == b"HELO"]
 
     def test_presence_chat_and_start(self):
-        m = self.game.wait_for(r"^my_numb = (\d+)$", 15)
-        self.assertIsNotNone(m, self.game.lines() + self.game.lines(True))
+        m = self.copy.wait_for(r"^my_numb = (\d+)$", 15)
+        self.assertIsNotNone(m, self.game.dump())
         numb = int(m.group(1))
         time.sleep(1.0)
-        t0 = time.time()
+        t0 = self.peer.mark()
         time.sleep(2.0)
-        heard = [h for h in self.helos(t0) if h[0] < t0 + 2.0]
+        heard = self.helos(t0, self.peer.mark())
         self.assertTrue(7 <= len(heard) <= 13, len(heard))
-        _, sender, body = heard[-1]
-        self.assertEqual(sender, self.net.sender_id(0))
+        senders = {s for s, d in self.peer.received(t0) if d[:4] == b"HELO"}
+        self.assertEqual(senders, {self.net.sender_id(0)})
+        body = heard[-1]
         self.assertEqual(len(body), 44)
         self.assertEqual(body[4:36], b"lobbygame".ljust(32, b"\0"))
         team, number = struct.unpack("<ii", body[36:44])
@@ -75,37 +102,35 @@ class PeerProtocol(unittest.TestCase):
 
         # Chat from a stranger is refused; after its HELO the peer is known.
         self.peer.send("chat too early")
-        self.assertIsNotNone(self.game.wait_for(
-            r"Received CHAT message from unknown source: %s" % self.net.sender_id(1), 5, err=True))
+        self.assertIsNotNone(self.copy.wait_for(
+            r"Received CHAT message from unknown source: %s" % self.net.sender_id(1), 5, stream="stderr"))
         # Announcing the game's own number: the game counts the peer and,
         # seeing the collision, draws itself a new number.
         self.peer.send("autohelo peer 0 %d" % numb)
-        m2 = self.game.wait_for(r"^my_numb = (?!%d$)(\d+)$" % numb, 5)
-        self.assertIsNotNone(m2, self.game.lines())
+        m2 = self.copy.wait_for(r"^my_numb = (?!%d$)(\d+)$" % numb, 5)
+        self.assertIsNotNone(m2, self.game.dump())
         numb = int(m2.group(1))
         self.peer.send("autohelo peer 0 %d" % ((numb + 1) % 1024))
         time.sleep(0.5)
-        n_err = len(self.game.lines(True))
+        n_err = len(self.game.output("stderr"))
         self.peer.send("chat hello from the peer")
         time.sleep(1.0)
-        self.assertFalse([l for l in self.game.lines(True)[n_err:] if "CHAT" in l])
+        self.assertFalse([l for l in self.game.output("stderr")[n_err:] if "CHAT" in l])
 
         self.peer.send("seedchannel 12345")
         ch = int(self.peer.wait_for(r"^CHANNEL (\d+)$", 5).group(1))
         self.peer.send("strt 12345")
-        self.assertIsNotNone(self.game.wait_for(r"^starting game with random seed = 12345$", 5))
+        self.assertIsNotNone(self.copy.wait_for(r"^starting game with random seed = 12345$", 5))
         self.peer.send("noauto")
         self.peer.send("join %d" % ch)
         time.sleep(2.0)
-        t1 = time.time()
+        t1 = self.peer.mark()
         time.sleep(2.0)
         want_id = 0x80400 + numb
         batches = 0
-        for l in self.peer.lines():
-            r = parse_recv(l)
-            if not r or r[0] < t1 or r[0] > t1 + 2.0 or tag(r[2]) != "UUPD":
+        for _, body in self.peer.received(t1, until=self.peer.mark()):
+            if body[:4] != b"UUPD":
                 continue
-            body = r[2]
             count, = struct.unpack("<I", body[4:8])
             pos, found = 8, False
             for _ in range(count):
@@ -123,23 +148,17 @@ class PeerProtocol(unittest.TestCase):
 
 class ThreeCopies(unittest.TestCase):
     def setUp(self):
-        self.data = make_datadir()
-        self.net = Net(4)
-        self.dpys = [Display(82 + i) for i in range(3)]
-        self.names = ["alpha", "bravo", "charlie"]
-        self.games = [start_game(self.net, i, self.dpys[i], self.data, GAME, self.names[i]) for i in range(3)]
+        self.stack = contextlib.ExitStack()
+        self.net = self.stack.enter_context(harness.linked_namespaces(4))
+        self.dpys = [Copy(self.stack, self.net[i], name) for i, name in enumerate(("alpha", "bravo", "charlie"))]
+        self.games = [c.game for c in self.dpys]
 
     def tearDown(self):
-        for g in self.games:
-            g.stop()
-        for d in self.dpys:
-            d.stop()
-        self.net.close()
-        shutil.rmtree(self.data, ignore_errors=True)
+        self.stack.close()
 
     def test_lobby_of_three(self):
         for g in self.games:
-            self.assertIsNotNone(g.wait_for(r"^my_numb = \d+$", 15), g.lines(True))
+            self.assertIsNotNone(g.wait_for_line(r"^my_numb = \d+$", 15), g.dump())
         time.sleep(2.0)
         for i, d in enumerate(self.dpys):
             d.click(875, 975)  # "Teams"
@@ -170,14 +189,14 @@ class ThreeCopies(unittest.TestCase):
         self.dpys[0].type_line("hello team")
         time.sleep(1.0)
         for g in self.games[1:]:
-            self.assertFalse([l for l in g.lines(True) if "unknown source" in l], g.lines(True))
+            self.assertFalse([l for l in g.output("stderr") if "unknown source" in l], g.dump())
 
         # charlie is killed: gone from the others' tables after 4 s, not before.
         for d in self.dpys[:2]:
             d.click(875, 975)
         time.sleep(1.0)
         before = team_pixels(self.dpys[0].grab())[0]
-        self.games[2].stop()
+        self.games[2].kill()
         t_kill = time.time()
         # Well inside the 4 s of silence allowed (a slow sanitizer build may
         # have sent its last presence a frame or two before it was stopped).
@@ -191,26 +210,19 @@ class ThreeCopies(unittest.TestCase):
         self.assertAlmostEqual(after1, after, delta=5)
 
         # Start Game on alpha brings bravo along on the same channel.
-        peer = start_peer(self.net, 3, PEER)
-        try:
+        with harness.Peer(self.net[3], ARGS.peer) as peer:
             self.dpys[0].click(175, 125)
-            m = self.games[1].wait_for(r"^starting game with random seed = (\d+)$", 10)
-            self.assertIsNotNone(m, self.games[1].lines())
+            m = self.dpys[1].wait_for(r"^starting game with random seed = (\d+)$", 10)
+            self.assertIsNotNone(m, self.games[1].dump())
             seed = int(m.group(1))
             self.assertTrue(10240 <= seed <= 10240 + 49999)
             peer.send("seedchannel %d" % seed)
             ch = int(peer.wait_for(r"^CHANNEL (\d+)$", 5).group(1))
             peer.send("join %d" % ch)
             time.sleep(3.0)
-            senders = set()
-            for l in peer.lines():
-                r = parse_recv(l)
-                if r and tag(r[2]) == "UUPD":
-                    senders.add(r[1])
+            senders = {s for s, d in peer.received() if d[:4] == b"UUPD"}
             self.assertEqual(senders, {self.net.sender_id(0), self.net.sender_id(1)})
-        finally:
-            peer.stop()
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    harness.main(ARGS)

@@ -9,25 +9,10 @@
 #include "core/camera.h"
 #include "net/commands.h"
 #include "net_test_support.h"
+#include "registry_reset.h"
 #include "units/combat.h"
 #include "units/humanoid.h"
 #include "units/units.h"
-
-// Every unit but the participants' figures (the lobby reset takes those).
-inline void empty_registry()
-{
-    for (unit* u = unit_list; u;) {
-        unit* next = u->next;
-        bool figure = false;
-        for (const participant& p : parts)
-            figure = figure || p.avatar == u;
-        if (!figure)
-            del_unit(u);
-        u = next;
-    }
-    friends_selected = 0;
-    enemy_selected = nullptr;
-}
 
 // This copy on `team`, alone (so it leads its team), in play.
 inline void fresh_game(int team = 1)

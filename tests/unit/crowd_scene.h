@@ -15,6 +15,7 @@
 #include "net/multicast.h"
 #include "net/participants.h"
 #include "net_test_support.h"
+#include "registry_reset.h"
 #include "units/catapult.h"
 #include "units/combat.h"
 #include "units/humanoid.h"
@@ -24,21 +25,6 @@
 
 inline void crowd_count_send(const unsigned char*, int) {}
 
-inline void clear_crowd()
-{
-    for (unit* u = unit_list; u;) {
-        unit* next = u->next;
-        bool figure = false;
-        for (const participant& p : parts)
-            figure = figure || p.avatar == u;
-        if (!figure)
-            del_unit(u);
-        u = next;
-    }
-    friends_selected = 0;
-    enemy_selected = nullptr;
-}
-
 inline float crowd_coord(float half)
 {
     return static_cast<float>(game_rand() % 10000) / 10000.0f * 2.0f * half - half;
@@ -46,7 +32,7 @@ inline float crowd_coord(float half)
 
 inline void build_crowd_scene(int count, unsigned seed)
 {
-    clear_crowd();
+    empty_registry();
     fill_human_types();
     humanoid_id = 0;
     reset_lobby(1, 500);
