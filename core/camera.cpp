@@ -14,6 +14,7 @@
 #include "units/projectile.h"
 #include "units/units.h"
 #include "world/light.h"
+#include "world/lightning.h"
 #include "world/sky.h"
 #include "world/terrain_render.h"
 #include "world/water.h"
@@ -202,9 +203,9 @@ void draw_game_frame()
     draw_clouds();
     glDisable(GL_BLEND);
 
-    // Overlays: the lightning bolt (draw_lightning) and the crosshairs
-    // (draw_crosshairs) come first, then the minimap and the command bar;
-    // the banner message (draw_message) last.
+    // Overlays: the lightning bolt and the crosshairs come first, then the
+    // minimap and the command bar; the banner message (draw_message) last.
+    draw_lightning();
     draw_crosshairs();
     draw_minimap();
     draw_interface();

@@ -248,7 +248,7 @@ void simulate_catapult(unit* u, float dt)
 
 static unsigned ball_list = 0;
 
-static void draw_ball(projectile*)
+static void draw_ball(projectile* p)
 {
     glColor3f(1.0f, 1.0f, 1.0f);
     set_scene_color();
@@ -262,8 +262,11 @@ static void draw_ball(projectile*)
         glEndList();
     }
     glCallList(ball_list);
-    // A burning ball's flames are drawn from its fire source by the fire
-    // effects, which keep the particles stepped here.
+    if (const auto* f = static_cast<const fire_source*>(p->data)) {
+        glEnable(GL_BLEND);
+        draw_firesource(f);
+        glDisable(GL_BLEND);
+    }
 }
 
 static void simulate_ball(projectile* p, float dt)

@@ -7,15 +7,13 @@
 #include "core/random.h"
 #include "core/textures.h"
 #include "world/light.h"
+#include "world/lightning.h"
 
 float skybox_dx = 1000.0f, skybox_dy = 840.0f, skybox_dz = 1000.0f;
 
 std::vector<cloud> the_clouds;
 int nclouds = 0;
 int aclouds = 0;
-
-float last_lightning_time = -1000.0f;
-float time_lightning_lasts = 5.0f;
 
 // A uniform fraction in [0, 1).
 static float fraction()

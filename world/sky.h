@@ -20,11 +20,6 @@ extern std::vector<cloud> the_clouds;
 extern int nclouds;
 extern int aclouds;
 
-// Time of the last lightning strike and how long a bolt lasts; storm clouds
-// melt away ten seconds after the bolt stops. The lightning effect sets them.
-extern float last_lightning_time;
-extern float time_lightning_lasts;
-
 void init_skybox();
 void add_random_cloud();
 void random_cloud(cloud& c);

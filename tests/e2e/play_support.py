@@ -20,6 +20,7 @@ BUILD = os.path.abspath(os.environ.get("KELVARIN_BUILD",
                                        os.path.join(os.path.dirname(__file__), "..", "..", "build")))
 BINARY = os.path.join(BUILD, "kelvarin")
 DATA = os.path.join(BUILD, "data")
+PEER = os.path.join(BUILD, "tools", "kelvarin_peer")
 
 GRID = 128
 PLATEAU = 20.0

@@ -134,6 +134,65 @@ class IslandPlay(unittest.TestCase):
             self.assertEqual(f.read(), ps.terrain_bytes(rows))
 
 
+def sky_brightness(shot):
+    """Mean of the channels over the top band of the picture, left of the
+    minimap."""
+    total = n = 0
+    for y in range(0, 80, 4):
+        for x in range(0, 440, 4):
+            total += sum(shot.pixel(x, y))
+            n += 3
+    return total / n
+
+
+class Storm(unittest.TestCase):
+    """A lightning strike announced by another copy ("LIGH"): the sky goes
+    dark, then light again."""
+
+    def test_a_strike_darkens_the_sky_for_a_while(self):
+        ps.need_root(self)
+        net = harness.linked_namespaces(2)
+        net.__enter__()
+        self.addCleanup(net.__exit__, None, None, None)
+        peer = harness.Peer(net[1], ps.PEER)
+        self.addCleanup(peer.stop)
+        # Looking north over open land, high enough to see plenty of sky.
+        def prepare(d):
+            ps.write_terrain(d, land_square(200))
+            ps.write_path(d, [((0, 40, 60, -10, 180), 100000)])
+
+        c = ps.Copy(self, net[0], extra_args=["REPLAY_P_LOG"], prepare=prepare)
+        self.addCleanup(c.stop)
+        c.wait_menu()
+        peer.send("autohelo storm 0 1023")  # known to the copy before play
+        time.sleep(1.0)
+        c.start_play()
+        # The peer follows to the game's channel, named by the seed of "STRT".
+        starts = peer.commands("STRT")
+        self.assertTrue(starts, c.game.dump())
+        seed = struct.unpack("<I", starts[0][1][8:12])[0]
+        peer.send("noauto")
+        peer.send("seedchannel %d" % seed)
+        ch = peer.wait_for(r"^CHANNEL (\d+)$", 5)
+        peer.send("join %s" % ch.group(1))
+        self.assertTrue(peer.sync())
+        time.sleep(1.0)
+        day = sky_brightness(c.screenshot(SHOTS and os.path.join(SHOTS, "storm_before.png")))
+
+        mark = len(c.game.output("stdout"))
+        peer.send_raw(harness.cmnd("LIGH", 0.0, 200.0))
+        struck = time.monotonic()
+        time.sleep(2.5)  # the night has fallen by 2 s after the strike
+        dark = sky_brightness(c.screenshot(SHOTS and os.path.join(SHOTS, "storm_dark.png")))
+        self.assertLess(dark, 0.6 * day, "the sky did not darken: %.1f against %.1f" % (dark, day))
+        time.sleep(max(0.0, struck + 8.0 - time.monotonic()))  # light again from 6 s on
+        after = sky_brightness(c.screenshot(SHOTS and os.path.join(SHOTS, "storm_after.png")))
+        self.assertGreater(after, 0.85 * day, "the sky stayed dark: %.1f against %.1f" % (after, day))
+        self.assertEqual(c.game.count_lines(r"unknown source|not a number"), 0, c.game.dump())
+        # It played on all the while.
+        self.assertGreaterEqual(len([l for l in c.game.output("stdout")[mark:] if re.match(ps.FPS_LINE, l)]), 6)
+
+
 def math_forward(yaw):
     import math
     r = math.radians(yaw)

@@ -4,6 +4,7 @@
 
 #include "core/main_loop.h"
 #include "core/random.h"
+#include "world/lightning.h"
 #include "world/sky.h"
 
 TEST(Sky, InitMakesTwentyOrdinaryCloudsWithCapacityThirtyTwo)

@@ -1,0 +1,140 @@
+// Lightning strikes: the darkness timeline, strikes replacing one another,
+// "LIGH" from other copies; and the plane the flame sprites are drawn in.
+#include <cmath>
+
+#include "armies_test_support.h"
+#include "core/vector.h"
+#include "world/fire.h"
+#include "world/light.h"
+#include "world/lightning.h"
+#include "world/sky.h"
+
+namespace {
+
+constexpr uint32_t CASTER = 0x0300000A;
+
+class Lightning : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        fresh_game(1);
+        add_member("caster", CASTER, 0, 20);
+        register_lightning_command();
+        game_srand(5);
+        init_skybox();
+        game_time = 100.0f;
+        time_lightning_lasts = 5.0f;
+        turn_off_nighttime_mode();
+    }
+    void TearDown() override
+    {
+        last_lightning_time = -1e13f;
+        turn_off_nighttime_mode();
+        game_time = 0.0f;
+    }
+};
+
+}  // namespace
+
+TEST(LightningTimeline, DarkFirstThenTheBoltThenLight)
+{
+    const float t = 100.0f, l = 5.0f;
+    lightning_moment m = lightning_timeline(t + 0.5f, t, l);
+    EXPECT_TRUE(m.night_on);
+    EXPECT_FALSE(m.bolt_may_show);
+    m = lightning_timeline(t + 0.99f, t, l);
+    EXPECT_FALSE(m.bolt_may_show);  // no bolt in the first second
+    m = lightning_timeline(t + 1.01f, t, l);
+    EXPECT_FALSE(m.night_on);
+    EXPECT_TRUE(m.bolt_may_show);
+    EXPECT_FALSE(m.night_off);
+    EXPECT_FALSE(lightning_timeline(t + 3.99f, t, l).night_off);
+    m = lightning_timeline(t + 4.01f, t, l);
+    EXPECT_TRUE(m.night_off);  // the sky lightens a second before the end
+    EXPECT_TRUE(m.bolt_may_show);
+    m = lightning_timeline(t + 5.0f, t, l);
+    EXPECT_FALSE(m.bolt_may_show);
+    EXPECT_TRUE(m.night_off);
+    EXPECT_FALSE(lightning_timeline(t + 6.01f, t, l).night_off);
+    // No strike yet: nothing at all, even at the start of a game.
+    m = lightning_timeline(0.0f, -1e13f, l);
+    EXPECT_FALSE(m.night_on || m.bolt_may_show || m.night_off);
+}
+
+TEST_F(Lightning, AStrikeDarkensTheSkyAndGathersStormClouds)
+{
+    const int clouds = nclouds;
+    set_lightning(50.0f, -60.0f);
+    EXPECT_EQ(last_lightning_x, 50.0f);
+    EXPECT_EQ(last_lightning_z, -60.0f);
+    EXPECT_EQ(last_lightning_time, 100.0f);
+    ASSERT_EQ(nclouds, clouds + 4);
+    for (int i = clouds; i < nclouds; ++i)
+        EXPECT_EQ(the_clouds[static_cast<size_t>(i)].storm, 1);
+    game_time = 100.5f;
+    draw_lightning();
+    EXPECT_EQ(is_night_time_mode, 1);
+    // Past the bolt (no drawing then), the night lifts.
+    game_time = 105.5f;
+    draw_lightning();
+    EXPECT_EQ(is_night_time_mode, 0);
+}
+
+TEST_F(Lightning, ASecondStrikeRestartsTheTimelineAtItsPlace)
+{
+    set_lightning(50.0f, -60.0f);
+    game_time = 103.0f;
+    set_lightning(-20.0f, 30.0f);
+    EXPECT_EQ(last_lightning_x, -20.0f);
+    EXPECT_EQ(last_lightning_z, 30.0f);
+    game_time = 103.5f;
+    EXPECT_TRUE(lightning_timeline(game_time, last_lightning_time, time_lightning_lasts).night_on);
+    game_time = 107.5f;  // the first strike's bolt would be over; this one's is not
+    EXPECT_TRUE(lightning_timeline(game_time, last_lightning_time, time_lightning_lasts).bolt_may_show);
+}
+
+TEST_F(Lightning, OtherCopiesStrikesArriveAndNonsenseIsDropped)
+{
+    const int clouds = nclouds;
+    deliver(build_command_message("LIGH", bits_of(-12.5f), bits_of(40.0f), 0, 0), CASTER);
+    EXPECT_EQ(last_lightning_x, -12.5f);
+    EXPECT_EQ(last_lightning_z, 40.0f);
+    EXPECT_EQ(last_lightning_time, game_time);
+    EXPECT_EQ(nclouds, clouds + 4);
+
+    game_time = 101.0f;
+    testing::internal::CaptureStderr();
+    deliver(build_command_message("LIGH", bits_of(std::nanf("")), bits_of(40.0f), 0, 0), CASTER);
+    deliver(build_command_message("LIGH", bits_of(1.0f), bits_of(INFINITY), 0, 0), CASTER);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("LIGH at a point that is not a number, ignored"), std::string::npos) << err;
+    EXPECT_EQ(last_lightning_x, -12.5f);
+    EXPECT_EQ(last_lightning_time, 100.0f);
+    EXPECT_EQ(nclouds, clouds + 4);
+}
+
+TEST(FlameSprites, FaceTheEyeFromEveryDirection)
+{
+    const float src[3] = {10.0f, 5.0f, -20.0f};
+    const float eyes[][3] = {{10, 5, 0}, {10, 80, -20}, {40, 5.5f, -25}, {10, 7.5f, 0}, {-30, -40, 60}};
+    for (const auto& eye : eyes) {
+        float d[3], u[3], v[3];
+        flame_sprite_axes(src, eye, d, u, v);
+        EXPECT_NEAR(vector_length(d), 1.0f, 1e-5f);
+        EXPECT_NEAR(vector_length(u), 1.0f, 1e-5f);
+        EXPECT_NEAR(vector_length(v), 1.0f, 1e-5f);
+        EXPECT_NEAR(dot_product(d, u), 0.0f, 1e-5f);
+        EXPECT_NEAR(dot_product(d, v), 0.0f, 1e-5f);
+        EXPECT_NEAR(dot_product(u, v), 0.0f, 1e-5f);
+        // d points at the eye.
+        const float to_eye[3] = {eye[0] - src[0], eye[1] - src[1], eye[2] - src[2]};
+        EXPECT_GT(dot_product(d, to_eye), 0.0f);
+    }
+    // An eye right at the source gives no plane, and no NaN either.
+    float d[3], u[3], v[3];
+    flame_sprite_axes(src, src, d, u, v);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(u[k], 0.0f);
+        EXPECT_EQ(v[k], 0.0f);
+    }
+}
