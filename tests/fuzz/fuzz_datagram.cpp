@@ -7,7 +7,7 @@
 //           bit 2: a small battle is set up (soldiers of both teams, a
 //           catapult, a ram, a wall with a gate), so that the unit and siege
 //           commands (UNIT, UDIE, ORDR, USWD, INVS, GATE, GBRK, AARW, UARW,
-//           UBAL) meet real records; bit 3: this copy's team
+//           UBAL, LIGH) meet real records; bit 3: this copy's team
 //   then datagrams, each: one byte choosing the sender (0 the peer, 1 this
 //   copy's own entry, 2 an unknown address, 3 a second unknown address),
 //   two bytes little-endian length, and that many bytes (cut at the end of

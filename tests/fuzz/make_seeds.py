@@ -99,7 +99,8 @@ def small_seeds():
             + datagram(0, command(b"AARW", 1.0, 12.0, 2.0, 30.0))
             + datagram(0, command(b"UARW", 0x80001, 0x80002, 0.0))
             + datagram(0, command(b"UBAL", 0x10001, 30.0, 20.0))
-            + datagram(1, command(b"UBAL", 0x10001, 30.0, 20.0)),
+            + datagram(1, command(b"UBAL", 0x10001, 30.0, 20.0))
+            + datagram(0, command(b"LIGH", 10.0, -20.0)) + datagram(2, command(b"LIGH", 1.0, 2.0)),
             "end_screen": bytes([2, 1]) + datagram(0, b"HELO") + datagram(0, b"UU")
             + datagram(0, uupd([(1, [0.0] * 3)])[:13]),
         },
