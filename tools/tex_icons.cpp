@@ -748,36 +748,29 @@ Image make_icon(const std::string& name)
         std::fprintf(stderr, "no pictogram named %s\n", name.c_str());
         return Image{};
     }
-    cairo_surface_t* surface = new_surface(kIcon, kIcon);
-    cairo_t* cr = cairo_create(surface);
-    it->second(cr);
-    cairo_destroy(cr);
-    Image img = image_from_surface(surface, 3);
-    cairo_surface_destroy(surface);
-    return img;
+    return paint_image(kIcon, kIcon, 3, [&](cairo_t* cr) {
+        it->second(cr);
+    });
 }
 
 Image make_crosshairs()
 {
     // White marks on transparent ground; the game tints them red.
     const int n = 64;
-    cairo_surface_t* surface = new_surface(n, n);
-    cairo_t* cr = cairo_create(surface);
-    cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_set_line_width(cr, 3);
-    circle(cr, 32, 32, 20);
-    cairo_stroke(cr);
-    cairo_set_line_width(cr, 3);
-    cairo_move_to(cr, 32, 4); cairo_line_to(cr, 32, 22);
-    cairo_move_to(cr, 32, 42); cairo_line_to(cr, 32, 60);
-    cairo_move_to(cr, 4, 32); cairo_line_to(cr, 22, 32);
-    cairo_move_to(cr, 42, 32); cairo_line_to(cr, 60, 32);
-    cairo_stroke(cr);
-    circle(cr, 32, 32, 2.5);
-    cairo_fill(cr);
-    cairo_destroy(cr);
-    Image img = image_from_surface(surface, 4);
-    cairo_surface_destroy(surface);
+    Image img = paint_image(n, n, 4, [&](cairo_t* cr) {
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_set_line_width(cr, 3);
+        circle(cr, 32, 32, 20);
+        cairo_stroke(cr);
+        cairo_set_line_width(cr, 3);
+        cairo_move_to(cr, 32, 4); cairo_line_to(cr, 32, 22);
+        cairo_move_to(cr, 32, 42); cairo_line_to(cr, 32, 60);
+        cairo_move_to(cr, 4, 32); cairo_line_to(cr, 22, 32);
+        cairo_move_to(cr, 42, 32); cairo_line_to(cr, 60, 32);
+        cairo_stroke(cr);
+        circle(cr, 32, 32, 2.5);
+        cairo_fill(cr);
+    });
     // Transparent texels stay white so filtering never darkens the marks.
     for (size_t k = 0; k < img.pixels.size(); k += 4) img.pixels[k] = img.pixels[k + 1] = img.pixels[k + 2] = 255;
     return img;
@@ -793,71 +786,63 @@ Image make_wheel()
             float g = tile_fbm(static_cast<float>(x) / n, static_cast<float>(y) / n, 2, 16, 3, 501);
             put_pixel(wood, x, y, scale_rgb(rgb(0.55f, 0.37f, 0.20f), 0.9f + 0.25f * g));
         }
-    cairo_surface_t* surface = surface_from_image(wood);
-    cairo_t* cr = cairo_create(surface);
-    double c = n / 2.0;
-    cairo_set_source_rgba(cr, 0.12, 0.08, 0.04, 0.85);  // gaps between the spokes
-    circle(cr, c, c, 50);
-    cairo_fill(cr);
-    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-    for (int i = 0; i < 8; ++i) {
-        double a = i * kPi / 4;
-        limb(cr, c, c, c + 52 * std::cos(a), c + 52 * std::sin(a), 9, rgb(0.62f, 0.43f, 0.24f));
-    }
-    circle(cr, c, c, 55);
-    cairo_set_line_width(cr, 12);
-    cairo_set_source_rgb(cr, 0.50, 0.33, 0.17);
-    cairo_stroke(cr);
-    circle(cr, c, c, 62);
-    cairo_set_line_width(cr, 4);
-    cairo_set_source_rgb(cr, 0.30, 0.30, 0.33);
-    cairo_stroke(cr);
-    circle(cr, c, c, 13);
-    fill_outline(cr, rgb(0.45f, 0.45f, 0.48f), 2.5);
-    circle(cr, c, c, 4);
-    cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
-    cairo_fill(cr);
-    cairo_destroy(cr);
-    Image img = image_from_surface(surface, 3);
-    cairo_surface_destroy(surface);
-    return img;
+    return paint_over(wood, 3, [&](cairo_t* cr) {
+        double c = n / 2.0;
+        cairo_set_source_rgba(cr, 0.12, 0.08, 0.04, 0.85);  // gaps between the spokes
+        circle(cr, c, c, 50);
+        cairo_fill(cr);
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+        for (int i = 0; i < 8; ++i) {
+            double a = i * kPi / 4;
+            limb(cr, c, c, c + 52 * std::cos(a), c + 52 * std::sin(a), 9, rgb(0.62f, 0.43f, 0.24f));
+        }
+        circle(cr, c, c, 55);
+        cairo_set_line_width(cr, 12);
+        cairo_set_source_rgb(cr, 0.50, 0.33, 0.17);
+        cairo_stroke(cr);
+        circle(cr, c, c, 62);
+        cairo_set_line_width(cr, 4);
+        cairo_set_source_rgb(cr, 0.30, 0.30, 0.33);
+        cairo_stroke(cr);
+        circle(cr, c, c, 13);
+        fill_outline(cr, rgb(0.45f, 0.45f, 0.48f), 2.5);
+        circle(cr, c, c, 4);
+        cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
+        cairo_fill(cr);
+    });
 }
 
 Image make_house()
 {
     // A house front: plastered wall, tiled roof, door and windows.
     const int n = 128;
-    cairo_surface_t* surface = new_surface(n, n);
-    cairo_t* cr = cairo_create(surface);
-    cairo_set_source_rgb(cr, 0.62, 0.78, 0.95);
-    cairo_paint(cr);
-    cairo_rectangle(cr, 14, 54, 100, 74);
-    fill_outline(cr, rgb(0.90f, 0.84f, 0.70f), 2.0);
-    cairo_move_to(cr, 4, 58);
-    cairo_line_to(cr, 64, 12);
-    cairo_line_to(cr, 124, 58);
-    cairo_close_path(cr);
-    fill_outline(cr, rgb(0.70f, 0.28f, 0.18f), 2.0);
-    cairo_set_source_rgba(cr, 0.3, 0.1, 0.05, 0.6);
-    cairo_set_line_width(cr, 1.5);
-    for (int i = 1; i < 5; ++i) {
-        double y = 12 + i * 9.2;
-        double half = (y - 12) * 60.0 / 46.0;
-        cairo_move_to(cr, 64 - half, y);
-        cairo_line_to(cr, 64 + half, y);
-    }
-    cairo_stroke(cr);
-    cairo_rectangle(cr, 54, 88, 20, 40);
-    fill_outline(cr, rgb(0.45f, 0.28f, 0.14f), 2.0);
-    for (double wx : {24.0, 86.0}) {
-        cairo_rectangle(cr, wx, 72, 18, 18);
-        fill_outline(cr, rgb(0.25f, 0.35f, 0.50f), 2.0);
-        cairo_move_to(cr, wx + 9, 72); cairo_line_to(cr, wx + 9, 90);
-        cairo_move_to(cr, wx, 81); cairo_line_to(cr, wx + 18, 81);
+    return paint_image(n, n, 3, [&](cairo_t* cr) {
+        cairo_set_source_rgb(cr, 0.62, 0.78, 0.95);
+        cairo_paint(cr);
+        cairo_rectangle(cr, 14, 54, 100, 74);
+        fill_outline(cr, rgb(0.90f, 0.84f, 0.70f), 2.0);
+        cairo_move_to(cr, 4, 58);
+        cairo_line_to(cr, 64, 12);
+        cairo_line_to(cr, 124, 58);
+        cairo_close_path(cr);
+        fill_outline(cr, rgb(0.70f, 0.28f, 0.18f), 2.0);
+        cairo_set_source_rgba(cr, 0.3, 0.1, 0.05, 0.6);
+        cairo_set_line_width(cr, 1.5);
+        for (int i = 1; i < 5; ++i) {
+            double y = 12 + i * 9.2;
+            double half = (y - 12) * 60.0 / 46.0;
+            cairo_move_to(cr, 64 - half, y);
+            cairo_line_to(cr, 64 + half, y);
+        }
         cairo_stroke(cr);
-    }
-    cairo_destroy(cr);
-    Image img = image_from_surface(surface, 3);
-    cairo_surface_destroy(surface);
-    return img;
+        cairo_rectangle(cr, 54, 88, 20, 40);
+        fill_outline(cr, rgb(0.45f, 0.28f, 0.14f), 2.0);
+        for (double wx : {24.0, 86.0}) {
+            cairo_rectangle(cr, wx, 72, 18, 18);
+            fill_outline(cr, rgb(0.25f, 0.35f, 0.50f), 2.0);
+            cairo_move_to(cr, wx + 9, 72); cairo_line_to(cr, wx + 9, 90);
+            cairo_move_to(cr, wx, 81); cairo_line_to(cr, wx + 18, 81);
+            cairo_stroke(cr);
+        }
+    });
 }

@@ -128,3 +128,23 @@ cairo_surface_t* surface_from_image(const Image& img)
     cairo_surface_mark_dirty(s);
     return s;
 }
+
+static Image paint_on(cairo_surface_t* surface, int channels, const std::function<void(cairo_t*)>& draw)
+{
+    cairo_t* cr = cairo_create(surface);
+    draw(cr);
+    cairo_destroy(cr);
+    Image img = image_from_surface(surface, channels);
+    cairo_surface_destroy(surface);
+    return img;
+}
+
+Image paint_image(int width, int height, int channels, const std::function<void(cairo_t*)>& draw)
+{
+    return paint_on(new_surface(width, height), channels, draw);
+}
+
+Image paint_over(const Image& base, int channels, const std::function<void(cairo_t*)>& draw)
+{
+    return paint_on(surface_from_image(base), channels, draw);
+}

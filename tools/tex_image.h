@@ -4,12 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "mathutil.h"
 
 typedef struct _cairo_surface cairo_surface_t;
+typedef struct _cairo cairo_t;
 
 struct Color {
     float r = 0, g = 0, b = 0, a = 1;
@@ -55,3 +57,9 @@ Image image_from_surface(cairo_surface_t* surface, int channels);
 
 // A Cairo surface holding a copy of the picture (so Cairo can draw on top).
 cairo_surface_t* surface_from_image(const Image& img);
+
+// Runs `draw` with a Cairo context on a new transparent width x height
+// surface, or on a copy of `base`, and returns what it drew (channels 3
+// drops the alpha).
+Image paint_image(int width, int height, int channels, const std::function<void(cairo_t*)>& draw);
+Image paint_over(const Image& base, int channels, const std::function<void(cairo_t*)>& draw);

@@ -56,26 +56,22 @@ void draw_wood(cairo_t* cr, float x0, float y0, float x1, float y1, float w0, fl
 // Trunk and limbs drawn by Cairo; returns the picture (alpha marks wood).
 Image draw_trunk(const TreeStyle& st)
 {
-    cairo_surface_t* surface = new_surface(kSize, kSize);
-    cairo_t* cr = cairo_create(surface);
-    cairo_scale(cr, 1.0, kSqueeze);
-    float cx = kSize / 2.0f;
-    draw_wood(cr, cx, kVirtualH + 4, cx, st.trunk_top, st.trunk_w, st.trunk_w * 0.35f);
-    // Root flare.
-    draw_wood(cr, cx - st.trunk_w * 0.9f, kVirtualH + 2, cx, kVirtualH - 30, st.trunk_w * 0.5f, st.trunk_w * 0.3f);
-    draw_wood(cr, cx + st.trunk_w * 0.9f, kVirtualH + 2, cx, kVirtualH - 30, st.trunk_w * 0.5f, st.trunk_w * 0.3f);
-    HashRng rng(st.seed + 7);
-    for (int i = 0; i < st.branches; ++i) {
-        float y0 = lerp(st.trunk_top + 20, st.crown_y + st.crown_ry * 0.6f, rng.unit());
-        float side = (i % 2) ? 1.0f : -1.0f;
-        float x1 = cx + side * st.crown_rx * rng.range(0.4f, 0.8f);
-        float y1 = y0 - st.crown_ry * rng.range(0.25f, 0.6f);
-        draw_wood(cr, cx, y0, x1, y1, st.trunk_w * 0.4f, 2.0f);
-    }
-    cairo_destroy(cr);
-    Image img = image_from_surface(surface, 4);
-    cairo_surface_destroy(surface);
-    return img;
+    return paint_image(kSize, kSize, 4, [&](cairo_t* cr) {
+        cairo_scale(cr, 1.0, kSqueeze);
+        float cx = kSize / 2.0f;
+        draw_wood(cr, cx, kVirtualH + 4, cx, st.trunk_top, st.trunk_w, st.trunk_w * 0.35f);
+        // Root flare.
+        draw_wood(cr, cx - st.trunk_w * 0.9f, kVirtualH + 2, cx, kVirtualH - 30, st.trunk_w * 0.5f, st.trunk_w * 0.3f);
+        draw_wood(cr, cx + st.trunk_w * 0.9f, kVirtualH + 2, cx, kVirtualH - 30, st.trunk_w * 0.5f, st.trunk_w * 0.3f);
+        HashRng rng(st.seed + 7);
+        for (int i = 0; i < st.branches; ++i) {
+            float y0 = lerp(st.trunk_top + 20, st.crown_y + st.crown_ry * 0.6f, rng.unit());
+            float side = (i % 2) ? 1.0f : -1.0f;
+            float x1 = cx + side * st.crown_rx * rng.range(0.4f, 0.8f);
+            float y1 = y0 - st.crown_ry * rng.range(0.25f, 0.6f);
+            draw_wood(cr, cx, y0, x1, y1, st.trunk_w * 0.4f, 2.0f);
+        }
+    });
 }
 
 Image make_broadleaf(const TreeStyle& st)

@@ -147,55 +147,52 @@ Image make_sky_menu()
             put_pixel(sky, x, y, c);
         }
     }
-    cairo_surface_t* surface = surface_from_image(sky);
-    cairo_t* cr = cairo_create(surface);
-    // Distant island ridge.
-    cairo_set_source_rgb(cr, 0.42, 0.52, 0.50);
-    cairo_move_to(cr, 150, horizon + 2);
-    cairo_curve_to(cr, 200, horizon - 30, 260, horizon - 48, 330, horizon - 44);
-    cairo_curve_to(cr, 390, horizon - 40, 440, horizon - 20, 500, horizon + 2);
-    cairo_close_path(cr);
-    cairo_fill(cr);
-    // The walled city on the ridge: curtain wall, towers with battlements, a keep.
-    cairo_set_source_rgb(cr, 0.33, 0.37, 0.42);
-    double wall_top = horizon - 58;
-    cairo_rectangle(cr, 235, wall_top, 190, 26);
-    cairo_fill(cr);
-    for (int i = 0; i < 9; ++i) {  // merlons
-        cairo_rectangle(cr, 238 + i * 21, wall_top - 6, 10, 6);
-    }
-    cairo_fill(cr);
-    double towers[4] = {228, 290, 362, 420};
-    for (double tx : towers) {
-        cairo_rectangle(cr, tx, wall_top - 26, 20, 52);
+    Image out = paint_over(sky, 3, [&](cairo_t* cr) {
+        // Distant island ridge.
+        cairo_set_source_rgb(cr, 0.42, 0.52, 0.50);
+        cairo_move_to(cr, 150, horizon + 2);
+        cairo_curve_to(cr, 200, horizon - 30, 260, horizon - 48, 330, horizon - 44);
+        cairo_curve_to(cr, 390, horizon - 40, 440, horizon - 20, 500, horizon + 2);
+        cairo_close_path(cr);
         cairo_fill(cr);
-        for (int m = 0; m < 3; ++m) cairo_rectangle(cr, tx - 2 + m * 9, wall_top - 32, 6, 6);
+        // The walled city on the ridge: curtain wall, towers with battlements, a keep.
+        cairo_set_source_rgb(cr, 0.33, 0.37, 0.42);
+        double wall_top = horizon - 58;
+        cairo_rectangle(cr, 235, wall_top, 190, 26);
         cairo_fill(cr);
-    }
-    cairo_rectangle(cr, 315, wall_top - 52, 30, 52);  // keep
-    cairo_fill(cr);
-    cairo_move_to(cr, 311, wall_top - 52);
-    cairo_line_to(cr, 330, wall_top - 80);
-    cairo_line_to(cr, 349, wall_top - 52);
-    cairo_close_path(cr);
-    cairo_fill(cr);
-    cairo_set_source_rgb(cr, 0.2, 0.22, 0.26);  // gate
-    cairo_arc(cr, 330, wall_top + 26, 9, 3.14159, 0);
-    cairo_fill(cr);
-    // Foreground meadow at the lower left, where the menu catapult stands.
-    cairo_pattern_t* grass = cairo_pattern_create_linear(0, horizon, 0, h);
-    cairo_pattern_add_color_stop_rgb(grass, 0, 0.45, 0.60, 0.28);
-    cairo_pattern_add_color_stop_rgb(grass, 1, 0.25, 0.42, 0.16);
-    cairo_set_source(cr, grass);
-    cairo_move_to(cr, 0, horizon + 40);
-    cairo_curve_to(cr, 120, horizon + 20, 220, horizon + 60, 300, h);
-    cairo_line_to(cr, 0, h);
-    cairo_close_path(cr);
-    cairo_fill(cr);
-    cairo_pattern_destroy(grass);
-    cairo_destroy(cr);
-    Image out = image_from_surface(surface, 3);
-    cairo_surface_destroy(surface);
+        for (int i = 0; i < 9; ++i) {  // merlons
+            cairo_rectangle(cr, 238 + i * 21, wall_top - 6, 10, 6);
+        }
+        cairo_fill(cr);
+        double towers[4] = {228, 290, 362, 420};
+        for (double tx : towers) {
+            cairo_rectangle(cr, tx, wall_top - 26, 20, 52);
+            cairo_fill(cr);
+            for (int m = 0; m < 3; ++m) cairo_rectangle(cr, tx - 2 + m * 9, wall_top - 32, 6, 6);
+            cairo_fill(cr);
+        }
+        cairo_rectangle(cr, 315, wall_top - 52, 30, 52);  // keep
+        cairo_fill(cr);
+        cairo_move_to(cr, 311, wall_top - 52);
+        cairo_line_to(cr, 330, wall_top - 80);
+        cairo_line_to(cr, 349, wall_top - 52);
+        cairo_close_path(cr);
+        cairo_fill(cr);
+        cairo_set_source_rgb(cr, 0.2, 0.22, 0.26);  // gate
+        cairo_arc(cr, 330, wall_top + 26, 9, 3.14159, 0);
+        cairo_fill(cr);
+        // Foreground meadow at the lower left, where the menu catapult stands.
+        cairo_pattern_t* grass = cairo_pattern_create_linear(0, horizon, 0, h);
+        cairo_pattern_add_color_stop_rgb(grass, 0, 0.45, 0.60, 0.28);
+        cairo_pattern_add_color_stop_rgb(grass, 1, 0.25, 0.42, 0.16);
+        cairo_set_source(cr, grass);
+        cairo_move_to(cr, 0, horizon + 40);
+        cairo_curve_to(cr, 120, horizon + 20, 220, horizon + 60, 300, h);
+        cairo_line_to(cr, 0, h);
+        cairo_close_path(cr);
+        cairo_fill(cr);
+        cairo_pattern_destroy(grass);
+    });
     // Grass texture over the meadow.
     for (int y = static_cast<int>(horizon); y < h; ++y)
         for (int x = 0; x < w; ++x) {
