@@ -8,6 +8,7 @@
 #include "core/main_loop.h"
 #include "core/vector.h"
 #include "core/window.h"
+#include "ui/end_game.h"
 #include "ui/interface.h"
 #include "ui/menu.h"
 #include "units/humanoid.h"
@@ -218,8 +219,12 @@ void draw_frame()
     case STATE_MENU:
         draw_menu();
         break;
-    // The won and lost screens (draw_win_frame, draw_lose_frame) take
-    // states 2 and 3 here; until then those states show the frame of play.
+    case STATE_WON:
+        draw_win_frame();
+        break;
+    case STATE_LOST:
+        draw_lose_frame();
+        break;
     default:
         draw_game_frame();
         break;

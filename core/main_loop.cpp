@@ -15,6 +15,7 @@
 #include "net/messages.h"
 #include "net/multicast.h"
 #include "sound/sound.h"
+#include "ui/end_game.h"
 #include "ui/interface.h"
 #include "ui/menu.h"
 #include "units/archer.h"
@@ -214,6 +215,9 @@ static void simulate_play(float dt)
         log_position();
     if (do_replay_position)
         read_log_position();
+    const int result = is_end_game();
+    if (result == END_WON || result == END_LOST)
+        end_game(result);
 }
 
 void simulate()

@@ -155,6 +155,11 @@ void expire_participants()
     }
 }
 
+int local_team()
+{
+    return me ? me->team : (n_parts > 0 ? parts[0].team : -1);
+}
+
 void set_init_position(participant& p)
 {
     unit* a = p.avatar;

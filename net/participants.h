@@ -45,6 +45,9 @@ void del_participant(int index);
 void delete_participant_by_unit(unit* u);
 void expire_participants();
 void set_init_position(participant& p);
+// The team this copy plays for: its figure's, else its own table entry's
+// (the first), else -1.
+int local_team();
 int i_am_attacker();
 int i_am_defender();
 int i_am_team_leader();

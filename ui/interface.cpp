@@ -11,6 +11,7 @@
 #include "core/window.h"
 #include "net/messages.h"
 #include "net/participants.h"
+#include "ui/end_game.h"
 #include "ui/menu.h"
 #include "ui/selection.h"
 #include "units/projectile.h"
@@ -394,7 +395,7 @@ void interface_click(int x, int y, int b)
         return;
     case STATE_WON:
     case STATE_LOST:
-        // The end-of-game screens take their clicks here.
+        end_game_click(x, y, b);
         return;
     default:
         break;

@@ -20,11 +20,6 @@ int drag_x1 = 0, drag_y1 = 0, drag_x2 = 0, drag_y2 = 0;
 int extend_selection = 0;
 int waiting_spell_command = 0;
 
-static int local_team()
-{
-    return me ? me->team : (n_parts > 0 ? parts[0].team : -1);
-}
-
 void select_name(uint32_t id)
 {
     unit* u = find_unit(id);

@@ -18,11 +18,6 @@
 float target_health = 15.0f;
 
 
-static int local_team()
-{
-    return me ? me->team : (n_parts > 0 ? parts[0].team : -1);
-}
-
 static float ground_height(float x, float z)
 {
     return height_map[0] ? get_terrain_height(x, z) : 0.0f;

@@ -261,11 +261,6 @@ int count_units()
     return n;
 }
 
-static int local_team()
-{
-    return me ? me->team : (n_parts > 0 ? parts[0].team : -1);
-}
-
 void raise_id_counter(uint32_t id)
 {
     switch (id_class(id)) {

@@ -12,10 +12,11 @@ game as an attacker and lies in every way the protocol lets it:
   "UDIE" for unknown units, a footman and the copy's own figure, "GBRK" for
   gates that do not exist, a second "STRT", HELO and chat floods (dropped
   in play), unknown tags, and at last "UDIE" for its own figure, after
-  which the copy no longer knows it.
+  which the copy no longer knows it and, the only one left, has won.
 
-The copy must keep drawing frames ("FPS:" lines), refuse what it refuses
-with its own lines, and create nothing from the lies."""
+The copy must keep drawing frames ("FPS:" lines) until then, refuse what it
+refuses with its own lines, and create nothing from the lies; its victory
+screen gives way to the lobby at a click."""
 import contextlib, os, re, sys, time, unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
@@ -202,15 +203,29 @@ class HostilePeer(unittest.TestCase):
             self.assertLess(units[f][2], 150.0, units[f])
 
             # The peer kills its own figure: that ends its participation, and
-            # the copy no longer knows it.
-            m = g.mark()
+            # the copy, with nobody left on the other side, has won. It shows
+            # its still screen, plays no more, and a click brings it back to
+            # the lobby's channel, where it announces itself again.
+            self.assertGreater(g.count_lines(r"^FPS: "), 5)
             peer.send("cmnd UDIE 0x%X 0 0 0" % peer_avatar)
-            time.sleep(1.0)
-            peer.send("cmnd ORDR 0x%X 1.0 0.0 0.0" % f)
-            self.expect(g, r"Received CMND message from unknown source: %s" % peer_id, m)
-            self.still_playing(g, "after the peer left")
-            fps = g.count_lines(r"^FPS: ")
-            self.assertGreater(fps, 10)
+            time.sleep(2.0)
+            m = g.mark()
+            time.sleep(2.5)
+            self.assertEqual(len([1 for s, l in g.lines[m:] if l.startswith("FPS: ")]), 0, g.dump())
+            self.assertTrue(g.running(), g.dump())
+            shot = harness.take_screenshot(g, xin, 600, 400)
+            if os.environ.get("KELVARIN_E2E_OUT"):
+                shot.to_png(os.path.join(os.environ["KELVARIN_E2E_OUT"], "victory.png"))
+            white = sum(1 for y in range(150, 250) for x in range(0, 600, 2) if min(shot.pixel(x, y)) > 230)
+            self.assertGreater(white, 300, "no victory message on the screen")
+            self.assertEqual(sum(1 for y in range(0, 100) for x in range(0, 600, 2) if min(shot.pixel(x, y)) > 230), 0)
+            m = peer.mark()
+            peer.send("join 0")
+            xin.move(300, 200)
+            xin.click(1)
+            self.assertIsNotNone(peer.wait_for(r"^RECV \S+ %s \d+ 48454c4f" % net.sender_id(0), 10, since=m),
+                                 "no HELO in the lobby after the click\n" + g.dump())
+            self.assertTrue(g.running(), g.dump())
 
 
 if __name__ == "__main__":

@@ -209,7 +209,10 @@ class ThreeCopies(unittest.TestCase):
         after1 = team_pixels(self.dpys[1].grab())[0]
         self.assertAlmostEqual(after1, after, delta=5)
 
+        # bravo defends again (a game without defenders is won at once), and
         # Start Game on alpha brings bravo along on the same channel.
+        self.dpys[1].click(476 + 360 + 90, 50 + 275 + 18)
+        time.sleep(1.0)
         with harness.Peer(self.net[3], ARGS.peer) as peer:
             self.dpys[0].click(175, 125)
             m = self.dpys[1].wait_for(r"^starting game with random seed = (\d+)$", 10)

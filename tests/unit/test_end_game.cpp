@@ -1,0 +1,167 @@
+// The end of a game on each copy: the defenders' temple taken, the player's
+// own figure dead, the other side gone; and what an ending leaves behind.
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+#include "armies_test_support.h"
+#include "ui/end_game.h"
+#include "world/buildings.h"
+#include "world/model_tree.h"
+
+namespace {
+
+constexpr uint32_t RAIDER = 0x0300000A;
+
+float level_ground(float, float)
+{
+    return 20.0f;
+}
+
+class EndGame : public testing::Test {
+protected:
+    std::string path = "end_game_houses_" + std::to_string(getpid()) + ".txt";
+    model_node* defenders_temple = nullptr;
+    model_node* attackers_temple = nullptr;
+
+    void SetUp() override
+    {
+        // Two temples: the defended city's at z < 0, the other at z > 0.
+        FILE* f = fopen(path.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        fputs("t, -40, -150, 0, 0, 0\nt, -56, 150, 0, 0, 0\nh, 8, -124, 0, 0, 0\n", f);
+        fclose(f);
+        clear_model_tree();
+        structure_ground = level_ground;
+        houses_filename = path;
+        ASSERT_EQ(load_buildings(), 3);
+        defenders_temple = get_top_level_model(0);
+        attackers_temple = get_top_level_model(1);
+        ASSERT_LT(defenders_temple->origin[2], 0.0f);
+        ASSERT_GT(attackers_temple->origin[2], 0.0f);
+        single_player = 0;
+        do_check_win = 0;
+    }
+    void TearDown() override
+    {
+        unlink(path.c_str());
+        houses_filename = "houses.txt";
+        clear_model_tree();
+        do_check_win = 0;
+        game_state = STATE_MENU;
+    }
+
+    // An attacker unit pressed against a part of a model.
+    unit* holder(model_node* model, int team = TEAM_ATTACKERS)
+    {
+        unit* u = soldier(-40.0f, -140.0f, team, HUMANOID_GOBLIN);
+        u->touched_model = model;
+        return u;
+    }
+};
+
+}  // namespace
+
+TEST_F(EndGame, SixAttackersOnTheDefendersTempleTakeIt)
+{
+    for (int team : {TEAM_ATTACKERS, TEAM_DEFENDERS}) {
+        fresh_game(team);
+        add_member("raider", RAIDER, 1 - team, 20);
+        model_node* column = defenders_temple->children.back().get();  // any part of it counts
+        for (int i = 0; i < TEMPLE_HOLDERS_TO_WIN; ++i)
+            holder(i % 2 ? column : defenders_temple);
+        // Attackers on the other temple, defenders on this one, attackers
+        // against a house: none of them counts.
+        holder(attackers_temple);
+        holder(defenders_temple, TEAM_DEFENDERS);
+        holder(get_top_level_model(2));
+        EXPECT_EQ(count_temple_holders(), TEMPLE_HOLDERS_TO_WIN);
+        EXPECT_EQ(is_end_game(), END_GOES_ON);
+        holder(column);
+        EXPECT_EQ(is_end_game(), team == TEAM_ATTACKERS ? END_WON : END_LOST) << "team " << team;
+    }
+}
+
+TEST_F(EndGame, TheOwnFigureDeadAtExactlyNoHealth)
+{
+    fresh_game(TEAM_DEFENDERS);
+    add_member("raider", RAIDER, TEAM_ATTACKERS, 20);
+    me->health = 0.01f;
+    EXPECT_EQ(is_end_game(), END_GOES_ON);
+    me->health = 0.0f;
+    EXPECT_EQ(is_end_game(), END_LOST);
+}
+
+TEST_F(EndGame, TheOtherSideGoneWinsOnceAndNeverAlone)
+{
+    fresh_game(TEAM_DEFENDERS);
+    const int idx = add_member("raider", RAIDER, TEAM_ATTACKERS, 20);
+    soldier(0.0f, 0.0f, TEAM_ATTACKERS);
+    del_unit(unit_list);  // a goblin falls: the raider is still there
+    EXPECT_EQ(is_end_game(), END_GOES_ON);
+    EXPECT_EQ(do_check_win, 1);  // kept until the other side is gone
+    // The raider's figure dies here: the raider leaves this copy's table.
+    del_unit(parts[static_cast<size_t>(idx)].avatar);
+    EXPECT_EQ(teams[TEAM_ATTACKERS].members, 0);
+    EXPECT_EQ(is_end_game(), END_WON);
+    EXPECT_EQ(do_check_win, 0);
+    EXPECT_EQ(is_end_game(), END_GOES_ON);  // said once
+
+    // A game started alone is never won by elimination.
+    fresh_game(TEAM_DEFENDERS);
+    single_player = 1;
+    soldier(0.0f, 0.0f, TEAM_ATTACKERS);
+    del_unit(unit_list);
+    EXPECT_EQ(is_end_game(), END_GOES_ON);
+}
+
+TEST_F(EndGame, TheLastOfASideTakesEveryUnitWithIt)
+{
+    fresh_game(TEAM_DEFENDERS);
+    add_member("raider", RAIDER, TEAM_ATTACKERS, 20);
+    soldier(0.0f, 0.0f, TEAM_ATTACKERS);
+    soldier(5.0f, 0.0f, TEAM_DEFENDERS);
+    end_game(END_LOST);
+    EXPECT_EQ(game_state, STATE_LOST);
+    EXPECT_EQ(unit_list, nullptr);
+    EXPECT_EQ(me, nullptr);
+    for (const participant& p : parts)
+        EXPECT_EQ(p.avatar, nullptr) << p.name;  // nothing left pointing at freed figures
+}
+
+TEST_F(EndGame, OneOfSeveralLosesOnlyItsOwnFigure)
+{
+    fresh_game(TEAM_DEFENDERS);
+    add_member("raider", RAIDER, TEAM_ATTACKERS, 20);
+    add_member("guard", 0x0400000A, TEAM_DEFENDERS, 800);
+    unit* goblin = soldier(0.0f, 0.0f, TEAM_ATTACKERS);
+    unit* own = me;
+    end_game(END_LOST);
+    EXPECT_EQ(game_state, STATE_LOST);
+    EXPECT_EQ(me, nullptr);
+    EXPECT_EQ(parts[0].avatar, nullptr);
+    bool goblin_left = false, own_left = false;
+    for (unit* u = unit_list; u; u = u->next) {
+        goblin_left = goblin_left || u == goblin;
+        own_left = own_left || u == own;
+    }
+    EXPECT_TRUE(goblin_left);
+    EXPECT_FALSE(own_left);
+    delete_all_units();
+    EXPECT_EQ(unit_list, nullptr);
+    EXPECT_EQ(n_parts, 1);  // the other copies' figures took their entries with them
+}
+
+TEST_F(EndGame, AWonGameKeepsItsUnitsUntilTheClick)
+{
+    fresh_game(TEAM_ATTACKERS);
+    soldier(0.0f, 0.0f, TEAM_ATTACKERS);
+    end_game(END_WON);
+    EXPECT_EQ(game_state, STATE_WON);
+    EXPECT_NE(unit_list, nullptr);
+    EXPECT_EQ(me, nullptr);
+    // Motion and releases leave the screen as it is.
+    end_game_click(10, 10, 0);
+    end_game_click(10, 10, -1);
+    EXPECT_EQ(game_state, STATE_WON);
+}

@@ -1,0 +1,41 @@
+// The end of a game: each copy decides for itself, once per frame of play,
+// whether its player has won (the attackers hold the defenders' temple, or
+// the other side is gone) or lost (the temple taken, or the player's own
+// figure dead); then a still screen with one message until a click goes
+// back to the menu.
+#pragma once
+
+struct unit;
+struct model_node;
+
+// Results, the same values as game_state's won and lost.
+enum { END_GOES_ON = 1, END_WON = 2, END_LOST = 3 };
+
+// More than this many attacker units pressed against the defenders' temple
+// take it.
+constexpr int TEMPLE_HOLDERS_TO_WIN = 5;
+
+// Attacker units pressed against the temple that stands in the defenders'
+// half of the map (its centre at z < 0).
+int count_temple_holders();
+
+// END_GOES_ON, END_WON or END_LOST for this frame.
+int is_end_game();
+
+// Enters the won or lost state. A lost player who was the last of the side
+// (as far as this copy knows) takes every unit with it; otherwise only the
+// player's own figure goes.
+void end_game(int result);
+
+// Empties the unit registry, the participants' figures included (their
+// table entries are rebuilt with the menu).
+void delete_all_units();
+
+void setup_2d_view();
+void draw_win_frame();
+void draw_lose_frame();
+
+// Pointer input on an end screen: a pressed button (b > 0) goes back to the
+// menu, in the lobby's channel, with an empty unit registry; motion and
+// releases do nothing.
+void end_game_click(int x, int y, int b);
