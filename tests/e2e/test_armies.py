@@ -116,6 +116,23 @@ class TwoSidesAndPeer(unittest.TestCase):
                 self.assertIsNotNone(c.game.wait_for_line(r"^FPS: ", 30), c.game.dump())
                 c.xin.move(300, 200)  # the view steers from the centre
 
+            # The defending player walks well away from the footmen's square:
+            # the goblins attack any figure within their sight of the fight,
+            # and a player whose figure dies has lost and plays no more.
+            figure = 0x80400 + d.number()
+            start_pos = None
+            deadline = time.time() + 10
+            while start_pos is None and time.time() < deadline:
+                start_pos = peer.units(sender=net.sender_id(0)).get(figure)
+                time.sleep(0.2)
+            self.assertIsNotNone(start_pos, "the defender's figure is not reported")
+            d.xin.key_down("d")
+            time.sleep(5.0)
+            d.xin.key_up("d")
+            time.sleep(0.5)
+            moved = peer.units(sender=net.sender_id(0))[figure]
+            self.assertGreater(abs(moved[0] - start_pos[0]) + abs(moved[2] - start_pos[2]), 40.0, (start_pos, moved))
+
             # Each side sees the other side's sixteen soldiers.
             deadline = time.time() + 10
             while time.time() < deadline and (len(d.spawned(0)) < 16 or len(a.spawned(1)) < 16):
