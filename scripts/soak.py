@@ -94,13 +94,7 @@ def play_input(copy, rng, stop, actions=ACTIONS):
                 xin.key_down("shift")
                 try:
                     time.sleep(0.4)
-                    xin.move(60, 120)
-                    time.sleep(0.2)
-                    xin.button_down(1)
-                    for x, y in ((200, 200), (400, 280), (540, 330)):
-                        xin.move(x, y)
-                        time.sleep(0.15)
-                    xin.button_up(1)
+                    xin.drag((60, 120), ((200, 200), (400, 280), (540, 330)))
                     time.sleep(0.3)
                     xin.move(447, 385)  # the move button
                     time.sleep(0.2)

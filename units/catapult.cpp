@@ -69,7 +69,7 @@ static constexpr float RAD = static_cast<float>(DEG_TO_RAD);
 
 unit* add_catapult(float x, float z)
 {
-    const uint32_t id = (ID_CLASS_CATAPULT << 16) + static_cast<uint32_t>(catapult_id++);
+    const uint32_t id = next_unit_id(ID_CLASS_CATAPULT, catapult_id);
     send_command_message("UNIT", id, 0, 0, 0);
     unit* u = add_unit(id);
     init_catapult(u, x, z);
@@ -79,9 +79,7 @@ unit* add_catapult(float x, float z)
 unit* spawn_catapult(unsigned id, int team)
 {
     unit* u = add_unit(id);
-    const int serial = static_cast<int>(id & 0xffff);
-    if (serial >= catapult_id)
-        catapult_id = serial + 1;
+    raise_unit_counter(id, catapult_id);
     init_catapult(u, 0.0f, 0.0f);
     u->team = team;
     return u;
@@ -101,20 +99,7 @@ void init_catapults()
 // Heading toward the point, brought within 180 degrees of the current one.
 static float aim_heading(const unit* u, float tx, float tz)
 {
-    float h = 90.0f - std::atan2(tz - u->z, tx - u->x) * static_cast<float>(180.0 / M_PI);
-    while (h - u->heading > 180.0f)
-        h -= 360.0f;
-    while (h - u->heading < -180.0f)
-        h += 360.0f;
-    return h;
-}
-
-static void wrap_heading(unit* u)
-{
-    while (u->heading >= 360.0f)
-        u->heading -= 360.0f;
-    while (u->heading < 0.0f)
-        u->heading += 360.0f;
+    return near_heading(heading_toward(u->x, u->z, tx, tz), u->heading);
 }
 
 float predicted_catapult_range(float catapult_y, float target_ground)
@@ -135,7 +120,7 @@ void move_catapult(unit* u)
     if (std::fabs(oh - u->heading) >= 10.0f) {
         u->param[1] = 0.0f;
         u->heading += oh > u->heading ? u->param[2] : -u->param[2];
-        wrap_heading(u);
+        u->heading = wrap_360(u->heading);
         return;
     }
     const float dx = u->order_x - u->x, dz = u->order_z - u->z;
@@ -235,7 +220,7 @@ void simulate_catapult(unit* u, float dt)
     }
     if (c->arm_angle < 159.5f)
         c->arm_speed += 0.15f;
-    wrap_heading(u);
+    u->heading = wrap_360(u->heading);
     if (u->order_kind == ORDER_MOVE)
         move_catapult(u);
     else if (u->order_kind == ORDER_ATTACK)
@@ -345,29 +330,17 @@ void init_catapult_commands()
 
 void conditionally_update_catapult(unit* u)
 {
-    if (game_state != STATE_PLAY)
-        return;
     const auto* c = static_cast<const catapult_data*>(u->kind_data);
-    const float v[9] = {u->x, u->y, u->z, u->heading, c ? c->arm_angle : 160.0f, u->pitch, u->vx, u->vy, u->vz};
-    add_unit_update(u->id, 9, v);
+    add_engine_update(u, c ? c->arm_angle : 160.0f);
 }
 
 int update_catapult(unit* u, int count, const float* values)
 {
-    if (count != 9) {
-        printf("received catapult update with %d params\n", count);
+    float arm = 0.0f;
+    if (apply_engine_update(u, count, values, "catapult", &arm) != 0)
         return -1;
-    }
-    u->x = values[0];
-    u->y = values[1];
-    u->z = values[2];
-    u->heading = values[3];
     if (auto* c = static_cast<catapult_data*>(u->kind_data))
-        c->arm_angle = values[4];
-    u->pitch = values[5];
-    u->vx = values[6];
-    u->vy = values[7];
-    u->vz = values[8];
+        c->arm_angle = arm;
     return 0;
 }
 

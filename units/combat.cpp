@@ -148,13 +148,7 @@ void look_unit(unit* u)
 
 void move_close_range_unit(unit* u)
 {
-    float desired = static_cast<float>(90.0 - atan2(static_cast<double>(u->order_z - u->z),
-                                                    static_cast<double>(u->order_x - u->x)) *
-                                                  180.0 / M_PI);
-    while (desired - u->heading > 180.0f)
-        desired -= 360.0f;
-    while (desired - u->heading < -180.0f)
-        desired += 360.0f;
+    const float desired = near_heading(heading_toward(u->x, u->z, u->order_x, u->order_z), u->heading);
     u->order_heading = desired;
     const float turn_rate = u->param[2];
     if (std::fabs(desired - u->heading) >= 10.0f) {
@@ -162,10 +156,7 @@ void move_close_range_unit(unit* u)
             u->heading += turn_rate;
         else
             u->heading -= turn_rate;
-        while (u->heading > 360.0f)
-            u->heading -= 360.0f;
-        while (u->heading < 0.0f)
-            u->heading += 360.0f;
+        u->heading = wrap_360(u->heading);
         u->vx = u->vz = 0.0f;
         return;
     }
@@ -174,10 +165,7 @@ void move_close_range_unit(unit* u)
         const double h = u->heading * M_PI / 180.0;
         u->vx = static_cast<float>(sin(h) * u->param[1]);
         u->vz = static_cast<float>(cos(h) * u->param[1]);
-        if (u->order_heading < 0.0f)
-            u->order_heading += 360.0f;
-        else if (u->order_heading > 360.0f)
-            u->order_heading -= 360.0f;
+        u->order_heading = wrap_360(u->order_heading);
         return;
     }
     if (u->order_kind == ORDER_MOVE) {

@@ -59,7 +59,7 @@ void init_battering_ram(unit* u, float x, float z)
 
 unit* add_ram(float x, float z)
 {
-    const uint32_t id = (ID_CLASS_RAM << 16) + static_cast<uint32_t>(ram_id++);
+    const uint32_t id = next_unit_id(ID_CLASS_RAM, ram_id);
     send_command_message("UNIT", id, 0, 0, 0);
     unit* u = add_unit(id);
     init_battering_ram(u, x, z);
@@ -69,9 +69,7 @@ unit* add_ram(float x, float z)
 unit* spawn_ram(unsigned id, int team)
 {
     unit* u = add_unit(id);
-    const int serial = static_cast<int>(id & 0xffff);
-    if (serial >= ram_id)
-        ram_id = serial + 1;
+    raise_unit_counter(id, ram_id);
     init_battering_ram(u, 0.0f, 0.0f);
     u->team = team;
     return u;
@@ -88,20 +86,10 @@ void init_rams()
     }
 }
 
-// The touched model is kept by the registry's collision step; these read it
-// whether it is held as a node or as a top-level model id (+1, 0 = none).
-[[maybe_unused]] static model_node* as_model(model_node* m)
-{
-    return m;
-}
-[[maybe_unused]] static model_node* as_model(int handle)
-{
-    return handle > 0 ? get_top_level_model(handle - 1) : nullptr;
-}
-
+// The model the registry's last collision test found the ram pressed against.
 model_node* ram_touched_model(const unit* u)
 {
-    return as_model(u->touched_model);
+    return u->touched_model;
 }
 
 void attack_ram(unit* u, model_node* model)
@@ -146,29 +134,17 @@ void simulate_ram(unit* u, float dt)
 
 void conditionally_update_batram(unit* u)
 {
-    if (game_state != STATE_PLAY)
-        return;
     const auto* r = static_cast<const ram_data*>(u->kind_data);
-    const float v[9] = {u->x, u->y, u->z, u->heading, r ? r->swing : 0.0f, u->pitch, u->vx, u->vy, u->vz};
-    add_unit_update(u->id, 9, v);
+    add_engine_update(u, r ? r->swing : 0.0f);
 }
 
 int update_ram(unit* u, int count, const float* values)
 {
-    if (count != 9) {
-        printf("received battering ram update with %d params\n", count);
+    float swing = 0.0f;
+    if (apply_engine_update(u, count, values, "battering ram", &swing) != 0)
         return -1;
-    }
-    u->x = values[0];
-    u->y = values[1];
-    u->z = values[2];
-    u->heading = values[3];
     if (auto* r = static_cast<ram_data*>(u->kind_data))
-        r->swing = values[4];
-    u->pitch = values[5];
-    u->vx = values[6];
-    u->vy = values[7];
-    u->vz = values[8];
+        r->swing = swing;
     return 0;
 }
 

@@ -4,13 +4,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 #include "core/main_loop.h"
 #include "core/random.h"
 #include "core/textures.h"
 #include "core/vector.h"
 #include "net/commands.h"
+#include "net/wire.h"
 #include "net/participants.h"
 #include "ship_mesh.h"
 #include "units/units.h"
@@ -32,7 +32,7 @@ int ship_hull_face_count()
 
 unit* add_ship(float x, float y, float z)
 {
-    const uint32_t id = (ID_CLASS_SHIP << 16) + static_cast<uint32_t>(ship_id++);
+    const uint32_t id = next_unit_id(ID_CLASS_SHIP, ship_id);
     unit* u = add_unit(id);
     u->x = x;
     u->y = y;
@@ -54,10 +54,7 @@ unit* add_ship(float x, float y, float z)
     u->extra = nullptr;
     u->kind_data = nullptr;
     u->attack_target = nullptr;
-    float two = 2.0f;
-    uint32_t two_bits;
-    std::memcpy(&two_bits, &two, 4);
-    send_command_message("UNIT", id, two_bits, 0, 0);
+    send_command_message("UNIT", id, float_to_bits(2.0f), 0, 0);
     return u;
 }
 
@@ -68,25 +65,6 @@ void init_ships()
     add_ship(0.0f, 0.0f, 500.0f);
     add_ship(100.0f, 0.0f, 420.0f);
     add_ship(200.0f, 0.0f, 410.0f);
-}
-
-static float wrap_360(float h)
-{
-    while (h > 360.0f)
-        h -= 360.0f;
-    while (h < 0.0f)
-        h += 360.0f;
-    return h;
-}
-
-// Brings `h` within 180 degrees of `ref`.
-static float near_heading(float h, float ref)
-{
-    while (h - ref <= -180.0f)
-        h += 360.0f;
-    while (h - ref > 180.0f)
-        h -= 360.0f;
-    return h;
 }
 
 void move_ship(unit* u)
@@ -106,8 +84,7 @@ void move_ship(unit* u)
     u->param[0] = dx * dx + dz * dz;
     if (u->param[0] > 4.0f) {
         u->param[1] = SHIP_SAIL_SPEED;
-        const float h = 90.0f - std::atan2(dz, dx) * 57.29577951308232f;
-        u->order_heading = near_heading(h, u->heading);
+        u->order_heading = near_heading(heading_toward(u->x, u->z, u->order_x, u->order_z), u->heading);
     } else {
         u->order_kind = ORDER_NONE;  // arrived
         u->param[1] = 0.0f;

@@ -12,6 +12,7 @@
 #include "core/main_loop.h"
 #include "core/random.h"
 #include "net/commands.h"
+#include "net/messages.h"
 #include "net/participants.h"
 #include "net/wire.h"
 #include "sound/sound.h"
@@ -450,6 +451,62 @@ float heading_toward(float x, float z, float tx, float tz)
     if (h > 360.0f)
         h -= 360.0f;
     return h;
+}
+
+float near_heading(float h, float ref)
+{
+    while (h - ref <= -180.0f)
+        h += 360.0f;
+    while (h - ref > 180.0f)
+        h -= 360.0f;
+    return h;
+}
+
+float wrap_360(float h)
+{
+    while (h > 360.0f)
+        h -= 360.0f;
+    while (h < 0.0f)
+        h += 360.0f;
+    return h;
+}
+
+uint32_t next_unit_id(uint32_t id_class, int& counter)
+{
+    return (id_class << 16) + static_cast<uint32_t>(counter++);
+}
+
+void raise_unit_counter(uint32_t id, int& counter)
+{
+    const int serial = static_cast<int>(id & 0xffff);
+    if (serial >= counter)
+        counter = serial + 1;
+}
+
+void add_engine_update(const unit* u, float own)
+{
+    if (game_state != STATE_PLAY)
+        return;
+    const float v[9] = {u->x, u->y, u->z, u->heading, own, u->pitch, u->vx, u->vy, u->vz};
+    add_unit_update(u->id, 9, v);
+}
+
+int apply_engine_update(unit* u, int count, const float* values, const char* what, float* own)
+{
+    if (count != 9) {
+        printf("received %s update with %d params\n", what, count);
+        return -1;
+    }
+    u->x = values[0];
+    u->y = values[1];
+    u->z = values[2];
+    u->heading = values[3];
+    *own = values[4];
+    u->pitch = values[5];
+    u->vx = values[6];
+    u->vy = values[7];
+    u->vz = values[8];
+    return 0;
 }
 
 void order_specific_unit(unit* u, float x, float z, int order_kind)

@@ -108,6 +108,26 @@ int count_units();
 // Heading (degrees, 0 along +z, 90 along +x) from (x, z) toward (tx, tz),
 // in 0..360.
 float heading_toward(float x, float z, float tx, float tz);
+// `h` brought within 180 degrees of `ref`, so that the way to turn from
+// `ref` is the sign of the difference.
+float near_heading(float h, float ref);
+// A heading wrapped into 0..360.
+float wrap_360(float h);
+
+// Unit ids of the numbered classes (catapults, rams, ships): the next id of
+// a class, taken from this copy's counter, and a counter raised past an id
+// another copy announced.
+uint32_t next_unit_id(uint32_t id_class, int& counter);
+void raise_unit_counter(uint32_t id, int& counter);
+
+// The state record of the engines (catapults, rams): 9 values, x, y, z,
+// heading, one of the engine's own (`own`), pitch, vx, vy, vz. Appended to
+// the open batch only in play.
+void add_engine_update(const unit* u, float own);
+// Stores such a record and returns 0 with the engine's own value in `own`;
+// another count is reported ("received <what> update with N params") and
+// changes nothing (-1).
+int apply_engine_update(unit* u, int count, const float* values, const char* what, float* own);
 // An order from this copy's user to the whole selection at ground (x, z).
 void issue_order(float x, float z, int order_kind);
 // An order received from another copy ("ORDR"); `team` is the sender's.

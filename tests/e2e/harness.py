@@ -903,6 +903,18 @@ class XInput:
     def button_up(self, button=1):
         self._xdo("mouseup", button)
 
+    def drag(self, start, points, button=1, pause=0.15):
+        """Presses the button at ``start``, moves through ``points`` with a
+        pause after each, and releases it at the last one."""
+        self.move(*start)
+        time.sleep(pause)
+        self.button_down(button)
+        for x, y in points:
+            time.sleep(pause)
+            self.move(x, y)
+        time.sleep(pause)
+        self.button_up(button)
+
     def key(self, *keys, delay_ms=None):
         """Press and release: ``key("alt+x")``, ``key("Return")``."""
         args = ["key"] + (["--delay", delay_ms] if delay_ms is not None else []) + list(keys)

@@ -270,14 +270,7 @@ class ThreeCopiesSelection(unittest.TestCase):
                 # Drag a box over the footmen in front of the figure (a
                 # second try if the first drag came before the bar was up).
                 for attempt in range(2):
-                    xin.move(60, 120)
-                    time.sleep(0.3)
-                    xin.button_down(1)
-                    time.sleep(0.3)
-                    for x, y in ((200, 200), (400, 280), (540, 330)):
-                        xin.move(x, y)
-                        time.sleep(0.3)
-                    xin.button_up(1)
+                    xin.drag((60, 120), ((200, 200), (400, 280), (540, 330)), pause=0.3)
                     time.sleep(0.8)
                     ringed = follower.shot()
                     if green_ring_pixels(ringed) > green_ring_pixels(before) + 100:

@@ -35,6 +35,8 @@
 #include "units/units.h"
 #include "world/model_tree.h"
 #include "world/walls.h"
+
+#include "../unit/registry_reset.h"
 #endif
 
 namespace {
@@ -56,15 +58,7 @@ void reset_world(bool with_peer, int peer_team)
 {
     game_srand(1);
     init_participants();
-    for (unit* u = unit_list; u;) {
-        unit* next = u->next;
-        bool avatar = false;
-        for (const participant& p : parts)
-            avatar = avatar || p.avatar == u;
-        if (!avatar)
-            del_unit(u);
-        u = next;
-    }
+    empty_registry();
     if (with_peer)
         add_participant("peer", PEER, peer_team);
 }

@@ -45,26 +45,6 @@ inline unit* soldier(float x, float z, int team, int kind = HUMANOID_FOOTMAN)
     return u;
 }
 
-struct sent_command {
-    std::string subtag;
-    uint32_t p[4];
-};
-
-inline std::vector<sent_command> sent_commands(const char* subtag = nullptr)
-{
-    std::vector<sent_command> out;
-    for (const auto& d : sent_datagrams()) {
-        if (d.size() != 24 || memcmp(d.data(), "CMND", 4) != 0)
-            continue;
-        sent_command c;
-        c.subtag.assign(reinterpret_cast<const char*>(d.data()) + 4, 4);
-        for (int i = 0; i < 4; ++i)
-            memcpy(&c.p[i], d.data() + 8 + 4 * i, 4);
-        if (!subtag || c.subtag == subtag)
-            out.push_back(c);
-    }
-    return out;
-}
 
 inline float as_float(uint32_t bits)
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <sys/time.h>
 #include <vector>
@@ -28,6 +29,36 @@ inline void record_send(const unsigned char* buf, int len)
 }
 
 // A fresh lobby: this copy is "tester" on `team` with number `numb`.
+// A "CMND" this copy sent: sub-tag and the four parameter slots.
+struct sent_command {
+    std::string subtag;
+    uint32_t p[4];
+    float f(int i) const
+    {
+        float v;
+        std::memcpy(&v, &p[i], 4);
+        return v;
+    }
+};
+
+// The commands sent since the record was last cleared, oldest first; only
+// those of one sub-tag when given.
+inline std::vector<sent_command> sent_commands(const char* subtag = nullptr)
+{
+    std::vector<sent_command> out;
+    for (const auto& d : sent_datagrams()) {
+        if (d.size() != 24 || std::memcmp(d.data(), "CMND", 4) != 0)
+            continue;
+        sent_command c;
+        c.subtag.assign(reinterpret_cast<const char*>(d.data()) + 4, 4);
+        for (int i = 0; i < 4; ++i)
+            std::memcpy(&c.p[i], d.data() + 8 + 4 * i, 4);
+        if (!subtag || c.subtag == subtag)
+            out.push_back(c);
+    }
+    return out;
+}
+
 inline void reset_lobby(int team = 0, int numb = 500)
 {
     gettimeofday(&prev_tv, nullptr);

@@ -8,48 +8,11 @@
 #include <vector>
 
 #include "net_test_support.h"
+#include "registry_reset.h"
 #include "units/projectile.h"
 #include "units/units.h"
 #include "world/model_tree.h"
 #include "world/terrain.h"
-
-struct sent_cmnd {
-    std::string subtag;
-    uint32_t p[4];
-    float f(int i) const
-    {
-        float v;
-        std::memcpy(&v, &p[i], 4);
-        return v;
-    }
-};
-
-inline std::vector<sent_cmnd> sent_commands(const char* subtag = nullptr)
-{
-    std::vector<sent_cmnd> out;
-    for (const auto& d : sent_datagrams()) {
-        if (d.size() != 24 || std::memcmp(d.data(), "CMND", 4) != 0)
-            continue;
-        sent_cmnd c;
-        c.subtag.assign(reinterpret_cast<const char*>(d.data()) + 4, 4);
-        for (int i = 0; i < 4; ++i)
-            std::memcpy(&c.p[i], d.data() + 8 + 4 * i, 4);
-        if (!subtag || c.subtag == subtag)
-            out.push_back(c);
-    }
-    return out;
-}
-
-// Every unit but this copy's own figure goes.
-inline void clear_units()
-{
-    for (unit* u = unit_list; u;) {
-        unit* next = u->next;
-        if (u != me)
-            del_unit(u);
-        u = next;
-    }
-}
 
 // Flat ground of height h over the whole map.
 inline void flat_terrain(float h)
@@ -69,11 +32,23 @@ inline void raise_east_of(float x0, float h)
                 height_map[j][i] = h;
 }
 
+// One step of a unit as the registry takes it, without the collision test:
+// the clock advances, the unit moves by its velocity, then its kind's own
+// step runs.
+inline void registry_step(unit* u, float dt, void (*kind_step)(unit*, float))
+{
+    game_time += dt;
+    u->x += u->vx * dt;
+    u->y += u->vy * dt;
+    u->z += u->vz * dt;
+    kind_step(u, dt);
+}
+
 // A lone copy on `team` in play: it leads its team.
 inline void siege_reset(int team, float ground = 0.0f)
 {
     reset_lobby(team);
-    clear_units();
+    empty_registry();
     clear_projectiles();
     clear_model_tree();
     flat_terrain(ground);

@@ -29,15 +29,7 @@ protected:
     }
     static catapult_data* data(unit* u) { return static_cast<catapult_data*>(u->kind_data); }
 
-    // One unit step: the registry's move, then the catapult's own step.
-    static void step(unit* u, float dt)
-    {
-        game_time += dt;
-        u->x += u->vx * dt;
-        u->y += u->vy * dt;
-        u->z += u->vz * dt;
-        simulate_catapult(u, dt);
-    }
+    static void step(unit* u, float dt) { registry_step(u, dt, simulate_catapult); }
 };
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <type_traits>
 #include <vector>
 
 #include "siege_test_support.h"
@@ -11,29 +10,11 @@
 
 namespace {
 
-// The registry records the touched model either as the node or as its
-// top-level id + 1.
-template <class T>
-void set_touched(T& field, model_node* node, int id)
-{
-    if constexpr (std::is_pointer_v<T>)
-        field = node;
-    else
-        field = id + 1;
-}
-
 class Rams : public ::testing::Test {
 protected:
     void SetUp() override { siege_reset(TEAM_ATTACKERS); }
     static ram_data* data(unit* u) { return static_cast<ram_data*>(u->kind_data); }
-    static void step(unit* u, float dt)
-    {
-        game_time += dt;
-        u->x += u->vx * dt;
-        u->y += u->vy * dt;
-        u->z += u->vz * dt;
-        simulate_ram(u, dt);
-    }
+    static void step(unit* u, float dt) { registry_step(u, dt, simulate_ram); }
 };
 
 }  // namespace
@@ -133,7 +114,7 @@ TEST_F(Rams, StrikesOnlyUnderAnAttackOrderWhatItIsPressedAgainst)
     gate.health = 30;
     const int id = register_top_level_model(std::move(gate));
     model_node* g = get_top_level_model(id);
-    set_touched(u->touched_model, g, id);
+    u->touched_model = g;
     ASSERT_EQ(ram_touched_model(u), g);
     u->order_x = u->x;
     u->order_z = u->z;
