@@ -17,6 +17,8 @@
 #include "sound/sound.h"
 #include "ui/end_game.h"
 #include "ui/interface.h"
+#include "ui/magic.h"
+#include "ui/personal.h"
 #include "ui/menu.h"
 #include "units/archer.h"
 #include "units/catapult.h"
@@ -30,6 +32,7 @@
 #include "world/sky.h"
 #include "world/terrain.h"
 #include "world/buildings.h"
+#include "world/lightning.h"
 #include "world/trees.h"
 #include "world/model_tree.h"
 #include "world/walls.h"
@@ -207,10 +210,13 @@ static void simulate_play(float dt)
     simulate_walls();
     simulate_skybox();
     simulate_projectiles(dt);
+    simulate_magic(dt);
     mouse_look();
     key_move(dt);
+    simulate_personal(dt);
     send_network_status();
     simulate_regeneration();
+    simulate_message();
     if (do_log_position)
         log_position();
     if (do_replay_position)
@@ -268,6 +274,9 @@ void prepare_game_mode()
     init_ships();
     build_archer_projectile_table();
     generate_model_lists();
+    setup_personal();
+    reset_magic();
+    reset_lightning();
     init_movement();
     set_game_gl_params();
     gamma_fade_in();

@@ -12,6 +12,8 @@
 #include "net/messages.h"
 #include "net/participants.h"
 #include "ui/end_game.h"
+#include "ui/magic.h"
+#include "ui/personal.h"
 #include "ui/menu.h"
 #include "ui/selection.h"
 #include "units/projectile.h"
@@ -152,7 +154,9 @@ void move_eye(float dt, const move_keys& keys)
         eye_y += eye_vy * dt;
     }
 
-    // Any motion stops praying here (eye_vx, eye_vy, eye_vz not all 0).
+    // Any motion ends a prayer.
+    if (eye_vx != 0.0f || eye_vy != 0.0f || eye_vz != 0.0f)
+        stop_praying();
 
     // The avatar takes the eye's place so the other copies see the player move.
     set_self_humanoid_position();
@@ -335,7 +339,10 @@ void draw_interface()
     glPushMatrix();
     glLoadIdentity();
     glTranslatef(0.0f, interface_y, -2.001f);
-    // The personal status bars are drawn here, in this frame.
+    // The status bars ride on the panel, shown or hidden.
+    glDisable(GL_TEXTURE_2D);
+    draw_hud();
+    glEnable(GL_TEXTURE_2D);
     if (interface_y > INTERFACE_Y_HIDDEN) {
         glEnable(GL_TEXTURE_2D);
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);

@@ -312,8 +312,7 @@ void spawn_unit(uint32_t id, int team, int kind)
 
 static bool is_avatar(const unit* u)
 {
-    return u->kind == UNIT_HUMANOID && u->kind_data &&
-           static_cast<const humanoid_data*>(u->kind_data)->kind == HUMANOID_AVATAR;
+    return humanoid_kind_of(u) == HUMANOID_AVATAR;
 }
 
 void del_unit(unit* u)

@@ -31,6 +31,13 @@ lightning_moment lightning_timeline(float now, float strike_time, float lasts)
     return m;
 }
 
+void reset_lightning()
+{
+    last_lightning_time = -1e13f;
+    s_twist_angle = 0.0f;
+    s_next_twist = 0.0f;
+}
+
 void set_lightning(float x, float z)
 {
     last_lightning_x = x;

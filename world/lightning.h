@@ -19,6 +19,9 @@ struct lightning_moment {
 };
 lightning_moment lightning_timeline(float now, float strike_time, float lasts);
 
+// A new game: no strike pending (the clock starts again at 0).
+void reset_lightning();
+
 // A strike at (x, z): remembered as the last one, four storm clouds over the
 // point and the thunder. Replaces a strike still under way.
 void set_lightning(float x, float z);
