@@ -311,13 +311,22 @@ void launch_meteor(float x, float z, int team)
     printf("meteor falling at (%.1f, %.1f)\n", static_cast<double>(x), static_cast<double>(z));
 }
 
+// Whether a targeted spell may land at the ground point; says where it
+// lands, or that it cannot.
+static bool spell_lands(const char* lands, const char* spell, float x, float z)
+{
+    const bool ok = within_spell_reach(x, z);
+    if (ok)
+        printf("%s at (%f, %f)\n", lands, static_cast<double>(x), static_cast<double>(z));
+    else
+        printf("%s cannot reach (%f, %f)\n", spell, static_cast<double>(x), static_cast<double>(z));
+    return ok;
+}
+
 void do_firestorm(float x, float z)
 {
-    if (!within_spell_reach(x, z)) {
-        printf("the firestorm cannot reach (%f, %f)\n", static_cast<double>(x), static_cast<double>(z));
+    if (!spell_lands("firestorm", "the firestorm", x, z))
         return;
-    }
-    printf("firestorm at (%f, %f)\n", static_cast<double>(x), static_cast<double>(z));
     initiate_firestorm_sound(x, z);
     const int team = local_team();
     for (int i = 0; i < METEORS_PER_FIRESTORM; ++i) {
@@ -330,11 +339,8 @@ void do_firestorm(float x, float z)
 
 void cast_lightning(float x, float z)
 {
-    if (!within_spell_reach(x, z)) {
-        printf("lightning cannot reach (%f, %f)\n", static_cast<double>(x), static_cast<double>(z));
+    if (!spell_lands("lightning strikes", "lightning", x, z))
         return;
-    }
-    printf("lightning strikes at (%f, %f)\n", static_cast<double>(x), static_cast<double>(z));
     set_lightning(x, z);
     send_command_message("LIGH", float_to_bits(x), float_to_bits(z), 0, 0);
 }

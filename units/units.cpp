@@ -452,8 +452,21 @@ float heading_toward(float x, float z, float tx, float tz)
     return h;
 }
 
+// Headings come from peers' state records too, where any finite value can
+// arrive: steps of 360 alone would never bring 3e12 down (the float does not
+// change), so a heading far out is first reduced with a remainder, and one
+// that is no number at all is left as it is.
+static float reduce_heading(float h)
+{
+    return std::fabs(h) > 1e5f ? std::fmod(h, 360.0f) : h;
+}
+
 float near_heading(float h, float ref)
 {
+    if (!std::isfinite(h) || !std::isfinite(ref))
+        return h;
+    h = reduce_heading(h);
+    ref = reduce_heading(ref);
     while (h - ref <= -180.0f)
         h += 360.0f;
     while (h - ref > 180.0f)
@@ -463,6 +476,9 @@ float near_heading(float h, float ref)
 
 float wrap_360(float h)
 {
+    if (!std::isfinite(h))
+        return h;
+    h = reduce_heading(h);
     while (h > 360.0f)
         h -= 360.0f;
     while (h < 0.0f)

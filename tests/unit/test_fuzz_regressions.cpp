@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/fuzz/fuzz_inputs.h"
+#include "units/units.h"
 #include "world/terrain.h"
 #include "world/terrain_render.h"
 
@@ -165,4 +166,20 @@ TEST(FuzzRegressionPlacement, WallsAndHousesWithOddValuesLoad)
     EXPECT_EQ(n_wall_pts, 0);
     ASSERT_TRUE(replay_houses_file(reinterpret_cast<const uint8_t*>(empty), 0));
     ASSERT_TRUE(replay_trees_file(reinterpret_cast<const uint8_t*>(empty), 0));
+}
+
+// A peer's state record gave a soldier the heading 3.46e12, and turning it
+// toward its goal stepped by 360 for ever.
+TEST(FuzzRegressionUnits, HugeHeadingsTurnWithoutHanging)
+{
+    const float near = near_heading(44.9f, 3.45841048e12f);
+    EXPECT_TRUE(std::isfinite(near));
+    EXPECT_LE(std::fabs(near - std::fmod(3.45841048e12f, 360.0f)), 180.0f);
+    EXPECT_EQ(near_heading(350.0f, 10.0f), -10.0f);  // ordinary headings as before
+    const float w = wrap_360(-7.5e20f);
+    EXPECT_TRUE(w >= 0.0f && w <= 360.0f) << w;
+    EXPECT_EQ(wrap_360(360.0f), 360.0f);
+    EXPECT_EQ(wrap_360(-90.0f), 270.0f);
+    EXPECT_TRUE(std::isinf(wrap_360(INFINITY)));
+    EXPECT_TRUE(std::isnan(near_heading(NAN, 0.0f)));
 }
