@@ -55,9 +55,8 @@ constexpr int SPELL_CODES = sizeof spell_table / sizeof spell_table[0];
 
 static const char* const SIDE_WARNING = "You can only summon units on your side of the map!";
 
-void reset_magic()
+void reset_game_magic()
 {
-    waiting_spell_command = 0;
     dragon_button = 0;
 }
 

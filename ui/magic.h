@@ -55,9 +55,9 @@ constexpr float SPELL_REACH = 300.0f;
 // A peer's meteors are not launched while this many projectiles fly.
 constexpr int MAX_FLYING_FOR_METEORS = 400;
 
-// Resets the gods' state of a game (no targeted spell waiting, no meteor
-// count, no strike pending damage); the personal set-up resets the rest.
-void reset_magic();
+// The gods' part of a new game: no dragon slot remembered (the personal
+// set-up empties the spell slots and stops prayer when the world is built).
+void reset_game_magic();
 // The "FIRE" receiver.
 void register_magic_commands();
 

@@ -29,8 +29,10 @@ void setup_personal()
     target_health = MAX_HEALTH;
     target_favor = now_favor = 5.0f;
     praying = 0;
-    // The clock starts again at 0: a banner timed by the last game's clock
-    // must not show in this one.
+}
+
+void reset_game_personal()
+{
     s_banner = banner_state{};
 }
 

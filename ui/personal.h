@@ -6,9 +6,11 @@
 
 #include <string>
 
-// A new game: the pray button in command-bar slot 1, both spell slots
-// empty, full health ahead, favour 5, not praying, no banner.
+// A new game's start: the pray button in command-bar slot 1, both spell
+// slots empty, full health ahead, favour 5, not praying.
 void setup_personal();
+// No banner left from an earlier game (its times are on that game's clock).
+void reset_game_personal();
 
 // The two status bars, drawn in the command panel's frame.
 void draw_hud();

@@ -19,9 +19,6 @@ struct lightning_moment {
 };
 lightning_moment lightning_timeline(float now, float strike_time, float lasts);
 
-// A new game: no strike pending (the clock starts again at 0).
-void reset_lightning();
-
 // A strike at (x, z): remembered as the last one, four storm clouds over the
 // point and the thunder. Replaces a strike still under way.
 void set_lightning(float x, float z);
@@ -34,3 +31,7 @@ void do_lightning(float x, float z);
 
 // "LIGH" from a copy casting lightning.
 void register_lightning_command();
+
+// A new game: no strike under way (no darkness, no bolt, and the storm
+// clouds' time is over), the bolt's twist chosen afresh.
+void reset_game_lightning();

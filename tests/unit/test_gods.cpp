@@ -32,6 +32,7 @@ float level_ground(float, float)
 // temple whose front step lies 10 ahead of the player at (0, 22, 0).
 void new_game(int team)
 {
+    reset_game_state();
     fresh_game(team);
     allocate_terrain();
     for (int j = 0; j < 128; ++j)
@@ -43,8 +44,6 @@ void new_game(int team)
     add_temple_model(0, -20);
     clear_projectiles();
     setup_personal();
-    reset_magic();
-    reset_lightning();
     register_magic_commands();
     do_god = 0;
     eye_x = eye_z = 0.0f;
