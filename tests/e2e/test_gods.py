@@ -4,7 +4,7 @@ protocol peer listening on the game channel, in bridged namespaces, with
 real X input, on a level island with one temple behind the attacker.
 
 - The attacker steps back against the temple, holds Shift and presses the
-  pray button until a spell button appears; the screenshot shows the button,
+  pray button until spell buttons appear; the screenshot shows a button,
   the god's banner and the two status bars.
 - It casts what the gods give and prays on until it has summoned units
   (each appears on the defender's copy), sent a firestorm (exactly ten
@@ -230,7 +230,11 @@ class Gods(unittest.TestCase):
         self.assertIsNotNone(a.game.wait_for_line(r"^praying$", 5, start=mark), a.game.dump())
         self.assertIsNotNone(a.game.wait_for_line(r"^the gods grant spell \d+ in slot 0$", 20, start=mark),
                              a.game.dump())
-        time.sleep(0.5)
+        # The second slot fills soon after; with both full no grant (and no
+        # banner) follows, so the second god's banner holds from 0.3 s to 3 s.
+        self.assertIsNotNone(a.game.wait_for_line(r"^the gods grant spell \d+ in slot 1$", 20, start=mark),
+                             a.game.dump())
+        time.sleep(0.4)
         granted = a.shot("gods_granted.png")
 
         # A button in slot 2 where the bare wood was.
@@ -238,18 +242,11 @@ class Gods(unittest.TestCase):
         changed = sum(1 for y in range(sy - 15, sy + 10) for x in range(sx - 15, sx + 15)
                       if sum(abs(p - q) for p, q in zip(bare.pixel(x, y), granted.pixel(x, y))) > 60)
         self.assertGreater(changed, 150, "no spell button in slot 2")
-        # The god's banner: its light shadow over the ground below the middle.
-        banner = lambda s: sum(1 for y in range(280, 330) for x in range(75, 525)
-                               if bright(s.pixel(x, y)) and max(s.pixel(x, y)) - min(s.pixel(x, y)) < 30)
-        # (a second grant soon after the first starts its banner afresh,
-        # transparent for its first 0.3 s: then a later picture shows it)
-        shown = banner(granted)
-        for attempt in range(3):
-            if shown > banner(bare) + 150:
-                break
-            time.sleep(0.4)
-            shown = banner(a.shot("gods_banner.png"))
-        self.assertGreater(shown, banner(bare) + 150, "no banner")
+        # The god's banner across the ground below the middle (its colour is
+        # the god's, black for some, over a light shadow).
+        banner = sum(1 for y in range(284, 316) for x in range(75, 525)
+                     if sum(abs(p - q) for p, q in zip(bare.pixel(x, y), granted.pixel(x, y))) > 90)
+        self.assertGreater(banner, 600, "no banner")
         # The bars on the panel: health full (green over two units), favour
         # blue over at least a third of its length.
         # (the top of the health bar: the panel hides its lower part and the
