@@ -154,18 +154,6 @@ TEST(Prayer, HealthFollowsItsTargetAndADeadFigureLoses)
 
 TEST(Grants, DrawsRedrawsAndTheLargeTeamRule)
 {
-    const int lesser[5] = {SPELL_DRAGON, SPELL_FIRESTORM, SPELL_INVISIBILITY, SPELL_LIGHTNING, SPELL_LIGHTNING};
-    const int armies[5] = {SPELL_UNDEAD, SPELL_GOBLINS, SPELL_FOOTMEN, SPELL_CATAPULTS, SPELL_RAMS};
-    for (int r = 0; r < 300; ++r) {
-        const int q = r % 100;
-        const int a = q <= 50 ? lesser[q % 5] : armies[q % 5];
-        EXPECT_EQ(spell_for_draw(r, 99, TEAM_ATTACKERS), a) << r;
-        EXPECT_EQ(spell_for_draw(r, 99, TEAM_DEFENDERS), a == SPELL_RAMS ? SPELL_LIGHTNING : a) << r;
-        EXPECT_EQ(spell_for_draw(r, 100, TEAM_ATTACKERS), lesser[q % 5]) << r;
-    }
-
-    new_game(TEAM_ATTACKERS);
-    game_srand(7);
     auto grant_into_slot_1 = [](int other) {
         std::set<int> seen;
         for (int i = 0; i < 300; ++i) {
@@ -177,10 +165,18 @@ TEST(Grants, DrawsRedrawsAndTheLargeTeamRule)
         }
         return seen;
     };
+    // Defenders are never given rams: Zeus strikes for them instead.
+    new_game(TEAM_DEFENDERS);
+    game_srand(7);
+    std::set<int> seen = grant_into_slot_1(SPELL_NONE);
+    EXPECT_EQ(seen.size(), 8u);
+    EXPECT_FALSE(seen.count(SPELL_RAMS));
+
+    new_game(TEAM_ATTACKERS);
     // The dragon is out: never a second one, nor the slot's own code.
-    std::set<int> seen = grant_into_slot_1(SPELL_DISMOUNT);
+    seen = grant_into_slot_1(SPELL_DISMOUNT);
     EXPECT_FALSE(seen.count(SPELL_DRAGON) || seen.count(SPELL_DISMOUNT));
-    EXPECT_GE(seen.size(), 8u);
+    EXPECT_EQ(seen.size(), 8u);  // rams among them
     seen = grant_into_slot_1(SPELL_LIGHTNING);
     EXPECT_FALSE(seen.count(SPELL_LIGHTNING));
     EXPECT_TRUE(seen.count(SPELL_DRAGON));
