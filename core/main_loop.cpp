@@ -21,6 +21,7 @@
 #include "units/archer.h"
 #include "units/catapult.h"
 #include "units/combat.h"
+#include "units/dragon.h"
 #include "units/humanoid.h"
 #include "units/projectile.h"
 #include "units/ram.h"
@@ -251,6 +252,7 @@ void prepare_game_mode()
     }
     // Balls the menu's catapult threw must not fall into the new game.
     clear_projectiles();
+    reset_dragons();
     init_human_types();
     init_terrain();
     // The city stands on the finished terrain: walls, then buildings, then
