@@ -133,8 +133,11 @@ void call_dragon()
     if (game_time < next_dragon_call || !me)
         return;
     next_dragon_call = game_time + DRAGON_CALL_GUARD;
-    const int serial = dragon_id;
-    const uint32_t id = next_unit_id(ID_CLASS_DRAGON, dragon_id);
+    // Past the last serial the counter starts again; skip the ids still flying.
+    uint32_t id = next_unit_id(ID_CLASS_DRAGON, dragon_id);
+    for (int tries = 0; find_unit(id) && tries < 0xffff; ++tries)
+        id = next_unit_id(ID_CLASS_DRAGON, dragon_id);
+    const int serial = static_cast<int>(id & 0xffffu);
     unit* u = add_unit(id);
     init_dragon(u);
     data_of(u)->controlled = 1;
@@ -274,9 +277,12 @@ void step_dragon(unit* u, float dt, bool takeoff_key)
     const float ground = get_terrain_height(u->x, u->z) + DRAGON_CLEARANCE;
     if (u->y < ground) {
         u->y = ground;
-        // Only the ridden dragon lands; a dismissed one skims on.
-        if (riding_dragon && u == my_dragon)
+        // Only the ridden dragon lands (and stands at once); a dismissed
+        // one skims on.
+        if (riding_dragon && u == my_dragon) {
             u->order_kind = ORDER_HOLD;
+            u->vx = u->vy = u->vz = 0.0f;
+        }
     }
 }
 
