@@ -115,13 +115,13 @@ struct station {
 };
 constexpr station SPINE[] = {
     {-8.3, 0.50, 0.12, 0.10}, {-7.0, 0.30, 0.20, 0.18}, {-5.5, 0.10, 0.32, 0.30}, {-4.0, 0.00, 0.50, 0.45},
-    {-2.6, -0.05, 0.80, 0.72}, {-1.2, -0.10, 1.10, 1.00}, {0.2, -0.05, 1.20, 1.05}, {1.5, 0.10, 1.00, 0.90},
-    {2.5, 0.50, 0.60, 0.55},  {3.5, 1.10, 0.45, 0.42},  {4.5, 1.60, 0.50, 0.45}, {5.6, 1.80, 0.62, 0.50},
-    {6.8, 1.60, 0.45, 0.36},
+    {-2.6, -0.05, 0.80, 0.72}, {-1.2, -0.10, 1.10, 1.00}, {0.2, -0.05, 1.20, 1.05}, {1.5, 0.20, 0.95, 0.85},
+    {2.5, 0.80, 0.55, 0.50},  {3.3, 1.60, 0.45, 0.42},  {4.2, 2.20, 0.62, 0.52}, {5.3, 2.30, 0.70, 0.56},
+    {6.6, 2.00, 0.50, 0.42},
 };
 constexpr int RINGS = sizeof SPINE / sizeof SPINE[0];
 constexpr int SIDES = 8;
-constexpr vec TAIL_TIP = {-9.0, 0.6, 0.0}, NOSE_TIP = {7.9, 1.45, 0.0};
+constexpr vec TAIL_TIP = {-9.0, 0.6, 0.0}, NOSE_TIP = {7.5, 1.85, 0.0};
 // The back and the belly are ridged (hard edges) from the tail to the
 // shoulders; the neck and head are smooth.
 constexpr int RIDGED_SEGMENTS = 8;
@@ -276,7 +276,7 @@ void build_body(mesh_builder& m)
         build_leg(m, {-2.0, -0.6, 0.65 * side}, {-3.2, -1.6, 0.8 * side}, {-4.1, -1.8, 0.8 * side}, 0.45, 0.25);
     }
     for (double side : {1.0, -1.0})
-        build_horn(m, {4.9, 2.0, 0.25 * side}, {3.5, 2.8, 0.6 * side}, 0.17);
+        build_horn(m, {4.6, 2.6, 0.3 * side}, {3.2, 3.5, 0.65 * side}, 0.18);
     const double spikes[][2] = {{0.8, 0.9}, {-0.6, 0.85}, {-2.0, 0.75}, {-3.4, 0.6},
                                 {-4.8, 0.5}, {-6.2, 0.4},  {-7.5, 0.3}};
     for (const auto& s : spikes)
@@ -312,7 +312,7 @@ void build_membrane(mesh_builder& m)
     const int n = static_cast<int>(edge.size());
     for (double side : {1.0, -1.0}) {
         const vec lift = {0, side * MEMBRANE_THICKNESS, 0};
-        auto uv_of = [&m](vec p) { return m.uv(0.5 + p.x / 12.0, p.z / 12.0); };
+        auto uv_of = [&m](vec p) { return m.uv(p.x / 5.0, p.z / 5.0); };
         const int centre = m.vertex(WRIST + lift), tcentre = uv_of(WRIST);
         std::vector<std::vector<int>> v(MEMBRANE_RINGS + 1, std::vector<int>(n)), t = v;
         for (int k = 1; k <= MEMBRANE_RINGS; ++k)
@@ -407,7 +407,7 @@ constexpr double MATERIAL_TABLE[MATERIALS][14] = {
     {0.95, 0.80, 0.80, 1.00, 0.90, 0.90, 0.35, 0.25, 0.20, 0.10, 0.02, 0.02, 1.0, 24.0},  // skin
     {0.70, 0.68, 0.64, 0.85, 0.82, 0.78, 0.30, 0.30, 0.30, 0.05, 0.05, 0.05, 1.0, 12.0},  // horn
     {0.70, 0.68, 0.64, 0.85, 0.82, 0.78, 0.30, 0.30, 0.30, 0.05, 0.05, 0.05, 1.0, 12.0},  // spike
-    {0.80, 0.55, 0.50, 0.95, 0.65, 0.60, 0.10, 0.05, 0.05, 0.06, 0.00, 0.00, 1.0, 6.0},   // membrane
+    {0.60, 0.40, 0.38, 0.75, 0.48, 0.45, 0.10, 0.05, 0.05, 0.04, 0.00, 0.00, 1.0, 6.0},   // membrane
 };
 
 // --- output ------------------------------------------------------------------------------
