@@ -116,7 +116,7 @@ bool dragon_is_flown_here(const unit* u)
     return d && d->controlled;
 }
 
-void reset_dragons()
+void reset_game_dragons()
 {
     my_dragon = nullptr;
     riding_dragon = 0;

@@ -56,7 +56,7 @@ unit* spawn_dragon(uint32_t id, int team);
 bool dragon_is_flown_here(const unit* u);
 // A new game: no dragon held or ridden, counters and the summoning guard
 // from the start.
-void reset_dragons();
+void reset_game_dragons();
 
 // One step of a dragon on any copy; polls the take-off keys of a landed
 // dragon ridden here.

@@ -60,7 +60,7 @@ void reset_world(bool with_peer, int peer_team)
     game_srand(1);
     init_participants();
     empty_registry();
-    reset_dragons();
+    reset_game_dragons();
     if (with_peer)
         add_participant("peer", PEER, peer_team);
 }

@@ -45,7 +45,7 @@ protected:
     {
         fill_human_types();
         siege_reset(TEAM_ATTACKERS);
-        reset_dragons();
+        reset_game_dragons();
         eye_x = 0.0f, eye_y = 2.0f, eye_z = 0.0f;
         eye_yaw = eye_pitch = eye_vy = 0.0f;
         me->x = 0.0f, me->y = 0.8f, me->z = 0.0f;  // standing on flat ground at height 0
@@ -242,7 +242,7 @@ TEST_F(Dragons, BreathBurnsEnemiesNearTheFlamesWhileHeld)
 {
     // A defender's copy sees an attacker's dragon announced and updated.
     siege_reset(TEAM_DEFENDERS);
-    reset_dragons();
+    reset_game_dragons();
     dragon_id = 2;
     testing::internal::CaptureStdout();
     spawn_unit(0x50006, TEAM_ATTACKERS, 0);
@@ -391,7 +391,7 @@ TEST_F(Dragons, KilledDragonIsForgottenAndAnnouncedByItsSummonerAlone)
     EXPECT_EQ(id_class(my_dragon->id), ID_CLASS_DRAGON);
 
     // A new game forgets it all.
-    reset_dragons();
+    reset_game_dragons();
     EXPECT_EQ(my_dragon, nullptr);
     EXPECT_EQ(dragon_id, 0);
     game_time = 0.0f;
