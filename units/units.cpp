@@ -473,8 +473,19 @@ float heading_toward(float x, float z, float tx, float tz)
     return h;
 }
 
+// Headings come from the network too: one that lies many turns away is
+// brought near in one step (a turn at a time, a huge one would never get
+// there, since adding 360 no longer changes it), and one that is no number
+// at all is left as it is.
+constexpr float FAR_HEADING = 3600.0f;
+
 float near_heading(float h, float ref)
 {
+    const float d = h - ref;
+    if (!std::isfinite(d))
+        return h;
+    if (std::fabs(d) > FAR_HEADING)
+        h = ref + std::fmod(d, 360.0f);
     while (h - ref <= -180.0f)
         h += 360.0f;
     while (h - ref > 180.0f)
@@ -484,6 +495,10 @@ float near_heading(float h, float ref)
 
 float wrap_360(float h)
 {
+    if (!std::isfinite(h))
+        return h;
+    if (std::fabs(h) > FAR_HEADING)
+        h = std::fmod(h, 360.0f);
     while (h > 360.0f)
         h -= 360.0f;
     while (h < 0.0f)
