@@ -24,6 +24,7 @@
 #include "units/archer.h"
 #include "units/catapult.h"
 #include "units/combat.h"
+#include "units/dragon.h"
 #include "units/humanoid.h"
 #include "units/projectile.h"
 #include "units/ram.h"
@@ -329,6 +330,7 @@ static void (*const game_resets[])() = {
     reset_game_catapults,       // catapult ids
     reset_game_rams,            // ram ids
     reset_game_ships,           // ship ids
+    reset_game_dragons,         // the dragon held and ridden, dragon ids, the summoning guard
     reset_game_combat,          // the own figure's pending health
     reset_game_magic,           // the dragon's slot, a meteor count
     reset_game_personal,        // the banner

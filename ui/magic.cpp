@@ -16,6 +16,7 @@
 #include "ui/selection.h"
 #include "units/catapult.h"
 #include "units/combat.h"
+#include "units/dragon.h"
 #include "units/humanoid.h"
 #include "units/projectile.h"
 #include "units/ram.h"
@@ -152,7 +153,7 @@ void grant_spell()
     int code;
     do
         code = spell_for_draw(game_rand(), team_units, team);
-    while (code == other || (code == SPELL_DRAGON && other == SPELL_DISMOUNT));
+    while (code == other || (code == SPELL_DRAGON && (other == SPELL_DISMOUNT || my_dragon)));
     what_spells[slot] = code;
     ++have_spells;
     target_favor -= GRANT_COST;
@@ -173,10 +174,14 @@ void magic_button(int k)
     const int code = what_spells[k];
     printf("casting spell %d from slot %d\n", code, k);
     if (code == SPELL_DRAGON) {
-        // The dragon answers the summons (its own module); the slot becomes
-        // its dismount button and stays filled while the dragon is out.
-        what_spells[k] = SPELL_DISMOUNT;
-        show_spell_button(k, SPELL_DISMOUNT);
+        // The slot becomes the dragon's dismount button and stays filled
+        // while the dragon is out. A summons the dragon refuses (one still
+        // held, or one called less than a second ago) keeps the spell.
+        call_dragon();
+        if (my_dragon) {
+            what_spells[k] = SPELL_DISMOUNT;
+            show_spell_button(k, SPELL_DISMOUNT);
+        }
         return;
     }
     // Every other spell leaves its slot at once, a targeted one too, which
@@ -191,7 +196,7 @@ void magic_button(int k)
     case SPELL_INVISIBILITY: do_invisibility(); break;
     case SPELL_LIGHTNING: waiting_spell_command = WAITING_LIGHTNING; break;
     case SPELL_GOBLINS: call_goblins(); break;
-    case SPELL_DISMOUNT: break;
+    case SPELL_DISMOUNT: dismount_dragon(); break;
     case SPELL_CATAPULTS: call_catapults(); break;
     case SPELL_RAMS: call_rams(); break;
     case SPELL_FOOTMEN: call_footmen(); break;

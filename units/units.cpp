@@ -19,6 +19,8 @@
 #include "ui/interface.h"
 #include "units/catapult.h"
 #include "units/combat.h"
+#include "ui/magic.h"
+#include "units/dragon.h"
 #include "units/humanoid.h"
 #include "units/ram.h"
 #include "units/ship.h"
@@ -299,7 +301,7 @@ void spawn_unit(uint32_t id, int team, int kind)
         spawn_ram(id, team);
         break;
     case ID_CLASS_DRAGON:
-        // The dragon's spawn (spawn_dragon) belongs to the dragon module.
+        spawn_dragon(id, team);
         break;
     case ID_CLASS_HUMANOID:
         spawn_humanoid(id, team, kind);
@@ -323,8 +325,16 @@ void del_unit(unit* u)
     // 1. Another participant's figure takes its table entry with it.
     if (avatar && u != me)
         delete_participant_by_unit(u);
-    // 2. This copy's dragon (forgetting it and the dismount button) is the
-    //    dragon module's business; it has nothing to forget yet.
+    // 2. This copy's dragon is forgotten, nobody rides it any more, and its
+    //    dismount button leaves the command bar.
+    if (u == my_dragon) {
+        my_dragon = nullptr;
+        riding_dragon = 0;
+        delete_dismount_dragon_button();
+    }
+    // A dragon summoned here is announced dead from here, whether or not
+    // this copy leads its team: nobody else flies it.
+    const bool dragon_flown_here = dragon_is_flown_here(u);
     // 3. Nobody keeps attacking it.
     unit_detarget(u);
     // 4. Kind records.
@@ -371,7 +381,7 @@ void del_unit(unit* u)
 
     // 7. The leader announces the deaths of its team's units; another
     //    participant's avatar is its own copy's business.
-    if (u->team == my_team && i_am_team_leader() && !(avatar && u != me))
+    if ((u->team == my_team && i_am_team_leader() && !(avatar && u != me)) || dragon_flown_here)
         send_command_message("UDIE", u->id, 0, 0, 0);
     // 8. Release.
     if (me == u)
@@ -414,8 +424,7 @@ int update_unit(uint32_t id, int n, const float* params)
     case ID_CLASS_RAM:
         return u->kind == UNIT_RAM ? update_ram(u, n, params) : -1;
     case ID_CLASS_DRAGON:
-        // The dragon's update applies these records once dragons exist.
-        return -1;
+        return u->kind == UNIT_DRAGON ? update_dragon(u, n, params) : -1;
     default:
         return -1;
     }
@@ -444,7 +453,8 @@ void send_unit_messages()
                 conditionally_update_batram(u);
             break;
         case UNIT_DRAGON:
-            // The dragon reports itself where it was summoned.
+            // Reported only where it was summoned.
+            conditionally_update_dragon(u);
             break;
         default:
             // Ships are never reported.
@@ -465,21 +475,23 @@ float heading_toward(float x, float z, float tx, float tz)
     return h;
 }
 
-// Headings come from peers' state records too, where any finite value can
-// arrive: steps of 360 alone would never bring 3e12 down (the float does not
-// change), so a heading far out is first reduced with a remainder, and one
-// that is no number at all is left as it is.
-static float reduce_heading(float h)
-{
-    return std::fabs(h) > 1e5f ? std::fmod(h, 360.0f) : h;
-}
+// Headings come from the network too: one that lies many turns away is
+// brought near in one step (a turn at a time, a huge one would never get
+// there, since adding 360 no longer changes it), and one that is no number
+// at all is left as it is. A reference so large that a float no longer holds
+// its degrees is first taken round to its turn (the same direction).
+constexpr float FAR_HEADING = 3600.0f;
+constexpr float LOST_HEADING = 1e6f;
 
 float near_heading(float h, float ref)
 {
     if (!std::isfinite(h) || !std::isfinite(ref))
         return h;
-    h = reduce_heading(h);
-    ref = reduce_heading(ref);
+    if (std::fabs(ref) > LOST_HEADING)
+        ref = std::fmod(ref, 360.0f);
+    const float d = h - ref;
+    if (std::fabs(d) > FAR_HEADING)
+        h = ref + std::fmod(d, 360.0f);
     while (h - ref <= -180.0f)
         h += 360.0f;
     while (h - ref > 180.0f)
@@ -491,7 +503,8 @@ float wrap_360(float h)
 {
     if (!std::isfinite(h))
         return h;
-    h = reduce_heading(h);
+    if (std::fabs(h) > FAR_HEADING)
+        h = std::fmod(h, 360.0f);
     while (h > 360.0f)
         h -= 360.0f;
     while (h < 0.0f)
@@ -499,16 +512,20 @@ float wrap_360(float h)
     return h;
 }
 
+// Serials are 16 bits: past the last one a counter starts again at 0
+// rather than spill into the next class.
 uint32_t next_unit_id(uint32_t id_class, int& counter)
 {
-    return (id_class << 16) + static_cast<uint32_t>(counter++);
+    const uint32_t id = (id_class << 16) | (static_cast<uint32_t>(counter) & 0xffffu);
+    counter = (counter + 1) & 0xffff;
+    return id;
 }
 
 void raise_unit_counter(uint32_t id, int& counter)
 {
     const int serial = static_cast<int>(id & 0xffff);
     if (serial >= counter)
-        counter = serial + 1;
+        counter = (serial + 1) & 0xffff;
 }
 
 void add_engine_update(const unit* u, float own)
@@ -648,7 +665,7 @@ static void simulate_kind(unit* u, float dt)
         simulate_ram(u, dt);
         break;
     case UNIT_DRAGON:
-        // simulate_dragon (the dragon module) runs here.
+        simulate_dragon(u, dt);
         break;
     case UNIT_SHIP:
         simulate_ship(u);
@@ -815,7 +832,7 @@ static void draw_unit_by_kind(unit* u)
         draw_battering_ram(u);
         break;
     case UNIT_DRAGON:
-        // draw_dragon (the dragon module).
+        draw_dragon(u);
         break;
     case UNIT_SHIP:
         draw_ship(u);
@@ -844,7 +861,9 @@ void draw_units()
             continue;
         }
         const float centre[3] = {u->x, u->y, u->z};
-        if (!sphere_in_view(centre, 1.5f * u->radius))
+        // The dragon's wings and tail reach far beyond its body's radius.
+        const float reach = u->kind == UNIT_DRAGON ? DRAGON_DRAW_RADIUS : 1.5f * u->radius;
+        if (!sphere_in_view(centre, reach))
             continue;
         if (u->selected) {
             draw_billboarded_circle(u);

@@ -29,6 +29,7 @@
 #include "net/participants.h"
 #include "units/catapult.h"
 #include "units/combat.h"
+#include "units/dragon.h"
 #include "units/humanoid.h"
 #include "units/projectile.h"
 #include "units/ram.h"
@@ -61,6 +62,7 @@ void reset_world(bool with_peer, int peer_team)
     init_participants();
     empty_registry();
     clear_projectiles();
+    reset_game_dragons();
     if (with_peer)
         add_participant("peer", PEER, peer_team);
 }

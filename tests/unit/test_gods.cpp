@@ -13,6 +13,7 @@
 #include "ui/menu.h"
 #include "ui/personal.h"
 #include "ui/selection.h"
+#include "units/dragon.h"
 #include "units/projectile.h"
 #include "world/buildings.h"
 #include "world/lightning.h"
@@ -285,16 +286,18 @@ TEST(Casting, FirestormInvisibilityAndTheDragonsSlot)
     EXPECT_NEAR(invs[0].f(1), cast + INVISIBILITY_TIME, 0.05f);
 
     // The dragon's slot turns into its dismount button while it is out, and
-    // goes when the dragon goes.
+    // goes when the dragon goes (here, killed).
     what_spells[0] = SPELL_DRAGON;
     have_spells = 1;
     magic_button(0);
+    ASSERT_NE(my_dragon, nullptr);
     EXPECT_EQ(what_spells[0], SPELL_DISMOUNT);
     EXPECT_EQ(the_buttons[2].texture, dragon_dismount_button_texid);
     EXPECT_EQ(the_buttons[2].enlarge, 0);
     EXPECT_EQ(have_spells, 1);
-    delete_dismount_dragon_button();
+    del_unit(my_dragon);
     EXPECT_EQ(what_spells[0], SPELL_NONE);
+    EXPECT_EQ(the_buttons[2].texture, 0u);
     EXPECT_EQ(have_spells, 0);
 }
 
