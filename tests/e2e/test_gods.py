@@ -8,8 +8,10 @@ real X input, on a level island with one temple behind the attacker.
   the god's banner and the two status bars.
 - It casts what the gods give and prays on until it has summoned units
   (each appears on the defender's copy), sent a firestorm (exactly ten
-  "FIRE" within 10 of the clicked point; the defender launches ten meteors)
-  and holds lightning. Grants are draws from the shared generator, so the
+  "FIRE" within 10 of the clicked point; the defender launches ten meteors),
+  called the dragon (it appears on the defender's copy, flies toward its
+  summoner in the attacker's records, and is sent away with the dismount
+  button) and holds lightning. Grants are draws from the shared generator, so the
   run casts and prays again until each spell has come, within a bound.
 - The defender walks out, the attacker follows and strikes it with
   lightning: the defender's sky darkens and its health bar loses what 1 s
@@ -30,6 +32,7 @@ GROUND = 20.0
 TEMPLE = (0, 200)  # the attackers' temple, just behind their start at z = 188
 SUMMONS = {2: 8, 6: 4, 8: 4, 9: 3, 10: 6}  # spell code: units it brings
 FIRESTORM, LIGHTNING, DRAGON, DISMOUNT = 3, 5, 1, 7
+DISMISS = 500.0  # where a dismissed dragon flies, on x, y and z
 FIRE_PIXEL = (450, 215)  # ground ahead and to the right of the praying attacker
 MAX_CASTS = 90
 AVATAR_ID_BASE = 0x80400
@@ -291,20 +294,52 @@ class Gods(unittest.TestCase):
         time.sleep(2.0)
         fires = [cmnd_params(dg)[0] for s, dg in peer.commands("FIRE", pm, self.net.sender_id(0))]
         self.assertEqual(len(fires), 10)
+        # Offsets reach 10 exactly; allow for single-precision sums and the
+        # six decimals the point is printed with.
         for fx, fz, _, _ in fires:
-            self.assertLessEqual(abs(fx - x), 10.0)
-            self.assertLessEqual(abs(fz - z), 10.0)
+            self.assertLessEqual(abs(fx - x), 10.001)
+            self.assertLessEqual(abs(fz - z), 10.001)
         self.assertEqual(len([1 for s, l in d.game.lines[dm:] if l.startswith("meteor falling at")]), 10)
         a.shot("gods_firestorm.png")
 
+    def dragon(self, k):
+        """The dragon called: it appears on the defender's copy, and the
+        attacker's records of it show it on its way to the attacker; then
+        the dismount button sends it away before it arrives."""
+        a, d, peer = self.a, self.d, self.peer
+        pm, am, dm = peer.mark(), a.game.mark(), d.game.mark()
+        self.cast(k, DRAGON, am)
+        line = a.game.wait_for_line(r"^summoned dragon \d+, name ([0-9A-F]{8})$", 5, start=am)
+        self.assertIsNotNone(line, a.game.dump())
+        name = line.split()[-1]
+        self.assertIsNotNone(d.game.wait_for_line(r"^spawning dragon %s, team 0" % name, 5, start=dm), d.game.dump())
+        time.sleep(2.5)  # it gathers speed from a standstill
+        track = [vals for s, dg in peer.received(pm, self.net.sender_id(0)) if dg[:4] == b"UUPD"
+                 for uid, vals in harness.unit_records([dg]).items() if uid == int(name, 16)]
+        self.assertGreater(len(track), 10, "the dragon is not reported")
+        me = self.position(a)
+        dist = [math.dist(t[:3], me[:3]) for t in track]
+        self.assertLess(dist[-1], dist[0] - 20.0, "the dragon does not fly to its summoner")
+        pm = peer.mark()
+        self.cast(k, DISMOUNT, a.game.mark())
+        time.sleep(3.0)
+        # Sent away: it turns (its speed eases round in about a second) and
+        # its records then head for the far corner of the sky.
+        away = [math.dist(vals[:3], (DISMISS,) * 3) for s, dg in peer.received(pm, self.net.sender_id(0))
+                if dg[:4] == b"UUPD" for uid, vals in harness.unit_records([dg]).items() if uid == int(name, 16)]
+        self.assertGreater(len(away), 5, "the dragon is not reported after the dismount")
+        self.assertLess(away[-1], max(away) - 20.0, "the dismount does not send the dragon away")
+        # The defender's copy took every record of it.
+        self.assertEqual(d.game.count_lines(r"received (an update for )?dragon"), 0, d.game.dump())
+
     def pray_for_spells(self):
-        """Casts and prays until a summon and a firestorm have gone out and
-        lightning waits in a slot; returns that slot."""
+        """Casts and prays until a summon, a firestorm and the dragon have
+        gone out and lightning waits in a slot; returns that slot."""
         a = self.a
-        summoned = stormed = False
+        summoned = stormed = dragoned = False
         for casts in range(MAX_CASTS):
             slots = a.slots()
-            if summoned and stormed and LIGHTNING in slots:
+            if summoned and stormed and dragoned and LIGHTNING in slots:
                 return slots.index(LIGHTNING)
             # Keep lightning; cast anything else (the next grant fills the slot).
             k = next((k for k in (0, 1) if slots[k] not in (0, LIGHTNING)), None)
@@ -318,10 +353,14 @@ class Gods(unittest.TestCase):
             elif code == FIRESTORM:
                 self.firestorm(k, not stormed)
                 stormed = True
+            elif code == DRAGON and not dragoned:
+                self.dragon(k)
+                dragoned = True
             else:
                 self.cast(k, code, mark)
             a.game.wait_for_line(r"^the gods grant spell \d+ in slot %d$" % k, 5, start=mark)
-        self.fail("no summon, firestorm and lightning in %d casts: %s" % (MAX_CASTS, a.slots()))
+        self.fail("no summon, firestorm, dragon and lightning in %d casts: %s\n%s" % (MAX_CASTS, a.slots(),
+                                                                                   a.game.dump()))
 
     def test_prayer_spells_lightning_and_death(self):
         a, d, peer = self.a, self.d, self.peer

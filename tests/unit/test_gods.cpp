@@ -299,6 +299,16 @@ TEST(Casting, FirestormInvisibilityAndTheDragonsSlot)
     EXPECT_EQ(what_spells[0], SPELL_NONE);
     EXPECT_EQ(the_buttons[2].texture, 0u);
     EXPECT_EQ(have_spells, 0);
+    // Sent away with the dismount button before it came: the player on the
+    // ground does not hop (a prayer goes on).
+    game_time += 1.0f;
+    what_spells[1] = SPELL_DRAGON;
+    magic_button(1);
+    eye_vy = 0.0f;
+    magic_button(1);
+    EXPECT_EQ(my_dragon, nullptr);
+    EXPECT_EQ(what_spells[1], SPELL_NONE);
+    EXPECT_EQ(eye_vy, 0.0f);
 }
 
 TEST(Lightning, HurtsFromOneToFiveSecondsWithinTwentyAndTheRadius)
