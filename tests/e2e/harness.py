@@ -582,6 +582,8 @@ class Game:
         self.display = display
         self.cwd = cwd
         self.extra_env = dict(env or {})
+        self.home = None
+        self._cleanups = []
         self.proc = None
         self.lines = []          # (stream, line) in arrival order
         self._cond = threading.Condition()
@@ -600,6 +602,15 @@ class Game:
         supp = os.path.join(HERE, "lsan.supp")
         if os.path.exists(supp) and "LSAN_OPTIONS" not in env:
             env["LSAN_OPTIONS"] = "suppressions=%s:print_suppressions=0" % supp
+        # The player's settings and files stay out of every run: each game
+        # gets directories of its own unless the caller names them (HOME
+        # itself stays, so the GL library's shader cache stays warm).
+        if not {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"} & set(self.extra_env):
+            self.home = tempfile.mkdtemp(prefix="kvt-home-")
+            remove = lambda d=self.home: shutil.rmtree(d, ignore_errors=True)  # noqa: E731
+            self._cleanups.append((_register_cleanup(remove), remove))
+            env["XDG_CONFIG_HOME"] = os.path.join(self.home, ".config")
+            env["XDG_DATA_HOME"] = os.path.join(self.home, ".local", "share")
         env.update(self.extra_env)
         return env
 
@@ -785,6 +796,10 @@ class Game:
         if self._key is not None:
             _unregister_cleanup(self._key)
             self._key = None
+        while self._cleanups:
+            key, fn = self._cleanups.pop()
+            _unregister_cleanup(key)
+            fn()
 
     def __enter__(self):
         return self
