@@ -1132,16 +1132,17 @@ def grab_window(display, window, out_png):
 SCREENSHOT_LINE = r"^took a screenshot\.$"
 
 
-def take_screenshot(game, xin, width, height, timeout=15, settle=0.4, use_focus_sink=True):
+def take_screenshot(game, xin, width, height, timeout=15, settle=0.4, use_focus_sink=True, path=None):
     """Make the game write screenshot.rgba (Alt+X held) and return a
-    ``Screenshot`` of it.
+    ``Screenshot`` of it.  The file is looked for in the game's working
+    directory unless ``path`` names where the game writes it.
 
     The game writes the file in every pass while both keys are down, so
     the keys are held until the first "took a screenshot." line arrives,
     then released; the file is read once no new line has come for
     ``settle`` seconds and it has its full size.
     """
-    path = os.path.join(game.cwd, "screenshot.rgba")
+    path = path or os.path.join(game.cwd, "screenshot.rgba")
     if os.path.exists(path):
         os.unlink(path)
     start = game.mark()

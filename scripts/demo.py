@@ -1,0 +1,557 @@
+#!/usr/bin/env python3
+"""The headless demo: a real two-copy game, shown in pictures.
+
+Two copies of the built game, one per side, each in its own private network
+namespace (the two linked by a bridge, so their multicast reaches each
+other and nothing else) and on its own virtual X display. Everything they
+do comes from real input (XTEST through xdotool): the players pick their
+teams in the menu, the attacker presses "Start Game", and then a short
+battle is played through the game's own controls: the attacker looks over
+the island at the city, selects the catapults and orders them to attack,
+sends the goblins at the gate; the defender opens the gate, sends the
+footmen out, and shoots from the gate while the tower archers shoot.
+
+The island is the one the game generates from the start seed. Siege
+engines drive straight at their target, so the attacker first writes the
+island to terrain.out (the "O" key) and picks a target in the city that the
+catapults can reach throwing range of over land.
+
+Saved: numbered PNG screenshots of both copies (the game's own Alt+X
+screenshots) and one animated GIF of the fight; their paths are printed.
+
+    scripts/demo.py [--out DIR] [--binary build/kelvarin] [--data build/data]
+"""
+import argparse
+import concurrent.futures
+import contextlib
+import math
+import os
+import re
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+import harness  # noqa: E402
+
+W, H = 800, 600  # full screen on a 4:3 virtual display, the view's own shape
+GRID = 128
+WATER = 10.0
+CATAPULTS = [(4.0 * i, z) for z in (160.0, 145.0) for i in range(5)]
+GOBLINS = [(5.0 * i - 30.0, 7.0 * j + 140.0) for i in range(4) for j in range(4)]
+FOOTMEN = [(5.0 * i - 10.0, 5.0 * j - 160.0) for i in range(4) for j in range(4)]
+# Places in the city a catapult may be sent against: the footmen's square,
+# the temple court, the north wall and its gate, the houses.
+CITY_TARGETS = [(-2.5, -152.5), (-30.0, -150.0), (-50.0, -130.0), (-6.0, -112.0), (-40.0, -112.0),
+                (0.0, -125.0), (-55.0, -180.0), (-20.0, -190.0)]
+GATE_OUTSIDE = (-6.0, -92.0)  # just north of the gate
+# Stretches of the north wall between its towers (x), and where the
+# attacker may stand behind its army.
+WALL_STRETCHES = (-46.0, -24.0, -6.0, 10.0)
+ATTACKER_SPOTS = ((-24.0, 192.0), (-24.0, 184.0), (-10.0, 190.0), (0.0, 188.0))
+# In front of the north wall, nearest the gate first.
+MEETING_PLACES = sorted(((x, z) for x in (-6.0, -20.0, 8.0, -34.0, 22.0, -46.0) for z in (-84.0, -76.0)),
+                        key=lambda p: math.hypot(p[0] - GATE_OUTSIDE[0], p[1] - GATE_OUTSIDE[1]))
+EYE_LINE = r"^eye stats: (\S+) (\S+) (\S+), looking (\S+) (\S+)$"
+
+
+def log(msg):
+    print("demo: %s" % msg, flush=True)
+
+
+# --- the island ---------------------------------------------------------------
+
+class Island:
+    """The heightmap of terrain.out and the game's own queries on it."""
+
+    def __init__(self, path):
+        with open(path, "rb") as f:
+            self.h = struct.unpack("<%df" % (GRID * GRID), f.read(4 * GRID * GRID))
+
+    def height(self, x, z):
+        if not (-258 < x < 258 and -258 < z < 258):
+            return WATER - 20.0
+        u, v = 64.0 + x * 0.25, 64.0 + z * 0.25
+        i0, j0 = int(u), int(v)
+        i1, j1 = int(u + 0.999), int(v + 0.999)
+        if i0 < 0 or j0 < 0 or i1 >= GRID or j1 >= GRID:
+            return -10.0
+        tx, tz = u - i0, v - j0
+        h = self.h
+        return ((1 - tx) * (1 - tz) * h[j0 * GRID + i0] + (1 - tx) * tz * h[j1 * GRID + i0]
+                + tx * (1 - tz) * h[j0 * GRID + i1] + tx * tz * h[j1 * GRID + i1])
+
+    def dry(self, x, z, margin=1.0):
+        return self.height(x, z) > WATER + margin
+
+
+def catapult_range(catapult_y, target_ground):
+    """How far a ball thrown from that height lands at that ground height."""
+    v, th, g = 35.0, math.radians(60.0), 5.5
+    c2, t = math.cos(th) ** 2, math.tan(th)
+    root = t * t - 2.0 * g * (target_ground - (catapult_y + 4.0)) / (v * v * c2)
+    if root < 0:
+        return 0.0
+    return (2.0 * v * v * c2 / (2.0 * g)) * (t + math.sqrt(root))
+
+
+def dry_line(island, a, b, step=2.0):
+    n = max(1, int(math.hypot(b[0] - a[0], b[1] - a[1]) / step))
+    return all(island.dry(a[0] + (b[0] - a[0]) * k / n, a[1] + (b[1] - a[1]) * k / n) for k in range(n + 1))
+
+
+def group_targets(units, point):
+    """Where each unit of a group goes when the group is ordered to a point:
+    the point shifted by the unit's place in the group."""
+    cx = sum(u[0] for u in units) / len(units)
+    cz = sum(u[1] for u in units) / len(units)
+    return [(point[0] + u[0] - cx, point[1] + u[1] - cz) for u in units]
+
+
+def throwing_stop(island, start, target):
+    """Where a catapult driving straight from ``start`` at ``target`` stops
+    to throw, or None when water comes first."""
+    x, z = start
+    dx, dz = target[0] - x, target[1] - z
+    dist = math.hypot(dx, dz)
+    ux, uz = dx / dist, dz / dist
+    ground = island.height(*target)
+    while dist > 0:
+        if not island.dry(x, z):
+            return None
+        if catapult_range(island.height(x, z) + 0.7, ground) >= dist - 1.0:
+            return x, z
+        x, z, dist = x + ux, z + uz, dist - 1.0
+    return None
+
+
+class Plan:
+    """Where the battle is staged on this island: the footmen come out of
+    the gate, the goblins walk over land to ``meet`` in front of the north
+    wall, and the catapults bombard the place they can reach throwing range
+    of over land, the fight if they can."""
+
+    def __init__(self, island):
+        self.attacker_dry = island.dry(0.0, 188.0)
+        # The footmen wait outside the gate and take on any enemy within
+        # their sight (50): the goblins come to a place that near.
+        self.meet, self.goblins_dry = GATE_OUTSIDE, -1
+        for m in MEETING_PLACES:
+            n = sum(dry_line(island, g, t) for g, t in zip(GOBLINS, group_targets(GOBLINS, m)))
+            if n > self.goblins_dry:
+                self.meet, self.goblins_dry = m, n
+        self.target, self.stops = None, []
+        for t in [self.meet] + CITY_TARGETS:
+            stops = [s for s in (throwing_stop(island, c, g) for c, g in zip(CATAPULTS, group_targets(CATAPULTS, t)))
+                     if s]
+            if len(stops) > len(self.stops):
+                self.target, self.stops = t, stops
+
+    def good(self):
+        return self.attacker_dry and len(self.stops) >= 5 and self.goblins_dry >= 12
+
+    def __str__(self):
+        return ("attacker %s; goblins meet the footmen at (%.0f, %.0f), %d of %d over land; "
+                "catapults aim at (%.0f, %.0f), %d of %d reach throwing range over land"
+                % ("on land" if self.attacker_dry else "in the water", self.meet[0], self.meet[1], self.goblins_dry,
+                   len(GOBLINS), (self.target or self.meet)[0], (self.target or self.meet)[1], len(self.stops),
+                   len(CATAPULTS)))
+
+
+# --- a view and its clicks ------------------------------------------------------
+
+class View:
+    """A copy's eye as the game reports it, with the game's own projection:
+    a 90-degree wide, 4:3 view; the picking of a ground point marches along
+    the ray until it meets the terrain."""
+
+    def __init__(self, x, y, z, yaw, pitch):
+        self.eye = (x, y, z)
+        y_, p_ = math.radians(yaw), math.radians(pitch)
+        self.look = (math.cos(p_) * math.sin(y_), -math.sin(p_), -math.cos(p_) * math.cos(y_))
+        right = (math.cos(y_), 0.0, math.sin(y_))
+        self.down = _norm(_cross(self.look, right))
+        self.right = _norm(_cross(self.down, self.look))
+
+    def pixel(self, x, y, z):
+        d = (x - self.eye[0], y - self.eye[1], z - self.eye[2])
+        t = _dot(d, self.look)
+        if t <= 0.1:
+            return None
+        sx, sy = _dot(d, self.right) / t, _dot(d, self.down) / t
+        return W // 2 + sx * (W // 2), H // 2 + sy * H / 1.5
+
+    def ground_point(self, island, px, py):
+        sx = (px - W // 2) * 2.0 / W
+        sy = -(H // 2 - py) * 1.5 / H
+        d = _norm(tuple(sy * self.down[k] + sx * self.right[k] + self.look[k] for k in range(3)))
+        p = list(self.eye)
+        for _ in range(4000):
+            if not (-256 <= p[0] <= 256 and -256 <= p[2] <= 256) or p[1] < island.height(p[0], p[2]) or p[1] < 0:
+                return p[0], p[2]
+            p = [p[k] + d[k] for k in range(3)]
+        return None
+
+
+def _dot(a, b):
+    return sum(x * y for x, y in zip(a, b))
+
+
+def _cross(a, b):
+    return (a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0])
+
+
+def _norm(a):
+    n = math.sqrt(_dot(a, a))
+    return tuple(x / n for x in a)
+
+
+def slot_point(k):
+    """The middle of command bar slot k, in window pixels."""
+    u = (k + 0.5) * 13.0 / 35.0
+    return int(W // 2 + (u - 1.31) * (W // 2) / 1.5), int(0.93 * H)
+
+
+# --- one copy ----------------------------------------------------------------------
+
+class Copy:
+    """One copy of the game on its own virtual display, started afresh in a
+    new working directory by ``launch``."""
+
+    def __init__(self, stack, ns, name, binary, data, shots, words=()):
+        self.name, self.ns, self.binary, self.data, self.shots = name, ns, binary, data, shots
+        self.args = [name] + list(words)
+        self.x = stack.enter_context(harness.Xvfb(width=W, height=H))
+        stack.callback(self.stop)
+        self.game = self.dir = None
+
+    def launch(self):
+        self.dir = harness.make_workdir(self.data)
+        self.game = harness.Game(self.binary, self.args, ns=self.ns, display=self.x.display, cwd=self.dir)
+        win = harness.wait_for_window(self.x.display, "Kelvarin", timeout=30, game=self.game)
+        self.xin = harness.XInput(self.x.display, win)
+        self.wait(r"^my_numb = \d+$", 30)
+        self.xin.move(W // 2, H // 2)
+
+    def stop(self, orderly=False):
+        if self.game and orderly and self.game.running():
+            self.game.send_signal(signal.SIGINT)
+            self.game.wait(15)
+        if self.game:
+            self.game.kill()
+        if self.dir:
+            shutil.rmtree(self.dir, True)
+        self.game = self.dir = None
+
+    def wait(self, regex, timeout, start=0):
+        line = self.game.wait_for_line(regex, timeout, start=start)
+        if line is None:
+            raise harness.HarnessError("%s: no line %r:\n%s" % (self.name, regex, self.game.dump()))
+        return line
+
+    def click_menu(self, vx, vy):
+        harness.click_menu(self.xin, vx, vy, W, H)
+
+    def shot(self, tag):
+        path = self.shots.next_path("%s-%s" % (self.name.lower(), tag))
+        harness.take_screenshot(self.game, self.xin, W, H).to_png(path)
+        log("screenshot %s" % path)
+        return path
+
+    def typed(self, key, shift=False):
+        if shift:
+            self.xin.key_down("shift")
+            time.sleep(0.25)
+        self.xin.key(key)
+        time.sleep(0.25)
+        if shift:
+            self.xin.key_up("shift")
+            time.sleep(0.25)
+
+    def view(self):
+        mark = self.game.mark()
+        self.typed("y", shift=True)
+        m = re.match(EYE_LINE, self.wait(EYE_LINE, 5, start=mark))
+        x, y, z, yaw, pitch = (float(v) for v in m.groups())
+        v = View(x, y, z, yaw, pitch)
+        m = re.search(r"float = (\S+),", self.wait(r"^\s*float = ", 5, start=mark))
+        v.above_ground = float(m.group(1))
+        return v
+
+    def walk_to(self, island, x, z, speed):
+        """Turns toward the point and walks there (W held for as long as it takes)."""
+        v = self.look_at(x, island.height(x, z) + 2.0, z)
+        self.hold("w", math.hypot(x - v.eye[0], z - v.eye[2]) / speed)
+        return self.view()
+
+    def rise(self, height):
+        """Raises the eye (E held, GOD only) until it is that far above the ground."""
+        v = self.view()
+        for _ in range(20):
+            if v.above_ground >= height:
+                break
+            self.hold("e", 0.3)
+            v = self.view()
+        return v
+
+    def look_at(self, x, y, z):
+        """Turns the view with the mouse (half a degree a pixel) to face the point."""
+        v = self.view()
+        ex, ey, ez = v.eye
+        cur_yaw = math.degrees(math.atan2(v.look[0], -v.look[2]))
+        cur_pitch = math.degrees(-math.asin(max(-1.0, min(1.0, v.look[1]))))
+        yaw = math.degrees(math.atan2(x - ex, -(z - ez)))
+        pitch = math.degrees(math.atan2(ey - y, math.hypot(x - ex, z - ez)))
+        dyaw = (yaw - cur_yaw + 180.0) % 360.0 - 180.0
+        dx, dy = int(round(dyaw / 0.5)), int(round((pitch - cur_pitch) / 0.5))
+        # In steps the window can hold: the game puts the pointer back in
+        # the middle after each.
+        while dx or dy:
+            sx, sy = max(-250, min(250, dx)), max(-200, min(200, dy))
+            self.xin.move(W // 2 + sx, H // 2 + sy)
+            time.sleep(0.3)
+            dx, dy = dx - sx, dy - sy
+        return self.view()
+
+    @contextlib.contextmanager
+    def command_bar(self):
+        """Shift held: the command bar slides in and the pointer is free."""
+        self.xin.key_down("shift")
+        time.sleep(0.6)
+        try:
+            yield
+        finally:
+            self.xin.key_up("shift")
+            time.sleep(0.4)
+            self.xin.move(W // 2, H // 2)
+
+    def press(self, x, y):
+        self.xin.move(int(x), int(y))
+        time.sleep(0.2)
+        self.xin.click(1)
+        time.sleep(0.3)
+
+    def slot(self, k):
+        self.press(*slot_point(k))
+
+    def select_box(self, view, points, pad=14):
+        """Drags a box around the points as the view shows them."""
+        px = [view.pixel(x, y, z) for x, y, z in points]
+        px = [p for p in px if p]
+        x0, x1 = min(p[0] for p in px) - pad, max(p[0] for p in px) + pad
+        y0, y1 = min(p[1] for p in px) - pad, max(p[1] for p in px) + pad
+        x0, y0 = max(2, x0), max(2, y0)
+        x1, y1 = min(W - 2, x1), min(int(0.85 * H), y1)
+        self.xin.drag((int(x0), int(y0)), [(int((x0 + x1) / 2), int((y0 + y1) / 2)), (int(x1), int(y1))])
+        time.sleep(0.3)
+
+    def order_at(self, island, view, slot, x, z):
+        """A command button, then a click on the ground at (x, z)."""
+        p = view.pixel(x, island.height(x, z), z)
+        if p is None or not (0 <= p[0] < W and 0 <= p[1] < 0.85 * H):
+            raise harness.HarnessError("%s: (%.0f, %.0f) is not in view" % (self.name, x, z))
+        self.slot(slot)
+        self.press(*p)
+        return view.ground_point(island, int(p[0]), int(p[1]))
+
+    def hold(self, key, seconds):
+        self.xin.key_down(key)
+        time.sleep(seconds)
+        self.xin.key_up(key)
+
+
+class Shots:
+    def __init__(self, out):
+        self.out = out
+        self.paths = []
+        self.lock = threading.Lock()
+        os.makedirs(out, exist_ok=True)
+        for f in os.listdir(out):
+            if re.match(r"^\d\d-.*\.(png|gif)$", f):
+                os.unlink(os.path.join(out, f))
+
+    def next_path(self, tag, ext="png"):
+        with self.lock:
+            path = os.path.join(self.out, "%02d-%s.%s" % (len(self.paths) + 1, tag, ext))
+            self.paths.append(path)
+        return path
+
+
+def grab_frames(copy, frames_dir, count, every):
+    """Window grabs (ImageMagick import) for the animation, one every
+    ``every`` seconds."""
+    got = []
+    for i in range(count):
+        t0 = time.monotonic()
+        path = os.path.join(frames_dir, "%s-%03d.png" % (copy.name.lower(), i))
+        harness.grab_window(copy.x.display, copy.xin.window, path)
+        got.append(path)
+        time.sleep(max(0.0, every - (time.monotonic() - t0)))
+    return got
+
+
+def make_gif(frames, out, width=360, colours=64, delay_cs=30):
+    cmd = [harness.convert_tool(), "-delay", str(delay_cs), "-loop", "0"] + frames + [
+        "-resize", "%dx" % width, "-fuzz", "2%", "+dither", "-colors", str(colours), "-layers", "OptimizePlus",
+        out]
+    subprocess.run(cmd, check=True, timeout=120)
+    return out
+
+
+# --- the battle ------------------------------------------------------------------------
+
+def start_game(atk, dfn, keep_island, attempts=4):
+    """Both copies from their start through the menu into one game; the
+    island comes back with its plan. An island on which the battle cannot
+    be staged (the attackers' shore under water, the engines unable to reach
+    throwing range over land) is left for another game, three times at most."""
+    for attempt in range(1, attempts + 1):
+        for c in (atk, dfn):
+            c.launch()
+        # Each player picks a side; the attacker starts the game.
+        harness.choose_team(dfn.xin, 1, W, H)
+        harness.choose_team(atk.xin, 0, W, H)
+        time.sleep(0.5)
+        if attempt == 1:
+            atk.shot("menu")
+        marks = [c.game.mark() for c in (atk, dfn)]
+        atk.click_menu(175, 125)
+        for c, m in zip((atk, dfn), marks):
+            c.xin.move(W // 2, H // 2)
+            c.wait(r"^FPS: ", 60, start=m)
+        # The island the game made, as the attacker writes it out (O).
+        atk.typed("o", shift=True)
+        terrain = os.path.join(atk.dir, "terrain.out")
+        deadline = time.monotonic() + 5
+        while not os.path.exists(terrain) or os.path.getsize(terrain) < 4 * GRID * GRID:
+            if time.monotonic() > deadline:
+                raise harness.HarnessError("no terrain.out from the attacker:\n" + atk.game.dump())
+            time.sleep(0.1)
+        if keep_island:
+            shutil.copy(terrain, keep_island)
+        island = Island(terrain)
+        os.unlink(terrain)  # a file there would be the next game's island
+        plan = Plan(island)
+        log("game %d: %s" % (attempt, plan))
+        if plan.good() or attempt == attempts:
+            return island, plan
+        log("this island does not suit the show; another game")
+        for c in (atk, dfn):
+            c.stop()
+
+
+def wall_spot(meet):
+    """Where behind the north wall the defender stands to see the meeting
+    place: a stretch of wall without a tower in the line of sight."""
+    x = min(WALL_STRETCHES, key=lambda sx: abs(sx - meet[0]))
+    return x, -114.0
+
+
+def attacker_part(atk, island, plan, began):
+    """Over its army at the city: the goblins to the meeting place, the
+    catapults at their target; returns when the goblins set off."""
+    spot = next((p for p in ATTACKER_SPOTS if island.dry(*p, margin=2.0)), ATTACKER_SPOTS[-1])
+    atk.walk_to(island, spot[0], spot[1], 15.0)
+    av = atk.look_at(plan.meet[0], island.height(*plan.meet) - 30.0, plan.meet[1])
+    atk.shot("shore")
+    with atk.command_bar():
+        goblins = [(x, island.height(x, z) + h, z) for x, z in GOBLINS for h in (1.0, 3.0)]
+        atk.select_box(av, goblins)
+        atk.order_at(island, av, 4, *plan.meet)
+        ordered = time.monotonic()
+        atk.slot(0)
+        atk.order_at(island, av, 4, *(plan.target or plan.meet))
+        time.sleep(1.0)
+        atk.shot("orders")
+    log("attacker: goblins and catapults ordered (%.0f s)" % (time.monotonic() - began))
+    time.sleep(6.0)
+    atk.shot("throwing")
+    return ordered
+
+
+def defender_part(dfn, island, plan, began):
+    """The gate lowered (a drawbridge), the footmen out of it, and up to
+    the wall to watch the meeting place."""
+    dv = dfn.look_at(-3.0, island.height(-3.0, -150.0), -150.0)
+    footmen = [(x, island.height(x, z) + h, z) for x, z in FOOTMEN for h in (1.0, 3.0)]
+    with dfn.command_bar():
+        dfn.slot(0)
+        dfn.select_box(dv, footmen, pad=8)
+        dfn.order_at(island, dv, 5, *GATE_OUTSIDE)
+        time.sleep(0.5)
+        dfn.shot("footmen")
+    log("defender: gate lowered, footmen sent out (%.0f s)" % (time.monotonic() - began))
+    spot = wall_spot(plan.meet)
+    dfn.walk_to(island, spot[0], spot[1], 45.0)
+    dfn.rise(16.0)
+    dfn.look_at(plan.meet[0], island.height(*plan.meet), plan.meet[1] + 40.0)
+    dfn.shot("wall")
+
+
+def battle(binary, data, out, keep_island=None):
+    shots = Shots(out)
+    began = time.monotonic()
+    with contextlib.ExitStack() as stack:
+        net = stack.enter_context(harness.linked_namespaces(2))
+        log("two copies in linked private namespaces %s and %s" % (net[0].name, net[1].name))
+        atk = Copy(stack, net[0], "Attacker", binary, data, shots)
+        # The defender plays with GOD: the wall tops cannot be walked on, so
+        # it rises to their height with E to shoot over them.
+        dfn = Copy(stack, net[1], "Defender", binary, data, shots, ["GOD"])
+        island, plan = start_game(atk, dfn, keep_island)
+        log("playing (%.0f s)" % (time.monotonic() - began))
+
+        # Each player at once, as two players would.
+        with concurrent.futures.ThreadPoolExecutor(2) as pool:
+            attacking = pool.submit(attacker_part, atk, island, plan, began)
+            defending = pool.submit(defender_part, dfn, island, plan, began)
+            ordered = attacking.result()
+            defending.result()
+
+        # The goblins walk at ten units a second and the footmen go for
+        # them from fifty away: film from then on, the defender shooting.
+        walk = max(math.hypot(t[0] - g[0], t[1] - g[1]) for g, t in zip(GOBLINS, group_targets(GOBLINS, plan.meet)))
+        time.sleep(max(0.0, ordered + (walk - 50.0) / 10.0 - time.monotonic()))
+        log("the fight (%.0f s)" % (time.monotonic() - began))
+        frames_dir = tempfile.mkdtemp(prefix="kvt-frames-")
+        stack.callback(shutil.rmtree, frames_dir, True)
+        dfn.xin.button_down(1)
+        try:
+            frames = grab_frames(dfn, frames_dir, 20, 0.6)
+        finally:
+            dfn.xin.button_up(1)
+        dfn.shot("fight")
+        for c in (atk, dfn):
+            c.stop(orderly=True)
+        gif = make_gif(frames, shots.next_path("battle", "gif"))
+        log("animation %s (%d KB)" % (gif, os.path.getsize(gif) // 1024))
+    log("done in %.0f s" % (time.monotonic() - began))
+    return shots.paths
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("--out", default=os.path.join(ROOT, "out", "demo"))
+    ap.add_argument("--binary", default=os.path.join(ROOT, "build", "kelvarin"))
+    ap.add_argument("--data", default=os.path.join(ROOT, "build", "data"))
+    ap.add_argument("--keep-island", help="copy the game's island (terrain.out) here")
+    args = ap.parse_args()
+    if os.geteuid() != 0:
+        sys.stderr.write("demo: needs root for the private network namespaces\n")
+        return 1
+    paths = battle(os.path.abspath(args.binary), os.path.abspath(args.data), os.path.abspath(args.out),
+                   args.keep_island)
+    print("demo: pictures:")
+    for p in paths:
+        print(p)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
