@@ -36,7 +36,7 @@ void print_usage(FILE* out)
             "\n"
             "The words after NAME are exact and case-sensitive, in any order.\n"
             "Settings: %s\n"
-            "Data: the working directory when it holds textures/, else %s\n"
+            "Data: each file from the working directory when it is there, else from %s\n"
             "Files made (terrain.out, screenshot.rgba, path.dat): %s\n"
             "More in the manual page kelvarin(6).\n",
             settings_file_path().empty() ? "kept for the run only (no home directory)" : settings_file_path().c_str(),

@@ -47,13 +47,18 @@ CATAPULTS = [(4.0 * i, z) for z in (160.0, 145.0) for i in range(5)]
 GOBLINS = [(5.0 * i - 30.0, 7.0 * j + 140.0) for i in range(4) for j in range(4)]
 FOOTMEN = [(5.0 * i - 10.0, 5.0 * j - 160.0) for i in range(4) for j in range(4)]
 # Places in the city a catapult may be sent against: the footmen's square,
-# the temple court, the north wall and its gate, the houses.
-CITY_TARGETS = [(-2.5, -152.5), (-30.0, -150.0), (-50.0, -130.0), (-6.0, -112.0), (-40.0, -112.0),
-                (0.0, -125.0), (-55.0, -180.0), (-20.0, -190.0)]
+# the temple court, the houses, the south wall.
+CITY_TARGETS = [(-2.5, -152.5), (8.0, -140.0), (-30.0, -150.0), (-50.0, -130.0), (0.0, -125.0),
+                (10.0, -180.0), (-55.0, -180.0), (-20.0, -190.0), (-60.0, -160.0), (-40.0, -116.0),
+                (10.0, -116.0), (-6.0, -120.0)]
+# How far the balls fall from the fight at the least (they are 2 across).
+SAFE_GAP = 25.0
 GATE_OUTSIDE = (-6.0, -92.0)  # just north of the gate
-# Stretches of the north wall between its towers (x), and where the
-# attacker may stand behind its army.
-WALL_STRETCHES = (-46.0, -24.0, -6.0, 10.0)
+# The towers of the north wall (walls.txt), and how far behind the wall the
+# defender stands; where the attacker may stand behind its army.
+TOWERS = ((-72.0, -108.0), (-32.0, -108.0), (-16.0, -108.0), (4.0, -108.0), (16.0, -108.0))
+TOWER_RADIUS = 5.0
+WALL_SPOT_Z = -115.0
 ATTACKER_SPOTS = ((-24.0, 192.0), (-24.0, 184.0), (-10.0, 190.0), (0.0, 188.0))
 # In front of the north wall, nearest the gate first.
 MEETING_PLACES = sorted(((x, z) for x in (-6.0, -20.0, 8.0, -34.0, 22.0, -46.0) for z in (-84.0, -76.0)),
@@ -131,14 +136,22 @@ def throwing_stop(island, start, target):
     return None
 
 
+def centre(points):
+    return sum(p[0] for p in points) / len(points), sum(p[1] for p in points) / len(points)
+
+
 class Plan:
     """Where the battle is staged on this island: the footmen come out of
     the gate, the goblins walk over land to ``meet`` in front of the north
-    wall, and the catapults bombard the place they can reach throwing range
-    of over land, the fight if they can."""
+    wall, and the catapults bombard a place in the city they can reach
+    throwing range of over land. A catapult throws at once when it is told
+    to attack, in range or not, and its balls would fall on the goblins'
+    way: so it first drives to ``staging`` (the middle of the places where
+    the catapults come into range) and attacks only from there."""
 
     def __init__(self, island):
         self.attacker_dry = island.dry(0.0, 188.0)
+        self.catapults_dry = sum(island.dry(*c) for c in CATAPULTS)
         # The footmen wait outside the gate and take on any enemy within
         # their sight (50): the goblins come to a place that near.
         self.meet, self.goblins_dry = GATE_OUTSIDE, -1
@@ -146,22 +159,34 @@ class Plan:
             n = sum(dry_line(island, g, t) for g, t in zip(GOBLINS, group_targets(GOBLINS, m)))
             if n > self.goblins_dry:
                 self.meet, self.goblins_dry = m, n
-        self.target, self.stops = None, []
-        for t in [self.meet] + CITY_TARGETS:
-            stops = [s for s in (throwing_stop(island, c, g) for c, g in zip(CATAPULTS, group_targets(CATAPULTS, t)))
-                     if s]
-            if len(stops) > len(self.stops):
-                self.target, self.stops = t, stops
+        # The city's places, those most catapults reach first.
+        reach = {t: [s for s in (throwing_stop(island, c, g) for c, g in zip(CATAPULTS, group_targets(CATAPULTS, t)))
+                     if s] for t in CITY_TARGETS}
+        self.targets = sorted((t for t in CITY_TARGETS
+                               if math.hypot(t[0] - self.meet[0], t[1] - self.meet[1]) >= SAFE_GAP),
+                              key=lambda t: -len(reach[t]))
+        self.reach = reach
 
-    def good(self):
-        return self.attacker_dry and len(self.stops) >= 5 and self.goblins_dry >= 12
+    def stops(self, target):
+        return self.reach[target]
+
+    def staging(self, target):
+        return centre(self.reach[target]) if self.reach[target] else None
+
+    def quality(self):
+        """2: the whole show; 1: the catapults can only throw from where
+        they stand (water between them and their range); 0: the attackers'
+        shore under water, or the goblins with no way over land."""
+        if not (self.attacker_dry and self.catapults_dry >= 8 and self.goblins_dry >= 12):
+            return 0
+        return 2 if len(self.reach[self.targets[0]]) >= 5 else 1
 
     def __str__(self):
-        return ("attacker %s; goblins meet the footmen at (%.0f, %.0f), %d of %d over land; "
-                "catapults aim at (%.0f, %.0f), %d of %d reach throwing range over land"
+        t = self.targets[0]
+        return ("attacker %s; goblins meet the footmen at (%.0f, %.0f), %d of %d over land; catapults aim at "
+                "(%.0f, %.0f), %d of %d reach throwing range over land"
                 % ("on land" if self.attacker_dry else "in the water", self.meet[0], self.meet[1], self.goblins_dry,
-                   len(GOBLINS), (self.target or self.meet)[0], (self.target or self.meet)[1], len(self.stops),
-                   len(CATAPULTS)))
+                   len(GOBLINS), t[0], t[1], len(self.reach[t]), len(CATAPULTS)))
 
 
 # --- a view and its clicks ------------------------------------------------------
@@ -264,19 +289,9 @@ class Copy:
         log("screenshot %s" % path)
         return path
 
-    def typed(self, key, shift=False):
-        if shift:
-            self.xin.key_down("shift")
-            time.sleep(0.25)
-        self.xin.key(key)
-        time.sleep(0.25)
-        if shift:
-            self.xin.key_up("shift")
-            time.sleep(0.25)
-
     def view(self):
         mark = self.game.mark()
-        self.typed("y", shift=True)
+        self.xin.typed("y", shift=True, pause=0.25)
         m = re.match(EYE_LINE, self.wait(EYE_LINE, 5, start=mark))
         x, y, z, yaw, pitch = (float(v) for v in m.groups())
         v = View(x, y, z, yaw, pitch)
@@ -351,6 +366,15 @@ class Copy:
         self.xin.drag((int(x0), int(y0)), [(int((x0 + x1) / 2), int((y0 + y1) / 2)), (int(x1), int(y1))])
         time.sleep(0.3)
 
+    def can_click(self, island, view, x, z, within=15.0):
+        """Whether a click at the point's pixel would land near it (the
+        ground in front may hide it)."""
+        p = view.pixel(x, island.height(x, z), z)
+        if p is None or not (0 <= p[0] < W and 0 <= p[1] < 0.85 * H):
+            return False
+        g = view.ground_point(island, int(p[0]), int(p[1]))
+        return g is not None and math.hypot(g[0] - x, g[1] - z) < within
+
     def order_at(self, island, view, slot, x, z):
         """A command button, then a click on the ground at (x, z)."""
         p = view.pixel(x, island.height(x, z), z)
@@ -396,11 +420,16 @@ def grab_frames(copy, frames_dir, count, every):
     return got
 
 
-def make_gif(frames, out, width=360, colours=64, delay_cs=30):
-    cmd = [harness.convert_tool(), "-delay", str(delay_cs), "-loop", "0"] + frames + [
-        "-resize", "%dx" % width, "-fuzz", "2%", "+dither", "-colors", str(colours), "-layers", "OptimizePlus",
-        out]
-    subprocess.run(cmd, check=True, timeout=120)
+def make_gif(frames, out, width=320, colours=48, delay_cs=30):
+    """An animated GIF of a few hundred KB: small frames, one palette for
+    all of them, and only what changes stored from frame to frame."""
+    convert = harness.convert_tool()
+    palette = os.path.join(os.path.dirname(frames[0]), "palette.gif")
+    subprocess.run([convert] + frames + ["-resize", "%dx" % width, "+append", "-colors", str(colours),
+                                         "-unique-colors", palette], check=True, timeout=120)
+    subprocess.run([convert, "-delay", str(delay_cs), "-loop", "0"] + frames + [
+        "-resize", "%dx" % width, "+dither", "-remap", palette, "-fuzz", "4%", "-layers", "OptimizePlus",
+        "-layers", "OptimizeTransparency", out], check=True, timeout=120)
     return out
 
 
@@ -409,8 +438,9 @@ def make_gif(frames, out, width=360, colours=64, delay_cs=30):
 def start_game(atk, dfn, keep_island, attempts=4):
     """Both copies from their start through the menu into one game; the
     island comes back with its plan. An island on which the battle cannot
-    be staged (the attackers' shore under water, the engines unable to reach
-    throwing range over land) is left for another game, three times at most."""
+    be staged well (the attackers' shore under water, the engines unable to
+    reach throwing range over land) is left for another game, three times
+    at most."""
     for attempt in range(1, attempts + 1):
         for c in (atk, dfn):
             c.launch()
@@ -426,7 +456,7 @@ def start_game(atk, dfn, keep_island, attempts=4):
             c.xin.move(W // 2, H // 2)
             c.wait(r"^FPS: ", 60, start=m)
         # The island the game made, as the attacker writes it out (O).
-        atk.typed("o", shift=True)
+        atk.xin.typed("o", shift=True, pause=0.25)
         terrain = os.path.join(atk.dir, "terrain.out")
         deadline = time.monotonic() + 5
         while not os.path.exists(terrain) or os.path.getsize(terrain) < 4 * GRID * GRID:
@@ -439,45 +469,76 @@ def start_game(atk, dfn, keep_island, attempts=4):
         os.unlink(terrain)  # a file there would be the next game's island
         plan = Plan(island)
         log("game %d: %s" % (attempt, plan))
-        if plan.good() or attempt == attempts:
+        # The whole show, or from the third game on one without bombardment
+        # in range, or whatever the last game gives.
+        if plan.quality() == 2 or (plan.quality() == 1 and attempt >= 3) or attempt == attempts:
             return island, plan
         log("this island does not suit the show; another game")
         for c in (atk, dfn):
             c.stop()
 
 
-def wall_spot(meet):
-    """Where behind the north wall the defender stands to see the meeting
-    place: a stretch of wall without a tower in the line of sight."""
-    x = min(WALL_STRETCHES, key=lambda sx: abs(sx - meet[0]))
-    return x, -114.0
+def wall_view(meet):
+    """Where behind the north wall the defender stands, and the point it
+    looks at, to see both the meeting place and the footmen before the
+    gate: the place along the wall whose view has the towers farthest off
+    its middle."""
+    look = ((meet[0] + GATE_OUTSIDE[0]) / 2.0, (meet[1] + GATE_OUTSIDE[1]) / 2.0 + 35.0)
+
+    def clearance(x):
+        z = WALL_SPOT_Z
+        ahead = math.atan2(look[0] - x, look[1] - z)
+        off = [abs(math.atan2(tx - x, tz - z) - ahead) - math.atan2(TOWER_RADIUS, math.hypot(tx - x, tz - z))
+               for tx, tz in TOWERS]
+        return min(min(off), math.radians(45.0))
+
+    x = max(range(-68, 14, 2), key=clearance)
+    return (float(x), WALL_SPOT_Z), look
 
 
 def attacker_part(atk, island, plan, began):
     """Over its army at the city: the goblins to the meeting place, the
-    catapults at their target; returns when the goblins set off."""
+    catapults up to throwing range and, once the goblins are off their way,
+    at the city; returns when the goblins set off."""
     spot = next((p for p in ATTACKER_SPOTS if island.dry(*p, margin=2.0)), ATTACKER_SPOTS[-1])
     atk.walk_to(island, spot[0], spot[1], 15.0)
     av = atk.look_at(plan.meet[0], island.height(*plan.meet) - 30.0, plan.meet[1])
     atk.shot("shore")
+    # The city place to bombard: the first whose click lands there from here.
+    target = next((t for t in plan.targets if atk.can_click(island, av, *t)), None)
+    staging = plan.staging(target) if target else None
     with atk.command_bar():
         goblins = [(x, island.height(x, z) + h, z) for x, z in GOBLINS for h in (1.0, 3.0)]
         atk.select_box(av, goblins)
         atk.order_at(island, av, 4, *plan.meet)
         ordered = time.monotonic()
-        atk.slot(0)
-        atk.order_at(island, av, 4, *(plan.target or plan.meet))
+        if staging:
+            atk.slot(0)
+            atk.order_at(island, av, 5, *staging)
         time.sleep(1.0)
         atk.shot("orders")
-    log("attacker: goblins and catapults ordered (%.0f s)" % (time.monotonic() - began))
-    time.sleep(6.0)
+    log("attacker: goblins to (%.0f, %.0f), %s (%.0f s)"
+        % (plan.meet[0], plan.meet[1], "catapults to (%.0f, %.0f)" % staging if staging else "catapults stay",
+           time.monotonic() - began))
+    if not target:
+        log("attacker: no place in the city to bombard can be clicked from here")
+        return ordered
+    # The catapults drive ten units a second; the goblins are a hundred
+    # units off the catapults' way by then.
+    drive = max((math.hypot(s[0] - c[0], s[1] - c[1]) for s, c in zip(plan.stops(target), CATAPULTS)), default=0.0)
+    time.sleep(max(0.0, ordered + max(10.0, drive / 10.0 + 3.0) - time.monotonic()))
+    with atk.command_bar():
+        atk.slot(0)
+        atk.order_at(island, av, 4, *target)
+    log("attacker: catapults bombard (%.0f, %.0f) (%.0f s)" % (target[0], target[1], time.monotonic() - began))
+    time.sleep(4.0)
     atk.shot("throwing")
     return ordered
 
 
 def defender_part(dfn, island, plan, began):
     """The gate lowered (a drawbridge), the footmen out of it, and up to
-    the wall to watch the meeting place."""
+    the height of the wall behind it, to watch the meeting place."""
     dv = dfn.look_at(-3.0, island.height(-3.0, -150.0), -150.0)
     footmen = [(x, island.height(x, z) + h, z) for x, z in FOOTMEN for h in (1.0, 3.0)]
     with dfn.command_bar():
@@ -487,10 +548,11 @@ def defender_part(dfn, island, plan, began):
         time.sleep(0.5)
         dfn.shot("footmen")
     log("defender: gate lowered, footmen sent out (%.0f s)" % (time.monotonic() - began))
-    spot = wall_spot(plan.meet)
+    # Up first (GOD): over the roofs nothing stands in the way.
+    spot, look = wall_view(plan.meet)
+    dfn.rise(18.0)
     dfn.walk_to(island, spot[0], spot[1], 45.0)
-    dfn.rise(16.0)
-    dfn.look_at(plan.meet[0], island.height(*plan.meet), plan.meet[1] + 40.0)
+    dfn.look_at(look[0], island.height(*look), look[1])
     dfn.shot("wall")
 
 

@@ -944,6 +944,18 @@ class XInput:
     def type(self, text, delay_ms=12):
         self._xdo("type", "--delay", delay_ms, text)
 
+    def typed(self, key, shift=False, pause=0.3):
+        """A key press as the game sees it: the game reads Shift from the
+        keyboard state when the event arrives, so Shift is held around it."""
+        if shift:
+            self.key_down("shift")
+            time.sleep(pause)
+        self.key(key)
+        time.sleep(pause)
+        if shift:
+            self.key_up("shift")
+            time.sleep(pause)
+
     @contextlib.contextmanager
     def held(self, *keys):
         """``with inp.held("alt", "x"): ...`` holds the keys inside."""

@@ -9,9 +9,8 @@ directory under Xvfb, full screen, to the menu, where real clicks through
 the settings pages switch to the window, speed up and invert mouse look,
 and a game shows the new speed; a second start keeps the window.
 
-    python3 tests/e2e/test_install.py --build build [-v]
+    python3 tests/e2e/test_install.py [--binary build/kelvarin] [-v]
 """
-import argparse
 import os
 import re
 import shutil
@@ -26,10 +25,15 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 
-BUILD = None
+ARGS = harness.default_paths()
 ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 EYE_LINE = r"^eye stats: (\S+) (\S+) (\S+), looking (\S+) (\S+)$"
 FPS_LINE = r"^FPS: \d+"
+
+
+def build_dir():
+    """The build tree the program under test was made in."""
+    return os.path.dirname(ARGS.binary)
 
 
 def png_size(path):
@@ -46,7 +50,7 @@ class Installed(unittest.TestCase):
             raise unittest.SkipTest("needs root for network namespaces")
         cls.stage = tempfile.mkdtemp(prefix="kvt-stage-")
         env = dict(os.environ, DESTDIR=cls.stage)
-        p = subprocess.run(["cmake", "--install", BUILD, "--prefix", "/usr"], env=env,
+        p = subprocess.run(["cmake", "--install", build_dir(), "--prefix", "/usr"], env=env,
                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=120)
         if p.returncode != 0:
             shutil.rmtree(cls.stage, True)
@@ -61,7 +65,7 @@ class Installed(unittest.TestCase):
 
     def test_files_a_package_holds(self):
         self.assertTrue(os.access(self.program, os.X_OK))
-        built = os.path.join(BUILD, "data")
+        built = os.path.join(build_dir(), "data")
         for sub in ("textures", "sounds"):
             self.assertEqual(sorted(os.listdir(os.path.join(self.data, sub))),
                              sorted(os.listdir(os.path.join(built, sub))), sub)
@@ -98,14 +102,17 @@ class Installed(unittest.TestCase):
         with harness.NetNamespace() as ns:
             def run(*args):
                 p = subprocess.run(ns.exec_prefix() + [self.program] + list(args), cwd=self.stage,
-                                   env=dict(os.environ, DISPLAY=""), stdout=subprocess.PIPE,
+                                   env=dict(os.environ, DISPLAY="", XDG_CONFIG_HOME=os.path.join(self.stage, "cfg"),
+                                            XDG_DATA_HOME=os.path.join(self.stage, "share")),
+                                   stdout=subprocess.PIPE,
                                    stderr=subprocess.PIPE, text=True, timeout=30)
                 return p.returncode, p.stdout, p.stderr
 
             code, out, err = run("--help")
             self.assertEqual((code, err), (0, ""))
             self.assertTrue(out.startswith("Usage: kelvarin [NAME] [LOG_POSITION]"), out)
-            self.assertIn("Data: the working directory when it holds textures/, else /", out)
+            # The data beside the installed program, wherever the stage is.
+            self.assertIn("else from %s/usr/share/games/kelvarin\n" % os.path.realpath(self.stage), out)
             code, out, err = run("--version")
             self.assertEqual((code, err), (0, ""))
             self.assertRegex(out, r"^kelvarin \d+\.\d+\.\d+\n$")
@@ -177,12 +184,7 @@ class Installed(unittest.TestCase):
 
             def eye():
                 m0 = g.mark()
-                xin.key_down("shift")
-                time.sleep(0.3)
-                xin.key("y")
-                time.sleep(0.3)
-                xin.key_up("shift")
-                time.sleep(0.5)
+                xin.typed("y", shift=True)
                 line = g.wait_for_line(EYE_LINE, 5, stream="stdout", start=m0)
                 self.assertIsNotNone(line, g.dump())
                 return [float(v) for v in re.match(EYE_LINE, line).groups()]
@@ -214,17 +216,5 @@ class Installed(unittest.TestCase):
             self.assertEqual(os.listdir(empty), [])
 
 
-def main():
-    global BUILD
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", default=harness.default_paths().binary.rsplit("/", 1)[0])
-    args, rest = ap.parse_known_args()
-    BUILD = os.path.abspath(args.build)
-    if os.geteuid() != 0:
-        print("needs root for network namespaces; skipped")
-        sys.exit(77)
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
-
-
 if __name__ == "__main__":
-    main()
+    harness.main(ARGS)
