@@ -114,6 +114,13 @@ void set_game_gl_params()
     cursor_look_mode();
 }
 
+void reset_game_camera()
+{
+    got_hurt = 0.0f;
+    walk_phase = 0.0f;
+    eye_pitch = 0.0f;
+}
+
 void set_scene_color()
 {
     glColor3f(1.0f, 1.0f, 1.0f);

@@ -23,6 +23,8 @@ void default_frustum();
 void calculate_viewing_vectors();
 void set_fog_mode();
 void set_game_gl_params();
+// A new game's view: no hurt tilt or flash, no walking bob, level pitch.
+void reset_game_camera();
 void set_scene_color();
 void draw_frame();
 void draw_game_frame();

@@ -21,6 +21,7 @@
 #include "ui/end_game.h"
 #include "ui/interface.h"
 #include "ui/menu.h"
+#include "ui/selection.h"
 #include "units/archer.h"
 #include "units/catapult.h"
 #include "units/combat.h"
@@ -30,12 +31,16 @@
 #include "units/ship.h"
 #include "units/siege.h"
 #include "units/units.h"
+#include "world/buildings.h"
+#include "world/light.h"
+#include "world/lightning.h"
+#include "world/model_tree.h"
 #include "world/sky.h"
 #include "world/terrain.h"
-#include "world/buildings.h"
+#include "world/terrain_render.h"
 #include "world/trees.h"
-#include "world/model_tree.h"
 #include "world/walls.h"
+#include "world/water.h"
 
 int game_state = STATE_MENU;
 float game_time = 0.0f;
@@ -246,20 +251,112 @@ void simulate()
     }
 }
 
+// --- census -------------------------------------------------------------
+
+// FNV-1a over the bytes of a run of values: equal worlds give equal sums.
+struct census_sum {
+    uint32_t h = 2166136261u;
+    void add(const void* p, size_t n)
+    {
+        const auto* b = static_cast<const unsigned char*>(p);
+        for (size_t i = 0; i < n; ++i)
+            h = (h ^ b[i]) * 16777619u;
+    }
+    void add_float(float f) { add(&f, sizeof f); }
+    void add_int(int v) { add(&v, sizeof v); }
+};
+
+void print_world_census()
+{
+    census_sum land, woods, sky;
+    if (height_map[0])
+        for (int j = 0; j < TERRAIN_SIZE; ++j)
+            land.add(height_map[j], TERRAIN_SIZE * sizeof(float));
+    for (const auto* list : {&chestnuts, &random_trees})
+        for (const tree_pos& t : *list) {
+            woods.add_int(t.x);
+            woods.add_int(t.y);
+            woods.add_int(t.z);
+        }
+    int storm = 0;
+    for (const cloud& c : the_clouds) {
+        for (float v : {c.x, c.y, c.z, c.vx, c.vy, c.vz, c.size})
+            sky.add_float(v);
+        storm += c.storm;
+    }
+    int by_kind[6] = {};
+    int total = 0;
+    for (const unit* u = unit_list; u; u = u->next, ++total)
+        if (u->kind >= 0 && u->kind < 6)
+            ++by_kind[u->kind];
+    printf("world: terrain %08X, trees %d+%d %08X, models %d, clouds %d (%d storm) %08X, water rebuild %.2f, "
+           "night %d phase %.2f, strike %g, units %d (%d humanoids, %d catapults, %d rams, %d ships), "
+           "projectiles %d\n",
+           land.h, num_chestnuts, num_random_trees, woods.h, num_top_level_models(), nclouds, storm, sky.h,
+           static_cast<double>(next_water_rebuild), is_night_time_mode, static_cast<double>(phase),
+           static_cast<double>(last_lightning_time), total, by_kind[UNIT_HUMANOID], by_kind[UNIT_CATAPULT],
+           by_kind[UNIT_RAM], by_kind[UNIT_SHIP], count_projectiles());
+}
+
+void reset_game_main_loop()
+{
+    // The first batch of a game goes out in its first frame, and the
+    // frame-rate report counts this game's frames from its first second.
+    next_send = 0.0f;
+    nframes = 0;
+    tframes = 0;
+    old_frame_time = 0.0f;
+    g_terrain_count = 0.0f;
+}
+
+// Everything that belongs to one game, reset before the next world is
+// built. game_time starts again at 0 in every game, so a timer left from an
+// earlier game would hold the new one back for as long as that game lasted;
+// a list would be drawn again on top of the new one; a GL object made for it
+// would be lost. A module that keeps state for one game adds its reset
+// function here, and nowhere else; the world's builders below then start
+// from empty lists and fresh counters.
+static void (*const game_resets[])() = {
+    reset_game_main_loop,       // unit-state send timer, frame-rate report
+    reset_game_camera,          // hurt tilt, walking bob, pitch
+    init_movement,              // movement timers, zoom, command bar, start position
+    reset_game_selection,       // drag and pick state
+    reset_game_menu,            // presence timer, the menu picture's catapult
+    reset_game_messages,        // an unsent unit-state batch
+    reset_game_units,           // selection, win check, references into the old world
+    reset_game_humanoids,       // humanoid ids, body-type and sword display lists
+    reset_game_catapults,       // catapult ids
+    reset_game_rams,            // ram ids
+    reset_game_ships,           // ship ids
+    reset_game_combat,          // the own figure's pending health
+    clear_projectiles,          // arrows and balls (the menu's catapult throws too)
+    clear_model_tree,           // walls, buildings, trunks and their display lists
+    clear_trees,                // tree pictures
+    reset_game_terrain_render,  // terrain blocks, terrain and minimap textures
+    reset_game_water,           // inland water rebuild time
+    reset_game_lightning,       // last strike, bolt twist
+    reset_game_light,           // night and day
+    reset_game_sound,           // effects under way, surf switch time
+};
+
+void reset_game_state()
+{
+    for (void (*reset)() : game_resets)
+        reset();
+}
+
 void prepare_game_mode()
 {
+    reset_game_state();
     if (do_replay_position) {
         if (posi_F)
             fclose(posi_F);
         posi_F = fopen(user_file("path.dat").c_str(), "rb");
     }
-    // Balls the menu's catapult threw must not fall into the new game.
-    clear_projectiles();
     init_human_types();
     init_terrain();
     // The city stands on the finished terrain: walls, then buildings, then
-    // trees, built afresh in every game.
-    clear_model_tree();
+    // trees.
     load_walls();
     load_buildings();
     load_trees();
@@ -272,8 +369,8 @@ void prepare_game_mode()
     init_ships();
     build_archer_projectile_table();
     generate_model_lists();
-    init_movement();
     set_game_gl_params();
+    print_world_census();
     gamma_fade_in();
 }
 

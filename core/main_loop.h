@@ -58,11 +58,22 @@ void init_teams();
 void update_timer();
 void simulate();
 void prepare_game_mode();
+// Resets everything that belongs to one game (each module's own reset, in
+// one list); the first step of prepare_game_mode.
+void reset_game_state();
+// This module's part of it: the unit-state send timer and the frame-rate
+// report's counters.
+void reset_game_main_loop();
 void send_network_status();
 void simulate_regeneration();
 void log_position();
 void read_log_position();
 void generate_model_lists();
+// One "world: ..." line with what a game's world is made of (sums over the
+// terrain, the trees and the clouds, the night, the last strike, the units
+// by kind): printed when a world has been built and on request, so that two
+// copies' worlds can be compared.
+void print_world_census();
 void run_game_event_loop();
 void quit_game_event_loop();
 void quit_game_event_loop_caller(int sig);

@@ -95,6 +95,12 @@ void flush_updm_list()
     patch_u32(updm, 4, 0);
 }
 
+void reset_game_messages()
+{
+    updm.clear();
+    updm_len = 0;
+}
+
 void receive_updm_list(const unsigned char* buf, int len, uint32_t sender)
 {
     wire_reader r(buf, len);

@@ -19,6 +19,9 @@ void client_message(const unsigned char* buf, int len, uint32_t sender);
 
 void add_unit_update(uint32_t id, int n, const float* params);
 void flush_updm_list();
+// A new game starts with no batch open: records of an earlier game never
+// go out on the new game's channel.
+void reset_game_messages();
 void receive_updm_list(const unsigned char* buf, int len, uint32_t sender);
 
 // Builds this copy's presence message (drawing my_numb first if needed).

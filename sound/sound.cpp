@@ -159,6 +159,16 @@ void initiate_dragon_sound(float x, float y, float z)
     add_sound_effect(dragon_sounds[game_rand() % 8], 2.0f, 0.0f, x, y, z, 30.0f, 0);
 }
 
+void reset_game_sound()
+{
+    for (sound_effect& e : active_effects) {
+        alSourceStop(e.source);
+        alDeleteSources(1, &e.source);
+    }
+    active_effects.clear();
+    water_switch_time = 0.0f;
+}
+
 static void move_listener()
 {
     if (game_state == STATE_PLAY) {

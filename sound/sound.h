@@ -35,6 +35,9 @@ void apply_sound_volumes();
 void load_sounds();
 unsigned int load_wav_file(const char* path);
 void simulate_sound(float dt);
+// A new game: the effects of the last one stopped and released, the surf
+// chosen afresh in the first frame.
+void reset_game_sound();
 void add_sound_effect(unsigned int buffer, float lifetime, float delay, float x, float y, float z, float ref_distance,
                       int loop);
 unsigned int add_sound_effect_source(unsigned int buffer, float x, float y, float z, float ref_distance, int loop);

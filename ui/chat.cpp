@@ -32,7 +32,9 @@ void init_chat()
     team_scoot = TEAM_OUT;
     scoot_dx = team_scoot_dx = 0.0f;
     flash_cursor_on = 1;
-    next_chat_cursor_blink = 0.333f;
+    // The menu may open long after the clock started (after a game, it has
+    // counted that game's time): blink from now on.
+    next_chat_cursor_blink = game_time + 0.333f;
     add_chat_line(2, "Welcome to Kelvarin! ", "");
 }
 

@@ -174,6 +174,12 @@ void init_movement()
         me->touched_model = nullptr;
     g_zoom = g_target_zoom = g_start_zoom = 1.0f;
     g_start_zoom_time = g_target_zoom_time = 0.0f;
+    // An empty command bar, slid away: each side's set-up puts its own
+    // buttons back.
+    for (button_slot& b : the_buttons)
+        b = button_slot{};
+    do_interface = 0;
+    interface_y = INTERFACE_Y_HIDDEN;
     // The player stands at the start position of the side chosen in the menu.
     if (!parts.empty())
         set_init_position(parts[0]);
@@ -458,6 +464,7 @@ void interface_key(int key)
     case 'Y':
         printf("eye stats: %f %f %f, looking %f %f\n", eye_x, eye_y, eye_z, eye_yaw, eye_pitch);
         printf("\tfloat = %f, vy = %f\n", eye_float, eye_vy);
+        print_world_census();
         break;
     default:
         break;

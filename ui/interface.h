@@ -49,8 +49,8 @@ void apply_vertical(float h, float dt);
 float clamp_to_world(float v);
 // The movement step proper with the given keys.
 void move_eye(float dt, const move_keys& keys);
-// A new game: movement timers and velocity cleared, the eye at the start
-// position of the player's side.
+// A new game: movement timers and velocity cleared, an empty command bar,
+// the eye at the start position of the player's side.
 void init_movement();
 // Zoom ease towards 5 while `zoom_held`, else 1.
 void update_zoom(bool zoom_held);

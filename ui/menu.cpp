@@ -488,6 +488,13 @@ void simulate_menu(float dt)
     expire_participants();
 }
 
+void reset_game_menu()
+{
+    next_presence = 0.0f;
+    if (catapult_animation && catapult_animation->kind_data)
+        static_cast<catapult_data*>(catapult_animation->kind_data)->reload_time = 0.0f;
+}
+
 void switch_to_play_mode()
 {
     gamma_fade_to(0.0f, 0.0f);

@@ -69,6 +69,10 @@ void simulate_menu(float dt);
 void menu_click(int x, int y, int b);
 void menu_key(int code);
 void switch_to_play_mode();
+// A new game: the presence timer follows game_time, which starts again at
+// 0, so that the menu after this game announces this copy at once; the menu
+// picture's catapult may throw again.
+void reset_game_menu();
 
 // Pointer input over a set of buttons in its own virtual coordinates: a
 // left press (b = 1) strictly inside presses a button, b = -1 hovers a

@@ -20,6 +20,16 @@ int drag_x1 = 0, drag_y1 = 0, drag_x2 = 0, drag_y2 = 0;
 int extend_selection = 0;
 int waiting_spell_command = 0;
 
+void reset_game_selection()
+{
+    mouse_down = 0;
+    in_select = 0;
+    x_i = y_i = 0;
+    drag_x1 = drag_y1 = drag_x2 = drag_y2 = 0;
+    extend_selection = 0;
+    waiting_spell_command = 0;
+}
+
 void select_name(uint32_t id)
 {
     unit* u = find_unit(id);

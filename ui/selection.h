@@ -30,6 +30,9 @@ pick_window make_pick_window(int x1, int y1, int x2, int y2, int w, int h);
 // names seen.
 int select_hit_records(const uint32_t* buffer, int size, int hits);
 
+// A new game: no drag or pick under way, no spell waiting for its target.
+void reset_game_selection();
+
 void selection_click(int x, int y, int button);
 void selection_drag(int x, int y);
 void select_name(uint32_t id);

@@ -85,6 +85,11 @@ unit* spawn_catapult(unsigned id, int team)
     return u;
 }
 
+void reset_game_catapults()
+{
+    catapult_id = 0;
+}
+
 void init_catapults()
 {
     if (i_am_attacker() && i_am_team_leader()) {

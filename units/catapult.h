@@ -33,6 +33,8 @@ unit* add_catapult(float x, float z);
 unit* spawn_catapult(unsigned id, int team);
 // The attackers' leader's ten catapults, and the select button for attackers.
 void init_catapults();
+// A new game numbers its catapults from 0.
+void reset_game_catapults();
 
 void simulate_catapult(unit* u, float dt);
 // Settles a cart on the ground under its two axles (tilting it along the

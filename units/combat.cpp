@@ -17,6 +17,11 @@
 
 float target_health = 15.0f;
 
+void reset_game_combat()
+{
+    target_health = 15.0f;
+}
+
 
 static float ground_height(float x, float z)
 {

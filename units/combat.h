@@ -11,6 +11,8 @@ struct unit;
 // Health the player's own figure is heading for (the personal state moves
 // the figure's health toward it); blows to the player lower it.
 extern float target_health;
+// A new game: the own figure starts whole (15).
+void reset_game_combat();
 
 // Seconds between two strokes of one fighter.
 constexpr float SWORD_COOLDOWN = 0.666f;

@@ -438,6 +438,20 @@ void fill_human_types()
                         r.clothing, r.legs);
 }
 
+void reset_game_humanoids()
+{
+    humanoid_id = 0;
+    if (swordList)
+        glDeleteLists(swordList, 1);
+    swordList = 0;
+    for (const body_recipe& r : body_recipes) {
+        if (r.type->lists[0])
+            glDeleteLists(r.type->lists[0], 6);
+        for (unsigned int& list : r.type->lists)
+            list = 0;
+    }
+}
+
 void init_human_types()
 {
     for (const body_recipe& r : body_recipes)

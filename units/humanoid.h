@@ -86,6 +86,9 @@ void fill_human_type(humanoid_type* t, float size, float arm_length, float head_
 // Builds a body type and compiles its six display lists (needs GL).
 void make_human_type(humanoid_type* t, float size, float arm_length, float head_size, float arm_factor,
                      float leg_factor, float lean, const float* skin, const float* clothing, const float* legs);
+// A new game: the humanoid id counter from 0, and the body types' and the
+// sword's display lists released (the world's model lists make them again).
+void reset_game_humanoids();
 // The four body types, built at the start of every game.
 void init_human_types();
 // Their measures and colours alone, without display lists.

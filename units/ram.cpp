@@ -75,6 +75,11 @@ unit* spawn_ram(unsigned id, int team)
     return u;
 }
 
+void reset_game_rams()
+{
+    ram_id = 0;
+}
+
 void init_rams()
 {
     if (!(i_am_attacker() && i_am_team_leader()))

@@ -22,6 +22,8 @@ unit* add_ram(float x, float z);
 unit* spawn_ram(unsigned id, int team);
 // The attackers' leader's five rams.
 void init_rams();
+// A new game numbers its rams from 0.
+void reset_game_rams();
 
 void simulate_ram(unit* u, float dt);
 // One blow at a structure: a point off its health, at most once a second,

@@ -58,6 +58,11 @@ unit* add_ship(float x, float y, float z)
     return u;
 }
 
+void reset_game_ships()
+{
+    ship_id = 0;
+}
+
 void init_ships()
 {
     if (!(i_am_attacker() && i_am_team_leader()))

@@ -17,6 +17,8 @@ constexpr float SHIP_DRAW_HEIGHT = 30.0f;
 unit* add_ship(float x, float y, float z);
 // The attackers' leader's three ships.
 void init_ships();
+// A new game numbers its ships from 0.
+void reset_game_ships();
 // Compiles the sail and hull display lists (needs a GL context).
 void GenShipList();
 void simulate_ship(unit* u);

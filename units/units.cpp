@@ -381,6 +381,19 @@ void del_unit(unit* u)
     do_check_win = 1;
 }
 
+void reset_game_units()
+{
+    for (unit* u = unit_list; u; u = u->next) {
+        u->selected = 0;
+        u->touched_model = nullptr;
+        u->attack_target = nullptr;
+        u->target_seen = 0;
+    }
+    friends_selected = 0;
+    enemy_selected = nullptr;
+    do_check_win = 0;
+}
+
 void kill_unit(uint32_t id)
 {
     if (unit* u = find_unit(id))

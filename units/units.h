@@ -96,6 +96,9 @@ void spawn_unit(uint32_t id, int team, int kind);
 // this copy makes later never repeat one another copy announced.
 void raise_id_counter(uint32_t id);
 void del_unit(unit* u);
+// A new game: no selection, no pending win check, and no unit left holding
+// a reference into the old world (a touched model, an attack target).
+void reset_game_units();
 void kill_unit(uint32_t id);
 // Applies one received state record; 0 when applied, -1 when the unit is
 // unknown or its kind rejects the count.

@@ -11,6 +11,13 @@ float night_start_time = 0.0f;
 float night_end_time = 0.0f;
 int is_night_time_mode = 0;
 
+void reset_game_light()
+{
+    phase = 0.0f;
+    night_start_time = night_end_time = 0.0f;
+    is_night_time_mode = 0;
+}
+
 void turn_on_nighttime_mode()
 {
     if (is_night_time_mode)

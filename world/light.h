@@ -12,5 +12,7 @@ void turn_on_nighttime_mode();
 void turn_off_nighttime_mode();
 // Advances `phase` to game time t (the first step of setup_sunlight).
 void update_phase(float t);
+// A new game starts by day, with no change of light under way.
+void reset_game_light();
 void setup_sunlight();
 void setup_flamelight();

@@ -22,6 +22,14 @@ float time_lightning_lasts = 5.0f;
 static float s_twist_angle = 0.0f;
 static float s_next_twist = 0.0f;
 
+void reset_game_lightning()
+{
+    last_lightning_x = last_lightning_z = 0.0f;
+    last_lightning_time = -1e13f;
+    s_twist_angle = 0.0f;
+    s_next_twist = 0.0f;
+}
+
 lightning_moment lightning_timeline(float now, float strike_time, float lasts)
 {
     lightning_moment m{};

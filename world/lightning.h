@@ -31,3 +31,7 @@ void do_lightning(float x, float z);
 
 // "LIGH" from a copy casting lightning.
 void register_lightning_command();
+
+// A new game: no strike under way (no darkness, no bolt, and the storm
+// clouds' time is over), the bolt's twist chosen afresh.
+void reset_game_lightning();

@@ -133,8 +133,19 @@ int num_top_level_models()
     return root_tree.child_count();
 }
 
+// The display lists compiled for a node and everything under it.
+static void release_model_lists(model_node& node)
+{
+    if (node.list != -1)
+        glDeleteLists(static_cast<GLuint>(node.list), 1);
+    node.list = -1;
+    for (auto& child : node.children)
+        release_model_lists(*child);
+}
+
 void clear_model_tree()
 {
+    release_model_lists(root_tree);
     empty_model_tree(root_tree, 0, 0, 0, ROOT_RADIUS);
     hit = nullptr;
 }

@@ -105,7 +105,8 @@ int register_top_level_model(model_node&& node);
 // The top-level model with this id, or nullptr for an unknown id.
 model_node* get_top_level_model(int id);
 int num_top_level_models();
-// Forgets every top-level model (a new game builds its world afresh).
+// Forgets every top-level model and releases the display lists compiled for
+// them (a new game builds its world afresh).
 void clear_model_tree();
 model_node create_box_tree(float x, float y, float z, float w, float h, float d, unsigned texture, float scale);
 void setup_cubic_faces(model_node& node, unsigned i0, unsigned i1, unsigned i2, unsigned i3, unsigned i4, unsigned i5,

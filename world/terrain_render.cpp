@@ -23,8 +23,8 @@ unsigned int map_lists[4][4] = {
     {MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE},
 };
 float map_list_spheres[4][4][4];
-unsigned int terrain_texid;
-unsigned int minimap_texid;
+unsigned int terrain_texid = 0;
+unsigned int minimap_texid = 0;
 float relVec[3];
 int g_terrain_compiles = 0;
 
@@ -119,6 +119,16 @@ void reset_terrain_renderer()
     for (int a = 0; a < 4; ++a)
         for (int b = 0; b < 4; ++b)
             delete_map_block(a, b);
+}
+
+void reset_game_terrain_render()
+{
+    reset_terrain_renderer();
+    for (unsigned int* tex : {&terrain_texid, &minimap_texid}) {
+        if (*tex)
+            glDeleteTextures(1, tex);
+        *tex = 0;
+    }
 }
 
 void invalidate_map_blocks(float cx, float cz, int r)

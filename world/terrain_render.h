@@ -19,6 +19,9 @@ extern int g_terrain_compiles;
 void draw_map();
 void generate_map_call_list();
 void reset_terrain_renderer();
+// A new game: every block and the terrain and minimap textures released
+// (the new island makes its own).
+void reset_game_terrain_render();
 // Frees block (a, b) so that the next frame compiles it afresh.
 void delete_map_block(int a, int b);
 // Deletes the blocks that an edit of radius r cells around grid position

@@ -131,6 +131,11 @@ void water_square(float x0, float z0, float x1, float z1)
     }
 }
 
+void reset_game_water()
+{
+    next_water_rebuild = -1.0f;
+}
+
 void draw_water()
 {
     if (next_water_rebuild <= game_time) {

@@ -11,6 +11,8 @@ extern float next_water_rebuild;
 
 void draw_ocean();
 void draw_water();
+// A new game rebuilds the inland water in its first frame.
+void reset_game_water();
 void ocean_vertex(float x, float z);
 void water_square(float x0, float z0, float x1, float z1);
 void water_vertex(float x, float z);

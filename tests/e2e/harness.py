@@ -1383,6 +1383,17 @@ class Peer:
                 out.append(float(m.group(1)))
         return out
 
+    def record_times(self, unit_id, since=0, sender=None):
+        """The peer's clock (seconds) at each "UUPD" batch heard that holds a
+        state record for that unit."""
+        out = []
+        for l in self.lines[since:]:
+            m = self.RECV.match(l)
+            if m and m.group(4).startswith(b"UUPD".hex()) and (sender is None or m.group(2) == sender):
+                if unit_id in unit_records([bytes.fromhex(m.group(4))]):
+                    out.append(float(m.group(1)))
+        return out
+
     def units(self, since=0, sender=None):
         """{unit id: values} of the last state record heard for each unit."""
         return unit_records([d for _, d in self.received(since, sender)])

@@ -142,7 +142,10 @@ class PeerProtocol(unittest.TestCase):
             self.assertEqual(pos, len(body))
             if found:
                 batches += 1
-        self.assertTrue(30 <= batches <= 50, batches)
+        # At most 20 a second; at least one every other frame, and the
+        # sanitizer build on a loaded machine may draw fewer than 30 frames
+        # a second (a send is due 0.05 s after the last, checked once a frame).
+        self.assertTrue(20 <= batches <= 50, batches)
         self.assertIn(vals[2], (188.0, -188.0))
 
 
