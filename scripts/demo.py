@@ -59,7 +59,10 @@ GATE_OUTSIDE = (-6.0, -92.0)  # just north of the gate
 TOWERS = ((-72.0, -108.0), (-32.0, -108.0), (-16.0, -108.0), (4.0, -108.0), (16.0, -108.0))
 TOWER_RADIUS = 5.0
 WALL_SPOT_Z = -115.0
-ATTACKER_SPOTS = ((-24.0, 192.0), (-24.0, 184.0), (-10.0, 190.0), (0.0, 188.0))
+ATTACKER_RISE = 25.0  # how high above the ground the attacker looks over its army
+DEFENDER_RISE = 26.0  # above the wall and its towers
+ATTACKER_SPOTS = [(0.0, 188.0)] + [(float(x), float(z)) for z in (180, 190, 200, 170, 210)
+                                   for x in (-10, -20, 10, -30, 20, -40)]
 # In front of the north wall, nearest the gate first.
 MEETING_PLACES = sorted(((x, z) for x in (-6.0, -20.0, 8.0, -34.0, 22.0, -46.0) for z in (-84.0, -76.0)),
                         key=lambda p: math.hypot(p[0] - GATE_OUTSIDE[0], p[1] - GATE_OUTSIDE[1]))
@@ -143,50 +146,69 @@ def centre(points):
 class Plan:
     """Where the battle is staged on this island: the footmen come out of
     the gate, the goblins walk over land to ``meet`` in front of the north
-    wall, and the catapults bombard a place in the city they can reach
-    throwing range of over land. A catapult throws at once when it is told
-    to attack, in range or not, and its balls would fall on the goblins'
-    way: so it first drives to ``staging`` (the middle of the places where
-    the catapults come into range) and attacks only from there."""
+    wall, and the catapults bombard ``target`` in the city. A catapult
+    throws at once when it is told to attack, in range or not, and its
+    balls would fall on the goblins' way: so it first drives to ``staging``
+    (the middle of the places where the catapults come into range over land)
+    and attacks only from there. The attacker gives these orders from
+    ``spot``, looking at ``view_at``, from where each click lands where it
+    is meant to (a hill in front would catch it)."""
 
     def __init__(self, island):
-        self.attacker_dry = island.dry(0.0, 188.0)
         self.catapults_dry = sum(island.dry(*c) for c in CATAPULTS)
-        # The footmen wait outside the gate and take on any enemy within
-        # their sight (50): the goblins come to a place that near.
-        self.meet, self.goblins_dry = GATE_OUTSIDE, -1
-        for m in MEETING_PLACES:
-            n = sum(dry_line(island, g, t) for g, t in zip(GOBLINS, group_targets(GOBLINS, m)))
-            if n > self.goblins_dry:
-                self.meet, self.goblins_dry = m, n
-        # The city's places, those most catapults reach first.
-        reach = {t: [s for s in (throwing_stop(island, c, g) for c, g in zip(CATAPULTS, group_targets(CATAPULTS, t)))
-                     if s] for t in CITY_TARGETS}
-        self.targets = sorted((t for t in CITY_TARGETS
-                               if math.hypot(t[0] - self.meet[0], t[1] - self.meet[1]) >= SAFE_GAP),
-                              key=lambda t: -len(reach[t]))
-        self.reach = reach
+        goblins = {m: sum(dry_line(island, g, t) for g, t in zip(GOBLINS, group_targets(GOBLINS, m)))
+                   for m in MEETING_PLACES}
+        self.reach = {t: [s for s in (throwing_stop(island, c, g)
+                                      for c, g in zip(CATAPULTS, group_targets(CATAPULTS, t))) if s]
+                      for t in CITY_TARGETS}
+        meets = sorted(MEETING_PLACES, key=lambda m: -goblins[m])  # nearest the gate first among equals
+        targets = sorted(CITY_TARGETS, key=lambda t: -len(self.reach[t]))
+        self.spot = self.view_at = self.target = None
+        self.meet, self.goblins_dry = meets[0], goblins[meets[0]]
+        best = None
+        for spot in ATTACKER_SPOTS:
+            if not island.dry(*spot, margin=2.0):
+                continue
+            eye = (spot[0], island.height(*spot) + ATTACKER_RISE, spot[1])
+            for m in meets:
+                view_at = (m[0], island.height(*m) - 60.0, m[1])
+                view = View.facing(eye, view_at)
+                if not view.can_click(island, *m):
+                    continue
+                target = next((t for t in targets if math.hypot(t[0] - m[0], t[1] - m[1]) >= SAFE_GAP
+                               and view.can_click(island, *t)
+                               and (not self.reach[t] or view.can_click(island, *centre(self.reach[t])))), None)
+                score = (min(goblins[m], 12), len(self.reach[target]) if target else -1, goblins[m],
+                         -math.hypot(spot[0], spot[1] - 188.0))
+                if best is None or score > best:
+                    best = score
+                    self.spot, self.view_at, self.meet, self.goblins_dry, self.target = spot, view_at, m, goblins[m], \
+                        target
+                break
 
     def stops(self, target):
         return self.reach[target]
 
     def staging(self, target):
-        return centre(self.reach[target]) if self.reach[target] else None
+        return centre(self.reach[target]) if target and self.reach[target] else None
 
     def quality(self):
         """2: the whole show; 1: the catapults can only throw from where
-        they stand (water between them and their range); 0: the attackers'
-        shore under water, or the goblins with no way over land."""
-        if not (self.attacker_dry and self.catapults_dry >= 8 and self.goblins_dry >= 12):
+        they stand (water between them and their range); 0: no dry place
+        for the attacker to give its orders from, or the goblins with no way
+        over land."""
+        if not (self.spot and self.catapults_dry >= 8 and self.goblins_dry >= 12):
             return 0
-        return 2 if len(self.reach[self.targets[0]]) >= 5 else 1
+        return 2 if self.target and len(self.reach[self.target]) >= 4 else 1
 
     def __str__(self):
-        t = self.targets[0]
-        return ("attacker %s; goblins meet the footmen at (%.0f, %.0f), %d of %d over land; catapults aim at "
-                "(%.0f, %.0f), %d of %d reach throwing range over land"
-                % ("on land" if self.attacker_dry else "in the water", self.meet[0], self.meet[1], self.goblins_dry,
-                   len(GOBLINS), t[0], t[1], len(self.reach[t]), len(CATAPULTS)))
+        if not self.spot:
+            return "no dry place for the attacker from where its orders can be clicked"
+        aim = ("catapults aim at (%.0f, %.0f), %d of %d reach throwing range over land"
+               % (self.target[0], self.target[1], len(self.reach[self.target]), len(CATAPULTS)) if self.target
+               else "no place in the city for the catapults")
+        return ("attacker at (%.0f, %.0f); goblins meet the footmen at (%.0f, %.0f), %d of %d over land; %s"
+                % (self.spot[0], self.spot[1], self.meet[0], self.meet[1], self.goblins_dry, len(GOBLINS), aim))
 
 
 # --- a view and its clicks ------------------------------------------------------
@@ -203,6 +225,22 @@ class View:
         right = (math.cos(y_), 0.0, math.sin(y_))
         self.down = _norm(_cross(self.look, right))
         self.right = _norm(_cross(self.down, self.look))
+
+    @classmethod
+    def facing(cls, eye, point):
+        """The view from ``eye`` turned to face ``point``, as look_at turns it."""
+        dx, dy, dz = point[0] - eye[0], point[1] - eye[1], point[2] - eye[2]
+        return cls(eye[0], eye[1], eye[2], math.degrees(math.atan2(dx, -dz)),
+                   max(-60.0, min(60.0, math.degrees(math.atan2(-dy, math.hypot(dx, dz))))))
+
+    def can_click(self, island, x, z, within=15.0):
+        """Whether a click at the point's pixel lands near it (the ground in
+        front may hide it), and the pixel is clear of the command bar."""
+        p = self.pixel(x, island.height(x, z), z)
+        if p is None or not (0 <= p[0] < W and 0 <= p[1] < 0.85 * H):
+            return False
+        g = self.ground_point(island, int(p[0]), int(p[1]))
+        return g is not None and math.hypot(g[0] - x, g[1] - z) < within
 
     def pixel(self, x, y, z):
         d = (x - self.eye[0], y - self.eye[1], z - self.eye[2])
@@ -289,9 +327,16 @@ class Copy:
         log("screenshot %s" % path)
         return path
 
-    def view(self):
+    def view(self, shift_held=False):
+        """The view as the game reports it (Y). The view may still turn
+        when Shift comes up (the pointer goes back to the middle), so the
+        view a click is computed from is read with Shift held, in
+        ``command_bar``, where the mouse moves no view."""
         mark = self.game.mark()
-        self.xin.typed("y", shift=True, pause=0.25)
+        if shift_held:
+            self.xin.key("y")
+        else:
+            self.xin.typed("y", shift=True, pause=0.25)
         m = re.match(EYE_LINE, self.wait(EYE_LINE, 5, start=mark))
         x, y, z, yaw, pitch = (float(v) for v in m.groups())
         v = View(x, y, z, yaw, pitch)
@@ -316,31 +361,36 @@ class Copy:
         return v
 
     def look_at(self, x, y, z):
-        """Turns the view with the mouse (half a degree a pixel) to face the point."""
-        v = self.view()
-        ex, ey, ez = v.eye
-        cur_yaw = math.degrees(math.atan2(v.look[0], -v.look[2]))
-        cur_pitch = math.degrees(-math.asin(max(-1.0, min(1.0, v.look[1]))))
-        yaw = math.degrees(math.atan2(x - ex, -(z - ez)))
-        pitch = math.degrees(math.atan2(ey - y, math.hypot(x - ex, z - ez)))
-        dyaw = (yaw - cur_yaw + 180.0) % 360.0 - 180.0
-        dx, dy = int(round(dyaw / 0.5)), int(round((pitch - cur_pitch) / 0.5))
-        # In steps the window can hold: the game puts the pointer back in
-        # the middle after each.
-        while dx or dy:
-            sx, sy = max(-250, min(250, dx)), max(-200, min(200, dy))
-            self.xin.move(W // 2 + sx, H // 2 + sy)
-            time.sleep(0.3)
-            dx, dy = dx - sx, dy - sy
-        return self.view()
+        """Turns the view with the mouse (half a degree a pixel) to face the
+        point, correcting until it does."""
+        for _ in range(3):
+            v = self.view()
+            ex, ey, ez = v.eye
+            cur_yaw = math.degrees(math.atan2(v.look[0], -v.look[2]))
+            cur_pitch = math.degrees(-math.asin(max(-1.0, min(1.0, v.look[1]))))
+            yaw = math.degrees(math.atan2(x - ex, -(z - ez)))
+            pitch = max(-60.0, min(60.0, math.degrees(math.atan2(ey - y, math.hypot(x - ex, z - ez)))))
+            dyaw = (yaw - cur_yaw + 180.0) % 360.0 - 180.0
+            dx, dy = int(round(dyaw / 0.5)), int(round((pitch - cur_pitch) / 0.5))
+            if abs(dx) <= 2 and abs(dy) <= 2:
+                break
+            # In steps the window can hold: the game puts the pointer back
+            # in the middle after each.
+            while dx or dy:
+                sx, sy = max(-250, min(250, dx)), max(-200, min(200, dy))
+                self.xin.move(W // 2 + sx, H // 2 + sy)
+                time.sleep(0.3)
+                dx, dy = dx - sx, dy - sy
+        return v
 
     @contextlib.contextmanager
     def command_bar(self):
-        """Shift held: the command bar slides in and the pointer is free."""
+        """Shift held: the command bar slides in and the pointer is free;
+        yields the view the clicks go into."""
         self.xin.key_down("shift")
         time.sleep(0.6)
         try:
-            yield
+            yield self.view(shift_held=True)
         finally:
             self.xin.key_up("shift")
             time.sleep(0.4)
@@ -365,15 +415,6 @@ class Copy:
         x1, y1 = min(W - 2, x1), min(int(0.85 * H), y1)
         self.xin.drag((int(x0), int(y0)), [(int((x0 + x1) / 2), int((y0 + y1) / 2)), (int(x1), int(y1))])
         time.sleep(0.3)
-
-    def can_click(self, island, view, x, z, within=15.0):
-        """Whether a click at the point's pixel would land near it (the
-        ground in front may hide it)."""
-        p = view.pixel(x, island.height(x, z), z)
-        if p is None or not (0 <= p[0] < W and 0 <= p[1] < 0.85 * H):
-            return False
-        g = view.ground_point(island, int(p[0]), int(p[1]))
-        return g is not None and math.hypot(g[0] - x, g[1] - z) < within
 
     def order_at(self, island, view, slot, x, z):
         """A command button, then a click on the ground at (x, z)."""
@@ -478,12 +519,12 @@ def start_game(atk, dfn, keep_island, attempts=4):
             c.stop()
 
 
-def wall_view(meet):
+def wall_view():
     """Where behind the north wall the defender stands, and the point it
-    looks at, to see both the meeting place and the footmen before the
-    gate: the place along the wall whose view has the towers farthest off
-    its middle."""
-    look = ((meet[0] + GATE_OUTSIDE[0]) / 2.0, (meet[1] + GATE_OUTSIDE[1]) / 2.0 + 35.0)
+    looks at: the goblins make for the footmen before the gate, so the
+    fight is there; the place along the wall whose view of it has the
+    towers farthest off its middle."""
+    look = (GATE_OUTSIDE[0], GATE_OUTSIDE[1] + 45.0)
 
     def clearance(x):
         z = WALL_SPOT_Z
@@ -500,14 +541,15 @@ def attacker_part(atk, island, plan, began):
     """Over its army at the city: the goblins to the meeting place, the
     catapults up to throwing range and, once the goblins are off their way,
     at the city; returns when the goblins set off."""
-    spot = next((p for p in ATTACKER_SPOTS if island.dry(*p, margin=2.0)), ATTACKER_SPOTS[-1])
-    atk.walk_to(island, spot[0], spot[1], 15.0)
-    av = atk.look_at(plan.meet[0], island.height(*plan.meet) - 30.0, plan.meet[1])
+    atk.walk_to(island, plan.spot[0], plan.spot[1], 45.0)
+    atk.rise(ATTACKER_RISE)
+    av = atk.look_at(*plan.view_at)
     atk.shot("shore")
-    # The city place to bombard: the first whose click lands there from here.
-    target = next((t for t in plan.targets if atk.can_click(island, av, *t)), None)
-    staging = plan.staging(target) if target else None
-    with atk.command_bar():
+    staging = plan.staging(plan.target)
+    with atk.command_bar() as av:
+        for what, point in (("meeting place", plan.meet), ("target", plan.target), ("staging", staging)):
+            if point and not av.can_click(island, *point):
+                log("attacker: the %s (%.0f, %.0f) is hidden from here" % (what, point[0], point[1]))
         goblins = [(x, island.height(x, z) + h, z) for x, z in GOBLINS for h in (1.0, 3.0)]
         atk.select_box(av, goblins)
         atk.order_at(island, av, 4, *plan.meet)
@@ -520,17 +562,18 @@ def attacker_part(atk, island, plan, began):
     log("attacker: goblins to (%.0f, %.0f), %s (%.0f s)"
         % (plan.meet[0], plan.meet[1], "catapults to (%.0f, %.0f)" % staging if staging else "catapults stay",
            time.monotonic() - began))
-    if not target:
-        log("attacker: no place in the city to bombard can be clicked from here")
+    if not plan.target:
         return ordered
     # The catapults drive ten units a second; the goblins are a hundred
     # units off the catapults' way by then.
-    drive = max((math.hypot(s[0] - c[0], s[1] - c[1]) for s, c in zip(plan.stops(target), CATAPULTS)), default=0.0)
+    drive = max((math.hypot(s[0] - c[0], s[1] - c[1]) for s, c in zip(plan.stops(plan.target), CATAPULTS)),
+                default=0.0)
     time.sleep(max(0.0, ordered + max(10.0, drive / 10.0 + 3.0) - time.monotonic()))
-    with atk.command_bar():
+    with atk.command_bar() as av:
         atk.slot(0)
-        atk.order_at(island, av, 4, *target)
-    log("attacker: catapults bombard (%.0f, %.0f) (%.0f s)" % (target[0], target[1], time.monotonic() - began))
+        atk.order_at(island, av, 4, *plan.target)
+    log("attacker: catapults bombard (%.0f, %.0f) (%.0f s)"
+        % (plan.target[0], plan.target[1], time.monotonic() - began))
     time.sleep(4.0)
     atk.shot("throwing")
     return ordered
@@ -541,16 +584,17 @@ def defender_part(dfn, island, plan, began):
     the height of the wall behind it, to watch the meeting place."""
     dv = dfn.look_at(-3.0, island.height(-3.0, -150.0), -150.0)
     footmen = [(x, island.height(x, z) + h, z) for x, z in FOOTMEN for h in (1.0, 3.0)]
-    with dfn.command_bar():
+    with dfn.command_bar() as dv:
         dfn.slot(0)
         dfn.select_box(dv, footmen, pad=8)
         dfn.order_at(island, dv, 5, *GATE_OUTSIDE)
         time.sleep(0.5)
         dfn.shot("footmen")
+        dfn.press(W // 2, H // 8)  # a click on the sky ends the selection
     log("defender: gate lowered, footmen sent out (%.0f s)" % (time.monotonic() - began))
     # Up first (GOD): over the roofs nothing stands in the way.
-    spot, look = wall_view(plan.meet)
-    dfn.rise(18.0)
+    spot, look = wall_view()
+    dfn.rise(DEFENDER_RISE)
     dfn.walk_to(island, spot[0], spot[1], 45.0)
     dfn.look_at(look[0], island.height(*look), look[1])
     dfn.shot("wall")
@@ -562,9 +606,11 @@ def battle(binary, data, out, keep_island=None):
     with contextlib.ExitStack() as stack:
         net = stack.enter_context(harness.linked_namespaces(2))
         log("two copies in linked private namespaces %s and %s" % (net[0].name, net[1].name))
-        atk = Copy(stack, net[0], "Attacker", binary, data, shots)
-        # The defender plays with GOD: the wall tops cannot be walked on, so
-        # it rises to their height with E to shoot over them.
+        # Both play with GOD, which lets a player rise above the ground
+        # (E): the attacker to overlook its army and click its orders over
+        # the hills, the defender to stand at the height of the wall (whose
+        # top cannot be walked on) and shoot over it.
+        atk = Copy(stack, net[0], "Attacker", binary, data, shots, ["GOD"])
         dfn = Copy(stack, net[1], "Defender", binary, data, shots, ["GOD"])
         island, plan = start_game(atk, dfn, keep_island)
         log("playing (%.0f s)" % (time.monotonic() - began))
@@ -576,10 +622,11 @@ def battle(binary, data, out, keep_island=None):
             ordered = attacking.result()
             defending.result()
 
-        # The goblins walk at ten units a second and the footmen go for
-        # them from fifty away: film from then on, the defender shooting.
-        walk = max(math.hypot(t[0] - g[0], t[1] - g[1]) for g, t in zip(GOBLINS, group_targets(GOBLINS, plan.meet)))
-        time.sleep(max(0.0, ordered + (walk - 50.0) / 10.0 - time.monotonic()))
+        # The goblins walk at ten units a second and make for the footmen
+        # before the gate once these are within fifty: film from then on,
+        # the defender shooting.
+        walk = min(math.hypot(GATE_OUTSIDE[0] - g[0], GATE_OUTSIDE[1] - g[1]) for g in GOBLINS)
+        time.sleep(max(0.0, ordered + (walk - 45.0) / 10.0 - time.monotonic()))
         log("the fight (%.0f s)" % (time.monotonic() - began))
         frames_dir = tempfile.mkdtemp(prefix="kvt-frames-")
         stack.callback(shutil.rmtree, frames_dir, True)
