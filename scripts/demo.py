@@ -519,12 +519,14 @@ def start_game(atk, dfn, keep_island, attempts=4):
             c.stop()
 
 
-def wall_view():
+def wall_view(meet):
     """Where behind the north wall the defender stands, and the point it
-    looks at: the goblins make for the footmen before the gate, so the
-    fight is there; the place along the wall whose view of it has the
-    towers farthest off its middle."""
-    look = (GATE_OUTSIDE[0], GATE_OUTSIDE[1] + 45.0)
+    looks at: the goblins make for the footmen before the gate on their
+    way to ``meet``, so the fight is between the two; the view is turned
+    toward ``meet`` far enough to hold it (the drawbridge at its side),
+    from the place along the wall whose view has the towers farthest off
+    its middle."""
+    look = (GATE_OUTSIDE[0] + 0.5 * (meet[0] - GATE_OUTSIDE[0]), GATE_OUTSIDE[1] + 40.0)
 
     def clearance(x):
         z = WALL_SPOT_Z
@@ -593,7 +595,7 @@ def defender_part(dfn, island, plan, began):
         dfn.press(W // 2, H // 8)  # a click on the sky ends the selection
     log("defender: gate lowered, footmen sent out (%.0f s)" % (time.monotonic() - began))
     # Up first (GOD): over the roofs nothing stands in the way.
-    spot, look = wall_view()
+    spot, look = wall_view(plan.meet)
     dfn.rise(DEFENDER_RISE)
     dfn.walk_to(island, spot[0], spot[1], 45.0)
     dfn.look_at(look[0], island.height(*look), look[1])
