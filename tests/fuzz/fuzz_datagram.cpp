@@ -29,6 +29,7 @@
 #include "net/participants.h"
 #include "units/catapult.h"
 #include "units/combat.h"
+#include "units/dragon.h"
 #include "units/humanoid.h"
 #include "units/ram.h"
 #include "units/siege.h"
@@ -59,6 +60,7 @@ void reset_world(bool with_peer, int peer_team)
     game_srand(1);
     init_participants();
     empty_registry();
+    reset_game_dragons();
     if (with_peer)
         add_participant("peer", PEER, peer_team);
 }
