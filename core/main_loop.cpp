@@ -8,8 +8,11 @@
 #include <ctime>
 
 #include "core/camera.h"
+#include "core/command_line.h"
 #include "core/gamma.h"
+#include "core/paths.h"
 #include "core/random.h"
+#include "core/settings.h"
 #include "core/textures.h"
 #include "core/window.h"
 #include "net/messages.h"
@@ -180,7 +183,8 @@ bool read_position_record(FILE* f, position_record& rec)
 
 void log_position()
 {
-    append_position_record("path.dat", {eye_x, eye_y, eye_z, eye_float, eye_pitch, eye_yaw, 0.0f, 0.0f});
+    append_position_record(user_file_for_writing("path.dat").c_str(),
+                           {eye_x, eye_y, eye_z, eye_float, eye_pitch, eye_yaw, 0.0f, 0.0f});
 }
 
 void read_log_position()
@@ -356,7 +360,7 @@ void prepare_game_mode()
     if (do_replay_position) {
         if (posi_F)
             fclose(posi_F);
-        posi_F = fopen("path.dat", "rb");
+        posi_F = fopen(user_file("path.dat").c_str(), "rb");
     }
     init_human_types();
     init_terrain();
@@ -418,7 +422,12 @@ int main_program(int argc, char** argv)
     // standard output is a pipe or a file.
     setvbuf(stdout, nullptr, _IOLBF, 0);
 
+    init_paths();
+    const int options = check_program_options(argc, argv);
+    if (options >= 0)
+        return options;
     parse_args(argc, argv);
+    load_settings();
     gettimeofday(&prev_tv, nullptr);
     init_teams();
     game_srand(static_cast<unsigned>(time(nullptr)));

@@ -6,6 +6,7 @@
 
 #include "core/camera.h"
 #include "core/main_loop.h"
+#include "core/settings.h"
 #include "core/textures.h"
 #include "core/vector.h"
 #include "core/window.h"
@@ -237,8 +238,10 @@ void mouse_look()
         return;
     float dx, dy;
     mouse_look_delta(dx, dy);
-    eye_yaw += dx * 0.5f / g_zoom;
-    eye_pitch += dy * 0.5f / g_zoom;
+    // Half a degree per pixel at the normal speed of the Controls settings.
+    const float turn = 0.5f * static_cast<float>(user_settings.mouse_sensitivity) / 100.0f / g_zoom;
+    eye_yaw += dx * turn;
+    eye_pitch += (user_settings.invert_look ? -dy : dy) * turn;
     if (eye_pitch < -60.0f)
         eye_pitch = -60.0f;
     if (eye_pitch > 60.0f)

@@ -117,6 +117,12 @@ def small_seeds():
             "end_screen": bytes([2, 1]) + datagram(0, b"HELO") + datagram(0, b"UU")
             + datagram(0, uupd([(1, [0.0] * 3)])[:13]),
         },
+        "fuzz_settings_file": {
+            "all_keys": b"# settings\ndisplay = window\nfog = off\nsound = on\nmusic_volume = 35\n"
+            b"effects_volume = 0\nmouse_sensitivity = 250\ninvert_look = on\n",
+            "partial_comments": b"  fog=ON # mist\r\n\n#x\nmouse_sensitivity=10\nunknown = 3\n",
+            "broken_value": b"sound = on\nmusic_volume = 101\n",
+        },
         "fuzz_terrain_file": {
             # Right script, file too short / not a map.
             "short_file": terrain_script(0, 0, 10, 10, 1, 3) + bytes(400),
