@@ -375,8 +375,12 @@ void prepare_game_mode()
 void quit_game_event_loop()
 {
     gamma_fade_in();
-    if (gDone)
+    if (gDone) {
+        // No orderly shut-down follows: the user's ramps go back now (a
+        // screen left black or red would outlive the program).
+        restore_gamma();
         _exit(-1 & 0xff);
+    }
     gDone = 1;
 }
 
