@@ -153,7 +153,16 @@ static const participant& sender_of(int index)
 
 static void receive_unit(const uint32_t p[4], int index)
 {
-    spawn_unit(p[0], sender_of(index).team, command_code(p[1]));
+    const int team = sender_of(index).team;
+    const int kind = command_code(p[1]);
+    // A copy announces only ids of its own side's ranges, and never a
+    // player's figure (those come with the participants).
+    if (!id_made_by_team(p[0], team) || (id_class(p[0]) == ID_CLASS_HUMANOID && kind == 0)) {
+        fprintf(stderr, "UNIT %8.8X (kind %d) from a member of team %d is no unit that team makes, refused\n", p[0],
+                kind, team);
+        return;
+    }
+    spawn_unit(p[0], team, kind);
 }
 
 static void receive_udie(const uint32_t p[4], int index)
@@ -175,7 +184,7 @@ static void receive_order(const uint32_t p[4], int index)
 {
     const int kind = command_code(p[1]);
     const float x = command_float(p[2]), z = command_float(p[3]);
-    if (kind < 0 || kind > 4 || !std::isfinite(x) || !std::isfinite(z)) {
+    if (kind < 0 || kind > 4 || !wire_value_ok(x) || !wire_value_ok(z)) {
         fprintf(stderr, "ORDR for unit %8.8X with order %d to (%f,%f) is no order, ignored\n", p[0], kind,
                 static_cast<double>(x), static_cast<double>(z));
         return;
@@ -186,8 +195,12 @@ static void receive_order(const uint32_t p[4], int index)
 static void receive_sword(const uint32_t p[4], int index)
 {
     const float heading = command_float(p[2]);
-    if (!std::isfinite(heading)) {
+    if (!wire_value_ok(heading)) {
         fprintf(stderr, "USWD for unit %8.8X with no heading, ignored\n", p[0]);
+        return;
+    }
+    if (p[0] == p[1]) {
+        fprintf(stderr, "USWD: unit %8.8X strikes itself, ignored\n", p[0]);
         return;
     }
     const participant& s = sender_of(index);
@@ -198,11 +211,17 @@ static void receive_sword(const uint32_t p[4], int index)
     unit_attack_sword(p[0], p[1], heading);
 }
 
-static void receive_invisible(const uint32_t p[4], int)
+static void receive_invisible(const uint32_t p[4], int index)
 {
     const float until = command_float(p[1]);
-    if (std::isnan(until)) {
+    if (!wire_value_ok(until)) {
         fprintf(stderr, "INVS for unit %8.8X without an end time, ignored\n", p[0]);
+        return;
+    }
+    // A copy makes only its own player's figure invisible.
+    const unit* figure = sender_of(index).avatar;
+    if (!figure || figure->id != p[0]) {
+        fprintf(stderr, "INVS for unit %8.8X, which is not the sender's figure, ignored\n", p[0]);
         return;
     }
     make_unit_invisible(p[0], until);

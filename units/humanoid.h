@@ -94,7 +94,8 @@ void init_human_types();
 // Their measures and colours alone, without display lists.
 void fill_human_types();
 
-// A new, empty unit with the next humanoid id of this copy's side.
+// A new, empty unit with the next free humanoid id of this copy's side
+// (0x400 serials; past the last, the count starts again at 0).
 unit* add_humanoid();
 void init_humanoid(unit* u);
 // Appends the humanoid's state record to the open batch.

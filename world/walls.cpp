@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "core/main_loop.h"
 #include "core/textures.h"
 #include "core/vector.h"
 #include "net/commands.h"
@@ -305,13 +306,25 @@ void set_gate_button(int slot, unsigned texture, void (*action)())
     set_button(slot, texture, action, 0);
 }
 
-void gate_command(const uint32_t p[4], int)
+// Only the defenders work the gates.
+void gate_command(const uint32_t p[4], int sender)
 {
+    const int team = parts[static_cast<size_t>(sender)].team;
+    if (team != TEAM_DEFENDERS) {
+        fprintf(stderr, "member of team %d tried to work the gates\n", team);
+        return;
+    }
     receive_gate_command(bits_to_float(p[0]));
 }
 
+// A broken gate must name a gate of this city.
 void gate_break_command(const uint32_t p[4], int)
 {
+    const int index = truncate_code(bits_to_float(p[0]), -1);
+    if (index < 0 || index + 1 >= n_wall_pts || !the_wall_pts[static_cast<size_t>(index)].gate) {
+        fprintf(stderr, "GBRK for wall point %d, which starts no gate, ignored\n", index);
+        return;
+    }
     receive_gate_break_command(bits_to_float(p[0]), bits_to_float(p[1]));
 }
 
