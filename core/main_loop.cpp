@@ -49,6 +49,7 @@ int do_sound = 0;
 int do_god = 0;
 int do_window = 0;
 int do_fog = 1;
+int do_lighting = 1;
 int g_render_mode = GL_RENDER;
 const char* default_username = nullptr;
 FILE* posi_F = nullptr;

@@ -793,5 +793,5 @@ void draw_participants()
     }
     glColor3f(1.0f, 1.0f, 1.0f);
     glEnable(GL_TEXTURE_2D);
-    glEnable(GL_LIGHTING);
+    enable_lighting();
 }

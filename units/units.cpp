@@ -808,7 +808,7 @@ void draw_billboarded_circle(unit* u)
     glPopMatrix();
     glEnable(GL_TEXTURE_2D);
     glColor3f(1.0f, 1.0f, 1.0f);
-    glEnable(GL_LIGHTING);
+    enable_lighting();
 }
 
 static void draw_unit_by_kind(unit* u)

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/camera.h"
 #include "core/main_loop.h"
 #include "core/random.h"
 #include "net/commands.h"
@@ -116,7 +117,7 @@ void do_lightning(float x, float z)
     glDisable(GL_BLEND);
     glEnable(GL_CULL_FACE);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glEnable(GL_LIGHTING);
+    enable_lighting();
 }
 
 // "LIGH": x and z of the strike. A point that is no place would put the

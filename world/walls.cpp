@@ -31,6 +31,9 @@ constexpr float GATE_INSET = 0.33333334f * 1.8f;
 constexpr float WALL_HEALTH = 30.0f;
 constexpr float TOWER_HEALTH = 1.0f;
 constexpr float GATE_SWING_PER_FRAME = 2.0f;
+// Bounds of a usable line of the walls file.
+constexpr float WALL_PLACE_LIMIT = 1e5f;
+constexpr float WALL_SIZE_LIMIT = 1e4f;
 
 struct file_closer {
     void operator()(FILE* f) const { fclose(f); }
@@ -211,11 +214,30 @@ int load_walls()
                 strerror(errno));
         return -1;
     }
-    for (;;) {
+    for (int line = 1;; ++line) {
         float x, z, height, thickness;
         char tower, gate;
         if (fscanf(f.get(), "%f, %f, %f, %f, %c %c", &x, &z, &height, &thickness, &tower, &gate) != 6)
             break;
+        // A wall must stand somewhere, have a body, and go somewhere: a point
+        // on the last one, no thickness or no height would make faces without
+        // area, which block nothing and trouble every collision test near
+        // them.
+        const char* why = nullptr;
+        if (!(std::fabs(x) <= WALL_PLACE_LIMIT && std::fabs(z) <= WALL_PLACE_LIMIT))
+            why = "is no place on the map";
+        else if (!(thickness > 0.0f && thickness <= WALL_SIZE_LIMIT))
+            why = "has no usable thickness";
+        else if (!(height > 0.0f && height <= WALL_SIZE_LIMIT))
+            why = "has no usable height";
+        else if (n_wall_pts > 0 && x == the_wall_pts.back().x && z == the_wall_pts.back().z)
+            why = "repeats the point before it";
+        if (why) {
+            fprintf(stderr, "%s line %d (%g, %g, thickness %g, height %g) %s: refused\n", walls_filename.c_str(), line,
+                    static_cast<double>(x), static_cast<double>(z), static_cast<double>(thickness),
+                    static_cast<double>(height), why);
+            continue;
+        }
         wall_point pt;
         pt.x = x;
         pt.z = z;
