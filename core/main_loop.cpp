@@ -22,6 +22,7 @@
 #include "units/archer.h"
 #include "units/catapult.h"
 #include "units/combat.h"
+#include "units/dragon.h"
 #include "units/humanoid.h"
 #include "units/projectile.h"
 #include "units/ram.h"
@@ -325,6 +326,7 @@ static void (*const game_resets[])() = {
     reset_game_catapults,       // catapult ids
     reset_game_rams,            // ram ids
     reset_game_ships,           // ship ids
+    reset_game_dragons,         // the dragon held and ridden, dragon ids, the summoning guard
     reset_game_combat,          // the own figure's pending health
     clear_projectiles,          // arrows and balls (the menu's catapult throws too)
     clear_model_tree,           // walls, buildings, trunks and their display lists

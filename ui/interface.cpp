@@ -14,6 +14,7 @@
 #include "ui/end_game.h"
 #include "ui/menu.h"
 #include "ui/selection.h"
+#include "units/dragon.h"
 #include "units/projectile.h"
 #include "units/units.h"
 #include "world/light.h"
@@ -85,6 +86,11 @@ void move_eye(float dt, const move_keys& keys)
 
     // Riding the dragon hands the frame to the dragon's own control (and
     // stops praying) in place of the walking below.
+    if (riding_dragon) {
+        be_on_dragon(dt);
+        set_self_humanoid_position();
+        return;
+    }
 
     float motion[2];
     walk_motion(keys, eye_yaw, speed, dt, motion);
@@ -386,7 +392,11 @@ int command_bar_slot(int x, int y, int w, int h)
 void game_click(int button)
 {
     // Riding the dragon: button 1 starts the fire breath, a release stops it.
-    (void)button;
+    if (riding_dragon) {
+        if (button == 1 || button == 0)
+            tell_dragon_breath(button);
+        return;
+    }
     if (host_button_down(0) && next_shoot < game_time) {
         player_shoot_arrow();
         next_shoot = game_time + 0.666f;

@@ -19,6 +19,7 @@
 #include "ui/interface.h"
 #include "units/catapult.h"
 #include "units/combat.h"
+#include "units/dragon.h"
 #include "units/humanoid.h"
 #include "units/ram.h"
 #include "units/ship.h"
@@ -303,7 +304,7 @@ void spawn_unit(uint32_t id, int team, int kind)
         spawn_ram(id, team);
         break;
     case ID_CLASS_DRAGON:
-        // The dragon's spawn (spawn_dragon) belongs to the dragon module.
+        spawn_dragon(id, team);
         break;
     case ID_CLASS_HUMANOID:
         spawn_humanoid(id, team, kind);
@@ -328,8 +329,14 @@ void del_unit(unit* u)
     // 1. Another participant's figure takes its table entry with it.
     if (avatar && u != me)
         delete_participant_by_unit(u);
-    // 2. This copy's dragon (forgetting it and the dismount button) is the
-    //    dragon module's business; it has nothing to forget yet.
+    // 2. This copy's dragon is forgotten, and nobody rides it any more.
+    if (u == my_dragon) {
+        my_dragon = nullptr;
+        riding_dragon = 0;
+    }
+    // A dragon summoned here is announced dead from here, whether or not
+    // this copy leads its team: nobody else flies it.
+    const bool dragon_flown_here = dragon_is_flown_here(u);
     // 3. Nobody keeps attacking it.
     unit_detarget(u);
     // 4. Kind records.
@@ -376,7 +383,7 @@ void del_unit(unit* u)
 
     // 7. The leader announces the deaths of its team's units; another
     //    participant's avatar is its own copy's business.
-    if (u->team == my_team && i_am_team_leader() && !(avatar && u != me))
+    if ((u->team == my_team && i_am_team_leader() && !(avatar && u != me)) || dragon_flown_here)
         send_command_message("UDIE", u->id, 0, 0, 0);
     // 8. Release.
     if (me == u)
@@ -419,8 +426,7 @@ int update_unit(uint32_t id, int n, const float* params)
     case ID_CLASS_RAM:
         return u->kind == UNIT_RAM ? update_ram(u, n, params) : -1;
     case ID_CLASS_DRAGON:
-        // The dragon's update applies these records once dragons exist.
-        return -1;
+        return u->kind == UNIT_DRAGON ? update_dragon(u, n, params) : -1;
     default:
         return -1;
     }
@@ -449,7 +455,8 @@ void send_unit_messages()
                 conditionally_update_batram(u);
             break;
         case UNIT_DRAGON:
-            // The dragon reports itself where it was summoned.
+            // Reported only where it was summoned.
+            conditionally_update_dragon(u);
             break;
         default:
             // Ships are never reported.
@@ -501,11 +508,13 @@ float wrap_360(float h)
     return h;
 }
 
+// Serials are 16 bits: past the last one a counter starts again at 0
+// rather than spill into the next class.
 uint32_t next_unit_id(uint32_t id_class, int& counter)
 {
     const uint32_t base = id_class << 16;
-    const uint32_t serial = free_serial(base, CLASS_SERIALS, counter > 0 ? static_cast<uint32_t>(counter) : 0);
-    counter = static_cast<int>(serial + 1);
+    const uint32_t serial = free_serial(base, CLASS_SERIALS, static_cast<uint32_t>(counter));
+    counter = static_cast<int>((serial + 1) & (CLASS_SERIALS - 1));
     return base + serial;
 }
 
@@ -513,7 +522,7 @@ void raise_unit_counter(uint32_t id, int& counter)
 {
     const int serial = static_cast<int>(id & (CLASS_SERIALS - 1));
     if (serial >= counter)
-        counter = serial + 1;
+        counter = (serial + 1) & static_cast<int>(CLASS_SERIALS - 1);
 }
 
 void add_engine_update(const unit* u, float own)
@@ -657,7 +666,7 @@ static void simulate_kind(unit* u, float dt)
         simulate_ram(u, dt);
         break;
     case UNIT_DRAGON:
-        // simulate_dragon (the dragon module) runs here.
+        simulate_dragon(u, dt);
         break;
     case UNIT_SHIP:
         simulate_ship(u);
@@ -824,7 +833,7 @@ static void draw_unit_by_kind(unit* u)
         draw_battering_ram(u);
         break;
     case UNIT_DRAGON:
-        // draw_dragon (the dragon module).
+        draw_dragon(u);
         break;
     case UNIT_SHIP:
         draw_ship(u);
@@ -853,7 +862,9 @@ void draw_units()
             continue;
         }
         const float centre[3] = {u->x, u->y, u->z};
-        if (!sphere_in_view(centre, 1.5f * u->radius))
+        // The dragon's wings and tail reach far beyond its body's radius.
+        const float reach = u->kind == UNIT_DRAGON ? DRAGON_DRAW_RADIUS : 1.5f * u->radius;
+        if (!sphere_in_view(centre, reach))
             continue;
         if (u->selected) {
             draw_billboarded_circle(u);

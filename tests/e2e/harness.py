@@ -1254,6 +1254,15 @@ def cmnd(subtag, *params):
     return body + b"\0" * (24 - len(body))
 
 
+def uupd(records):
+    """A "UUPD" batch of state records, each (unit id, [values]); ids go as
+    32-bit unsigned, values as 32-bit floats, all little-endian."""
+    body = b"UUPD" + struct.pack("<I", len(records))
+    for uid, values in records:
+        body += struct.pack("<II", uid & 0xFFFFFFFF, len(values)) + struct.pack("<%df" % len(values), *values)
+    return body
+
+
 def unit_records(datagrams):
     """{unit id: values} of the last state record heard for every unit in
     the "UUPD" batches among ``datagrams`` (bytes, oldest first). Records

@@ -18,12 +18,13 @@ game as an attacker and lies in every way the protocol lets it:
   figure, and with the other side's catapult (announced by a second peer,
   a defender that does not lead), throws with no heading, a tower archer's
   shot for the attackers ("UARW"), a unit striking itself ("USWD"), "UNIT"
-  with ids outside the attackers' range, invisibility for a unit that is
-  not the sender's figure, the gate worked by an attacker, a stream of
-  lightning (the storm clouds stay bounded), a second "STRT", HELO and chat
-  floods (dropped in play), unknown tags with terminal escapes (printed
-  escaped), and at last "UDIE" for its own figure, after which the copy no
-  longer knows it and, the only one left, has won.
+  with ids outside the attackers' range, a dragon at the end of its id
+  class with state records that are no dragon's, invisibility for a unit
+  that is not the sender's figure, the gate worked by an attacker, a stream
+  of lightning (the storm clouds stay bounded), a second "STRT", HELO and
+  chat floods (dropped in play), unknown tags with terminal escapes
+  (printed escaped), and at last "UDIE" for its own figure, after which the
+  copy no longer knows it and, the only one left, has won.
 
 The copy must keep drawing frames ("FPS:" lines) until then, refuse what it
 refuses with its own lines, and create nothing from the lies (its census
@@ -297,6 +298,22 @@ class HostilePeer(unittest.TestCase):
             self.assertNotIn("fills a whole datagram", played)
             # The refused order did not send the footman off toward z = 300.
             self.assertLess(units[f][2], 150.0, units[f])
+
+            # A dragon of the peer's side with the last serial of its class
+            # (the copy's counter starts again inside the class), then state
+            # records that are no dragon's: refused, one by one.
+            m = g.mark()
+            peer.send("cmnd UNIT 0x5FFFF 0.0 0 0")
+            self.expect(g, r"^spawning dragon 0005FFFF, team 0, dr_id = 0$", m)
+            peer.send("uupd 1 0x5FFFF 9 nan")
+            self.expect(g, r"received dragon update for 0005FFFF with value 0 out of range, ignored", m)
+            m = g.mark()
+            peer.send("uupd 1 0x5FFFF 9 1000000.0")
+            self.expect(g, r"received dragon update for 0005FFFF with value 0 out of range, ignored", m)
+            peer.send("uupd 1 0x5FFFF 4 1.0")
+            self.expect(g, r"received dragon update with 4 params", m)
+            peer.send("cmnd UDIE 0x5FFFF 0 0 0")
+            self.still_playing(g, "dragon records")
 
             # The peer kills its own figure: that ends its participation, and
             # the copy, with nobody left on the other side, has won. It shows

@@ -34,6 +34,7 @@
 #include "net/participants.h"
 #include "units/catapult.h"
 #include "units/combat.h"
+#include "units/dragon.h"
 #include "units/humanoid.h"
 #include "units/projectile.h"
 #include "units/ram.h"

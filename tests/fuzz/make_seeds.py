@@ -101,6 +101,13 @@ def small_seeds():
             + datagram(0, command(b"UBAL", 0x10001, 30.0, 20.0))
             + datagram(1, command(b"UBAL", 0x10001, 30.0, 20.0))
             + datagram(0, command(b"LIGH", 10.0, -20.0)) + datagram(2, command(b"LIGH", 1.0, 2.0)),
+            # A dragon of the peer's side (team 0, this copy on team 1):
+            # announced, flown, breathing over the soldiers, lied about, killed.
+            "battle_dragon": bytes([1, 1 | 4 | 8]) + datagram(0, command(b"UNIT", 0x50000, 0))
+            + datagram(0, uupd([(0x50000, [2.0, 12.0, 3.0, 45.0, 1.0, 0.0, -1.0, 10.0, 10.0])]))
+            + datagram(0, uupd([(0x50000, [2.0, 12.0, 3.0, 45.0, 1.0, 0.0, -1.0, 10.0, 11.0])]))
+            + datagram(0, uupd([(0x50000, [1.0] * 5)]))
+            + datagram(0, command(b"UNIT", 0x5FFFF, 0)) + datagram(0, command(b"UDIE", 0x50000)),
             "end_screen": bytes([2, 1]) + datagram(0, b"HELO") + datagram(0, b"UU")
             + datagram(0, uupd([(1, [0.0] * 3)])[:13]),
         },

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "tests/fuzz/fuzz_inputs.h"
+#include "units/combat.h"
+#include "units/units.h"
 #include "world/terrain.h"
 #include "world/terrain_render.h"
 
@@ -166,4 +168,35 @@ TEST(FuzzRegressionPlacement, WallsAndHousesWithOddValuesLoad)
     EXPECT_EQ(n_wall_pts, 0);
     ASSERT_TRUE(replay_houses_file(reinterpret_cast<const uint8_t*>(empty), 0));
     ASSERT_TRUE(replay_trees_file(reinterpret_cast<const uint8_t*>(empty), 0));
+}
+
+// fuzz_datagram: a humanoid's state record with the heading 6.5e19 hung the
+// next steering step: bringing the heading near the wanted one a turn at a
+// time never got there, since adding 360 no longer changes such a number.
+TEST(FuzzRegressionUnits, HeadingsManyTurnsAwayComeNearAtOnce)
+{
+    EXPECT_FLOAT_EQ(near_heading(370.0f, 0.0f), 10.0f);
+    EXPECT_FLOAT_EQ(wrap_360(725.0f), 5.0f);
+    for (float far : {6.5e19f, -6.5e19f, 3601.0f * 360.0f + 7.0f}) {
+        const float near = near_heading(far, 10.0f);
+        EXPECT_GT(near, 10.0f - 180.0f) << far;
+        EXPECT_LE(near, 10.0f + 180.0f) << far;
+        EXPECT_GE(wrap_360(far), 0.0f) << far;
+        EXPECT_LE(wrap_360(far), 360.0f) << far;
+    }
+    EXPECT_FLOAT_EQ(wrap_360(3601.0f * 360.0f + 7.0f), 7.0f);
+    EXPECT_FALSE(std::isfinite(wrap_360(std::numeric_limits<float>::infinity())));
+    EXPECT_FALSE(std::isfinite(near_heading(std::numeric_limits<float>::infinity(), 0.0f)));
+    EXPECT_TRUE(std::isnan(near_heading(std::nanf(""), 0.0f)));
+
+    // A footman so turned takes its steering step (and returns from it).
+    unit u{};
+    u.heading = 6.5e19f;
+    u.order_x = 100.0f;
+    u.order_kind = ORDER_MOVE;
+    u.param[0] = 1.0f;
+    u.param[1] = 10.0f;
+    u.param[2] = 3.0f;
+    move_close_range_unit(&u);
+    EXPECT_TRUE(std::isfinite(u.vx) && std::isfinite(u.vz));
 }

@@ -15,6 +15,7 @@
 #include "ui/selection.h"
 #include "units/catapult.h"
 #include "units/combat.h"
+#include "units/dragon.h"
 #include "units/humanoid.h"
 #include "units/projectile.h"
 #include "units/ram.h"
@@ -98,6 +99,8 @@ TEST_F(GameReset, EveryModulesStateOfAGameIsReset)
     catapult_id = 12;
     ram_id = 7;
     ship_id = 3;
+    dragon_id = 4;
+    riding_dragon = 1;
     target_health = 2.0f;
     structure_ground = flat;
     add_random_tree(10, 10);
@@ -141,6 +144,9 @@ TEST_F(GameReset, EveryModulesStateOfAGameIsReset)
     EXPECT_EQ(catapult_id, 0);
     EXPECT_EQ(ram_id, 0);
     EXPECT_EQ(ship_id, 0);
+    EXPECT_EQ(dragon_id, 0);
+    EXPECT_EQ(riding_dragon, 0);
+    EXPECT_EQ(my_dragon, nullptr);
     EXPECT_EQ(target_health, 15.0f);
     EXPECT_EQ(num_top_level_models(), 0);
     EXPECT_EQ(num_chestnuts + num_random_trees, 0);

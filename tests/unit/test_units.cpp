@@ -237,10 +237,10 @@ TEST(Registry, CountersStayInTheirClass)
     humanoid_id = HUMANOID_SERIALS;
     EXPECT_EQ(add_humanoid()->id, DEFENDER_HUMANOID_BASE);
 
-    // A catapult announced with the last serial of its class: the next one
-    // made here is still a catapult.
+    // A catapult announced with the last serial of its class: the count
+    // starts again, and the next one made here is still a catapult.
     spawn_unit(0x1FFFF, 0, 0);
-    EXPECT_EQ(catapult_id, static_cast<int>(CLASS_SERIALS));
+    EXPECT_EQ(catapult_id, 0);
     EXPECT_EQ(next_unit_id(ID_CLASS_CATAPULT, catapult_id), 0x10000u);
     EXPECT_EQ(catapult_id, 1);
 }
