@@ -120,8 +120,9 @@ class TwoGames(unittest.TestCase):
             a.key("j")
             relit = brightness(harness.take_screenshot(a.game, a.xin, 600, 400))
             print("mean brightness: lit %.1f, unlit %.1f, lit again %.1f" % (lit, unlit, relit))
-            self.assertGreater(unlit, lit + 4.0)
-            self.assertLess(abs(relit - lit), 2.0)
+            # The clouds drift meanwhile: lit again is near lit, far from unlit.
+            self.assertGreater(unlit, lit + 10.0)
+            self.assertLess(abs(relit - lit), (unlit - lit) / 4)
             a.key("k")
             peer.send("cmnd LIGH 20.0 -100.0 0 0")
             time.sleep(8)
