@@ -51,16 +51,6 @@ class Copy:
         self.xin.key_up("shift")
 
 
-def brightness(shot):
-    """Mean of the red, green and blue levels over a grid of pixels."""
-    total = n = 0
-    for y in range(0, 400, 8):
-        for x in range(0, 600, 8):
-            total += sum(shot.pixel(x, y))
-            n += 3
-    return total / n
-
-
 def world_without_units(line):
     return re.sub(r", units .*$", "", line)
 
@@ -114,11 +104,11 @@ class TwoGames(unittest.TestCase):
             # are no longer shaded, and the picture brightens; J brings it
             # back.
             time.sleep(1.0)
-            lit = brightness(harness.take_screenshot(a.game, a.xin, 600, 400))
+            lit = harness.take_screenshot(a.game, a.xin, 600, 400).mean_level(600, 400, 8)
             a.key("n")
-            unlit = brightness(harness.take_screenshot(a.game, a.xin, 600, 400))
+            unlit = harness.take_screenshot(a.game, a.xin, 600, 400).mean_level(600, 400, 8)
             a.key("j")
-            relit = brightness(harness.take_screenshot(a.game, a.xin, 600, 400))
+            relit = harness.take_screenshot(a.game, a.xin, 600, 400).mean_level(600, 400, 8)
             print("mean brightness: lit %.1f, unlit %.1f, lit again %.1f" % (lit, unlit, relit))
             # The clouds drift meanwhile: lit again is near lit, far from unlit.
             self.assertGreater(unlit, lit + 10.0)
