@@ -122,6 +122,14 @@ void reset_game_camera()
     eye_pitch = 0.0f;
 }
 
+void enable_lighting()
+{
+    if (do_lighting)
+        glEnable(GL_LIGHTING);
+    else
+        glDisable(GL_LIGHTING);
+}
+
 void set_scene_color()
 {
     glColor3f(1.0f, 1.0f, 1.0f);
@@ -142,7 +150,7 @@ void draw_game_frame()
     const bool selecting = g_render_mode == GL_SELECT;
     if (!selecting)
         default_frustum();
-    glEnable(GL_LIGHTING);
+    enable_lighting();
     calculate_viewing_vectors();
     if (selecting)
         glPushName(99);

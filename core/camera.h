@@ -26,6 +26,9 @@ void set_game_gl_params();
 // A new game's view: no hurt tilt or flash, no walking bob, level pitch.
 void reset_game_camera();
 void set_scene_color();
+// Lighting on, unless the player has turned it off (N): every place that
+// switches lighting back on during a frame goes through here.
+void enable_lighting();
 void draw_frame();
 void draw_game_frame();
 void push_2d_matrix();

@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/xf86vmode.h>
 #include <cstdio>
+#include <cstdlib>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -15,17 +16,70 @@ float gamma_now_percent = 100.0f, gamma_now_red = 0.0f, gamma_now_green = 0.0f, 
 float gamma_dest_percent = 0.0f, gamma_dest_red = 0.0f, gamma_dest_green = 0.0f, gamma_dest_blue = 0.0f;
 float fade_time = 0.5f;
 static timeval gamma_start_time;
+static gamma_loader s_loader = nullptr;
+// Whether the display shows other ramps than the saved ones.
+static bool s_display_changed = false;
+
+// --- the display's ramps ------------------------------------------------------
+
+static void load_on_display(const gamma_ramps& r)
+{
+    XF86VidModeSetGammaRamp(display, screen, GAMMA_RAMP_SIZE, const_cast<uint16_t*>(r.red),
+                            const_cast<uint16_t*>(r.green), const_cast<uint16_t*>(r.blue));
+    // Sent now: on the way out nothing else may flush the request.
+    XFlush(display);
+}
 
 void init_gamma()
 {
     int event_base = 0, error_base = 0, size = 0;
-    gamma_available = XF86VidModeQueryExtension(display, &event_base, &error_base) &&
-                      XF86VidModeGetGammaRampSize(display, screen, &size) && size == GAMMA_RAMP_SIZE &&
-                      XF86VidModeGetGammaRamp(display, screen, GAMMA_RAMP_SIZE, gamma_saved.red,
-                                              gamma_saved.green, gamma_saved.blue);
-    if (!gamma_available)
+    gamma_ramps own;
+    const bool readable = XF86VidModeQueryExtension(display, &event_base, &error_base) &&
+                          XF86VidModeGetGammaRampSize(display, screen, &size) && size == GAMMA_RAMP_SIZE &&
+                          XF86VidModeGetGammaRamp(display, screen, GAMMA_RAMP_SIZE, own.red, own.green, own.blue);
+    if (!readable) {
         printf("no gamma ramps on this display: fades are off\n");
+        return;
+    }
+    save_gamma_ramps(own, load_on_display);
 }
+
+static void restore_gamma_at_exit()
+{
+    restore_gamma();
+}
+
+void save_gamma_ramps(const gamma_ramps& own, gamma_loader loader)
+{
+    gamma_saved = own;
+    s_loader = loader;
+    s_display_changed = false;
+    gamma_available = loader != nullptr;
+    // Every way out through exit (a fatal error, the menu's Quit) puts the
+    // user's ramps back; the orderly shut-down and the second SIGINT do it
+    // themselves.
+    static bool registered = false;
+    if (!registered && gamma_available)
+        registered = atexit(restore_gamma_at_exit) == 0;
+}
+
+void restore_gamma()
+{
+    if (!gamma_available || !s_display_changed)
+        return;
+    s_loader(gamma_saved);
+    gamma_output = gamma_saved;
+    s_display_changed = false;
+}
+
+void forget_gamma()
+{
+    gamma_available = false;
+    s_loader = nullptr;
+    s_display_changed = false;
+}
+
+// --- fades ----------------------------------------------------------------------
 
 void blend_gamma_ramps(const gamma_ramps& saved, float p, uint16_t r, uint16_t g, uint16_t b, gamma_ramps& out)
 {
@@ -48,9 +102,10 @@ void blend_gamma_ramps(const gamma_ramps& saved, float p, uint16_t r, uint16_t g
 void gamma_fade(float percent, uint16_t r, uint16_t g, uint16_t b)
 {
     blend_gamma_ramps(gamma_saved, percent, r, g, b, gamma_output);
-    if (gamma_available)
-        XF86VidModeSetGammaRamp(display, screen, GAMMA_RAMP_SIZE, gamma_output.red, gamma_output.green,
-                                gamma_output.blue);
+    if (!gamma_available)
+        return;
+    s_loader(gamma_output);
+    s_display_changed = true;
 }
 
 static void restart_fade_clock()
@@ -134,4 +189,5 @@ void gamma_flash_red()
 
 void close_gamma()
 {
+    restore_gamma();
 }

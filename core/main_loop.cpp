@@ -55,6 +55,7 @@ int do_sound = 0;
 int do_god = 0;
 int do_window = 0;
 int do_fog = 1;
+int do_lighting = 1;
 int g_render_mode = GL_RENDER;
 const char* default_username = nullptr;
 FILE* posi_F = nullptr;
@@ -389,8 +390,12 @@ void prepare_game_mode()
 void quit_game_event_loop()
 {
     gamma_fade_in();
-    if (gDone)
+    if (gDone) {
+        // No orderly shut-down follows: the user's ramps go back now (a
+        // screen left black or red would outlive the program).
+        restore_gamma();
         _exit(-1 & 0xff);
+    }
     gDone = 1;
 }
 

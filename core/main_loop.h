@@ -37,6 +37,7 @@ extern int do_sound;
 extern int do_god;
 extern int do_window;
 extern int do_fog;
+extern int do_lighting;  // lighting in play (J on, N off)
 extern int g_render_mode;
 extern const char* default_username;  // nullptr until known
 extern FILE* posi_F;

@@ -155,7 +155,16 @@ static const participant& sender_of(int index)
 
 static void receive_unit(const uint32_t p[4], int index)
 {
-    spawn_unit(p[0], sender_of(index).team, command_code(p[1]));
+    const int team = sender_of(index).team;
+    const int kind = command_code(p[1]);
+    // A copy announces only ids of its own side's ranges, and never a
+    // player's figure (those come with the participants).
+    if (!id_made_by_team(p[0], team) || (id_class(p[0]) == ID_CLASS_HUMANOID && kind == 0)) {
+        fprintf(stderr, "UNIT %8.8X (kind %d) from a member of team %d is no unit that team makes, refused\n", p[0],
+                kind, team);
+        return;
+    }
+    spawn_unit(p[0], team, kind);
 }
 
 static void receive_udie(const uint32_t p[4], int index)
@@ -177,7 +186,7 @@ static void receive_order(const uint32_t p[4], int index)
 {
     const int kind = command_code(p[1]);
     const float x = command_float(p[2]), z = command_float(p[3]);
-    if (kind < 0 || kind > 4 || !std::isfinite(x) || !std::isfinite(z)) {
+    if (kind < 0 || kind > 4 || !wire_value_ok(x) || !wire_value_ok(z)) {
         fprintf(stderr, "ORDR for unit %8.8X with order %d to (%f,%f) is no order, ignored\n", p[0], kind,
                 static_cast<double>(x), static_cast<double>(z));
         return;
@@ -188,8 +197,12 @@ static void receive_order(const uint32_t p[4], int index)
 static void receive_sword(const uint32_t p[4], int index)
 {
     const float heading = command_float(p[2]);
-    if (!std::isfinite(heading)) {
+    if (!wire_value_ok(heading)) {
         fprintf(stderr, "USWD for unit %8.8X with no heading, ignored\n", p[0]);
+        return;
+    }
+    if (p[0] == p[1]) {
+        fprintf(stderr, "USWD: unit %8.8X strikes itself, ignored\n", p[0]);
         return;
     }
     const participant& s = sender_of(index);
@@ -202,22 +215,22 @@ static void receive_sword(const uint32_t p[4], int index)
 
 // "INVS": a player makes its own figure invisible until the sender's clock
 // reads `until` (its clock + 15). The clocks of one game agree roughly, so
-// an end time far beyond that is a lie, and so is any unit but a player's
-// figure of the sender's side.
+// an end time far beyond that is a lie, and so is any unit but the sender's
+// own figure.
 static void receive_invisible(const uint32_t p[4], int index)
 {
     const float until = command_float(p[1]);
-    if (!std::isfinite(until)) {
+    if (!wire_value_ok(until)) {
         fprintf(stderr, "INVS for unit %8.8X without an end time, ignored\n", p[0]);
+        return;
+    }
+    const unit* figure = sender_of(index).avatar;
+    if (!figure || figure->id != p[0]) {
+        fprintf(stderr, "INVS for unit %8.8X, which is not the sender's figure, ignored\n", p[0]);
         return;
     }
     if (until > game_time + 2.0f * INVISIBILITY_TIME) {
         fprintf(stderr, "INVS for unit %8.8X until %f, too far ahead, ignored\n", p[0], static_cast<double>(until));
-        return;
-    }
-    const participant& s = sender_of(index);
-    if (unit* u = find_unit(p[0]); u && (humanoid_kind_of(u) != HUMANOID_AVATAR || u->team != s.team)) {
-        fprintf(stderr, "member of team %d tried to make unit %8.8X of team %d invisible\n", s.team, p[0], u->team);
         return;
     }
     make_unit_invisible(p[0], until);

@@ -56,8 +56,26 @@ void client_message(const unsigned char* buf, int len, uint32_t sender)
         return;
     }
     printf("from %8.8X, %d bytes:\n", sender, len);
-    printf("%.*s\n", len, reinterpret_cast<const char*>(buf));
-    printf("type = %.4s\n", reinterpret_cast<const char*>(buf));
+    printf("%s\n", printable_bytes(buf, len).c_str());
+    printf("type = %s\n", printable_bytes(buf, 4).c_str());
+}
+
+std::string printable_bytes(const unsigned char* buf, int len)
+{
+    std::string out;
+    for (int i = 0; i < len; ++i) {
+        const unsigned char c = buf[i];
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c >= 0x20 && c < 0x7f) {
+            out += static_cast<char>(c);
+        } else {
+            char hex[5];
+            snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        }
+    }
+    return out;
 }
 
 // --- unit state -------------------------------------------------------------
@@ -101,12 +119,38 @@ void reset_game_messages()
     updm_len = 0;
 }
 
+// Whether a state record from the participant at `index` may change `u`:
+// a copy reports its own side's units (the leader all of them, any other
+// member its own figure), and nobody else reports this copy's figure or the
+// units this copy leads.
+static bool may_report(int index, const unit* u)
+{
+    const participant& s = parts[static_cast<size_t>(index)];
+    if (u == me)
+        return false;  // the leader repeats it; this copy knows better
+    if (u->team != s.team) {
+        fprintf(stderr, "member of team %d sent the state of unit %8.8X of team %d, ignored\n", s.team, u->id, u->team);
+        return false;
+    }
+    if (u->team == local_team() && i_am_team_leader() && u != s.avatar) {
+        fprintf(stderr, "member of team %d sent the state of unit %8.8X, which this copy leads, ignored\n", s.team,
+                u->id);
+        return false;
+    }
+    return true;
+}
+
 void receive_updm_list(const unsigned char* buf, int len, uint32_t sender)
 {
     wire_reader r(buf, len);
     uint32_t tag, count;
     if (!r.tag(tag) || !r.u32(count)) {
         fprintf(stderr, "Malformed network UUPD message, len = %d, from %8.8X\n", len, sender);
+        return;
+    }
+    const int index = find_participant(sender);
+    if (index < 0 || parts[static_cast<size_t>(index)].is_self) {
+        fprintf(stderr, "Received UUPD message from unknown source: %8.8X\n", sender);
         return;
     }
     std::vector<float> params;
@@ -120,7 +164,8 @@ void receive_updm_list(const unsigned char* buf, int len, uint32_t sender)
         params.resize(n);
         for (uint32_t k = 0; k < n; ++k)
             r.f32(params[k]);
-        update_unit(id, static_cast<int>(n), params.data());
+        if (const unit* u = find_unit(id); u && may_report(index, u))
+            update_unit(id, static_cast<int>(n), params.data());
     }
 }
 

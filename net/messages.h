@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // A unit-state batch is sent before it would grow past this many bytes.
@@ -22,6 +23,9 @@ void flush_updm_list();
 // A new game starts with no batch open: records of an earlier game never
 // go out on the new game's channel.
 void reset_game_messages();
+// The bytes as text: printable ASCII as it is, a backslash doubled, any
+// other byte as \xHH (a received datagram may hold terminal escapes).
+std::string printable_bytes(const unsigned char* buf, int len);
 void receive_updm_list(const unsigned char* buf, int len, uint32_t sender);
 
 // Builds this copy's presence message (drawing my_numb first if needed).

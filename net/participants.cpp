@@ -50,7 +50,9 @@ static void look_up_username()
 
 static unit* make_avatar(int team)
 {
-    unit* u = add_humanoid();
+    // The figure's id follows the participant's number (set_init_position);
+    // it takes no serial of the humanoids the copies make.
+    unit* u = add_unit(AVATAR_ID_BASE);
     init_humanoid(u);
     static_cast<humanoid_data*>(u->kind_data)->kind = HUMANOID_AVATAR;
     u->team = team;
@@ -89,6 +91,10 @@ int add_participant(const char* name, uint32_t id, int team)
 {
     if (team != 0 && team != 1) {
         printf("tried to add a participant to team %d\n", team);
+        return -1;
+    }
+    if (n_parts >= MAX_PARTICIPANTS) {
+        fprintf(stderr, "the participant table is full (%d entries): %.32s not added\n", n_parts, name ? name : "");
         return -1;
     }
     if (n_parts >= a_parts) {

@@ -26,6 +26,9 @@ extern unit* me;
 extern int my_numb;
 extern int single_player;
 
+// Entries the table holds at most: a participant's number is one of 0..1023.
+constexpr int MAX_PARTICIPANTS = 1024;
+
 // Seconds of menu silence after which a participant is dropped.
 constexpr float PARTICIPANT_TIMEOUT = 4.0f;
 
@@ -39,7 +42,8 @@ constexpr int USERNAME_QUERY_ATTEMPTS = 5;
 std::string username_from_fields(const char* gecos, const char* login);
 
 void init_participants();
-// Adds an entry (not for teams other than 0 and 1); returns its index or -1.
+// Adds an entry (not for teams other than 0 and 1, nor beyond
+// MAX_PARTICIPANTS); returns its index or -1.
 int add_participant(const char* name, uint32_t id, int team);
 void del_participant(int index);
 void delete_participant_by_unit(unit* u);

@@ -81,6 +81,25 @@ struct wire_reader {
     }
 };
 
+// Largest magnitude of a received coordinate, velocity, angle or time: far
+// beyond any place, speed, turn or moment of a game, and small enough that
+// nothing computed from it overflows or runs long. NaN and infinity are out
+// of range too.
+constexpr float WIRE_VALUE_LIMIT = 1e6f;
+
+inline bool wire_value_ok(float v)
+{
+    return v >= -WIRE_VALUE_LIMIT && v <= WIRE_VALUE_LIMIT;
+}
+
+inline bool wire_values_ok(const float* v, int n)
+{
+    for (int i = 0; i < n; ++i)
+        if (!wire_value_ok(v[i]))
+            return false;
+    return true;
+}
+
 inline void put_u32(std::vector<unsigned char>& b, uint32_t v)
 {
     b.push_back(static_cast<unsigned char>(v & 0xff));

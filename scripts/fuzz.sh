@@ -7,7 +7,8 @@
 #   scripts/fuzz.sh [seconds-per-target]      (default 30)
 #
 # Environment: JOBS (default 2) compile jobs; FUZZ_TARGETS (space-separated
-# names, default all); FUZZ_KEEP=1 keeps the grown corpora.  A crashing
+# names, default all); FUZZ_KEEP=1 keeps the grown corpora; FUZZ_TIMEOUT
+# (default 5) seconds per input before it is reported as a hang.  A crashing
 # input is saved as build-fuzz/fuzz-artifacts/<target>-crash-<sha1>; replay
 # it with build-fuzz/tests/fuzz/<target> <file>.  The last line is a CTest-
 # style summary.
@@ -15,6 +16,9 @@ set -uo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 SECONDS_EACH="${1:-30}"
+# Seconds one input may take before it counts as a hang: every input here is
+# handled in milliseconds, and a run of 30 s must be able to report one.
+TIMEOUT="${FUZZ_TIMEOUT:-5}"
 JOBS="${JOBS:-2}"
 BUILD="$ROOT/build-fuzz"
 ART="$BUILD/fuzz-artifacts"
@@ -78,7 +82,7 @@ for t in "${targets[@]}"; do
   # stdout of the game code (progress lines) is closed; reports go to stderr.
   ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}" UBSAN_OPTIONS="print_stacktrace=1" \
     "$bin" "$corpus" -max_total_time="$SECONDS_EACH" -max_len="$(max_len "$t")" \
-    -timeout=10 -rss_limit_mb=2048 -close_fd_mask=1 -print_final_stats=1 \
+    -timeout="$TIMEOUT" -rss_limit_mb=2048 -close_fd_mask=1 -print_final_stats=1 \
     -artifact_prefix="$ART/$t-" >"$log" 2>&1
   rc=$?
   runs="$(grep -Eo 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -Eo '[0-9]+$' || true)"

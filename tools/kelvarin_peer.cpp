@@ -4,6 +4,9 @@
 //   join N                   move to channel N
 //   helo NAME TEAM NUMB      send one presence message
 //   autohelo NAME TEAM NUMB  send it every 0.2 s from now on ("noauto" stops)
+//   heloflood N PREFIX TEAM NUMB RATE
+//                            N presence messages under the names PREFIX0,
+//                            PREFIX1, ... at RATE a second, then "FLOODED <n>"
 //   chat TEXT                send a chat line
 //   strt SEED                send the start command with that seed
 //   raw HEX                  send arbitrary bytes
@@ -254,6 +257,19 @@ static void run_command(const std::string& line, std::vector<unsigned char>& aut
                 send_bytes(auto_helo);
                 next_helo = now() + 0.2;
             }
+            sleep_seconds(start + (i + 1) / rate - now());
+        }
+        printf("FLOODED %d\n", n);
+    } else if (w == "heloflood") {
+        int n = 0;
+        double rate = 0;
+        if (sscanf(line.c_str(), "%*s %d %40s %d %d %lf", &n, name, &a, &b, &rate) != 5 || n < 0 || rate <= 0) {
+            printf("ERROR heloflood N PREFIX TEAM NUMB RATE: %s\n", line.c_str());
+            return;
+        }
+        const double start = now();
+        for (int i = 0; i < n; ++i) {
+            send_bytes(helo(std::string(name) + std::to_string(i), a, b));
             sleep_seconds(start + (i + 1) / rate - now());
         }
         printf("FLOODED %d\n", n);

@@ -381,7 +381,7 @@ void draw_interface()
     glPopMatrix();
     draw_selection();
     glEnable(GL_DEPTH_TEST);
-    glEnable(GL_LIGHTING);
+    enable_lighting();
 }
 
 int command_bar_slot(int x, int y, int w, int h)
@@ -462,10 +462,10 @@ void interface_key(int key)
         do_fog = !do_fog;
         break;
     case 'J':
-        glEnable(GL_LIGHTING);
+        do_lighting = 1;
         break;
     case 'N':
-        glDisable(GL_LIGHTING);
+        do_lighting = 0;
         break;
     case 'L':
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);

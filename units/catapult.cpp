@@ -327,15 +327,30 @@ int unit_launch_ball(unsigned id, float heading, float pitch)
         fprintf(stderr, "Unit %8.8X trying to shoot, but doesn't exist\n", id);
         return -1;
     }
+    if (u->kind != UNIT_CATAPULT) {
+        fprintf(stderr, "Unit %8.8X trying to throw a ball, but is no catapult\n", id);
+        return -1;
+    }
     u->heading = heading;
     u->pitch = pitch;
     catapult_launch(u);
     return 0;
 }
 
-static void receive_ball(const uint32_t p[4], int)
+// "UBAL": a catapult of the sender's side throws.
+static void receive_ball(const uint32_t p[4], int sender)
 {
-    unit_launch_ball(p[0], bits_to_float(p[1]), bits_to_float(p[2]));
+    const float heading = bits_to_float(p[1]), pitch = bits_to_float(p[2]);
+    if (!wire_value_ok(heading) || !wire_value_ok(pitch)) {
+        fprintf(stderr, "UBAL for unit %8.8X with a heading or pitch out of range, ignored\n", p[0]);
+        return;
+    }
+    const int team = parts[static_cast<size_t>(sender)].team;
+    if (const unit* u = find_unit(p[0]); u && u->team != team) {
+        fprintf(stderr, "member of team %d tried to throw with unit %8.8X of team %d\n", team, p[0], u->team);
+        return;
+    }
+    unit_launch_ball(p[0], heading, pitch);
 }
 
 void init_catapult_commands()

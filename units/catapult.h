@@ -53,7 +53,8 @@ float predicted_catapult_range(float catapult_y, float target_ground);
 projectile* throw_ball(const float pos[3], const float vel[3], int team, const float* flame_at, float flame_life);
 // Throws one ball along the current heading.
 void catapult_launch(unit* u);
-// Re-creates a throw announced with "UBAL"; -1 for an unknown id.
+// Re-creates a throw announced with "UBAL"; -1 for an unknown id or a
+// unit that is no catapult.
 int unit_launch_ball(unsigned id, float heading, float pitch);
 
 // Unit-state record: x, y, z, heading, arm angle, pitch, vx, vy, vz.

@@ -133,11 +133,9 @@ void call_dragon()
     if (game_time < next_dragon_call || !me)
         return;
     next_dragon_call = game_time + DRAGON_CALL_GUARD;
-    // Past the last serial the counter starts again; skip the ids still flying.
-    uint32_t id = next_unit_id(ID_CLASS_DRAGON, dragon_id);
-    for (int tries = 0; find_unit(id) && tries < 0xffff; ++tries)
-        id = next_unit_id(ID_CLASS_DRAGON, dragon_id);
-    const int serial = static_cast<int>(id & 0xffffu);
+    // The next id of the class no dragon still flying carries.
+    const uint32_t id = next_unit_id(ID_CLASS_DRAGON, dragon_id);
+    const int serial = static_cast<int>(id & (CLASS_SERIALS - 1));
     unit* u = add_unit(id);
     init_dragon(u);
     data_of(u)->controlled = 1;

@@ -12,6 +12,7 @@
 #include "core/window.h"
 #include "net/messages.h"
 #include "net/participants.h"
+#include "net/wire.h"
 #include "units/archer.h"
 #include "units/combat.h"
 #include "world/model_tree.h"
@@ -473,8 +474,9 @@ int humanoid_kind_of(const unit* u)
 
 unit* add_humanoid()
 {
-    uint32_t serial = humanoid_id++;
-    uint32_t base = i_am_defender() ? 0x80000u : 0x81000u;
+    const uint32_t base = i_am_defender() ? DEFENDER_HUMANOID_BASE : ATTACKER_HUMANOID_BASE;
+    const uint32_t serial = free_serial(base, HUMANOID_SERIALS, humanoid_id);
+    humanoid_id = serial + 1;
     return add_unit(base + serial);
 }
 
@@ -521,13 +523,13 @@ int update_humanoid(unit* u, int count, const float* values)
         printf("received %d-humanoid update with %d params\n", u->fixed ? 1 : 0, count);
         return -1;
     }
-    // A record that would put the figure nowhere (NaN, infinity) is
-    // dropped whole: one bad record must not poison the whole crowd.
-    for (int i = 0; i < count; ++i)
-        if (!std::isfinite(values[i])) {
-            fprintf(stderr, "received humanoid update for %8.8X with a non-finite value, ignored\n", u->id);
-            return -1;
-        }
+    // A record that would put the figure nowhere (NaN, infinity, beyond
+    // any place or turn) is dropped whole: one bad record must not poison
+    // the whole crowd.
+    if (!wire_values_ok(values, count)) {
+        fprintf(stderr, "received humanoid update for %8.8X with a value out of range, ignored\n", u->id);
+        return -1;
+    }
     u->x = values[0];
     u->y = values[1];
     u->z = values[2];
@@ -549,8 +551,10 @@ unit* spawn_humanoid(uint32_t id, int team, int kind)
         fprintf(stderr, "humanoid %8.8X announced with unknown type %d, not created\n", id, kind);
         return nullptr;
     }
-    if ((id & 0xfffu) >= humanoid_id)
-        humanoid_id = (id & 0xfffu) + 1;
+    // Only ids of a side's range raise the counter, and never past its end.
+    const uint32_t serial = id & 0xfffu;
+    if (serial < HUMANOID_SERIALS && serial >= humanoid_id)
+        humanoid_id = serial + 1;
     unit* u = add_unit(id);
     init_humanoid(u);
     u->vx = u->vy = u->vz = 0.0f;
@@ -796,5 +800,5 @@ void draw_participants()
     }
     glColor3f(1.0f, 1.0f, 1.0f);
     glEnable(GL_TEXTURE_2D);
-    glEnable(GL_LIGHTING);
+    enable_lighting();
 }

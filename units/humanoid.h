@@ -97,7 +97,8 @@ void fill_human_types();
 // The humanoid kind of a unit (HUMANOID_AVATAR ...), -1 for other kinds.
 int humanoid_kind_of(const unit* u);
 
-// A new, empty unit with the next humanoid id of this copy's side.
+// A new, empty unit with the next free humanoid id of this copy's side
+// (0x400 serials; past the last, the count starts again at 0).
 unit* add_humanoid();
 void init_humanoid(unit* u);
 // Appends the humanoid's state record to the open batch.

@@ -14,6 +14,7 @@
 #include "net/wire.h"
 #include "ui/interface.h"
 #include "units/combat.h"
+#include "units/humanoid.h"
 #include "units/units.h"
 #include "world/model_tree.h"
 #include "world/terrain.h"
@@ -223,8 +224,22 @@ int unit_shoot_arrow(unsigned id, float yaw, float pitch)
         fprintf(stderr, "Unit %8.8X trying to shoot, but doesn't exist\n", id);
         return -1;
     }
+    const auto* h = u->kind == UNIT_HUMANOID ? static_cast<const humanoid_data*>(u->kind_data) : nullptr;
+    if (!h || h->weapon != WEAPON_BOW) {
+        fprintf(stderr, "Unit %8.8X trying to shoot, but has no bow\n", id);
+        return -1;
+    }
     shoot_arrow(u->x, u->y, u->z, yaw, pitch, u->team);
     return 0;
+}
+
+// An arrow's aim from the wire: both angles usable, else a line and false.
+static bool aim_ok(const char* what, uint32_t id, float yaw, float pitch)
+{
+    if (wire_value_ok(yaw) && wire_value_ok(pitch))
+        return true;
+    fprintf(stderr, "%s for unit %8.8X with an aim out of range, ignored\n", what, id);
+    return false;
 }
 
 // "AARW": a player's arrow, from the sender's figure.
@@ -235,13 +250,24 @@ static void receive_player_arrow(const uint32_t p[4], int sender)
     const unit* avatar = parts[static_cast<size_t>(sender)].avatar;
     if (!avatar)
         return;
-    shoot_arrow(avatar->x, avatar->y + 0.3f, avatar->z, bits_to_float(p[0]), bits_to_float(p[1]), avatar->team);
+    const float yaw = bits_to_float(p[0]), pitch = bits_to_float(p[1]);
+    if (!aim_ok("AARW", avatar->id, yaw, pitch))
+        return;
+    shoot_arrow(avatar->x, avatar->y + 0.3f, avatar->z, yaw, pitch, avatar->team);
 }
 
-// "UARW": a tower archer's arrow.
-static void receive_unit_arrow(const uint32_t p[4], int)
+// "UARW": an archer of the sender's side shoots.
+static void receive_unit_arrow(const uint32_t p[4], int sender)
 {
-    unit_shoot_arrow(p[0], bits_to_float(p[1]), bits_to_float(p[2]));
+    const float yaw = bits_to_float(p[1]), pitch = bits_to_float(p[2]);
+    if (!aim_ok("UARW", p[0], yaw, pitch))
+        return;
+    const int team = parts[static_cast<size_t>(sender)].team;
+    if (const unit* u = find_unit(p[0]); u && u->team != team) {
+        fprintf(stderr, "member of team %d tried to shoot with unit %8.8X of team %d\n", team, p[0], u->team);
+        return;
+    }
+    unit_shoot_arrow(p[0], yaw, pitch);
 }
 
 void init_projectile_commands()

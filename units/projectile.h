@@ -58,7 +58,8 @@ int shoot_arrow(float x, float y, float z, float yaw, float pitch, int team);
 void player_shoot_arrow();
 void draw_crosshairs();
 
-// Re-creates an archer's arrow on this copy ("UARW"); -1 for an unknown id.
+// Re-creates an archer's arrow on this copy ("UARW"); -1 for an unknown id
+// or a unit without a bow.
 int unit_shoot_arrow(unsigned id, float yaw, float pitch);
 
 // Registers the arrow commands ("AARW", "UARW") with the command receiver.

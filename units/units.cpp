@@ -264,26 +264,30 @@ int count_units()
     return n;
 }
 
-void raise_id_counter(uint32_t id)
+bool id_made_by_team(uint32_t id, int team)
 {
     switch (id_class(id)) {
-    case ID_CLASS_CATAPULT: {
-        const int serial = static_cast<int>(id & 0xffffu);
-        if (catapult_id <= serial)
-            catapult_id = serial + 1;
-        break;
-    }
-    case ID_CLASS_HUMANOID: {
-        const uint32_t serial = id & 0xfffu;
-        if (serial >= humanoid_id)
-            humanoid_id = serial + 1;
-        break;
-    }
+    case ID_CLASS_CATAPULT:
+    case ID_CLASS_RAM:
+    case ID_CLASS_DRAGON:
+    case ID_CLASS_SHIP:
+        return true;
+    case ID_CLASS_HUMANOID:
+        return (team == TEAM_DEFENDERS && id - DEFENDER_HUMANOID_BASE < HUMANOID_SERIALS) ||
+               (team == TEAM_ATTACKERS && id - ATTACKER_HUMANOID_BASE < HUMANOID_SERIALS);
     default:
-        // Rams, the dragon and ships keep their counters with their kinds,
-        // whose spawn operations raise them.
-        break;
+        return false;
     }
+}
+
+uint32_t free_serial(uint32_t base, uint32_t serials, uint32_t from)
+{
+    for (uint32_t k = 0; k < serials; ++k) {
+        const uint32_t s = (from + k) % serials;
+        if (!find_unit(base + s))
+            return s;
+    }
+    return from % serials;
 }
 
 void spawn_unit(uint32_t id, int team, int kind)
@@ -475,40 +479,35 @@ float heading_toward(float x, float z, float tx, float tz)
     return h;
 }
 
-// Headings come from the network too: one that lies many turns away is
-// brought near in one step (a turn at a time, a huge one would never get
-// there, since adding 360 no longer changes it), and one that is no number
-// at all is left as it is. A reference so large that a float no longer holds
-// its degrees is first taken round to its turn (the same direction).
-constexpr float FAR_HEADING = 3600.0f;
-constexpr float LOST_HEADING = 1e6f;
-
+// Headings come from the network too. Far away (or no number at all), h is
+// first brought within a turn of ref in one step; the turns after it then
+// take at most two steps each, and are bounded so that rounding at huge
+// values (where adding 360 no longer changes a float) cannot keep them going.
 float near_heading(float h, float ref)
 {
-    if (!std::isfinite(h) || !std::isfinite(ref))
-        return h;
-    if (std::fabs(ref) > LOST_HEADING)
-        ref = std::fmod(ref, 360.0f);
     const float d = h - ref;
-    if (std::fabs(d) > FAR_HEADING)
+    if (!(std::fabs(d) <= 720.0f))
         h = ref + std::fmod(d, 360.0f);
-    while (h - ref <= -180.0f)
+    for (int turns = 0; turns < 2 && h - ref <= -180.0f; ++turns)
         h += 360.0f;
-    while (h - ref > 180.0f)
+    for (int turns = 0; turns < 2 && h - ref > 180.0f; ++turns)
         h -= 360.0f;
     return h;
 }
 
 float wrap_360(float h)
 {
-    if (!std::isfinite(h))
-        return h;
-    if (std::fabs(h) > FAR_HEADING)
+    // One step for any value (a turn off is the same exact result as a
+    // subtraction); what is no number stays so.
+    if (h > 360.0f) {
         h = std::fmod(h, 360.0f);
-    while (h > 360.0f)
-        h -= 360.0f;
-    while (h < 0.0f)
-        h += 360.0f;
+        if (h == 0.0f)
+            h = 360.0f;
+    } else if (h < 0.0f) {
+        h = std::fmod(h, 360.0f);
+        if (h < 0.0f)
+            h += 360.0f;
+    }
     return h;
 }
 
@@ -516,16 +515,17 @@ float wrap_360(float h)
 // rather than spill into the next class.
 uint32_t next_unit_id(uint32_t id_class, int& counter)
 {
-    const uint32_t id = (id_class << 16) | (static_cast<uint32_t>(counter) & 0xffffu);
-    counter = (counter + 1) & 0xffff;
-    return id;
+    const uint32_t base = id_class << 16;
+    const uint32_t serial = free_serial(base, CLASS_SERIALS, static_cast<uint32_t>(counter));
+    counter = static_cast<int>((serial + 1) & (CLASS_SERIALS - 1));
+    return base + serial;
 }
 
 void raise_unit_counter(uint32_t id, int& counter)
 {
-    const int serial = static_cast<int>(id & 0xffff);
+    const int serial = static_cast<int>(id & (CLASS_SERIALS - 1));
     if (serial >= counter)
-        counter = (serial + 1) & 0xffff;
+        counter = (serial + 1) & static_cast<int>(CLASS_SERIALS - 1);
 }
 
 void add_engine_update(const unit* u, float own)
@@ -540,6 +540,10 @@ int apply_engine_update(unit* u, int count, const float* values, const char* wha
 {
     if (count != 9) {
         printf("received %s update with %d params\n", what, count);
+        return -1;
+    }
+    if (!wire_values_ok(values, count)) {
+        fprintf(stderr, "received %s update for %8.8X with a value out of range, ignored\n", what, u->id);
         return -1;
     }
     u->x = values[0];
@@ -816,7 +820,7 @@ void draw_billboarded_circle(unit* u)
     glPopMatrix();
     glEnable(GL_TEXTURE_2D);
     glColor3f(1.0f, 1.0f, 1.0f);
-    glEnable(GL_LIGHTING);
+    enable_lighting();
 }
 
 static void draw_unit_by_kind(unit* u)
@@ -895,6 +899,12 @@ int make_unit_invisible(uint32_t id, float until)
 
 int unit_attack_sword(uint32_t attacker, uint32_t target, float heading)
 {
+    // The blow may delete its target: a unit striking itself would be
+    // gone before its swing.
+    if (attacker == target) {
+        fprintf(stderr, "Unit %8.8X trying to strike itself\n", attacker);
+        return -1;
+    }
     unit* a = find_unit(attacker);
     if (!a) {
         fprintf(stderr, "Unit %8.8X trying to swing sword at %8.8X, but doesn't exist\n", attacker, target);
@@ -907,7 +917,8 @@ int unit_attack_sword(uint32_t attacker, uint32_t target, float heading)
     }
     a->heading = heading;
     damage_this_unit(t, a, 3.0f);
-    // The blow may have deleted the target, never the attacker.
+    // The blow may have deleted the target, never the attacker (another
+    // unit).
     if (a->kind == UNIT_HUMANOID && a->kind_data)
         static_cast<humanoid_data*>(a->kind_data)->swing_state = 1;
     return 0;

@@ -27,6 +27,14 @@ enum : uint32_t {
 
 // A participant's avatar carries 0x80400 + the participant's number.
 constexpr uint32_t AVATAR_ID_BASE = 0x80400;
+// Serials of an id class: the numbered classes (catapults, rams, the dragon,
+// ships) use the lower 16 bits; the humanoids a copy makes take 0x400
+// serials above their side's base, so that neither side reaches the
+// avatars' range or the other side's.
+constexpr uint32_t CLASS_SERIALS = 0x10000;
+constexpr uint32_t HUMANOID_SERIALS = 0x400;
+constexpr uint32_t DEFENDER_HUMANOID_BASE = 0x80000;
+constexpr uint32_t ATTACKER_HUMANOID_BASE = 0x81000;
 
 // Order kinds.
 enum : int {
@@ -92,9 +100,12 @@ unit* find_unit(uint32_t id);
 // Creates the local copy of a unit announced by another copy ("UNIT").
 // `kind` is the humanoid kind (0..5), used for humanoids only.
 void spawn_unit(uint32_t id, int team, int kind);
-// Raises the counter of the id's class past the id's serial, so that ids
-// this copy makes later never repeat one another copy announced.
-void raise_id_counter(uint32_t id);
+// Whether `id` is one a copy playing for `team` makes and announces
+// ("UNIT"): a numbered class, or a humanoid of that side's range.
+bool id_made_by_team(uint32_t id, int team);
+// The first serial from `from` on (past the last one, from 0 again) whose
+// id base + serial no unit carries; `from` itself when every one is taken.
+uint32_t free_serial(uint32_t base, uint32_t serials, uint32_t from);
 void del_unit(unit* u);
 // A new game: no selection, no pending win check, and no unit left holding
 // a reference into the old world (a touched model, an attack target).
@@ -117,9 +128,9 @@ float near_heading(float h, float ref);
 // A heading wrapped into 0..360.
 float wrap_360(float h);
 
-// Unit ids of the numbered classes (catapults, rams, ships): the next id of
-// a class, taken from this copy's counter, and a counter raised past an id
-// another copy announced.
+// Unit ids of the numbered classes (catapults, rams, ships): the next free
+// id of a class, taken from this copy's counter, and a counter raised past
+// an id another copy announced (never beyond the class's serials).
 uint32_t next_unit_id(uint32_t id_class, int& counter);
 void raise_unit_counter(uint32_t id, int& counter);
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/camera.h"
 #include "core/main_loop.h"
 #include "core/random.h"
 #include "net/commands.h"
@@ -116,16 +117,27 @@ void do_lightning(float x, float z)
     glDisable(GL_BLEND);
     glEnable(GL_CULL_FACE);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glEnable(GL_LIGHTING);
+    enable_lighting();
 }
 
-// "LIGH": x and z of the strike. A point that is not a number would put the
-// clouds and the thunder nowhere; such a command is dropped.
+// "LIGH": x and z of the strike. A point that is no place would put the
+// clouds and the thunder nowhere; while no game is played there is no sky
+// to strike from; and a sky full of storm clouds takes no more strikes
+// until they have melted away (a stream of commands must not pile them up).
 static void receive_lightning(const uint32_t p[4], int)
 {
     const float x = bits_to_float(p[0]), z = bits_to_float(p[1]);
-    if (!std::isfinite(x) || !std::isfinite(z)) {
+    if (!wire_value_ok(x) || !wire_value_ok(z)) {
         fprintf(stderr, "LIGH at a point that is not a number, ignored\n");
+        return;
+    }
+    if (game_state != STATE_PLAY) {
+        fprintf(stderr, "LIGH while no game is played, ignored\n");
+        return;
+    }
+    if (count_storm_clouds() >= MAX_STORM_CLOUDS) {
+        fprintf(stderr, "LIGH at (%g, %g): the sky holds %d storm clouds already, ignored\n", static_cast<double>(x),
+                static_cast<double>(z), MAX_STORM_CLOUDS);
         return;
     }
     set_lightning(x, z);

@@ -62,8 +62,18 @@ void add_random_cloud()
     append_cloud(c);
 }
 
+int count_storm_clouds()
+{
+    int n = 0;
+    for (const cloud& c : the_clouds)
+        n += c.storm;
+    return n;
+}
+
 void add_cloud(float x, float z)
 {
+    if (count_storm_clouds() >= MAX_STORM_CLOUDS)
+        return;
     cloud c{};
     c.x = static_cast<float>(game_rand() % 60) + x - 30.0f;
     c.z = static_cast<float>(game_rand() % 60) + z - 30.0f;

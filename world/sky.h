@@ -23,6 +23,10 @@ extern int aclouds;
 void init_skybox();
 void add_random_cloud();
 void random_cloud(cloud& c);
+// Storm clouds the sky holds at most: eight strikes' worth.
+constexpr int MAX_STORM_CLOUDS = 32;
+int count_storm_clouds();
+// A storm cloud near (x, z); none while the sky holds MAX_STORM_CLOUDS.
 void add_cloud(float x, float z);
 void simulate_skybox();
 void draw_skybox();

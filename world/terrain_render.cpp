@@ -395,7 +395,7 @@ void draw_minimap()
     glEnd();
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     glDisable(GL_BLEND);
-    glEnable(GL_LIGHTING);
+    enable_lighting();
     glPopMatrix();
 }
 

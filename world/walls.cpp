@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "core/main_loop.h"
 #include "core/paths.h"
 #include "core/textures.h"
 #include "core/vector.h"
@@ -31,6 +32,9 @@ constexpr float GATE_INSET = 0.33333334f * 1.8f;
 constexpr float WALL_HEALTH = 30.0f;
 constexpr float TOWER_HEALTH = 1.0f;
 constexpr float GATE_SWING_PER_FRAME = 2.0f;
+// Bounds of a usable line of the walls file.
+constexpr float WALL_PLACE_LIMIT = 1e5f;
+constexpr float WALL_SIZE_LIMIT = 1e4f;
 
 struct file_closer {
     void operator()(FILE* f) const { fclose(f); }
@@ -211,11 +215,30 @@ int load_walls()
                 strerror(errno));
         return -1;
     }
-    for (;;) {
+    for (int line = 1;; ++line) {
         float x, z, height, thickness;
         char tower, gate;
         if (fscanf(f.get(), "%f, %f, %f, %f, %c %c", &x, &z, &height, &thickness, &tower, &gate) != 6)
             break;
+        // A wall must stand somewhere, have a body, and go somewhere: a point
+        // on the last one, no thickness or no height would make faces without
+        // area, which block nothing and trouble every collision test near
+        // them.
+        const char* why = nullptr;
+        if (!(std::fabs(x) <= WALL_PLACE_LIMIT && std::fabs(z) <= WALL_PLACE_LIMIT))
+            why = "is no place on the map";
+        else if (!(thickness > 0.0f && thickness <= WALL_SIZE_LIMIT))
+            why = "has no usable thickness";
+        else if (!(height > 0.0f && height <= WALL_SIZE_LIMIT))
+            why = "has no usable height";
+        else if (n_wall_pts > 0 && x == the_wall_pts.back().x && z == the_wall_pts.back().z)
+            why = "repeats the point before it";
+        if (why) {
+            fprintf(stderr, "%s line %d (%g, %g, thickness %g, height %g) %s: refused\n", walls_filename.c_str(), line,
+                    static_cast<double>(x), static_cast<double>(z), static_cast<double>(thickness),
+                    static_cast<double>(height), why);
+            continue;
+        }
         wall_point pt;
         pt.x = x;
         pt.z = z;
@@ -306,13 +329,25 @@ void set_gate_button(int slot, unsigned texture, void (*action)())
     set_button(slot, texture, action, 0);
 }
 
-void gate_command(const uint32_t p[4], int)
+// Only the defenders work the gates.
+void gate_command(const uint32_t p[4], int sender)
 {
+    const int team = parts[static_cast<size_t>(sender)].team;
+    if (team != TEAM_DEFENDERS) {
+        fprintf(stderr, "member of team %d tried to work the gates\n", team);
+        return;
+    }
     receive_gate_command(bits_to_float(p[0]));
 }
 
+// A broken gate must name a gate of this city.
 void gate_break_command(const uint32_t p[4], int)
 {
+    const int index = truncate_code(bits_to_float(p[0]), -1);
+    if (index < 0 || index + 1 >= n_wall_pts || !the_wall_pts[static_cast<size_t>(index)].gate) {
+        fprintf(stderr, "GBRK for wall point %d, which starts no gate, ignored\n", index);
+        return;
+    }
     receive_gate_break_command(bits_to_float(p[0]), bits_to_float(p[1]));
 }
 

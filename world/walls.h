@@ -46,7 +46,9 @@ extern std::string walls_filename;   // "walls.txt"
 
 // Reads walls_filename and builds every stretch and tower. Returns the
 // number of wall points read, or -1 when the file cannot be opened (the
-// game then goes on without walls).
+// game then goes on without walls). A line whose point is no place, whose
+// thickness or height is not positive, or whose point repeats the one
+// before is refused with a line on the error stream; reading goes on.
 int load_walls();
 void add_wall_pt(const wall_point& pt);
 int add_wall_model(const float a[3], float thick_a, float height_a, const float b[3], float thick_b, float height_b,

@@ -1039,6 +1039,12 @@ class Screenshot:
         d = self.data
         return (d[o] | d[o + 1] << 8, d[o + 2] | d[o + 3] << 8, d[o + 4] | d[o + 5] << 8)
 
+    def mean_level(self, x_end, y_end, step):
+        """Mean of the red, green and blue levels over a grid of pixels, every
+        ``step`` from the top-left corner to (x_end, y_end)."""
+        levels = [sum(self.pixel(x, y)) for y in range(0, y_end, step) for x in range(0, x_end, step)]
+        return sum(levels) / (3 * len(levels))
+
     def alpha(self, x, y):
         o = (y * self.width + x) * 8 + 6
         return self.data[o] | self.data[o + 1] << 8

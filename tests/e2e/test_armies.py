@@ -199,7 +199,8 @@ class TwoSidesAndPeer(unittest.TestCase):
 
             # A dead goblin is gone on the defenders' copy too, and so is a
             # dead footman on the attackers': datagrams naming them only
-            # bring the "doesn't exist" lines.
+            # bring the "doesn't exist" lines (or, for invisibility, which the
+            # peer may ask only for its own figure, a refusal).
             g = sorted(dead_goblins)[0]
             f = sorted(dead_footmen)[0]
             d_mark, a_mark = d.game.mark(), a.game.mark()
@@ -212,7 +213,8 @@ class TwoSidesAndPeer(unittest.TestCase):
                 d.game.wait_for_line(r"Unit %08X trying to swing sword at %08X, but doesn't exist" % (g, f), 10,
                                      start=d_mark), d.game.dump())
             self.assertIsNotNone(
-                a.game.wait_for_line(r"Unit %08X trying to be invisible, but doesn't exist" % f, 10, start=a_mark),
+                a.game.wait_for_line(r"INVS for unit %08X, which is not the sender's figure, ignored" % f, 10,
+                                     start=a_mark),
                 a.game.dump())
             self.assertIsNotNone(
                 a.game.wait_for_line(r"tried to issue order 1->\(0\.000000,0\.000000\) to unit %08X which doesn't "

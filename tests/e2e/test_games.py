@@ -1,8 +1,9 @@
 """Two games in one run of the program: real copies in linked namespaces,
 each under its own Xvfb, real X input, and a protocol peer.
 
-Copy A defends against the peer. In the first game the night falls (the
-"K" key) and the peer's lightning strikes; the game ends when the peer's
+Copy A defends against the peer. In the first game lighting goes off and
+on again ("N", "J": the picture brightens and returns), the night falls
+(the "K" key) and the peer's lightning strikes; the game ends when the peer's
 figure dies, and a click takes A back to the lobby. A fresh copy B joins A
 there, and the peer starts a second game. In it A must be as good as B in
 its first: A reports its figure from its first second, as often as its
@@ -99,9 +100,22 @@ class TwoGames(unittest.TestCase):
             peer.send("seedchannel 31001")
             peer.send("join %s" % peer.wait_for(r"^CHANNEL (\d+)$", 5).group(1))
             self.line(a.game, FPS, m, 40)
+            # Lighting off (N) shows: walls and houses turned from the sun
+            # are no longer shaded, and the picture brightens; J brings it
+            # back.
+            time.sleep(1.0)
+            lit = harness.take_screenshot(a.game, a.xin, 600, 400).mean_level(600, 400, 8)
+            a.key("n")
+            unlit = harness.take_screenshot(a.game, a.xin, 600, 400).mean_level(600, 400, 8)
+            a.key("j")
+            relit = harness.take_screenshot(a.game, a.xin, 600, 400).mean_level(600, 400, 8)
+            print("mean brightness: lit %.1f, unlit %.1f, lit again %.1f" % (lit, unlit, relit))
+            # The clouds drift meanwhile: lit again is near lit, far from unlit.
+            self.assertGreater(unlit, lit + 10.0)
+            self.assertLess(abs(relit - lit), (unlit - lit) / 4)
             a.key("k")
             peer.send("cmnd LIGH 20.0 -100.0 0 0")
-            time.sleep(12)
+            time.sleep(8)
             first = [l for s, l in a.game.lines[m:] if re.match(WORLD, l)]
             self.assertEqual(len(first), 1, a.game.dump())
             rss_first = self.win_against_peer(a, peer)

@@ -3,21 +3,33 @@ tools/kelvarin_peer in namespaces linked by a bridge. The peer joins the
 game as an attacker and lies in every way the protocol lets it:
 
 - in the menu: chat before announcing itself, HELO with the copy's own
-  number, with a number out of range and of the wrong length, and a flood
+  number, with a number out of range and of the wrong length, a flood
   of thousands of full-size chat lines (the chat keeps a bounded number of
-  entries, so the copy's memory stays flat);
+  entries, so the copy's memory stays flat), lightning with no sky, and a
+  flood of HELO under a thousand names (the table keeps 1024 entries, and
+  their figures take no ids from the soldiers: those the copy makes later
+  stay in the defenders' range);
 - in play: orders for the defenders' footmen and for units that do not
   exist, orders that are no orders, state records for unknown ids and
-  batches that overrun their datagram, records with non-finite values,
+  batches that overrun their datagram, records with non-finite and absurd
+  values (engines and soldiers alike), records for the copy's own units,
   "UDIE" for unknown units, a footman and the copy's own figure, "GBRK" for
-  gates that do not exist, a dragon at the end of its id class with state
-  records that are no dragon's, a second "STRT", HELO and chat floods (dropped
-  in play), unknown tags, and at last "UDIE" for its own figure, after
-  which the copy no longer knows it and, the only one left, has won.
+  gates that do not exist, throws ("UBAL") with a ram, a footman and a
+  figure, and with the other side's catapult (announced by a second peer,
+  a defender that does not lead), throws with no heading, a tower archer's
+  shot for the attackers ("UARW"), a unit striking itself ("USWD"), "UNIT"
+  with ids outside the attackers' range, a dragon at the end of its id
+  class with state records that are no dragon's, invisibility for a unit
+  that is not the sender's figure, the gate worked by an attacker, a stream
+  of lightning (the storm clouds stay bounded), a second "STRT", HELO and
+  chat floods (dropped in play), unknown tags with terminal escapes
+  (printed escaped), and at last "UDIE" for its own figure, after which the
+  copy no longer knows it and, the only one left, has won.
 
 The copy must keep drawing frames ("FPS:" lines) until then, refuse what it
-refuses with its own lines, and create nothing from the lies; its victory
-screen gives way to the lobby at a click."""
+refuses with its own lines, and create nothing from the lies (its census
+on the "Y" key counts only the units the peers rightly announced); its
+victory screen gives way to the lobby at a click."""
 import contextlib, os, re, sys, time, unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
@@ -40,9 +52,25 @@ class HostilePeer(unittest.TestCase):
         self.assertIsNotNone(g.wait_for_line(r"^FPS: ", 3, start=g.mark()),
                              "%s: no frames\n%s" % (what, g.dump()))
 
+    def census(self, g, xin):
+        """The copy's "world: ..." line on the "Y" key (Shift held)."""
+        m = g.mark()
+        xin.key_down("shift")
+        time.sleep(0.2)
+        xin.key("y")
+        time.sleep(0.2)
+        xin.key_up("shift")
+        return self.expect(g, r"^world: ", m, 5)
+
+    def refused(self, g, peer, command, regex):
+        """One lie, and the copy's line refusing it."""
+        m = g.mark()
+        peer.send(command)
+        return self.expect(g, regex, m)
+
     def test_hostile_peer(self):
         with contextlib.ExitStack() as stack:
-            net = stack.enter_context(harness.linked_namespaces(2))
+            net = stack.enter_context(harness.linked_namespaces(3))
             x = stack.enter_context(harness.Xvfb())
             d = stack.enter_context(harness.workdir(ARGS.data))
             # In the sanitizer build freed memory waits in a quarantine
@@ -54,6 +82,8 @@ class HostilePeer(unittest.TestCase):
             xin = harness.XInput(x.display, win)
             peer = stack.enter_context(harness.Peer(net[1], ARGS.peer))
             peer_id = net.sender_id(1)
+            # A defender with the highest number: it never leads.
+            ally = stack.enter_context(harness.Peer(net[2], ARGS.peer))
             self.expect(g, r"^my_numb = \d+$", 0, 20)
             pid = harness.game_pid(g)
 
@@ -109,12 +139,23 @@ class HostilePeer(unittest.TestCase):
             shot = harness.take_screenshot(g, xin, 600, 400)  # the menu still runs its frames
             self.assertFalse(shot.is_uniform())
 
+            # Lightning with no world, and presence under a thousand names: the
+            # table stops at 1024 entries; the names leave again in 4 s.
+            self.refused(g, peer, "cmnd LIGH 1.0 1.0 0 0", r"^LIGH while no game is played, ignored$")
+            m = g.mark()
+            peer.send("heloflood 1100 bot 0 1000 2000")
+            self.assertIsNotNone(peer.wait_for(r"^FLOODED 1100$", 30), peer.lines[-5:])
+            self.expect(g, r"^the participant table is full \(1024 entries\): bot\d+ not added$", m)
+            ally.send("autohelo ally 1 1023")
+            time.sleep(5.0)
+
             # Into play with a seed of the peer's choosing.
             peer.send("strt 23456")
             self.expect(g, r"^starting game with random seed = 23456$", m, 15)
             peer.send("seedchannel 23456")
             ch = peer.wait_for(r"^CHANNEL (\d+)$", 5)
             peer.send("join %s" % ch.group(1))
+            ally.send("join %s" % ch.group(1))
             self.expect(g, r"^FPS: ", m, 30)
             xin.move(300, 200)
             mark_p = peer.mark()
@@ -124,6 +165,11 @@ class HostilePeer(unittest.TestCase):
             self.assertGreaterEqual(len(footmen), 8, units.keys())
             copy_avatar = AVATAR_ID_BASE + int(re.findall(r"^my_numb = (\d+)$", g.stdout_text(), re.M)[-1])
             self.assertIn(copy_avatar, units)
+            # The figures of the HELO flood took no serials: every soldier the
+            # copy made is in the defenders' range, below the figures'.
+            made = [u for u in units if u not in (copy_avatar, AVATAR_ID_BASE + 1023)]  # the ally's figure too
+            self.assertEqual([hex(u) for u in made if not 0x80000 <= u < 0x80400], [])
+            archer = min(u for u in made if len(units[u]) == 4)
             peer_avatar = AVATAR_ID_BASE + 1000
             f = footmen[0]
             play_start = g.mark()
@@ -146,7 +192,9 @@ class HostilePeer(unittest.TestCase):
             peer.send("uupd 2 0x00081F00 7 1.5 100000")
             self.expect(g, r"UUPD from %s overruns its 80 bytes at record 2 of 100000, rest dropped" % peer_id, m)
             peer.send("uupd 1 0x%X 7 nan" % peer_avatar)
-            self.expect(g, r"received humanoid update for %08X with a non-finite value, ignored" % peer_avatar, m)
+            self.expect(g, r"received humanoid update for %08X with a value out of range, ignored" % peer_avatar, m)
+            self.refused(g, peer, "uupd 1 0x%X 7 1.0" % f,
+                         r"member of team 0 sent the state of unit %08X of team 1, ignored" % f)
             peer.send("uupd 1 0x%X 5 1.0" % peer_avatar)
             self.expect(g, r"received \d-humanoid update with 5 params", m)
             self.still_playing(g, "state records")
@@ -160,17 +208,62 @@ class HostilePeer(unittest.TestCase):
             self.expect(g, r"member of team 0 tried to kill unit %08X of team 1" % copy_avatar, m)
 
             # Broken gates that do not exist.
-            peer.send("cmnd GBRK 100000.0 1.0 0 0")
-            peer.send("cmnd GBRK -7.0 1.0 0 0")
-            peer.send("cmnd GBRK nan 1.0 0 0")
-            deadline = time.time() + 10
-            while time.time() < deadline and not re.search(r"set_break_gate called with parameters -7, 1\.000000",
-                                                           g.stdout_text()):
-                time.sleep(0.2)
-            out = g.stdout_text()
-            self.assertIn("set_break_gate called with parameters 100000, 1.000000", out)
-            self.assertIn("set_break_gate called with parameters -7, 1.000000", out)
-            self.assertNotIn("sending command message GBRK", out)
+            for index, shown in (("100000.0", "100000"), ("-7.0", "-7"), ("nan", "-1")):
+                self.refused(g, peer, "cmnd GBRK %s 1.0 0 0" % index,
+                             r"GBRK for wall point %s, which starts no gate, ignored" % shown)
+            self.assertNotIn("sending command message GBRK", g.stdout_text())
+
+            # Lies about what a unit is and whose it is. Rightly announced
+            # first: the peer's ram, catapult and goblin, and the ally's
+            # catapult (a defenders' one).
+            before = self.census(g, xin)
+            m = g.mark()
+            for cmd in ("cmnd UNIT 0x40000 0 0 0", "cmnd UNIT 0x10001 0 0 0", "cmnd UNIT 0x81001 4.0 0 0"):
+                peer.send(cmd)
+            ally.send("cmnd UNIT 0x10005 0 0 0")
+            for uid in ("00040000", "00010001", "00081001", "00010005"):
+                self.expect(g, r"^spawning unit %s for team" % uid, m)
+            lies = [
+                # A ram, a soldier and a figure thrown with as catapults.
+                ("cmnd UBAL 0x40000 90.0 0.0 0", r"Unit 00040000 trying to throw a ball, but is no catapult"),
+                ("cmnd UBAL 0x81001 90.0 0.0 0", r"Unit 00081001 trying to throw a ball, but is no catapult"),
+                ("cmnd UBAL 0x%X 90.0 0.0 0" % peer_avatar,
+                 r"Unit %08X trying to throw a ball, but is no catapult" % peer_avatar),
+                # The other side's catapult and footman thrown with.
+                ("cmnd UBAL 0x10005 90.0 0.0 0", r"member of team 0 tried to throw with unit 00010005 of team 1"),
+                ("cmnd UBAL 0x%X 90.0 0.0 0" % f, r"member of team 0 tried to throw with unit %08X of team 1" % f),
+                # Headings no turn by turn ever brings home, on the wire.
+                ("cmnd UBAL 0x10001 inf 0.0 0", r"UBAL for unit 00010001 with a heading or pitch out of range"),
+                ("cmnd UBAL 0x10001 1.0e30 0.0 0", r"UBAL for unit 00010001 with a heading or pitch out of range"),
+                ("uupd 1 0x40000 9 inf", r"received battering ram update for 00040000 with a value out of range"),
+                ("uupd 1 0x10001 9 1.0e30", r"received catapult update for 00010001 with a value out of range"),
+                ("uupd 1 0x81001 7 1.0e30", r"received humanoid update for 00081001 with a value out of range"),
+                ("cmnd USWD 0x81001 0x%X 1.0e30 0" % f, r"USWD for unit 00081001 with no heading, ignored"),
+                # A tower archer shooting for the attackers; a unit striking itself.
+                ("cmnd UARW 0x%X 0.0 0.0 0" % archer,
+                 r"member of team 0 tried to shoot with unit %08X of team 1" % archer),
+                ("cmnd AARW nan 0.0 0 0", r"AARW for unit %08X with an aim out of range" % peer_avatar),
+                ("cmnd USWD 0x81001 0x81001 0.0 0", r"USWD: unit 00081001 strikes itself, ignored"),
+                # Ids outside the attackers' range: past its end, and the defenders'.
+                ("cmnd UNIT 0x81FFF 4.0 0 0", r"UNIT 00081FFF \(kind 4\) from a member of team 0 is no unit"),
+                ("cmnd UNIT 0x80005 4.0 0 0", r"UNIT 00080005 \(kind 4\) from a member of team 0 is no unit"),
+                # Another's figure made invisible; the gate worked by an attacker.
+                ("cmnd INVS 0x%X 1000.0 0 0" % copy_avatar, r"INVS for unit %08X, which is not the sender's figure"
+                 % copy_avatar),
+                ("cmnd GATE 0.0 0 0 0", r"member of team 0 tried to work the gates"),
+                ("cmnd ORDR 0x%X 1.0 1.0e30 0.0" % f, r"ORDR for unit %08X with order 1 to .* is no order" % f),
+            ]
+            for cmd, regex in lies:
+                self.refused(g, peer, cmd, regex)
+            # A stream of lightning: the storm clouds stop at 32.
+            m = g.mark()
+            peer.send("repeat 40 cmnd LIGH 10.0 10.0 0 0")
+            self.expect(g, r"LIGH at \(10, 10\): the sky holds 32 storm clouds already, ignored", m)
+            self.still_playing(g, "lies about units")
+            after = self.census(g, xin)
+            self.assertLessEqual(int(re.search(r"\((\d+) storm\)", after).group(1)), 32, after)
+            count = lambda line: int(re.search(r"units (\d+)", line).group(1))
+            self.assertEqual(count(after), count(before) + 4, (before, after))
 
             # A second start, presence and chat in play, unknown tags and a
             # command cut short.
@@ -183,8 +276,10 @@ class HostilePeer(unittest.TestCase):
             while not peer.wait_for(r"^FLOODED 3000$", 1, since=mark_f):
                 self.still_playing(g, "chat flood in play")
                 self.assertLess(time.time(), deadline, "the peer's flood did not end")
-            peer.send("raw " + b"ZZZZjunk".hex())
+            peer.send("raw " + b"ZZZZjunk\x1b[2J\\".hex())
             self.expect(g, r"^type = ZZZZ$", m)
+            self.expect(g, r"^ZZZZjunk\\x1b\[2J\\\\$", m)
+            self.assertNotIn("\x1b", g.stdout_text())
             peer.send("raw " + (b"CMNDUDIE" + bytes(4)).hex())
             self.expect(g, r"Malformed network CMND message, len = 12, from %s" % peer_id, m)
             self.still_playing(g, "junk")
@@ -197,7 +292,8 @@ class HostilePeer(unittest.TestCase):
             self.assertIn(f, units)
             self.assertIn(copy_avatar, units)
             played = "\n".join(l for s, l in g.lines[play_start:])
-            self.assertNotRegex(played, r"spawning unit")
+            self.assertEqual(sorted(re.findall(r"^spawning unit (\w+)", played, re.M)),
+                             ["00010001", "00010005", "00040000", "00081001"])
             self.assertNotRegex(played, r"my_numb = ")
             self.assertNotIn("fills a whole datagram", played)
             # The refused order did not send the footman off toward z = 300.

@@ -3,11 +3,16 @@
 //
 // Input layout:
 //   byte 0: game mode at the start (0 menu, 1 play, 2 won, 3 lost)
-//   byte 1: bit 0 set: a peer is in the participant table; bit 1: its team;
-//           bit 2: a small battle is set up (soldiers of both teams, a
-//           catapult, a ram, a wall with a gate), so that the unit and siege
-//           commands (UNIT, UDIE, ORDR, USWD, INVS, GATE, GBRK, AARW, UARW,
-//           UBAL, LIGH, FIRE) meet real records; bit 3: this copy's team
+//   byte 1: bit 0 set: a peer is in the participant table (number 1, its
+//           figure 00080401; this copy's is 00080400); bit 1: its team;
+//           bit 2: a small battle is set up, with every kind of unit on both
+//           sides (footmen 0008x000-0008x005, then an archer on a tower, a
+//           goblin, a ghoul and an orangatang each side, catapults
+//           00010000 and 00010001, rams 00040000 and 00040001, a ship
+//           00060000; x is 0 when this copy defends, else 1) and a wall
+//           with a gate, so that the unit and siege commands (UNIT, UDIE,
+//           ORDR, USWD, INVS, GATE, GBRK, AARW, UARW, UBAL, LIGH, FIRE) and
+//           the state records meet real records; bit 3: this copy's team
 //   then datagrams, each: one byte choosing the sender (0 the peer, 1 this
 //   copy's own entry, 2 an unknown address, 3 a second unknown address),
 //   two bytes little-endian length, and that many bytes (cut at the end of
@@ -29,10 +34,10 @@
 #include "net/participants.h"
 #include "units/catapult.h"
 #include "units/combat.h"
-#include "units/dragon.h"
 #include "units/humanoid.h"
 #include "units/projectile.h"
 #include "units/ram.h"
+#include "units/ship.h"
 #include "units/siege.h"
 #include "units/units.h"
 #include "world/model_tree.h"
@@ -55,16 +60,20 @@ void start_without_world(const uint32_t[4], int)
     }
 }
 
-// Back to one participant (this copy) and no units but its avatar.
+// Back to one participant (this copy) and no units but its avatar, with
+// everything of the last input's game reset as a new game resets it.
 void reset_world(bool with_peer, int peer_team)
 {
     game_srand(1);
+    my_numb = 0;
     init_participants();
     empty_registry();
-    clear_projectiles();
-    reset_game_dragons();
-    if (with_peer)
-        add_participant("peer", PEER, peer_team);
+    reset_game_state();
+    if (with_peer) {
+        const int idx = add_participant("peer", PEER, peer_team);
+        parts[static_cast<size_t>(idx)].number = 1;
+        set_init_position(parts[static_cast<size_t>(idx)]);
+    }
 }
 
 float flat_ground(float, float)
@@ -93,13 +102,28 @@ void small_battle()
         add_wall_pt(pt);
     }
     fill_human_types();
-    humanoid_id = 0;
     for (int i = 0; i < 6; ++i) {
         unit* u = add_proto_footman(static_cast<float>(i * 3), 12.0f, static_cast<float>(i % 2));
         u->team = i % 2;
     }
+    for (int team = 0; team < 2; ++team) {
+        const float z = team ? -8.0f : 8.0f;
+        // An archer on the first tower's point, fixed, with a bow.
+        unit* archer = add_proto_footman(-20.0f, 24.0f, 40.0f);
+        auto* h = static_cast<humanoid_data*>(archer->kind_data);
+        h->kind = HUMANOID_ARCHER;
+        h->weapon = WEAPON_BOW;
+        archer->fixed = 1;
+        archer->team = team;
+        add_goblin(-6.0f, z)->team = team;
+        add_ghoul(-3.0f, z)->team = team;
+        add_orangatang(0.0f, z)->team = team;
+    }
     add_catapult(-10.0f, 10.0f)->team = 0;
+    add_catapult(-10.0f, -10.0f)->team = 1;
     add_ram(5.0f, 30.0f)->team = 0;
+    add_ram(5.0f, -30.0f)->team = 1;
+    add_ship(100.0f, 0.0f, 200.0f);
 }
 #endif
 

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
 #include "core/gamma.h"
+#include "core/main_loop.h"
 
 namespace {
 
@@ -57,4 +62,82 @@ TEST(Gamma, RedFlashLiftsOnlyTheRedChannel)
     fade_values now{50, 65535, 0, 0}, dest{100, 65535, 0, 0}, step;
     fade_step(0.2499f, 0.3f, now, dest, step);
     EXPECT_NEAR(step.percent, 50 + 50 * (0.2499 / 0.3), 0.01);
+}
+
+// --- the user's ramps on every way out ------------------------------------------
+//
+// The display is stood in for by a loader that keeps the last ramps loaded
+// and, in a child process that is about to end, reports them on stderr.
+
+namespace {
+
+gamma_ramps g_display;
+int g_loads = 0;
+
+void keep_ramps(const gamma_ramps& r)
+{
+    g_display = r;
+    ++g_loads;
+}
+
+void report_ramps(const gamma_ramps& r)
+{
+    fprintf(stderr, "display ramps: red[255] %u green[128] %u blue[1] %u\n", r.red[255], r.green[128], r.blue[1]);
+}
+
+// A linear ramp is 257 * i: the saved ones as the child reports them.
+constexpr const char* SAVED_REPORT = "display ramps: red.255. 65535 green.128. 32896 blue.1. 257";
+
+class GammaExit : public testing::Test {
+protected:
+    void SetUp() override { g_loads = 0; }
+    void TearDown() override { forget_gamma(); }
+};
+
+} // namespace
+
+TEST_F(GammaExit, OrderlyShutDownRestoresAfterAFadeOrAFlashAndNotWithoutOne)
+{
+    save_gamma_ramps(linear_ramps(), keep_ramps);
+    close_gamma();
+    EXPECT_EQ(g_loads, 0) << "nothing was changed, nothing to put back";
+
+    gamma_fade(0.0f, 0, 0, 0);  // black, as before the textures load
+    EXPECT_EQ(g_display.green[200], 0);
+    close_gamma();
+    EXPECT_EQ(g_display.red[255], 65535);
+    EXPECT_EQ(g_display.green[200], 200 * 257);
+
+    gamma_flash_red();
+    gamma_fade(50.0f, 65535, 0, 0);  // a red flash under way at Alt+Q
+    EXPECT_GT(g_display.red[0], 30000);
+    close_gamma();
+    EXPECT_EQ(g_display.red[0], 0);
+    EXPECT_EQ(g_display.blue[255], 65535);
+}
+
+TEST_F(GammaExit, AFatalExitRestoresTheRamps)
+{
+    EXPECT_EXIT(
+        {
+            save_gamma_ramps(linear_ramps(), report_ramps);
+            gamma_fade(0.0f, 0, 0, 0);
+            fprintf(stderr, "fatal: a texture is missing\n");
+            exit(-1);
+        },
+        testing::ExitedWithCode(255), std::string("fatal.*\n") + SAVED_REPORT);
+}
+
+TEST_F(GammaExit, TheSecondInterruptRestoresBeforeItEndsTheProgram)
+{
+    EXPECT_EXIT(
+        {
+            save_gamma_ramps(linear_ramps(), report_ramps);
+            gamma_fade(20.0f, 0, 0, 0);  // a fade under way
+            quit_game_event_loop();      // the first: the loop is asked to end
+            fprintf(stderr, "first interrupt taken\n");
+            quit_game_event_loop();      // the second, before the loop ended
+            fprintf(stderr, "still running\n");
+        },
+        testing::ExitedWithCode(255), std::string("first interrupt taken\n") + SAVED_REPORT);
 }

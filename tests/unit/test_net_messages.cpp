@@ -330,3 +330,48 @@ TEST(StartSeed, AlwaysInItsRange)
         ASSERT_LE(s, 10240 + 49999);
     }
 }
+
+// A copy reports its own side's units: the leader all of them, any other
+// member its own figure. Records for anything else are lies.
+TEST(UnitBatch, StateOnlyFromTheUnitsOwnSideAndNeverForWhatThisCopyLeads)
+{
+    reset_lobby(1, 500);  // this copy leads the defenders
+    deliver(helo_bytes("raider", 0, 7), 0x0700000A);
+    deliver(helo_bytes("guard", 1, 900), 0x0800000A);
+    game_state = STATE_PLAY;
+    unit* raider = parts[1].avatar;
+    unit* guard = parts[2].avatar;
+    unit* footman = add_humanoid();
+    init_humanoid(footman);
+    footman->team = 1;
+    auto batch = [](std::initializer_list<std::vector<unsigned char>> records) {
+        std::vector<unsigned char> m;
+        put_tag(m, "UUPD");
+        put_u32(m, static_cast<uint32_t>(records.size()));
+        for (const auto& r : records)
+            m.insert(m.end(), r.begin(), r.end());
+        return m;
+    };
+    testing::internal::CaptureStderr();
+    deliver(batch({record_values(footman->id, {9, 9, 9, 0, 0, 0, 0}), record_values(guard->id, {8, 8, 8, 0, 0, 0, 0}),
+                   record_values(me->id, {7, 7, 7, 0, 0, 0, 0})}),
+            0x0700000A);
+    deliver(batch({record_values(footman->id, {9, 9, 9, 0, 0, 0, 0})}), 0x0800000A);
+    deliver(batch({record_values(raider->id, {1e30f, 0, 0, 0, 0, 0, 0})}), 0x0700000A);
+    deliver(batch({record_values(raider->id, {1, 2, 3, 0, 0, 0, 0})}), 0x0900000A);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(footman->x, 9.0f);
+    EXPECT_NE(guard->x, 8.0f);
+    EXPECT_NE(me->x, 7.0f);
+    EXPECT_NE(raider->x, 1.0f);
+    for (const char* why : {"member of team 0 sent the state of unit", "which this copy leads, ignored",
+                            "with a value out of range", "Received UUPD message from unknown source: 0900000A"})
+        EXPECT_NE(err.find(why), std::string::npos) << why << "\n" << err;
+
+    // The truth: each figure from its own copy.
+    deliver(batch({record_values(raider->id, {1, 2, 3, 0, 0, 0, 0})}), 0x0700000A);
+    deliver(batch({record_values(guard->id, {4, 5, 6, 0, 0, 0, 0})}), 0x0800000A);
+    EXPECT_EQ(raider->x, 1.0f);
+    EXPECT_EQ(guard->x, 4.0f);
+    game_state = STATE_MENU;
+}

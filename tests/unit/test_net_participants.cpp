@@ -283,7 +283,8 @@ TEST(Hostile, FloodsInOneFrame)
     testing::internal::GetCapturedStderr();
     testing::internal::GetCapturedStdout();
     EXPECT_LE(nchat_lines, CHAT_MAX_LINES);
-    EXPECT_EQ(n_parts, 2002);
+    // The table is bounded: a participant's number is one of 1024.
+    EXPECT_EQ(n_parts, MAX_PARTICIPANTS);
     EXPECT_EQ(teams[0].members + teams[1].members, n_parts);
     game_time += 5.0f;
     deliver(helo_bytes("peer", 0, 7), 0x0700000A);

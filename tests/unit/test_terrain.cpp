@@ -11,6 +11,7 @@
 #include "core/random.h"
 #include "core/window.h"
 #include "world/terrain.h"
+#include "world/sky.h"
 #include "world/terrain_render.h"
 
 namespace {
@@ -421,4 +422,34 @@ TEST(TerrainPicking, LookingDownFindsTheGroundAndTheSeaPlaneOffTheMap)
     ASSERT_EQ(screen_to_terrain_coords(300, 200, &x, &z), 0);
     EXPECT_NEAR(x, 300.0f, 1e-3);
     EXPECT_NEAR(z, -50.0f, 1e-3);
+}
+
+// The island, its texture and its clouds from one seed, as sums of their
+// bits: a copy built anywhere (any processor, any compiler that keeps
+// floating point to IEEE single and double, no contraction) must come out
+// with exactly these, or it plays on another island than its peers.
+TEST(TerrainGeneration, OneSeedGivesTheSameIslandTextureAndCloudsOnEveryBuild)
+{
+    auto fnv = [](const void* p, size_t n, uint32_t h = 2166136261u) {
+        const auto* b = static_cast<const unsigned char*>(p);
+        for (size_t i = 0; i < n; ++i)
+            h = (h ^ b[i]) * 16777619u;
+        return h;
+    };
+    game_srand(23456);
+    random_map();
+    uint32_t land = 2166136261u;
+    for (int j = 0; j < TERRAIN_SIZE; ++j)
+        land = fnv(height_map[j], TERRAIN_SIZE * sizeof(float), land);
+    std::vector<unsigned char> rgb(512 * 512 * 3), rgba(64 * 64 * 4);
+    generate_terrain_texture(rgb.data(), rgba.data());
+    const uint32_t texture = fnv(rgba.data(), rgba.size(), fnv(rgb.data(), rgb.size()));
+    init_skybox();
+    uint32_t sky = 2166136261u;
+    for (const cloud& c : the_clouds)
+        for (float v : {c.x, c.y, c.z, c.vx, c.vy, c.vz, c.size})
+            sky = fnv(&v, sizeof v, sky);
+    EXPECT_EQ(land, 0xB1BA6CECu);
+    EXPECT_EQ(texture, 0x78083A27u);
+    EXPECT_EQ(sky, 0xC39C8825u);
 }

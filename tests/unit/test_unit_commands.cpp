@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "armies_test_support.h"
+#include "units/projectile.h"
+#include "units/siege.h"
 
 static const uint32_t ATTACKER = 0x0300000A;  // an attackers' copy
 static const uint32_t DEFENDER = 0x0400000A;  // another defenders' copy
@@ -101,7 +103,7 @@ TEST(UnitCommand, DeathsOnlyFromTheUnitsOwnTeam)
     char swing[96];
     snprintf(swing, sizeof swing, "Unit %8.8X trying to swing sword at %8.8X, but doesn't exist", id, me->id);
     EXPECT_NE(err.find(swing), std::string::npos) << err;
-    snprintf(swing, sizeof swing, "Unit %8.8X trying to be invisible, but doesn't exist", id);
+    snprintf(swing, sizeof swing, "INVS for unit %8.8X, which is not the sender's figure, ignored", id);
     EXPECT_NE(err.find(swing), std::string::npos) << err;
 }
 
@@ -127,10 +129,10 @@ TEST(UnitCommand, SwordBlowsReplayTheStroke)
     EXPECT_NE(err.find(line), std::string::npos) << err;
 }
 
-TEST(UnitCommand, InvisibilityUntilItsEndTime)
+TEST(UnitCommand, InvisibilityUntilItsEndTimeForTheSendersOwnFigureOnly)
 {
     setup_two_sides();
-    unit* raider = parts[1].avatar;
+    unit* raider = parts[static_cast<size_t>(find_participant(ATTACKER))].avatar;
     ASSERT_NE(raider, nullptr);
     deliver_command("INVS", raider->id, bits_of(game_time + 15.0f), 0, 0, ATTACKER);
     EXPECT_EQ(raider->invisible, 1);
@@ -138,21 +140,20 @@ TEST(UnitCommand, InvisibilityUntilItsEndTime)
     simulate_units(0.01f);
     EXPECT_EQ(raider->invisible, 0);
 
-    // No end time, one far beyond the spell's, a soldier, or another side's
-    // figure: refused, each with its line.
-    unit* f = soldier(0, 0, 1);
+    // No end time, or one far beyond the spell's: refused, each with its line.
     std::string err = deliver_command("INVS", raider->id, bits_of(NAN), 0, 0, ATTACKER);
+    err += deliver_command("INVS", raider->id, bits_of(INFINITY), 0, 0, ATTACKER);
     err += deliver_command("INVS", raider->id, bits_of(game_time + 1000.0f), 0, 0, ATTACKER);
-    err += deliver_command("INVS", f->id, bits_of(game_time + 15.0f), 0, 0, DEFENDER);
-    err += deliver_command("INVS", parts[2].avatar->id, bits_of(game_time + 15.0f), 0, 0, ATTACKER);
-    EXPECT_EQ(raider->invisible + f->invisible + parts[2].avatar->invisible, 0);
+    EXPECT_EQ(raider->invisible, 0);
     EXPECT_NE(err.find("without an end time"), std::string::npos) << err;
     EXPECT_NE(err.find("too far ahead"), std::string::npos) << err;
-    char line[96];
-    snprintf(line, sizeof line, "member of team 1 tried to make unit %8.8X of team 1 invisible", f->id);
-    EXPECT_NE(err.find(line), std::string::npos) << err;
-    snprintf(line, sizeof line, "member of team 0 tried to make unit %8.8X of team 1 invisible", parts[2].avatar->id);
-    EXPECT_NE(err.find(line), std::string::npos) << err;
+
+    // Nobody hides another copy's figure or the units of either side.
+    unit* f = soldier(0, 0, 1);
+    err = deliver_command("INVS", f->id, bits_of(game_time + 15.0f), 0, 0, ATTACKER);
+    err += deliver_command("INVS", raider->id, bits_of(game_time + 15.0f), 0, 0, DEFENDER);
+    EXPECT_EQ(f->invisible + raider->invisible, 0);
+    EXPECT_NE(err.find("not the sender's figure"), std::string::npos) << err;
 }
 
 TEST(UnitCommand, StrangersAndTheMenuAreIgnored)
@@ -175,4 +176,71 @@ TEST(UnitCommand, CodesTruncateTowardZero)
     EXPECT_EQ(command_code(bits_of(NAN)), -1);
     EXPECT_EQ(command_code(bits_of(3e9f)), -1);
     EXPECT_EQ(as_float(command_slot(1.5f)), 1.5f);
+}
+
+// --- lies about what a unit is ------------------------------------------------------
+
+TEST(UnitCommand, ThrowsShotsAndBlowsOnlyFromWhatTheSenderOwnsAndCanDoThem)
+{
+    init_siege();  // the receivers of throws and shots
+    setup_two_sides();
+    deliver_command("UNIT", 0x40000, 0, 0, 0, ATTACKER);  // a ram
+    deliver_command("UNIT", 0x10000, 0, 0, 0, ATTACKER);  // a catapult
+    unit* ram = find_unit(0x40000);
+    ASSERT_NE(ram, nullptr);
+    unit* archer = soldier(0, 0, 1, HUMANOID_ARCHER);
+    static_cast<humanoid_data*>(archer->kind_data)->weapon = WEAPON_BOW;
+    unit* goblin = soldier(0, 2, 0, HUMANOID_GOBLIN);
+    const float heading = ram->heading;
+
+    // A ram, a soldier and a figure thrown with as catapults.
+    std::string err = deliver_command("UBAL", ram->id, bits_of(90.0f), 0, 0, ATTACKER);
+    err += deliver_command("UBAL", goblin->id, bits_of(90.0f), 0, 0, ATTACKER);
+    err += deliver_command("UBAL", parts[1].avatar->id, bits_of(90.0f), 0, 0, ATTACKER);
+    // The attackers' catapult thrown by a defender, or with no heading.
+    err += deliver_command("UBAL", 0x10000, bits_of(90.0f), 0, 0, DEFENDER);
+    err += deliver_command("UBAL", 0x10000, bits_of(INFINITY), 0, 0, ATTACKER);
+    err += deliver_command("UBAL", 0x10000, bits_of(1e30f), 0, 0, ATTACKER);
+    // The defenders' archer shooting for the attackers; a goblin with no bow.
+    err += deliver_command("UARW", archer->id, bits_of(0.0f), bits_of(0.0f), 0, ATTACKER);
+    err += deliver_command("UARW", goblin->id, bits_of(0.0f), bits_of(0.0f), 0, ATTACKER);
+    err += deliver_command("UARW", archer->id, bits_of(NAN), bits_of(0.0f), 0, DEFENDER);
+    err += deliver_command("AARW", bits_of(-INFINITY), 0, 0, 0, ATTACKER);
+    // A goblin striking itself (the blow would delete it before its swing).
+    err += deliver_command("USWD", goblin->id, goblin->id, bits_of(0.0f), 0, ATTACKER);
+    err += deliver_command("USWD", goblin->id, archer->id, bits_of(1e30f), 0, ATTACKER);
+    for (const char* why : {"is no catapult", "tried to throw with unit", "heading or pitch out of range",
+                            "tried to shoot with unit", "has no bow", "UARW for unit", "AARW for unit",
+                            "strikes itself", "USWD for unit"})
+        EXPECT_NE(err.find(why), std::string::npos) << why << "\n" << err;
+    EXPECT_EQ(count_projectiles(), 0);
+    EXPECT_EQ(ram->heading, heading);
+    ASSERT_EQ(find_unit(goblin->id), goblin);
+    EXPECT_EQ(archer->health, archer->max_health);
+
+    // What is true still goes through.
+    EXPECT_EQ(deliver_command("UBAL", 0x10000, bits_of(45.0f), bits_of(0.0f), 0, ATTACKER), "");
+    EXPECT_EQ(deliver_command("UARW", archer->id, bits_of(10.0f), bits_of(5.0f), 0, DEFENDER), "");
+    EXPECT_EQ(count_projectiles(), 2);
+    clear_projectiles();
+}
+
+TEST(UnitCommand, AnnouncedIdsStayInTheSendersRanges)
+{
+    setup_two_sides();
+    const int n = count_units();
+    humanoid_id = 5;
+    std::string err = deliver_command("UNIT", 0x81FFF, bits_of(4.0f), 0, 0, ATTACKER);  // past the attackers' range
+    err += deliver_command("UNIT", 0x80010, bits_of(4.0f), 0, 0, ATTACKER);  // the defenders' range
+    err += deliver_command("UNIT", 0x80405, bits_of(4.0f), 0, 0, DEFENDER);  // a figure's id
+    err += deliver_command("UNIT", 0x80011, bits_of(0.0f), 0, 0, DEFENDER);  // a figure's kind
+    err += deliver_command("UNIT", 0x90001, 0, 0, 0, ATTACKER);  // no class
+    EXPECT_EQ(count_units(), n);
+    EXPECT_EQ(humanoid_id, 5u);
+    EXPECT_NE(err.find("UNIT 00081FFF (kind 4) from a member of team 0 is no unit that team makes, refused"),
+              std::string::npos)
+        << err;
+    deliver_command("UNIT", 0x813FF, bits_of(4.0f), 0, 0, ATTACKER);  // the last of the attackers' range
+    EXPECT_EQ(humanoid_id, HUMANOID_SERIALS);
+    EXPECT_EQ(count_units(), n + 1);
 }

@@ -223,3 +223,45 @@ TEST(Simulation, MotionInvisibilityAndFixedUnits)
     EXPECT_EQ(archer->x, 50.0f);  // fixed: the shared step is skipped
     EXPECT_EQ(archer->y, 80.0f);  // and it never falls
 }
+
+TEST(Registry, CountersStayInTheirClass)
+{
+    fresh_game();  // this copy defends
+    humanoid_id = HUMANOID_SERIALS - 1;
+    EXPECT_EQ(add_humanoid()->id, DEFENDER_HUMANOID_BASE + HUMANOID_SERIALS - 1);
+    // Past the last serial the count starts again, skipping ids in use.
+    unit* first = add_humanoid();
+    EXPECT_EQ(first->id, DEFENDER_HUMANOID_BASE);
+    EXPECT_EQ(add_humanoid()->id, DEFENDER_HUMANOID_BASE + 1);
+    del_unit(first);
+    humanoid_id = HUMANOID_SERIALS;
+    EXPECT_EQ(add_humanoid()->id, DEFENDER_HUMANOID_BASE);
+
+    // A catapult announced with the last serial of its class: the count
+    // starts again, and the next one made here is still a catapult.
+    spawn_unit(0x1FFFF, 0, 0);
+    EXPECT_EQ(catapult_id, 0);
+    EXPECT_EQ(next_unit_id(ID_CLASS_CATAPULT, catapult_id), 0x10000u);
+    EXPECT_EQ(catapult_id, 1);
+}
+
+TEST(Headings, WrappingTakesOneStepForAnyValue)
+{
+    EXPECT_EQ(wrap_360(370.0f), 10.0f);
+    EXPECT_EQ(wrap_360(720.0f), 360.0f);
+    EXPECT_EQ(wrap_360(-90.0f), 270.0f);
+    EXPECT_EQ(near_heading(350.0f, 10.0f), -10.0f);
+    EXPECT_EQ(near_heading(-170.0f, 170.0f), 190.0f);
+    // Values no turn by turn would ever bring home end at once.
+    for (float v : {1e30f, -1e30f, 3.4e38f, 1e9f, 123456789.0f}) {
+        const float w = wrap_360(v);
+        EXPECT_TRUE(w >= 0.0f && w <= 360.0f) << v;
+        const float h = near_heading(v, 0.0f);
+        EXPECT_TRUE(h > -180.0f && h <= 180.0f) << v;
+        const float r = near_heading(0.0f, v);
+        EXPECT_TRUE(r - v > -180.0f && r - v <= 180.0f) << v;
+    }
+    EXPECT_TRUE(std::isnan(wrap_360(INFINITY)));
+    EXPECT_TRUE(std::isnan(near_heading(INFINITY, 0.0f)));
+    EXPECT_TRUE(std::isnan(near_heading(0.0f, NAN)));
+}

@@ -268,3 +268,33 @@ TEST_F(Walls, WallStopsAWalkerAndNamesItself)
     EXPECT_NEAR(p[2], -3.0f, 1e-3);
     EXPECT_EQ(touched, get_top_level_model(0));
 }
+
+// A stretch without area blocks nothing and troubles every collision test
+// near it: such lines are refused, the rest of the wall stands.
+TEST_F(Walls, LinesWithoutThicknessHeightOrLengthAreRefused)
+{
+    write("0, 0, 10, 4, n n\n"
+          "0, 0, 10, 4, n n\n"    // the point again
+          "30, 0, 10, 0, n n\n"   // no thickness
+          "30, 0, 0, 4, n n\n"    // no height
+          "nan, 0, 10, 4, n n\n"  // no place
+          "30, 0, 10, 4, n n\n");
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(load_walls(), 2);
+    std::string err = testing::internal::GetCapturedStderr();
+    for (const char* why : {"line 2 (0, 0, thickness 4, height 10) repeats the point before it: refused",
+                            "line 3 (30, 0, thickness 0, height 10) has no usable thickness: refused",
+                            "line 4 (30, 0, thickness 4, height 0) has no usable height: refused",
+                            "line 5 (nan, 0, thickness 4, height 10) is no place on the map: refused"})
+        EXPECT_NE(err.find(why), std::string::npos) << why << "\n" << err;
+    ASSERT_EQ(num_top_level_models(), 1);
+    // The one stretch stops a walker, and no test near it meets a face
+    // without area.
+    float p[3] = {15.0f, slope_ground(15.0f, 0.0f) + 2.0f, -2.5f};
+    const float step[3] = {0.0f, 0.0f, 1.0f};
+    do_collision_check(p, step, 1.0f, nullptr);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.find("ack!"), std::string::npos) << out;
+    EXPECT_NEAR(p[2], -3.0f, 1e-3);
+}
