@@ -11,6 +11,7 @@
 #include "core/gamma.h"
 #include "core/random.h"
 #include "core/textures.h"
+#include "core/timedemo.h"
 #include "core/window.h"
 #include "net/messages.h"
 #include "net/multicast.h"
@@ -106,6 +107,8 @@ void update_timer()
     long ds = static_cast<long>(tv.tv_sec) - static_cast<long>(prev_tv.tv_sec);
     long du = static_cast<long>(tv.tv_usec) - static_cast<long>(prev_tv.tv_usec);
     prev_tv = tv;
+    if (timedemo_running())
+        return;  // the timedemo's clock moves by its fixed step only
     game_time = static_cast<float>(game_time + static_cast<float>(ds));
     game_time = static_cast<float>(game_time + du * 1e-6);
 }
@@ -230,6 +233,8 @@ void simulate()
 {
     float t0 = game_time;
     update_timer();
+    if (timedemo_running())
+        game_time = t0 + TIMEDEMO_STEP;
     float dt = game_time - t0;
 
     simulate_sound(dt);
@@ -395,7 +400,10 @@ void run_game_event_loop()
         simulate();
         g_render_mode = GL_RENDER;
         draw_frame();
+        timedemo_frame_drawn();
         swap_buffers();
+        if (timedemo_finished())
+            break;
         if (check_key('x') && is_alt_down())
             take_screenshot();
         if (check_key('q') && is_alt_down())
@@ -410,10 +418,18 @@ int main_program(int argc, char** argv)
     // standard output is a pipe or a file.
     setvbuf(stdout, nullptr, _IOLBF, 0);
 
+    const int timedemo_args = take_timedemo_args(argc, argv);
+    if (timedemo_args >= 0)
+        return timedemo_args;
+    if (timedemo_requested()) {
+        const int status = timedemo_check();
+        if (status)
+            return status;
+    }
     parse_args(argc, argv);
     gettimeofday(&prev_tv, nullptr);
     init_teams();
-    game_srand(static_cast<unsigned>(time(nullptr)));
+    game_srand(timedemo_requested() ? timedemo_seed() : static_cast<unsigned>(time(nullptr)));
     init_sound();
     setup_game_graphics_context();
     signal(SIGINT, quit_game_event_loop_caller);
@@ -422,11 +438,13 @@ int main_program(int argc, char** argv)
     init_wall_links();
     init_siege();
     init_menu();
+    if (timedemo_requested())
+        timedemo_start();
     gettimeofday(&prev_tv, nullptr);
     run_game_event_loop();
 
     close_ipmulticast();
     print_network_stats();
     close_game_graphics_context();
-    return 0;
+    return timedemo_exit_status();
 }
