@@ -55,14 +55,14 @@ def timedemo_args(seed, frames, window, shots=()):
 
 
 def run_timedemo(binary, data, seed=DEFAULT_SEED, frames=DEFAULT_FRAMES, window=True, shots=(),
-                 out_dir=None, prefix="", timeout=600):
+                 out_dir=None, prefix="", timeout=600, env=None):
     """One run; returns {"frames", "seconds", "fps", "size", "shots": {frame: path}}.
     Raises harness.HarnessError when the run fails or prints no closing line."""
     with harness.Xvfb(*SCREEN) as x, harness.NetNamespace(tag="timedemo") as ns, \
             harness.workdir(data) as d:
         write_path(os.path.join(d, "path.dat"), records=frames)
         g = harness.Game(binary, timedemo_args(seed, frames, window, shots), ns=ns,
-                         display=x.display, cwd=d)
+                         display=x.display, cwd=d, env=env)
         status = g.wait(timeout)
         if status is None:
             g.kill()
