@@ -10,6 +10,7 @@
 #include <ctime>
 #include <sys/stat.h>
 
+#include "core/command_line.h"
 #include "core/main_loop.h"
 #include "core/random.h"
 #include "core/window.h"
@@ -102,7 +103,7 @@ int take_timedemo_args(int& argc, char** argv)
     std::string error;
     if (!parse_timedemo_args(args, s_options, error)) {
         fprintf(stderr, "kelvarin: %s\n", error.c_str());
-        fprintf(stderr, "usage: kelvarin [NAME] [WINDOW] --timedemo SEED [--frames N] [--shot FRAME]...\n");
+        print_usage(stderr);
         return 2;
     }
     // The remaining words, in their order, are the game's own.
