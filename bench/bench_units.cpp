@@ -1,13 +1,19 @@
 // The per-frame unit step (simulate_units) for crowds of 100, 1000 and 5000
 // mixed units spread over the island, with the crowd grid and with the
-// plain separation scan.  Figures only; nothing here is a pass/fail test.
+// plain separation scan; the same step for two armies in contact (1000 to
+// 20000 humanoids, half of them fighting on this copy); and the receiving
+// side: one second of state records (20 batches) for N units applied.
+// Figures only; nothing here is a pass/fail test.
 //
 //   build/bench/bench_units [--benchmark_filter=REGEX] 2>/dev/null
 // (the scene's creation announces every unit; without a network the sends
 // complain on stderr.)
 #include <benchmark/benchmark.h>
 
+#include <vector>
+
 #include "crowd_scene.h"
+#include "net/messages.h"
 
 namespace {
 
@@ -35,6 +41,76 @@ void BM_simulate_units_plain(benchmark::State& state)
 }
 BENCHMARK(BM_simulate_units_grid)->Arg(100)->Arg(1000)->Arg(5000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_simulate_units_plain)->Arg(100)->Arg(1000)->Arg(5000)->Unit(benchmark::kMicrosecond);
+
+// Two armies in contact. The first 40 steps (2 s of game time) bring the
+// front together before the timing starts.
+void run_battle(benchmark::State& state, int grid)
+{
+    const int count = static_cast<int>(state.range(0));
+    build_battle_scene(count, 7);
+    set_separation_grid(grid);
+    for (int i = 0; i < 40; ++i) {
+        game_time += 0.05f;
+        simulate_units(0.05f);
+    }
+    int engaged = 0;
+    for (auto _ : state) {
+        game_time += 0.05f;
+        simulate_units(0.05f);
+        benchmark::DoNotOptimize(unit_list->x);
+    }
+    for (unit* u = unit_list; u; u = u->next)
+        engaged += u->attack_target != nullptr;
+    set_separation_grid(1);
+    state.counters["units"] = count_units();
+    state.counters["with_target"] = engaged;
+}
+
+void BM_battle_step_grid(benchmark::State& state)
+{
+    run_battle(state, 1);
+}
+void BM_battle_step_plain(benchmark::State& state)
+{
+    run_battle(state, 0);
+}
+BENCHMARK(BM_battle_step_grid)->Arg(1000)->Arg(5000)->Arg(20000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_battle_step_plain)->Arg(1000)->Arg(5000)->Unit(benchmark::kMicrosecond);
+
+std::vector<std::vector<unsigned char>> g_batches;
+
+void capture_batch(const unsigned char* buf, int len)
+{
+    g_batches.emplace_back(buf, buf + len);
+}
+
+// One second of state records for every unit of a battle of N: 20 sends,
+// each reporting every unit once (7 values, as humanoids are reported), cut
+// into datagrams as a sender cuts them; applied as received.
+void BM_apply_records(benchmark::State& state)
+{
+    const int count = static_cast<int>(state.range(0));
+    build_battle_scene(count, 7);
+    g_batches.clear();
+    send_observer = capture_batch;
+    for (int send = 0; send < 20; ++send) {
+        for (unit* u = unit_list; u; u = u->next) {
+            const float v[7] = {u->x + 0.01f * send, u->y, u->z, u->heading, u->vx, u->vy, u->vz};
+            add_unit_update(u->id, 7, v);
+        }
+        flush_updm_list();
+    }
+    send_observer = crowd_count_send;
+    long records = 0;
+    for (auto _ : state) {
+        for (const auto& d : g_batches)
+            client_message(d.data(), static_cast<int>(d.size()), 0x0a4d0002u);
+        records += 20L * count_units();
+    }
+    state.counters["datagrams"] = static_cast<double>(g_batches.size());
+    state.counters["records/s"] = benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_apply_records)->Arg(1000)->Arg(5000)->Arg(20000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

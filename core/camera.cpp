@@ -193,12 +193,16 @@ void draw_game_frame()
         checkpoint("post-units");
         return;
     }
-    if (eye_y > 10.0f)
-        draw_skybox();
-
     set_scene_color();
     draw_map();
     checkpoint("post-map");
+
+    // The sky box lies outside everything else, so it goes after the
+    // opaque terrain: the depth test then drops the sky behind the hills
+    // before it is shaded. Nothing blended has been drawn yet, so the
+    // picture is the one drawn sky first.
+    if (eye_y > 10.0f)
+        draw_skybox();
 
     draw_ocean();
     draw_water();

@@ -18,6 +18,7 @@ void print_usage(FILE* out)
     const std::string data = installed_data_dir().empty() ? "none found" : installed_data_dir();
     fprintf(out,
             "Usage: kelvarin [NAME] [LOG_POSITION] [REPLAY_P_LOG] [SOUND] [GOD] [WINDOW]\n"
+            "       kelvarin [NAME] [WINDOW] --timedemo SEED [--frames N] [--shot FRAME]...\n"
             "       kelvarin --help | --version\n"
             "\n"
             "A networked 3-D siege game: the attackers storm a walled island city, the\n"
@@ -31,6 +32,10 @@ void print_usage(FILE* out)
             "  SOUND         sound and music on for this run\n"
             "  GOD           walk three times as fast, rise and sink with E and F, pray faster\n"
             "  WINDOW        a 600 x 400 window for this run instead of the full screen\n"
+            "  --timedemo SEED  measure: play the island of SEED alone, replaying path.dat\n"
+            "                with a fixed step per frame, print the frame rate and exit\n"
+            "  --frames N    stop the timedemo after N frames\n"
+            "  --shot FRAME  write timedemo frame FRAME as timedemo-FRAME.ppm (repeatable)\n"
             "  --help        print this help and exit\n"
             "  --version     print the version and exit\n"
             "\n"

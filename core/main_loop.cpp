@@ -14,6 +14,7 @@
 #include "core/random.h"
 #include "core/settings.h"
 #include "core/textures.h"
+#include "core/timedemo.h"
 #include "core/window.h"
 #include "net/messages.h"
 #include "net/multicast.h"
@@ -112,6 +113,8 @@ void update_timer()
     long ds = static_cast<long>(tv.tv_sec) - static_cast<long>(prev_tv.tv_sec);
     long du = static_cast<long>(tv.tv_usec) - static_cast<long>(prev_tv.tv_usec);
     prev_tv = tv;
+    if (timedemo_running())
+        return;  // the timedemo's clock moves by its fixed step only
     game_time = static_cast<float>(game_time + static_cast<float>(ds));
     game_time = static_cast<float>(game_time + du * 1e-6);
 }
@@ -240,6 +243,8 @@ void simulate()
 {
     float t0 = game_time;
     update_timer();
+    if (timedemo_running())
+        game_time = t0 + TIMEDEMO_STEP;
     float dt = game_time - t0;
 
     simulate_sound(dt);
@@ -412,7 +417,10 @@ void run_game_event_loop()
         simulate();
         g_render_mode = GL_RENDER;
         draw_frame();
+        timedemo_frame_drawn();
         swap_buffers();
+        if (timedemo_finished())
+            break;
         if (check_key('x') && is_alt_down())
             take_screenshot();
         if (check_key('q') && is_alt_down())
@@ -428,14 +436,24 @@ int main_program(int argc, char** argv)
     setvbuf(stdout, nullptr, _IOLBF, 0);
 
     init_paths();
+    // The timedemo's options come out of the argument list first; what is
+    // left is checked like any command line.
+    const int timedemo_args = take_timedemo_args(argc, argv);
+    if (timedemo_args >= 0)
+        return timedemo_args;
     const int options = check_program_options(argc, argv);
     if (options >= 0)
         return options;
+    if (timedemo_requested()) {
+        const int status = timedemo_check();
+        if (status)
+            return status;
+    }
     parse_args(argc, argv);
     load_settings();
     gettimeofday(&prev_tv, nullptr);
     init_teams();
-    game_srand(static_cast<unsigned>(time(nullptr)));
+    game_srand(timedemo_requested() ? timedemo_seed() : static_cast<unsigned>(time(nullptr)));
     init_sound();
     setup_game_graphics_context();
     signal(SIGINT, quit_game_event_loop_caller);
@@ -444,11 +462,13 @@ int main_program(int argc, char** argv)
     init_wall_links();
     init_siege();
     init_menu();
+    if (timedemo_requested())
+        timedemo_start();
     gettimeofday(&prev_tv, nullptr);
     run_game_event_loop();
 
     close_ipmulticast();
     print_network_stats();
     close_game_graphics_context();
-    return 0;
+    return timedemo_exit_status();
 }

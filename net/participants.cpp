@@ -183,7 +183,7 @@ void set_init_position(participant& p)
         a->heading = 180.0f;
     }
     a->vx = a->vy = a->vz = 0.0f;
-    a->id = static_cast<uint32_t>(p.number) + AVATAR_ID_BASE;
+    set_unit_id(a, static_cast<uint32_t>(p.number) + AVATAR_ID_BASE);
     if (p.is_self) {
         eye_x = a->x;
         eye_y = a->y + 0.6f;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "core/camera.h"
 #include "core/main_loop.h"
@@ -127,9 +128,12 @@ void look_unit(unit* u)
     const int my_team = local_team();
     float best = 1e11f;
     u->target_seen = 0;
-    for (unit* o = unit_list; o; o = o->next) {
-        if (o == u || o->team == my_team)
-            continue;
+    // Every enemy in range draws a random number, in registry order; the
+    // last one that beats the best so far is the target. Enemies out of
+    // range decide nothing, so during a step the crowd grid hands over just
+    // the ones near enough, in registry order: the same draws, the same
+    // target.
+    auto consider = [&](unit* o) {
         const float dx = o->x - u->x, dy = o->y - u->y, dz = o->z - u->z;
         const float d2 = dx * dx + dy * dy + dz * dz;
         if (d2 < range2) {
@@ -139,9 +143,16 @@ void look_unit(unit* u)
                 u->target_seen = 1;
                 best = d2;
             }
-        } else if (o == u->attack_target) {
-            u->attack_target = nullptr;
         }
+    };
+    static std::vector<unit*> near;
+    if (units_near(u, range, my_team, near)) {
+        for (unit* o : near)
+            consider(o);
+    } else {
+        for (unit* o = unit_list; o; o = o->next)
+            if (o != u && o->team != my_team)
+                consider(o);
     }
     if (!u->target_seen)
         u->attack_target = nullptr;

@@ -224,7 +224,78 @@ void separate_unit_grid(unit* u)
     }
 }
 
+// --- id index ---------------------------------------------------------------------
+//
+// find_unit runs for every received state record, every picked id and every
+// projectile hit, so ids are indexed beside the list. Should two units ever
+// carry one id, the index holds the first of them in registry order, as the
+// plain scan finds it, and how many carry it.
+struct id_slot {
+    unit* first = nullptr;
+    int count = 0;
+};
+std::unordered_map<uint32_t, id_slot> s_ids;
+
+// u is linked into the registry already.
+void index_add(unit* u)
+{
+    auto [it, fresh] = s_ids.try_emplace(u->id);
+    ++it->second.count;
+    if (fresh || u == unit_list) {
+        it->second.first = u;
+        return;
+    }
+    for (unit* o = unit_list; o; o = o->next)
+        if (o->id == u->id) {
+            it->second.first = o;
+            return;
+        }
+}
+
+// u is still linked into the registry.
+void index_remove(const unit* u)
+{
+    auto it = s_ids.find(u->id);
+    if (it == s_ids.end())
+        return;
+    if (--it->second.count <= 0) {
+        s_ids.erase(it);
+        return;
+    }
+    if (it->second.first == u) {
+        unit* o = u->next;
+        while (o && o->id != u->id)
+            o = o->next;
+        it->second.first = o;
+    }
+}
+
 } // namespace
+
+bool units_near(const unit* u, float range, int skip_team, std::vector<unit*>& out)
+{
+    if (!s_grid.live || !std::isfinite(u->x) || !std::isfinite(u->z) || !std::isfinite(range))
+        return false;
+    const float range2 = range * range;
+    const int x0 = grid_coord(u->x - range), x1 = grid_coord(u->x + range);
+    const int z0 = grid_coord(u->z - range), z1 = grid_coord(u->z + range);
+    static std::vector<std::pair<long long, unit*>> found;
+    found.clear();
+    for (int gz = z0; gz <= z1; ++gz)
+        for (int gx = x0; gx <= x1; ++gx)
+            for (unit* o : s_grid.cells[static_cast<size_t>(gz * GRID_CELLS + gx)]) {
+                if (o == u || o->team == skip_team)
+                    continue;
+                const float dx = o->x - u->x, dz = o->z - u->z;
+                if (dx * dx + dz * dz < range2)
+                    found.emplace_back(s_grid.where[o].order, o);
+            }
+    std::sort(found.begin(), found.end());
+    out.clear();
+    for (const auto& f : found)
+        out.push_back(f.second);
+    return true;
+}
 
 unit* add_unit(uint32_t id)
 {
@@ -238,6 +309,7 @@ unit* add_unit(uint32_t id)
     if (unit_list)
         unit_list->prev = u;
     unit_list = u;
+    index_add(u);
     if (s_grid.live) {
         // Newest first in the registry, so the smallest order key.
         grid_entry e{grid_cell_of(u), --s_grid.first_order};
@@ -250,10 +322,17 @@ unit* add_unit(uint32_t id)
 
 unit* find_unit(uint32_t id)
 {
-    for (unit* u = unit_list; u; u = u->next)
-        if (u->id == id)
-            return u;
-    return nullptr;
+    const auto it = s_ids.find(id);
+    return it == s_ids.end() ? nullptr : it->second.first;
+}
+
+void set_unit_id(unit* u, uint32_t id)
+{
+    if (u->id == id)
+        return;
+    index_remove(u);
+    u->id = id;
+    index_add(u);
 }
 
 int count_units()
@@ -359,6 +438,7 @@ void del_unit(unit* u)
         if (u == s_stepping)
             s_stepping_deleted = true;
     }
+    index_remove(u);
     if (s_walk_next == u)
         s_walk_next = u->next;
     if (u->prev)

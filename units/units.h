@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 struct model_node;
 
@@ -95,8 +96,11 @@ inline uint32_t id_class(uint32_t id)
 
 // A new record at the head of the registry; the caller fills kind and record.
 unit* add_unit(uint32_t id);
-// First unit with that id, or nullptr.
+// First unit with that id, or nullptr. Looked up in an index by id that
+// add_unit, set_unit_id and del_unit keep.
 unit* find_unit(uint32_t id);
+// Gives a unit of the registry another id (the index follows).
+void set_unit_id(unit* u, uint32_t id);
 // Creates the local copy of a unit announced by another copy ("UNIT").
 // `kind` is the humanoid kind (0..5), used for humanoids only.
 void spawn_unit(uint32_t id, int team, int kind);
@@ -162,8 +166,14 @@ void separate_unit(unit* u);
 // The plain scan over the whole registry.
 void separate_unit_plain(unit* u);
 // Whether simulate_units keeps the crowd grid (on by default); off, every
-// separation is the plain scan.
+// separation and every look for an enemy is the plain scan.
 void set_separation_grid(int on);
+// While simulate_units keeps the crowd grid: fills `out` with the units
+// other than u, of a team other than `skip_team`, whose horizontal distance
+// from u is below `range`, in registry order, and returns true. Returns
+// false (and leaves `out` alone) when there is no grid to ask or u is at no
+// finite place: the caller then scans the registry itself.
+bool units_near(const unit* u, float range, int skip_team, std::vector<unit*>& out);
 // Draws every unit (or, in the GL selection mode, its picking box).
 void draw_units();
 void draw_billboarded_circle(unit* u);

@@ -142,6 +142,8 @@ static void sky_vertex(float s, float t, float x, float y, float z)
 void draw_skybox()
 {
     glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT);
+    // Opaque: blending would only read back what it paints over.
+    glDisable(GL_BLEND);
     glDisable(GL_LIGHTING);
     glDisable(GL_FOG);
     glDisable(GL_CULL_FACE);  // seen from inside

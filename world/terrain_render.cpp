@@ -4,6 +4,7 @@
 #include <GL/glext.h>
 #include <GL/glu.h>
 #include <GL/glx.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -235,7 +236,9 @@ void generate_map_call_list()
             calculate_map_seg_sphere(a, b, i0, j0, i1, j1);
             map_lists[a][b] = glGenLists(1);
             glNewList(map_lists[a][b], GL_COMPILE);
-            draw_map_real(j0, i0, j1, i1);
+            // Strip s joins rows s and s + 1: the block's last row is the
+            // next block's first, whose strip that block draws.
+            draw_map_real(j0, i0, j1 - 1, i1);
             glEndList();
             ++g_terrain_compiles;
         }
@@ -258,13 +261,27 @@ void draw_map()
         glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FOG_COORDINATE_EXT);
     if (g_render_mode == GL_RENDER) {
         generate_map_call_list();
+        // Nearest blocks first, so that the depth test drops the hidden
+        // parts of farther blocks before they are shaded.
+        struct block {
+            float d2;
+            int a, b;
+        };
+        block order[16];
+        int n = 0;
         for (int a = 0; a < 4; ++a)
             for (int b = 0; b < 4; ++b) {
                 if (frustum_cull_terrain(a, b))
                     continue;
-                glCallList(map_lists[a][b]);
-                g_terrain_count += 1.0f;
+                const float* c = map_list_spheres[a][b];
+                const float d[3] = {c[0] - eye_x, c[1] - eye_y, c[2] - eye_z};
+                order[n++] = {dot_product(d, d), a, b};
             }
+        std::sort(order, order + n, [](const block& p, const block& q) { return p.d2 < q.d2; });
+        for (int k = 0; k < n; ++k) {
+            glCallList(map_lists[order[k].a][order[k].b]);
+            g_terrain_count += 1.0f;
+        }
     }
     glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FRAGMENT_DEPTH_EXT);
     unlock_arrays();

@@ -88,14 +88,6 @@ void draw_one_tree(unsigned texture, float x, float y, float z)
     glEnd();
 }
 
-void draw_tree_twice(unsigned texture, float x, float y, float z)
-{
-    glDepthMask(GL_FALSE);
-    draw_one_tree(texture, x, y, z);
-    glDepthMask(GL_TRUE);
-    draw_one_tree(texture, x, y, z);
-}
-
 } // namespace
 
 void add_chestnut(float x, float z)
@@ -161,18 +153,21 @@ void draw_trees()
 {
     const float w = static_cast<float>(chestnut_w), h = static_cast<float>(chestnut_h);
     const float r = std::sqrt(2 * w * w + h * h);
+    // One pass with depth writes: only wholly opaque texels are drawn
+    // (blending is off), so a first pass without depth writes would be
+    // painted over pixel for pixel by the second.
     glEnable(GL_ALPHA_TEST);
     glAlphaFunc(GL_EQUAL, 1.0f);
     glColor3f(1, 1, 1);
     for (const tree_pos& t : chestnuts) {
         const float x = static_cast<float>(t.x), y = tree_picture_height(t, 0), z = static_cast<float>(t.z);
         if (!cull_sphere(x, y, z, r))
-            draw_tree_twice(tree_chestnut_texid, x, y, z);
+            draw_one_tree(tree_chestnut_texid, x, y, z);
     }
     for (const tree_pos& t : random_trees) {
         const float x = static_cast<float>(t.x), y = tree_picture_height(t, 1), z = static_cast<float>(t.z);
         if (!cull_sphere(x, y, z, r))
-            draw_tree_twice(tree_random_texid, x, y, z);
+            draw_one_tree(tree_random_texid, x, y, z);
     }
     glDisable(GL_ALPHA_TEST);
 }

@@ -44,6 +44,10 @@ void draw_ocean()
     glColor4f(0.9f, 0.9f, 1.0f, 1.0f);
     glDisable(GL_CULL_FACE);
     glNormal3f(0.0f, 1.0f, 0.0f);
+    // The open sea is opaque (an RGB texture under an alpha of 1): drawn
+    // without blending, which would only read back what it paints over.
+    const bool blending = glIsEnabled(GL_BLEND);
+    glDisable(GL_BLEND);
     glBegin(GL_QUADS);
     ocean_quad(-D, -E, -D, -219.5f, D, -219.5f, D, -E);
     ocean_quad(-D, 119.5f, -D, E, D, E, D, 119.5f);
@@ -52,7 +56,6 @@ void draw_ocean()
     ocean_quad(80.0f, -220.0f, -80.0f, -220.0f, -80.0f, -180.0f, 80.0f, -180.0f);
     glEnd();
 
-    const bool blending = glIsEnabled(GL_BLEND);
     glEnable(GL_BLEND);
     glDepthMask(GL_FALSE);
     glBegin(GL_QUADS);

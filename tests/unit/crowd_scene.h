@@ -7,6 +7,7 @@
 // scene alone (a send reads the clock into game_time).
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -85,4 +86,40 @@ inline std::vector<crowd_place> crowd_places()
     for (unit* u = unit_list; u; u = u->next)
         v.push_back({u->id, u->x, u->y, u->z});
     return v;
+}
+
+// Two armies in contact: `count` humanoids, half of them this copy's
+// footmen (team 1, which it leads: they choose enemies, walk up to them and
+// strike) in a block on the -z side, half the other side's goblins (team 0,
+// moved here only by the shared step) in a block on the +z side, the two
+// fronts 8 units apart. Ranks 4 units apart (closer for big armies, so that
+// both blocks stay on the island). Nobody dies here: the footmen's blows
+// count only on the goblins' own copies.
+inline void build_battle_scene(int count, unsigned seed)
+{
+    empty_registry();
+    fill_human_types();
+    humanoid_id = 0;
+    reset_lobby(1, 500);
+    send_observer = crowd_count_send;
+    game_state = STATE_PLAY;
+    game_time = 100.0f;
+    game_srand(4242);
+    random_map();
+    game_srand(seed);
+    const int side = count / 2;
+    int columns = 1;
+    while (columns * columns < side)
+        ++columns;
+    const float spacing = std::fmin(4.0f, 200.0f / static_cast<float>(columns));
+    for (int team = 0; team < 2; ++team)
+        for (int i = 0; i < side; ++i) {
+            const float x = (static_cast<float>(i % columns) - 0.5f * static_cast<float>(columns)) * spacing;
+            const float depth = 4.0f + static_cast<float>(i / columns) * spacing;
+            const float z = team == 1 ? -depth : depth;
+            unit* u = team == 1 ? add_proto_footman(x, get_terrain_height(x, z) + 1.0f, z)
+                                : add_goblin(x, z);
+            u->team = team;
+        }
+    game_time = 100.0f;
 }

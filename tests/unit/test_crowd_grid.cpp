@@ -1,8 +1,9 @@
 // The crowd grid must not change the battle: simulate_units with the grid
-// and with the plain scan give the same places, bit for bit, and leave the
-// random generator at the same point.
+// and with the plain scan give the same places, bit for bit, the same
+// chosen enemies, and leave the random generator at the same point.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -139,6 +140,80 @@ TEST(CrowdGrid, UnitsDeletedAndAddedBetweenSteps)
     run_result plain = run_scene(90, 5, 12, false, churn);
     run_result grid = run_scene(90, 5, 12, true, churn);
     expect_same(plain, grid);
+}
+
+// Two armies in contact: every footman of this copy's team looks for an
+// enemy each step, through the grid or through the plain scan. The chosen
+// targets, the places and the random numbers drawn must all agree. Each
+// frame some goblins turn invisible, some die, some stand on the very spot
+// of another (equal distances: ties decided by the random draws in registry
+// order), and a new goblin arrives mid-fight.
+struct battle_result {
+    run_result run;
+    std::vector<uint32_t> targets;  // per unit in registry order, 0 for none
+};
+
+void stir_battle(int frame)
+{
+    int i = 0;
+    unit* previous = nullptr;
+    for (unit* u = unit_list; u;) {
+        unit* next = u->next;
+        if (u->team == 0) {
+            if (i % 13 == frame % 13)
+                u->invisible = 1 - u->invisible;
+            if (i % 29 == frame % 29 && frame > 2) {
+                del_unit(u);
+                u = next;
+                ++i;
+                continue;
+            }
+            if (i % 17 == 5 && previous) {
+                u->x = previous->x;
+                u->z = previous->z;
+            }
+            previous = u;
+        }
+        ++i;
+        u = next;
+    }
+    if (frame % 4 == 1)
+        add_goblin(0.5f * static_cast<float>(frame), 3.0f)->team = 0;
+}
+
+battle_result run_battle(int count, unsigned seed, int frames, bool grid)
+{
+    build_battle_scene(count, seed);
+    set_separation_grid(grid ? 1 : 0);
+    for (int f = 0; f < frames; ++f) {
+        stir_battle(f);
+        game_time += 0.05f;
+        simulate_units(0.05f);
+    }
+    set_separation_grid(1);
+    battle_result r;
+    for (unit* u = unit_list; u; u = u->next)
+        r.targets.push_back(u->attack_target ? u->attack_target->id : 0u);
+    r.run.places = crowd_places();
+    for (int i = 0; i < 4; ++i)
+        r.run.next_random.push_back(game_rand());
+    return r;
+}
+
+TEST(CrowdGrid, LookUnitChoosesThePlainScansEnemy)
+{
+    for (int count : {60, 600}) {
+        SCOPED_TRACE(count);
+        const battle_result plain = run_battle(count, 9, 24, false);
+        const battle_result grid = run_battle(count, 9, 24, true);
+        expect_same(plain.run, grid.run);
+        EXPECT_EQ(plain.targets, grid.targets);
+        // The scene must really fight: many footmen hold a target.
+        int with_target = 0;
+        for (uint32_t t : plain.targets)
+            with_target += t != 0;
+        EXPECT_GT(with_target, count / 10);
+    }
 }
 
 } // namespace

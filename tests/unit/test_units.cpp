@@ -1,8 +1,10 @@
 // The unit registry: creation, spawning from the network, deletion,
 // orders, crowd separation and the per-frame step.
 #include <cmath>
+#include <vector>
 
 #include "armies_test_support.h"
+#include "core/random.h"
 #include "units/catapult.h"
 
 TEST(Registry, NewUnitIsNudgedSoItSeparatesOnItsFirstFrame)
@@ -264,4 +266,47 @@ TEST(Headings, WrappingTakesOneStepForAnyValue)
     EXPECT_TRUE(std::isnan(wrap_360(INFINITY)));
     EXPECT_TRUE(std::isnan(near_heading(INFINITY, 0.0f)));
     EXPECT_TRUE(std::isnan(near_heading(0.0f, NAN)));
+}
+
+// find_unit answers from an index by id: through adds, deletions (the one
+// stepped and others), ids given anew and ids carried twice, it must name
+// the unit the plain walk of the registry finds first.
+TEST(Registry, IdIndexFollowsEveryAddAndDelete)
+{
+    empty_registry();
+    auto plain = [](uint32_t id) -> unit* {
+        for (unit* u = unit_list; u; u = u->next)
+            if (u->id == id)
+                return u;
+        return nullptr;
+    };
+    game_srand(21);
+    for (int step = 0; step < 600; ++step) {
+        const int what = game_rand() % 6;
+        const uint32_t id = 0x70000u + static_cast<uint32_t>(game_rand() % 40);
+        if (what <= 2) {
+            add_unit(id)->team = 0;  // some ids twice or more
+        } else if (what <= 4 && count_units() > 0) {
+            int k = game_rand() % count_units();
+            unit* u = unit_list;
+            while (k-- > 0)
+                u = u->next;
+            if ((u->id >> 16) == 7)
+                del_unit(u);
+        } else {
+            // Another id for the second of this test's units (never a figure).
+            unit* u = unit_list;
+            int seen = 0;
+            for (; u; u = u->next)
+                if ((u->id >> 16) == 7 && ++seen == 2)
+                    break;
+            if (u)
+                set_unit_id(u, id);
+        }
+        for (uint32_t probe = 0x70000u; probe < 0x70000u + 40; ++probe)
+            ASSERT_EQ(find_unit(probe), plain(probe)) << "step " << step << " id " << probe;
+    }
+    empty_registry();
+    for (uint32_t probe = 0x70000u; probe < 0x70000u + 40; ++probe)
+        EXPECT_EQ(find_unit(probe), nullptr);
 }
