@@ -921,9 +921,11 @@ void draw_units()
             continue;
         if (picking) {
             glPushName(u->id);
-            if (u->kind != UNIT_DRAGON && u->kind != UNIT_SHIP) {
+            if (u->kind != UNIT_DRAGON) {
+                // A ship is drawn at a fixed height whatever its own; its
+                // box goes where it is seen, so that it can be picked.
                 glPushMatrix();
-                glTranslatef(u->x, u->y, u->z);
+                glTranslatef(u->x, u->kind == UNIT_SHIP ? SHIP_DRAW_HEIGHT : u->y, u->z);
                 draw_pick_box(u->radius);
                 glPopMatrix();
             }
