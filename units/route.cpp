@@ -35,6 +35,12 @@ bool dry_ground(float x, float z)
 
 bool dry_line(float x0, float z0, float x1, float z1)
 {
+    if (!height_map[0])
+        return true;
+    // Both ends on dry ground lie on the map, so the samples are bounded
+    // (a point from the network may lie anywhere).
+    if (!dry_ground(x0, z0) || !dry_ground(x1, z1))
+        return false;
     const float dx = x1 - x0, dz = z1 - z0;
     const float len = std::sqrt(dx * dx + dz * dz);
     if (!std::isfinite(len))
@@ -181,8 +187,8 @@ bool search(const grid& g, int start, int goal, std::vector<int>& cost, std::vec
 // (for a unit already in the water, which the water pushes ashore).
 int nearest_node(const grid& g, float x, float z, int cells, bool need_line)
 {
-    if (!std::isfinite(x) || !std::isfinite(z))
-        return -1;
+    if (!(std::fabs(x) < 1000.0f && std::fabs(z) < 1000.0f))
+        return -1;  // far off the map (or no number): no grid point near
     const int ci = static_cast<int>(std::floor((x + 256.0f) / 4.0f));
     const int cj = static_cast<int>(std::floor((z + 256.0f) / 4.0f));
     int best = -1;

@@ -208,8 +208,8 @@ TEST(DryRoutes, QueuedWaypointsAreFollowedInOrderAndWaterIsRefused)
     run_until(f, 0.05f, [] { return false; });
     EXPECT_EQ(route_legs(f), 0);
 
-    // A lake: orders into it, or to ground only the lake reaches, are
-    // refused and leave the unit's order as it was.
+    // A lake: orders into it are refused and leave the unit's order as
+    // it was.
     for (int j = 0; j < TERRAIN_SIZE; ++j)
         for (int i = 0; i < TERRAIN_SIZE; ++i)
             if (std::hypot(4.0f * i - 156.0f, 4.0f * j - 256.0f) < 60.0f)
@@ -218,6 +218,8 @@ TEST(DryRoutes, QueuedWaypointsAreFollowedInOrderAndWaterIsRefused)
     EXPECT_EQ(route_order(f, -100, 0, ORDER_MOVE), -1);
     EXPECT_FALSE(order_reachable(f, -100, 0, ORDER_MOVE));
     EXPECT_EQ(queue_waypoint(f, -100, 0), -1);
+    // A point from the network far off the map is refused at once.
+    EXPECT_EQ(route_order(f, 1e30f, -1e30f, ORDER_MOVE), -1);
     EXPECT_EQ(f->order_x, ox);
     EXPECT_EQ(f->order_z, oz);
     EXPECT_EQ(f->order_kind, ORDER_NONE);
