@@ -11,6 +11,7 @@
 #include "ui/end_game.h"
 #include "ui/interface.h"
 #include "ui/menu.h"
+#include "ui/personal.h"
 #include "units/humanoid.h"
 #include "units/projectile.h"
 #include "units/units.h"
@@ -212,11 +213,12 @@ void draw_game_frame()
     glDisable(GL_BLEND);
 
     // Overlays: the lightning bolt and the crosshairs come first, then the
-    // minimap and the command bar; the banner message (draw_message) last.
+    // minimap, the command bar with the status bars, and the banner last.
     draw_lightning();
     draw_crosshairs();
     draw_minimap();
     draw_interface();
+    draw_message();
     checkpoint("post-overlays");
 }
 

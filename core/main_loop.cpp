@@ -8,8 +8,11 @@
 #include <ctime>
 
 #include "core/camera.h"
+#include "core/command_line.h"
 #include "core/gamma.h"
+#include "core/paths.h"
 #include "core/random.h"
+#include "core/settings.h"
 #include "core/textures.h"
 #include "core/window.h"
 #include "net/messages.h"
@@ -17,6 +20,8 @@
 #include "sound/sound.h"
 #include "ui/end_game.h"
 #include "ui/interface.h"
+#include "ui/magic.h"
+#include "ui/personal.h"
 #include "ui/menu.h"
 #include "ui/selection.h"
 #include "units/archer.h"
@@ -179,7 +184,8 @@ bool read_position_record(FILE* f, position_record& rec)
 
 void log_position()
 {
-    append_position_record("path.dat", {eye_x, eye_y, eye_z, eye_float, eye_pitch, eye_yaw, 0.0f, 0.0f});
+    append_position_record(user_file_for_writing("path.dat").c_str(),
+                           {eye_x, eye_y, eye_z, eye_float, eye_pitch, eye_yaw, 0.0f, 0.0f});
 }
 
 void read_log_position()
@@ -214,10 +220,13 @@ static void simulate_play(float dt)
     simulate_walls();
     simulate_skybox();
     simulate_projectiles(dt);
+    simulate_magic(dt);
     mouse_look();
     key_move(dt);
+    simulate_personal(dt);
     send_network_status();
     simulate_regeneration();
+    simulate_message();
     if (do_log_position)
         log_position();
     if (do_replay_position)
@@ -329,6 +338,8 @@ static void (*const game_resets[])() = {
     reset_game_ships,           // ship ids
     reset_game_dragons,         // the dragon held and ridden, dragon ids, the summoning guard
     reset_game_combat,          // the own figure's pending health
+    reset_game_magic,           // the dragon's slot, a meteor count
+    reset_game_personal,        // the banner
     clear_projectiles,          // arrows and balls (the menu's catapult throws too)
     clear_model_tree,           // walls, buildings, trunks and their display lists
     clear_trees,                // tree pictures
@@ -351,7 +362,7 @@ void prepare_game_mode()
     if (do_replay_position) {
         if (posi_F)
             fclose(posi_F);
-        posi_F = fopen("path.dat", "rb");
+        posi_F = fopen(user_file("path.dat").c_str(), "rb");
     }
     init_human_types();
     init_terrain();
@@ -369,6 +380,7 @@ void prepare_game_mode()
     init_ships();
     build_archer_projectile_table();
     generate_model_lists();
+    setup_personal();
     set_game_gl_params();
     print_world_census();
     gamma_fade_in();
@@ -425,7 +437,12 @@ int main_program(int argc, char** argv)
     // standard output is a pipe or a file.
     setvbuf(stdout, nullptr, _IOLBF, 0);
 
+    init_paths();
+    const int options = check_program_options(argc, argv);
+    if (options >= 0)
+        return options;
     parse_args(argc, argv);
+    load_settings();
     gettimeofday(&prev_tv, nullptr);
     init_teams();
     game_srand(static_cast<unsigned>(time(nullptr)));

@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "core/paths.h"
+
 #define KELVARIN_DEFINE_TEXID(name) unsigned int name##_texid = 0;
 KELVARIN_TEXTURE_TABLE(KELVARIN_DEFINE_TEXID)
 #undef KELVARIN_DEFINE_TEXID
@@ -104,8 +106,16 @@ void read_texture_file(const char* name, texture_record& rec)
 {
     char path[512];
     snprintf(path, sizeof path, "textures/%s.tex", name);
-    if (!read_texture_path(path, rec))
+    const std::string found = data_file(path);
+    if (!read_texture_path(found.c_str(), rec)) {
+        // Nothing can be drawn without it: say where it was looked for and
+        // what would help.
+        if (access(found.c_str(), F_OK) != 0)
+            fprintf(stderr, "%s\n", data_search_hint(path).c_str());
+        else
+            fprintf(stderr, "kelvarin: %s is damaged; reinstall the game (or rebuild its data)\n", found.c_str());
         exit(-1);
+    }
 }
 
 unsigned int load_file_texture(const texture_record& rec)

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <GL/glx.h>
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <cstdio>
@@ -12,6 +13,7 @@
 
 #include "core/gamma.h"
 #include "core/main_loop.h"
+#include "core/paths.h"
 #include "ui/interface.h"
 
 Display* display = nullptr;
@@ -34,11 +36,70 @@ static constexpr long kEventMask = KeyPressMask | KeyReleaseMask | ButtonPressMa
                                    EnterWindowMask | LeaveWindowMask | PointerMotionMask;
 static_assert(kEventMask == 0x7F);
 
+// The class name lets desktops match the window with the game's desktop
+// entry and icon.
+static void set_window_identity()
+{
+    XClassHint hint;
+    char res_name[] = "kelvarin", res_class[] = "Kelvarin";
+    hint.res_name = res_name;
+    hint.res_class = res_class;
+    XSetClassHint(display, xw, &hint);
+}
+
+// Full screen under a window manager: the window state a desktop's manager
+// honours (before mapping, as a property; afterwards, as a request to the
+// root window). Without a manager nothing reads it and the window's own
+// size, that of the screen, does the work.
+static void ask_full_screen(bool on, bool mapped)
+{
+    const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
+    Atom full = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+    if (!mapped) {
+        if (on)
+            XChangeProperty(display, xw, state, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&full),
+                            1);
+        return;
+    }
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = xw;
+    ev.xclient.message_type = state;
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = on ? 1 : 0;  // add or remove
+    ev.xclient.data.l[1] = static_cast<long>(full);
+    ev.xclient.data.l[3] = 1;  // a normal application
+    XSendEvent(display, RootWindow(display, screen), False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+}
+
+void set_window_mode(int windowed)
+{
+    do_window = windowed ? 1 : 0;
+    if (!display || !xw)
+        return;
+    const int w = windowed ? 600 : XDisplayWidth(display, screen);
+    const int h = windowed ? 400 : XDisplayHeight(display, screen);
+    ask_full_screen(!windowed, true);
+    XMoveResizeWindow(display, xw, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h));
+    XSync(display, False);
+    g_game_width = w;
+    g_game_height = h;
+    glViewport(0, 0, w, h);
+    // The pointer of the menu and of mouse look is kept in window pixels.
+    save_mx = save_my = -1;
+}
+
 void init_xwin()
 {
     display = XOpenDisplay(nullptr);
-    if (!display)
+    if (!display) {
+        const char* name = getenv("DISPLAY");
+        fprintf(stderr,
+                "kelvarin: cannot open the X display \"%s\". Start the game from a desktop (an X11\n"
+                "kelvarin: session, or Xwayland), or set DISPLAY to a display you may use, e.g. DISPLAY=:0.\n",
+                name ? name : "");
         exit(-1);
+    }
     XAutoRepeatOn(display);
     screen = DefaultScreen(display);
     cmap = DefaultColormap(display, screen);
@@ -56,6 +117,9 @@ void init_xwin()
     xw = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, g_game_width, g_game_height, 0, 0,
                              WhitePixel(display, screen));
     XStoreName(display, xw, "Kelvarin");
+    set_window_identity();
+    if (!do_window)
+        ask_full_screen(true, false);
     XMapWindow(display, xw);
 
     XGCValues gcv;
@@ -68,18 +132,27 @@ void init_xwin()
     XChangeWindowAttributes(display, xw, CWEventMask | CWBitGravity, &attr);
 }
 
+static void explain_missing_gl()
+{
+    fprintf(stderr, "kelvarin: the X display offers no OpenGL (GLX) with a double-buffered RGB picture and a depth\n"
+                    "kelvarin: buffer. Install the Mesa OpenGL drivers (Debian: libgl1-mesa-dri libglx-mesa0) or\n"
+                    "kelvarin: run the game on a display that has OpenGL; glxinfo shows what the display offers.\n");
+}
+
 int init_glx()
 {
     int attributes[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_DEPTH_SIZE, 16, None};
     XVisualInfo* vi = glXChooseVisual(display, screen, attributes);
     if (!vi) {
         fprintf(stderr, "init_glx(): couldn't choose visual\n");
+        explain_missing_gl();
         return -1;
     }
     glx_context = glXCreateContext(display, vi, nullptr, True);
     XFree(vi);
     if (!glx_context) {
         fprintf(stderr, "init_glx(): couldn't setup the context\n");
+        explain_missing_gl();
         return -1;
     }
     glXMakeCurrent(display, xw, glx_context);
@@ -88,6 +161,8 @@ int init_glx()
     XFontStruct* font = XLoadQueryFont(display, "6x10");
     if (!font) {
         fprintf(stderr, "init_glx(): couldn't load the X font \"6x10\"\n");
+        fprintf(stderr, "kelvarin: the chat and the names are written in the X server's \"6x10\" font. Install the\n"
+                        "kelvarin: X fonts (Debian: xfonts-base) and restart the X server, or run \"xset fp rehash\".\n");
         return -1;
     }
     glXUseXFont(font->fid, 0, 256, bitmap_font_base);
@@ -379,7 +454,7 @@ void take_screenshot()
     std::vector<unsigned char> pixels(w * h * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, g_game_width, g_game_height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    FILE* f = fopen("screenshot.rgba", "wb");
+    FILE* f = fopen(user_file_for_writing("screenshot.rgba").c_str(), "wb");
     if (!f) {
         printf("couldn't open screenshot.raw\n");
         return;

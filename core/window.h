@@ -33,6 +33,8 @@ extern int do_warp;
 extern int save_mx, save_my;
 
 void setup_game_graphics_context();
+// Switches between the 600 x 400 window (1) and the full screen (0) at once.
+void set_window_mode(int windowed);
 void close_game_graphics_context();
 void init_xwin();
 int init_glx();

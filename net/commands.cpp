@@ -9,7 +9,9 @@
 #include "net/multicast.h"
 #include "net/participants.h"
 #include "net/wire.h"
+#include "ui/magic.h"
 #include "ui/menu.h"
+#include "units/humanoid.h"
 #include "units/units.h"
 
 static void receive_start(const uint32_t p[4], int);
@@ -198,11 +200,24 @@ static void receive_sword(const uint32_t p[4], int index)
     unit_attack_sword(p[0], p[1], heading);
 }
 
-static void receive_invisible(const uint32_t p[4], int)
+// "INVS": a player makes its own figure invisible until the sender's clock
+// reads `until` (its clock + 15). The clocks of one game agree roughly, so
+// an end time far beyond that is a lie, and so is any unit but a player's
+// figure of the sender's side.
+static void receive_invisible(const uint32_t p[4], int index)
 {
     const float until = command_float(p[1]);
-    if (std::isnan(until)) {
+    if (!std::isfinite(until)) {
         fprintf(stderr, "INVS for unit %8.8X without an end time, ignored\n", p[0]);
+        return;
+    }
+    if (until > game_time + 2.0f * INVISIBILITY_TIME) {
+        fprintf(stderr, "INVS for unit %8.8X until %f, too far ahead, ignored\n", p[0], static_cast<double>(until));
+        return;
+    }
+    const participant& s = sender_of(index);
+    if (unit* u = find_unit(p[0]); u && (humanoid_kind_of(u) != HUMANOID_AVATAR || u->team != s.team)) {
+        fprintf(stderr, "member of team %d tried to make unit %8.8X of team %d invisible\n", s.team, p[0], u->team);
         return;
     }
     make_unit_invisible(p[0], until);

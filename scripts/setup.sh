@@ -30,6 +30,7 @@ PACKAGES=(
   libopenal-dev libalut-dev libcairo2-dev libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xfonts-base xdotool x11-utils imagemagick iproute2 python3 clang
+  man-db desktop-file-utils
 )
 
 installed() {

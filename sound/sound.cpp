@@ -6,7 +6,9 @@
 
 #include "core/camera.h"
 #include "core/main_loop.h"
+#include "core/paths.h"
 #include "core/random.h"
+#include "core/settings.h"
 #include "sound/wav_file.h"
 #include "world/terrain.h"
 
@@ -25,6 +27,19 @@ std::vector<sound_effect> active_effects;
 
 static ALCdevice* sound_device = nullptr;
 static ALCcontext* sound_context = nullptr;
+
+// The music's own loudness at full music volume.
+static constexpr float MUSIC_GAIN = 0.15f;
+
+static float effects_gain()
+{
+    return static_cast<float>(user_settings.effects_volume) / 100.0f;
+}
+
+static float music_volume()
+{
+    return static_cast<float>(user_settings.music_volume) / 100.0f;
+}
 
 void init_sound()
 {
@@ -61,8 +76,9 @@ unsigned int load_wav_file(const char* path)
 
     wav_data wav;
     std::string why;
-    if (!read_wav_file(path, wav, why)) {
-        fprintf(stderr, "couldn't load %s: %s\n", path, why.c_str());
+    const std::string found = data_file(path);
+    if (!read_wav_file(found.c_str(), wav, why)) {
+        fprintf(stderr, "couldn't load %s: %s\n", found.c_str(), why.c_str());
         return buffer;  // stays empty; the game goes on
     }
     printf("WAV %s: data %p, size %d, freq %d\n", path, static_cast<const void*>(wav.samples.data()),
@@ -105,6 +121,7 @@ unsigned int add_sound_effect_source(unsigned int buffer, float x, float y, floa
     alSourcei(source, AL_BUFFER, static_cast<ALint>(buffer));
     alSourcei(source, AL_REFERENCE_DISTANCE, static_cast<ALint>(ref_distance));
     alSourcei(source, AL_LOOPING, loop);
+    alSourcef(source, AL_GAIN, effects_gain());
     printf("attaching buffer %d to source %d\n", buffer, source);
     return source;
 }
@@ -209,6 +226,7 @@ static void simulate_water_sounds()
             alSourcei(water_sources[i], AL_BUFFER, static_cast<ALint>(water_sounds[water_current[i]]));
             alSourcei(water_sources[i], AL_LOOPING, AL_TRUE);
             alSourcef(water_sources[i], AL_REFERENCE_DISTANCE, 5.0f);
+            alSourcef(water_sources[i], AL_GAIN, effects_gain());
             alSourcePlay(water_sources[i]);
         }
         alSourcefv(water_sources[i], AL_POSITION, pos);
@@ -233,11 +251,11 @@ static void simulate_music(float dt)
         }
         alSourceStop(music_source);
         alSourcei(music_source, AL_BUFFER, static_cast<ALint>(music_sounds[music_current]));
-        alSourcef(music_source, AL_GAIN, 0.15f);
+        alSourcef(music_source, AL_GAIN, MUSIC_GAIN * music_volume());
         alSourcePlay(music_source);
     }
     if (music_switch_time < music_time + 3.0f)
-        alSourcef(music_source, AL_GAIN, (music_switch_time - music_time) * 0.05f);
+        alSourcef(music_source, AL_GAIN, (music_switch_time - music_time) * 0.05f * music_volume());  // to 0 in 3 s
 }
 
 void simulate_sound(float dt)
@@ -248,4 +266,40 @@ void simulate_sound(float dt)
     simulate_effects();
     simulate_water_sounds();
     simulate_music(dt);
+}
+
+void apply_sound_volumes()
+{
+    if (!sound_context)
+        return;
+    for (const sound_effect& e : active_effects)
+        alSourcef(e.source, AL_GAIN, effects_gain());
+    for (unsigned int source : water_sources)
+        alSourcef(source, AL_GAIN, effects_gain());
+    // Within a track's last seconds the fade sets the gain every frame.
+    if (!(music_switch_time < music_time + 3.0f))
+        alSourcef(music_source, AL_GAIN, MUSIC_GAIN * music_volume());
+}
+
+void set_sound_on(int on)
+{
+    if (on && !sound_context) {
+        do_sound = 1;
+        init_sound();  // opens the device the first time sound is wanted
+        return;
+    }
+    do_sound = on ? 1 : 0;
+    if (!sound_context)
+        return;
+    alListenerf(AL_GAIN, on ? 1.0f : 0.0f);
+    // Music and surf wait where they are while sound is off.
+    unsigned int loops[3] = {music_source, water_sources[0], water_sources[1]};
+    for (unsigned int source : loops) {
+        ALint state = 0;
+        alGetSourcei(source, AL_SOURCE_STATE, &state);
+        if (on && state == AL_PAUSED)
+            alSourcePlay(source);
+        else if (!on && state == AL_PLAYING)
+            alSourcePause(source);
+    }
 }

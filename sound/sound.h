@@ -27,6 +27,11 @@ extern float music_switch_time;
 extern std::vector<sound_effect> active_effects;
 
 void init_sound();
+// Sound on or off at once (the Settings menu): the device is opened the
+// first time sound is wanted; off pauses music and surf and mutes the rest.
+void set_sound_on(int on);
+// Music and effects volumes from the settings, applied to what plays now.
+void apply_sound_volumes();
 void load_sounds();
 unsigned int load_wav_file(const char* path);
 void simulate_sound(float dt);

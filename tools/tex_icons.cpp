@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "noise.h"
 #include "textures.h"
@@ -845,4 +846,84 @@ Image make_house()
             cairo_stroke(cr);
         }
     });
+}
+
+void draw_game_icon(cairo_t* cr)
+{
+    // The badge: a rounded square of evening sky over the sea.
+    auto badge = [cr] {
+        const double r = 24, a = 4, b = 124;
+        cairo_new_sub_path(cr);
+        cairo_arc(cr, b - r, a + r, r, -kPi / 2, 0);
+        cairo_arc(cr, b - r, b - r, r, 0, kPi / 2);
+        cairo_arc(cr, a + r, b - r, r, kPi / 2, kPi);
+        cairo_arc(cr, a + r, a + r, r, kPi, 3 * kPi / 2);
+        cairo_close_path(cr);
+    };
+    cairo_save(cr);
+    badge();
+    cairo_clip(cr);
+    cairo_pattern_t* sky = cairo_pattern_create_linear(0, 4, 0, 92);
+    cairo_pattern_add_color_stop_rgb(sky, 0, 0.10, 0.20, 0.55);
+    cairo_pattern_add_color_stop_rgb(sky, 1, 0.55, 0.75, 0.95);
+    cairo_set_source(cr, sky);
+    cairo_paint(cr);
+    cairo_pattern_destroy(sky);
+    cairo_rectangle(cr, 0, 88, 128, 40);
+    set_rgb(cr, rgb(0.12f, 0.35f, 0.62f));
+    cairo_fill(cr);
+    // The island: a green hill rising to the city on the right.
+    cairo_move_to(cr, 0, 104);
+    cairo_curve_to(cr, 30, 94, 60, 90, 80, 82);
+    cairo_curve_to(cr, 100, 76, 120, 78, 128, 80);
+    cairo_line_to(cr, 128, 128);
+    cairo_line_to(cr, 0, 128);
+    cairo_close_path(cr);
+    fill_outline(cr, rgb(0.30f, 0.62f, 0.25f), 2.0);
+
+    // The city's tower: grey stone with battlements, a gate and a red flag.
+    const Color stone = rgb(0.72f, 0.70f, 0.66f);
+    cairo_move_to(cr, 78, 84);
+    cairo_line_to(cr, 78, 40);
+    for (int i = 0; i < 4; ++i) {
+        const double x = 78 + i * 10;
+        cairo_line_to(cr, x, 30);
+        cairo_line_to(cr, x + 5, 30);
+        cairo_line_to(cr, x + 5, 40);
+        cairo_line_to(cr, x + 10, 40);
+    }
+    cairo_line_to(cr, 118, 84);
+    cairo_close_path(cr);
+    fill_outline(cr, stone, 2.5);
+    cairo_move_to(cr, 90, 84);
+    cairo_line_to(cr, 90, 66);
+    cairo_arc(cr, 98, 66, 8, kPi, 2 * kPi);
+    cairo_line_to(cr, 106, 84);
+    cairo_close_path(cr);
+    fill_outline(cr, rgb(0.18f, 0.12f, 0.08f), 2.0);
+    limb(cr, 98, 30, 98, 8, 2.5, rgb(0.35f, 0.25f, 0.15f));
+    cairo_move_to(cr, 99, 8);
+    cairo_line_to(cr, 118, 13);
+    cairo_line_to(cr, 99, 19);
+    cairo_close_path(cr);
+    fill_outline(cr, rgb(0.85f, 0.15f, 0.12f), 1.5);
+
+    // The attackers' catapult in front, and its burning ball on the way.
+    catapult(cr, 36, 112, 0.5);
+    cairo_set_source_rgba(cr, 1.0, 0.85, 0.4, 0.9);
+    cairo_set_line_width(cr, 3);
+    cairo_set_dash(cr, std::vector<double>{4, 5}.data(), 2, 0);
+    cairo_move_to(cr, 56, 66);
+    cairo_curve_to(cr, 62, 30, 72, 22, 78, 24);
+    cairo_stroke(cr);
+    cairo_set_dash(cr, nullptr, 0, 0);
+    circle(cr, 82, 25, 7);
+    fill_outline(cr, rgb(1.0f, 0.55f, 0.10f), 2.0);
+    cairo_restore(cr);
+
+    // A bronze rim like the game's buttons.
+    badge();
+    cairo_set_source_rgb(cr, 0.62, 0.47, 0.20);
+    cairo_set_line_width(cr, 6);
+    cairo_stroke(cr);
 }

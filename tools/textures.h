@@ -37,6 +37,9 @@ Image make_icon(const std::string& name);
 Image make_crosshairs();
 Image make_wheel();
 Image make_house();
+// The game's own icon for desktops, drawn in a 128 x 128 space (y down)
+// on any Cairo surface.
+void draw_game_icon(cairo_t* cr);
 
 // The menu font (tex_font.cpp). Returns an empty image when the font file
 // cannot be read.

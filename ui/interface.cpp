@@ -6,12 +6,15 @@
 
 #include "core/camera.h"
 #include "core/main_loop.h"
+#include "core/settings.h"
 #include "core/textures.h"
 #include "core/vector.h"
 #include "core/window.h"
 #include "net/messages.h"
 #include "net/participants.h"
 #include "ui/end_game.h"
+#include "ui/magic.h"
+#include "ui/personal.h"
 #include "ui/menu.h"
 #include "ui/selection.h"
 #include "units/dragon.h"
@@ -87,6 +90,7 @@ void move_eye(float dt, const move_keys& keys)
     // Riding the dragon hands the frame to the dragon's own control (and
     // stops praying) in place of the walking below.
     if (riding_dragon) {
+        stop_praying();
         be_on_dragon(dt);
         set_self_humanoid_position();
         return;
@@ -158,7 +162,9 @@ void move_eye(float dt, const move_keys& keys)
         eye_y += eye_vy * dt;
     }
 
-    // Any motion stops praying here (eye_vx, eye_vy, eye_vz not all 0).
+    // Any motion ends a prayer.
+    if (eye_vx != 0.0f || eye_vy != 0.0f || eye_vz != 0.0f)
+        stop_praying();
 
     // The avatar takes the eye's place so the other copies see the player move.
     set_self_humanoid_position();
@@ -232,8 +238,10 @@ void mouse_look()
         return;
     float dx, dy;
     mouse_look_delta(dx, dy);
-    eye_yaw += dx * 0.5f / g_zoom;
-    eye_pitch += dy * 0.5f / g_zoom;
+    // Half a degree per pixel at the normal speed of the Controls settings.
+    const float turn = 0.5f * static_cast<float>(user_settings.mouse_sensitivity) / 100.0f / g_zoom;
+    eye_yaw += dx * turn;
+    eye_pitch += (user_settings.invert_look ? -dy : dy) * turn;
     if (eye_pitch < -60.0f)
         eye_pitch = -60.0f;
     if (eye_pitch > 60.0f)
@@ -347,7 +355,10 @@ void draw_interface()
     glPushMatrix();
     glLoadIdentity();
     glTranslatef(0.0f, interface_y, -2.001f);
-    // The personal status bars are drawn here, in this frame.
+    // The status bars ride on the panel, shown or hidden.
+    glDisable(GL_TEXTURE_2D);
+    draw_hud();
+    glEnable(GL_TEXTURE_2D);
     if (interface_y > INTERFACE_Y_HIDDEN) {
         glEnable(GL_TEXTURE_2D);
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);

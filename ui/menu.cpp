@@ -18,6 +18,7 @@
 #include "net/multicast.h"
 #include "net/participants.h"
 #include "ui/chat.h"
+#include "ui/settings_menu.h"
 #include "units/catapult.h"
 #include "units/units.h"
 
@@ -388,6 +389,7 @@ void draw_menu()
     } else {
         draw_string(550.0f, 200.0f, 50.0f, "Settings Menu");
         draw_settings_buttons();
+        draw_settings_page();
     }
     glColor3f(1.0f, 1.0f, 1.0f);
     draw_catapult_animation();
@@ -434,7 +436,10 @@ void menu_click(int x, int y, int b)
                 scoot_chat_in();
             if (main_buttons[MAIN_TEAMS].state == BUTTON_ON)
                 scoot_team_selection_in();
+        } else if (pressed >= 0) {
+            open_settings_page(pressed);  // "Video", "Sound" or "Controls"
         }
+        settings_page_click(vx, vy, b);
     }
     if (main_buttons[MAIN_TEAMS].state == BUTTON_ON)
         team_click(vx, vy, b);
@@ -473,6 +478,7 @@ void simulate_menu(float dt)
     if (settings_buttons[SETTINGS_MAIN_MENU].state == BUTTON_ON) {
         settings_buttons[SETTINGS_MAIN_MENU].state = BUTTON_IDLE;
         menu_state = 0;
+        open_settings_page(PAGE_NONE);
     }
     if (game_time - next_presence >= 0.2f) {
         broadcast_self();

@@ -8,6 +8,7 @@
 #include "core/window.h"
 #include "net/participants.h"
 #include "ui/interface.h"
+#include "ui/magic.h"
 #include "units/units.h"
 #include "world/terrain.h"
 #include "world/terrain_render.h"
@@ -170,12 +171,14 @@ void selection_click(int x, int y, int button)
             if (screen_to_terrain_coords(x, y, &gx, &gz) == 0)
                 issue_order(gx, gz, waiting_mouse_command);
             waiting_mouse_command = 0;
-        } else if (waiting_spell_command == 1) {
-            // The firestorm is cast at the ground point by the spells.
+        } else if (waiting_spell_command == WAITING_FIRESTORM) {
             waiting_spell_command = 0;
-        } else if (waiting_spell_command == 2) {
-            // Lightning strikes the ground point through the spells.
+            if (screen_to_terrain_coords(x, y, &gx, &gz) == 0)
+                do_firestorm(gx, gz);
+        } else if (waiting_spell_command == WAITING_LIGHTNING) {
             waiting_spell_command = 0;
+            if (screen_to_terrain_coords(x, y, &gx, &gz) == 0)
+                cast_lightning(gx, gz);
         } else {
             in_select = 1;
             x_i = x;

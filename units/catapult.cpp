@@ -279,35 +279,45 @@ static void dispose_ball(projectile* p)
     p->data = nullptr;
 }
 
-void catapult_launch(unit* u)
+projectile* throw_ball(const float pos[3], const float vel[3], int team, const float* flame_at, float flame_life)
 {
-    auto* c = static_cast<catapult_data*>(u->kind_data);
     auto* p = new projectile{};
-    const float h = u->heading * RAD, e = BALL_ELEVATION * RAD;
-    p->x = u->x;
-    p->y = u->y + 4.0f;
-    p->z = u->z;
-    p->vx = BALL_SPEED * std::cos(e) * std::sin(h);
-    p->vy = BALL_SPEED * std::sin(e);
-    p->vz = BALL_SPEED * std::cos(e) * std::cos(h);
+    p->x = pos[0];
+    p->y = pos[1];
+    p->z = pos[2];
+    p->vx = vel[0];
+    p->vy = vel[1];
+    p->vz = vel[2];
     p->damage = BALL_DAMAGE;
     p->radius = BALL_RADIUS;
-    p->team = u->team;
+    p->team = team;
     p->expiry = game_time + BALL_LIFETIME;
     p->max_speed = BALL_SPEED;
     p->draw = draw_ball;
     p->simulate = simulate_ball;
     p->dispose = dispose_ball;
-    if (c && c->burning) {
+    if (flame_at) {
         auto* f = new fire_source{};
-        set_vector(f->pos, u->x, u->y, u->z);
+        set_vector(f->pos, flame_at[0], flame_at[1], flame_at[2]);
         f->intensity = 10.0f;
         f->vertical_accel = 0.001f;
-        f->initial_life = 0.3f;
+        f->initial_life = flame_life;
         f->expiry = 100000000.0f;
         p->data = f;
     }
     add_projectile(p);
+    return p;
+}
+
+void catapult_launch(unit* u)
+{
+    const auto* c = static_cast<const catapult_data*>(u->kind_data);
+    const float h = u->heading * RAD, e = BALL_ELEVATION * RAD;
+    const float pos[3] = {u->x, u->y + 4.0f, u->z};
+    const float vel[3] = {BALL_SPEED * std::cos(e) * std::sin(h), BALL_SPEED * std::sin(e),
+                          BALL_SPEED * std::cos(e) * std::cos(h)};
+    const float at[3] = {u->x, u->y, u->z};
+    throw_ball(pos, vel, u->team, c && c->burning ? at : nullptr, 0.3f);
 }
 
 int unit_launch_ball(unsigned id, float heading, float pitch)

@@ -3,6 +3,7 @@
 #pragma once
 
 struct unit;
+struct projectile;
 
 struct catapult_data {
     float arm_angle;    // degrees: 160 cocked, 90 at the end of a throw
@@ -45,6 +46,11 @@ void attack_catapult(unit* u);
 // Where a ball thrown from the catapult's height lands on ground of height
 // `target_ground`: the throwing range (0 when the ball cannot get so high).
 float predicted_catapult_range(float catapult_y, float target_ground);
+// A catapult ball from `pos` with velocity `vel`, sparing `team`; with
+// `flame_at` it burns, trailing flames whose particles start with life
+// `flame_life` from a fire source first placed there. Returns the ball,
+// already in the projectile list.
+projectile* throw_ball(const float pos[3], const float vel[3], int team, const float* flame_at, float flame_life);
 // Throws one ball along the current heading.
 void catapult_launch(unit* u);
 // Re-creates a throw announced with "UBAL"; -1 for an unknown id.

@@ -95,15 +95,18 @@ unit* add_orangatang(float x, float z)
     return u;
 }
 
+unit* add_standing_footman(float x, float z)
+{
+    return add_footman(x, ground_height(x, z) + 1.0f, z);
+}
+
 void init_footmen()
 {
     if (!i_am_defender() || !i_am_team_leader())
         return;
     for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) {
-            const float x = 5.0f * i - 10.0f, z = 5.0f * j - 160.0f;
-            add_footman(x, ground_height(x, z) + 1.0f, z);
-        }
+        for (int j = 0; j < 4; ++j)
+            add_standing_footman(5.0f * i - 10.0f, 5.0f * j - 160.0f);
 }
 
 void init_goblins()
@@ -116,13 +119,6 @@ void init_goblins()
 }
 
 // --- behaviour --------------------------------------------------------------------
-
-static int humanoid_kind_of(const unit* u)
-{
-    if (u->kind != UNIT_HUMANOID || !u->kind_data)
-        return -1;
-    return static_cast<const humanoid_data*>(u->kind_data)->kind;
-}
 
 void look_unit(unit* u)
 {

@@ -22,6 +22,8 @@ constexpr float SWORD_REACH = 3.0f;
 // Creation on the copy that owns the new unit; each returns the unit.
 unit* add_proto_footman(float x, float y, float z);
 unit* add_footman(float x, float y, float z);
+// A footman standing on the ground at (x, z).
+unit* add_standing_footman(float x, float z);
 unit* add_ghoul(float x, float z);
 unit* add_goblin(float x, float z);
 unit* add_orangatang(float x, float z);

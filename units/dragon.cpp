@@ -174,7 +174,10 @@ void dismount_dragon()
     u->order_x = u->order_y = u->order_z = DRAGON_DISMISS_POINT;
     u->attack_target = nullptr;
     u->order_kind = ORDER_MOVE;
-    eye_vy = 2.0f;  // a small hop off its back
+    // A small hop off its back; a player on the ground sending the dragon
+    // away before it came stays where it stands (and goes on praying).
+    if (riding_dragon)
+        eye_vy = 2.0f;
     riding_dragon = 0;
     my_dragon = nullptr;
 }

@@ -464,6 +464,13 @@ static void release_humanoid_data(void* p)
     delete static_cast<humanoid_data*>(p);
 }
 
+int humanoid_kind_of(const unit* u)
+{
+    if (!u || u->kind != UNIT_HUMANOID || !u->kind_data)
+        return -1;
+    return static_cast<const humanoid_data*>(u->kind_data)->kind;
+}
+
 unit* add_humanoid()
 {
     uint32_t serial = humanoid_id++;

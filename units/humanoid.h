@@ -94,6 +94,9 @@ void init_human_types();
 // Their measures and colours alone, without display lists.
 void fill_human_types();
 
+// The humanoid kind of a unit (HUMANOID_AVATAR ...), -1 for other kinds.
+int humanoid_kind_of(const unit* u);
+
 // A new, empty unit with the next humanoid id of this copy's side.
 unit* add_humanoid();
 void init_humanoid(unit* u);

@@ -1,5 +1,6 @@
 #include "units/siege.h"
 
+#include "ui/magic.h"
 #include "units/archer.h"
 #include "units/catapult.h"
 #include "units/projectile.h"
@@ -11,4 +12,5 @@ void init_siege()
     init_catapult_commands();
     init_archers();
     register_lightning_command();
+    register_magic_commands();
 }

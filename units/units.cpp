@@ -19,6 +19,7 @@
 #include "ui/interface.h"
 #include "units/catapult.h"
 #include "units/combat.h"
+#include "ui/magic.h"
 #include "units/dragon.h"
 #include "units/humanoid.h"
 #include "units/ram.h"
@@ -329,8 +330,7 @@ void spawn_unit(uint32_t id, int team, int kind)
 
 static bool is_avatar(const unit* u)
 {
-    return u->kind == UNIT_HUMANOID && u->kind_data &&
-           static_cast<const humanoid_data*>(u->kind_data)->kind == HUMANOID_AVATAR;
+    return humanoid_kind_of(u) == HUMANOID_AVATAR;
 }
 
 bool decides_death(const unit* u)
@@ -346,10 +346,12 @@ void del_unit(unit* u)
     // 1. Another participant's figure takes its table entry with it.
     if (avatar && u != me)
         delete_participant_by_unit(u);
-    // 2. This copy's dragon is forgotten, and nobody rides it any more.
+    // 2. This copy's dragon is forgotten, nobody rides it any more, and its
+    //    dismount button leaves the command bar.
     if (u == my_dragon) {
         my_dragon = nullptr;
         riding_dragon = 0;
+        delete_dismount_dragon_button();
     }
     // A dragon summoned here is announced dead from here, whether or not
     // this copy leads its team: nobody else flies it.
@@ -503,14 +505,18 @@ float heading_toward(float x, float z, float tx, float tz)
 // Headings come from the network too: one that lies many turns away is
 // brought near in one step (a turn at a time, a huge one would never get
 // there, since adding 360 no longer changes it), and one that is no number
-// at all is left as it is.
+// at all is left as it is. A reference so large that a float no longer holds
+// its degrees is first taken round to its turn (the same direction).
 constexpr float FAR_HEADING = 3600.0f;
+constexpr float LOST_HEADING = 1e6f;
 
 float near_heading(float h, float ref)
 {
-    const float d = h - ref;
-    if (!std::isfinite(d))
+    if (!std::isfinite(h) || !std::isfinite(ref))
         return h;
+    if (std::fabs(ref) > LOST_HEADING)
+        ref = std::fmod(ref, 360.0f);
+    const float d = h - ref;
     if (std::fabs(d) > FAR_HEADING)
         h = ref + std::fmod(d, 360.0f);
     while (h - ref <= -180.0f)

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "core/paths.h"
 #include "core/textures.h"
 #include "core/vector.h"
 #include "world/model_tree.h"
@@ -162,7 +163,7 @@ int load_buildings()
 {
     temple_ids.clear();
     num_temples = 0;
-    file_ptr f(fopen(houses_filename.c_str(), "r"));
+    file_ptr f(fopen(data_file(houses_filename).c_str(), "r"));
     if (!f) {
         fprintf(stderr, "cannot open %s (%s): the island has no buildings and no temple to pray at\n",
                 houses_filename.c_str(), strerror(errno));

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/paths.h"
 #include "core/random.h"
 #include "core/vector.h"
 #include "world/terrain_render.h"
@@ -65,7 +66,7 @@ void init_terrain()
 {
     allocate_terrain();
     reset_terrain_renderer();
-    if (read_terrain_file("terrain.out") != 0)
+    if (read_terrain_file(user_file("terrain.out").c_str()) != 0)
         random_map();
     load_terrain_texture();
 }
@@ -198,7 +199,7 @@ int write_terrain_path(const char* path)
 
 int write_terrain_file()
 {
-    return write_terrain_path("terrain.out");
+    return write_terrain_path(user_file_for_writing("terrain.out").c_str());
 }
 
 // --- derived arrays -----------------------------------------------------------

@@ -14,6 +14,8 @@
 #include "core/textures.h"
 #include "core/vector.h"
 #include "core/window.h"
+#include "net/participants.h"
+#include "units/units.h"
 #include "world/terrain.h"
 
 unsigned int map_lists[4][4] = {
@@ -364,10 +366,21 @@ void draw_minimap()
     glColor4f(0.7f, 0.5f, 0.5f, 0.7f);
     glDisable(GL_TEXTURE_2D);
     glPointSize(3.0f);
-    // Unit dots: one point per unit of the registry at (z K, x K), green for
-    // the player's own team and red for the enemy, with
-    // K = 0.0015625 * 0.7072135785007072. Drawn here once the unit registry
-    // exists (it provides the list to walk).
+    // One dot per unit, green for the player's own side and red for the
+    // other; an invisible unit shows no more here than in the view.
+    constexpr float K = 0.0015625f * 0.7072135785007072f;
+    const int own = me ? me->team : local_team();
+    glBegin(GL_POINTS);
+    for (const unit* u = unit_list; u; u = u->next) {
+        if (u->invisible)
+            continue;
+        if (u->team == own)
+            glColor3f(0.0f, 1.0f, 0.0f);
+        else
+            glColor3f(1.0f, 0.0f, 0.0f);
+        glVertex2f(u->z * K, u->x * K);
+    }
+    glEnd();
     glColor4f(0.7f, 0.5f, 0.5f, 0.5f);
     glEnable(GL_TEXTURE_2D);
     glBegin(GL_QUADS);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "core/paths.h"
 #include "core/textures.h"
 #include "world/model_tree.h"
 
@@ -116,7 +117,7 @@ void clear_trees()
 
 int load_trees()
 {
-    file_ptr f(fopen(trees_filename.c_str(), "r"));
+    file_ptr f(fopen(data_file(trees_filename).c_str(), "r"));
     if (!f) {
         printf("no %s (%s): no trees planted\n", trees_filename.c_str(), strerror(errno));
         return -1;
@@ -140,7 +141,7 @@ int load_trees()
 
 void save_tree(float x, float z)
 {
-    file_ptr f(fopen(trees_filename.c_str(), "a"));
+    file_ptr f(fopen(data_file(trees_filename).c_str(), "a"));
     if (!f) {
         fprintf(stderr, "cannot append to %s: %s\n", trees_filename.c_str(), strerror(errno));
     } else {

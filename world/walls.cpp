@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "core/paths.h"
 #include "core/textures.h"
 #include "core/vector.h"
 #include "net/commands.h"
@@ -204,7 +205,7 @@ int load_walls()
     the_wall_pts.clear();
     n_wall_pts = 0;
     gate_up = 1;
-    file_ptr f(fopen(walls_filename.c_str(), "r"));
+    file_ptr f(fopen(data_file(walls_filename).c_str(), "r"));
     if (!f) {
         fprintf(stderr, "cannot open %s (%s): the city has no walls, towers or gates\n", walls_filename.c_str(),
                 strerror(errno));

@@ -582,6 +582,8 @@ class Game:
         self.display = display
         self.cwd = cwd
         self.extra_env = dict(env or {})
+        self.home = None
+        self._cleanups = []
         self.proc = None
         self.lines = []          # (stream, line) in arrival order
         self._cond = threading.Condition()
@@ -600,6 +602,15 @@ class Game:
         supp = os.path.join(HERE, "lsan.supp")
         if os.path.exists(supp) and "LSAN_OPTIONS" not in env:
             env["LSAN_OPTIONS"] = "suppressions=%s:print_suppressions=0" % supp
+        # The player's settings and files stay out of every run: each game
+        # gets directories of its own unless the caller names them (HOME
+        # itself stays, so the GL library's shader cache stays warm).
+        if not {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"} & set(self.extra_env):
+            self.home = tempfile.mkdtemp(prefix="kvt-home-")
+            remove = lambda d=self.home: shutil.rmtree(d, ignore_errors=True)  # noqa: E731
+            self._cleanups.append((_register_cleanup(remove), remove))
+            env["XDG_CONFIG_HOME"] = os.path.join(self.home, ".config")
+            env["XDG_DATA_HOME"] = os.path.join(self.home, ".local", "share")
         env.update(self.extra_env)
         return env
 
@@ -785,6 +796,10 @@ class Game:
         if self._key is not None:
             _unregister_cleanup(self._key)
             self._key = None
+        while self._cleanups:
+            key, fn = self._cleanups.pop()
+            _unregister_cleanup(key)
+            fn()
 
     def __enter__(self):
         return self
@@ -928,6 +943,18 @@ class XInput:
 
     def type(self, text, delay_ms=12):
         self._xdo("type", "--delay", delay_ms, text)
+
+    def typed(self, key, shift=False, pause=0.3):
+        """A key press as the game sees it: the game reads Shift from the
+        keyboard state when the event arrives, so Shift is held around it."""
+        if shift:
+            self.key_down("shift")
+            time.sleep(pause)
+        self.key(key)
+        time.sleep(pause)
+        if shift:
+            self.key_up("shift")
+            time.sleep(pause)
 
     @contextlib.contextmanager
     def held(self, *keys):
@@ -1117,16 +1144,17 @@ def grab_window(display, window, out_png):
 SCREENSHOT_LINE = r"^took a screenshot\.$"
 
 
-def take_screenshot(game, xin, width, height, timeout=15, settle=0.4, use_focus_sink=True):
+def take_screenshot(game, xin, width, height, timeout=15, settle=0.4, use_focus_sink=True, path=None):
     """Make the game write screenshot.rgba (Alt+X held) and return a
-    ``Screenshot`` of it.
+    ``Screenshot`` of it.  The file is looked for in the game's working
+    directory unless ``path`` names where the game writes it.
 
     The game writes the file in every pass while both keys are down, so
     the keys are held until the first "took a screenshot." line arrives,
     then released; the file is read once no new line has come for
     ``settle`` seconds and it has its full size.
     """
-    path = os.path.join(game.cwd, "screenshot.rgba")
+    path = path or os.path.join(game.cwd, "screenshot.rgba")
     if os.path.exists(path):
         os.unlink(path)
     start = game.mark()

@@ -144,16 +144,7 @@ class Copy:
         self.test.assertIsNotNone(line, "no play frames:\n" + self.game.dump())
 
     def typed(self, key, shift=False):
-        """A key press as the game sees it; Shift is held around it because
-        the game reads Shift from the keyboard state when the event arrives."""
-        if shift:
-            self.xin.key_down("shift")
-            time.sleep(0.3)
-        self.xin.key(key)
-        time.sleep(0.3)
-        if shift:
-            self.xin.key_up("shift")
-            time.sleep(0.3)
+        self.xin.typed(key, shift)
 
     def eye(self):
         """(x, y, z, yaw, pitch) from the "Y" key's "eye stats:" line."""

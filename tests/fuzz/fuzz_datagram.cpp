@@ -7,7 +7,7 @@
 //           bit 2: a small battle is set up (soldiers of both teams, a
 //           catapult, a ram, a wall with a gate), so that the unit and siege
 //           commands (UNIT, UDIE, ORDR, USWD, INVS, GATE, GBRK, AARW, UARW,
-//           UBAL, LIGH) meet real records; bit 3: this copy's team
+//           UBAL, LIGH, FIRE) meet real records; bit 3: this copy's team
 //   then datagrams, each: one byte choosing the sender (0 the peer, 1 this
 //   copy's own entry, 2 an unknown address, 3 a second unknown address),
 //   two bytes little-endian length, and that many bytes (cut at the end of
@@ -31,6 +31,7 @@
 #include "units/combat.h"
 #include "units/dragon.h"
 #include "units/humanoid.h"
+#include "units/projectile.h"
 #include "units/ram.h"
 #include "units/siege.h"
 #include "units/units.h"
@@ -60,6 +61,7 @@ void reset_world(bool with_peer, int peer_team)
     game_srand(1);
     init_participants();
     empty_registry();
+    clear_projectiles();
     reset_game_dragons();
     if (with_peer)
         add_participant("peer", PEER, peer_team);

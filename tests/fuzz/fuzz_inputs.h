@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/settings.h"
 #include "core/textures.h"
 #include "fuzz_file.h"
 #include "sound/wav_file.h"
@@ -158,4 +159,31 @@ inline bool replay_trees_file(const uint8_t* data, size_t size)
     const int used = load_trees();
     return used >= 0 && num_chestnuts == static_cast<int>(chestnuts.size()) &&
            num_random_trees == static_cast<int>(random_trees.size()) && num_chestnuts + num_random_trees <= used;
+}
+
+// Settings file: a file that is read holds values within every field's
+// range, and writing them out and reading them back gives the same values;
+// a refused file says why and leaves the record as it was.
+inline bool replay_settings_file(const uint8_t* data, size_t size)
+{
+    fuzz_file file(data, size);
+    settings_record s, before;
+    std::string why, ignored;
+    const settings_status status = read_settings_file(file.path, s, why, ignored);
+    if (status == settings_status::broken) {
+        for (int i = 0; i < num_setting_fields; ++i)
+            if (s.*(setting_fields[i].value) != before.*(setting_fields[i].value))
+                return false;
+        return !why.empty();
+    }
+    settings_record again;
+    if (!parse_settings(format_settings(s), again, why, ignored) || !ignored.empty())
+        return false;
+    for (int i = 0; i < num_setting_fields; ++i) {
+        const setting_field& f = setting_fields[i];
+        const int v = s.*(f.value);
+        if (v < f.low || v > f.high || again.*(f.value) != v)
+            return false;
+    }
+    return true;
 }

@@ -101,6 +101,12 @@ def small_seeds():
             + datagram(0, command(b"UBAL", 0x10001, 30.0, 20.0))
             + datagram(1, command(b"UBAL", 0x10001, 30.0, 20.0))
             + datagram(0, command(b"LIGH", 10.0, -20.0)) + datagram(2, command(b"LIGH", 1.0, 2.0)),
+            # Spells from the peer: meteors (one not a number, one far off),
+            # invisibility for figures and soldiers, a strike.
+            "battle_gods": bytes([1, 1 | 4]) + datagram(0, command(b"FIRE", 10.0, -20.0))
+            + datagram(0, command(b"FIRE", float("nan"), 3.0)) + datagram(0, command(b"FIRE", 1e9, 3.0))
+            + datagram(0, command(b"INVS", 0x80400, 15.0)) + datagram(0, command(b"INVS", 0x80001, 16.0))
+            + datagram(0, command(b"INVS", 0x80400, 1e30)) + datagram(0, command(b"LIGH", 10.0, -20.0)),
             # A dragon of the peer's side (team 0, this copy on team 1):
             # announced, flown, breathing over the soldiers, lied about, killed.
             "battle_dragon": bytes([1, 1 | 4 | 8]) + datagram(0, command(b"UNIT", 0x50000, 0))
@@ -110,6 +116,12 @@ def small_seeds():
             + datagram(0, command(b"UNIT", 0x5FFFF, 0)) + datagram(0, command(b"UDIE", 0x50000)),
             "end_screen": bytes([2, 1]) + datagram(0, b"HELO") + datagram(0, b"UU")
             + datagram(0, uupd([(1, [0.0] * 3)])[:13]),
+        },
+        "fuzz_settings_file": {
+            "all_keys": b"# settings\ndisplay = window\nfog = off\nsound = on\nmusic_volume = 35\n"
+            b"effects_volume = 0\nmouse_sensitivity = 250\ninvert_look = on\n",
+            "partial_comments": b"  fog=ON # mist\r\n\n#x\nmouse_sensitivity=10\nunknown = 3\n",
+            "broken_value": b"sound = on\nmusic_volume = 101\n",
         },
         "fuzz_terrain_file": {
             # Right script, file too short / not a map.

@@ -187,6 +187,10 @@ TEST(FuzzRegressionUnits, HeadingsManyTurnsAwayComeNearAtOnce)
     EXPECT_TRUE(std::isinf(wrap_360(std::numeric_limits<float>::infinity())));
     EXPECT_TRUE(std::isinf(near_heading(std::numeric_limits<float>::infinity(), 0.0f)));
     EXPECT_TRUE(std::isnan(near_heading(std::nanf(""), 0.0f)));
+    // A wanted heading so large that a float no longer holds its degrees
+    // (3.46e12, a soldier's in another input) is taken round to its turn.
+    const float near = near_heading(44.9f, 3.45841048e12f);
+    EXPECT_LE(std::fabs(near - std::fmod(3.45841048e12f, 360.0f)), 180.0f);
 
     // A footman so turned takes its steering step (and returns from it).
     unit u{};

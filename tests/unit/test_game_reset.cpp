@@ -11,6 +11,8 @@
 #include "net/participants.h"
 #include "sound/sound.h"
 #include "ui/interface.h"
+#include "ui/magic.h"
+#include "ui/personal.h"
 #include "ui/menu.h"
 #include "ui/selection.h"
 #include "units/catapult.h"
@@ -120,6 +122,8 @@ TEST_F(GameReset, EveryModulesStateOfAGameIsReset)
     water_switch_time = 310.0f;
     active_effects.push_back({0, 305.0f, 301.0f, 0});
     terrain_texid = 12345;
+    dragon_button = 3;
+    set_message("Zeus will call Lightning for you", 0.0f, 0.5f, 1.0f, 0.3f, 3.0f);
 
     reset_game_state();
 
@@ -166,6 +170,9 @@ TEST_F(GameReset, EveryModulesStateOfAGameIsReset)
     EXPECT_TRUE(active_effects.empty());
     EXPECT_EQ(water_switch_time, 0.0f);
     EXPECT_EQ(terrain_texid, 0u);
+    EXPECT_EQ(dragon_button, 0);
+    EXPECT_TRUE(current_banner().text.empty());
+    EXPECT_EQ(current_banner().display_time, 0.0f);
     structure_ground = get_terrain_height;
 }
 

@@ -130,15 +130,29 @@ TEST(UnitCommand, SwordBlowsReplayTheStroke)
 TEST(UnitCommand, InvisibilityUntilItsEndTime)
 {
     setup_two_sides();
-    unit* f = soldier(0, 0, 1);
-    deliver_command("INVS", f->id, bits_of(game_time + 15.0f), 0, 0, ATTACKER);
-    EXPECT_EQ(f->invisible, 1);
+    unit* raider = parts[1].avatar;
+    ASSERT_NE(raider, nullptr);
+    deliver_command("INVS", raider->id, bits_of(game_time + 15.0f), 0, 0, ATTACKER);
+    EXPECT_EQ(raider->invisible, 1);
     game_time += 16.0f;
     simulate_units(0.01f);
-    EXPECT_EQ(f->invisible, 0);
-    std::string err = deliver_command("INVS", f->id, bits_of(NAN), 0, 0, ATTACKER);
-    EXPECT_EQ(f->invisible, 0);
-    EXPECT_NE(err.find("without an end time"), std::string::npos);
+    EXPECT_EQ(raider->invisible, 0);
+
+    // No end time, one far beyond the spell's, a soldier, or another side's
+    // figure: refused, each with its line.
+    unit* f = soldier(0, 0, 1);
+    std::string err = deliver_command("INVS", raider->id, bits_of(NAN), 0, 0, ATTACKER);
+    err += deliver_command("INVS", raider->id, bits_of(game_time + 1000.0f), 0, 0, ATTACKER);
+    err += deliver_command("INVS", f->id, bits_of(game_time + 15.0f), 0, 0, DEFENDER);
+    err += deliver_command("INVS", parts[2].avatar->id, bits_of(game_time + 15.0f), 0, 0, ATTACKER);
+    EXPECT_EQ(raider->invisible + f->invisible + parts[2].avatar->invisible, 0);
+    EXPECT_NE(err.find("without an end time"), std::string::npos) << err;
+    EXPECT_NE(err.find("too far ahead"), std::string::npos) << err;
+    char line[96];
+    snprintf(line, sizeof line, "member of team 1 tried to make unit %8.8X of team 1 invisible", f->id);
+    EXPECT_NE(err.find(line), std::string::npos) << err;
+    snprintf(line, sizeof line, "member of team 0 tried to make unit %8.8X of team 1 invisible", parts[2].avatar->id);
+    EXPECT_NE(err.find(line), std::string::npos) << err;
 }
 
 TEST(UnitCommand, StrangersAndTheMenuAreIgnored)

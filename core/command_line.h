@@ -1,0 +1,16 @@
+// The options every program is expected to know, beside the game's own
+// words (a name, then LOG_POSITION, REPLAY_P_LOG, SOUND, GOD, WINDOW): help,
+// version, and a usage message for an option the game does not know.
+#pragma once
+
+#include <cstdio>
+
+// The version of this build ("kelvarin 0.1.0").
+const char* program_version();
+void print_usage(FILE* out);
+
+// Looks for "--help" (or "-h"), "--version" and unknown options (any other
+// argument beginning with "-"). Returns -1 when the game should start,
+// else the exit status after printing: 0 for help and version (on standard
+// output), 2 for an unknown option (the usage on standard error).
+int check_program_options(int argc, char** argv);

@@ -1,0 +1,115 @@
+// The gods: a player praying against a temple earns favour (and heals);
+// each time the favour is nearly full a god grants a spell, which fills one
+// of two spell slots on the command bar. Casting a spell summons soldiers or
+// siege engines, calls the dragon, makes the player invisible, or waits for
+// a ground click to send a firestorm of meteors or a lightning strike.
+#pragma once
+
+// Spell codes held in the slots.
+enum : int {
+    SPELL_NONE = 0,
+    SPELL_DRAGON = 1,
+    SPELL_UNDEAD = 2,
+    SPELL_FIRESTORM = 3,
+    SPELL_INVISIBILITY = 4,
+    SPELL_LIGHTNING = 5,
+    SPELL_GOBLINS = 6,
+    SPELL_DISMOUNT = 7,  // never granted: the dragon's slot while the dragon is out
+    SPELL_CATAPULTS = 8,
+    SPELL_RAMS = 9,
+    SPELL_FOOTMEN = 10,
+};
+
+// Targeted spells waiting for a ground click (waiting_spell_command).
+enum : int {
+    WAITING_FIRESTORM = 1,
+    WAITING_LIGHTNING = 2,
+};
+
+extern int praying;
+extern float target_favor;  // favour earned, at most 15
+extern float now_favor;     // favour shown, following target_favor at 3 a second
+extern int what_spells[2];  // the two spell slots (spell codes)
+extern int have_spells;     // filled slots
+extern int dragon_button;   // command-bar slot of the last granted dragon
+
+constexpr float MAX_FAVOR = 15.0f;
+constexpr float MAX_HEALTH = 15.0f;
+// Favour a grant costs; a grant comes once the shown favour reaches
+// GRANT_FAVOR.
+constexpr float GRANT_COST = 14.0f;
+constexpr float GRANT_FAVOR = 14.5f;
+constexpr float INVISIBILITY_TIME = 15.0f;
+constexpr int METEORS_PER_FIRESTORM = 10;
+// Strikes hurt from this long after the bolt until time_lightning_lasts,
+// everything within this reach (plus its own radius) of the point, at this
+// many health points a second.
+constexpr float LIGHTNING_DAMAGE_DELAY = 1.0f;
+constexpr float LIGHTNING_REACH = 20.0f;
+constexpr float LIGHTNING_DAMAGE_RATE = 2.4f;
+// Teams larger than this are granted no more soldiers or engines.
+constexpr int MAX_TEAM_FOR_SUMMONS = 99;
+// Meteors and the strike points of spells lie within this square; points
+// beyond it are refused.
+constexpr float SPELL_REACH = 300.0f;
+// A peer's meteors are not launched while this many projectiles fly.
+constexpr int MAX_FLYING_FOR_METEORS = 400;
+
+// The gods' part of a new game: no dragon slot remembered (the personal
+// set-up empties the spell slots and stops prayer when the world is built).
+void reset_game_magic();
+// The "FIRE" receiver.
+void register_magic_commands();
+
+// The pray button: stops praying, or starts it while the player's figure
+// stands against a temple.
+void do_pray();
+// Movement ends a prayer.
+void stop_praying();
+// Once per play frame: favour and health regulation, and the grants.
+void simulate_personal(float dt);
+// Once per play frame: the lightning damage.
+void simulate_magic(float dt);
+
+// The spell a draw r gives a team of `team_units` units (r from the shared
+// generator; `team` decides between rams and lightning).
+int spell_for_draw(int r, int team_units, int team);
+// Grants one spell into the first empty slot (both full: nothing).
+void grant_spell();
+// The command-bar button of a slot holding `code` (0 empties it).
+void show_spell_button(int slot, int code);
+
+// Casting the spell of slot k (0 or 1); magic_button_1 and _2 are the
+// command bar's actions.
+void magic_button(int k);
+void magic_button_1();
+void magic_button_2();
+
+// The summons, around the player's figure, on the player's side of the map
+// only (else a warning banner and nothing). Each unit is announced and its
+// state record goes out at once.
+void call_dead();
+void call_goblins();
+void call_footmen();
+void call_catapults();
+void call_rams();
+// Whether the player may summon at eye depth `z` for `team`.
+bool on_own_side(int team, float z);
+void do_invisibility();
+
+// Whether a spell's point lies where meteors and strikes may go.
+bool within_spell_reach(float x, float z);
+// The firestorm at a ground point: ten meteors scattered within 10, each
+// launched here and sent as "FIRE".
+void do_firestorm(float x, float z);
+// One meteor falling at (x, z), sparing `team`.
+void launch_meteor(float x, float z, int team);
+// Lightning from a ground click: the strike here and "LIGH" to the others.
+void cast_lightning(float x, float z);
+// Damage the last strike deals this frame to a unit at horizontal distance
+// `d` with radius `r`, `since` seconds after the strike.
+float lightning_damage(float since, float d, float r, float dt);
+
+// The dragon is gone: its dismount button leaves the command bar, so that
+// a new spell can be granted in its place.
+void delete_dismount_dragon_button();

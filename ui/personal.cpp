@@ -1,0 +1,143 @@
+#include "ui/personal.h"
+
+#include <GL/gl.h>
+#include <cmath>
+
+#include "core/main_loop.h"
+#include "core/textures.h"
+#include "net/participants.h"
+#include "ui/interface.h"
+#include "ui/magic.h"
+#include "ui/menu.h"
+#include "units/combat.h"
+#include "units/units.h"
+
+static banner_state s_banner;
+
+const banner_state& current_banner()
+{
+    return s_banner;
+}
+
+void setup_personal()
+{
+    set_button(1, pray_button_texid, do_pray, 1);
+    what_spells[0] = what_spells[1] = SPELL_NONE;
+    have_spells = 0;
+    set_button(2, 0, nullptr, 0);
+    set_button(3, 0, nullptr, 0);
+    target_health = MAX_HEALTH;
+    target_favor = now_favor = 5.0f;
+    praying = 0;
+}
+
+void reset_game_personal()
+{
+    s_banner = banner_state{};
+}
+
+// --- status bars ----------------------------------------------------------------
+
+float status_bar_end(float value)
+{
+    const float v = std::isfinite(value) ? std::fmin(std::fmax(value, 0.0f), 15.0f) : 0.0f;
+    return -1.0f + v * 0.1333f;
+}
+
+static void bar(float value, float y0, float y1)
+{
+    const float x1 = status_bar_end(value);
+    glBegin(GL_QUADS);
+    glVertex2f(-1.0f, y0);
+    glVertex2f(x1, y0);
+    glVertex2f(x1, y1);
+    glVertex2f(-1.0f, y1);
+    glEnd();
+}
+
+void draw_hud()
+{
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    const float health = me ? me->health : 0.0f;
+    // GL clamps the colour: red when the health is gone, green when full.
+    glColor4f(1.0f - health, health, 0.0f, 0.5f);
+    bar(health, 0.2f, 0.3f);
+    glColor4f(0.2f, 0.2f, 1.0f, 0.5f);
+    bar(now_favor, 0.3f, 0.4f);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    set_button_state(1, praying);
+}
+
+// --- banner -----------------------------------------------------------------------
+
+void set_message(const char* text, float r, float g, float b, float appear, float fade)
+{
+    s_banner.text = text ? text : "";
+    s_banner.red = r;
+    s_banner.green = g;
+    s_banner.blue = b;
+    s_banner.display_time = game_time + appear;
+    s_banner.fade_time = game_time + fade;
+}
+
+void simulate_message()
+{
+    banner_state& m = s_banner;
+    const float t = game_time;
+    if (t < m.display_time) {
+        if (t <= m.display_time - BANNER_EDGE) {
+            m.alpha = 0.0f;
+        } else {
+            m.alpha = std::cos(10.0f * (m.display_time - t));
+            m.do_message = 1;
+        }
+    } else if (t <= m.fade_time) {
+        m.alpha = 1.0f;
+    } else if (m.fade_time + BANNER_EDGE <= t) {
+        m.alpha = 0.0f;
+        m.do_message = 0;
+    } else {
+        m.alpha = std::cos(10.0f * (t - m.fade_time));
+    }
+}
+
+banner_layout layout_banner(const char* text)
+{
+    const float reference = string_width(0.2f, text);
+    if (!(reference > 0.0f))
+        return {0.0f, 0.0f};
+    const float size = 0.3f / (0.5f * reference);
+    return {size, 0.5f * string_width(size, text)};
+}
+
+void draw_message()
+{
+    const banner_state& m = s_banner;
+    if (!m.do_message)
+        return;
+    const banner_layout l = layout_banner(m.text.c_str());
+    if (l.size <= 0.0f)
+        return;
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glPushMatrix();
+    glLoadIdentity();
+    glTranslatef(0.0f, 0.0f, -2.001f);
+    glScalef(1.0f, -1.0f, 1.0f);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_LIGHTING);
+    // A shadow shimmering slowly between light grey and white.
+    const float g = 0.9f + 0.1f * std::sin(2.0f * game_time);
+    glColor4f(g, g, g, m.alpha);
+    const float offset = 0.075f * l.size;
+    draw_string(-l.half_width + offset, 0.7f + offset, l.size, m.text.c_str());
+    glColor4f(m.red, m.green, m.blue, m.alpha);
+    draw_string(-l.half_width, 0.7f, l.size, m.text.c_str());
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glEnable(GL_CULL_FACE);
+    glPopMatrix();
+    glEnable(GL_LIGHTING);
+    glEnable(GL_DEPTH_TEST);
+}
