@@ -17,6 +17,7 @@
 #include "net/wire.h"
 #include "sound/sound.h"
 #include "ui/interface.h"
+#include "ui/personal.h"
 #include "units/catapult.h"
 #include "units/combat.h"
 #include "ui/magic.h"
@@ -623,12 +624,15 @@ static void send_order(const unit* u, int code, float gx, float gz)
                          float_to_bits(gz));
 }
 
-// The player's line for units that no dry way takes to the point.
+// The player's line for units that no dry way takes to the point: on the
+// banner, and on the terminal with the place and the count.
 static void report_refused(int refused, float x, float z)
 {
-    if (refused > 0)
-        printf("No way over dry land to (%.0f, %.0f) for %d of the selected units\n", static_cast<double>(x),
-               static_cast<double>(z), refused);
+    if (refused <= 0)
+        return;
+    set_message("No way over dry land", 1.0f, 0.8f, 0.2f, 0.3f, 2.0f);
+    printf("No way over dry land to (%.0f, %.0f) for %d of the selected units\n", static_cast<double>(x),
+           static_cast<double>(z), refused);
 }
 
 void issue_order(float x, float z, int order_kind)
