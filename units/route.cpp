@@ -11,6 +11,7 @@
 
 #include "units/catapult.h"
 #include "units/humanoid.h"
+#include "core/main_loop.h"
 #include "units/units.h"
 #include "world/terrain.h"
 
@@ -360,6 +361,22 @@ struct route_leg {
 };
 
 std::unordered_map<uint32_t, std::deque<route_leg>> s_routes;
+// Orders planned in the frame of `s_budget_time`.
+float s_budget_time = -1.0f;
+int s_planned = 0;
+
+bool within_budget()
+{
+    if (game_time != s_budget_time) {
+        s_budget_time = game_time;
+        s_planned = 0;
+    }
+    if (++s_planned <= ROUTE_ORDERS_PER_FRAME)
+        return true;
+    if (s_planned == ROUTE_ORDERS_PER_FRAME + 1)
+        fprintf(stderr, "more than %d orders to plan in one frame; the rest are refused\n", ROUTE_ORDERS_PER_FRAME);
+    return false;
+}
 
 // Plans the way for one order from (sx, sz); `plain` when the kind's own
 // straight driving does it. -1 when no dry way reaches the point.
@@ -368,6 +385,8 @@ int plan_leg(const unit* u, float sx, float sz, float x, float z, int order_kind
     plain = true;
     if (!is_ground_unit(u) || (order_kind != ORDER_MOVE && order_kind != ORDER_ATTACK))
         return 0;
+    if (!within_budget())
+        return -1;
     leg.gx = x;
     leg.gz = z;
     if (u->kind == UNIT_CATAPULT && order_kind == ORDER_ATTACK) {
@@ -451,6 +470,8 @@ int queue_waypoint(unit* u, float x, float z)
 {
     auto it = s_routes.find(u->id);
     const bool routed = it != s_routes.end() && !it->second.empty();
+    if (routed && it->second.size() >= static_cast<size_t>(ROUTE_QUEUE_LIMIT))
+        return -1;
     // An attack lasts until the next order: nothing queued behind it would
     // ever start.
     if (routed ? it->second.back().final_kind == ORDER_ATTACK : u->order_kind == ORDER_ATTACK)
@@ -550,4 +571,6 @@ void forget_route(uint32_t id)
 void reset_game_routes()
 {
     s_routes.clear();
+    s_budget_time = -1.0f;
+    s_planned = 0;
 }

@@ -30,6 +30,11 @@ constexpr float RIDE_HEIGHT = 0.7f;
 constexpr float WAYPOINT_REACH = 6.0f;
 // Upper bound on the grid points one search may settle: the whole grid.
 constexpr int ROUTE_SEARCH_LIMIT = 128 * 128;
+// Orders planned in one frame at the most (a search takes up to about two
+// milliseconds; a flood of orders from the network must not stall a
+// frame), and legs one unit may have queued.
+constexpr int ROUTE_ORDERS_PER_FRAME = 64;
+constexpr int ROUTE_QUEUE_LIMIT = 16;
 
 // The water rule: a body at height y is below the water line.
 bool below_water_line(float y);

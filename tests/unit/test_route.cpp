@@ -223,4 +223,10 @@ TEST(DryRoutes, QueuedWaypointsAreFollowedInOrderAndWaterIsRefused)
     EXPECT_EQ(f->order_x, ox);
     EXPECT_EQ(f->order_z, oz);
     EXPECT_EQ(f->order_kind, ORDER_NONE);
+
+    // A flood of queued waypoints (from the network, say) is held to the
+    // queue's limit.
+    for (int k = 0; k < ROUTE_QUEUE_LIMIT + 4; ++k)
+        queue_waypoint(f, 40.0f, 10.0f * static_cast<float>(k % 4));
+    EXPECT_EQ(route_legs(f), ROUTE_QUEUE_LIMIT);
 }
