@@ -12,8 +12,11 @@
 
 #include <vector>
 
+#include "core/random.h"
 #include "crowd_scene.h"
 #include "net/messages.h"
+#include "units/route.h"
+#include "world/terrain.h"
 
 namespace {
 
@@ -111,6 +114,36 @@ void BM_apply_records(benchmark::State& state)
     state.counters["records/s"] = benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_apply_records)->Arg(1000)->Arg(5000)->Arg(20000)->Unit(benchmark::kMicrosecond);
+
+// The path search on a generated island: a ram's way from the attackers'
+// camp round the sea to the gate (a grid search and the straightening),
+// and a catapult's throwing spot (the search over everything reachable).
+void generated_island()
+{
+    allocate_terrain();
+    game_srand(10240);
+    random_map();
+}
+
+void BM_dry_route_to_gate(benchmark::State& state)
+{
+    generated_island();
+    std::vector<waypoint> r;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(find_dry_route(20.0f, 150.0f, -6.0f, -100.0f, r));
+    state.counters["waypoints"] = static_cast<double>(r.size());
+}
+BENCHMARK(BM_dry_route_to_gate)->Unit(benchmark::kMicrosecond);
+
+void BM_catapult_throwing_spot(benchmark::State& state)
+{
+    generated_island();
+    waypoint spot;
+    int straight = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(catapult_throwing_spot(40.0f, 150.0f, -2.5f, -152.5f, &spot, &straight));
+}
+BENCHMARK(BM_catapult_throwing_spot)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

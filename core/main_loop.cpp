@@ -32,6 +32,7 @@
 #include "units/humanoid.h"
 #include "units/projectile.h"
 #include "units/ram.h"
+#include "units/route.h"
 #include "units/ship.h"
 #include "units/siege.h"
 #include "units/units.h"
@@ -336,6 +337,7 @@ static void (*const game_resets[])() = {
     reset_game_menu,            // presence timer, the menu picture's catapult
     reset_game_messages,        // an unsent unit-state batch
     reset_game_units,           // selection, win check, references into the old world
+    reset_game_routes,          // routes and queued waypoints
     reset_game_humanoids,       // humanoid ids, body-type and sword display lists
     reset_game_catapults,       // catapult ids
     reset_game_rams,            // ram ids
@@ -409,6 +411,15 @@ void quit_game_event_loop_caller(int)
     quit_game_event_loop();
 }
 
+// SIGUSR1 asks for the registry to be printed; the loop prints it between
+// two frames (a handler may only set a flag).
+static volatile sig_atomic_t g_registry_wanted = 0;
+
+static void request_registry_listing(int)
+{
+    g_registry_wanted = 1;
+}
+
 void run_game_event_loop()
 {
     gamma_fade_in();
@@ -426,6 +437,10 @@ void run_game_event_loop()
         if (check_key('q') && is_alt_down())
             break;
         process_events();
+        if (g_registry_wanted) {
+            g_registry_wanted = 0;
+            print_registry();
+        }
     }
 }
 
@@ -457,6 +472,7 @@ int main_program(int argc, char** argv)
     init_sound();
     setup_game_graphics_context();
     signal(SIGINT, quit_game_event_loop_caller);
+    signal(SIGUSR1, request_registry_listing);
     load_the_textures();
     init_ipmulticast(0);
     init_wall_links();

@@ -186,7 +186,7 @@ static void receive_order(const uint32_t p[4], int index)
 {
     const int kind = command_code(p[1]);
     const float x = command_float(p[2]), z = command_float(p[3]);
-    if (kind < 0 || kind > 4 || !wire_value_ok(x) || !wire_value_ok(z)) {
+    if (kind < 0 || kind > ORDR_QUEUE_MOVE || !wire_value_ok(x) || !wire_value_ok(z)) {
         fprintf(stderr, "ORDR for unit %8.8X with order %d to (%f,%f) is no order, ignored\n", p[0], kind,
                 static_cast<double>(x), static_cast<double>(z));
         return;

@@ -1,6 +1,7 @@
 #include "ui/end_game.h"
 
 #include <GL/gl.h>
+#include <cstdio>
 
 #include "core/camera.h"
 #include "core/main_loop.h"
@@ -61,6 +62,8 @@ void end_game(int result)
         return;
     const int own = local_team();
     game_state = result;
+    printf("the game is over: %s, %d units at the temple\n", result == END_WON ? "won" : "lost",
+           count_temple_holders());
     if (result == END_LOST) {
         if ((own == 0 || own == 1) && teams[own].members == 1) {
             delete_all_units();

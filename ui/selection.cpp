@@ -187,6 +187,13 @@ void selection_click(int x, int y, int button)
         }
         return;
     }
+    if (button == 3 && !in_select) {
+        // Shift + right click: a further waypoint after the current orders.
+        float gx, gz;
+        if (screen_to_terrain_coords(x, y, &gx, &gz) == 0)
+            queue_order(gx, gz);
+        return;
+    }
     if (in_select)
         selection_drag(x, y);
 }

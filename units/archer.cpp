@@ -56,7 +56,7 @@ unit* add_archer(float x, float y, float z, wall_point& tower)
     u->z = u->order_z = z;
     u->vx = u->vy = u->vz = 0.0f;
     u->heading = 180.0f;
-    u->health = u->max_health = 2.0f;
+    u->health = u->max_health = humanoid_health(HUMANOID_ARCHER);
     u->radius = 1.0f;
     u->attack_target = nullptr;
     u->target_seen = 0;

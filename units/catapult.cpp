@@ -78,7 +78,7 @@ unit* add_catapult(float x, float z)
 
 unit* spawn_catapult(unsigned id, int team)
 {
-    unit* u = add_unit(id);
+    unit* u = add_announced_unit(id);
     raise_unit_counter(id, catapult_id);
     init_catapult(u, 0.0f, 0.0f);
     u->team = team;

@@ -44,8 +44,8 @@ unit* add_proto_footman(float x, float y, float z)
     u->x = u->order_x = x;
     u->y = u->order_y = y;
     u->z = u->order_z = z;
-    u->health = u->max_health = 3.0f;
-    u->speed = 10.0f;
+    u->health = u->max_health = humanoid_health(HUMANOID_FOOTMAN);
+    u->speed = humanoid_speed(HUMANOID_FOOTMAN);
     u->team = local_team();
     u->heading = 180.0f;
     u->last_attack_time = game_time - 1.0f;
@@ -67,31 +67,31 @@ unit* add_footman(float x, float y, float z)
     return u;
 }
 
-static unit* add_summoned(float x, float z, int kind, humanoid_type* type, float health, int weapon)
+static unit* add_summoned(float x, float z, int kind, humanoid_type* type, int weapon)
 {
     unit* u = add_proto_footman(x, ground_height(x, z) + 1.0f, z);
     auto* h = static_cast<humanoid_data*>(u->kind_data);
     h->kind = kind;
     h->type = type;
     h->weapon = weapon;
-    u->health = u->max_health = health;
+    u->health = u->max_health = humanoid_health(kind);
     announce(u, kind);
     return u;
 }
 
 unit* add_ghoul(float x, float z)
 {
-    return add_summoned(x, z, HUMANOID_GHOUL, &ghoul_type, 2.0f, WEAPON_SWORD);
+    return add_summoned(x, z, HUMANOID_GHOUL, &ghoul_type, WEAPON_SWORD);
 }
 
 unit* add_goblin(float x, float z)
 {
-    return add_summoned(x, z, HUMANOID_GOBLIN, &goblin_type, 5.0f, WEAPON_SWORD);
+    return add_summoned(x, z, HUMANOID_GOBLIN, &goblin_type, WEAPON_SWORD);
 }
 
 unit* add_orangatang(float x, float z)
 {
-    unit* u = add_summoned(x, z, HUMANOID_ORANGATANG, &orangatang_type, 4.0f, WEAPON_NONE);
+    unit* u = add_summoned(x, z, HUMANOID_ORANGATANG, &orangatang_type, WEAPON_NONE);
     printf("an orangatang was created\n");
     return u;
 }
@@ -354,6 +354,12 @@ void take_unit_damage(float damage, unit* u)
     if (humanoid_kind_of(u) == HUMANOID_AVATAR)
         return;  // an avatar's health is kept by its own copy
     u->health -= damage;
-    if (u->health <= 0.0f)
+    if (u->health > 0.0f)
+        return;
+    // Only the copy that created the unit decides its death (and announces
+    // it); the others show the wounds and wait for its "UDIE".
+    if (decides_death(u))
         del_unit(u);
+    else
+        u->health = 0.0f;
 }

@@ -152,7 +152,7 @@ void call_dragon()
 
 unit* spawn_dragon(uint32_t id, int team)
 {
-    unit* u = add_unit(id);
+    unit* u = add_announced_unit(id);
     raise_unit_counter(id, dragon_id);
     init_dragon(u);
     u->team = team;

@@ -544,6 +544,20 @@ int update_humanoid(unit* u, int count, const float* values)
 
 // --- the network's humanoids ----------------------------------------------------------
 
+// By humanoid kind: avatar, archer, footman, ghoul, goblin, orangatang.
+static const float kind_health[6] = {15.0f, 2.0f, 3.0f, 2.0f, 5.0f, 4.0f};
+static const float kind_speed[6] = {35.0f, 10.0f, 10.0f, 10.0f, 10.0f, 10.0f};
+
+float humanoid_health(int kind)
+{
+    return kind >= HUMANOID_AVATAR && kind <= HUMANOID_ORANGATANG ? kind_health[kind] : 1.0f;
+}
+
+float humanoid_speed(int kind)
+{
+    return kind >= HUMANOID_AVATAR && kind <= HUMANOID_ORANGATANG ? kind_speed[kind] : 1e-5f;
+}
+
 unit* spawn_humanoid(uint32_t id, int team, int kind)
 {
     printf("spawning humanoid %8.8X for team %d, type %d\n", id, team, kind);
@@ -555,7 +569,7 @@ unit* spawn_humanoid(uint32_t id, int team, int kind)
     const uint32_t serial = id & 0xfffu;
     if (serial < HUMANOID_SERIALS && serial >= humanoid_id)
         humanoid_id = serial + 1;
-    unit* u = add_unit(id);
+    unit* u = add_announced_unit(id);
     init_humanoid(u);
     u->vx = u->vy = u->vz = 0.0f;
     auto* h = static_cast<humanoid_data*>(u->kind_data);
@@ -566,6 +580,8 @@ unit* spawn_humanoid(uint32_t id, int team, int kind)
     h->type = types[kind];
     h->weapon = weapons[kind];
     u->fixed = kind == HUMANOID_ARCHER ? 1 : 0;
+    u->health = u->max_health = humanoid_health(kind);
+    u->speed = humanoid_speed(kind);
     u->team = team;
     return u;
 }

@@ -108,6 +108,10 @@ int update_humanoid(unit* u, int count, const float* values);
 // The local copy of a humanoid announced by another copy; nullptr (after a
 // message) for a humanoid kind outside 0..5.
 unit* spawn_humanoid(uint32_t id, int team, int kind);
+// Full health and speed of a humanoid kind as its creator makes it; the
+// copies made from "UNIT" get the same.
+float humanoid_health(int kind);
+float humanoid_speed(int kind);
 void simulate_humanoid(unit* u, float dt);
 // The sword swing, one state step per call.
 void simulate_weapon(humanoid_data* h);

@@ -68,7 +68,7 @@ unit* add_ram(float x, float z)
 
 unit* spawn_ram(unsigned id, int team)
 {
-    unit* u = add_unit(id);
+    unit* u = add_announced_unit(id);
     raise_unit_counter(id, ram_id);
     init_battering_ram(u, 0.0f, 0.0f);
     u->team = team;

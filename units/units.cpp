@@ -17,12 +17,14 @@
 #include "net/wire.h"
 #include "sound/sound.h"
 #include "ui/interface.h"
+#include "ui/personal.h"
 #include "units/catapult.h"
 #include "units/combat.h"
 #include "ui/magic.h"
 #include "units/dragon.h"
 #include "units/humanoid.h"
 #include "units/ram.h"
+#include "units/route.h"
 #include "units/ship.h"
 #include "world/model_tree.h"
 #include "world/terrain.h"
@@ -304,6 +306,7 @@ unit* add_unit(uint32_t id)
     u->vx = 0.1f;  // separates a new unit from anything it overlaps on its first frame
     u->radius = 1.0f;
     u->invisible_until = -1.0f;
+    u->made_here = 1;
     u->next = unit_list;
     u->prev = nullptr;
     if (unit_list)
@@ -317,6 +320,13 @@ unit* add_unit(uint32_t id)
         grid_file(u, e.cell);
         grid_note_radius(u);
     }
+    return u;
+}
+
+unit* add_announced_unit(uint32_t id)
+{
+    unit* u = add_unit(id);
+    u->made_here = 0;  // its creator decides its death
     return u;
 }
 
@@ -341,6 +351,13 @@ int count_units()
     for (unit* u = unit_list; u; u = u->next)
         ++n;
     return n;
+}
+
+void print_registry()
+{
+    printf("registry: %d units\n", count_units());
+    for (const unit* u = unit_list; u; u = u->next)
+        printf("unit %8.8X kind %d team %d\n", u->id, u->kind, u->team);
 }
 
 bool id_made_by_team(uint32_t id, int team)
@@ -400,6 +417,11 @@ static bool is_avatar(const unit* u)
     return humanoid_kind_of(u) == HUMANOID_AVATAR;
 }
 
+bool decides_death(const unit* u)
+{
+    return is_avatar(u) ? u == me : u->made_here != 0;
+}
+
 void del_unit(unit* u)
 {
     if (!u)
@@ -420,6 +442,7 @@ void del_unit(unit* u)
     const bool dragon_flown_here = dragon_is_flown_here(u);
     // 3. Nobody keeps attacking it.
     unit_detarget(u);
+    forget_route(u->id);
     // 4. Kind records.
     if (u->extra && u->extra_release)
         u->extra_release(u->extra);
@@ -463,9 +486,11 @@ void del_unit(unit* u)
     if (enemy_selected == u)
         enemy_selected = nullptr;
 
-    // 7. The leader announces the deaths of its team's units; another
-    //    participant's avatar is its own copy's business.
-    if ((u->team == my_team && i_am_team_leader() && !(avatar && u != me)) || dragon_flown_here)
+    // 7. The copy that decides a unit's death announces it (the creator;
+    //    a dragon where it is flown); the own figure is announced by the
+    //    side's leader.
+    const bool announce = avatar ? u == me && u->team == my_team && i_am_team_leader() : u->made_here != 0;
+    if (announce || dragon_flown_here)
         send_command_message("UDIE", u->id, 0, 0, 0);
     // 8. Release.
     if (me == u)
@@ -498,6 +523,9 @@ int update_unit(uint32_t id, int n, const float* params)
     unit* u = find_unit(id);
     if (!u)
         return -1;
+    // A unit moved by its owner's record may now touch a structure: its
+    // collision test (and so its touched model) is due at once.
+    u->next_collision_test = std::fmin(u->next_collision_test, game_time);
     switch (id_class(id)) {
     case ID_CLASS_HUMANOID:
         if (u->kind != UNIT_HUMANOID)
@@ -648,7 +676,12 @@ void order_specific_unit(unit* u, float x, float z, int order_kind)
     u->order_kind = order_kind;
 }
 
-void issue_order(float x, float z, int order_kind)
+// Calls f(unit, goal x, goal z) for each selected unit of this copy's side:
+// its goal is the clicked point shifted by the unit's offset from the
+// middle of the selection, so the group keeps its shape. Returns how many
+// of them f refused (f returns nonzero).
+template <class F>
+static int for_each_order_goal(float x, float z, F&& f)
 {
     double sx = 0.0, sz = 0.0;
     int n = 0;
@@ -659,20 +692,61 @@ void issue_order(float x, float z, int order_kind)
             ++n;
         }
     if (n == 0)
-        return;
+        return 0;
     const float mx = static_cast<float>(sx / n), mz = static_cast<float>(sz / n);
     const int my_team = local_team();
+    int refused = 0;
+    for (unit* u = unit_list; u; u = u->next)
+        if (u->selected && u->team == my_team && f(u, x + u->x - mx, z + u->z - mz) != 0)
+            ++refused;
+    return refused;
+}
+
+static void send_order(const unit* u, int code, float gx, float gz)
+{
+    send_command_message("ORDR", u->id, float_to_bits(static_cast<float>(code)), float_to_bits(gx),
+                         float_to_bits(gz));
+}
+
+// The player's line for units that no dry way takes to the point: on the
+// banner, and on the terminal with the place and the count.
+static void report_refused(int refused, float x, float z)
+{
+    if (refused <= 0)
+        return;
+    set_message("No way over dry land", 1.0f, 0.8f, 0.2f, 0.3f, 2.0f);
+    printf("No way over dry land to (%.0f, %.0f) for %d of the selected units\n", static_cast<double>(x),
+           static_cast<double>(z), refused);
+}
+
+void issue_order(float x, float z, int order_kind)
+{
     const bool leader = i_am_team_leader();
-    for (unit* u = unit_list; u; u = u->next) {
-        if (!u->selected || u->team != my_team)
-            continue;
-        const float gx = x + u->x - mx, gz = z + u->z - mz;
+    const int refused = for_each_order_goal(x, z, [&](unit* u, float gx, float gz) {
         if (leader)
-            order_specific_unit(u, gx, gz, order_kind);
-        else
-            send_command_message("ORDR", u->id, float_to_bits(static_cast<float>(order_kind)), float_to_bits(gx),
-                                 float_to_bits(gz));
-    }
+            return route_order(u, gx, gz, order_kind);
+        if (!order_reachable(u, gx, gz, order_kind))
+            return -1;
+        send_order(u, order_kind, gx, gz);
+        return 0;
+    });
+    report_refused(refused, x, z);
+}
+
+void queue_order(float x, float z)
+{
+    const bool leader = i_am_team_leader();
+    const int refused = for_each_order_goal(x, z, [&](unit* u, float gx, float gz) {
+        if (leader)
+            return queue_waypoint(u, gx, gz);
+        // The leader knows the unit's orders and plans the leg; water at
+        // the point itself is refused here already.
+        if (is_ground_unit(u) && !dry_ground(gx, gz))
+            return -1;
+        send_order(u, ORDR_QUEUE_MOVE, gx, gz);
+        return 0;
+    });
+    report_refused(refused, x, z);
 }
 
 int issue_unit_order(uint32_t id, int team, int order_kind, float x, float z)
@@ -694,7 +768,12 @@ int issue_unit_order(uint32_t id, int team, int order_kind, float x, float z)
     // business: its state records would overwrite whatever is done here.
     if (u->team != local_team())
         return -1;
-    order_specific_unit(u, x, z, order_kind);
+    const int applied = order_kind == ORDR_QUEUE_MOVE ? queue_waypoint(u, x, z) : route_order(u, x, z, order_kind);
+    if (applied != 0) {
+        fprintf(stderr, "order %d->(%f,%f) for unit %8.8X refused: no way over dry land\n", order_kind,
+                static_cast<double>(x), static_cast<double>(z), id);
+        return -1;
+    }
     return 0;
 }
 
@@ -772,7 +851,7 @@ void simulate_units(float dt)
             u->invisible = 0;
         }
         if (!u->fixed) {
-            if (!u->on_water && !u->flying && u->y < WATER_LEVEL && height_map[0]) {
+            if (held_by_water(u) && height_map[0]) {
                 float g[2];
                 get_terrain_gradient(u->x, u->z, g);
                 u->vx = 2.0f * g[0];
@@ -808,6 +887,7 @@ void simulate_units(float dt)
             if (!u->on_water && old[1] > WATER_LEVEL && u->y <= WATER_LEVEL)
                 initiate_splash_sound(u->x, u->z);
         }
+        follow_route(u);
         simulate_kind(u, dt);
         if (s_grid.live && !s_stepping_deleted)
             grid_refile(u);
@@ -935,9 +1015,11 @@ void draw_units()
             continue;
         if (picking) {
             glPushName(u->id);
-            if (u->kind != UNIT_DRAGON && u->kind != UNIT_SHIP) {
+            if (u->kind != UNIT_DRAGON) {
+                // A ship is drawn at a fixed height whatever its own; its
+                // box goes where it is seen, so that it can be picked.
                 glPushMatrix();
-                glTranslatef(u->x, u->y, u->z);
+                glTranslatef(u->x, u->kind == UNIT_SHIP ? SHIP_DRAW_HEIGHT : u->y, u->z);
                 draw_pick_box(u->radius);
                 glPopMatrix();
             }

@@ -46,6 +46,10 @@ enum : int {
     ORDER_HOLD = 4,
 };
 
+// The "ORDR" code of a further waypoint queued behind a unit's current
+// orders; no unit carries it as its order kind.
+constexpr int ORDR_QUEUE_MOVE = 5;
+
 struct unit {
     float x, y, z;
     float pitch;
@@ -77,6 +81,9 @@ struct unit {
     int target_seen;
     unit* attack_target;
     float last_attack_time;
+    // Set when this copy created the unit (and announced it): this copy
+    // alone decides the unit's death. Not set for units from "UNIT".
+    int made_here;
     unit* next;
     unit* prev;
 };
@@ -96,6 +103,8 @@ inline uint32_t id_class(uint32_t id)
 
 // A new record at the head of the registry; the caller fills kind and record.
 unit* add_unit(uint32_t id);
+// The same for a unit another copy created and announced ("UNIT").
+unit* add_announced_unit(uint32_t id);
 // First unit with that id, or nullptr. Looked up in an index by id that
 // add_unit, set_unit_id and del_unit keep.
 unit* find_unit(uint32_t id);
@@ -111,6 +120,10 @@ bool id_made_by_team(uint32_t id, int team);
 // id base + serial no unit carries; `from` itself when every one is taken.
 uint32_t free_serial(uint32_t base, uint32_t serials, uint32_t from);
 void del_unit(unit* u);
+// Whether this copy decides the unit's death and announces it: for a
+// player's figure its own copy, for any other unit the copy that created
+// it (the side's leader, or the copy that summoned it).
+bool decides_death(const unit* u);
 // A new game: no selection, no pending win check, and no unit left holding
 // a reference into the old world (a touched model, an attack target).
 void reset_game_units();
@@ -122,6 +135,9 @@ int update_unit(uint32_t id, int n, const float* params);
 void send_unit_messages();
 // Number of units in the registry.
 int count_units();
+// Prints the registry to standard output: a count, then one line per unit
+// with its id, kind and team (for players reporting problems, and tests).
+void print_registry();
 
 // Heading (degrees, 0 along +z, 90 along +x) from (x, z) toward (tx, tz),
 // in 0..360.
@@ -147,8 +163,13 @@ void add_engine_update(const unit* u, float own);
 // changes nothing (-1).
 int apply_engine_update(unit* u, int count, const float* values, const char* what, float* own);
 // An order from this copy's user to the whole selection at ground (x, z).
+// Ground units that no dry way takes there are left as they are, and the
+// player is told.
 void issue_order(float x, float z, int order_kind);
+// A further waypoint for the whole selection, after its current orders.
+void queue_order(float x, float z);
 // An order received from another copy ("ORDR"); `team` is the sender's.
+// ORDR_QUEUE_MOVE queues a waypoint.
 // Returns 0 when applied, -1 when refused or not this copy's business.
 int issue_unit_order(uint32_t id, int team, int order_kind, float x, float z);
 void order_specific_unit(unit* u, float x, float z, int order_kind);

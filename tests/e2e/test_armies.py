@@ -6,19 +6,27 @@ namespaces linked by a bridge, each under its own Xvfb, with real X input.
   attacker that does not lead, orders the goblins to attack with "ORDR";
   goblins and footmen fight ("USWD"), die on every copy ("UDIE"), and
   datagrams naming the dead harm no copy.
-- Three copies: the defender that does not lead selects footmen with
-  Shift + drag (rings drawn), presses the move button and clicks the
-  ground; the order travels as "ORDR" and the leader's footmen walk there.
+- Three copies (two defenders, an attacker) and a peer on the attackers'
+  side, on a generated island: the defender that does not lead selects
+  footmen with Shift + drag (rings drawn), presses the move button and
+  clicks the ground; the order travels as "ORDR" and the leader's footmen
+  walk there. Then a battle of more than a minute: the goblins, ordered
+  by the peer, find their way round the sea, fight the footmen, and the
+  survivors take the temple, which ends the game on all three copies;
+  each copy's registry, listed at SIGUSR1, holds the same units.
 
-The city's walls and houses are left out of these runs so that the two
-sides can meet on open ground."""
-import os, re, struct, sys, time, unittest
+The city's walls (and in the first run its houses) are left out so that
+the two sides meet on open ground."""
+import os, re, signal, struct, sys, time, unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
 import harness  # noqa: E402
 
 ARGS = harness.default_paths()
 LEAVE_OUT = ("walls.txt", "houses.txt", "trees.txt")
+SEED = 30002  # an island whose sea lies between the goblins and the city
+TEMPLE = (-40.0, -150.0)  # the defenders' temple (houses.txt)
+SQUARE = (-2.5, -152.5)  # the footmen's square
 
 
 def params(datagram):
@@ -31,9 +39,9 @@ def commands(peer, sub, since=0):
 
 
 class Copy:
-    def __init__(self, stack, ns, name):
+    def __init__(self, stack, ns, name, omit=LEAVE_OUT):
         self.x = stack.enter_context(harness.Xvfb())
-        self.dir = stack.enter_context(harness.workdir(ARGS.data, omit=LEAVE_OUT))
+        self.dir = stack.enter_context(harness.workdir(ARGS.data, omit=omit))
         self.game = harness.Game(ARGS.binary, [name, "WINDOW"], ns=ns, display=self.x.display, cwd=self.dir)
         stack.enter_context(self.game)
         self.win = harness.wait_for_window(self.x.display, "Kelvarin", timeout=30, game=self.game)
@@ -54,6 +62,24 @@ class Copy:
         """Soldiers (humanoid ids, class 0008) announced for a team; the
         attackers' leader also announces its catapults and rams."""
         return set(re.findall(r"^spawning unit (0008[0-9A-F]{4}) for team %d$" % team, self.game.stdout_text(), re.M))
+
+    def registry(self):
+        """The ids of the units the copy lists at SIGUSR1, players' figures
+        and ships (which live on the attackers' leader alone) aside."""
+        mark = self.game.mark()
+        self.game.send_signal(signal.SIGUSR1)
+        line = self.game.wait_for_line(r"^registry: \d+ units$", 10, start=mark)
+        assert line, self.game.dump()
+        count = int(re.search(r"(\d+)", line).group(1))
+        deadline = time.time() + 5
+        while True:
+            text = "\n".join(l for s, l in self.game.lines[mark:])
+            ids = re.findall(r"^unit ([0-9A-F]{8}) kind \d+ team \d+$", text, re.M)
+            if len(ids) >= count or time.time() > deadline:
+                break
+            time.sleep(0.2)
+        assert len(ids) == count, (count, ids)
+        return {int(i, 16) for i in ids if not (0x80400 <= int(i, 16) <= 0x807FF or int(i, 16) >> 16 == 6)}
 
     def shot(self, path=None):
         s = harness.take_screenshot(self.game, self.xin, 600, 400)
@@ -239,13 +265,17 @@ class TwoSidesAndPeer(unittest.TestCase):
 
 
 class ThreeCopiesSelection(unittest.TestCase):
-    def test_non_leader_selects_and_orders_footmen(self):
+    def test_selection_orders_and_one_battle_on_every_copy(self):
         import contextlib
         with contextlib.ExitStack() as stack:
-            net = stack.enter_context(harness.linked_namespaces(3))
-            copies = [Copy(stack, net[i], n) for i, n in enumerate(("north", "south", "raider"))]
+            net = stack.enter_context(harness.linked_namespaces(4))
+            copies = [Copy(stack, net[i], n, omit=("walls.txt", "trees.txt"))
+                      for i, n in enumerate(("north", "south", "raider"))]
+            peer = stack.enter_context(harness.Peer(net[3], ARGS.peer))
             for c in copies:
                 self.assertIsNotNone(c.game.wait_for_line(r"^my_numb = \d+$", 20), c.game.dump())
+            # The peer: an attacker with the highest number, so it never leads.
+            peer.send("autohelo horde 0 1023")
             time.sleep(1.0)
             copies[0].choose_team(1)
             copies[1].choose_team(1)
@@ -253,7 +283,11 @@ class ThreeCopiesSelection(unittest.TestCase):
             time.sleep(1.5)
             n0, n1 = copies[0].number(), copies[1].number()
             leader, follower = (copies[0], copies[1]) if n0 < n1 else (copies[1], copies[0])
-            copies[2].click_virtual(175, 125)
+            raider = copies[2]
+            peer.send("strt %d" % SEED)
+            peer.send("noauto")
+            peer.send("seedchannel %d" % SEED)
+            peer.send("join %s" % peer.wait_for(r"^CHANNEL (\d+)$", 5).group(1))
             for c in copies:
                 self.assertIsNotNone(c.game.wait_for_line(r"^FPS: ", 30), c.game.dump())
                 c.xin.move(300, 200)  # the view steers from the centre
@@ -304,6 +338,68 @@ class ThreeCopiesSelection(unittest.TestCase):
             self.assertGreater(differing_pixels(before, later), 200)
             for c in copies:
                 self.assertTrue(c.game.running(), c.game.dump())
+            self.battle(peer, raider, (leader, follower))
+
+    def battle(self, peer, raider, defenders):
+        # Both defending players walk away from the fight: a player whose
+        # figure dies has lost, and this game is to end at the temple.
+        for c in defenders:
+            c.xin.key_down("d")
+        time.sleep(8.0)
+        for c in defenders:
+            c.xin.key_up("d")
+        goblins = {int(g, 16) for g in defenders[0].spawned(0)}
+        self.assertEqual(len(goblins), 16, defenders[0].game.dump())
+        # The peer sends the goblins at the footmen's square, beyond the sea.
+        began = time.time()
+        for g in sorted(goblins):
+            peer.send_raw(harness.cmnd("ORDR", g, 2.0, SQUARE[0], SQUARE[1]))
+        dead = set()
+        while time.time() < began + 240:
+            dead = {p[0] for s, p in commands(peer, "UDIE")}
+            if time.time() > began + 60 and dead & goblins and dead - goblins:
+                break
+            time.sleep(1.0)
+        self.assertTrue(dead & goblins, "no goblin fell")
+        self.assertTrue(dead - goblins, "no footman fell")
+        for c in (raider,) + defenders:
+            self.assertEqual(c.game.count_lines(r"no way over dry land|No way over dry land"), 0, c.game.dump())
+        # One battle on every copy: the same units live everywhere (a death
+        # may be on its way between the copies: a few tries).
+        for attempt in range(6):
+            lists = [c.registry() for c in (raider,) + defenders]
+            if lists[1] == lists[0] and lists[2] == lists[0]:
+                break
+            time.sleep(2.0)
+        self.assertTrue(lists[0] & goblins)
+        for other in lists[1:]:
+            self.assertEqual(other, lists[0], (sorted(other ^ lists[0])))
+        # The survivors take the temple: the game ends on every copy.
+        left = sorted(goblins - dead)
+        self.assertGreaterEqual(len(left), 6, "too few goblins left to take the temple")
+        for g in left:
+            peer.send_raw(harness.cmnd("ORDR", g, 1.0, TEMPLE[0], TEMPLE[1]))
+        ends = {}
+        deadline = time.time() + 150
+        while time.time() < deadline and len(ends) < 3:
+            for c in (raider,) + defenders:
+                m = re.search(r"^the game is over: (\w+), (\d+) units at the temple$", c.game.stdout_text(), re.M)
+                if m:
+                    ends[c.name] = (m.group(1), int(m.group(2)))
+            time.sleep(1.0)
+        self.assertEqual(ends.get(raider.name, ("none",))[0], "won", ends)
+        for c in defenders:
+            self.assertEqual(ends.get(c.name, ("none",))[0], "lost", ends)
+        for result, holders in ends.values():
+            self.assertGreaterEqual(holders, 6, ends)
+        # And it ended alike: a defender that was the last of its side at
+        # its end clears its registry (the rule of a lost game); the others
+        # hold the same units.
+        lists = [c.registry() for c in (raider,) + defenders]
+        kept = [l for l in lists[1:] if l]
+        self.assertTrue(kept, "every defender cleared its registry")
+        for other in kept:
+            self.assertEqual(other, lists[0], (sorted(other ^ lists[0])))
 
 
 if __name__ == "__main__":

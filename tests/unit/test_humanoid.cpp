@@ -167,9 +167,10 @@ TEST(Spawning, BodyWeaponAndFixedByKind)
         int kind;
         humanoid_type* type;
         int weapon, fixed;
-    } cases[] = {{0, &human_type, WEAPON_NONE, 0},  {1, &human_type, WEAPON_BOW, 1},
-                 {2, &human_type, WEAPON_SWORD, 0}, {3, &ghoul_type, WEAPON_SWORD, 0},
-                 {4, &goblin_type, WEAPON_SWORD, 0}, {5, &orangatang_type, WEAPON_SWORD, 0}};
+        float health;  // as the creator makes them
+    } cases[] = {{0, &human_type, WEAPON_NONE, 0, 15}, {1, &human_type, WEAPON_BOW, 1, 2},
+                 {2, &human_type, WEAPON_SWORD, 0, 3}, {3, &ghoul_type, WEAPON_SWORD, 0, 2},
+                 {4, &goblin_type, WEAPON_SWORD, 0, 5}, {5, &orangatang_type, WEAPON_SWORD, 0, 4}};
     uint32_t id = 0x81100;
     for (const auto& c : cases) {
         unit* u = spawn_humanoid(++id, 0, c.kind);
@@ -180,7 +181,8 @@ TEST(Spawning, BodyWeaponAndFixedByKind)
         EXPECT_EQ(h->weapon, c.weapon);
         EXPECT_EQ(u->fixed, c.fixed);
         EXPECT_EQ(u->team, 0);
-        EXPECT_EQ(u->health, 1.0f);
+        EXPECT_EQ(u->health, c.health);
+        EXPECT_EQ(u->max_health, c.health);
         EXPECT_EQ(u->vx, 0.0f);
     }
     const int n = count_units();

@@ -92,14 +92,31 @@ TEST(Registry, AnotherParticipantsFigureLeavesTheTableUnannounced)
     EXPECT_TRUE(sent_commands("UDIE").empty());
 }
 
-TEST(Registry, NonLeaderAnnouncesNoDeaths)
+TEST(Registry, DeathsAreDecidedAndAnnouncedByTheCreatorAlone)
 {
     fresh_game(1);
     add_member("boss", 0x0200000A, 1, 10);  // lower number: leads
-    unit* u = soldier(0, 0, 1);
+    // A footman of the leader's, as this copy made it from "UNIT": its
+    // real health; wounded past death it waits for the leader's word.
+    spawn_unit(0x80005, 1, HUMANOID_FOOTMAN);
+    unit* theirs = find_unit(0x80005);
+    ASSERT_NE(theirs, nullptr);
+    EXPECT_EQ(theirs->health, 3.0f);
     sent_datagrams().clear();
-    del_unit(u);
-    EXPECT_TRUE(sent_commands("UDIE").empty());
+    take_unit_damage(2.0f, theirs);
+    take_unit_damage(2.0f, theirs);
+    ASSERT_EQ(find_unit(0x80005), theirs);
+    EXPECT_EQ(theirs->health, 0.0f);
+    kill_unit(0x80005);  // the "UDIE"
+    EXPECT_EQ(find_unit(0x80005), nullptr);
+    // A unit this copy summoned is its own to decide, leader or not.
+    unit* mine = soldier(0, 0, 1);
+    const uint32_t id = mine->id;
+    take_unit_damage(mine->health, mine);
+    EXPECT_EQ(find_unit(id), nullptr);
+    const auto udie = sent_commands("UDIE");
+    ASSERT_EQ(udie.size(), 1u);
+    EXPECT_EQ(udie[0].p[0], id);
 }
 
 TEST(Separation, PushedOutOnlyWhenOverlapping)

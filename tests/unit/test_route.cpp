@@ -1,0 +1,232 @@
+// Ways over dry land on islands the generator makes: the path search, the
+// catapults' throwing spots, and units following their routes and queued
+// waypoints through the registry's real step.
+#include <cmath>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/random.h"
+#include "siege_test_support.h"
+#include "units/catapult.h"
+#include "units/combat.h"
+#include "units/humanoid.h"
+#include "units/ram.h"
+#include "units/route.h"
+
+namespace {
+
+const unsigned SEEDS[] = {10240, 23456, 31001, 47474, 59999};
+
+void island(unsigned seed)
+{
+    allocate_terrain();
+    game_srand(seed);
+    random_map();
+}
+
+// The dry grid points joined to point n by dry grid points, stepping along
+// the grid lines: an independent answer to whether any dry way exists.
+std::vector<int> dry_region(int start)
+{
+    std::vector<int> mark(TERRAIN_VERTS, 0), todo{start};
+    auto dry = [](int n) {
+        const float x = 4.0f * (n % TERRAIN_SIZE) - 256.0f, z = 4.0f * (n / TERRAIN_SIZE) - 256.0f;
+        return std::fabs(x) <= 248.0f && std::fabs(z) <= 248.0f && dry_ground(x, z);
+    };
+    if (!dry(start))
+        return mark;
+    mark[start] = 1;
+    while (!todo.empty()) {
+        const int n = todo.back();
+        todo.pop_back();
+        const int i = n % TERRAIN_SIZE, j = n / TERRAIN_SIZE;
+        const int next[4][2] = {{i + 1, j}, {i - 1, j}, {i, j + 1}, {i, j - 1}};
+        for (const auto& p : next) {
+            if (p[0] < 0 || p[1] < 0 || p[0] >= TERRAIN_SIZE || p[1] >= TERRAIN_SIZE)
+                continue;
+            const int m = p[1] * TERRAIN_SIZE + p[0];
+            if (!mark[m] && dry(m)) {
+                mark[m] = 1;
+                todo.push_back(m);
+            }
+        }
+    }
+    return mark;
+}
+
+int node_at(float x, float z)
+{
+    return static_cast<int>(std::lround((z + 256.0f) / 4.0f)) * TERRAIN_SIZE +
+           static_cast<int>(std::lround((x + 256.0f) / 4.0f));
+}
+
+bool route_is_dry(float x, float z, const std::vector<waypoint>& r)
+{
+    for (const waypoint& w : r) {
+        if (!dry_line(x, z, w.x, w.z))
+            return false;
+        x = w.x;
+        z = w.z;
+    }
+    return true;
+}
+
+// Steps the whole registry until `done` or the time runs out; counts the
+// steps in which `u` was held by the water.
+template <class F>
+int run_until(unit* u, float seconds, F&& done)
+{
+    int wet = 0;
+    for (float t = 0.0f; t < seconds && !done(); t += 0.05f) {
+        game_time += 0.05f;
+        simulate_units(0.05f);
+        if (held_by_water(u))
+            ++wet;
+    }
+    return wet;
+}
+
+} // namespace
+
+TEST(DryRoutes, FoundWhereADryWayExistsAndOnlyThere)
+{
+    // From the attackers' camp to the gate, the temple, the far corners
+    // and the sea in the middle of the map, on several islands.
+    const waypoint from[] = {{8, 152}, {40, 180}, {-30, 140}};
+    const waypoint to[] = {{-6, -100}, {-40, -140}, {-200, -60}, {200, -200}, {0, 0}, {120, 60}};
+    int found = 0, refused = 0, rerouted = 0;
+    for (unsigned seed : SEEDS) {
+        island(seed);
+        for (const waypoint& a : from) {
+            if (!dry_ground(a.x, a.z))
+                continue;
+            const std::vector<int> region = dry_region(node_at(a.x, a.z));
+            for (const waypoint& b : to) {
+                std::vector<waypoint> r, again;
+                const int got = find_dry_route(a.x, a.z, b.x, b.z, r);
+                const bool reachable = dry_ground(b.x, b.z) && region[node_at(b.x, b.z)];
+                SCOPED_TRACE(testing::Message() << "seed " << seed << " (" << a.x << ", " << a.z << ") to ("
+                                                << b.x << ", " << b.z << ")");
+                ASSERT_EQ(got == 0, reachable);
+                EXPECT_EQ(find_dry_route(a.x, a.z, b.x, b.z, again), got);
+                if (got != 0) {
+                    EXPECT_TRUE(r.empty());
+                    ++refused;
+                    continue;
+                }
+                ++found;
+                ASSERT_FALSE(r.empty());
+                EXPECT_EQ(r.back().x, b.x);
+                EXPECT_EQ(r.back().z, b.z);
+                EXPECT_TRUE(route_is_dry(a.x, a.z, r));
+                ASSERT_EQ(again.size(), r.size());
+                for (size_t k = 0; k < r.size(); ++k) {
+                    EXPECT_EQ(again[k].x, r[k].x);
+                    EXPECT_EQ(again[k].z, r[k].z);
+                }
+                if (r.size() > 1)
+                    ++rerouted;
+            }
+        }
+    }
+    // The islands have their sea in the middle: both outcomes occur, and
+    // most ways to the city go round it.
+    EXPECT_GT(found, 20);
+    EXPECT_GT(refused, 10);
+    EXPECT_GT(rerouted, 10);
+}
+
+TEST(DryRoutes, StraightDryLineIsKept)
+{
+    flat_terrain(20.0f);
+    std::vector<waypoint> r;
+    ASSERT_EQ(find_dry_route(-100, 150, 50, -180, r), 0);
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].x, 50.0f);
+    EXPECT_EQ(r[0].z, -180.0f);
+    // A catapult on dry ground throws from where its aim takes it.
+    waypoint spot;
+    int straight = 0;
+    ASSERT_EQ(catapult_throwing_spot(0, 150, 0, -150, &spot, &straight), 0);
+    EXPECT_EQ(straight, 1);
+    EXPECT_NEAR(std::hypot(spot.x, spot.z + 150), predicted_catapult_range(20.7f, 20.0f), 0.01);
+}
+
+TEST(DryRoutes, EnginesOrderedOnceReachTheGateAndThrowingRangeOverDryGround)
+{
+    int rams = 0, catapults = 0;
+    for (unsigned seed : SEEDS) {
+        siege_reset(TEAM_ATTACKERS);
+        island(seed);
+        SCOPED_TRACE(testing::Message() << "seed " << seed);
+        // A ram ordered at the gate drives round the sea to it.
+        unit* ram = add_ram(20, 150);
+        ram->y = get_terrain_height(20, 150) + 0.7f;
+        if (route_order(ram, -6, -100, ORDER_ATTACK) == 0) {
+            const int wet = run_until(ram, 120.0f, [&] { return std::hypot(ram->x + 6, ram->z + 100) < 4.0f; });
+            EXPECT_LT(std::hypot(ram->x + 6, ram->z + 100), 4.0f);
+            EXPECT_EQ(wet, 0);
+            EXPECT_EQ(ram->order_kind, ORDER_ATTACK);
+            ++rams;
+        }
+        del_unit(ram);
+        // A catapult ordered at the footmen's square stops on dry ground in
+        // range and throws.
+        unit* cat = add_catapult(40, 150);
+        sent_datagrams().clear();
+        if (route_order(cat, -2.5f, -152.5f, ORDER_ATTACK) == 0) {
+            run_until(cat, 120.0f, [] { return !sent_commands("UBAL").empty(); });
+            EXPECT_FALSE(sent_commands("UBAL").empty());
+            EXPECT_TRUE(dry_ground(cat->x, cat->z));
+            EXPECT_EQ(cat->order_kind, ORDER_ATTACK);
+            EXPECT_EQ(route_legs(cat), 0);
+            ++catapults;
+        }
+        del_unit(cat);
+    }
+    EXPECT_GE(rams, 3);
+    EXPECT_GE(catapults, 3);
+}
+
+TEST(DryRoutes, QueuedWaypointsAreFollowedInOrderAndWaterIsRefused)
+{
+    siege_reset(TEAM_DEFENDERS, 20.0f);
+    unit* f = add_footman(0, 21.2f, 0);
+    const waypoint stops[] = {{30, 0}, {30, 30}, {-20, 30}};
+    ASSERT_EQ(route_order(f, stops[0].x, stops[0].z, ORDER_MOVE), 0);
+    for (int k = 1; k < 3; ++k)
+        ASSERT_EQ(queue_waypoint(f, stops[k].x, stops[k].z), 0);
+    EXPECT_EQ(route_legs(f), 3);
+    int reached = 0;
+    run_until(f, 60.0f, [&] {
+        if (reached < 3 && std::hypot(f->x - stops[reached].x, f->z - stops[reached].z) < 1.5f)
+            ++reached;
+        return reached == 3 && f->order_kind == ORDER_NONE;
+    });
+    EXPECT_EQ(reached, 3);
+    run_until(f, 0.05f, [] { return false; });
+    EXPECT_EQ(route_legs(f), 0);
+
+    // A lake: orders into it are refused and leave the unit's order as
+    // it was.
+    for (int j = 0; j < TERRAIN_SIZE; ++j)
+        for (int i = 0; i < TERRAIN_SIZE; ++i)
+            if (std::hypot(4.0f * i - 156.0f, 4.0f * j - 256.0f) < 60.0f)
+                height_map[j][i] = 0.0f;
+    const float ox = f->order_x, oz = f->order_z;
+    EXPECT_EQ(route_order(f, -100, 0, ORDER_MOVE), -1);
+    EXPECT_FALSE(order_reachable(f, -100, 0, ORDER_MOVE));
+    EXPECT_EQ(queue_waypoint(f, -100, 0), -1);
+    // A point from the network far off the map is refused at once.
+    EXPECT_EQ(route_order(f, 1e30f, -1e30f, ORDER_MOVE), -1);
+    EXPECT_EQ(f->order_x, ox);
+    EXPECT_EQ(f->order_z, oz);
+    EXPECT_EQ(f->order_kind, ORDER_NONE);
+
+    // A flood of queued waypoints (from the network, say) is held to the
+    // queue's limit.
+    for (int k = 0; k < ROUTE_QUEUE_LIMIT + 4; ++k)
+        queue_waypoint(f, 40.0f, 10.0f * static_cast<float>(k % 4));
+    EXPECT_EQ(route_legs(f), ROUTE_QUEUE_LIMIT);
+}
