@@ -20,18 +20,17 @@ FPS lines of a run, then the median over runs).  Figures only, no limits.
 """
 
 import argparse
-import math
 import os
 import re
 import signal
 import statistics
-import struct
 import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 import harness  # noqa: E402
+from timedemo import write_path  # noqa: E402  (the flight both measure)
 
 SIZES = (("600x400 (WINDOW)", True), ("1280x1024 (full screen)", False))
 
@@ -43,18 +42,6 @@ START_BUTTON_VIRTUAL = (175, 125)
 def start_button_pixel(width, height):
     vx, vy = START_BUTTON_VIRTUAL
     return int(vx * width / 1280.0), int(vy * height / 1024.0)
-
-
-def write_path(path, records=20000, loop=600):
-    """A closed flight around the island: one eye record (eight little-endian
-    floats: x, y, z, float height, pitch, yaw, 0, 0) per frame, one loop
-    every ``loop`` frames, looking ahead along the circle and a little down."""
-    with open(path, "wb") as f:
-        for k in range(records):
-            a = 2.0 * math.pi * (k % loop) / loop
-            x, z = 150.0 * math.sin(a), 150.0 * math.cos(a)
-            yaw = math.degrees(a) + 90.0  # yaw 0 looks along -z, 90 along +x
-            f.write(struct.pack("<8f", x, 70.0, z, 2.0, 12.0, yaw % 360.0, 0.0, 0.0))
 
 
 def run_clear(build, window, seconds):
