@@ -87,9 +87,15 @@ struct wire_reader {
 // of range too.
 constexpr float WIRE_VALUE_LIMIT = 1e6f;
 
+// Within [-limit, limit]; NaN never is.
+inline bool wire_value_within(float v, float limit)
+{
+    return v >= -limit && v <= limit;
+}
+
 inline bool wire_value_ok(float v)
 {
-    return v >= -WIRE_VALUE_LIMIT && v <= WIRE_VALUE_LIMIT;
+    return wire_value_within(v, WIRE_VALUE_LIMIT);
 }
 
 inline bool wire_values_ok(const float* v, int n)

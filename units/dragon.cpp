@@ -13,6 +13,7 @@
 #include "net/commands.h"
 #include "net/messages.h"
 #include "net/participants.h"
+#include "net/wire.h"
 #include "sound/sound.h"
 #include "units/combat.h"
 #include "units/units.h"
@@ -65,11 +66,6 @@ void flight_velocity(float h, float p, float out[3])
     out[0] = DRAGON_FLIGHT_SPEED * cp * ch;
     out[1] = DRAGON_FLIGHT_SPEED * sp;
     out[2] = -DRAGON_FLIGHT_SPEED * cp * sh;
-}
-
-bool in_range(float v, float limit)
-{
-    return std::isfinite(v) && v >= -limit && v <= limit;
 }
 
 } // namespace
@@ -358,7 +354,7 @@ int update_dragon(unit* u, int count, const float* values)
     const float limits[9] = {MAX_COORD, MAX_COORD, MAX_COORD, MAX_ANGLE, MAX_SPEED,
                              MAX_SPEED, MAX_SPEED, MAX_ANGLE, DRAGON_BREATH_ON};
     for (int i = 0; i < 9; ++i)
-        if (!in_range(values[i], limits[i]) || (i == 8 && values[i] < 0.0f)) {
+        if (!wire_value_within(values[i], limits[i]) || (i == 8 && values[i] < 0.0f)) {
             fprintf(stderr, "received dragon update for %8.8X with value %d out of range, ignored\n", u->id, i);
             return -1;
         }
