@@ -164,8 +164,8 @@ void receive_updm_list(const unsigned char* buf, int len, uint32_t sender)
         params.resize(n);
         for (uint32_t k = 0; k < n; ++k)
             r.f32(params[k]);
-        if (const unit* u = find_unit(id); u && may_report(index, u))
-            update_unit(id, static_cast<int>(n), params.data());
+        if (unit* u = find_unit(id); u && may_report(index, u))
+            update_unit_record(u, static_cast<int>(n), params.data());
     }
 }
 

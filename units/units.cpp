@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <unordered_map>
@@ -81,27 +82,34 @@ void separate_unit_plain(unit* u)
 //    unit outside those cells can overlap it; once it has been pushed
 //    further, the rest of the registry is scanned plainly from the unit
 //    last visited on.
-//  - a unit stepped in simulate_units is filed again after its step; units
-//    added or deleted meanwhile enter and leave the grid at once.
-// Units outside the grid are filed in its border cells; units at a
+//  - a unit stepped in simulate_units is filed again after its step; a unit
+//    deleted meanwhile leaves the grid at once; a unit added meanwhile
+//    (whose place and side its maker sets only afterwards) is kept aside
+//    and offered to every search until the step ends.
+// Each cell is kept once per side (attackers, defenders, anything else), so
+// a look for enemies passes over the looker's friends without visiting
+// them. Units outside the grid are filed in its border cells; units at a
 // non-finite place overlap nothing and are filed nowhere.
 namespace {
 
 constexpr float GRID_ORIGIN = -512.0f;
 constexpr float GRID_CELL = 8.0f;
 constexpr int GRID_CELLS = 128;  // per axis: -512 .. 512
+constexpr int GRID_AREA = GRID_CELLS * GRID_CELLS;
+constexpr int GRID_SIDES = 3;  // team 0, team 1, any other team
 constexpr float GRID_SLACK = 2.0f;
-
-struct grid_entry {
-    int cell = -1;
-    long long order = 0;
-};
+constexpr int GRID_ADDED = -2;  // grid_slot of a unit made during the step
 
 struct crowd_grid {
     bool live = false;
-    std::vector<std::vector<unit*>> cells;
-    std::vector<int> used;  // cells that may hold units, cleared at the next build
-    std::unordered_map<const unit*, grid_entry> where;
+    std::vector<std::vector<unit*>> cells;  // GRID_SIDES * GRID_AREA slots
+    std::vector<int> used;  // slots that may hold units, cleared at the next build
+    std::vector<unit*> added;  // units made during the step, filed in no cell
+    // The units present when the step began, by order key, and one mark
+    // bit for each (all clear between searches): a search marks what it
+    // finds and reads the marks back in order, instead of sorting.
+    std::vector<unit*> by_order;
+    std::vector<uint64_t> marks;
     long long first_order = 0;
     float max_radius = 0.0f;
 };
@@ -122,18 +130,29 @@ int grid_coord(float v)
     return static_cast<int>(c);
 }
 
-int grid_cell_of(const unit* u)
+int grid_side(int team)
+{
+    return team == 0 || team == 1 ? team : 2;
+}
+
+int grid_slot_of(const unit* u)
 {
     if (!std::isfinite(u->x) || !std::isfinite(u->z))
         return -1;
-    return grid_coord(u->z) * GRID_CELLS + grid_coord(u->x);
+    return grid_side(u->team) * GRID_AREA + grid_coord(u->z) * GRID_CELLS + grid_coord(u->x);
 }
 
-void grid_unfile(const unit* u, int cell)
+void grid_unfile(unit* u)
 {
-    if (cell < 0)
+    const int slot = u->grid_slot;
+    u->grid_slot = -1;
+    if (slot == GRID_ADDED) {
+        s_grid.added.erase(std::find(s_grid.added.begin(), s_grid.added.end(), u));
         return;
-    std::vector<unit*>& c = s_grid.cells[static_cast<size_t>(cell)];
+    }
+    if (slot < 0)
+        return;
+    std::vector<unit*>& c = s_grid.cells[static_cast<size_t>(slot)];
     for (size_t i = 0; i < c.size(); ++i)
         if (c[i] == u) {
             c[i] = c.back();
@@ -142,54 +161,85 @@ void grid_unfile(const unit* u, int cell)
         }
 }
 
-void grid_file(unit* u, int cell)
+void grid_file(unit* u)
 {
-    if (cell < 0)
-        return;
-    std::vector<unit*>& c = s_grid.cells[static_cast<size_t>(cell)];
-    if (c.empty())
-        s_grid.used.push_back(cell);
-    c.push_back(u);
-}
-
-void grid_note_radius(const unit* u)
-{
+    const int slot = grid_slot_of(u);
+    u->grid_slot = slot;
     if (u->radius > s_grid.max_radius)
         s_grid.max_radius = u->radius;
+    if (slot < 0)
+        return;
+    std::vector<unit*>& c = s_grid.cells[static_cast<size_t>(slot)];
+    if (c.empty())
+        s_grid.used.push_back(slot);
+    c.push_back(u);
 }
 
 void grid_build()
 {
     if (s_grid.cells.empty())
-        s_grid.cells.resize(static_cast<size_t>(GRID_CELLS) * GRID_CELLS);
+        s_grid.cells.resize(static_cast<size_t>(GRID_SIDES) * GRID_AREA);
     for (int c : s_grid.used)
         s_grid.cells[static_cast<size_t>(c)].clear();
     s_grid.used.clear();
-    s_grid.where.clear();
+    s_grid.added.clear();
     s_grid.max_radius = 0.0f;
-    long long order = 0;
+    s_grid.by_order.clear();
     for (unit* u = unit_list; u; u = u->next) {
-        grid_entry e{grid_cell_of(u), order++};
-        s_grid.where[u] = e;
-        grid_file(u, e.cell);
-        grid_note_radius(u);
+        u->grid_order = static_cast<long long>(s_grid.by_order.size());
+        s_grid.by_order.push_back(u);
+        grid_file(u);
     }
+    s_grid.marks.assign((s_grid.by_order.size() + 63) / 64, 0);
     s_grid.first_order = 0;
     s_grid.live = true;
 }
 
 void grid_refile(unit* u)
 {
-    auto it = s_grid.where.find(u);
-    if (it == s_grid.where.end())
+    if (u->grid_slot == GRID_ADDED)
         return;
-    const int cell = grid_cell_of(u);
-    if (cell != it->second.cell) {
-        grid_unfile(u, it->second.cell);
-        grid_file(u, cell);
-        it->second.cell = cell;
+    if (grid_slot_of(u) != u->grid_slot) {
+        grid_unfile(u);
+        grid_file(u);
+    } else if (u->radius > s_grid.max_radius) {
+        s_grid.max_radius = u->radius;
     }
-    grid_note_radius(u);
+}
+
+// Calls visit(o) for every unit filed in the cells of the given sides that
+// a circle of `range` around (x, z) touches, row by row: each row of cells
+// only as wide as the circle is at the row's nearest edge (with a margin of
+// a unit for rounding, and the border rows, which hold everything beyond
+// the grid, taken whole).
+template <typename Visit>
+void grid_visit(float x, float z, float range, const bool (&sides)[GRID_SIDES], Visit visit)
+{
+    const int z0 = grid_coord(z - range), z1 = grid_coord(z + range);
+    const int xa = grid_coord(x - range), xb = grid_coord(x + range);
+    const float range2 = range * range;
+    for (int gz = z0; gz <= z1; ++gz) {
+        int x0 = xa, x1 = xb;
+        if (gz > 0 && gz < GRID_CELLS - 1 && std::isfinite(range2)) {
+            const float lo = GRID_ORIGIN + static_cast<float>(gz) * GRID_CELL;
+            const float gap = std::fmax(0.0f, std::fmax(lo - z, z - (lo + GRID_CELL)) - 1.0f);
+            if (gap >= range)
+                continue;
+            const float half = std::sqrt(range2 - gap * gap) + 1.0f;
+            x0 = std::max(xa, grid_coord(x - half));
+            x1 = std::min(xb, grid_coord(x + half));
+        }
+        for (int side = 0; side < GRID_SIDES; ++side) {
+            if (!sides[side])
+                continue;
+            const size_t row = static_cast<size_t>(side * GRID_AREA + gz * GRID_CELLS);
+            for (int gx = x0; gx <= x1; ++gx)
+                for (unit* o : s_grid.cells[row + static_cast<size_t>(gx)])
+                    visit(o);
+        }
+    }
+    for (unit* o : s_grid.added)
+        visit(o);
 }
 
 void separate_unit_grid(unit* u)
@@ -205,11 +255,15 @@ void separate_unit_grid(unit* u)
     const int z0 = grid_coord(cz - reach), z1 = grid_coord(cz + reach);
     static std::vector<std::pair<long long, unit*>> near;
     near.clear();
-    for (int gz = z0; gz <= z1; ++gz)
-        for (int gx = x0; gx <= x1; ++gx)
-            for (unit* o : s_grid.cells[static_cast<size_t>(gz * GRID_CELLS + gx)])
-                if (o != u)
-                    near.emplace_back(s_grid.where[o].order, o);
+    for (int side = 0; side < GRID_SIDES; ++side)
+        for (int gz = z0; gz <= z1; ++gz)
+            for (int gx = x0; gx <= x1; ++gx)
+                for (unit* o : s_grid.cells[static_cast<size_t>(side * GRID_AREA + gz * GRID_CELLS + gx)])
+                    if (o != u)
+                        near.emplace_back(o->grid_order, o);
+    for (unit* o : s_grid.added)
+        if (o != u)
+            near.emplace_back(o->grid_order, o);
     std::sort(near.begin(), near.end());
     const float keep = GRID_SLACK / 2;
     for (const auto& entry : near) {
@@ -231,25 +285,46 @@ void separate_unit_grid(unit* u)
 // find_unit runs for every received state record, every picked id and every
 // projectile hit, so ids are indexed beside the list. Should two units ever
 // carry one id, the index holds the first of them in registry order, as the
-// plain scan finds it, and how many carry it.
+// plain scan finds it, and how many carry it. The id classes units are made
+// in (the low ones) get a table by serial, made at the first unit of the
+// class; any other id goes to a hash.
 struct id_slot {
     unit* first = nullptr;
     int count = 0;
 };
+constexpr uint32_t ID_TABLE_CLASSES = 16;
+std::vector<id_slot> s_id_tables[ID_TABLE_CLASSES];
 std::unordered_map<uint32_t, id_slot> s_ids;
+
+id_slot* id_slot_of(uint32_t id, bool make)
+{
+    const uint32_t c = id_class(id);
+    if (c >= ID_TABLE_CLASSES) {
+        if (make)
+            return &s_ids[id];
+        const auto it = s_ids.find(id);
+        return it == s_ids.end() ? nullptr : &it->second;
+    }
+    std::vector<id_slot>& table = s_id_tables[c];
+    if (table.empty()) {
+        if (!make)
+            return nullptr;
+        table.resize(CLASS_SERIALS);
+    }
+    return &table[id & (CLASS_SERIALS - 1)];
+}
 
 // u is linked into the registry already.
 void index_add(unit* u)
 {
-    auto [it, fresh] = s_ids.try_emplace(u->id);
-    ++it->second.count;
-    if (fresh || u == unit_list) {
-        it->second.first = u;
+    id_slot& slot = *id_slot_of(u->id, true);
+    if (slot.count++ == 0 || u == unit_list) {
+        slot.first = u;
         return;
     }
     for (unit* o = unit_list; o; o = o->next)
         if (o->id == u->id) {
-            it->second.first = o;
+            slot.first = o;
             return;
         }
 }
@@ -257,18 +332,20 @@ void index_add(unit* u)
 // u is still linked into the registry.
 void index_remove(const unit* u)
 {
-    auto it = s_ids.find(u->id);
-    if (it == s_ids.end())
+    id_slot* slot = id_slot_of(u->id, false);
+    if (!slot || slot->count == 0)
         return;
-    if (--it->second.count <= 0) {
-        s_ids.erase(it);
+    if (--slot->count == 0) {
+        slot->first = nullptr;
+        if (id_class(u->id) >= ID_TABLE_CLASSES)
+            s_ids.erase(u->id);
         return;
     }
-    if (it->second.first == u) {
+    if (slot->first == u) {
         unit* o = u->next;
         while (o && o->id != u->id)
             o = o->next;
-        it->second.first = o;
+        slot->first = o;
     }
 }
 
@@ -279,23 +356,35 @@ bool units_near(const unit* u, float range, int skip_team, std::vector<unit*>& o
     if (!s_grid.live || !std::isfinite(u->x) || !std::isfinite(u->z) || !std::isfinite(range))
         return false;
     const float range2 = range * range;
-    const int x0 = grid_coord(u->x - range), x1 = grid_coord(u->x + range);
-    const int z0 = grid_coord(u->z - range), z1 = grid_coord(u->z + range);
-    static std::vector<std::pair<long long, unit*>> found;
-    found.clear();
-    for (int gz = z0; gz <= z1; ++gz)
-        for (int gx = x0; gx <= x1; ++gx)
-            for (unit* o : s_grid.cells[static_cast<size_t>(gz * GRID_CELLS + gx)]) {
-                if (o == u || o->team == skip_team)
-                    continue;
-                const float dx = o->x - u->x, dz = o->z - u->z;
-                if (dx * dx + dz * dz < range2)
-                    found.emplace_back(s_grid.where[o].order, o);
-            }
-    std::sort(found.begin(), found.end());
+    const bool sides[GRID_SIDES] = {skip_team != 0, skip_team != 1, true};
+    static std::vector<std::pair<long long, unit*>> added;  // made during the step: first in the registry
+    added.clear();
+    std::vector<uint64_t>& marks = s_grid.marks;
+    size_t lo = marks.size(), hi = 0;
+    grid_visit(u->x, u->z, range, sides, [&](unit* o) {
+        if (o == u || o->team == skip_team)
+            return;
+        const float dx = o->x - u->x, dz = o->z - u->z;
+        if (!(dx * dx + dz * dz < range2))
+            return;
+        if (o->grid_order < 0) {
+            added.emplace_back(o->grid_order, o);
+            return;
+        }
+        const size_t k = static_cast<size_t>(o->grid_order);
+        marks[k / 64] |= uint64_t{1} << (k % 64);
+        lo = std::min(lo, k / 64);
+        hi = std::max(hi, k / 64);
+    });
+    std::sort(added.begin(), added.end());
     out.clear();
-    for (const auto& f : found)
-        out.push_back(f.second);
+    for (const auto& a : added)
+        out.push_back(a.second);
+    for (size_t w = lo; w <= hi && w < marks.size(); ++w) {
+        for (uint64_t bits = marks[w]; bits; bits &= bits - 1)
+            out.push_back(s_grid.by_order[w * 64 + static_cast<size_t>(std::countr_zero(bits))]);
+        marks[w] = 0;
+    }
     return true;
 }
 
@@ -315,10 +404,9 @@ unit* add_unit(uint32_t id)
     index_add(u);
     if (s_grid.live) {
         // Newest first in the registry, so the smallest order key.
-        grid_entry e{grid_cell_of(u), --s_grid.first_order};
-        s_grid.where[u] = e;
-        grid_file(u, e.cell);
-        grid_note_radius(u);
+        u->grid_order = --s_grid.first_order;
+        u->grid_slot = GRID_ADDED;
+        s_grid.added.push_back(u);
     }
     return u;
 }
@@ -332,8 +420,8 @@ unit* add_announced_unit(uint32_t id)
 
 unit* find_unit(uint32_t id)
 {
-    const auto it = s_ids.find(id);
-    return it == s_ids.end() ? nullptr : it->second.first;
+    const id_slot* slot = id_slot_of(id, false);
+    return slot ? slot->first : nullptr;
 }
 
 void set_unit_id(unit* u, uint32_t id)
@@ -453,11 +541,7 @@ void del_unit(unit* u)
 
     // 5. Unlink (from the crowd grid too while a step runs).
     if (s_grid.live) {
-        auto it = s_grid.where.find(u);
-        if (it != s_grid.where.end()) {
-            grid_unfile(u, it->second.cell);
-            s_grid.where.erase(it);
-        }
+        grid_unfile(u);
         if (u == s_stepping)
             s_stepping_deleted = true;
     }
@@ -521,8 +605,12 @@ void kill_unit(uint32_t id)
 int update_unit(uint32_t id, int n, const float* params)
 {
     unit* u = find_unit(id);
-    if (!u)
-        return -1;
+    return u ? update_unit_record(u, n, params) : -1;
+}
+
+int update_unit_record(unit* u, int n, const float* params)
+{
+    const uint32_t id = u->id;
     // A unit moved by its owner's record may now touch a structure: its
     // collision test (and so its touched model) is due at once.
     u->next_collision_test = std::fmin(u->next_collision_test, game_time);

@@ -84,6 +84,11 @@ struct unit {
     // Set when this copy created the unit (and announced it): this copy
     // alone decides the unit's death. Not set for units from "UNIT".
     int made_here;
+    // Where the crowd grid has the unit filed while simulate_units runs
+    // (kept by the registry; meaningless between steps): the slot of its
+    // cell and its place in registry order.
+    int grid_slot;
+    long long grid_order;
     unit* next;
     unit* prev;
 };
@@ -131,6 +136,8 @@ void kill_unit(uint32_t id);
 // Applies one received state record; 0 when applied, -1 when the unit is
 // unknown or its kind rejects the count.
 int update_unit(uint32_t id, int n, const float* params);
+// The same for a unit already looked up (by the id the record names).
+int update_unit_record(unit* u, int n, const float* params);
 // Appends this copy's records to the open unit-state batch.
 void send_unit_messages();
 // Number of units in the registry.

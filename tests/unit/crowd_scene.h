@@ -94,13 +94,14 @@ inline std::vector<crowd_place> crowd_places()
 // moved here only by the shared step) in a block on the +z side, the two
 // fronts 8 units apart. Ranks 4 units apart (closer for big armies, so that
 // both blocks stay on the island). Nobody dies here: the footmen's blows
-// count only on the goblins' own copies.
-inline void build_battle_scene(int count, unsigned seed)
+// count only on the goblins' own copies. With `local_team` 0 this copy
+// leads the goblins instead, and they are the ones that fight.
+inline void build_battle_scene(int count, unsigned seed, int local_team = 1)
 {
     empty_registry();
     fill_human_types();
     humanoid_id = 0;
-    reset_lobby(1, 500);
+    reset_lobby(local_team, 500);
     send_observer = crowd_count_send;
     game_state = STATE_PLAY;
     game_time = 100.0f;

@@ -147,7 +147,8 @@ TEST(CrowdGrid, UnitsDeletedAndAddedBetweenSteps)
 // targets, the places and the random numbers drawn must all agree. Each
 // frame some goblins turn invisible, some die, some stand on the very spot
 // of another (equal distances: ties decided by the random draws in registry
-// order), and a new goblin arrives mid-fight.
+// order), and a new goblin arrives mid-fight. Either side may be this
+// copy's, and a few units belong to neither.
 struct battle_result {
     run_result run;
     std::vector<uint32_t> targets;  // per unit in registry order, 0 for none
@@ -159,7 +160,7 @@ void stir_battle(int frame)
     unit* previous = nullptr;
     for (unit* u = unit_list; u;) {
         unit* next = u->next;
-        if (u->team == 0) {
+        if (u->team == 0 && u != me) {
             if (i % 13 == frame % 13)
                 u->invisible = 1 - u->invisible;
             if (i % 29 == frame % 29 && frame > 2) {
@@ -179,11 +180,15 @@ void stir_battle(int frame)
     }
     if (frame % 4 == 1)
         add_goblin(0.5f * static_cast<float>(frame), 3.0f)->team = 0;
+    if (frame == 0)
+        for (unit* u = unit_list; u; u = u->next)
+            if (u->id % 37 == 4 && u != me)
+                u->team = 2;
 }
 
-battle_result run_battle(int count, unsigned seed, int frames, bool grid)
+battle_result run_battle(int count, unsigned seed, int frames, bool grid, int local_team)
 {
-    build_battle_scene(count, seed);
+    build_battle_scene(count, seed, local_team);
     set_separation_grid(grid ? 1 : 0);
     for (int f = 0; f < frames; ++f) {
         stir_battle(f);
@@ -202,18 +207,20 @@ battle_result run_battle(int count, unsigned seed, int frames, bool grid)
 
 TEST(CrowdGrid, LookUnitChoosesThePlainScansEnemy)
 {
-    for (int count : {60, 600}) {
-        SCOPED_TRACE(count);
-        const battle_result plain = run_battle(count, 9, 24, false);
-        const battle_result grid = run_battle(count, 9, 24, true);
-        expect_same(plain.run, grid.run);
-        EXPECT_EQ(plain.targets, grid.targets);
-        // The scene must really fight: many footmen hold a target.
-        int with_target = 0;
-        for (uint32_t t : plain.targets)
-            with_target += t != 0;
-        EXPECT_GT(with_target, count / 10);
-    }
+    for (int side : {1, 0})
+        for (int count : {60, 600}) {
+            SCOPED_TRACE(count);
+            SCOPED_TRACE(side);
+            const battle_result plain = run_battle(count, 9, 24, false, side);
+            const battle_result grid = run_battle(count, 9, 24, true, side);
+            expect_same(plain.run, grid.run);
+            EXPECT_EQ(plain.targets, grid.targets);
+            // The scene must really fight: many units hold a target.
+            int with_target = 0;
+            for (uint32_t t : plain.targets)
+                with_target += t != 0;
+            EXPECT_GT(with_target, count / 10);
+        }
 }
 
 } // namespace
