@@ -189,6 +189,12 @@ void stir_battle(int frame)
 battle_result run_battle(int count, unsigned seed, int frames, bool grid, int local_team)
 {
     build_battle_scene(count, seed, local_team);
+    // No sword strokes: each one is sent, and a send moves game_time by the
+    // wall clock, which would make the two runs differ by how long they
+    // took. A stroke changes nothing else here (the victims' health counts
+    // only on their own side's copies).
+    for (unit* u = unit_list; u; u = u->next)
+        u->last_attack_time = 1e30f;
     set_separation_grid(grid ? 1 : 0);
     for (int f = 0; f < frames; ++f) {
         stir_battle(f);
