@@ -164,7 +164,11 @@ static void receive_unit(const uint32_t p[4], int index)
                 kind, team);
         return;
     }
+    const bool known = find_unit(p[0]) != nullptr;
     spawn_unit(p[0], team, kind);
+    unit* u = known ? nullptr : find_unit(p[0]);
+    if (u && !u->made_here)
+        u->creator = sender_of(index).id;  // decides its death while it stays
 }
 
 static void receive_udie(const uint32_t p[4], int index)
