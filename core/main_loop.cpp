@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <malloc.h>
 
 #include "core/camera.h"
 #include "core/command_line.h"
@@ -217,6 +218,11 @@ static void simulate_play(float dt)
         nframes = 0;
         g_terrain_count = 0.0f;
         old_frame_time = game_time;
+        // The GL driver holds memory for what a frame draws until the frame
+        // is shown; freed, it stays in the allocator's heap, which would
+        // keep the size of the busiest frame so far for the rest of the run.
+        // Once a second the free pages go back to the system.
+        malloc_trim(0);
     }
     check_for_messages();
     simulate_units(dt);

@@ -238,6 +238,25 @@ class WorkdirTest(unittest.TestCase):
         self.assertTrue(os.path.exists(os.path.join(data, "textures", "oak.tex")))
 
 
+class SoakJudgementTest(unittest.TestCase):
+    """The soak's memory verdict compares steady-state medians: a steady
+    rise must still fail it, seconds-long peaks must not."""
+
+    def test_steady_rise_fails_and_short_peaks_do_not(self):
+        sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+        import soak
+        times = range(0, 241, 5)
+        rising = [(t, 150000 + 75 * t) for t in times]  # 4.5 MB a minute
+        early, late = soak.steady_medians(rising, 240)
+        self.assertGreater(late, soak.GROWTH_LIMIT * early)
+        peaks = [(t, 150000 + (9000 if t % 60 < 10 else 0)) for t in times]
+        self.assertEqual(soak.steady_medians(peaks, 240), (150000, 150000))
+        # Before the warm-up ends nothing is judged; a short run still
+        # compares two windows that do not overlap.
+        self.assertEqual(soak.steady_medians(rising[:12], 55), (None, None))
+        self.assertEqual(soak.steady_medians([(t, t) for t in range(0, 91, 5)], 90), (62, 85))
+
+
 class ScreenshotDecodeTest(unittest.TestCase):
     W, H = 4, 3
 
