@@ -164,7 +164,11 @@ static void receive_unit(const uint32_t p[4], int index)
                 kind, team);
         return;
     }
+    const bool known = find_unit(p[0]) != nullptr;
     spawn_unit(p[0], team, kind);
+    unit* u = known ? nullptr : find_unit(p[0]);
+    if (u && !u->made_here)
+        u->creator = sender_of(index).id;  // decides its death while it stays
 }
 
 static void receive_udie(const uint32_t p[4], int index)
@@ -173,10 +177,17 @@ static void receive_udie(const uint32_t p[4], int index)
     if (!u)
         return;  // already gone here
     const participant& s = sender_of(index);
-    // Only a team's leader announces its team's deaths; this copy's own
-    // figure is never killed from outside.
+    // Deaths come from the unit's own side; this copy's own figure is never
+    // killed from outside.
     if (u == me || u->team != s.team) {
         fprintf(stderr, "member of team %d tried to kill unit %8.8X of team %d\n", s.team, p[0], u->team);
+        return;
+    }
+    // A unit this copy created dies by this copy's word alone; another copy
+    // naming it either made a unit of the same id at the same moment (two
+    // summons at once) or lies.
+    if (decides_death(u)) {
+        fprintf(stderr, "UDIE for unit %8.8X, whose death this copy decides, ignored\n", p[0]);
         return;
     }
     kill_unit(p[0]);

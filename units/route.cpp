@@ -92,6 +92,11 @@ constexpr float LEAD = 10.0f;
 // A catapult's spot counts as in range this close to its throwing range
 // (it throws within 2).
 constexpr float RANGE_SLACK = 1.5f;
+// A unit this far from its leg (pushed by others, thrown back by the
+// water) has lost its way and gets a new one from where it stands; the
+// check runs this often.
+constexpr float OFF_ROUTE = 8.0f;
+constexpr float REPLAN_INTERVAL = 0.5f;
 
 float node_x(int n)
 {
@@ -358,6 +363,7 @@ struct route_leg {
     int final_kind = ORDER_MOVE;   // and at the end (a catapult attacks)
     float gx = 0.0f, gz = 0.0f;    // the order target at the end
     bool started = false;
+    float next_check = 0.0f;       // game time of the next off-route check
 };
 
 std::unordered_map<uint32_t, std::deque<route_leg>> s_routes;
@@ -440,6 +446,40 @@ float distance2(const unit* u, const waypoint& w)
     return dx * dx + dz * dz;
 }
 
+// How far the unit stands from the straight way between a and b.
+float off_leg(const unit* u, waypoint a, waypoint b)
+{
+    const float dx = b.x - a.x, dz = b.z - a.z;
+    const float len2 = dx * dx + dz * dz;
+    float t = len2 > 1e-6f ? ((u->x - a.x) * dx + (u->z - a.z) * dz) / len2 : 0.0f;
+    t = std::fmin(std::fmax(t, 0.0f), 1.0f);
+    return std::sqrt(distance2(u, {a.x + dx * t, a.z + dz * t}));
+}
+
+// A unit off its way (and not off it to fight: an attack chases whom it
+// sees) is given a new way from where it stands to the leg's end. When the
+// frame's planning is spent, or no dry way is found from here (the water
+// is still pushing it ashore), it keeps its way and is checked again later.
+void replan_if_lost(unit* u, route_leg& leg)
+{
+    if (game_time < leg.next_check)
+        return;
+    leg.next_check = game_time + REPLAN_INTERVAL;
+    if (u->target_seen && u->attack_target)
+        return;
+    if (!held_by_water(u) && off_leg(u, leg.from, leg.points[leg.next]) <= OFF_ROUTE)
+        return;
+    if (!within_budget())
+        return;
+    const waypoint end = leg.points.back();
+    std::vector<waypoint> way;
+    if (find_dry_route(u->x, u->z, end.x, end.z, way) != 0)
+        return;
+    leg.points = std::move(way);
+    leg.next = 0;
+    aim_at(u, leg, {u->x, u->z});
+}
+
 } // namespace
 
 int route_order(unit* u, float x, float z, int order_kind)
@@ -495,6 +535,7 @@ int queue_waypoint(unit* u, float x, float z)
         // The plain move under way becomes the first leg.
         route_leg current;
         current.points.push_back(from);
+        current.from = {u->x, u->z};
         current.gx = from.x;
         current.gz = from.z;
         current.started = true;
@@ -543,6 +584,7 @@ void follow_route(unit* u)
             }
             // On the way: steered along the leg (a fighter's attack moves
             // the order target to the enemy it meets, and back here).
+            replan_if_lost(u, leg);
             const waypoint w = lead_point(u, leg.from, leg.points[leg.next]);
             u->order_x = w.x;
             u->order_z = w.z;

@@ -419,7 +419,13 @@ static bool is_avatar(const unit* u)
 
 bool decides_death(const unit* u)
 {
-    return is_avatar(u) ? u == me : u->made_here != 0;
+    if (is_avatar(u))
+        return u == me;
+    if (u->made_here)
+        return true;
+    // A creator that has left decides nothing any more: its side's leader,
+    // by the rule every copy applies to the same table, takes over.
+    return u->creator != 0 && find_participant(u->creator) < 0 && u->team == local_team() && i_am_team_leader();
 }
 
 void del_unit(unit* u)
@@ -489,7 +495,7 @@ void del_unit(unit* u)
     // 7. The copy that decides a unit's death announces it (the creator;
     //    a dragon where it is flown); the own figure is announced by the
     //    side's leader.
-    const bool announce = avatar ? u == me && u->team == my_team && i_am_team_leader() : u->made_here != 0;
+    const bool announce = avatar ? u == me && u->team == my_team && i_am_team_leader() : decides_death(u);
     if (announce || dragon_flown_here)
         send_command_message("UDIE", u->id, 0, 0, 0);
     // 8. Release.

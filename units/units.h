@@ -82,8 +82,11 @@ struct unit {
     unit* attack_target;
     float last_attack_time;
     // Set when this copy created the unit (and announced it): this copy
-    // alone decides the unit's death. Not set for units from "UNIT".
+    // alone decides the unit's death. Not set for units from "UNIT", whose
+    // creator's sender id is kept instead (0 when not known): once that
+    // participant has left, the side's leader decides in its place.
     int made_here;
+    uint32_t creator;
     unit* next;
     unit* prev;
 };
@@ -122,7 +125,8 @@ uint32_t free_serial(uint32_t base, uint32_t serials, uint32_t from);
 void del_unit(unit* u);
 // Whether this copy decides the unit's death and announces it: for a
 // player's figure its own copy, for any other unit the copy that created
-// it (the side's leader, or the copy that summoned it).
+// it (the side's leader, or the copy that summoned it) and, once that
+// creator has left the table, the side's leader.
 bool decides_death(const unit* u);
 // A new game: no selection, no pending win check, and no unit left holding
 // a reference into the old world (a touched model, an attack target).

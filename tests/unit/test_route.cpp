@@ -230,3 +230,23 @@ TEST(DryRoutes, QueuedWaypointsAreFollowedInOrderAndWaterIsRefused)
         queue_waypoint(f, 40.0f, 10.0f * static_cast<float>(k % 4));
     EXPECT_EQ(route_legs(f), ROUTE_QUEUE_LIMIT);
 }
+
+TEST(DryRoutes, AUnitPushedOffItsWayFindsANewOne)
+{
+    // Round a lake, then thrown across it to the far shore: the old way's
+    // next point lies over the water, so only a new way gets it there dry.
+    siege_reset(TEAM_DEFENDERS, 20.0f);
+    for (int j = 0; j < TERRAIN_SIZE; ++j)
+        for (int i = 0; i < TERRAIN_SIZE; ++i)
+            if (std::hypot(4.0f * i - 156.0f, 4.0f * j - 256.0f) < 50.0f)
+                height_map[j][i] = 0.0f;
+    unit* f = add_footman(-180, 21.2f, 0);
+    ASSERT_EQ(route_order(f, -20, 0, ORDER_MOVE), 0);
+    ASSERT_EQ(route_legs(f), 1);
+    run_until(f, 60.0f, [&] { return f->x > -110.0f; });
+    ASSERT_GT(f->x, -110.0f);
+    f->z = -f->z;
+    const int wet = run_until(f, 60.0f, [&] { return f->order_kind == ORDER_NONE; });
+    EXPECT_EQ(wet, 0);
+    EXPECT_LT(std::hypot(f->x + 20.0f, f->z), 2.0f);
+}

@@ -93,6 +93,14 @@ TEST(UnitCommand, DeathsOnlyFromTheUnitsOwnTeam)
     deliver_command("UDIE", self->id, 0, 0, 0, DEFENDER);
     EXPECT_EQ(me, self);
 
+    // A unit made here dies by this copy's word alone, even when a team
+    // mate names it (it may have made one of the same id at the same time).
+    err = deliver_command("UDIE", id, 0, 0, 0, DEFENDER);
+    snprintf(line, sizeof line, "UDIE for unit %8.8X, whose death this copy decides, ignored", id);
+    EXPECT_NE(err.find(line), std::string::npos) << err;
+    EXPECT_EQ(find_unit(id), f);
+    // One announced by a team mate dies at its creator's word.
+    f->made_here = 0;
     deliver_command("UDIE", id, 0, 0, 0, DEFENDER);
     EXPECT_EQ(find_unit(id), nullptr);
     // Naming it again, in any command, is harmless.

@@ -117,6 +117,23 @@ TEST(Registry, DeathsAreDecidedAndAnnouncedByTheCreatorAlone)
     const auto udie = sent_commands("UDIE");
     ASSERT_EQ(udie.size(), 1u);
     EXPECT_EQ(udie[0].p[0], id);
+
+    // A creator that leaves (its figure died) hands the decision to the
+    // side's leader: first the next copy in line, then this one.
+    const int third = add_member("third", 0x0300000A, 1, 300);
+    deliver(build_command_message("UNIT", 0x80006, bits_of(static_cast<float>(HUMANOID_FOOTMAN)), 0, 0), 0x0200000A);
+    unit* orphan = find_unit(0x80006);
+    ASSERT_NE(orphan, nullptr);
+    take_unit_damage(1.0f, orphan);
+    EXPECT_FALSE(decides_death(orphan));
+    kill_unit(AVATAR_ID_BASE + 10);  // "boss" leaves the table
+    EXPECT_FALSE(decides_death(orphan));  // "third" leads now
+    kill_unit(parts[static_cast<size_t>(third)].avatar->id);
+    sent_datagrams().clear();
+    take_unit_damage(2.0f, orphan);
+    EXPECT_EQ(find_unit(0x80006), nullptr);
+    ASSERT_EQ(sent_commands("UDIE").size(), 1u);
+    EXPECT_EQ(sent_commands("UDIE")[0].p[0], 0x80006u);
 }
 
 TEST(Separation, PushedOutOnlyWhenOverlapping)
