@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <vector>
 
 #include "core/camera.h"
@@ -30,6 +31,29 @@ unsigned int terrain_texid = 0;
 unsigned int minimap_texid = 0;
 float relVec[3];
 int g_terrain_compiles = 0;
+
+// Each block is drawn as SUB_BLOCKS x SUB_BLOCKS pieces, culled one by one,
+// and each piece at one of TERRAIN_DETAIL_LEVELS levels of detail: a
+// block's display lists are map_lists[a][b] + terrain_block_list(piece, level).
+namespace {
+
+constexpr int SUB_BLOCKS = 2;
+constexpr int SUB_CELLS = 32 / SUB_BLOCKS;
+constexpr int PIECES = 4 * SUB_BLOCKS;
+constexpr int LISTS_PER_BLOCK = SUB_BLOCKS * SUB_BLOCKS * TERRAIN_DETAIL_LEVELS;
+
+struct piece_bounds {
+    float sphere[4];      // centre x, y, z and radius
+    float lo[3], hi[3];   // box: least and greatest x, height, z
+};
+piece_bounds pieces[PIECES][PIECES];
+
+int terrain_block_list(int sa, int sb, int level)
+{
+    return (sa * SUB_BLOCKS + sb) * TERRAIN_DETAIL_LEVELS + level;
+}
+
+} // namespace
 
 // The extension entry points are looked up at run time: the GL library the
 // game links against only exports the core functions.
@@ -113,7 +137,7 @@ void draw_range_elements(GLenum mode, GLuint start, GLuint end, GLsizei count, G
 void delete_map_block(int a, int b)
 {
     if (map_lists[a][b] != MAP_LIST_NONE)
-        glDeleteLists(map_lists[a][b], 1);
+        glDeleteLists(map_lists[a][b], LISTS_PER_BLOCK);
     map_lists[a][b] = MAP_LIST_NONE;
 }
 
@@ -142,21 +166,25 @@ void invalidate_map_blocks(float cx, float cz, int r)
                 delete_map_block(a, b);
 }
 
-void calculate_map_seg_sphere(int a, int b, int i0, int j0, int i1, int j1)
+// A sphere about world point (x, z) on the ground holding grid points
+// i0..i1 by j0..j1: centre x, y, z and radius.
+static void ground_sphere(float* s, float x, float z, int i0, int j0, int i1, int j1)
 {
-    float* s = map_list_spheres[a][b];
-    s[0] = 128.0f * a - 192.0f;
-    s[2] = 128.0f * b - 192.0f;
+    s[0] = x;
+    s[2] = z;
     s[1] = get_terrain_height(s[0], s[2]);
     float best = 0.0f;
     for (int i = i0; i <= i1; ++i)
         for (int j = j0; j <= j1; ++j) {
             float d[3] = {4.0f * i - 256.0f - s[0], height_map[j][i] - s[1], 4.0f * j - 256.0f - s[2]};
-            float d2 = dot_product(d, d);
-            if (d2 > best)
-                best = d2;
+            best = std::max(best, dot_product(d, d));
         }
     s[3] = std::sqrt(best);
+}
+
+void calculate_map_seg_sphere(int a, int b, int i0, int j0, int i1, int j1)
+{
+    ground_sphere(map_list_spheres[a][b], 128.0f * a - 192.0f, 128.0f * b - 192.0f, i0, j0, i1, j1);
 }
 
 void enable_terrain_arrays()
@@ -196,7 +224,68 @@ void walk_map(int j0, int i0, int j1, int i1)
     }
 }
 
-void draw_map_real(int j0, int i0, int j1, int i1)
+// Triangles over grid points i0..i1 by j0..j1 using every step-th point
+// inside, with the piece's outer rows at full detail.
+void terrain_block_triangles(int i0, int j0, int i1, int j1, int step, std::vector<uint32_t>& out)
+{
+    auto samples = [step](int lo, int hi) {
+        std::vector<int> v;
+        for (int k = lo; k < hi; k += step)
+            v.push_back(k);
+        v.push_back(hi);
+        return v;
+    };
+    auto vertex = [](int i, int j) { return static_cast<uint32_t>(TERRAIN_SIZE * i + j); };
+    const std::vector<int> xs = samples(i0, i1), zs = samples(j0, j1);
+    std::vector<uint32_t> rim;
+    for (size_t p = 0; p + 1 < xs.size(); ++p)
+        for (size_t q = 0; q + 1 < zs.size(); ++q) {
+            const int xa = xs[p], xb = xs[p + 1], za = zs[q], zb = zs[q + 1];
+            const bool west = xa == i0, east = xb == i1, south = za == j0, north = zb == j1;
+            if (step == 1 || !(west || east || south || north)) {
+                // The strips' split and winding: (xa, za), (xa, zb), (xb, za)
+                // and (xb, za), (xa, zb), (xb, zb).
+                out.insert(out.end(), {vertex(xa, za), vertex(xa, zb), vertex(xb, za), vertex(xb, za),
+                                       vertex(xa, zb), vertex(xb, zb)});
+                continue;
+            }
+            // A cell on the piece's rim: its outline in the strips' winding
+            // order (west edge up, north edge east, east edge down, south
+            // edge west), every grid point along an outer edge, fanned from
+            // a corner on no outer edge so that no triangle is flat.
+            rim.clear();
+            for (int j = za; j < zb; j += west ? 1 : zb - za)
+                rim.push_back(vertex(xa, j));
+            for (int i = xa; i < xb; i += north ? 1 : xb - xa)
+                rim.push_back(vertex(i, zb));
+            for (int j = zb; j > za; j -= east ? 1 : zb - za)
+                rim.push_back(vertex(xb, j));
+            for (int i = xb; i > xa; i -= south ? 1 : xb - xa)
+                rim.push_back(vertex(i, za));
+            uint32_t centre = !(south || west) ? vertex(xa, za)
+                              : !(west || north) ? vertex(xa, zb)
+                              : !(north || east) ? vertex(xb, zb)
+                                                 : vertex(xb, za);
+            const size_t c = static_cast<size_t>(std::find(rim.begin(), rim.end(), centre) - rim.begin());
+            const size_t n = rim.size();
+            for (size_t m = 1; m + 1 < n; ++m)
+                out.insert(out.end(), {centre, rim[(c + m) % n], rim[(c + m + 1) % n]});
+        }
+}
+
+// A cell narrower than 12 pixels is drawn from every 2nd point, one
+// narrower than 6 from every 4th: the coarse triangles still span a dozen
+// pixels or more, and the far ground keeps its outline to a pixel or two.
+int terrain_detail_level(float cell_pixels)
+{
+    if (cell_pixels >= 12.0f)
+        return 0;
+    return cell_pixels >= 6.0f ? 1 : 2;
+}
+
+namespace {
+
+void begin_block_state()
 {
     glDisable(GL_BLEND);
     glPushMatrix();
@@ -208,7 +297,10 @@ void draw_map_real(int j0, int i0, int j1, int i1)
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, terrain_detail_texid);
     glColor3f(1.0f, 1.0f, 1.0f);
-    walk_map(j0, i0, j1, i1);
+}
+
+void end_block_state()
+{
     set_scene_color();
     glDisable(GL_TEXTURE_2D);
     active_texture(GL_TEXTURE0_ARB);
@@ -216,30 +308,70 @@ void draw_map_real(int j0, int i0, int j1, int i1)
     glEnable(GL_BLEND);
 }
 
+// Bounding sphere (about the piece's middle) and box of grid points i0..i1 by j0..j1.
+void calculate_piece_bounds(piece_bounds& p, int i0, int j0, int i1, int j1)
+{
+    ground_sphere(p.sphere, 2.0f * (i0 + i1) - 256.0f, 2.0f * (j0 + j1) - 256.0f, i0, j0, i1, j1);
+    p.lo[0] = 4.0f * i0 - 256.0f;
+    p.hi[0] = 4.0f * i1 - 256.0f;
+    p.lo[2] = 4.0f * j0 - 256.0f;
+    p.hi[2] = 4.0f * j1 - 256.0f;
+    p.lo[1] = p.hi[1] = height_map[j0][i0];
+    for (int i = i0; i <= i1; ++i)
+        for (int j = j0; j <= j1; ++j) {
+            p.lo[1] = std::min(p.lo[1], height_map[j][i]);
+            p.hi[1] = std::max(p.hi[1], height_map[j][i]);
+        }
+}
+
+} // namespace
+
+void draw_map_real(int j0, int i0, int j1, int i1)
+{
+    begin_block_state();
+    walk_map(j0, i0, j1, i1);
+    end_block_state();
+}
+
 void generate_map_call_list()
 {
     bool enabled = false;
+    std::vector<uint32_t> triangles;
     for (int a = 0; a < 4; ++a)
         for (int b = 0; b < 4; ++b) {
-            int i0 = 32 * a, i1 = 32 * (a + 1);
-            if (i1 == 128)
-                i1 = 127;
-            int j0 = 32 * b, j1 = 32 * (b + 1);
-            if (j1 == 128)
-                j1 = 127;
             if (map_lists[a][b] != MAP_LIST_NONE)
                 continue;
             if (!enabled) {
                 enable_terrain_arrays();
                 enabled = true;
             }
-            calculate_map_seg_sphere(a, b, i0, j0, i1, j1);
-            map_lists[a][b] = glGenLists(1);
-            glNewList(map_lists[a][b], GL_COMPILE);
-            // Strip s joins rows s and s + 1: the block's last row is the
-            // next block's first, whose strip that block draws.
-            draw_map_real(j0, i0, j1 - 1, i1);
-            glEndList();
+            calculate_map_seg_sphere(a, b, 32 * a, 32 * b, std::min(32 * (a + 1), 127), std::min(32 * (b + 1), 127));
+            map_lists[a][b] = glGenLists(LISTS_PER_BLOCK);
+            for (int sa = 0; sa < SUB_BLOCKS; ++sa)
+                for (int sb = 0; sb < SUB_BLOCKS; ++sb) {
+                    const int pa = a * SUB_BLOCKS + sa, pb = b * SUB_BLOCKS + sb;
+                    const int i0 = SUB_CELLS * pa, i1 = std::min(SUB_CELLS * (pa + 1), 127);
+                    const int j0 = SUB_CELLS * pb, j1 = std::min(SUB_CELLS * (pb + 1), 127);
+                    calculate_piece_bounds(pieces[pa][pb], i0, j0, i1, j1);
+                    for (int level = 0; level < TERRAIN_DETAIL_LEVELS; ++level) {
+                        glNewList(map_lists[a][b] + terrain_block_list(sa, sb, level), GL_COMPILE);
+                        if (level == 0) {
+                            // Strip s joins rows s and s + 1: the piece's last
+                            // row is the next piece's first, whose strip that
+                            // piece draws.
+                            draw_map_real(j0, i0, j1 - 1, i1);
+                        } else {
+                            triangles.clear();
+                            terrain_block_triangles(i0, j0, i1, j1, 1 << level, triangles);
+                            begin_block_state();
+                            draw_range_elements(GL_TRIANGLES, TERRAIN_SIZE * i0 + j0, TERRAIN_SIZE * i1 + j1,
+                                                static_cast<GLsizei>(triangles.size()), GL_UNSIGNED_INT,
+                                                triangles.data());
+                            end_block_state();
+                        }
+                        glEndList();
+                    }
+                }
             ++g_terrain_compiles;
         }
     if (enabled)
@@ -261,26 +393,35 @@ void draw_map()
         glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FOG_COORDINATE_EXT);
     if (g_render_mode == GL_RENDER) {
         generate_map_call_list();
-        // Nearest blocks first, so that the depth test drops the hidden
-        // parts of farther blocks before they are shaded.
-        struct block {
+        // Nearest pieces first, so that the depth test drops the hidden
+        // parts of farther pieces before they are shaded. A piece is drawn
+        // coarser the fewer pixels a grid cell covers at its nearest point.
+        struct visible {
             float d2;
-            int a, b;
+            int list;
         };
-        block order[16];
+        visible order[PIECES * PIECES];
         int n = 0;
-        for (int a = 0; a < 4; ++a)
-            for (int b = 0; b < 4; ++b) {
-                if (frustum_cull_terrain(a, b))
+        const float eye[3] = {eye_x, eye_y, eye_z};
+        const float cells_across = 2.0f * g_zoom * static_cast<float>(g_game_width);
+        for (int pa = 0; pa < PIECES; ++pa)
+            for (int pb = 0; pb < PIECES; ++pb) {
+                const piece_bounds& p = pieces[pa][pb];
+                if (!sphere_in_view(p.sphere, p.sphere[3]))
                     continue;
-                const float* c = map_list_spheres[a][b];
-                const float d[3] = {c[0] - eye_x, c[1] - eye_y, c[2] - eye_z};
-                order[n++] = {dot_product(d, d), a, b};
+                float d[3];
+                for (int c = 0; c < 3; ++c)
+                    d[c] = std::max({p.lo[c] - eye[c], 0.0f, eye[c] - p.hi[c]});
+                const float d2 = dot_product(d, d);
+                const int level = terrain_detail_level(cells_across / std::sqrt(std::max(d2, 1e-6f)));
+                const int a = pa / SUB_BLOCKS, b = pb / SUB_BLOCKS;
+                order[n++] = {d2, static_cast<int>(map_lists[a][b]) +
+                                      terrain_block_list(pa % SUB_BLOCKS, pb % SUB_BLOCKS, level)};
             }
-        std::sort(order, order + n, [](const block& p, const block& q) { return p.d2 < q.d2; });
+        std::sort(order, order + n, [](const visible& p, const visible& q) { return p.d2 < q.d2; });
         for (int k = 0; k < n; ++k) {
-            glCallList(map_lists[order[k].a][order[k].b]);
-            g_terrain_count += 1.0f;
+            glCallList(static_cast<GLuint>(order[k].list));
+            g_terrain_count += 1.0f / (SUB_BLOCKS * SUB_BLOCKS);
         }
     }
     glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FRAGMENT_DEPTH_EXT);

@@ -1,11 +1,19 @@
-// Drawing the heightmap: 4 x 4 blocks compiled into display lists and culled
-// by bounding spheres, the generated terrain colour texture and minimap
+// Drawing the heightmap: 4 x 4 blocks compiled into display lists, each
+// drawn as 2 x 2 pieces culled by bounding spheres and drawn coarser the
+// farther they are, the generated terrain colour texture and minimap
 // texture, the minimap overlay, and picking a ground point under the mouse.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
+// Levels of detail of the drawn terrain: level l uses every 2^l-th grid point.
+constexpr int TERRAIN_DETAIL_LEVELS = 3;
+
 constexpr unsigned int MAP_LIST_NONE = 0xffffffffu;  // block must be (re)compiled
 
-// Display list of block (a, b) (a along x, b along z), or MAP_LIST_NONE.
+// First of the display lists of block (a, b) (a along x, b along z), one
+// for each piece and level of detail, or MAP_LIST_NONE.
 extern unsigned int map_lists[4][4];
 // Bounding sphere of each block: centre x, y, z and radius.
 extern float map_list_spheres[4][4][4];
@@ -30,6 +38,13 @@ void invalidate_map_blocks(float cx, float cz, int r);
 void calculate_map_seg_sphere(int a, int b, int i0, int j0, int i1, int j1);
 void draw_map_real(int j0, int i0, int j1, int i1);
 void walk_map(int j0, int i0, int j1, int i1);
+// Appends triangles (three vertex numbers each, wound like the strips)
+// covering grid points i0..i1 by j0..j1 with every step-th point inside and
+// every point along the outer edges, so that pieces of any two levels meet
+// without cracks.
+void terrain_block_triangles(int i0, int j0, int i1, int j1, int step, std::vector<uint32_t>& out);
+// Level of detail for a piece where one grid cell spans cell_pixels pixels.
+int terrain_detail_level(float cell_pixels);
 void enable_terrain_arrays();
 void disable_terrain_arrays();
 int frustum_cull_terrain(int a, int b);

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <set>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -452,4 +454,77 @@ TEST(TerrainGeneration, OneSeedGivesTheSameIslandTextureAndCloudsOnEveryBuild)
     EXPECT_EQ(land, 0xB1BA6CECu);
     EXPECT_EQ(texture, 0x78083A27u);
     EXPECT_EQ(sky, 0xC39C8825u);
+}
+
+// Coarser pieces of the drawn terrain: whatever the step, the triangles
+// cover the piece once, wound like the full-detail strips (back faces are
+// culled), and the piece's outline keeps every grid point, so that two
+// neighbouring pieces of any levels share their edges and leave no crack.
+TEST(TerrainDetail, CoarsePiecesCoverTheirSquareAndKeepFullDetailEdges)
+{
+    allocate_terrain();
+    auto x_of = [](uint32_t v) { return static_cast<long>(v / 128); };
+    auto z_of = [](uint32_t v) { return static_cast<long>(v % 128); };
+    // Twice the signed (x, z) area of a triangle, in grid cells.
+    auto area2 = [&](uint32_t p, uint32_t q, uint32_t r) {
+        return (x_of(q) - x_of(p)) * (z_of(r) - z_of(p)) - (z_of(q) - z_of(p)) * (x_of(r) - x_of(p));
+    };
+    // The first triangle of the first strip sets the winding of the ground.
+    const long strip_sign = area2(index_array[0], index_array[1], index_array[2]) > 0 ? 1 : -1;
+
+    const int pieces[][4] = {{0, 0, 16, 16}, {112, 48, 127, 64}, {96, 112, 127, 127}, {32, 32, 64, 64}};
+    for (const auto& pc : pieces)
+        for (int step : {1, 2, 4, 8}) {
+            const int i0 = pc[0], j0 = pc[1], i1 = pc[2], j1 = pc[3];
+            SCOPED_TRACE(testing::Message() << "piece " << i0 << "," << j0 << " - " << i1 << "," << j1 << " step "
+                                            << step);
+            std::vector<uint32_t> t;
+            terrain_block_triangles(i0, j0, i1, j1, step, t);
+            ASSERT_EQ(t.size() % 3, 0u);
+            long area = 0;
+            std::map<std::pair<uint32_t, uint32_t>, int> edges;
+            for (size_t k = 0; k < t.size(); k += 3) {
+                for (int c = 0; c < 3; ++c) {
+                    ASSERT_GE(x_of(t[k + c]), i0);
+                    ASSERT_LE(x_of(t[k + c]), i1);
+                    ASSERT_GE(z_of(t[k + c]), j0);
+                    ASSERT_LE(z_of(t[k + c]), j1);
+                    ++edges[{t[k + c], t[k + (c + 1) % 3]}];
+                }
+                const long a2 = area2(t[k], t[k + 1], t[k + 2]);
+                ASSERT_NE(a2, 0) << "flat triangle " << k / 3;
+                ASSERT_EQ(a2 > 0 ? 1 : -1, strip_sign) << "triangle " << k / 3 << " faces away";
+                area += a2 * strip_sign;
+            }
+            EXPECT_EQ(area, 2L * (i1 - i0) * (j1 - j0));
+            // Inner edges are shared by two triangles, one each way; what is
+            // left is the outline, cut at every grid point.
+            std::set<std::pair<uint32_t, uint32_t>> outline;
+            for (const auto& [e, n] : edges) {
+                ASSERT_EQ(n, 1) << "edge drawn twice the same way";
+                if (edges.count({e.second, e.first}))
+                    continue;
+                const uint32_t lo = std::min(e.first, e.second), hi = std::max(e.first, e.second);
+                EXPECT_TRUE(hi - lo == 1 || hi - lo == 128) << "outline edge " << lo << "-" << hi << " skips points";
+                const bool on_rim = (x_of(lo) == x_of(hi) && (x_of(lo) == i0 || x_of(lo) == i1)) ||
+                                    (z_of(lo) == z_of(hi) && (z_of(lo) == j0 || z_of(lo) == j1));
+                EXPECT_TRUE(on_rim) << "open edge " << lo << "-" << hi << " inside the piece";
+                outline.insert({lo, hi});
+            }
+            EXPECT_EQ(outline.size(), static_cast<size_t>(2 * (i1 - i0) + 2 * (j1 - j0)));
+            if (step >= 4) {
+                EXPECT_LT(t.size() / 3, static_cast<size_t>((i1 - i0) * (j1 - j0) / 2)) << "not coarser";
+            }
+        }
+
+    // Finer cells on screen never get a coarser level.
+    int last = 0;
+    for (float px = 64.0f; px > 0.1f; px *= 0.8f) {
+        const int level = terrain_detail_level(px);
+        EXPECT_GE(level, last);
+        EXPECT_LT(level, TERRAIN_DETAIL_LEVELS);
+        last = level;
+    }
+    EXPECT_EQ(terrain_detail_level(64.0f), 0);
+    EXPECT_EQ(last, TERRAIN_DETAIL_LEVELS - 1);
 }
