@@ -210,7 +210,18 @@ void scale_matrix_col(float m[9], float factor, int col)
         m[3 * r + col] *= factor;
 }
 
+static const char SINGULAR_MESSAGE[] =
+    "ack! invert_matrix found a row of all 0's (we were passed a non-invertible matrix)\n";
+
 int invert_matrix(const float m[9], float out[9])
+{
+    if (invert_matrix_quiet(m, out) == 0)
+        return 0;
+    fputs(SINGULAR_MESSAGE, stdout);
+    return -1;
+}
+
+int invert_matrix_quiet(const float m[9], float out[9])
 {
     float a[9];
     copy_matrix(m, a);
@@ -226,10 +237,8 @@ int invert_matrix(const float m[9], float out[9])
             int k = 2;
             while (k > c && a[3 * c + k] == 0.0f)
                 --k;
-            if (k == c) {
-                printf("ack! invert_matrix found a row of all 0's (we were passed a non-invertible matrix)\n");
+            if (k == c)
                 return -1;
-            }
             float f = 1.0f / a[3 * c + k];
             add_matrix_col_to_col(a, f, k, c);
             add_matrix_col_to_col(out, f, k, c);
@@ -250,12 +259,19 @@ int invert_matrix(const float m[9], float out[9])
 namespace {
 
 // Solves v = a*r0 + b*r1 + c*r2 for (a, b, c); false for dependent rows.
+// A degenerate face is met by every collision test near it, many times a
+// second: it is reported once a run, not at every test.
 bool solve_in_basis(const float v[3], const float r0[3], const float r1[3], const float r2[3], float out[3])
 {
     float m[9] = {r0[0], r0[1], r0[2], r1[0], r1[1], r1[2], r2[0], r2[1], r2[2]};
     float inv[9];
-    if (invert_matrix(m, inv) != 0)
+    if (invert_matrix_quiet(m, inv) != 0) {
+        static bool reported = false;
+        if (!reported)
+            fputs(SINGULAR_MESSAGE, stdout);
+        reported = true;
         return false;
+    }
     transform_vector(v, inv, out);
     return true;
 }
@@ -276,7 +292,7 @@ float quad_collision(const quad_prim& q, float p[3], const float step[3], float 
 
     float v[3] = {rel[0] - d * q.n[0], rel[1] - d * q.n[1], rel[2] - d * q.n[2]};
     float coef[3];
-    // A degenerate quad cannot be entered; it is reported once per test and
+    // A degenerate quad cannot be entered; it is reported (once) and
     // otherwise ignored rather than ending the game.
     if (!solve_in_basis(v, q.e1, q.e3, q.n, coef))
         return 0.0f;

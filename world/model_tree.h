@@ -141,6 +141,9 @@ void copy_matrix(const float from[9], float to[9]);
 // Gauss-Jordan by column operations. Returns 0, or -1 (after a message) for
 // a singular matrix, leaving `out` unusable.
 int invert_matrix(const float m[9], float out[9]);
+// The same without the message, for callers that report a singular matrix
+// their own way.
+int invert_matrix_quiet(const float m[9], float out[9]);
 // out = v . m
 void transform_vector(const float v[3], const float m[9], float out[3]);
 void add_matrix_col_to_col(float m[9], float factor, int from, int to);

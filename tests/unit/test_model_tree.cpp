@@ -119,6 +119,28 @@ TEST(Collision, DeepBehindOneSidedFaceReportsDistanceLessRadius)
     EXPECT_FLOAT_EQ(p[2], -4.0f);
 }
 
+TEST(Collision, DegenerateFaceIsPassedAndReportedAtMostOnce)
+{
+    // p2 lies on the line from p1 to p3: the far half of the quad has no area.
+    model_node node;
+    empty_model_tree(node, 0, 0, 0, 20);
+    const float pts[4][3] = {{0, 0, 0}, {10, 0, 0}, {5, 2.5f, 0}, {0, 5, 0}};
+    set_tree_points(node, pts, 4);
+    add_quad_prim(node, 0, 1, 2, 3, 0, 1, 1);
+    testing::internal::CaptureStdout();
+    for (int i = 0; i < 50; ++i) {
+        float p[3] = {2, 1, 0.5f};
+        const float step[3] = {0, 0, -0.5f};
+        EXPECT_FLOAT_EQ(quad_collision(node.prims[0].quad, p, step, 1), 0.0f);
+        EXPECT_FLOAT_EQ(p[2], 0.5f);
+    }
+    const std::string out = testing::internal::GetCapturedStdout();
+    size_t reports = 0;
+    for (size_t at = out.find("ack!"); at != std::string::npos; at = out.find("ack!", at + 1))
+        ++reports;
+    EXPECT_LE(reports, 1u) << out.substr(0, 200);
+}
+
 TEST(Collision, CrossingThroughAFaceInOneStepIsPushedBack)
 {
     make_wall_face();
