@@ -48,11 +48,13 @@ static void forget_own_figure()
             p.avatar = nullptr;
 }
 
+// The registry is cleared because the game is over here, not because its
+// units died: the copies still playing keep them.
 void delete_all_units()
 {
     forget_own_figure();
     while (unit_list)
-        del_unit(unit_list);
+        drop_unit(unit_list);
     me = nullptr;
 }
 

@@ -516,7 +516,7 @@ bool decides_death(const unit* u)
     return u->creator != 0 && find_participant(u->creator) < 0 && u->team == local_team() && i_am_team_leader();
 }
 
-void del_unit(unit* u)
+static void remove_unit(unit* u, bool game_goes_on)
 {
     if (!u)
         return;
@@ -580,13 +580,23 @@ void del_unit(unit* u)
     //    a dragon where it is flown); the own figure is announced by the
     //    side's leader.
     const bool announce = avatar ? u == me && u->team == my_team && i_am_team_leader() : decides_death(u);
-    if (announce || dragon_flown_here)
+    if ((announce && (game_goes_on || u == me)) || dragon_flown_here)
         send_command_message("UDIE", u->id, 0, 0, 0);
     // 8. Release.
     if (me == u)
         me = nullptr;
     delete u;
     do_check_win = 1;
+}
+
+void del_unit(unit* u)
+{
+    remove_unit(u, true);
+}
+
+void drop_unit(unit* u)
+{
+    remove_unit(u, false);
 }
 
 void reset_game_units()

@@ -128,6 +128,11 @@ bool id_made_by_team(uint32_t id, int team);
 // id base + serial no unit carries; `from` itself when every one is taken.
 uint32_t free_serial(uint32_t base, uint32_t serials, uint32_t from);
 void del_unit(unit* u);
+// Removes a unit when the game is over on this copy and its registry is
+// cleared: the units this copy decides stay on the copies still playing, so
+// only the own figure and a dragon flown from here, which nobody else moves,
+// are announced gone.
+void drop_unit(unit* u);
 // Whether this copy decides the unit's death and announces it: for a
 // player's figure its own copy, for any other unit the copy that created
 // it (the side's leader, or the copy that summoned it) and, once that

@@ -121,10 +121,16 @@ TEST_F(EndGame, TheLastOfASideTakesEveryUnitWithIt)
     add_member("raider", RAIDER, TEAM_ATTACKERS, 20);
     soldier(0.0f, 0.0f, TEAM_ATTACKERS);
     soldier(5.0f, 0.0f, TEAM_DEFENDERS);
+    const uint32_t own = me->id;
     end_game(END_LOST);
     EXPECT_EQ(game_state, STATE_LOST);
     EXPECT_EQ(unit_list, nullptr);
     EXPECT_EQ(me, nullptr);
+    // Only the own figure is announced gone: the soldiers this copy made
+    // live on where the game goes on.
+    const auto udie = sent_commands("UDIE");
+    ASSERT_EQ(udie.size(), 1u);
+    EXPECT_EQ(udie[0].p[0], own);
     for (const participant& p : parts)
         EXPECT_EQ(p.avatar, nullptr) << p.name;  // nothing left pointing at freed figures
 }
