@@ -14,6 +14,7 @@
 #include "core/main_loop.h"
 #include "units/units.h"
 #include "world/terrain.h"
+#include "world/walls.h"
 
 // --- the water rule -------------------------------------------------------------------
 
@@ -97,6 +98,51 @@ constexpr float RANGE_SLACK = 1.5f;
 // check runs this often.
 constexpr float OFF_ROUTE = 8.0f;
 constexpr float REPLAN_INTERVAL = 0.5f;
+// Routes keep this far from the face of a closed wall (a body's radius and
+// room to steer); it also makes the band of grid points a wall closes wider
+// than a diagonal grid step, so no step of the search jumps a wall.
+constexpr float WALL_ROOM = 2.0f;
+
+using walls_t = std::vector<wall_stretch>;
+
+// Whether the segment from p to q crosses the line of the stretch, drawn
+// on past its ends by the towers' reach and a body's radius so that no way
+// grazes a tower at a gate's side. A segment that only touches the line or
+// ends on it does not cross (an order at a gate is one to drive up to it).
+bool crosses(const wall_stretch& w, float px, float pz, float qx, float qz)
+{
+    auto side = [](float ax, float az, float bx, float bz, float cx, float cz) {
+        return (bx - ax) * (cz - az) - (bz - az) * (cx - ax);
+    };
+    const float len = std::hypot(w.bx - w.ax, w.bz - w.az);
+    const float e = len > 1e-3f ? (w.half * 1.2f + 1.0f) / len : 0.0f;
+    const float ax = w.ax - (w.bx - w.ax) * e, az = w.az - (w.bz - w.az) * e;
+    const float bx = w.bx + (w.bx - w.ax) * e, bz = w.bz + (w.bz - w.az) * e;
+    const float d1 = side(ax, az, bx, bz, px, pz), d2 = side(ax, az, bx, bz, qx, qz);
+    const float d3 = side(px, pz, qx, qz, ax, az), d4 = side(px, pz, qx, qz, bx, bz);
+    auto apart = [](float a, float b) { return (a > 0.0f && b < 0.0f) || (a < 0.0f && b > 0.0f); };
+    return apart(d1, d2) && apart(d3, d4);
+}
+
+// Dry ground all along the segment, and no closed wall across it.
+bool open_line(const walls_t& walls, float x0, float z0, float x1, float z1)
+{
+    if (!dry_line(x0, z0, x1, z1))
+        return false;
+    for (const wall_stretch& w : walls)
+        if (crosses(w, x0, z0, x1, z1))
+            return false;
+    return true;
+}
+
+float distance_to(const wall_stretch& w, float x, float z)
+{
+    const float dx = w.bx - w.ax, dz = w.bz - w.az;
+    const float len2 = dx * dx + dz * dz;
+    float t = len2 > 1e-6f ? ((x - w.ax) * dx + (z - w.az) * dz) / len2 : 0.0f;
+    t = std::fmin(std::fmax(t, 0.0f), 1.0f);
+    return std::hypot(x - (w.ax + dx * t), z - (w.az + dz * t));
+}
 
 float node_x(int n)
 {
@@ -107,13 +153,17 @@ float node_z(int n)
     return 4.0f * static_cast<float>(n / N) - 256.0f;
 }
 
+// `dry`: a point a ground unit may stand on, on dry ground and clear of
+// the closed walls; `shore`: one next to a point that is not.
 struct grid {
     std::vector<unsigned char> dry, shore;
+    walls_t walls;
 };
 
-grid make_grid()
+grid make_grid(const walls_t& walls)
 {
     grid g;
+    g.walls = walls;
     g.dry.assign(N * N, 0);
     g.shore.assign(N * N, 0);
     for (int n = 0; n < N * N; ++n) {
@@ -122,6 +172,14 @@ grid make_grid()
             continue;
         g.dry[static_cast<size_t>(n)] =
             !height_map[0] || !below_water_line(height_map[n / N][n % N] + RIDE_HEIGHT) ? 1 : 0;
+    }
+    for (const wall_stretch& w : walls) {
+        const float r = w.half + WALL_ROOM;
+        auto cell = [](float v) { return std::clamp(static_cast<int>(std::floor((v + 256.0f) / 4.0f)), 0, N - 1); };
+        for (int j = cell(std::fmin(w.az, w.bz) - r); j <= cell(std::fmax(w.az, w.bz) + r) + 1 && j < N; ++j)
+            for (int i = cell(std::fmin(w.ax, w.bx) - r); i <= cell(std::fmax(w.ax, w.bx) + r) + 1 && i < N; ++i)
+                if (distance_to(w, node_x(j * N + i), node_z(j * N + i)) < r)
+                    g.dry[static_cast<size_t>(j * N + i)] = 0;
     }
     for (int n = 0; n < N * N; ++n) {
         const int i = n % N, j = n / N;
@@ -208,7 +266,7 @@ int nearest_node(const grid& g, float x, float z, int cells, bool need_line)
             const float d = dx * dx + dz * dz;
             if (best >= 0 && !(d < best_d))
                 continue;
-            if (need_line && !dry_line(x, z, node_x(n), node_z(n)))
+            if (need_line && !open_line(g.walls, x, z, node_x(n), node_z(n)))
                 continue;
             best = n;
             best_d = d;
@@ -221,16 +279,17 @@ int start_node(const grid& g, float x, float z)
     return dry_ground(x, z) ? nearest_node(g, x, z, 2, true) : nearest_node(g, x, z, 6, false);
 }
 
-// A straight leg with dry ground `half` to either side of it.
-bool dry_corridor(waypoint a, waypoint b, float half)
+// A straight leg with dry ground `half` to either side of it, and no
+// closed wall across.
+bool dry_corridor(waypoint a, waypoint b, float half, const walls_t& walls)
 {
     const float dx = b.x - a.x, dz = b.z - a.z;
     const float len = std::sqrt(dx * dx + dz * dz);
     if (len < 1e-3f)
         return true;
     const float px = -dz / len * half, pz = dx / len * half;
-    return dry_line(a.x, a.z, b.x, b.z) && dry_line(a.x + px, a.z + pz, b.x + px, b.z + pz) &&
-           dry_line(a.x - px, a.z - pz, b.x - px, b.z - pz);
+    return open_line(walls, a.x, a.z, b.x, b.z) && open_line(walls, a.x + px, a.z + pz, b.x + px, b.z + pz) &&
+           open_line(walls, a.x - px, a.z - pz, b.x - px, b.z - pz);
 }
 
 float distance(waypoint a, waypoint b)
@@ -240,14 +299,14 @@ float distance(waypoint a, waypoint b)
 
 // The grid path from the start position over `nodes` to the goal, with
 // the points a straight dry leg can skip left out.
-void straighten(const std::vector<waypoint>& pts, std::vector<waypoint>& out)
+void straighten(const grid& g, const std::vector<waypoint>& pts, std::vector<waypoint>& out)
 {
     out.clear();
     size_t cur = 0;
     while (cur + 1 < pts.size()) {
         size_t next = cur + 1;
         for (size_t j = pts.size() - 1; j > cur + 1; --j)
-            if (distance(pts[cur], pts[j]) <= MAX_LEG && dry_corridor(pts[cur], pts[j], CORRIDOR)) {
+            if (distance(pts[cur], pts[j]) <= MAX_LEG && dry_corridor(pts[cur], pts[j], CORRIDOR, g.walls)) {
                 next = j;
                 break;
             }
@@ -258,18 +317,18 @@ void straighten(const std::vector<waypoint>& pts, std::vector<waypoint>& out)
 
 } // namespace
 
-int find_dry_route(float x0, float z0, float x1, float z1, std::vector<waypoint>& out)
+namespace {
+
+int route_between(const walls_t& walls, float x0, float z0, float x1, float z1, std::vector<waypoint>& out)
 {
     out.clear();
-    if (!std::isfinite(x0) || !std::isfinite(z0) || !std::isfinite(x1) || !std::isfinite(z1))
-        return -1;
-    if (dry_line(x0, z0, x1, z1)) {
+    if (open_line(walls, x0, z0, x1, z1)) {
         out.push_back({x1, z1});
         return 0;
     }
     if (!dry_ground(x1, z1))
         return -1;
-    const grid g = make_grid();
+    const grid g = make_grid(walls);
     const int start = start_node(g, x0, z0);
     const int goal = nearest_node(g, x1, z1, 2, true);
     if (start < 0 || goal < 0)
@@ -283,11 +342,27 @@ int find_dry_route(float x0, float z0, float x1, float z1, std::vector<waypoint>
     pts.push_back({x0, z0});
     std::reverse(pts.begin(), pts.end());
     pts.push_back({x1, z1});
-    straighten(pts, out);
+    straighten(g, pts, out);
     return 0;
 }
 
-int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot, int* straight)
+} // namespace
+
+int find_dry_route(float x0, float z0, float x1, float z1, std::vector<waypoint>& out)
+{
+    out.clear();
+    if (!std::isfinite(x0) || !std::isfinite(z0) || !std::isfinite(x1) || !std::isfinite(z1))
+        return -1;
+    // Through the gates where they stand open; where no way leads past the
+    // walls (the gates are shut), the way the water alone allows, which
+    // ends at the wall.
+    const walls_t walls = closed_wall_stretches();
+    if (!walls.empty() && route_between(walls, x0, z0, x1, z1, out) == 0)
+        return 0;
+    return route_between({}, x0, z0, x1, z1, out);
+}
+
+static int throwing_spot(const walls_t& walls, float x, float z, float tx, float tz, waypoint* spot, int* straight)
 {
     *straight = 0;
     if (!std::isfinite(x) || !std::isfinite(z) || !std::isfinite(tx) || !std::isfinite(tz))
@@ -310,7 +385,7 @@ int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot,
         range = predicted_catapult_range(get_terrain_height(s.x, s.z) + RIDE_HEIGHT, target_ground);
         s = {tx + dx * range, tz + dz * range};
     }
-    if (range > 0.0f && dry_ground(s.x, s.z) && dry_line(x, z, s.x, s.z)) {
+    if (range > 0.0f && dry_ground(s.x, s.z) && open_line(walls, x, z, s.x, s.z)) {
         *spot = s;
         *straight = 1;
         return 0;
@@ -320,7 +395,7 @@ int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot,
     // Else the dry ground in range nearest to that place, among what a dry
     // route reaches; ground with dry ground all round first, since the
     // catapult still rolls a little along its aim to find the range.
-    const grid g = make_grid();
+    const grid g = make_grid(walls);
     const int start = start_node(g, x, z);
     if (start < 0)
         return -1;
@@ -349,6 +424,14 @@ int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot,
         return -1;
     *spot = {node_x(best), node_z(best)};
     return 0;
+}
+
+int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot, int* straight)
+{
+    const walls_t walls = closed_wall_stretches();
+    if (!walls.empty() && throwing_spot(walls, x, z, tx, tz, spot, straight) == 0)
+        return 0;
+    return throwing_spot({}, x, z, tx, tz, spot, straight);
 }
 
 // --- routes of units ------------------------------------------------------------------
@@ -413,7 +496,8 @@ int plan_leg(const unit* u, float sx, float sz, float x, float z, int order_kind
         return -1;
     leg.drive_kind = leg.final_kind = order_kind;
     const waypoint a{sx, sz}, b{x, z};
-    plain = leg.points.size() == 1 && dry_corridor(a, b, std::fmax(CORRIDOR, DRIFT * distance(a, b)));
+    plain = leg.points.size() == 1 &&
+            dry_corridor(a, b, std::fmax(CORRIDOR, DRIFT * distance(a, b)), closed_wall_stretches());
     return 0;
 }
 

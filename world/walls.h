@@ -59,6 +59,15 @@ void set_gate_shape_mp(model_node& node, float angle, const float a[3], float th
 void set_gate_shape(int model_id, float angle, const float a[3], const float b[3], float thickness, float height);
 int add_tower_model(const float point[3], float width, float height, int square, wall_point& rec);
 
+// A stretch of wall on the ground, from (ax, az) to (bx, bz), half as thick
+// as the thicker of its two ends.
+struct wall_stretch {
+    float ax, az, bx, bz, half;
+};
+// The stretches a unit on the ground cannot pass: every one but the gates
+// that are broken or lowered more than half way.
+std::vector<wall_stretch> closed_wall_stretches();
+
 void set_gate(int ignored, float angle);
 void set_gate_bool(int up);
 // The defenders' gate button (command bar slot 0).

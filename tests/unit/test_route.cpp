@@ -2,6 +2,7 @@
 // catapults' throwing spots, and units following their routes and queued
 // waypoints through the registry's real step.
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -13,6 +14,8 @@
 #include "units/humanoid.h"
 #include "units/ram.h"
 #include "units/route.h"
+#include "world/buildings.h"
+#include "world/walls.h"
 
 namespace {
 
@@ -249,4 +252,54 @@ TEST(DryRoutes, AUnitPushedOffItsWayFindsANewOne)
     const int wet = run_until(f, 60.0f, [&] { return f->order_kind == ORDER_NONE; });
     EXPECT_EQ(wet, 0);
     EXPECT_LT(std::hypot(f->x + 20.0f, f->z), 2.0f);
+}
+
+TEST(DryRoutes, TheCitysWallsAreGoneRoundThroughAnOpenGate)
+{
+    // The city as shipped on flat dry ground; a goblin east of it is sent
+    // to the square inside.
+    siege_reset(TEAM_ATTACKERS, 20.0f);
+    const std::string data = std::string(__FILE__).substr(0, std::string(__FILE__).rfind("/tests/")) + "/data/";
+    walls_filename = data + "walls.txt";
+    houses_filename = data + "houses.txt";
+    init_wall_links();
+    ASSERT_GT(load_walls(), 0);
+    ASSERT_GT(load_buildings(), 0);
+    walls_filename = "walls.txt";
+    houses_filename = "houses.txt";
+    int gate = -1;
+    for (int i = 0; i + 1 < n_wall_pts && gate < 0; ++i)
+        if (the_wall_pts[static_cast<size_t>(i)].gate)
+            gate = i;
+    ASSERT_GE(gate, 0);
+    const float tx = -2.5f, tz = -152.5f;  // the footmen's square
+    std::vector<waypoint> way;
+    // Gates shut: no way past the walls, so the way the ground allows (the
+    // goblin walks up to the wall), as before there were walls.
+    ASSERT_EQ(find_dry_route(-40, -20, tx, tz, way), 0);
+    EXPECT_EQ(way.size(), 1u);
+    // The gate broken: round the corner and in through it, on the real
+    // step, which stops a body at every wall it meets.
+    the_wall_pts[static_cast<size_t>(gate)].broken = 1;
+    for (int k = 0; k < 200; ++k)
+        simulate_walls();  // the gate falls
+    ASSERT_EQ(find_dry_route(-40, -20, tx, tz, way), 0);
+    ASSERT_GT(way.size(), 1u);
+    for (auto w : way) printf("WP %f %f\n", w.x, w.z);
+    unit* g = add_goblin(-40, -20);
+    ASSERT_EQ(route_order(g, tx, tz, ORDER_MOVE), 0);
+    int tick = 0;
+    run_until(g, 90.0f, [&] { if (++tick % 20 == 0) printf("AT %f %f order %d (%f %f)\n", g->x, g->z, g->order_kind, g->order_x, g->order_z); return std::hypot(g->x - tx, g->z - tz) < 2.0f; });
+    EXPECT_LT(std::hypot(g->x - tx, g->z - tz), 2.0f) << "the goblin stands at " << g->x << ", " << g->z;
+    // Lowered gates let it through as well; a shut one again sends the
+    // straight way.
+    the_wall_pts[static_cast<size_t>(gate)].broken = 0;
+    the_wall_pts[static_cast<size_t>(gate)].angle = 90.0f;
+    ASSERT_EQ(find_dry_route(-40, -20, tx, tz, way), 0);
+    EXPECT_GT(way.size(), 1u);
+    the_wall_pts[static_cast<size_t>(gate)].angle = 0.0f;
+    ASSERT_EQ(find_dry_route(-40, -20, tx, tz, way), 0);
+    EXPECT_EQ(way.size(), 1u);
+    the_wall_pts.clear();
+    n_wall_pts = 0;
 }
