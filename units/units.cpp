@@ -100,9 +100,26 @@ constexpr int GRID_SIDES = 3;  // team 0, team 1, any other team
 constexpr float GRID_SLACK = 2.0f;
 constexpr int GRID_ADDED = -2;  // grid_slot of a unit made during the step
 
+// A unit as its cell holds it: its place, radius and order key as they
+// were when it was last filed, so that a search reads the cell's entries
+// one after another without visiting the unit records. Only a unit's own
+// step moves it (or changes its radius or side) while the grid is live, and
+// it is filed again right after that step; during the step itself searches
+// take the stepping unit from its record instead of its entry.
+struct grid_entry {
+    float x, z, radius;
+    int order;
+    unit* u;
+};
+
 struct crowd_grid {
     bool live = false;
-    std::vector<std::vector<unit*>> cells;  // GRID_SIDES * GRID_AREA slots
+    std::vector<std::vector<grid_entry>> cells;  // GRID_SIDES * GRID_AREA slots
+    // Per side and row of cells: how many units are filed in it, and the
+    // columns that held any since the build (a search skips empty rows and
+    // the empty ends of the others).
+    std::vector<int> row_count;
+    std::vector<int> row_lo, row_hi;
     std::vector<int> used;  // slots that may hold units, cleared at the next build
     std::vector<unit*> added;  // units made during the step, filed in no cell
     // The units present when the step began, by order key, and one mark
@@ -142,6 +159,16 @@ int grid_slot_of(const unit* u)
     return grid_side(u->team) * GRID_AREA + grid_coord(u->z) * GRID_CELLS + grid_coord(u->x);
 }
 
+grid_entry live_entry(const unit* u)
+{
+    return {u->x, u->z, u->radius, static_cast<int>(u->grid_order), const_cast<unit*>(u)};
+}
+
+std::vector<grid_entry>::iterator entry_of(std::vector<grid_entry>& c, const unit* u)
+{
+    return std::find_if(c.begin(), c.end(), [u](const grid_entry& e) { return e.u == u; });
+}
+
 void grid_unfile(unit* u)
 {
     const int slot = u->grid_slot;
@@ -152,13 +179,12 @@ void grid_unfile(unit* u)
     }
     if (slot < 0)
         return;
-    std::vector<unit*>& c = s_grid.cells[static_cast<size_t>(slot)];
-    for (size_t i = 0; i < c.size(); ++i)
-        if (c[i] == u) {
-            c[i] = c.back();
-            c.pop_back();
-            return;
-        }
+    std::vector<grid_entry>& c = s_grid.cells[static_cast<size_t>(slot)];
+    if (const auto it = entry_of(c, u); it != c.end()) {
+        *it = c.back();
+        c.pop_back();
+        --s_grid.row_count[static_cast<size_t>(slot / GRID_CELLS)];
+    }
 }
 
 void grid_file(unit* u)
@@ -169,16 +195,24 @@ void grid_file(unit* u)
         s_grid.max_radius = u->radius;
     if (slot < 0)
         return;
-    std::vector<unit*>& c = s_grid.cells[static_cast<size_t>(slot)];
+    std::vector<grid_entry>& c = s_grid.cells[static_cast<size_t>(slot)];
     if (c.empty())
         s_grid.used.push_back(slot);
-    c.push_back(u);
+    c.push_back(live_entry(u));
+    const size_t row = static_cast<size_t>(slot / GRID_CELLS);
+    const int column = slot % GRID_CELLS;
+    ++s_grid.row_count[row];
+    s_grid.row_lo[row] = std::min(s_grid.row_lo[row], column);
+    s_grid.row_hi[row] = std::max(s_grid.row_hi[row], column);
 }
 
 void grid_build()
 {
     if (s_grid.cells.empty())
         s_grid.cells.resize(static_cast<size_t>(GRID_SIDES) * GRID_AREA);
+    s_grid.row_count.assign(static_cast<size_t>(GRID_SIDES) * GRID_CELLS, 0);
+    s_grid.row_lo.assign(static_cast<size_t>(GRID_SIDES) * GRID_CELLS, GRID_CELLS);
+    s_grid.row_hi.assign(static_cast<size_t>(GRID_SIDES) * GRID_CELLS, -1);
     for (int c : s_grid.used)
         s_grid.cells[static_cast<size_t>(c)].clear();
     s_grid.used.clear();
@@ -195,34 +229,48 @@ void grid_build()
     s_grid.live = true;
 }
 
+// After a unit's step: its entry takes its new place (and cell).
 void grid_refile(unit* u)
 {
     if (u->grid_slot == GRID_ADDED)
         return;
-    if (grid_slot_of(u) != u->grid_slot) {
+    const int slot = grid_slot_of(u);
+    if (slot != u->grid_slot || slot < 0) {
         grid_unfile(u);
         grid_file(u);
-    } else if (u->radius > s_grid.max_radius) {
-        s_grid.max_radius = u->radius;
+        return;
     }
+    if (u->radius > s_grid.max_radius)
+        s_grid.max_radius = u->radius;
+    std::vector<grid_entry>& c = s_grid.cells[static_cast<size_t>(slot)];
+    if (const auto it = entry_of(c, u); it != c.end())
+        *it = live_entry(u);
 }
 
-// Calls visit(o) for every unit filed in the cells of the given sides that
-// a circle of `range` around (x, z) touches, row by row: each row of cells
-// only as wide as the circle is at the row's nearest edge (with a margin of
-// a unit for rounding, and the border rows, which hold everything beyond
-// the grid, taken whole).
+// Calls visit(entry, side) for every unit filed in the cells of the given
+// sides that a circle of `range` around (x, z) touches, row by row: each
+// row of cells only as wide as the circle is at the row's nearest edge
+// (with a margin of a unit for rounding, and the border rows, which hold
+// everything beyond the grid, taken whole). Units made during the step and
+// the unit being stepped are handed over as their records have them.
 template <typename Visit>
 void grid_visit(float x, float z, float range, const bool (&sides)[GRID_SIDES], Visit visit)
 {
     const int z0 = grid_coord(z - range), z1 = grid_coord(z + range);
     const int xa = grid_coord(x - range), xb = grid_coord(x + range);
     const float range2 = range * range;
+    const unit* const stepping = s_stepping_deleted ? nullptr : s_stepping;
     for (int gz = z0; gz <= z1; ++gz) {
+        bool filled = false;
+        for (int side = 0; side < GRID_SIDES; ++side)
+            filled = filled || (sides[side] && s_grid.row_count[static_cast<size_t>(side * GRID_CELLS + gz)] > 0);
+        if (!filled)
+            continue;
         int x0 = xa, x1 = xb;
         if (gz > 0 && gz < GRID_CELLS - 1 && std::isfinite(range2)) {
             const float lo = GRID_ORIGIN + static_cast<float>(gz) * GRID_CELL;
-            const float gap = std::fmax(0.0f, std::fmax(lo - z, z - (lo + GRID_CELL)) - 1.0f);
+            // (z is finite here: plain comparisons, no library call.)
+            const float gap = std::max(0.0f, std::max(lo - z, z - (lo + GRID_CELL)) - 1.0f);
             if (gap >= range)
                 continue;
             const float half = std::sqrt(range2 - gap * gap) + 1.0f;
@@ -230,16 +278,24 @@ void grid_visit(float x, float z, float range, const bool (&sides)[GRID_SIDES], 
             x1 = std::min(xb, grid_coord(x + half));
         }
         for (int side = 0; side < GRID_SIDES; ++side) {
-            if (!sides[side])
+            const size_t row = static_cast<size_t>(side * GRID_CELLS + gz);
+            if (!sides[side] || s_grid.row_count[row] == 0)
                 continue;
-            const size_t row = static_cast<size_t>(side * GRID_AREA + gz * GRID_CELLS);
-            for (int gx = x0; gx <= x1; ++gx)
-                for (unit* o : s_grid.cells[row + static_cast<size_t>(gx)])
-                    visit(o);
+            const size_t first = row * GRID_CELLS;
+            const int end = std::min(x1, s_grid.row_hi[row]);
+            for (int gx = std::max(x0, s_grid.row_lo[row]); gx <= end; ++gx)
+                for (const grid_entry& e : s_grid.cells[first + static_cast<size_t>(gx)])
+                    if (e.u != stepping)
+                        visit(e, side);
         }
     }
+    // The stepping unit, from its record (its entry lags behind its step,
+    // and a unit filed nowhere may have come to a place); one made during
+    // the step is among the added.
+    if (stepping && stepping->grid_slot != GRID_ADDED && sides[grid_side(stepping->team)])
+        visit(live_entry(stepping), grid_side(stepping->team));
     for (unit* o : s_grid.added)
-        visit(o);
+        visit(live_entry(o), grid_side(o->team));
 }
 
 void separate_unit_grid(unit* u)
@@ -251,19 +307,21 @@ void separate_unit_grid(unit* u)
     }
     const float cx = u->x, cz = u->z;
     const float reach = u->radius + s_grid.max_radius + GRID_SLACK;
-    const int x0 = grid_coord(cx - reach), x1 = grid_coord(cx + reach);
-    const int z0 = grid_coord(cz - reach), z1 = grid_coord(cz + reach);
-    static std::vector<std::pair<long long, unit*>> near;
+    // While u stays within `keep` of where it started, a unit further than
+    // their radii and the slack from that start cannot overlap it (the
+    // margin of half the slack covers rounding): only the others are
+    // visited, in registry order.
+    static std::vector<std::pair<int, unit*>> near;
     near.clear();
-    for (int side = 0; side < GRID_SIDES; ++side)
-        for (int gz = z0; gz <= z1; ++gz)
-            for (int gx = x0; gx <= x1; ++gx)
-                for (unit* o : s_grid.cells[static_cast<size_t>(side * GRID_AREA + gz * GRID_CELLS + gx)])
-                    if (o != u)
-                        near.emplace_back(o->grid_order, o);
-    for (unit* o : s_grid.added)
-        if (o != u)
-            near.emplace_back(o->grid_order, o);
+    const bool sides[GRID_SIDES] = {true, true, true};
+    grid_visit(cx, cz, reach, sides, [&](const grid_entry& e, int) {
+        if (e.u == u)
+            return;
+        const float dx = e.x - cx, dz = e.z - cz;
+        const float lim = std::fabs(u->radius + e.radius) + GRID_SLACK;
+        if (dx * dx + dz * dz < lim * lim)
+            near.emplace_back(e.order, e.u);
+    });
     std::sort(near.begin(), near.end());
     const float keep = GRID_SLACK / 2;
     for (const auto& entry : near) {
@@ -356,22 +414,23 @@ bool units_near(const unit* u, float range, int skip_team, std::vector<unit*>& o
     if (!s_grid.live || !std::isfinite(u->x) || !std::isfinite(u->z) || !std::isfinite(range))
         return false;
     const float range2 = range * range;
+    const float ux = u->x, uz = u->z;
     const bool sides[GRID_SIDES] = {skip_team != 0, skip_team != 1, true};
-    static std::vector<std::pair<long long, unit*>> added;  // made during the step: first in the registry
+    static std::vector<std::pair<int, unit*>> added;  // made during the step: first in the registry
     added.clear();
     std::vector<uint64_t>& marks = s_grid.marks;
     size_t lo = marks.size(), hi = 0;
-    grid_visit(u->x, u->z, range, sides, [&](unit* o) {
-        if (o == u || o->team == skip_team)
+    grid_visit(ux, uz, range, sides, [&](const grid_entry& e, int side) {
+        if (e.u == u || (side == 2 && e.u->team == skip_team))
             return;
-        const float dx = o->x - u->x, dz = o->z - u->z;
+        const float dx = e.x - ux, dz = e.z - uz;
         if (!(dx * dx + dz * dz < range2))
             return;
-        if (o->grid_order < 0) {
-            added.emplace_back(o->grid_order, o);
+        if (e.order < 0) {
+            added.emplace_back(e.order, e.u);
             return;
         }
-        const size_t k = static_cast<size_t>(o->grid_order);
+        const size_t k = static_cast<size_t>(e.order);
         marks[k / 64] |= uint64_t{1} << (k % 64);
         lo = std::min(lo, k / 64);
         hi = std::max(hi, k / 64);
