@@ -133,8 +133,8 @@ void look_unit(unit* u)
     // range decide nothing, so during a step the crowd grid hands over just
     // the ones near enough, in registry order: the same draws, the same
     // target.
-    auto consider = [&](unit* o) {
-        const float dx = o->x - u->x, dy = o->y - u->y, dz = o->z - u->z;
+    auto consider = [&](unit* o, float ox, float oy, float oz) {
+        const float dx = ox - u->x, dy = oy - u->y, dz = oz - u->z;
         const float d2 = dx * dx + dy * dy + dz * dz;
         if (d2 < range2) {
             const int r = game_rand() % 200;
@@ -145,14 +145,14 @@ void look_unit(unit* u)
             }
         }
     };
-    static std::vector<unit*> near;
+    static std::vector<near_unit> near;
     if (units_near(u, range, my_team, near)) {
-        for (unit* o : near)
-            consider(o);
+        for (const near_unit& o : near)
+            consider(o.u, o.x, o.y, o.z);
     } else {
         for (unit* o = unit_list; o; o = o->next)
             if (o != u && o->team != my_team)
-                consider(o);
+                consider(o, o->x, o->y, o->z);
     }
     if (!u->target_seen)
         u->attack_target = nullptr;

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -40,13 +41,13 @@ int do_check_win = 0;
 static unit* s_walk_next = nullptr;
 
 
-// The body of the crowd separation for one other unit: pushes u out of o
-// when they overlap.
-static inline void push_apart(unit* u, const unit* o)
+// The body of the crowd separation for one other unit (at ox, oz, of
+// radius oradius): pushes u out of it when they overlap.
+static inline void push_apart_from(unit* u, float ox, float oz, float oradius)
 {
-    float dx = o->x - u->x, dz = o->z - u->z;
+    float dx = ox - u->x, dz = oz - u->z;
     const float d2 = dx * dx + dz * dz;
-    const float r = u->radius + o->radius;
+    const float r = u->radius + oradius;
     if (!(d2 < r * r))
         return;
     float d = std::sqrt(d2);
@@ -58,6 +59,11 @@ static inline void push_apart(unit* u, const unit* o)
     }
     u->x -= dx / d * (r - d);
     u->z -= dz / d * (r - d);
+}
+
+static inline void push_apart(unit* u, const unit* o)
+{
+    push_apart_from(u, o->x, o->z, o->radius);
 }
 
 void separate_unit_plain(unit* u)
@@ -107,7 +113,7 @@ constexpr int GRID_ADDED = -2;  // grid_slot of a unit made during the step
 // it is filed again right after that step; during the step itself searches
 // take the stepping unit from its record instead of its entry.
 struct grid_entry {
-    float x, z, radius;
+    float x, y, z, radius;
     int order;
     unit* u;
 };
@@ -126,6 +132,7 @@ struct crowd_grid {
     // bit for each (all clear between searches): a search marks what it
     // finds and reads the marks back in order, instead of sorting.
     std::vector<unit*> by_order;
+    std::vector<std::array<float, 3>> place_by_order;  // as last filed
     std::vector<uint64_t> marks;
     long long first_order = 0;
     float max_radius = 0.0f;
@@ -139,7 +146,9 @@ bool s_stepping_deleted = false;
 
 int grid_coord(float v)
 {
-    float c = std::floor((v - GRID_ORIGIN) / GRID_CELL);
+    // (The cell's side is a power of two: multiplying by its inverse is
+    // the division, exactly.)
+    float c = std::floor((v - GRID_ORIGIN) * (1.0f / GRID_CELL));
     if (!(c > 0.0f))
         return 0;
     if (c > static_cast<float>(GRID_CELLS - 1))
@@ -161,7 +170,7 @@ int grid_slot_of(const unit* u)
 
 grid_entry live_entry(const unit* u)
 {
-    return {u->x, u->z, u->radius, static_cast<int>(u->grid_order), const_cast<unit*>(u)};
+    return {u->x, u->y, u->z, u->radius, static_cast<int>(u->grid_order), const_cast<unit*>(u)};
 }
 
 std::vector<grid_entry>::iterator entry_of(std::vector<grid_entry>& c, const unit* u)
@@ -187,8 +196,15 @@ void grid_unfile(unit* u)
     }
 }
 
+void note_place(const unit* u)
+{
+    if (u->grid_order >= 0 && static_cast<size_t>(u->grid_order) < s_grid.place_by_order.size())
+        s_grid.place_by_order[static_cast<size_t>(u->grid_order)] = {u->x, u->y, u->z};
+}
+
 void grid_file(unit* u)
 {
+    note_place(u);
     const int slot = grid_slot_of(u);
     u->grid_slot = slot;
     if (u->radius > s_grid.max_radius)
@@ -219,9 +235,11 @@ void grid_build()
     s_grid.added.clear();
     s_grid.max_radius = 0.0f;
     s_grid.by_order.clear();
+    s_grid.place_by_order.clear();
     for (unit* u = unit_list; u; u = u->next) {
         u->grid_order = static_cast<long long>(s_grid.by_order.size());
         s_grid.by_order.push_back(u);
+        s_grid.place_by_order.emplace_back();
         grid_file(u);
     }
     s_grid.marks.assign((s_grid.by_order.size() + 63) / 64, 0);
@@ -242,6 +260,7 @@ void grid_refile(unit* u)
     }
     if (u->radius > s_grid.max_radius)
         s_grid.max_radius = u->radius;
+    note_place(u);
     std::vector<grid_entry>& c = s_grid.cells[static_cast<size_t>(slot)];
     if (const auto it = entry_of(c, u); it != c.end())
         *it = live_entry(u);
@@ -267,7 +286,8 @@ void grid_visit(float x, float z, float range, const bool (&sides)[GRID_SIDES], 
         if (!filled)
             continue;
         int x0 = xa, x1 = xb;
-        if (gz > 0 && gz < GRID_CELLS - 1 && std::isfinite(range2)) {
+        // (A circle two cells across or less gains nothing by it.)
+        if (gz > 0 && gz < GRID_CELLS - 1 && range > GRID_CELL && std::isfinite(range2)) {
             const float lo = GRID_ORIGIN + static_cast<float>(gz) * GRID_CELL;
             // (z is finite here: plain comparisons, no library call.)
             const float gap = std::max(0.0f, std::max(lo - z, z - (lo + GRID_CELL)) - 1.0f);
@@ -310,8 +330,13 @@ void separate_unit_grid(unit* u)
     // While u stays within `keep` of where it started, a unit further than
     // their radii and the slack from that start cannot overlap it (the
     // margin of half the slack covers rounding): only the others are
-    // visited, in registry order.
-    static std::vector<std::pair<int, unit*>> near;
+    // visited, in registry order, at the places their entries hold.
+    struct near_entry {
+        int order;
+        float x, z, radius;
+        unit* u;
+    };
+    static std::vector<near_entry> near;
     near.clear();
     const bool sides[GRID_SIDES] = {true, true, true};
     grid_visit(cx, cz, reach, sides, [&](const grid_entry& e, int) {
@@ -320,17 +345,16 @@ void separate_unit_grid(unit* u)
         const float dx = e.x - cx, dz = e.z - cz;
         const float lim = std::fabs(u->radius + e.radius) + GRID_SLACK;
         if (dx * dx + dz * dz < lim * lim)
-            near.emplace_back(e.order, e.u);
+            near.push_back({e.order, e.x, e.z, e.radius, e.u});
     });
-    std::sort(near.begin(), near.end());
+    std::sort(near.begin(), near.end(), [](const near_entry& a, const near_entry& b) { return a.order < b.order; });
     const float keep = GRID_SLACK / 2;
-    for (const auto& entry : near) {
-        unit* o = entry.second;
-        push_apart(u, o);
+    for (const near_entry& o : near) {
+        push_apart_from(u, o.x, o.z, o.radius);
         const float mx = u->x - cx, mz = u->z - cz;
         if (!(mx * mx + mz * mz <= keep * keep)) {
             // Pushed too far for the cells searched: the rest plainly.
-            for (unit* p = o->next; p; p = p->next)
+            for (unit* p = o.u->next; p; p = p->next)
                 if (p != u)
                     push_apart(u, p);
             return;
@@ -409,14 +433,14 @@ void index_remove(const unit* u)
 
 } // namespace
 
-bool units_near(const unit* u, float range, int skip_team, std::vector<unit*>& out)
+bool units_near(const unit* u, float range, int skip_team, std::vector<near_unit>& out)
 {
     if (!s_grid.live || !std::isfinite(u->x) || !std::isfinite(u->z) || !std::isfinite(range))
         return false;
     const float range2 = range * range;
     const float ux = u->x, uz = u->z;
     const bool sides[GRID_SIDES] = {skip_team != 0, skip_team != 1, true};
-    static std::vector<std::pair<int, unit*>> added;  // made during the step: first in the registry
+    static std::vector<std::pair<int, near_unit>> added;  // made during the step: first in the registry
     added.clear();
     std::vector<uint64_t>& marks = s_grid.marks;
     size_t lo = marks.size(), hi = 0;
@@ -427,7 +451,7 @@ bool units_near(const unit* u, float range, int skip_team, std::vector<unit*>& o
         if (!(dx * dx + dz * dz < range2))
             return;
         if (e.order < 0) {
-            added.emplace_back(e.order, e.u);
+            added.push_back({e.order, {e.u, e.x, e.y, e.z}});
             return;
         }
         const size_t k = static_cast<size_t>(e.order);
@@ -435,13 +459,23 @@ bool units_near(const unit* u, float range, int skip_team, std::vector<unit*>& o
         lo = std::min(lo, k / 64);
         hi = std::max(hi, k / 64);
     });
-    std::sort(added.begin(), added.end());
+    std::sort(added.begin(), added.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     out.clear();
     for (const auto& a : added)
         out.push_back(a.second);
+    // The places as filed, but the stepping unit's as it is now.
+    const unit* const stepping = s_stepping_deleted ? nullptr : s_stepping;
     for (size_t w = lo; w <= hi && w < marks.size(); ++w) {
-        for (uint64_t bits = marks[w]; bits; bits &= bits - 1)
-            out.push_back(s_grid.by_order[w * 64 + static_cast<size_t>(std::countr_zero(bits))]);
+        for (uint64_t bits = marks[w]; bits; bits &= bits - 1) {
+            const size_t k = w * 64 + static_cast<size_t>(std::countr_zero(bits));
+            unit* o = s_grid.by_order[k];
+            if (o == stepping) {
+                out.push_back({o, o->x, o->y, o->z});
+            } else {
+                const std::array<float, 3>& p = s_grid.place_by_order[k];
+                out.push_back({o, p[0], p[1], p[2]});
+            }
+        }
         marks[w] = 0;
     }
     return true;

@@ -205,12 +205,17 @@ void separate_unit_plain(unit* u);
 // Whether simulate_units keeps the crowd grid (on by default); off, every
 // separation and every look for an enemy is the plain scan.
 void set_separation_grid(int on);
+// A unit found near another, with its place (x, y, z as the unit has them).
+struct near_unit {
+    unit* u;
+    float x, y, z;
+};
 // While simulate_units keeps the crowd grid: fills `out` with the units
 // other than u, of a team other than `skip_team`, whose horizontal distance
 // from u is below `range`, in registry order, and returns true. Returns
 // false (and leaves `out` alone) when there is no grid to ask or u is at no
 // finite place: the caller then scans the registry itself.
-bool units_near(const unit* u, float range, int skip_team, std::vector<unit*>& out);
+bool units_near(const unit* u, float range, int skip_team, std::vector<near_unit>& out);
 // Draws every unit (or, in the GL selection mode, its picking box).
 void draw_units();
 void draw_billboarded_circle(unit* u);
