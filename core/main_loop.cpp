@@ -225,6 +225,7 @@ static void simulate_play(float dt)
         malloc_trim(0);
     }
     check_for_messages();
+    bury_orphaned_dead();
     simulate_units(dt);
     animate_interface();
     simulate_walls();

@@ -609,6 +609,16 @@ bool decides_death(const unit* u)
     return u->creator != 0 && find_participant(u->creator) < 0 && u->team == local_team() && i_am_team_leader();
 }
 
+void bury_orphaned_dead()
+{
+    for (unit* u = unit_list; u;) {
+        unit* next = u->next;
+        if (!(u->health > 0.0f) && !is_avatar(u) && decides_death(u))
+            del_unit(u);  // frees only this unit: the walk goes on from next
+        u = next;
+    }
+}
+
 static void remove_unit(unit* u, bool game_goes_on)
 {
     if (!u)

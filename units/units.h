@@ -138,6 +138,10 @@ void drop_unit(unit* u);
 // it (the side's leader, or the copy that summoned it) and, once that
 // creator has left the table, the side's leader.
 bool decides_death(const unit* u);
+// Deletes (and announces) every unit with no health left whose death this
+// copy has come to decide: one struck down while its creator still decided
+// it, whose creator has since left. Called once a play step.
+void bury_orphaned_dead();
 // A new game: no selection, no pending win check, and no unit left holding
 // a reference into the old world (a touched model, an attack target).
 void reset_game_units();

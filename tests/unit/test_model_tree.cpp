@@ -6,17 +6,24 @@
 
 namespace {
 
+constexpr float WALL_FACE[4][3] = {{0, 0, 0}, {10, 0, 0}, {10, 5, 0}, {0, 5, 0}};
+
+// A node around the origin holding one quad of the given corners.
+model_node one_quad_node(const float (&pts)[4][3])
+{
+    model_node node;
+    empty_model_tree(node, 0, 0, 0, 20);
+    set_tree_points(node, pts, 4);
+    EXPECT_EQ(add_quad_prim(node, 0, 1, 2, 3, 0, 1, 1), 0);
+    return node;
+}
+
 // A one-sided wall face in the plane z = 0, 10 wide (x 0..10) and 5 high,
 // facing +z, as the only top-level model.
 int make_wall_face()
 {
     clear_model_tree();
-    model_node node;
-    empty_model_tree(node, 0, 0, 0, 20);
-    const float pts[4][3] = {{0, 0, 0}, {10, 0, 0}, {10, 5, 0}, {0, 5, 0}};
-    set_tree_points(node, pts, 4);
-    EXPECT_EQ(add_quad_prim(node, 0, 1, 2, 3, 0, 1, 1), 0);
-    return register_top_level_model(std::move(node));
+    return register_top_level_model(one_quad_node(WALL_FACE));
 }
 
 } // namespace
@@ -108,11 +115,7 @@ TEST(Collision, BeyondTheEdgeIsNotMoved)
 
 TEST(Collision, DeepBehindOneSidedFaceReportsDistanceLessRadius)
 {
-    model_node node;
-    empty_model_tree(node, 0, 0, 0, 20);
-    const float pts[4][3] = {{0, 0, 0}, {10, 0, 0}, {10, 5, 0}, {0, 5, 0}};
-    set_tree_points(node, pts, 4);
-    add_quad_prim(node, 0, 1, 2, 3, 0, 1, 1);
+    model_node node = one_quad_node(WALL_FACE);
     float p[3] = {5, 2, -4};
     float step[3] = {0, 0, -0.5f};
     EXPECT_FLOAT_EQ(quad_collision(node.prims[0].quad, p, step, 1), 3.0f);
@@ -122,11 +125,8 @@ TEST(Collision, DeepBehindOneSidedFaceReportsDistanceLessRadius)
 TEST(Collision, DegenerateFaceIsPassedAndReportedAtMostOnce)
 {
     // p2 lies on the line from p1 to p3: the far half of the quad has no area.
-    model_node node;
-    empty_model_tree(node, 0, 0, 0, 20);
     const float pts[4][3] = {{0, 0, 0}, {10, 0, 0}, {5, 2.5f, 0}, {0, 5, 0}};
-    set_tree_points(node, pts, 4);
-    add_quad_prim(node, 0, 1, 2, 3, 0, 1, 1);
+    model_node node = one_quad_node(pts);
     testing::internal::CaptureStdout();
     for (int i = 0; i < 50; ++i) {
         float p[3] = {2, 1, 0.5f};

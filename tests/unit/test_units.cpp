@@ -121,14 +121,26 @@ TEST(Registry, DeathsAreDecidedAndAnnouncedByTheCreatorAlone)
     // A creator that leaves (its figure died) hands the decision to the
     // side's leader: first the next copy in line, then this one.
     const int third = add_member("third", 0x0300000A, 1, 300);
-    deliver(build_command_message("UNIT", 0x80006, bits_of(static_cast<float>(HUMANOID_FOOTMAN)), 0, 0), 0x0200000A);
+    for (uint32_t id : {0x80006u, 0x80007u})
+        deliver(build_command_message("UNIT", id, bits_of(static_cast<float>(HUMANOID_FOOTMAN)), 0, 0), 0x0200000A);
     unit* orphan = find_unit(0x80006);
     ASSERT_NE(orphan, nullptr);
     take_unit_damage(1.0f, orphan);
+    take_unit_damage(3.0f, find_unit(0x80007));  // struck down, waits for "boss"
     EXPECT_FALSE(decides_death(orphan));
     kill_unit(AVATAR_ID_BASE + 10);  // "boss" leaves the table
     EXPECT_FALSE(decides_death(orphan));  // "third" leads now
+    bury_orphaned_dead();
+    EXPECT_NE(find_unit(0x80007), nullptr);
     kill_unit(parts[static_cast<size_t>(third)].avatar->id);
+    sent_datagrams().clear();
+    // This copy leads now: the one struck down is buried without another
+    // blow, the wounded one lives on.
+    bury_orphaned_dead();
+    EXPECT_EQ(find_unit(0x80007), nullptr);
+    EXPECT_EQ(find_unit(0x80006), orphan);
+    ASSERT_EQ(sent_commands("UDIE").size(), 1u);
+    EXPECT_EQ(sent_commands("UDIE")[0].p[0], 0x80007u);
     sent_datagrams().clear();
     take_unit_damage(2.0f, orphan);
     EXPECT_EQ(find_unit(0x80006), nullptr);
