@@ -17,6 +17,16 @@ struct run_result {
     std::vector<int> next_random;
 };
 
+// Where the units stand and the next numbers the generator will draw.
+run_result outcome()
+{
+    run_result r;
+    r.places = crowd_places();
+    for (int i = 0; i < 4; ++i)
+        r.next_random.push_back(game_rand());
+    return r;
+}
+
 run_result run_scene(int count, unsigned seed, int frames, bool grid, void (*each_frame)(int) = nullptr)
 {
     build_crowd_scene(count, seed);
@@ -28,11 +38,7 @@ run_result run_scene(int count, unsigned seed, int frames, bool grid, void (*eac
         simulate_units(0.05f);
     }
     set_separation_grid(1);
-    run_result r;
-    r.places = crowd_places();
-    for (int i = 0; i < 4; ++i)
-        r.next_random.push_back(game_rand());
-    return r;
+    return outcome();
 }
 
 void expect_same(const run_result& a, const run_result& b)
@@ -206,9 +212,7 @@ battle_result run_battle(int count, unsigned seed, int frames, bool grid, int lo
     battle_result r;
     for (unit* u = unit_list; u; u = u->next)
         r.targets.push_back(u->attack_target ? u->attack_target->id : 0u);
-    r.run.places = crowd_places();
-    for (int i = 0; i < 4; ++i)
-        r.run.next_random.push_back(game_rand());
+    r.run = outcome();
     return r;
 }
 
@@ -261,11 +265,7 @@ run_result burn_after_flight(bool grid)
     game_time += 0.05f;
     simulate_units(0.05f);
     set_separation_grid(1);
-    run_result r;
-    r.places = crowd_places();
-    for (int i = 0; i < 4; ++i)
-        r.next_random.push_back(game_rand());
-    return r;
+    return outcome();
 }
 
 TEST(CrowdGrid, DeathsMidStepSeeTheSteppingUnitWhereItIs)
