@@ -12,9 +12,10 @@ attackers' side, on a generated island:
   lead, sends goblins at the footmen in small waves until both sides have
   lost a unit; they find their way round the sea and fight ("USWD" both
   ways), the dead go on every copy ("UDIE"), and datagrams naming the dead
-  harm no copy;
+  harm no copy; then every goblin left attacks until no footman is left;
 - every copy's registry, listed at SIGUSR1, holds the same units; the
-  goblins kept back walk to the temple, which ends the game on all three.
+  goblins left and the rams drive to the temple, which ends the game on
+  all three.
 
 The city's walls are left out so that the two sides meet on open ground."""
 import os, re, signal, struct, sys, time, unittest
@@ -216,10 +217,8 @@ class ThreeCopiesSelection(unittest.TestCase):
         # yet lost a unit. A footman strikes only once it has turned to its
         # foe, a turn that takes long at a slow frame rate, so a large band
         # of goblins may kill footmen unhurt, while two goblins among
-        # sixteen footmen fall; the later waves bring footmen down. The
-        # other eight are kept for the temple.
+        # sixteen footmen fall; the later waves bring footmen down.
         waves = [sorted(goblins)[:2], sorted(goblins)[2:4], sorted(goblins)[4:8]]
-        reserve = sorted(goblins)[8:]
         began = time.time()
         fight_mark = peer.mark()
         sent_at = 0.0
@@ -245,9 +244,19 @@ class ThreeCopiesSelection(unittest.TestCase):
             self.assertEqual(c.game.count_lines(r"no way over dry land|No way over dry land"), 0, c.game.dump())
         self.dead_units_harm_nobody(peer, raider, defenders[0], sorted(dead & goblins)[0],
                                     sorted(dead & footmen)[0], sorted(footmen - dead))
+        # Then every goblin left attacks together and the footmen fall.
+        for g in sorted(goblins - dead):
+            peer.send_raw(harness.cmnd("ORDR", g, 2.0, SQUARE[0], SQUARE[1]))
+        deadline = time.time() + 180
+        while time.time() < deadline and not footmen <= dead:
+            time.sleep(1.0)
+            dead = {p[0] for s, p in commands(peer, "UDIE", fight_mark)}
+        print("battle: %d goblins and %d footmen fell in %d s" % (len(dead & goblins), len(dead & footmen),
+                                                                time.time() - began), file=sys.stderr)
+        self.assertLessEqual(footmen, dead, "footmen left: %d, goblins left: %d" % (
+            len(footmen - dead), len(goblins - dead)))
         # One battle on every copy: the same units live everywhere (a death
-        # may be on its way between the copies, or the last wave still
-        # fighting: a few tries).
+        # may be on its way between the copies: a few tries).
         for attempt in range(10):
             lists = [c.registry() for c in (raider,) + defenders]
             if lists[1] == lists[0] and lists[2] == lists[0]:
@@ -256,10 +265,15 @@ class ThreeCopiesSelection(unittest.TestCase):
         self.assertTrue(lists[0] & goblins)
         for other in lists[1:]:
             self.assertEqual(other, lists[0], (sorted(other ^ lists[0])))
-        # The eight goblins kept back walk to the temple (a move order: they
-        # do not stop to fight) and take it: the game ends on every copy.
-        for g in reserve:
-            peer.send_raw(harness.cmnd("ORDR", g, 1.0, TEMPLE[0], TEMPLE[1]))
+        # The goblins left and the five rams take the temple (any attacker
+        # unit counts): the game ends on every copy.
+        rams = {int(r, 16) for r in re.findall(r"^spawning unit (0004[0-9A-F]{4}) for team 0$",
+                                               defenders[0].game.stdout_text(), re.M)}
+        self.assertEqual(len(rams), 5, defenders[0].game.dump())
+        holders = sorted(goblins - dead) + sorted(rams)
+        temple_mark = peer.mark()
+        for u in holders:
+            peer.send_raw(harness.cmnd("ORDR", u, 1.0, TEMPLE[0], TEMPLE[1]))
         ends = {}
         deadline = time.time() + 150
         while time.time() < deadline and len(ends) < 3:
@@ -268,6 +282,11 @@ class ThreeCopiesSelection(unittest.TestCase):
                 if m:
                     ends[c.name] = (m.group(1), int(m.group(2)))
             time.sleep(1.0)
+        if len(ends) < 3:
+            seen = peer.units(temple_mark)
+            fell = {p[0] for s, p in commands(peer, "UDIE", temple_mark)}
+            ends["holders"] = ["%05X %s" % (u, "fell" if u in fell else "at %.0f %.0f" % (seen[u][0], seen[u][2])
+                                            if u in seen else "unheard") for u in holders]
         self.assertEqual(ends.get(raider.name, ("none",))[0], "won", ends)
         for c in defenders:
             self.assertEqual(ends.get(c.name, ("none",))[0], "lost", ends)
