@@ -121,12 +121,17 @@ void update_timer()
     game_time = static_cast<float>(game_time + du * 1e-6);
 }
 
+static void send_unit_state_now()
+{
+    send_unit_messages();
+    flush_updm_list();
+}
+
 void send_network_status()
 {
     if (next_send <= game_time) {
         next_send = game_time + 0.05f;
-        send_unit_messages();
-        flush_updm_list();
+        send_unit_state_now();
     }
 }
 
@@ -243,8 +248,14 @@ static void simulate_play(float dt)
     if (do_replay_position)
         read_log_position();
     const int result = is_end_game();
-    if (result == END_WON || result == END_LOST)
+    if (result == END_WON || result == END_LOST) {
+        // The other copies judge the end from this copy's reports, and it
+        // sends none once its game is over: the state it ended on goes out
+        // now, or a sixth unit reaching the temple here could stay short
+        // of it on the others for good.
+        send_unit_state_now();
         end_game(result);
+    }
 }
 
 void simulate()
