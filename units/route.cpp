@@ -14,6 +14,7 @@
 #include "core/main_loop.h"
 #include "units/units.h"
 #include "world/terrain.h"
+#include "world/walls.h"
 
 // --- the water rule -------------------------------------------------------------------
 
@@ -384,6 +385,35 @@ bool within_budget()
     return false;
 }
 
+// A ram sent at a gate lines up before it: it drives to the point this far
+// straight out from the gate's middle, on the side it comes from, and from
+// there straight at the gate, along the bridge that may lie before it
+// (whose railings would hold a ram coming at the gate from aside).
+constexpr float GATE_APPROACH = 50.0f;
+constexpr float AT_GATE = 8.0f;
+
+bool gate_approach(float sx, float sz, float x, float z, waypoint& out)
+{
+    for (int i = 0; i + 1 < n_wall_pts; ++i) {
+        const wall_point& a = the_wall_pts[static_cast<size_t>(i)];
+        const wall_point& b = the_wall_pts[static_cast<size_t>(i) + 1];
+        const float mx = (a.x + b.x) / 2.0f, mz = (a.z + b.z) / 2.0f;
+        if (!a.gate || !(std::hypot(x - mx, z - mz) <= AT_GATE))
+            continue;
+        const float len = std::hypot(b.x - a.x, b.z - a.z);
+        if (!(len > 1e-3f))
+            continue;
+        float nx = -(b.z - a.z) / len, nz = (b.x - a.x) / len;
+        if ((sx - mx) * nx + (sz - mz) * nz < 0.0f) {
+            nx = -nx;
+            nz = -nz;
+        }
+        out = {mx + nx * GATE_APPROACH, mz + nz * GATE_APPROACH};
+        return std::hypot(sx - mx, sz - mz) > GATE_APPROACH + WAYPOINT_REACH && dry_ground(out.x, out.z);
+    }
+    return false;
+}
+
 // Plans the way for one order from (sx, sz); `plain` when the kind's own
 // straight driving does it. -1 when no dry way reaches the point.
 int plan_leg(const unit* u, float sx, float sz, float x, float z, int order_kind, route_leg& leg, bool& plain)
@@ -406,6 +436,14 @@ int plan_leg(const unit* u, float sx, float sz, float x, float z, int order_kind
             return -1;
         leg.drive_kind = ORDER_MOVE;
         leg.final_kind = ORDER_ATTACK;
+        plain = false;
+        return 0;
+    }
+    waypoint before;
+    if (u->kind == UNIT_RAM && order_kind == ORDER_ATTACK && gate_approach(sx, sz, x, z, before) &&
+        find_dry_route(sx, sz, before.x, before.z, leg.points) == 0) {
+        leg.points.push_back({x, z});
+        leg.drive_kind = leg.final_kind = order_kind;
         plain = false;
         return 0;
     }
