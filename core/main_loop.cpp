@@ -213,6 +213,9 @@ void read_log_position()
 
 // --- simulation ---------------------------------------------------------
 
+// When the units made while the world was built are announced again.
+constexpr float REANNOUNCE_TIME = 1.5f;
+
 static void simulate_play(float dt)
 {
     ++nframes;
@@ -231,6 +234,8 @@ static void simulate_play(float dt)
     }
     check_for_messages();
     bury_orphaned_dead();
+    if (game_time - dt < REANNOUNCE_TIME && game_time >= REANNOUNCE_TIME)
+        announce_made_units_again();
     simulate_units(dt);
     animate_interface();
     simulate_walls();

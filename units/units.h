@@ -142,6 +142,11 @@ bool decides_death(const unit* u);
 // copy has come to decide: one struck down while its creator still decided
 // it, whose creator has since left. Called once a play step.
 void bury_orphaned_dead();
+// Announces again ("UNIT") every unit this copy made, for a copy that joined
+// the game's channel after the first announcements while the world was
+// built (the copies build at their own pace, and a lost "UNIT" is never
+// made good otherwise). Called once, early in a game.
+void announce_made_units_again();
 // A new game: no selection, no pending win check, and no unit left holding
 // a reference into the old world (a touched model, an attack target).
 void reset_game_units();
