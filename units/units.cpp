@@ -528,8 +528,20 @@ void announce_made_units_again()
     }
 }
 
+// Set when a participant leaves the table: only then can a unit's death
+// pass to this copy while the unit already has no health left.
+static bool s_creator_left = false;
+
+void creator_left()
+{
+    s_creator_left = true;
+}
+
 void bury_orphaned_dead()
 {
+    if (!s_creator_left)
+        return;
+    s_creator_left = false;
     for (unit* u = unit_list; u;) {
         unit* next = u->next;
         if (!(u->health > 0.0f) && !is_avatar(u) && decides_death(u))
@@ -623,6 +635,7 @@ void drop_unit(unit* u)
 
 void reset_game_units()
 {
+    s_creator_left = false;
     for (unit* u = unit_list; u; u = u->next) {
         u->selected = 0;
         u->touched_model = nullptr;

@@ -140,8 +140,10 @@ void drop_unit(unit* u);
 bool decides_death(const unit* u);
 // Deletes (and announces) every unit with no health left whose death this
 // copy has come to decide: one struck down while its creator still decided
-// it, whose creator has since left. Called once a play step.
+// it, whose creator has since left. Called once a play step; it does its
+// walk only after creator_left() (a participant left the table).
 void bury_orphaned_dead();
+void creator_left();
 // Announces again ("UNIT") every unit this copy made, for a copy that joined
 // the game's channel after the first announcements while the world was
 // built (the copies build at their own pace, and a lost "UNIT" is never
