@@ -60,7 +60,7 @@ void init_battering_ram(unit* u, float x, float z)
 unit* add_ram(float x, float z)
 {
     const uint32_t id = next_unit_id(ID_CLASS_RAM, ram_id);
-    send_command_message("UNIT", id, 0, 0, 0);
+    announce_unit(id, 0);
     unit* u = add_unit(id);
     init_battering_ram(u, x, z);
     return u;

@@ -516,15 +516,20 @@ bool decides_death(const unit* u)
     return u->creator != 0 && find_participant(u->creator) < 0 && u->team == local_team() && i_am_team_leader();
 }
 
+void announce_unit(uint32_t id, int code)
+{
+    send_command_message("UNIT", id, float_to_bits(static_cast<float>(code)), 0, 0);
+}
+
 void announce_made_units_again()
 {
     for (const unit* u = unit_list; u; u = u->next) {
         if (!u->made_here || u->team != local_team())
             continue;
         if (u->kind == UNIT_HUMANOID && !is_avatar(u))
-            send_command_message("UNIT", u->id, float_to_bits(static_cast<float>(humanoid_kind_of(u))), 0, 0);
+            announce_unit(u->id, humanoid_kind_of(u));
         else if (u->kind == UNIT_CATAPULT || u->kind == UNIT_RAM)
-            send_command_message("UNIT", u->id, 0, 0, 0);
+            announce_unit(u->id, 0);
     }
 }
 

@@ -144,6 +144,9 @@ bool decides_death(const unit* u);
 // walk only after creator_left() (a participant left the table).
 void bury_orphaned_dead();
 void creator_left();
+// Tells the other copies ("UNIT") that this copy made the unit `id`; `code`
+// is what they need to make it: a humanoid's kind, a ship's 2, else 0.
+void announce_unit(uint32_t id, int code);
 // Announces again ("UNIT") every unit this copy made, for a copy that joined
 // the game's channel after the first announcements while the world was
 // built (the copies build at their own pace, and a lost "UNIT" is never
