@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <queue>
@@ -365,6 +366,10 @@ struct route_leg {
     float gx = 0.0f, gz = 0.0f;    // the order target at the end
     bool started = false;
     float next_check = 0.0f;       // game time of the next off-route check
+    // The waypoints from this one on are kept when the way is planned anew
+    // before the unit reaches it (a ram's line-up before a gate); a new way
+    // leads to it. None when past the end.
+    size_t kept_from = SIZE_MAX;
 };
 
 std::unordered_map<uint32_t, std::deque<route_leg>> s_routes;
@@ -442,6 +447,7 @@ int plan_leg(const unit* u, float sx, float sz, float x, float z, int order_kind
     waypoint before;
     if (u->kind == UNIT_RAM && order_kind == ORDER_ATTACK && gate_approach(sx, sz, x, z, before) &&
         find_dry_route(sx, sz, before.x, before.z, leg.points) == 0) {
+        leg.kept_from = leg.points.size() - 1;
         leg.points.push_back({x, z});
         leg.drive_kind = leg.final_kind = order_kind;
         plain = false;
@@ -509,10 +515,16 @@ void replan_if_lost(unit* u, route_leg& leg)
         return;
     if (!within_budget())
         return;
-    const waypoint end = leg.points.back();
+    // A new way to the leg's end, or to the first of the waypoints kept.
+    size_t head = leg.points.size() - 1;
+    if (leg.kept_from < head && leg.next <= leg.kept_from)
+        head = leg.kept_from;
+    const waypoint end = leg.points[head];
     std::vector<waypoint> way;
     if (find_dry_route(u->x, u->z, end.x, end.z, way) != 0)
         return;
+    leg.kept_from = head < leg.points.size() - 1 ? way.size() - 1 : SIZE_MAX;
+    way.insert(way.end(), leg.points.begin() + static_cast<std::ptrdiff_t>(head) + 1, leg.points.end());
     leg.points = std::move(way);
     leg.next = 0;
     aim_at(u, leg, {u->x, u->z});
