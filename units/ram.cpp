@@ -135,6 +135,11 @@ void simulate_ram(unit* u, float dt)
     r->wheel_angle += std::sqrt(u->vx * u->vx + u->vz * u->vz) * dt * 60.0f;
     if (u->order_kind == ORDER_MOVE)
         move_close_range_unit(u);
+    // Without an order a ram stands: the water may push it ashore (the
+    // registry's step, which settles it as it goes), but once on dry
+    // ground nothing drives it on.
+    if (u->order_kind == ORDER_NONE)
+        u->vx = u->vz = 0.0f;
 }
 
 void conditionally_update_batram(unit* u)

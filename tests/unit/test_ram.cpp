@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/random.h"
 #include "siege_test_support.h"
 #include "units/ram.h"
 #include "units/route.h"
@@ -286,4 +287,40 @@ TEST_F(Rams, OrderedAtTheGateFromAsideItLinesUpAndBreaksIt)
     EXPECT_GE(route_legs(u), 1);
     run_until_broken(gate, 90.0f);
     EXPECT_EQ(a.broken, 1) << "the ram stands at (" << u->x << ", " << u->z << ")";
+
+    // Pushed off its way before it lined up, it finds a new way that still
+    // lines up before the gate.
+    const int second = load_city();
+    unit* v = add_ram(gx - 50.0f, gz + 40.0f);
+    ASSERT_EQ(route_order(v, gx, gz, ORDER_ATTACK), 0);
+    run_until_broken(second, 2.0f);
+    v->x += 12.0f;
+    v->z -= 6.0f;
+    run_until_broken(second, 90.0f);
+    EXPECT_EQ(the_wall_pts[static_cast<size_t>(second)].broken, 1)
+        << "the ram stands at (" << v->x << ", " << v->z << ")";
+}
+
+// A ram with no order that the water pushes ashore stops on dry ground
+// (in the sea of a generated island, where the attackers' leader may make
+// one).
+TEST_F(Rams, WithoutAnOrderTheWaterPushesItAshoreAndThereItStands)
+{
+    allocate_terrain();
+    game_srand(30002);
+    random_map();
+    unit* u = add_ram(21.2f, 136.4f);
+    ASSERT_TRUE(held_by_water(u));
+    auto run = [](float seconds) {
+        for (float t = 0.0f; t < seconds; t += 0.02f) {
+            game_time += 0.02f;
+            simulate_units(0.02f);
+        }
+    };
+    run(30.0f);
+    EXPECT_FALSE(held_by_water(u));
+    const float x = u->x, z = u->z;
+    run(30.0f);
+    EXPECT_EQ(u->x, x);
+    EXPECT_EQ(u->z, z) << "the ram drove on from (" << x << ", " << z << ") to (" << u->x << ", " << u->z << ")";
 }
