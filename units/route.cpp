@@ -94,6 +94,10 @@ constexpr float LEAD = 10.0f;
 // A catapult's spot counts as in range this close to its throwing range
 // (it throws within 2).
 constexpr float RANGE_SLACK = 1.5f;
+// Catapults sent at one point spread along the ring of their range: a spot
+// this close to another catapult's is taken only when no other is left
+// (the first to arrive would hold the others out of range).
+constexpr float CATAPULT_SPACING = 8.0f;
 // A unit this far from its leg (pushed by others, thrown back by the
 // water) has lost its way and gets a new one from where it stands; the
 // check runs this often.
@@ -289,7 +293,8 @@ int find_dry_route(float x0, float z0, float x1, float z1, std::vector<waypoint>
     return 0;
 }
 
-int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot, int* straight)
+int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot, int* straight,
+                           const std::vector<waypoint>& taken)
 {
     *straight = 0;
     if (!std::isfinite(x) || !std::isfinite(z) || !std::isfinite(tx) || !std::isfinite(tz))
@@ -329,7 +334,7 @@ int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot,
     std::vector<int> cost, from;
     search(g, start, -1, cost, from);
     int best = -1;
-    bool best_inland = false;
+    bool best_inland = false, best_free = false;
     float best_d = 0.0f;
     for (int n = 0; n < N * N; ++n) {
         if (cost[static_cast<size_t>(n)] == INT_MAX)
@@ -340,10 +345,15 @@ int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot,
         if (!(std::fabs(r - std::hypot(nx - tx, nz - tz)) < RANGE_SLACK))
             continue;
         const bool inland = !g.shore[static_cast<size_t>(n)];
+        const bool free = std::none_of(taken.begin(), taken.end(), [&](const waypoint& t) {
+            return std::hypot(nx - t.x, nz - t.z) < CATAPULT_SPACING;
+        });
         const float dd = (nx - s.x) * (nx - s.x) + (nz - s.z) * (nz - s.z);
-        if (best < 0 || (inland && !best_inland) || (inland == best_inland && dd < best_d)) {
+        if (best < 0 || (inland && !best_inland) ||
+            (inland == best_inland && ((free && !best_free) || (free == best_free && dd < best_d)))) {
             best = n;
             best_inland = inland;
+            best_free = free;
             best_d = dd;
         }
     }
@@ -419,6 +429,26 @@ bool gate_approach(float sx, float sz, float x, float z, waypoint& out)
     return false;
 }
 
+// Where the side's other catapults throw from or are on their way to throw
+// from: the ends of their routes, and where those without one stand
+// attacking.
+std::vector<waypoint> catapult_spots_taken(const unit* u)
+{
+    std::vector<waypoint> taken;
+    for (const unit* o = unit_list; o; o = o->next) {
+        if (o == u || o->kind != UNIT_CATAPULT || o->team != u->team)
+            continue;
+        auto it = s_routes.find(o->id);
+        if (it != s_routes.end() && !it->second.empty()) {
+            if (it->second.back().final_kind == ORDER_ATTACK)
+                taken.push_back(it->second.back().points.back());
+        } else if (o->order_kind == ORDER_ATTACK) {
+            taken.push_back({o->x, o->z});
+        }
+    }
+    return taken;
+}
+
 // Plans the way for one order from (sx, sz); `plain` when the kind's own
 // straight driving does it. -1 when no dry way reaches the point.
 int plan_leg(const unit* u, float sx, float sz, float x, float z, int order_kind, route_leg& leg, bool& plain)
@@ -433,7 +463,7 @@ int plan_leg(const unit* u, float sx, float sz, float x, float z, int order_kind
     if (u->kind == UNIT_CATAPULT && order_kind == ORDER_ATTACK) {
         waypoint spot;
         int straight = 0;
-        if (catapult_throwing_spot(sx, sz, x, z, &spot, &straight) != 0)
+        if (catapult_throwing_spot(sx, sz, x, z, &spot, &straight, catapult_spots_taken(u)) != 0)
             return -1;
         if (straight)
             return 0;
