@@ -55,15 +55,10 @@ unit* add_proto_footman(float x, float y, float z)
     return u;
 }
 
-static void announce(unit* u, int kind)
-{
-    send_command_message("UNIT", u->id, float_to_bits(static_cast<float>(kind)), 0, 0);
-}
-
 unit* add_footman(float x, float y, float z)
 {
     unit* u = add_proto_footman(x, y, z);
-    announce(u, HUMANOID_FOOTMAN);
+    announce_unit(u->id, HUMANOID_FOOTMAN);
     return u;
 }
 
@@ -75,7 +70,7 @@ static unit* add_summoned(float x, float z, int kind, humanoid_type* type, int w
     h->type = type;
     h->weapon = weapon;
     u->health = u->max_health = humanoid_health(kind);
-    announce(u, kind);
+    announce_unit(u->id, kind);
     return u;
 }
 

@@ -609,8 +609,37 @@ bool decides_death(const unit* u)
     return u->creator != 0 && find_participant(u->creator) < 0 && u->team == local_team() && i_am_team_leader();
 }
 
+void announce_unit(uint32_t id, int code)
+{
+    send_command_message("UNIT", id, float_to_bits(static_cast<float>(code)), 0, 0);
+}
+
+void announce_made_units_again()
+{
+    for (const unit* u = unit_list; u; u = u->next) {
+        if (!u->made_here || u->team != local_team())
+            continue;
+        if (u->kind == UNIT_HUMANOID && !is_avatar(u))
+            announce_unit(u->id, humanoid_kind_of(u));
+        else if (u->kind == UNIT_CATAPULT || u->kind == UNIT_RAM)
+            announce_unit(u->id, 0);
+    }
+}
+
+// Set when a participant leaves the table: only then can a unit's death
+// pass to this copy while the unit already has no health left.
+static bool s_creator_left = false;
+
+void creator_left()
+{
+    s_creator_left = true;
+}
+
 void bury_orphaned_dead()
 {
+    if (!s_creator_left)
+        return;
+    s_creator_left = false;
     for (unit* u = unit_list; u;) {
         unit* next = u->next;
         if (!(u->health > 0.0f) && !is_avatar(u) && decides_death(u))
@@ -704,6 +733,7 @@ void drop_unit(unit* u)
 
 void reset_game_units()
 {
+    s_creator_left = false;
     for (unit* u = unit_list; u; u = u->next) {
         u->selected = 0;
         u->touched_model = nullptr;

@@ -140,8 +140,18 @@ void drop_unit(unit* u);
 bool decides_death(const unit* u);
 // Deletes (and announces) every unit with no health left whose death this
 // copy has come to decide: one struck down while its creator still decided
-// it, whose creator has since left. Called once a play step.
+// it, whose creator has since left. Called once a play step; it does its
+// walk only after creator_left() (a participant left the table).
 void bury_orphaned_dead();
+void creator_left();
+// Tells the other copies ("UNIT") that this copy made the unit `id`; `code`
+// is what they need to make it: a humanoid's kind, a ship's 2, else 0.
+void announce_unit(uint32_t id, int code);
+// Announces again ("UNIT") every unit this copy made, for a copy that joined
+// the game's channel after the first announcements while the world was
+// built (the copies build at their own pace, and a lost "UNIT" is never
+// made good otherwise). Called once, early in a game.
+void announce_made_units_again();
 // A new game: no selection, no pending win check, and no unit left holding
 // a reference into the old world (a touched model, an attack target).
 void reset_game_units();
