@@ -95,8 +95,8 @@ constexpr float LEAD = 10.0f;
 // (it throws within 2).
 constexpr float RANGE_SLACK = 1.5f;
 // Catapults sent at one point spread along the ring of their range: a spot
-// this close to another catapult's is taken only when no other is left
-// (the first to arrive would hold the others out of range).
+// this close to another catapult's is taken only when no other spot as far
+// inland is left (the first to arrive would hold the others out of range).
 constexpr float CATAPULT_SPACING = 8.0f;
 // A unit this far from its leg (pushed by others, thrown back by the
 // water) has lost its way and gets a new one from where it stands; the
