@@ -121,12 +121,17 @@ void update_timer()
     game_time = static_cast<float>(game_time + du * 1e-6);
 }
 
+static void send_unit_state_now()
+{
+    send_unit_messages();
+    flush_updm_list();
+}
+
 void send_network_status()
 {
     if (next_send <= game_time) {
         next_send = game_time + 0.05f;
-        send_unit_messages();
-        flush_updm_list();
+        send_unit_state_now();
     }
 }
 
@@ -208,6 +213,9 @@ void read_log_position()
 
 // --- simulation ---------------------------------------------------------
 
+// When the units made while the world was built are announced again.
+constexpr float REANNOUNCE_TIME = 1.5f;
+
 static void simulate_play(float dt)
 {
     ++nframes;
@@ -226,6 +234,8 @@ static void simulate_play(float dt)
     }
     check_for_messages();
     bury_orphaned_dead();
+    if (game_time - dt < REANNOUNCE_TIME && game_time >= REANNOUNCE_TIME)
+        announce_made_units_again();
     simulate_units(dt);
     animate_interface();
     simulate_walls();
@@ -243,8 +253,14 @@ static void simulate_play(float dt)
     if (do_replay_position)
         read_log_position();
     const int result = is_end_game();
-    if (result == END_WON || result == END_LOST)
+    if (result == END_WON || result == END_LOST) {
+        // The other copies judge the end from this copy's reports, and it
+        // sends none once its game is over: the state it ended on goes out
+        // now, or a sixth unit reaching the temple here could stay short
+        // of it on the others for good.
+        send_unit_state_now();
         end_game(result);
+    }
 }
 
 void simulate()

@@ -164,7 +164,10 @@ static void receive_unit(const uint32_t p[4], int index)
                 kind, team);
         return;
     }
-    const bool known = find_unit(p[0]) != nullptr;
+    const unit* had = find_unit(p[0]);
+    if (had && !had->made_here && had->creator == sender_of(index).id)
+        return;  // its creator's second announcement, for copies that missed the first
+    const bool known = had != nullptr;
     spawn_unit(p[0], team, kind);
     unit* u = known ? nullptr : find_unit(p[0]);
     if (u && !u->made_here)

@@ -124,6 +124,7 @@ void del_participant(int index)
         --teams[t].members;
     parts.erase(parts.begin() + index);
     n_parts = static_cast<int>(parts.size());
+    creator_left();  // the units it decided may pass to this copy
 }
 
 void delete_participant_by_unit(unit* u)

@@ -39,7 +39,7 @@ unit* add_archer(float x, float y, float z, wall_point& tower)
 {
     unit* u = add_humanoid();
     init_humanoid(u);
-    send_command_message("UNIT", u->id, float_to_bits(1.0f), 0, 0);
+    announce_unit(u->id, HUMANOID_ARCHER);
     auto* h = static_cast<humanoid_data*>(u->kind_data);
     h->kind = HUMANOID_ARCHER;
     h->weapon = WEAPON_BOW;

@@ -70,7 +70,7 @@ static constexpr float RAD = static_cast<float>(DEG_TO_RAD);
 unit* add_catapult(float x, float z)
 {
     const uint32_t id = next_unit_id(ID_CLASS_CATAPULT, catapult_id);
-    send_command_message("UNIT", id, 0, 0, 0);
+    announce_unit(id, 0);
     unit* u = add_unit(id);
     init_catapult(u, x, z);
     return u;

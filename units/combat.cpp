@@ -55,15 +55,10 @@ unit* add_proto_footman(float x, float y, float z)
     return u;
 }
 
-static void announce(unit* u, int kind)
-{
-    send_command_message("UNIT", u->id, float_to_bits(static_cast<float>(kind)), 0, 0);
-}
-
 unit* add_footman(float x, float y, float z)
 {
     unit* u = add_proto_footman(x, y, z);
-    announce(u, HUMANOID_FOOTMAN);
+    announce_unit(u->id, HUMANOID_FOOTMAN);
     return u;
 }
 
@@ -75,7 +70,7 @@ static unit* add_summoned(float x, float z, int kind, humanoid_type* type, int w
     h->type = type;
     h->weapon = weapon;
     u->health = u->max_health = humanoid_health(kind);
-    announce(u, kind);
+    announce_unit(u->id, kind);
     return u;
 }
 
@@ -133,8 +128,8 @@ void look_unit(unit* u)
     // range decide nothing, so during a step the crowd grid hands over just
     // the ones near enough, in registry order: the same draws, the same
     // target.
-    auto consider = [&](unit* o) {
-        const float dx = o->x - u->x, dy = o->y - u->y, dz = o->z - u->z;
+    auto consider = [&](unit* o, float ox, float oy, float oz) {
+        const float dx = ox - u->x, dy = oy - u->y, dz = oz - u->z;
         const float d2 = dx * dx + dy * dy + dz * dz;
         if (d2 < range2) {
             const int r = game_rand() % 200;
@@ -145,14 +140,14 @@ void look_unit(unit* u)
             }
         }
     };
-    static std::vector<unit*> near;
+    static std::vector<near_unit> near;
     if (units_near(u, range, my_team, near)) {
-        for (unit* o : near)
-            consider(o);
+        for (const near_unit& o : near)
+            consider(o.u, o.x, o.y, o.z);
     } else {
         for (unit* o = unit_list; o; o = o->next)
             if (o != u && o->team != my_team)
-                consider(o);
+                consider(o, o->x, o->y, o->z);
     }
     if (!u->target_seen)
         u->attack_target = nullptr;

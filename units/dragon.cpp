@@ -141,7 +141,7 @@ void call_dragon()
     u->order_kind = ORDER_MOVE;
     initiate_dragon_sound(me->x, me->y + 2.0f, me->z);
     printf("summoned dragon %d, name %8.8X\n", serial, id);
-    send_command_message("UNIT", id, 0, 0, 0);
+    announce_unit(id, 0);
     // The others place it at once rather than at its creation point.
     conditionally_update_dragon(u);
 }

@@ -60,7 +60,7 @@ void init_battering_ram(unit* u, float x, float z)
 unit* add_ram(float x, float z)
 {
     const uint32_t id = next_unit_id(ID_CLASS_RAM, ram_id);
-    send_command_message("UNIT", id, 0, 0, 0);
+    announce_unit(id, 0);
     unit* u = add_unit(id);
     init_battering_ram(u, x, z);
     return u;
@@ -135,6 +135,11 @@ void simulate_ram(unit* u, float dt)
     r->wheel_angle += std::sqrt(u->vx * u->vx + u->vz * u->vz) * dt * 60.0f;
     if (u->order_kind == ORDER_MOVE)
         move_close_range_unit(u);
+    // Without an order a ram stands: the water may push it ashore (the
+    // registry's step, which settles it as it goes), but once on dry
+    // ground nothing drives it on.
+    if (u->order_kind == ORDER_NONE)
+        u->vx = u->vz = 0.0f;
 }
 
 void conditionally_update_batram(unit* u)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <queue>
@@ -93,6 +94,10 @@ constexpr float LEAD = 10.0f;
 // A catapult's spot counts as in range this close to its throwing range
 // (it throws within 2).
 constexpr float RANGE_SLACK = 1.5f;
+// Catapults sent at one point spread along the ring of their range: a spot
+// this close to another catapult's is taken only when no other spot as far
+// inland is left (the first to arrive would hold the others out of range).
+constexpr float CATAPULT_SPACING = 8.0f;
 // A unit this far from its leg (pushed by others, thrown back by the
 // water) has lost its way and gets a new one from where it stands; the
 // check runs this often.
@@ -362,7 +367,8 @@ int find_dry_route(float x0, float z0, float x1, float z1, std::vector<waypoint>
     return route_between({}, x0, z0, x1, z1, out);
 }
 
-static int throwing_spot(const walls_t& walls, float x, float z, float tx, float tz, waypoint* spot, int* straight)
+static int throwing_spot(const walls_t& walls, float x, float z, float tx, float tz, waypoint* spot, int* straight,
+                         const std::vector<waypoint>& taken)
 {
     *straight = 0;
     if (!std::isfinite(x) || !std::isfinite(z) || !std::isfinite(tx) || !std::isfinite(tz))
@@ -402,7 +408,7 @@ static int throwing_spot(const walls_t& walls, float x, float z, float tx, float
     std::vector<int> cost, from;
     search(g, start, -1, cost, from);
     int best = -1;
-    bool best_inland = false;
+    bool best_inland = false, best_free = false;
     float best_d = 0.0f;
     for (int n = 0; n < N * N; ++n) {
         if (cost[static_cast<size_t>(n)] == INT_MAX)
@@ -413,10 +419,15 @@ static int throwing_spot(const walls_t& walls, float x, float z, float tx, float
         if (!(std::fabs(r - std::hypot(nx - tx, nz - tz)) < RANGE_SLACK))
             continue;
         const bool inland = !g.shore[static_cast<size_t>(n)];
+        const bool free = std::none_of(taken.begin(), taken.end(), [&](const waypoint& t) {
+            return std::hypot(nx - t.x, nz - t.z) < CATAPULT_SPACING;
+        });
         const float dd = (nx - s.x) * (nx - s.x) + (nz - s.z) * (nz - s.z);
-        if (best < 0 || (inland && !best_inland) || (inland == best_inland && dd < best_d)) {
+        if (best < 0 || (inland && !best_inland) ||
+            (inland == best_inland && ((free && !best_free) || (free == best_free && dd < best_d)))) {
             best = n;
             best_inland = inland;
+            best_free = free;
             best_d = dd;
         }
     }
@@ -426,12 +437,13 @@ static int throwing_spot(const walls_t& walls, float x, float z, float tx, float
     return 0;
 }
 
-int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot, int* straight)
+int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot, int* straight,
+                           const std::vector<waypoint>& taken)
 {
     const walls_t walls = closed_wall_stretches();
-    if (!walls.empty() && throwing_spot(walls, x, z, tx, tz, spot, straight) == 0)
+    if (!walls.empty() && throwing_spot(walls, x, z, tx, tz, spot, straight, taken) == 0)
         return 0;
-    return throwing_spot({}, x, z, tx, tz, spot, straight);
+    return throwing_spot({}, x, z, tx, tz, spot, straight, taken);
 }
 
 // --- routes of units ------------------------------------------------------------------
@@ -447,6 +459,10 @@ struct route_leg {
     float gx = 0.0f, gz = 0.0f;    // the order target at the end
     bool started = false;
     float next_check = 0.0f;       // game time of the next off-route check
+    // The waypoints from this one on are kept when the way is planned anew
+    // before the unit reaches it (a ram's line-up before a gate); a new way
+    // leads to it. None when past the end.
+    size_t kept_from = SIZE_MAX;
 };
 
 std::unordered_map<uint32_t, std::deque<route_leg>> s_routes;
@@ -467,6 +483,55 @@ bool within_budget()
     return false;
 }
 
+// A ram sent at a gate lines up before it: it drives to the point this far
+// straight out from the gate's middle, on the side it comes from, and from
+// there straight at the gate, along the bridge that may lie before it
+// (whose railings would hold a ram coming at the gate from aside).
+constexpr float GATE_APPROACH = 50.0f;
+constexpr float AT_GATE = 8.0f;
+
+bool gate_approach(float sx, float sz, float x, float z, waypoint& out)
+{
+    for (int i = 0; i + 1 < n_wall_pts; ++i) {
+        const wall_point& a = the_wall_pts[static_cast<size_t>(i)];
+        const wall_point& b = the_wall_pts[static_cast<size_t>(i) + 1];
+        const float mx = (a.x + b.x) / 2.0f, mz = (a.z + b.z) / 2.0f;
+        if (!a.gate || !(std::hypot(x - mx, z - mz) <= AT_GATE))
+            continue;
+        const float len = std::hypot(b.x - a.x, b.z - a.z);
+        if (!(len > 1e-3f))
+            continue;
+        float nx = -(b.z - a.z) / len, nz = (b.x - a.x) / len;
+        if ((sx - mx) * nx + (sz - mz) * nz < 0.0f) {
+            nx = -nx;
+            nz = -nz;
+        }
+        out = {mx + nx * GATE_APPROACH, mz + nz * GATE_APPROACH};
+        return std::hypot(sx - mx, sz - mz) > GATE_APPROACH + WAYPOINT_REACH && dry_ground(out.x, out.z);
+    }
+    return false;
+}
+
+// Where the side's other catapults throw from or are on their way to throw
+// from: the ends of their routes, and where those without one stand
+// attacking.
+std::vector<waypoint> catapult_spots_taken(const unit* u)
+{
+    std::vector<waypoint> taken;
+    for (const unit* o = unit_list; o; o = o->next) {
+        if (o == u || o->kind != UNIT_CATAPULT || o->team != u->team)
+            continue;
+        auto it = s_routes.find(o->id);
+        if (it != s_routes.end() && !it->second.empty()) {
+            if (it->second.back().final_kind == ORDER_ATTACK)
+                taken.push_back(it->second.back().points.back());
+        } else if (o->order_kind == ORDER_ATTACK) {
+            taken.push_back({o->x, o->z});
+        }
+    }
+    return taken;
+}
+
 // Plans the way for one order from (sx, sz); `plain` when the kind's own
 // straight driving does it. -1 when no dry way reaches the point.
 int plan_leg(const unit* u, float sx, float sz, float x, float z, int order_kind, route_leg& leg, bool& plain)
@@ -481,7 +546,7 @@ int plan_leg(const unit* u, float sx, float sz, float x, float z, int order_kind
     if (u->kind == UNIT_CATAPULT && order_kind == ORDER_ATTACK) {
         waypoint spot;
         int straight = 0;
-        if (catapult_throwing_spot(sx, sz, x, z, &spot, &straight) != 0)
+        if (catapult_throwing_spot(sx, sz, x, z, &spot, &straight, catapult_spots_taken(u)) != 0)
             return -1;
         if (straight)
             return 0;
@@ -489,6 +554,15 @@ int plan_leg(const unit* u, float sx, float sz, float x, float z, int order_kind
             return -1;
         leg.drive_kind = ORDER_MOVE;
         leg.final_kind = ORDER_ATTACK;
+        plain = false;
+        return 0;
+    }
+    waypoint before;
+    if (u->kind == UNIT_RAM && order_kind == ORDER_ATTACK && gate_approach(sx, sz, x, z, before) &&
+        find_dry_route(sx, sz, before.x, before.z, leg.points) == 0) {
+        leg.kept_from = leg.points.size() - 1;
+        leg.points.push_back({x, z});
+        leg.drive_kind = leg.final_kind = order_kind;
         plain = false;
         return 0;
     }
@@ -555,10 +629,16 @@ void replan_if_lost(unit* u, route_leg& leg)
         return;
     if (!within_budget())
         return;
-    const waypoint end = leg.points.back();
+    // A new way to the leg's end, or to the first of the waypoints kept.
+    size_t head = leg.points.size() - 1;
+    if (leg.kept_from < head && leg.next <= leg.kept_from)
+        head = leg.kept_from;
+    const waypoint end = leg.points[head];
     std::vector<waypoint> way;
     if (find_dry_route(u->x, u->z, end.x, end.z, way) != 0)
         return;
+    leg.kept_from = head < leg.points.size() - 1 ? way.size() - 1 : SIZE_MAX;
+    way.insert(way.end(), leg.points.begin() + static_cast<std::ptrdiff_t>(head) + 1, leg.points.end());
     leg.points = std::move(way);
     leg.next = 0;
     aim_at(u, leg, {u->x, u->z});

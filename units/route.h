@@ -55,8 +55,10 @@ int find_dry_route(float x0, float z0, float x1, float z1, std::vector<waypoint>
 // Where a catapult at (x, z) should stand to throw at (tx, tz): on the line
 // toward the point at the throwing range when that place is dry and the
 // line to it too (`*straight` set), else the nearest dry ground in range
-// that a dry route reaches. -1 when there is none.
-int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot, int* straight);
+// that a dry route reaches, away from the spots `taken` by other catapults
+// where there is room. -1 when there is none.
+int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot, int* straight,
+                           const std::vector<waypoint>& taken = {});
 
 // Applies an order to a unit of this copy's side, routed where needed.
 // -1 (the unit keeps its order) when no dry way reaches the point.

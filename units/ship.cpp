@@ -54,7 +54,7 @@ unit* add_ship(float x, float y, float z)
     u->extra = nullptr;
     u->kind_data = nullptr;
     u->attack_target = nullptr;
-    send_command_message("UNIT", id, float_to_bits(2.0f), 0, 0);
+    announce_unit(id, 2);
     return u;
 }
 

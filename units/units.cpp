@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -40,13 +41,13 @@ int do_check_win = 0;
 static unit* s_walk_next = nullptr;
 
 
-// The body of the crowd separation for one other unit: pushes u out of o
-// when they overlap.
-static inline void push_apart(unit* u, const unit* o)
+// The body of the crowd separation for one other unit (at ox, oz, of
+// radius oradius): pushes u out of it when they overlap.
+static inline void push_apart_from(unit* u, float ox, float oz, float oradius)
 {
-    float dx = o->x - u->x, dz = o->z - u->z;
+    float dx = ox - u->x, dz = oz - u->z;
     const float d2 = dx * dx + dz * dz;
-    const float r = u->radius + o->radius;
+    const float r = u->radius + oradius;
     if (!(d2 < r * r))
         return;
     float d = std::sqrt(d2);
@@ -58,6 +59,11 @@ static inline void push_apart(unit* u, const unit* o)
     }
     u->x -= dx / d * (r - d);
     u->z -= dz / d * (r - d);
+}
+
+static inline void push_apart(unit* u, const unit* o)
+{
+    push_apart_from(u, o->x, o->z, o->radius);
 }
 
 void separate_unit_plain(unit* u)
@@ -100,15 +106,33 @@ constexpr int GRID_SIDES = 3;  // team 0, team 1, any other team
 constexpr float GRID_SLACK = 2.0f;
 constexpr int GRID_ADDED = -2;  // grid_slot of a unit made during the step
 
+// A unit as its cell holds it: its place, radius and order key as they
+// were when it was last filed, so that a search reads the cell's entries
+// one after another without visiting the unit records. Only a unit's own
+// step moves it (or changes its radius or side) while the grid is live, and
+// it is filed again right after that step; during the step itself searches
+// take the stepping unit from its record instead of its entry.
+struct grid_entry {
+    float x, y, z, radius;
+    int order;
+    unit* u;
+};
+
 struct crowd_grid {
     bool live = false;
-    std::vector<std::vector<unit*>> cells;  // GRID_SIDES * GRID_AREA slots
+    std::vector<std::vector<grid_entry>> cells;  // GRID_SIDES * GRID_AREA slots
+    // Per side and row of cells: how many units are filed in it, and the
+    // columns that held any since the build (a search skips empty rows and
+    // the empty ends of the others).
+    std::vector<int> row_count;
+    std::vector<int> row_lo, row_hi;
     std::vector<int> used;  // slots that may hold units, cleared at the next build
     std::vector<unit*> added;  // units made during the step, filed in no cell
     // The units present when the step began, by order key, and one mark
     // bit for each (all clear between searches): a search marks what it
     // finds and reads the marks back in order, instead of sorting.
     std::vector<unit*> by_order;
+    std::vector<std::array<float, 3>> place_by_order;  // as last filed
     std::vector<uint64_t> marks;
     long long first_order = 0;
     float max_radius = 0.0f;
@@ -122,7 +146,9 @@ bool s_stepping_deleted = false;
 
 int grid_coord(float v)
 {
-    float c = std::floor((v - GRID_ORIGIN) / GRID_CELL);
+    // (The cell's side is a power of two: multiplying by its inverse is
+    // the division, exactly.)
+    float c = std::floor((v - GRID_ORIGIN) * (1.0f / GRID_CELL));
     if (!(c > 0.0f))
         return 0;
     if (c > static_cast<float>(GRID_CELLS - 1))
@@ -142,6 +168,16 @@ int grid_slot_of(const unit* u)
     return grid_side(u->team) * GRID_AREA + grid_coord(u->z) * GRID_CELLS + grid_coord(u->x);
 }
 
+grid_entry live_entry(const unit* u)
+{
+    return {u->x, u->y, u->z, u->radius, static_cast<int>(u->grid_order), const_cast<unit*>(u)};
+}
+
+std::vector<grid_entry>::iterator entry_of(std::vector<grid_entry>& c, const unit* u)
+{
+    return std::find_if(c.begin(), c.end(), [u](const grid_entry& e) { return e.u == u; });
+}
+
 void grid_unfile(unit* u)
 {
     const int slot = u->grid_slot;
@@ -152,42 +188,58 @@ void grid_unfile(unit* u)
     }
     if (slot < 0)
         return;
-    std::vector<unit*>& c = s_grid.cells[static_cast<size_t>(slot)];
-    for (size_t i = 0; i < c.size(); ++i)
-        if (c[i] == u) {
-            c[i] = c.back();
-            c.pop_back();
-            return;
-        }
+    std::vector<grid_entry>& c = s_grid.cells[static_cast<size_t>(slot)];
+    if (const auto it = entry_of(c, u); it != c.end()) {
+        *it = c.back();
+        c.pop_back();
+        --s_grid.row_count[static_cast<size_t>(slot / GRID_CELLS)];
+    }
+}
+
+void note_place(const unit* u)
+{
+    if (u->grid_order >= 0 && static_cast<size_t>(u->grid_order) < s_grid.place_by_order.size())
+        s_grid.place_by_order[static_cast<size_t>(u->grid_order)] = {u->x, u->y, u->z};
 }
 
 void grid_file(unit* u)
 {
+    note_place(u);
     const int slot = grid_slot_of(u);
     u->grid_slot = slot;
     if (u->radius > s_grid.max_radius)
         s_grid.max_radius = u->radius;
     if (slot < 0)
         return;
-    std::vector<unit*>& c = s_grid.cells[static_cast<size_t>(slot)];
+    std::vector<grid_entry>& c = s_grid.cells[static_cast<size_t>(slot)];
     if (c.empty())
         s_grid.used.push_back(slot);
-    c.push_back(u);
+    c.push_back(live_entry(u));
+    const size_t row = static_cast<size_t>(slot / GRID_CELLS);
+    const int column = slot % GRID_CELLS;
+    ++s_grid.row_count[row];
+    s_grid.row_lo[row] = std::min(s_grid.row_lo[row], column);
+    s_grid.row_hi[row] = std::max(s_grid.row_hi[row], column);
 }
 
 void grid_build()
 {
     if (s_grid.cells.empty())
         s_grid.cells.resize(static_cast<size_t>(GRID_SIDES) * GRID_AREA);
+    s_grid.row_count.assign(static_cast<size_t>(GRID_SIDES) * GRID_CELLS, 0);
+    s_grid.row_lo.assign(static_cast<size_t>(GRID_SIDES) * GRID_CELLS, GRID_CELLS);
+    s_grid.row_hi.assign(static_cast<size_t>(GRID_SIDES) * GRID_CELLS, -1);
     for (int c : s_grid.used)
         s_grid.cells[static_cast<size_t>(c)].clear();
     s_grid.used.clear();
     s_grid.added.clear();
     s_grid.max_radius = 0.0f;
     s_grid.by_order.clear();
+    s_grid.place_by_order.clear();
     for (unit* u = unit_list; u; u = u->next) {
         u->grid_order = static_cast<long long>(s_grid.by_order.size());
         s_grid.by_order.push_back(u);
+        s_grid.place_by_order.emplace_back();
         grid_file(u);
     }
     s_grid.marks.assign((s_grid.by_order.size() + 63) / 64, 0);
@@ -195,34 +247,50 @@ void grid_build()
     s_grid.live = true;
 }
 
+// After a unit's step: its entry takes its new place (and cell).
 void grid_refile(unit* u)
 {
     if (u->grid_slot == GRID_ADDED)
         return;
-    if (grid_slot_of(u) != u->grid_slot) {
+    const int slot = grid_slot_of(u);
+    if (slot != u->grid_slot || slot < 0) {
         grid_unfile(u);
         grid_file(u);
-    } else if (u->radius > s_grid.max_radius) {
-        s_grid.max_radius = u->radius;
+        return;
     }
+    if (u->radius > s_grid.max_radius)
+        s_grid.max_radius = u->radius;
+    note_place(u);
+    std::vector<grid_entry>& c = s_grid.cells[static_cast<size_t>(slot)];
+    if (const auto it = entry_of(c, u); it != c.end())
+        *it = live_entry(u);
 }
 
-// Calls visit(o) for every unit filed in the cells of the given sides that
-// a circle of `range` around (x, z) touches, row by row: each row of cells
-// only as wide as the circle is at the row's nearest edge (with a margin of
-// a unit for rounding, and the border rows, which hold everything beyond
-// the grid, taken whole).
+// Calls visit(entry, side) for every unit filed in the cells of the given
+// sides that a circle of `range` around (x, z) touches, row by row: each
+// row of cells only as wide as the circle is at the row's nearest edge
+// (with a margin of a unit for rounding, and the border rows, which hold
+// everything beyond the grid, taken whole). Units made during the step and
+// the unit being stepped are handed over as their records have them.
 template <typename Visit>
 void grid_visit(float x, float z, float range, const bool (&sides)[GRID_SIDES], Visit visit)
 {
     const int z0 = grid_coord(z - range), z1 = grid_coord(z + range);
     const int xa = grid_coord(x - range), xb = grid_coord(x + range);
     const float range2 = range * range;
+    const unit* const stepping = s_stepping_deleted ? nullptr : s_stepping;
     for (int gz = z0; gz <= z1; ++gz) {
+        bool filled = false;
+        for (int side = 0; side < GRID_SIDES; ++side)
+            filled = filled || (sides[side] && s_grid.row_count[static_cast<size_t>(side * GRID_CELLS + gz)] > 0);
+        if (!filled)
+            continue;
         int x0 = xa, x1 = xb;
-        if (gz > 0 && gz < GRID_CELLS - 1 && std::isfinite(range2)) {
+        // (A circle two cells across or less gains nothing by it.)
+        if (gz > 0 && gz < GRID_CELLS - 1 && range > GRID_CELL && std::isfinite(range2)) {
             const float lo = GRID_ORIGIN + static_cast<float>(gz) * GRID_CELL;
-            const float gap = std::fmax(0.0f, std::fmax(lo - z, z - (lo + GRID_CELL)) - 1.0f);
+            // (z is finite here: plain comparisons, no library call.)
+            const float gap = std::max(0.0f, std::max(lo - z, z - (lo + GRID_CELL)) - 1.0f);
             if (gap >= range)
                 continue;
             const float half = std::sqrt(range2 - gap * gap) + 1.0f;
@@ -230,16 +298,24 @@ void grid_visit(float x, float z, float range, const bool (&sides)[GRID_SIDES], 
             x1 = std::min(xb, grid_coord(x + half));
         }
         for (int side = 0; side < GRID_SIDES; ++side) {
-            if (!sides[side])
+            const size_t row = static_cast<size_t>(side * GRID_CELLS + gz);
+            if (!sides[side] || s_grid.row_count[row] == 0)
                 continue;
-            const size_t row = static_cast<size_t>(side * GRID_AREA + gz * GRID_CELLS);
-            for (int gx = x0; gx <= x1; ++gx)
-                for (unit* o : s_grid.cells[row + static_cast<size_t>(gx)])
-                    visit(o);
+            const size_t first = row * GRID_CELLS;
+            const int end = std::min(x1, s_grid.row_hi[row]);
+            for (int gx = std::max(x0, s_grid.row_lo[row]); gx <= end; ++gx)
+                for (const grid_entry& e : s_grid.cells[first + static_cast<size_t>(gx)])
+                    if (e.u != stepping)
+                        visit(e, side);
         }
     }
+    // The stepping unit, from its record (its entry lags behind its step,
+    // and a unit filed nowhere may have come to a place); one made during
+    // the step is among the added.
+    if (stepping && stepping->grid_slot != GRID_ADDED && sides[grid_side(stepping->team)])
+        visit(live_entry(stepping), grid_side(stepping->team));
     for (unit* o : s_grid.added)
-        visit(o);
+        visit(live_entry(o), grid_side(o->team));
 }
 
 void separate_unit_grid(unit* u)
@@ -251,28 +327,34 @@ void separate_unit_grid(unit* u)
     }
     const float cx = u->x, cz = u->z;
     const float reach = u->radius + s_grid.max_radius + GRID_SLACK;
-    const int x0 = grid_coord(cx - reach), x1 = grid_coord(cx + reach);
-    const int z0 = grid_coord(cz - reach), z1 = grid_coord(cz + reach);
-    static std::vector<std::pair<long long, unit*>> near;
+    // While u stays within `keep` of where it started, a unit further than
+    // their radii and the slack from that start cannot overlap it (the
+    // margin of half the slack covers rounding): only the others are
+    // visited, in registry order, at the places their entries hold.
+    struct near_entry {
+        int order;
+        float x, z, radius;
+        unit* u;
+    };
+    static std::vector<near_entry> near;
     near.clear();
-    for (int side = 0; side < GRID_SIDES; ++side)
-        for (int gz = z0; gz <= z1; ++gz)
-            for (int gx = x0; gx <= x1; ++gx)
-                for (unit* o : s_grid.cells[static_cast<size_t>(side * GRID_AREA + gz * GRID_CELLS + gx)])
-                    if (o != u)
-                        near.emplace_back(o->grid_order, o);
-    for (unit* o : s_grid.added)
-        if (o != u)
-            near.emplace_back(o->grid_order, o);
-    std::sort(near.begin(), near.end());
+    const bool sides[GRID_SIDES] = {true, true, true};
+    grid_visit(cx, cz, reach, sides, [&](const grid_entry& e, int) {
+        if (e.u == u)
+            return;
+        const float dx = e.x - cx, dz = e.z - cz;
+        const float lim = std::fabs(u->radius + e.radius) + GRID_SLACK;
+        if (dx * dx + dz * dz < lim * lim)
+            near.push_back({e.order, e.x, e.z, e.radius, e.u});
+    });
+    std::sort(near.begin(), near.end(), [](const near_entry& a, const near_entry& b) { return a.order < b.order; });
     const float keep = GRID_SLACK / 2;
-    for (const auto& entry : near) {
-        unit* o = entry.second;
-        push_apart(u, o);
+    for (const near_entry& o : near) {
+        push_apart_from(u, o.x, o.z, o.radius);
         const float mx = u->x - cx, mz = u->z - cz;
         if (!(mx * mx + mz * mz <= keep * keep)) {
             // Pushed too far for the cells searched: the rest plainly.
-            for (unit* p = o->next; p; p = p->next)
+            for (unit* p = o.u->next; p; p = p->next)
                 if (p != u)
                     push_apart(u, p);
             return;
@@ -351,38 +433,49 @@ void index_remove(const unit* u)
 
 } // namespace
 
-bool units_near(const unit* u, float range, int skip_team, std::vector<unit*>& out)
+bool units_near(const unit* u, float range, int skip_team, std::vector<near_unit>& out)
 {
     if (!s_grid.live || !std::isfinite(u->x) || !std::isfinite(u->z) || !std::isfinite(range))
         return false;
     const float range2 = range * range;
+    const float ux = u->x, uz = u->z;
     const bool sides[GRID_SIDES] = {skip_team != 0, skip_team != 1, true};
-    static std::vector<std::pair<long long, unit*>> added;  // made during the step: first in the registry
+    static std::vector<std::pair<int, near_unit>> added;  // made during the step: first in the registry
     added.clear();
     std::vector<uint64_t>& marks = s_grid.marks;
     size_t lo = marks.size(), hi = 0;
-    grid_visit(u->x, u->z, range, sides, [&](unit* o) {
-        if (o == u || o->team == skip_team)
+    grid_visit(ux, uz, range, sides, [&](const grid_entry& e, int side) {
+        if (e.u == u || (side == 2 && e.u->team == skip_team))
             return;
-        const float dx = o->x - u->x, dz = o->z - u->z;
+        const float dx = e.x - ux, dz = e.z - uz;
         if (!(dx * dx + dz * dz < range2))
             return;
-        if (o->grid_order < 0) {
-            added.emplace_back(o->grid_order, o);
+        if (e.order < 0) {
+            added.push_back({e.order, {e.u, e.x, e.y, e.z}});
             return;
         }
-        const size_t k = static_cast<size_t>(o->grid_order);
+        const size_t k = static_cast<size_t>(e.order);
         marks[k / 64] |= uint64_t{1} << (k % 64);
         lo = std::min(lo, k / 64);
         hi = std::max(hi, k / 64);
     });
-    std::sort(added.begin(), added.end());
+    std::sort(added.begin(), added.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     out.clear();
     for (const auto& a : added)
         out.push_back(a.second);
+    // The places as filed, but the stepping unit's as it is now.
+    const unit* const stepping = s_stepping_deleted ? nullptr : s_stepping;
     for (size_t w = lo; w <= hi && w < marks.size(); ++w) {
-        for (uint64_t bits = marks[w]; bits; bits &= bits - 1)
-            out.push_back(s_grid.by_order[w * 64 + static_cast<size_t>(std::countr_zero(bits))]);
+        for (uint64_t bits = marks[w]; bits; bits &= bits - 1) {
+            const size_t k = w * 64 + static_cast<size_t>(std::countr_zero(bits));
+            unit* o = s_grid.by_order[k];
+            if (o == stepping) {
+                out.push_back({o, o->x, o->y, o->z});
+            } else {
+                const std::array<float, 3>& p = s_grid.place_by_order[k];
+                out.push_back({o, p[0], p[1], p[2]});
+            }
+        }
         marks[w] = 0;
     }
     return true;
@@ -516,8 +609,37 @@ bool decides_death(const unit* u)
     return u->creator != 0 && find_participant(u->creator) < 0 && u->team == local_team() && i_am_team_leader();
 }
 
+void announce_unit(uint32_t id, int code)
+{
+    send_command_message("UNIT", id, float_to_bits(static_cast<float>(code)), 0, 0);
+}
+
+void announce_made_units_again()
+{
+    for (const unit* u = unit_list; u; u = u->next) {
+        if (!u->made_here || u->team != local_team())
+            continue;
+        if (u->kind == UNIT_HUMANOID && !is_avatar(u))
+            announce_unit(u->id, humanoid_kind_of(u));
+        else if (u->kind == UNIT_CATAPULT || u->kind == UNIT_RAM)
+            announce_unit(u->id, 0);
+    }
+}
+
+// Set when a participant leaves the table: only then can a unit's death
+// pass to this copy while the unit already has no health left.
+static bool s_creator_left = false;
+
+void creator_left()
+{
+    s_creator_left = true;
+}
+
 void bury_orphaned_dead()
 {
+    if (!s_creator_left)
+        return;
+    s_creator_left = false;
     for (unit* u = unit_list; u;) {
         unit* next = u->next;
         if (!(u->health > 0.0f) && !is_avatar(u) && decides_death(u))
@@ -611,6 +733,7 @@ void drop_unit(unit* u)
 
 void reset_game_units()
 {
+    s_creator_left = false;
     for (unit* u = unit_list; u; u = u->next) {
         u->selected = 0;
         u->touched_model = nullptr;

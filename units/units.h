@@ -140,8 +140,18 @@ void drop_unit(unit* u);
 bool decides_death(const unit* u);
 // Deletes (and announces) every unit with no health left whose death this
 // copy has come to decide: one struck down while its creator still decided
-// it, whose creator has since left. Called once a play step.
+// it, whose creator has since left. Called once a play step; it does its
+// walk only after creator_left() (a participant left the table).
 void bury_orphaned_dead();
+void creator_left();
+// Tells the other copies ("UNIT") that this copy made the unit `id`; `code`
+// is what they need to make it: a humanoid's kind, a ship's 2, else 0.
+void announce_unit(uint32_t id, int code);
+// Announces again ("UNIT") every unit this copy made, for a copy that joined
+// the game's channel after the first announcements while the world was
+// built (the copies build at their own pace, and a lost "UNIT" is never
+// made good otherwise). Called once, early in a game.
+void announce_made_units_again();
 // A new game: no selection, no pending win check, and no unit left holding
 // a reference into the old world (a touched model, an attack target).
 void reset_game_units();
@@ -209,12 +219,17 @@ void separate_unit_plain(unit* u);
 // Whether simulate_units keeps the crowd grid (on by default); off, every
 // separation and every look for an enemy is the plain scan.
 void set_separation_grid(int on);
+// A unit found near another, with its place (x, y, z as the unit has them).
+struct near_unit {
+    unit* u;
+    float x, y, z;
+};
 // While simulate_units keeps the crowd grid: fills `out` with the units
 // other than u, of a team other than `skip_team`, whose horizontal distance
 // from u is below `range`, in registry order, and returns true. Returns
 // false (and leaves `out` alone) when there is no grid to ask or u is at no
 // finite place: the caller then scans the registry itself.
-bool units_near(const unit* u, float range, int skip_team, std::vector<unit*>& out);
+bool units_near(const unit* u, float range, int skip_team, std::vector<near_unit>& out);
 // Draws every unit (or, in the GL selection mode, its picking box).
 void draw_units();
 void draw_billboarded_circle(unit* u);

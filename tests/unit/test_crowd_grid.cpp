@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "crowd_scene.h"
+#include "units/dragon.h"
 
 namespace {
 
@@ -15,6 +16,16 @@ struct run_result {
     std::vector<crowd_place> places;
     std::vector<int> next_random;
 };
+
+// Where the units stand and the next numbers the generator will draw.
+run_result outcome()
+{
+    run_result r;
+    r.places = crowd_places();
+    for (int i = 0; i < 4; ++i)
+        r.next_random.push_back(game_rand());
+    return r;
+}
 
 run_result run_scene(int count, unsigned seed, int frames, bool grid, void (*each_frame)(int) = nullptr)
 {
@@ -27,11 +38,7 @@ run_result run_scene(int count, unsigned seed, int frames, bool grid, void (*eac
         simulate_units(0.05f);
     }
     set_separation_grid(1);
-    run_result r;
-    r.places = crowd_places();
-    for (int i = 0; i < 4; ++i)
-        r.next_random.push_back(game_rand());
-    return r;
+    return outcome();
 }
 
 void expect_same(const run_result& a, const run_result& b)
@@ -205,9 +212,7 @@ battle_result run_battle(int count, unsigned seed, int frames, bool grid, int lo
     battle_result r;
     for (unit* u = unit_list; u; u = u->next)
         r.targets.push_back(u->attack_target ? u->attack_target->id : 0u);
-    r.run.places = crowd_places();
-    for (int i = 0; i < 4; ++i)
-        r.run.next_random.push_back(game_rand());
+    r.run = outcome();
     return r;
 }
 
@@ -227,6 +232,48 @@ TEST(CrowdGrid, LookUnitChoosesThePlainScansEnemy)
                 with_target += t != 0;
             EXPECT_GT(with_target, count / 10);
         }
+}
+
+// A unit moves during its own step, and deaths during that step make the
+// dead look around once more: they must see the stepping unit where it is
+// now, not where its cell entry has it. Here another copy's dragon crosses
+// 200 units in one step and its breath burns footmen of this copy at the
+// far end; each victim's last look finds the dragon (one random draw), so
+// the random generator must end where the plain scan leaves it.
+run_result burn_after_flight(bool grid)
+{
+    build_battle_scene(60, 9, 1);
+    for (unit* u = unit_list; u; u = u->next)
+        u->last_attack_time = 1e30f;
+    unit* dragon = spawn_dragon(0x50001u, 0);
+    dragon->x = -50.0f;
+    dragon->y = 120.0f;
+    dragon->z = 0.0f;
+    dragon->heading = 0.0f;
+    dragon->vx = 4000.0f;
+    dragon->last_attack_time = 0.0f;
+    static_cast<dragon_data*>(dragon->kind_data)->breath->intensity = DRAGON_BREATH_ON;
+    int placed = 0;
+    for (unit* u = unit_list; u && placed < 5; u = u->next)
+        if (u->team == 1) {
+            u->x = 157.0f + static_cast<float>(placed++);
+            u->y = 122.5f;
+            u->z = 0.0f;
+            u->health = 0.1f;
+        }
+    set_separation_grid(grid ? 1 : 0);
+    game_time += 0.05f;
+    simulate_units(0.05f);
+    set_separation_grid(1);
+    return outcome();
+}
+
+TEST(CrowdGrid, DeathsMidStepSeeTheSteppingUnitWhereItIs)
+{
+    const run_result plain = burn_after_flight(false);
+    const run_result grid = burn_after_flight(true);
+    EXPECT_EQ(plain.places.size(), 62u - 5u);  // 60, the own figure and the dragon; five burned
+    expect_same(plain, grid);
 }
 
 } // namespace

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
+#include "core/random.h"
 #include "siege_test_support.h"
 #include "units/ram.h"
+#include "units/route.h"
 #include "world/buildings.h"
 #include "world/walls.h"
 
@@ -14,6 +17,33 @@ class Rams : public ::testing::Test {
 protected:
     void SetUp() override { siege_reset(TEAM_ATTACKERS); }
     static ram_data* data(unit* u) { return static_cast<ram_data*>(u->kind_data); }
+    // The city as shipped, on flat ground at height 20: returns its gate's
+    // first wall point.
+    static int load_city()
+    {
+        siege_reset(TEAM_ATTACKERS, 20.0f);
+        const std::string data = std::string(__FILE__).substr(0, std::string(__FILE__).rfind("/tests/")) + "/data/";
+        walls_filename = data + "walls.txt";
+        houses_filename = data + "houses.txt";
+        init_wall_links();
+        EXPECT_GT(load_walls(), 0);
+        EXPECT_GT(load_buildings(), 0);
+        walls_filename = "walls.txt";
+        houses_filename = "houses.txt";
+        for (int i = 0; i + 1 < n_wall_pts; ++i)
+            if (the_wall_pts[static_cast<size_t>(i)].gate)
+                return i;
+        return -1;
+    }
+    // Frames of 20 ms until the gate breaks or `seconds` have passed.
+    static void run_until_broken(int gate, float seconds)
+    {
+        for (float t = 0.0f; t < seconds && !the_wall_pts[static_cast<size_t>(gate)].broken; t += 0.02f) {
+            game_time += 0.02f;
+            simulate_units(0.02f);
+            simulate_walls();
+        }
+    }
     static void step(unit* u, float dt) { registry_step(u, dt, simulate_ram); }
 };
 
@@ -203,20 +233,8 @@ TEST_F(Rams, StateRecordsRoundTripAndWrongCountsAreRefused)
 // it every second until the gate breaks and "GBRK" goes out.
 TEST_F(Rams, RamOnTheApproachReachesTheCitysGateAndBreaksIt)
 {
-    siege_reset(TEAM_ATTACKERS, 20.0f);
-    const std::string data = std::string(__FILE__).substr(0, std::string(__FILE__).rfind("/tests/")) + "/data/";
-    walls_filename = data + "walls.txt";
-    houses_filename = data + "houses.txt";
-    init_wall_links();
-    ASSERT_GT(load_walls(), 0);
-    ASSERT_GT(load_buildings(), 0);
-    walls_filename = "walls.txt";
-    houses_filename = "houses.txt";
     // The gate and the point a little inside it that the ram is sent to.
-    int gate = -1;
-    for (int i = 0; i + 1 < n_wall_pts && gate < 0; ++i)
-        if (the_wall_pts[static_cast<size_t>(i)].gate)
-            gate = i;
+    const int gate = load_city();
     ASSERT_GE(gate, 0);
     const wall_point& a = the_wall_pts[static_cast<size_t>(gate)];
     const wall_point& b = the_wall_pts[static_cast<size_t>(gate) + 1];
@@ -253,4 +271,56 @@ TEST_F(Rams, RamOnTheApproachReachesTheCitysGateAndBreaksIt)
     EXPECT_FLOAT_EQ(breaks[0].f(0), static_cast<float>(gate));
     EXPECT_FLOAT_EQ(breaks[0].f(1), 1.0f);
     EXPECT_EQ(u->order_kind, ORDER_ATTACK);
+}
+
+// A ram ordered once at the gate from aside, where the bridge's railings
+// stand between it and the gate, lines up before the gate and breaks it.
+TEST_F(Rams, OrderedAtTheGateFromAsideItLinesUpAndBreaksIt)
+{
+    const int gate = load_city();
+    ASSERT_GE(gate, 0);
+    const wall_point& a = the_wall_pts[static_cast<size_t>(gate)];
+    const wall_point& b = the_wall_pts[static_cast<size_t>(gate) + 1];
+    const float gx = (a.x + b.x) / 2, gz = (a.z + b.z) / 2;
+    unit* u = add_ram(gx - 50.0f, gz + 40.0f);
+    ASSERT_EQ(route_order(u, gx, gz, ORDER_ATTACK), 0);
+    EXPECT_GE(route_legs(u), 1);
+    run_until_broken(gate, 90.0f);
+    EXPECT_EQ(a.broken, 1) << "the ram stands at (" << u->x << ", " << u->z << ")";
+
+    // Pushed off its way before it lined up, it finds a new way that still
+    // lines up before the gate.
+    const int second = load_city();
+    unit* v = add_ram(gx - 50.0f, gz + 40.0f);
+    ASSERT_EQ(route_order(v, gx, gz, ORDER_ATTACK), 0);
+    run_until_broken(second, 2.0f);
+    v->x += 12.0f;
+    v->z -= 6.0f;
+    run_until_broken(second, 90.0f);
+    EXPECT_EQ(the_wall_pts[static_cast<size_t>(second)].broken, 1)
+        << "the ram stands at (" << v->x << ", " << v->z << ")";
+}
+
+// A ram with no order that the water pushes ashore stops on dry ground
+// (in the sea of a generated island, where the attackers' leader may make
+// one).
+TEST_F(Rams, WithoutAnOrderTheWaterPushesItAshoreAndThereItStands)
+{
+    allocate_terrain();
+    game_srand(30002);
+    random_map();
+    unit* u = add_ram(21.2f, 136.4f);
+    ASSERT_TRUE(held_by_water(u));
+    auto run = [](float seconds) {
+        for (float t = 0.0f; t < seconds; t += 0.02f) {
+            game_time += 0.02f;
+            simulate_units(0.02f);
+        }
+    };
+    run(30.0f);
+    EXPECT_FALSE(held_by_water(u));
+    const float x = u->x, z = u->z;
+    run(30.0f);
+    EXPECT_EQ(u->x, x);
+    EXPECT_EQ(u->z, z) << "the ram drove on from (" << x << ", " << z << ") to (" << u->x << ", " << u->z << ")";
 }

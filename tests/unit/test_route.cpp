@@ -1,6 +1,7 @@
 // Ways over dry land on islands the generator makes: the path search, the
 // catapults' throwing spots, and units following their routes and queued
 // waypoints through the registry's real step.
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -302,4 +303,31 @@ TEST(DryRoutes, TheCitysWallsAreGoneRoundThroughAnOpenGate)
     EXPECT_EQ(way.size(), 1u);
     the_wall_pts.clear();
     n_wall_pts = 0;
+}
+
+// Catapults sent together at one point, on the island whose sea lies
+// between the attackers' camp and the city, spread along the ring of their
+// range instead of crowding one spot (where the first to arrive would hold
+// the others out of range), and every one of them throws.
+TEST(DryRoutes, CatapultsSentTogetherSpreadOutAndAllThrow)
+{
+    siege_reset(TEAM_ATTACKERS);
+    island(30002);
+    std::vector<unit*> cats;
+    for (float z : {160.0f, 145.0f})
+        for (int i = 0; i < 5; ++i)
+            cats.push_back(add_catapult(4.0f * static_cast<float>(i), z));
+    for (unit* c : cats)
+        ASSERT_EQ(route_order(c, -2.5f, -152.5f, ORDER_ATTACK), 0);
+    sent_datagrams().clear();
+    std::vector<uint32_t> threw;
+    run_until(cats[0], 150.0f, [&] {
+        for (const auto& b : sent_commands("UBAL"))
+            if (std::find(threw.begin(), threw.end(), b.p[0]) == threw.end())
+                threw.push_back(b.p[0]);
+        return threw.size() == cats.size();
+    });
+    EXPECT_EQ(threw.size(), cats.size());
+    for (unit* c : cats)
+        EXPECT_TRUE(dry_ground(c->x, c->z)) << "catapult " << std::hex << c->id;
 }

@@ -36,6 +36,29 @@ TEST(Registry, SpawningAnExistingIdChangesNothing)
     EXPECT_EQ(static_cast<humanoid_data*>(first->kind_data)->kind, HUMANOID_GOBLIN);
 }
 
+TEST(Registry, MadeUnitsAreAnnouncedAgainAndTheRepeatIsQuiet)
+{
+    fresh_game(1);
+    unit* mine = soldier(0, 0, 1);
+    sent_datagrams().clear();
+    announce_made_units_again();
+    const auto again = sent_commands("UNIT");
+    ASSERT_EQ(again.size(), 1u);  // the soldier; not this copy's own figure
+    EXPECT_EQ(again[0].p[0], mine->id);
+    EXPECT_EQ(again[0].f(1), static_cast<float>(HUMANOID_FOOTMAN));
+    // On a copy that heard the first: the creator's repeat changes nothing
+    // and says nothing.
+    add_member("boss", 0x0200000A, 0, 10);
+    const auto unit_cmd = build_command_message("UNIT", 0x81007, bits_of(static_cast<float>(HUMANOID_GOBLIN)), 0, 0);
+    deliver(unit_cmd, 0x0200000A);
+    ASSERT_NE(find_unit(0x81007), nullptr);
+    const int n = count_units();
+    testing::internal::CaptureStderr();
+    deliver(unit_cmd, 0x0200000A);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(count_units(), n);
+}
+
 TEST(Registry, CountersFollowReceivedIds)
 {
     fresh_game();
