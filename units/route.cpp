@@ -14,6 +14,7 @@
 #include "units/humanoid.h"
 #include "core/main_loop.h"
 #include "units/units.h"
+#include "world/model_tree.h"
 #include "world/terrain.h"
 #include "world/walls.h"
 
@@ -158,17 +159,111 @@ float node_z(int n)
     return 4.0f * static_cast<float>(n / N) - 256.0f;
 }
 
+// --- what the structures block ----------------------------------------------------------
+//
+// A body standing over the ground (its centre STANDING above it, of radius
+// BODY: above a bridge's deck, at the height of its railings and of every
+// wall and house) may not overlap a structure's model. For each grid point
+// and each step to a neighbour, sampled every SAMPLE along the step, whether
+// such a body overlaps one. The collision test per sample makes this too
+// dear for every search, so it is kept until the structures change: a world
+// is built (other models) or a gate falls or is lowered (other closed walls).
+constexpr float STANDING = 2.0f;
+constexpr float BODY = 0.8f;
+constexpr float SAMPLE = 0.5f;
+
+struct structure_cache {
+    bool valid = false;
+    int models = -1;
+    std::vector<float> walls_key;
+    // Bit d of blocked[n]: the step from n in direction d (dirs below)
+    // meets a structure; bit 8: a body over n itself does.
+    std::vector<unsigned short> blocked;
+};
+structure_cache s_structures;
+
+const int STEP_DIRS[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {1, -1}, {-1, 1}, {-1, -1}};
+
+bool body_meets_structure(float x, float z)
+{
+    // (A face the body lies close behind counts as a hit without touching
+    // it; only a face that pushes the body out is one it touches.)
+    const float y = get_terrain_height(x, z) + STANDING;
+    float p[3] = {x, y, z};
+    const float still[3] = {0.0f, 0.0f, 0.0f};
+    do_collision_check(p, still, BODY, nullptr);
+    return p[0] != x || p[1] != y || p[2] != z;
+}
+
+std::vector<float> walls_key(const walls_t& walls)
+{
+    std::vector<float> key;
+    for (const wall_stretch& w : walls)
+        key.insert(key.end(), {w.ax, w.az, w.bx, w.bz, w.half});
+    return key;
+}
+
+const std::vector<unsigned short>& structure_blocks(const walls_t& walls)
+{
+    structure_cache& c = s_structures;
+    const int models = num_top_level_models();
+    std::vector<float> key = walls_key(walls);
+    if (c.valid && c.models == models && c.walls_key == key)
+        return c.blocked;
+    c.valid = true;
+    c.models = models;
+    c.walls_key = std::move(key);
+    c.blocked.assign(N * N, 0);
+    if (models == 0)
+        return c.blocked;
+    for (int n = 0; n < N * N; ++n) {
+        const float x = node_x(n), z = node_z(n);
+        if (std::fabs(x) > EDGE || std::fabs(z) > EDGE)
+            continue;
+        unsigned short b = body_meets_structure(x, z) ? 0x100 : 0;
+        for (int d = 0; d < 8; ++d) {
+            const float dx = 4.0f * static_cast<float>(STEP_DIRS[d][0]), dz = 4.0f * static_cast<float>(STEP_DIRS[d][1]);
+            const int samples = static_cast<int>(std::ceil(std::hypot(dx, dz) / SAMPLE));
+            for (int k = 1; k <= samples && !(b & (1u << d)); ++k) {
+                const float t = static_cast<float>(k) / static_cast<float>(samples);
+                if (body_meets_structure(x + dx * t, z + dz * t))
+                    b = static_cast<unsigned short>(b | (1u << d));
+            }
+        }
+        c.blocked[static_cast<size_t>(n)] = b;
+    }
+    return c.blocked;
+}
+
+// Whether a body standing on the straight way from a to b meets a
+// structure (sampled every SAMPLE).
+bool structure_across(waypoint a, waypoint b)
+{
+    const float len = std::hypot(b.x - a.x, b.z - a.z);
+    const int samples = static_cast<int>(std::ceil(len / SAMPLE));
+    for (int k = 0; k <= samples; ++k) {
+        const float t = samples ? static_cast<float>(k) / static_cast<float>(samples) : 0.0f;
+        if (body_meets_structure(a.x + (b.x - a.x) * t, a.z + (b.z - a.z) * t))
+            return true;
+    }
+    return false;
+}
+
 // `dry`: a point a ground unit may stand on, on dry ground and clear of
-// the closed walls; `shore`: one next to a point that is not.
+// the closed walls; `shore`: one next to a point that is not. `blocked`:
+// the steps the structures close (none when they are left out).
 struct grid {
     std::vector<unsigned char> dry, shore;
     walls_t walls;
+    const std::vector<unsigned short>* blocked = nullptr;
 };
 
-grid make_grid(const walls_t& walls)
+grid make_grid(const walls_t& walls, bool structures)
 {
     grid g;
     g.walls = walls;
+    if (structures)
+        g.blocked = &structure_blocks(walls);
     g.dry.assign(N * N, 0);
     g.shore.assign(N * N, 0);
     for (int n = 0; n < N * N; ++n) {
@@ -177,6 +272,8 @@ grid make_grid(const walls_t& walls)
             continue;
         g.dry[static_cast<size_t>(n)] =
             !height_map[0] || !below_water_line(height_map[n / N][n % N] + RIDE_HEIGHT) ? 1 : 0;
+        if (g.blocked && ((*g.blocked)[static_cast<size_t>(n)] & 0x100))
+            g.dry[static_cast<size_t>(n)] = 0;
     }
     for (const wall_stretch& w : walls) {
         const float r = w.half + WALL_ROOM;
@@ -217,7 +314,6 @@ bool search(const grid& g, int start, int goal, std::vector<int>& cost, std::vec
     cost[static_cast<size_t>(start)] = 0;
     open.push({estimate(start), start});
     int settled = 0;
-    static const int dirs[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {1, -1}, {-1, 1}, {-1, -1}};
     while (!open.empty()) {
         const auto [f, n] = open.top();
         open.pop();
@@ -228,7 +324,10 @@ bool search(const grid& g, int start, int goal, std::vector<int>& cost, std::vec
         if (++settled > ROUTE_SEARCH_LIMIT)
             break;
         const int i = n % N, j = n / N;
-        for (const auto& d : dirs) {
+        for (int k = 0; k < 8; ++k) {
+            const int* d = STEP_DIRS[k];
+            if (g.blocked && ((*g.blocked)[static_cast<size_t>(n)] & (1u << k)))
+                continue;
             const int a = i + d[0], b = j + d[1];
             if (a < 0 || b < 0 || a >= N || b >= N)
                 continue;
@@ -311,7 +410,8 @@ void straighten(const grid& g, const std::vector<waypoint>& pts, std::vector<way
     while (cur + 1 < pts.size()) {
         size_t next = cur + 1;
         for (size_t j = pts.size() - 1; j > cur + 1; --j)
-            if (distance(pts[cur], pts[j]) <= MAX_LEG && dry_corridor(pts[cur], pts[j], CORRIDOR, g.walls)) {
+            if (distance(pts[cur], pts[j]) <= MAX_LEG && dry_corridor(pts[cur], pts[j], CORRIDOR, g.walls) &&
+                !(g.blocked && structure_across(pts[cur], pts[j]))) {
                 next = j;
                 break;
             }
@@ -324,16 +424,17 @@ void straighten(const grid& g, const std::vector<waypoint>& pts, std::vector<way
 
 namespace {
 
-int route_between(const walls_t& walls, float x0, float z0, float x1, float z1, std::vector<waypoint>& out)
+int route_between(const walls_t& walls, bool structures, float x0, float z0, float x1, float z1,
+                  std::vector<waypoint>& out)
 {
     out.clear();
-    if (open_line(walls, x0, z0, x1, z1)) {
+    if (open_line(walls, x0, z0, x1, z1) && !(structures && structure_across({x0, z0}, {x1, z1}))) {
         out.push_back({x1, z1});
         return 0;
     }
     if (!dry_ground(x1, z1))
         return -1;
-    const grid g = make_grid(walls);
+    const grid g = make_grid(walls, structures);
     const int start = start_node(g, x0, z0);
     const int goal = nearest_node(g, x1, z1, 2, true);
     if (start < 0 || goal < 0)
@@ -362,9 +463,9 @@ int find_dry_route(float x0, float z0, float x1, float z1, std::vector<waypoint>
     // walls (the gates are shut), the way the water alone allows, which
     // ends at the wall.
     const walls_t walls = closed_wall_stretches();
-    if (!walls.empty() && route_between(walls, x0, z0, x1, z1, out) == 0)
+    if (num_top_level_models() > 0 && route_between(walls, true, x0, z0, x1, z1, out) == 0)
         return 0;
-    return route_between({}, x0, z0, x1, z1, out);
+    return route_between({}, false, x0, z0, x1, z1, out);
 }
 
 static int throwing_spot(const walls_t& walls, float x, float z, float tx, float tz, waypoint* spot, int* straight,
@@ -401,7 +502,7 @@ static int throwing_spot(const walls_t& walls, float x, float z, float tx, float
     // Else the dry ground in range nearest to that place, among what a dry
     // route reaches; ground with dry ground all round first, since the
     // catapult still rolls a little along its aim to find the range.
-    const grid g = make_grid(walls);
+    const grid g = make_grid(walls, !walls.empty());
     const int start = start_node(g, x, z);
     if (start < 0)
         return -1;
