@@ -1075,6 +1075,9 @@ static void simulate_kind(unit* u, float dt)
     }
 }
 
+// How high a soldier steps up onto something low in its way.
+constexpr float STEP_UP = 0.6f;
+
 void simulate_units(float dt)
 {
     if (s_grid_enabled)
@@ -1106,7 +1109,20 @@ void simulate_units(float dt)
                 float p[3] = {u->x, u->y, u->z};
                 const float step[3] = {u->vx * dt, u->vy * dt, u->vz * dt};
                 model_node* touched = nullptr;
-                const float free_distance = do_collision_check(p, step, u->radius, &touched);
+                float free_distance = do_collision_check(p, step, u->radius, &touched);
+                // A soldier held back by something low (the end of a
+                // bridge's deck) steps onto it: tried again a step higher,
+                // nothing holds it back.
+                if (u->kind == UNIT_HUMANOID && !u->flying && (p[0] != u->x || p[2] != u->z)) {
+                    float q[3] = {u->x, u->y + STEP_UP, u->z};
+                    model_node* above = nullptr;
+                    const float room = do_collision_check(q, step, u->radius, &above);
+                    if (q[0] == u->x && q[2] == u->z) {
+                        std::copy(q, q + 3, p);
+                        touched = above;
+                        free_distance = room;
+                    }
+                }
                 u->touched_model = touched;
                 u->x = p[0];
                 u->y = p[1];
