@@ -11,8 +11,10 @@
 #include "registry_reset.h"
 #include "units/projectile.h"
 #include "units/units.h"
+#include "world/buildings.h"
 #include "world/model_tree.h"
 #include "world/terrain.h"
+#include "world/walls.h"
 
 // Flat ground of height h over the whole map.
 inline void flat_terrain(float h)
@@ -62,4 +64,23 @@ inline void projectile_frame(float dt)
 {
     game_time += dt;
     simulate_projectiles(dt);
+}
+
+// The city as shipped (the source tree's walls and buildings) for a lone
+// attacker on flat ground at height 20: returns its first gate's wall
+// point, -1 when the files hold no city or no gate.
+inline int load_shipped_city()
+{
+    siege_reset(TEAM_ATTACKERS, 20.0f);
+    const std::string data = std::string(__FILE__).substr(0, std::string(__FILE__).rfind("/tests/")) + "/data/";
+    walls_filename = data + "walls.txt";
+    houses_filename = data + "houses.txt";
+    init_wall_links();
+    const bool loaded = load_walls() > 0 && load_buildings() > 0;
+    walls_filename = "walls.txt";
+    houses_filename = "houses.txt";
+    for (int i = 0; loaded && i + 1 < n_wall_pts; ++i)
+        if (the_wall_pts[static_cast<size_t>(i)].gate)
+            return i;
+    return -1;
 }

@@ -17,24 +17,6 @@ class Rams : public ::testing::Test {
 protected:
     void SetUp() override { siege_reset(TEAM_ATTACKERS); }
     static ram_data* data(unit* u) { return static_cast<ram_data*>(u->kind_data); }
-    // The city as shipped, on flat ground at height 20: returns its gate's
-    // first wall point.
-    static int load_city()
-    {
-        siege_reset(TEAM_ATTACKERS, 20.0f);
-        const std::string data = std::string(__FILE__).substr(0, std::string(__FILE__).rfind("/tests/")) + "/data/";
-        walls_filename = data + "walls.txt";
-        houses_filename = data + "houses.txt";
-        init_wall_links();
-        EXPECT_GT(load_walls(), 0);
-        EXPECT_GT(load_buildings(), 0);
-        walls_filename = "walls.txt";
-        houses_filename = "houses.txt";
-        for (int i = 0; i + 1 < n_wall_pts; ++i)
-            if (the_wall_pts[static_cast<size_t>(i)].gate)
-                return i;
-        return -1;
-    }
     // Frames of 20 ms until the gate breaks or `seconds` have passed.
     static void run_until_broken(int gate, float seconds)
     {
@@ -234,7 +216,7 @@ TEST_F(Rams, StateRecordsRoundTripAndWrongCountsAreRefused)
 TEST_F(Rams, RamOnTheApproachReachesTheCitysGateAndBreaksIt)
 {
     // The gate and the point a little inside it that the ram is sent to.
-    const int gate = load_city();
+    const int gate = load_shipped_city();
     ASSERT_GE(gate, 0);
     const wall_point& a = the_wall_pts[static_cast<size_t>(gate)];
     const wall_point& b = the_wall_pts[static_cast<size_t>(gate) + 1];
@@ -277,7 +259,7 @@ TEST_F(Rams, RamOnTheApproachReachesTheCitysGateAndBreaksIt)
 // stand between it and the gate, lines up before the gate and breaks it.
 TEST_F(Rams, OrderedAtTheGateFromAsideItLinesUpAndBreaksIt)
 {
-    const int gate = load_city();
+    const int gate = load_shipped_city();
     ASSERT_GE(gate, 0);
     const wall_point& a = the_wall_pts[static_cast<size_t>(gate)];
     const wall_point& b = the_wall_pts[static_cast<size_t>(gate) + 1];
@@ -290,7 +272,7 @@ TEST_F(Rams, OrderedAtTheGateFromAsideItLinesUpAndBreaksIt)
 
     // Pushed off its way before it lined up, it finds a new way that still
     // lines up before the gate.
-    const int second = load_city();
+    const int second = load_shipped_city();
     unit* v = add_ram(gx - 50.0f, gz + 40.0f);
     ASSERT_EQ(route_order(v, gx, gz, ORDER_ATTACK), 0);
     run_until_broken(second, 2.0f);

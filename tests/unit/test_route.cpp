@@ -259,19 +259,7 @@ TEST(DryRoutes, TheCitysWallsAreGoneRoundThroughAnOpenGate)
 {
     // The city as shipped on flat dry ground; a goblin north-west of it is
     // sent to the square inside.
-    siege_reset(TEAM_ATTACKERS, 20.0f);
-    const std::string data = std::string(__FILE__).substr(0, std::string(__FILE__).rfind("/tests/")) + "/data/";
-    walls_filename = data + "walls.txt";
-    houses_filename = data + "houses.txt";
-    init_wall_links();
-    ASSERT_GT(load_walls(), 0);
-    ASSERT_GT(load_buildings(), 0);
-    walls_filename = "walls.txt";
-    houses_filename = "houses.txt";
-    int gate = -1;
-    for (int i = 0; i + 1 < n_wall_pts && gate < 0; ++i)
-        if (the_wall_pts[static_cast<size_t>(i)].gate)
-            gate = i;
+    const int gate = load_shipped_city();
     ASSERT_GE(gate, 0);
     const float tx = -2.5f, tz = -152.5f;  // the footmen's square
     std::vector<waypoint> way;
