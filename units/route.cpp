@@ -878,6 +878,8 @@ void forget_route(uint32_t id)
 void reset_game_routes()
 {
     s_routes.clear();
+    // A new world may hold the same number of models over other ground.
+    s_structures.valid = false;
     s_budget_time = -1.0f;
     s_planned = 0;
 }
