@@ -55,11 +55,13 @@ void run_battle(benchmark::State& state, int grid)
     build_battle_scene(count, 7);
     set_separation_grid(grid);
     for (int i = 0; i < 40; ++i) {
+        other_side_reports();
         game_time += 0.05f;
         simulate_units(0.05f);
     }
     int engaged = 0;
     for (auto _ : state) {
+        other_side_reports();
         game_time += 0.05f;
         simulate_units(0.05f);
         benchmark::DoNotOptimize(unit_list->x);

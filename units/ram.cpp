@@ -137,8 +137,9 @@ void simulate_ram(unit* u, float dt)
         move_close_range_unit(u);
     // Without an order a ram stands: the water may push it ashore (the
     // registry's step, which settles it as it goes), but once on dry
-    // ground nothing drives it on.
-    if (u->order_kind == ORDER_NONE)
+    // ground nothing drives it on. A ram steered elsewhere has no order
+    // here and moves as its records say.
+    if (u->order_kind == ORDER_NONE && steered_here(u))
         u->vx = u->vz = 0.0f;
 }
 

@@ -489,6 +489,7 @@ unit* add_unit(uint32_t id)
     u->radius = 1.0f;
     u->invisible_until = -1.0f;
     u->made_here = 1;
+    u->reported_at = game_time;
     u->next = unit_list;
     u->prev = nullptr;
     if (unit_list)
@@ -757,17 +758,12 @@ int update_unit(uint32_t id, int n, const float* params)
     return u ? update_unit_record(u, n, params) : -1;
 }
 
-int update_unit_record(unit* u, int n, const float* params)
+// The record for a unit's class, applied when it fits the unit's kind.
+static int apply_unit_record(unit* u, int n, const float* params)
 {
-    const uint32_t id = u->id;
-    // A unit moved by its owner's record may now touch a structure: its
-    // collision test (and so its touched model) is due at once.
-    u->next_collision_test = std::fmin(u->next_collision_test, game_time);
-    switch (id_class(id)) {
+    switch (id_class(u->id)) {
     case ID_CLASS_HUMANOID:
-        if (u->kind != UNIT_HUMANOID)
-            return -1;
-        return update_humanoid(u, n, params);
+        return u->kind == UNIT_HUMANOID ? update_humanoid(u, n, params) : -1;
     case ID_CLASS_CATAPULT:
         return u->kind == UNIT_CATAPULT ? update_catapult(u, n, params) : -1;
     case ID_CLASS_RAM:
@@ -777,6 +773,17 @@ int update_unit_record(unit* u, int n, const float* params)
     default:
         return -1;
     }
+}
+
+int update_unit_record(unit* u, int n, const float* params)
+{
+    if (apply_unit_record(u, n, params) != 0)
+        return -1;
+    u->reported_at = game_time;
+    // A unit moved by its owner's record may now touch a structure: its
+    // collision test (and so its touched model) is due at once.
+    u->next_collision_test = std::fmin(u->next_collision_test, game_time);
+    return 0;
 }
 
 void send_unit_messages()
@@ -1078,8 +1085,43 @@ static void simulate_kind(unit* u, float dt)
 // How high a soldier steps up onto something low in its way.
 constexpr float STEP_UP = 0.6f;
 
+// Soldiers and engines are steered by their side's leader, a figure by its
+// player's copy; ships and dragons are counted as steered here (ships are
+// never reported, a dragon keeps its own rule).
+static bool steered_by_this_copy(const unit* u, int team, bool leader)
+{
+    switch (u->kind) {
+    case UNIT_HUMANOID:
+        return u == me || (u->team == team && leader);
+    case UNIT_CATAPULT:
+    case UNIT_RAM:
+        return u->team == team && leader;
+    default:
+        return true;
+    }
+}
+
+// A soldier or ram steered elsewhere goes on at its last reported velocity
+// only this long: once its copy stops reporting (the game is over there, or
+// the copy is gone) it stands where the last records put it, rather than
+// walking on for ever.
+constexpr float RECORDS_STALE_AFTER = 1.0f;
+
+static bool records_stopped(const unit* u, int team, bool leader)
+{
+    return (u->kind == UNIT_HUMANOID || u->kind == UNIT_RAM) && game_time > u->reported_at + RECORDS_STALE_AFTER &&
+           !steered_by_this_copy(u, team, leader);
+}
+
+bool steered_here(const unit* u)
+{
+    return steered_by_this_copy(u, local_team(), i_am_team_leader() != 0);
+}
+
 void simulate_units(float dt)
 {
+    const int team = local_team();
+    const bool leader = i_am_team_leader() != 0;
     if (s_grid_enabled)
         grid_build();
     for (unit* u = unit_list; u;) {
@@ -1091,6 +1133,8 @@ void simulate_units(float dt)
             u->invisible = 0;
         }
         if (!u->fixed) {
+            if (records_stopped(u, team, leader))
+                u->vx = u->vz = 0.0f;
             if (held_by_water(u) && height_map[0]) {
                 float g[2];
                 get_terrain_gradient(u->x, u->z, g);

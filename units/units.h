@@ -87,6 +87,9 @@ struct unit {
     // participant has left, the side's leader decides in its place.
     int made_here;
     uint32_t creator;
+    // When the last state record for the unit came (its creation before
+    // any): a unit steered elsewhere whose records stop stands still.
+    float reported_at;
     // Where the crowd grid has the unit filed while simulate_units runs
     // (kept by the registry; meaningless between steps): the slot of its
     // cell and its place in registry order.
@@ -206,6 +209,12 @@ void order_specific_unit(unit* u, float x, float z, int order_kind);
 void select_catas();
 void clear_selection();
 
+// Whether this copy steers the unit: its own figure, and as its side's
+// leader the side's soldiers and engines. Any other soldier or engine
+// moves by the records of the copy that steers it, keeping the reported
+// velocity between them; a soldier or ram whose records stop (its copy has
+// ended its game or gone) stands still a second after the last one.
+bool steered_here(const unit* u);
 // The per-frame step over every unit: invisibility, motion, crowd
 // separation, collision, splash and each kind's own behaviour.
 void simulate_units(float dt);

@@ -88,6 +88,14 @@ inline std::vector<crowd_place> crowd_places()
     return v;
 }
 
+// As in play, the other side's leader reports its units at every step: none
+// of them stands for want of records.
+inline void other_side_reports()
+{
+    for (unit* u = unit_list; u; u = u->next)
+        u->reported_at = game_time;
+}
+
 // Two armies in contact: `count` humanoids, half of them this copy's
 // footmen (team 1, which it leads: they choose enemies, walk up to them and
 // strike) in a block on the -z side, half the other side's goblins (team 0,

@@ -205,6 +205,7 @@ battle_result run_battle(int count, unsigned seed, int frames, bool grid, int lo
     set_separation_grid(grid ? 1 : 0);
     for (int f = 0; f < frames; ++f) {
         stir_battle(f);
+        other_side_reports();
         game_time += 0.05f;
         simulate_units(0.05f);
     }

@@ -1,10 +1,13 @@
 // The end of a game on each copy: the defenders' temple taken, the player's
 // own figure dead, the other side gone; and what an ending leaves behind.
+#include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 #include "armies_test_support.h"
+#include "siege_test_support.h"
 #include "ui/end_game.h"
 #include "world/buildings.h"
 #include "world/model_tree.h"
@@ -170,4 +173,39 @@ TEST_F(EndGame, AWonGameKeepsItsUnitsUntilTheClick)
     end_game_click(10, 10, 0);
     end_game_click(10, 10, -1);
     EXPECT_EQ(game_state, STATE_WON);
+}
+
+// The attackers' leader stops reporting the moment it has won. A defender
+// that saw five holders and a sixth a step away must see the sixth arrive
+// and all six stay: units whose records stop go on a second at the last
+// reported velocity, then stand, instead of walking on through the temple
+// and away.
+TEST_F(EndGame, AttackersWhoseReportsStopAtTheTempleStillTakeIt)
+{
+    fresh_game(TEAM_DEFENDERS);
+    flat_terrain(20.0f);
+    add_member("raider", RAIDER, TEAM_ATTACKERS, 20);
+    std::vector<unit*> goblins;
+    for (int i = 0; i <= TEMPLE_HOLDERS_TO_WIN; ++i) {
+        // Five pressing on the platform's south face (z = -159) on their way
+        // to the temple's middle, the sixth 3 short of it.
+        const float x = -46.0f + 2.4f * static_cast<float>(i), z = i == TEMPLE_HOLDERS_TO_WIN ? -163.0f : -160.0f;
+        const float dx = -40.0f - x, dz = -150.0f - z, d = std::hypot(dx, dz);
+        const float record[7] = {x, 21.2f, z, heading_toward(x, z, -40.0f, -150.0f), 10.0f * dx / d, 0.0f,
+                                 10.0f * dz / d};
+        goblins.push_back(soldier(x, z, TEAM_ATTACKERS, HUMANOID_GOBLIN));
+        ASSERT_EQ(update_unit_record(goblins.back(), 7, record), 0);
+        ASSERT_FALSE(steered_here(goblins.back()));
+    }
+    for (int step = 0; step < 200; ++step) {
+        game_time += 0.05f;
+        simulate_units(0.05f);
+    }
+    EXPECT_EQ(count_temple_holders(), TEMPLE_HOLDERS_TO_WIN + 1);
+    EXPECT_EQ(is_end_game(), END_LOST);
+    for (const unit* g : goblins) {
+        EXPECT_EQ(g->vx, 0.0f);
+        EXPECT_EQ(g->vz, 0.0f);
+    }
+    flat_terrain(0.0f);
 }

@@ -306,3 +306,22 @@ TEST_F(Rams, WithoutAnOrderTheWaterPushesItAshoreAndThereItStands)
     EXPECT_EQ(u->x, x);
     EXPECT_EQ(u->z, z) << "the ram drove on from (" << x << ", " << z << ") to (" << u->x << ", " << u->z << ")";
 }
+
+// On a copy of the other side a ram moves by its leader's records: on at
+// the reported speed between them, and still a second after the last one
+// (that copy's game is over or the copy is gone).
+TEST_F(Rams, ARamSteeredElsewhereRollsOnItsRecordsAndStandsWhenTheyStop)
+{
+    siege_reset(TEAM_DEFENDERS, 20.0f);  // dry ground
+    unit* u = spawn_ram(0x40010, TEAM_ATTACKERS);
+    const float record[9] = {0, 20.7f, 0, 0, 0, 0, 0, 0, 5.0f};
+    ASSERT_EQ(update_unit_record(u, 9, record), 0);
+    for (int step = 0; step < 100; ++step) {
+        game_time += 0.05f;
+        simulate_units(0.05f);
+        if (step == 9) {
+            EXPECT_NEAR(u->z, 2.5f, 0.3f);
+        }
+    }
+    EXPECT_NEAR(u->z, 5.0f, 0.3f);
+}
