@@ -183,6 +183,7 @@ struct structure_cache {
 structure_cache s_structures;
 
 const int STEP_DIRS[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {1, -1}, {-1, 1}, {-1, -1}};
+const int OPPOSITE_DIR[8] = {1, 0, 3, 2, 7, 6, 5, 4};
 
 bool body_meets_structure(float x, float z)
 {
@@ -216,21 +217,43 @@ const std::vector<unsigned short>& structure_blocks(const walls_t& walls)
     c.blocked.assign(N * N, 0);
     if (models == 0)
         return c.blocked;
+    auto inside = [](int i, int j) {
+        return i >= 0 && j >= 0 && i < N && j < N && std::fabs(node_x(j * N + i)) <= EDGE &&
+               std::fabs(node_z(j * N + i)) <= EDGE;
+    };
+    for (int n = 0; n < N * N; ++n)
+        if (inside(n % N, n / N) && body_meets_structure(node_x(n), node_z(n)))
+            c.blocked[static_cast<size_t>(n)] = 0x100;
+    // A step and its way back share the points between their ends: each
+    // pair is sampled once. A step is closed by those points or by a body
+    // over the end it leads to.
     for (int n = 0; n < N * N; ++n) {
-        const float x = node_x(n), z = node_z(n);
-        if (std::fabs(x) > EDGE || std::fabs(z) > EDGE)
+        const int i = n % N, j = n / N;
+        if (!inside(i, j))
             continue;
-        unsigned short b = body_meets_structure(x, z) ? 0x100 : 0;
+        const float x = node_x(n), z = node_z(n);
         for (int d = 0; d < 8; ++d) {
+            const int d_back = OPPOSITE_DIR[d];
+            if (d_back < d)
+                continue;
+            const int a = i + STEP_DIRS[d][0], b = j + STEP_DIRS[d][1];
+            if (!inside(a, b))
+                continue;
+            const int m = b * N + a;
             const float dx = 4.0f * static_cast<float>(STEP_DIRS[d][0]), dz = 4.0f * static_cast<float>(STEP_DIRS[d][1]);
             const int samples = static_cast<int>(std::ceil(std::hypot(dx, dz) / SAMPLE));
-            for (int k = 1; k <= samples && !(b & (1u << d)); ++k) {
+            bool between = false;
+            for (int k = 1; k < samples && !between; ++k) {
                 const float t = static_cast<float>(k) / static_cast<float>(samples);
-                if (body_meets_structure(x + dx * t, z + dz * t))
-                    b = static_cast<unsigned short>(b | (1u << d));
+                between = body_meets_structure(x + dx * t, z + dz * t);
             }
+            unsigned short& there = c.blocked[static_cast<size_t>(n)];
+            unsigned short& back = c.blocked[static_cast<size_t>(m)];
+            if (between || (back & 0x100))
+                there = static_cast<unsigned short>(there | (1u << d));
+            if (between || (there & 0x100))
+                back = static_cast<unsigned short>(back | (1u << d_back));
         }
-        c.blocked[static_cast<size_t>(n)] = b;
     }
     return c.blocked;
 }
