@@ -119,20 +119,19 @@ void reset_game_messages()
     updm_len = 0;
 }
 
-// Whether a state record from the participant at `index` may change `u`:
-// a copy reports its own side's units (the leader all of them, any other
-// member its own figure), and nobody else reports this copy's figure or the
-// units this copy leads.
-static bool may_report(int index, const unit* u)
+// Whether a state record from the participant `s` may change `u`: a copy
+// reports its own side's units (the leader all of them, any other member
+// its own figure), and nobody else reports this copy's figure or the units
+// this copy leads (`led_team`, -1 when it leads none).
+static bool may_report(const participant& s, const unit* u, int led_team)
 {
-    const participant& s = parts[static_cast<size_t>(index)];
     if (u == me)
         return false;  // the leader repeats it; this copy knows better
     if (u->team != s.team) {
         fprintf(stderr, "member of team %d sent the state of unit %8.8X of team %d, ignored\n", s.team, u->id, u->team);
         return false;
     }
-    if (u->team == local_team() && i_am_team_leader() && u != s.avatar) {
+    if (u->team == led_team && u != s.avatar) {
         fprintf(stderr, "member of team %d sent the state of unit %8.8X, which this copy leads, ignored\n", s.team,
                 u->id);
         return false;
@@ -153,6 +152,8 @@ void receive_updm_list(const unsigned char* buf, int len, uint32_t sender)
         fprintf(stderr, "Received UUPD message from unknown source: %8.8X\n", sender);
         return;
     }
+    const participant& s = parts[static_cast<size_t>(index)];
+    const int led_team = i_am_team_leader() ? local_team() : -1;  // applying records changes neither
     std::vector<float> params;
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t id, n;
@@ -162,9 +163,8 @@ void receive_updm_list(const unsigned char* buf, int len, uint32_t sender)
             return;
         }
         params.resize(n);
-        for (uint32_t k = 0; k < n; ++k)
-            r.f32(params[k]);
-        if (unit* u = find_unit(id); u && may_report(index, u))
+        r.f32s(params.data(), n);
+        if (unit* u = find_unit(id); u && may_report(s, u, led_team))
             update_unit_record(u, static_cast<int>(n), params.data());
     }
 }

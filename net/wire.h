@@ -3,6 +3,7 @@
 // sent message is built with the `put_*` helpers into a growing buffer.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -62,6 +63,20 @@ struct wire_reader {
         if (!u32(out))
             return false;
         swap_bytes(&out);
+        return true;
+    }
+    // n floats in a row (a state record's values).
+    bool f32s(float* out, long long n)
+    {
+        if (n < 0 || remaining() < 4 * n)
+            return false;
+        if constexpr (std::endian::native == std::endian::little) {
+            memcpy(out, data + pos, static_cast<size_t>(4 * n));
+            pos += static_cast<int>(4 * n);
+        } else {
+            for (long long i = 0; i < n; ++i)
+                f32(out[i]);
+        }
         return true;
     }
     bool bytes(unsigned char* out, int n)

@@ -782,7 +782,8 @@ int update_unit_record(unit* u, int n, const float* params)
     u->reported_at = game_time;
     // A unit moved by its owner's record may now touch a structure: its
     // collision test (and so its touched model) is due at once.
-    u->next_collision_test = std::fmin(u->next_collision_test, game_time);
+    if (game_time < u->next_collision_test)
+        u->next_collision_test = game_time;
     return 0;
 }
 

@@ -3,6 +3,7 @@
 // ...) hangs off each unit and is released with it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -50,11 +51,22 @@ enum : int {
 // orders; no unit carries it as its order kind.
 constexpr int ORDR_QUEUE_MOVE = 5;
 
-struct unit {
+// A received state record reads and writes only the first 64 bytes (place,
+// velocity, team, kind, id and the times of its collision test and last
+// record): a unit starts a cache line, so a record costs one line load.
+struct alignas(64) unit {
     float x, y, z;
     float pitch;
     float heading;  // degrees
     float vx, vy, vz;
+    int team;
+    int kind;
+    int fixed;
+    uint32_t id;
+    float next_collision_test;
+    // When the last state record for the unit came (its creation before
+    // any): a unit steered elsewhere whose records stop stands still.
+    float reported_at;
     float order_x, order_y, order_z;
     float order_heading;
     float param[3];  // meaning per kind
@@ -62,20 +74,15 @@ struct unit {
     float health;
     float max_health;
     float speed;
-    int team;
     int selected;
     int order_kind;
     int on_water;
     int flying;
-    int fixed;
     int invisible;
     float invisible_until;
     model_node* touched_model;  // the structure the last collision test found in contact, or none
-    uint32_t id;
-    float next_collision_test;
     void* extra;
     void (*extra_release)(void*);
-    int kind;
     void* kind_data;
     void (*kind_release)(void*);
     int target_seen;
@@ -87,9 +94,6 @@ struct unit {
     // participant has left, the side's leader decides in its place.
     int made_here;
     uint32_t creator;
-    // When the last state record for the unit came (its creation before
-    // any): a unit steered elsewhere whose records stop stands still.
-    float reported_at;
     // Where the crowd grid has the unit filed while simulate_units runs
     // (kept by the registry; meaningless between steps): the slot of its
     // cell and its place in registry order.
@@ -98,6 +102,7 @@ struct unit {
     unit* next;
     unit* prev;
 };
+static_assert(offsetof(unit, reported_at) + sizeof(float) <= 64, "a state record's fields fit one cache line");
 
 extern unit* unit_list;
 extern int friends_selected;
