@@ -70,6 +70,8 @@ struct wire_reader {
     {
         if (n < 0 || remaining() < 4 * n)
             return false;
+        if (n == 0)
+            return true;  // out may be null then (an empty vector's data)
         if constexpr (std::endian::native == std::endian::little) {
             memcpy(out, data + pos, static_cast<size_t>(4 * n));
             pos += static_cast<int>(4 * n);
