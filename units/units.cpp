@@ -787,6 +787,23 @@ int update_unit_record(unit* u, int n, const float* params)
     return 0;
 }
 
+// Soldiers and engines are steered by their side's leader, a figure by its
+// player's copy; ships and dragons are counted as steered here (ships are
+// never reported, a dragon keeps its own rule).
+static bool steered_by_this_copy(const unit* u, int team, bool leader)
+{
+    switch (u->kind) {
+    case UNIT_HUMANOID:
+        return u == me || (u->team == team && leader);
+    case UNIT_CATAPULT:
+    case UNIT_RAM:
+        return u->team == team && leader;
+    default:
+        return true;
+    }
+}
+
+// Reports the units this copy steers (steered_by_this_copy).
 void send_unit_messages()
 {
     if (!me)
@@ -798,15 +815,15 @@ void send_unit_messages()
             continue;
         switch (u->kind) {
         case UNIT_HUMANOID:
-            if (leader || u == me)
+            if (steered_by_this_copy(u, my_team, leader))
                 conditionally_update_humanoid(u);
             break;
         case UNIT_CATAPULT:
-            if (leader)
+            if (steered_by_this_copy(u, my_team, leader))
                 conditionally_update_catapult(u);
             break;
         case UNIT_RAM:
-            if (leader)
+            if (steered_by_this_copy(u, my_team, leader))
                 conditionally_update_batram(u);
             break;
         case UNIT_DRAGON:
@@ -1085,22 +1102,6 @@ static void simulate_kind(unit* u, float dt)
 
 // How high a soldier steps up onto something low in its way.
 constexpr float STEP_UP = 0.6f;
-
-// Soldiers and engines are steered by their side's leader, a figure by its
-// player's copy; ships and dragons are counted as steered here (ships are
-// never reported, a dragon keeps its own rule).
-static bool steered_by_this_copy(const unit* u, int team, bool leader)
-{
-    switch (u->kind) {
-    case UNIT_HUMANOID:
-        return u == me || (u->team == team && leader);
-    case UNIT_CATAPULT:
-    case UNIT_RAM:
-        return u->team == team && leader;
-    default:
-        return true;
-    }
-}
 
 // A soldier or ram steered elsewhere goes on at its last reported velocity
 // only this long: once its copy stops reporting (the game is over there, or
