@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <string_view>
+
 #include "core/paths.h"
 
 #define KELVARIN_DEFINE_TEXID(name) unsigned int name##_texid = 0;
@@ -153,7 +155,32 @@ unsigned int load_texture(const char* name)
 {
     texture_record rec;
     read_texture_file(name, rec);
+    if (std::string_view(name) == "terrain_detail")
+        texture_mean_colour(rec, terrain_detail_mean);
     return load_file_texture(rec);
+}
+
+float terrain_detail_mean[3] = {1.0f, 1.0f, 1.0f};
+
+void texture_mean_colour(const texture_record& rec, float mean[3])
+{
+    const size_t texels = static_cast<size_t>(rec.width) * static_cast<size_t>(rec.height);
+    const size_t bpp = static_cast<size_t>(rec.bytes_per_pixel);
+    if (texels == 0 || bpp < 3 || rec.pixels.size() < texels * bpp) {
+        mean[0] = mean[1] = mean[2] = 1.0f;
+        return;
+    }
+    double sum[3] = {0.0, 0.0, 0.0};
+    for (size_t t = 0; t < texels; ++t)
+        for (size_t c = 0; c < 3; ++c)
+            sum[c] += rec.pixels[t * bpp + c];
+    for (int c = 0; c < 3; ++c)
+        mean[c] = static_cast<float>(sum[c] / (255.0 * static_cast<double>(texels)));
+}
+
+void read_one_mipmap_level()
+{
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
 }
 
 void load_the_textures()
@@ -186,6 +213,17 @@ void load_the_textures()
     }
     glEnable(GL_TEXTURE_2D);
     glDisable(GL_TEXTURE_1D);
+
+    for (unsigned int id : {water_texid, terrain_detail_texid}) {
+        glBindTexture(GL_TEXTURE_2D, id);
+        read_one_mipmap_level();
+    }
+    // The sky box is magnified at the window sizes the game runs at, so its
+    // faces need no mipmap level chosen per pixel.
+    for (unsigned int id : {sky_front_texid, sky_back_texid, sky_left_texid, sky_right_texid, sky_top_texid}) {
+        glBindTexture(GL_TEXTURE_2D, id);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    }
 
     GLint units = 0, stack = 0;
     glGetIntegerv(GL_MAX_TEXTURE_UNITS_ARB, &units);

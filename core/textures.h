@@ -41,3 +41,15 @@ void read_texture_file(const char* name, texture_record& rec);
 unsigned int load_file_texture(const texture_record& rec);
 unsigned int load_texture(const char* name);
 void load_the_textures();
+
+// Mean colour of a texture's texels, 0..1 a channel (red, green, blue).
+void texture_mean_colour(const texture_record& rec, float mean[3]);
+// The terrain detail layer's mean colour: what the layer multiplies the
+// ground by once it is minified into a fine grain (white until loaded).
+extern float terrain_detail_mean[3];
+
+// Ground and water cover most of the screen, and the software rasteriser
+// pays for every texel it reads: the texture bound to GL_TEXTURE_2D reads
+// one mipmap level a pixel (GL_LINEAR_MIPMAP_NEAREST) instead of blending
+// two.
+void read_one_mipmap_level();

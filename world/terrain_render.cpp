@@ -40,7 +40,12 @@ namespace {
 constexpr int SUB_BLOCKS = 2;
 constexpr int SUB_CELLS = 32 / SUB_BLOCKS;
 constexpr int PIECES = 4 * SUB_BLOCKS;
-constexpr int LISTS_PER_BLOCK = SUB_BLOCKS * SUB_BLOCKS * TERRAIN_DETAIL_LEVELS;
+// Each level of detail is compiled twice: with the detail layer and plain.
+constexpr int LISTS_PER_BLOCK = SUB_BLOCKS * SUB_BLOCKS * TERRAIN_DETAIL_LEVELS * 2;
+
+// The ground colour without the detail layer: the colour texture with the
+// layer's mean colour multiplied in, drawn with one texture unit.
+unsigned int terrain_plain_texid = 0;
 
 struct piece_bounds {
     float sphere[4];      // centre x, y, z and radius
@@ -48,9 +53,9 @@ struct piece_bounds {
 };
 piece_bounds pieces[PIECES][PIECES];
 
-int terrain_block_list(int sa, int sb, int level)
+int terrain_block_list(int sa, int sb, int level, bool detail)
 {
-    return (sa * SUB_BLOCKS + sb) * TERRAIN_DETAIL_LEVELS + level;
+    return ((sa * SUB_BLOCKS + sb) * TERRAIN_DETAIL_LEVELS + level) * 2 + (detail ? 1 : 0);
 }
 
 } // namespace
@@ -151,7 +156,7 @@ void reset_terrain_renderer()
 void reset_game_terrain_render()
 {
     reset_terrain_renderer();
-    for (unsigned int* tex : {&terrain_texid, &minimap_texid}) {
+    for (unsigned int* tex : {&terrain_texid, &terrain_plain_texid, &minimap_texid}) {
         if (*tex)
             glDeleteTextures(1, tex);
         *tex = 0;
@@ -273,6 +278,16 @@ void terrain_block_triangles(int i0, int j0, int i1, int j1, int step, std::vect
         }
 }
 
+// The detail layer repeats every 8 cells, so a cell holds 32 of its 256
+// texels a side. Where a cell spans fewer than 32 pixels the layer is
+// minified into a grain of a few levels either way, which a player cannot
+// tell from its mean colour; there the ground is drawn plain, with one
+// texture read a pixel instead of two.
+bool terrain_detail_layer_shown(float cell_pixels)
+{
+    return cell_pixels >= 32.0f;
+}
+
 // A cell narrower than 12 pixels is drawn from every 2nd point, one
 // narrower than 6 from every 4th: the coarse triangles still span a dozen
 // pixels or more, and the far ground keeps its outline to a pixel or two.
@@ -285,17 +300,19 @@ int terrain_detail_level(float cell_pixels)
 
 namespace {
 
-void begin_block_state()
+void begin_block_state(bool detail)
 {
     glDisable(GL_BLEND);
     glPushMatrix();
     glTranslatef(-256.0f, 0.0f, -256.0f);
     glNormal3f(0.0f, 1.0f, 0.0f);
     active_texture(GL_TEXTURE0_ARB);
-    glBindTexture(GL_TEXTURE_2D, terrain_texid);
+    glBindTexture(GL_TEXTURE_2D, detail ? terrain_texid : terrain_plain_texid);
     active_texture(GL_TEXTURE1_ARB);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, terrain_detail_texid);
+    if (detail) {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, terrain_detail_texid);
+    }
     glColor3f(1.0f, 1.0f, 1.0f);
 }
 
@@ -326,9 +343,9 @@ void calculate_piece_bounds(piece_bounds& p, int i0, int j0, int i1, int j1)
 
 } // namespace
 
-void draw_map_real(int j0, int i0, int j1, int i1)
+void draw_map_real(int j0, int i0, int j1, int i1, bool detail)
 {
-    begin_block_state();
+    begin_block_state(detail);
     walk_map(j0, i0, j1, i1);
     end_block_state();
 }
@@ -354,22 +371,26 @@ void generate_map_call_list()
                     const int j0 = SUB_CELLS * pb, j1 = std::min(SUB_CELLS * (pb + 1), 127);
                     calculate_piece_bounds(pieces[pa][pb], i0, j0, i1, j1);
                     for (int level = 0; level < TERRAIN_DETAIL_LEVELS; ++level) {
-                        glNewList(map_lists[a][b] + terrain_block_list(sa, sb, level), GL_COMPILE);
-                        if (level == 0) {
-                            // Strip s joins rows s and s + 1: the piece's last
-                            // row is the next piece's first, whose strip that
-                            // piece draws.
-                            draw_map_real(j0, i0, j1 - 1, i1);
-                        } else {
+                        if (level > 0) {
                             triangles.clear();
                             terrain_block_triangles(i0, j0, i1, j1, 1 << level, triangles);
-                            begin_block_state();
-                            draw_range_elements(GL_TRIANGLES, TERRAIN_SIZE * i0 + j0, TERRAIN_SIZE * i1 + j1,
-                                                static_cast<GLsizei>(triangles.size()), GL_UNSIGNED_INT,
-                                                triangles.data());
-                            end_block_state();
                         }
-                        glEndList();
+                        for (bool detail : {false, true}) {
+                            glNewList(map_lists[a][b] + terrain_block_list(sa, sb, level, detail), GL_COMPILE);
+                            if (level == 0) {
+                                // Strip s joins rows s and s + 1: the piece's last
+                                // row is the next piece's first, whose strip that
+                                // piece draws.
+                                draw_map_real(j0, i0, j1 - 1, i1, detail);
+                            } else {
+                                begin_block_state(detail);
+                                draw_range_elements(GL_TRIANGLES, TERRAIN_SIZE * i0 + j0, TERRAIN_SIZE * i1 + j1,
+                                                    static_cast<GLsizei>(triangles.size()), GL_UNSIGNED_INT,
+                                                    triangles.data());
+                                end_block_state();
+                            }
+                            glEndList();
+                        }
                     }
                 }
             ++g_terrain_compiles;
@@ -413,10 +434,12 @@ void draw_map()
                 for (int c = 0; c < 3; ++c)
                     d[c] = std::max({p.lo[c] - eye[c], 0.0f, eye[c] - p.hi[c]});
                 const float d2 = dot_product(d, d);
-                const int level = terrain_detail_level(cells_across / std::sqrt(std::max(d2, 1e-6f)));
+                const float cell_pixels = cells_across / std::sqrt(std::max(d2, 1e-6f));
+                const int level = terrain_detail_level(cell_pixels);
                 const int a = pa / SUB_BLOCKS, b = pb / SUB_BLOCKS;
                 order[n++] = {d2, static_cast<int>(map_lists[a][b]) +
-                                      terrain_block_list(pa % SUB_BLOCKS, pb % SUB_BLOCKS, level)};
+                                      terrain_block_list(pa % SUB_BLOCKS, pb % SUB_BLOCKS, level,
+                                                         terrain_detail_layer_shown(cell_pixels))};
             }
         std::sort(order, order + n, [](const visible& p, const visible& q) { return p.d2 < q.d2; });
         for (int k = 0; k < n; ++k) {
@@ -496,6 +519,14 @@ void generate_terrain_texture(unsigned char* rgb, unsigned char* rgba)
         }
 }
 
+std::vector<unsigned char> terrain_plain_texels(const std::vector<unsigned char>& rgb, const float mean[3])
+{
+    std::vector<unsigned char> out(rgb.size());
+    for (size_t k = 0; k < rgb.size(); ++k)
+        out[k] = static_cast<unsigned char>(std::lround(rgb[k] * std::clamp(mean[k % 3], 0.0f, 1.0f)));
+    return out;
+}
+
 void load_terrain_texture()
 {
     std::vector<unsigned char> rgb(512 * 512 * 3), rgba(64 * 64 * 4);
@@ -504,6 +535,12 @@ void load_terrain_texture()
     printf("terrain_texid = %d\n", static_cast<int>(terrain_texid));
     glBindTexture(GL_TEXTURE_2D, terrain_texid);
     gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA8, 512, 512, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    read_one_mipmap_level();
+    const std::vector<unsigned char> plain = terrain_plain_texels(rgb, terrain_detail_mean);
+    glGenTextures(1, &terrain_plain_texid);
+    glBindTexture(GL_TEXTURE_2D, terrain_plain_texid);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA8, 512, 512, GL_RGB, GL_UNSIGNED_BYTE, plain.data());
+    read_one_mipmap_level();
     glGenTextures(1, &minimap_texid);
     printf("minimap_texid = %d\n", static_cast<int>(minimap_texid));
     glBindTexture(GL_TEXTURE_2D, minimap_texid);

@@ -36,7 +36,7 @@ void delete_map_block(int a, int b);
 // (cx, cz) may reach.
 void invalidate_map_blocks(float cx, float cz, int r);
 void calculate_map_seg_sphere(int a, int b, int i0, int j0, int i1, int j1);
-void draw_map_real(int j0, int i0, int j1, int i1);
+void draw_map_real(int j0, int i0, int j1, int i1, bool detail);
 void walk_map(int j0, int i0, int j1, int i1);
 // Appends triangles (three vertex numbers each, wound like the strips)
 // covering grid points i0..i1 by j0..j1 with every step-th point inside and
@@ -45,6 +45,11 @@ void walk_map(int j0, int i0, int j1, int i1);
 void terrain_block_triangles(int i0, int j0, int i1, int j1, int step, std::vector<uint32_t>& out);
 // Level of detail for a piece where one grid cell spans cell_pixels pixels.
 int terrain_detail_level(float cell_pixels);
+// Whether such a piece is drawn with the detail layer, or plain.
+bool terrain_detail_layer_shown(float cell_pixels);
+// The colour texels rgb with the detail layer's mean colour (0..1 a
+// channel) multiplied in, rounded: what the two layers give far away.
+std::vector<unsigned char> terrain_plain_texels(const std::vector<unsigned char>& rgb, const float mean[3]);
 void enable_terrain_arrays();
 void disable_terrain_arrays();
 int frustum_cull_terrain(int a, int b);

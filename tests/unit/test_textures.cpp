@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/textures.h"
+#include "world/terrain_render.h"
 
 namespace {
 
@@ -115,4 +116,33 @@ TEST(TextureTable, EveryTextureHasAGlobalInLoadOrder)
     EXPECT_EQ(names.front(), "alphabet");
     EXPECT_EQ(names.back(), "terrain_detail");
     EXPECT_EQ(names[35], "oak");
+}
+
+// Far ground is drawn with one texture: the colour texture times the detail
+// layer's mean. A wrong channel, stride or scale shows as a seam of another
+// shade where the near ground with its detail layer meets it.
+TEST(TextureMean, FarGroundIsTheColourTimesTheDetailLayersMean)
+{
+    texture_record rgb{2, 1, 3, {10, 20, 30, 30, 60, 90}};
+    float mean[3];
+    texture_mean_colour(rgb, mean);
+    EXPECT_FLOAT_EQ(mean[0] * 255.0f, 20.0f);
+    EXPECT_FLOAT_EQ(mean[1] * 255.0f, 40.0f);
+    EXPECT_FLOAT_EQ(mean[2] * 255.0f, 60.0f);
+
+    texture_record rgba{1, 2, 4, {0, 100, 200, 7, 255, 50, 100, 9}};
+    texture_mean_colour(rgba, mean);
+    EXPECT_FLOAT_EQ(mean[0] * 255.0f, 127.5f);
+    EXPECT_FLOAT_EQ(mean[1] * 255.0f, 75.0f);
+    EXPECT_FLOAT_EQ(mean[2] * 255.0f, 150.0f);
+
+    // No layer, or a short one: white, which leaves the ground as it is.
+    for (const texture_record& bad : {texture_record{}, texture_record{4, 4, 3, {1, 2, 3}}}) {
+        texture_mean_colour(bad, mean);
+        EXPECT_EQ(mean[0] + mean[1] + mean[2], 3.0f);
+    }
+
+    const float m[3] = {0.5f, 0.25f, 1.0f};
+    EXPECT_EQ(terrain_plain_texels({200, 100, 0, 255, 255, 255}, m),
+              (std::vector<unsigned char>{100, 25, 0, 128, 64, 255}));
 }
