@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <map>
 
 #include "core/camera.h"
 #include "core/vector.h"
@@ -534,6 +535,69 @@ void draw_model_tree(model_node& node, int compiling)
     glPopMatrix();
 }
 
+namespace {
+
+// A quad of a model with the sum of the translations above it.
+struct placed_quad {
+    const model_node* node;
+    const quad_prim* quad;
+    float offset[3];
+};
+
+void gather_quads(const model_node& node, const float above[3], std::map<unsigned, std::vector<placed_quad>>& out)
+{
+    float offset[3];
+    add_vector(above, node.origin, offset);
+    for (const primitive& prim : node.prims)
+        if (prim.type == PRIM_QUAD)
+            out[prim.quad.texture].push_back({&node, &prim.quad, {offset[0], offset[1], offset[2]}});
+    for (const auto& child : node.children)
+        gather_quads(*child, offset, out);
+}
+
+// The cones and domes of a tree, each under its nodes' translations.
+void draw_rounded_prims(const model_node& node)
+{
+    glPushMatrix();
+    glTranslatef(node.origin[0], node.origin[1], node.origin[2]);
+    for (const primitive& prim : node.prims)
+        if (prim.type != PRIM_QUAD)
+            draw_primitive(node, prim);
+    for (const auto& child : node.children)
+        draw_rounded_prims(*child);
+    glPopMatrix();
+}
+
+// A model's display list draws all its quads of one texture between one
+// bind and one glBegin/glEnd, so that the list holds one draw a texture
+// instead of one a quad (the city is some 950 quads in a few textures).
+// Each quad keeps its corners, normal, brightness and texture repeat.
+void compile_model(const model_node& node)
+{
+    std::map<unsigned, std::vector<placed_quad>> by_texture;
+    const float none[3] = {0.0f, 0.0f, 0.0f};
+    gather_quads(node, none, by_texture);
+    for (const auto& [texture, quads] : by_texture) {
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glBegin(GL_QUADS);
+        for (const placed_quad& pq : quads) {
+            const quad_prim& q = *pq.quad;
+            glColor3f(q.brightness, q.brightness, q.brightness);
+            glNormal3fv(q.n);
+            const float st[4][2] = {{0, 0}, {q.s_repeat, 0}, {q.s_repeat, q.t_repeat}, {0, q.t_repeat}};
+            for (int k = 0; k < 4; ++k) {
+                const float* p = pq.node->points[q.vi[k]].v;
+                glTexCoord2fv(st[k]);
+                glVertex3f(p[0] + pq.offset[0], p[1] + pq.offset[1], p[2] + pq.offset[2]);
+            }
+        }
+        glEnd();
+    }
+    draw_rounded_prims(node);
+}
+
+} // namespace
+
 int precompute_model_calllist(model_node& node)
 {
     node.list = -1;
@@ -543,7 +607,7 @@ int precompute_model_calllist(model_node& node)
         return -1;
     }
     glNewList(id, GL_COMPILE);
-    draw_model_tree(node, 1);
+    compile_model(node);
     glEndList();
     node.list = static_cast<int>(id);
     return 0;
