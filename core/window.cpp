@@ -200,8 +200,15 @@ void swap_buffers()
     glXSwapBuffers(display, xw);
 }
 
+// The keyboard's state is asked of the X server at most once between two
+// passes over the event queue: each question is a round trip, and a frame
+// asks about a dozen keys.
+static char s_keymap[32];
+static bool s_keymap_current = false;
+
 void process_events()
 {
+    s_keymap_current = false;
     XEvent ev;
     int click = -1;
     while (XCheckWindowEvent(display, xw, kEventMask, &ev)) {
@@ -328,8 +335,11 @@ const char* key_name_for_code(int code)
 
 int check_stringkey(const char* name)
 {
-    char keys[32];
-    XQueryKeymap(display, keys);
+    if (!s_keymap_current) {
+        XQueryKeymap(display, s_keymap);
+        s_keymap_current = true;
+    }
+    const char* keys = s_keymap;
     KeySym sym = XStringToKeysym(name);
     unsigned int kc = sym == NoSymbol ? 0 : (XKeysymToKeycode(display, sym) & 0xff);
     return (keys[kc >> 3] >> (kc & 7)) & 1;

@@ -424,13 +424,24 @@ static void half_sphere(float radius, int slices, int stacks)
     }
 }
 
-static unsigned int axles_list = 0, frame_list = 0, arm_list = 0;
+static unsigned int axles_list = 0, frame_list = 0, arm_list = 0, wheel_list = 0;
 
 static void build_lists()
 {
-    axles_list = glGenLists(3);
+    axles_list = glGenLists(4);
     frame_list = axles_list + 1;
     arm_list = axles_list + 2;
+    wheel_list = axles_list + 3;
+
+    // A wheel about the z axis: its wooden rim and two faces.
+    glNewList(wheel_list, GL_COMPILE);
+    glBindTexture(GL_TEXTURE_2D, wood_texid);
+    glTranslatef(0.0f, 0.0f, -0.05f);
+    tube(0.1f, 0.3f, 12);
+    glBindTexture(GL_TEXTURE_2D, wheel_texid);
+    disk(0.3f, 0.0f, -1.0f, 12);
+    disk(0.3f, 0.1f, 1.0f, 12);
+    glEndList();
 
     // One axle across the cart (along x), centred.
     glNewList(axles_list, GL_COMPILE);
@@ -475,12 +486,7 @@ static void wheel(float angle)
     glPushMatrix();
     glRotatef(90.0f, 0.0f, 1.0f, 0.0f);
     glRotatef(angle, 0.0f, 0.0f, 1.0f);
-    glBindTexture(GL_TEXTURE_2D, wood_texid);
-    glTranslatef(0.0f, 0.0f, -0.05f);
-    tube(0.1f, 0.3f, 12);
-    glBindTexture(GL_TEXTURE_2D, wheel_texid);
-    disk(0.3f, 0.0f, -1.0f, 12);
-    disk(0.3f, 0.1f, 1.0f, 12);
+    glCallList(wheel_list);
     glPopMatrix();
 }
 
