@@ -537,13 +537,6 @@ void draw_model_tree(model_node& node, int compiling)
 
 namespace {
 
-// A quad of a model with the sum of the translations above it.
-struct placed_quad {
-    const model_node* node;
-    const quad_prim* quad;
-    float offset[3];
-};
-
 void gather_quads(const model_node& node, const float above[3], std::map<unsigned, std::vector<placed_quad>>& out)
 {
     float offset[3];
@@ -554,6 +547,18 @@ void gather_quads(const model_node& node, const float above[3], std::map<unsigne
     for (const auto& child : node.children)
         gather_quads(*child, offset, out);
 }
+
+} // namespace
+
+std::map<unsigned, std::vector<placed_quad>> quads_by_texture(const model_node& root)
+{
+    std::map<unsigned, std::vector<placed_quad>> by_texture;
+    const float none[3] = {0.0f, 0.0f, 0.0f};
+    gather_quads(root, none, by_texture);
+    return by_texture;
+}
+
+namespace {
 
 // The cones and domes of a tree, each under its nodes' translations.
 void draw_rounded_prims(const model_node& node)
@@ -574,10 +579,7 @@ void draw_rounded_prims(const model_node& node)
 // Each quad keeps its corners, normal, brightness and texture repeat.
 void compile_model(const model_node& node)
 {
-    std::map<unsigned, std::vector<placed_quad>> by_texture;
-    const float none[3] = {0.0f, 0.0f, 0.0f};
-    gather_quads(node, none, by_texture);
-    for (const auto& [texture, quads] : by_texture) {
+    for (const auto& [texture, quads] : quads_by_texture(node)) {
         glBindTexture(GL_TEXTURE_2D, texture);
         glBegin(GL_QUADS);
         for (const placed_quad& pq : quads) {

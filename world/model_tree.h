@@ -10,6 +10,7 @@
 // can be exercised without a display; the drawing half lives beside it.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -116,6 +117,16 @@ int precompute_model_calllist(model_node& node);
 // --- drawing and culling ----------------------------------------------------
 void draw_models();
 void draw_model_tree(model_node& node, int compiling);
+// A quad of a model tree with the sum of the translations down to its node
+// (the root's own origin included).
+struct placed_quad {
+    const model_node* node;
+    const quad_prim* quad;
+    float offset[3];
+};
+// The tree's quads grouped by texture, in tree order within a group: what a
+// model's display list draws, one group to a bind.
+std::map<unsigned, std::vector<placed_quad>> quads_by_texture(const model_node& root);
 void draw_primitive(const model_node& node, const primitive& prim);
 void draw_quad_face(const model_node& node, const quad_prim& q);
 void draw_prim_cone(const cone_prim& c);

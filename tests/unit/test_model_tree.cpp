@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "world/model_tree.h"
 
@@ -73,6 +74,32 @@ TEST(ModelTreeBuild, TopLevelModelsKeepTheirAddressWhenMoreAreAdded)
     EXPECT_EQ(get_top_level_model(first), kept);
     EXPECT_EQ(get_top_level_model(101), nullptr);
     EXPECT_EQ(get_top_level_model(-1), nullptr);
+}
+
+// A model's display list draws its quads grouped by texture with every
+// translation on the way down summed in; a lost or doubled origin would
+// move a house's walls off its floor.
+TEST(ModelTreeBuild, QuadsGroupedByTextureCarryTheTranslationsAboveThem)
+{
+    model_node house = create_box_tree(1, 2, 3, 2, 2, 2, 5, 1);
+    model_node roof = one_quad_node(WALL_FACE);
+    roof.origin[0] = 10;
+    model_node chimney = create_box_tree(0, 4, 0, 1, 1, 1, 5, 1);
+    add_child_to_tree(roof, std::move(chimney));
+    add_child_to_tree(house, std::move(roof));
+
+    const auto groups = quads_by_texture(house);
+    ASSERT_EQ(groups.size(), 2u);
+    ASSERT_EQ(groups.at(5).size(), 12u);
+    ASSERT_EQ(groups.at(0).size(), 1u);
+    for (int k = 0; k < 6; ++k)
+        EXPECT_EQ(groups.at(5)[k].node, &house);
+    const placed_quad& roof_quad = groups.at(0)[0];
+    EXPECT_EQ(roof_quad.quad, &house.children[0]->prims[0].quad);
+    EXPECT_EQ(std::vector<float>(roof_quad.offset, roof_quad.offset + 3), (std::vector<float>{11, 2, 3}));
+    const placed_quad& chimney_quad = groups.at(5)[6];
+    EXPECT_EQ(chimney_quad.node, house.children[0]->children[0].get());
+    EXPECT_EQ(std::vector<float>(chimney_quad.offset, chimney_quad.offset + 3), (std::vector<float>{11, 6, 3}));
 }
 
 TEST(Collision, FarSphereGetsDistanceToNearestBoundingSphere)
