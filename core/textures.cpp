@@ -10,8 +10,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <string_view>
-
 #include "core/paths.h"
 
 #define KELVARIN_DEFINE_TEXID(name) unsigned int name##_texid = 0;
@@ -155,8 +153,6 @@ unsigned int load_texture(const char* name)
 {
     texture_record rec;
     read_texture_file(name, rec);
-    if (std::string_view(name) == "terrain_detail")
-        texture_mean_colour(rec, terrain_detail_mean);
     return load_file_texture(rec);
 }
 
@@ -206,7 +202,10 @@ void load_the_textures()
         glEnable(GL_TEXTURE_2D);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
     }
-    *kTable[n - 1].id = load_texture(kTable[n - 1].name);
+    texture_record detail;
+    read_texture_file(kTable[n - 1].name, detail);
+    texture_mean_colour(detail, terrain_detail_mean);
+    *kTable[n - 1].id = load_file_texture(detail);
     if (active_texture) {
         glDisable(GL_TEXTURE_2D);
         active_texture(GL_TEXTURE0_ARB);

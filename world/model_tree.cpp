@@ -505,15 +505,13 @@ void draw_primitive(const model_node& node, const primitive& prim)
     }
 }
 
-void draw_model_tree(model_node& node, int compiling)
+void draw_model_tree(model_node& node)
 {
-    if (!compiling) {
-        if (cull_bounding_sphere(node))
-            return;
-        if (node.list != -1) {
-            glCallList(static_cast<GLuint>(node.list));
-            return;
-        }
+    if (cull_bounding_sphere(node))
+        return;
+    if (node.list != -1) {
+        glCallList(static_cast<GLuint>(node.list));
+        return;
     }
     glPushMatrix();
     glTranslatef(node.origin[0], node.origin[1], node.origin[2]);
@@ -530,7 +528,7 @@ void draw_model_tree(model_node& node, int compiling)
             glDisableClientState(GL_VERTEX_ARRAY);
     }
     for (auto& child : node.children)
-        draw_model_tree(*child, compiling);
+        draw_model_tree(*child);
     subtract_vector(current_trans, node.origin, current_trans);
     glPopMatrix();
 }
@@ -617,7 +615,7 @@ int precompute_model_calllist(model_node& node)
 
 void draw_models()
 {
-    draw_model_tree(root_tree, 0);
+    draw_model_tree(root_tree);
 }
 
 // --- shapes -------------------------------------------------------------

@@ -116,7 +116,9 @@ int precompute_model_calllist(model_node& node);
 
 // --- drawing and culling ----------------------------------------------------
 void draw_models();
-void draw_model_tree(model_node& node, int compiling);
+// Draws a tree's nodes in view: a compiled node by its display list, one
+// that changes shape (a gate) primitive by primitive.
+void draw_model_tree(model_node& node);
 // A quad of a model tree with the sum of the translations down to its node
 // (the root's own origin included).
 struct placed_quad {

@@ -34,14 +34,22 @@ int g_terrain_compiles = 0;
 
 // Each block is drawn as SUB_BLOCKS x SUB_BLOCKS pieces, culled one by one,
 // and each piece at one of TERRAIN_DETAIL_LEVELS levels of detail: a
-// block's display lists are map_lists[a][b] + terrain_block_list(piece, level).
+// block's display lists are map_lists[a][b] + terrain_block_list(piece, level,
+// detail layer).
 namespace {
 
 constexpr int SUB_BLOCKS = 2;
 constexpr int SUB_CELLS = 32 / SUB_BLOCKS;
 constexpr int PIECES = 4 * SUB_BLOCKS;
-// Each level of detail is compiled twice: with the detail layer and plain.
-constexpr int LISTS_PER_BLOCK = SUB_BLOCKS * SUB_BLOCKS * TERRAIN_DETAIL_LEVELS * 2;
+// A piece is drawn at full detail where a cell spans this many pixels, and
+// with the detail layer where it spans the second; the layer is only ever on
+// full-detail pieces, so each piece has a list for every level drawn plain
+// and one more for full detail with the layer.
+constexpr float FULL_DETAIL_CELL_PIXELS = 12.0f;
+constexpr float DETAIL_LAYER_CELL_PIXELS = 32.0f;
+static_assert(DETAIL_LAYER_CELL_PIXELS >= FULL_DETAIL_CELL_PIXELS);
+constexpr int LISTS_PER_PIECE = TERRAIN_DETAIL_LEVELS + 1;
+constexpr int LISTS_PER_BLOCK = SUB_BLOCKS * SUB_BLOCKS * LISTS_PER_PIECE;
 
 // The ground colour without the detail layer: the colour texture with the
 // layer's mean colour multiplied in, drawn with one texture unit.
@@ -55,7 +63,7 @@ piece_bounds pieces[PIECES][PIECES];
 
 int terrain_block_list(int sa, int sb, int level, bool detail)
 {
-    return ((sa * SUB_BLOCKS + sb) * TERRAIN_DETAIL_LEVELS + level) * 2 + (detail ? 1 : 0);
+    return (sa * SUB_BLOCKS + sb) * LISTS_PER_PIECE + (detail ? TERRAIN_DETAIL_LEVELS : level);
 }
 
 } // namespace
@@ -285,7 +293,7 @@ void terrain_block_triangles(int i0, int j0, int i1, int j1, int step, std::vect
 // texture read a pixel instead of two.
 bool terrain_detail_layer_shown(float cell_pixels)
 {
-    return cell_pixels >= 32.0f;
+    return cell_pixels >= DETAIL_LAYER_CELL_PIXELS;
 }
 
 // A cell narrower than 12 pixels is drawn from every 2nd point, one
@@ -293,7 +301,7 @@ bool terrain_detail_layer_shown(float cell_pixels)
 // pixels or more, and the far ground keeps its outline to a pixel or two.
 int terrain_detail_level(float cell_pixels)
 {
-    if (cell_pixels >= 12.0f)
+    if (cell_pixels >= FULL_DETAIL_CELL_PIXELS)
         return 0;
     return cell_pixels >= 6.0f ? 1 : 2;
 }
@@ -376,6 +384,8 @@ void generate_map_call_list()
                             terrain_block_triangles(i0, j0, i1, j1, 1 << level, triangles);
                         }
                         for (bool detail : {false, true}) {
+                            if (detail && level > 0)
+                                continue;
                             glNewList(map_lists[a][b] + terrain_block_list(sa, sb, level, detail), GL_COMPILE);
                             if (level == 0) {
                                 // Strip s joins rows s and s + 1: the piece's last
