@@ -517,14 +517,21 @@ TEST(TerrainDetail, CoarsePiecesCoverTheirSquareAndKeepFullDetailEdges)
             }
         }
 
-    // Finer cells on screen never get a coarser level.
+    // Finer cells on screen never get a coarser level, and the detail layer
+    // (compiled for full detail only) is never asked of a coarser one; the
+    // nearest ground keeps it, the farthest does not.
     int last = 0;
     for (float px = 64.0f; px > 0.1f; px *= 0.8f) {
         const int level = terrain_detail_level(px);
         EXPECT_GE(level, last);
         EXPECT_LT(level, TERRAIN_DETAIL_LEVELS);
+        if (terrain_detail_layer_shown(px)) {
+            EXPECT_EQ(level, 0) << px << " px";
+        }
         last = level;
     }
+    EXPECT_TRUE(terrain_detail_layer_shown(64.0f));
+    EXPECT_FALSE(terrain_detail_layer_shown(0.1f));
     EXPECT_EQ(terrain_detail_level(64.0f), 0);
     EXPECT_EQ(last, TERRAIN_DETAIL_LEVELS - 1);
 }
