@@ -193,6 +193,13 @@ void draw_game_frame()
         checkpoint("post-units");
         return;
     }
+    // The city's models are opaque and drawn with the depth test, so the
+    // order among them and the ground does not change the picture; drawn
+    // first, they let the depth test drop the ground they hide before it
+    // is shaded, rather than the ground being shaded and then painted over.
+    set_scene_color();
+    draw_models();
+    checkpoint("post-buildings");
     set_scene_color();
     draw_map();
     checkpoint("post-map");
@@ -209,8 +216,6 @@ void draw_game_frame()
     draw_trees();
     set_scene_color();
     checkpoint("post-scenery");
-    draw_models();
-    checkpoint("post-buildings");
 
     // Projectiles with their flames.
     set_scene_color();
