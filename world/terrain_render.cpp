@@ -34,8 +34,10 @@ int g_terrain_compiles = 0;
 
 // Each block is drawn as SUB_BLOCKS x SUB_BLOCKS pieces, culled one by one,
 // and each piece at one of TERRAIN_DETAIL_LEVELS levels of detail: a
-// block's display lists are map_lists[a][b] + terrain_block_list(piece, level,
-// detail layer).
+// block's display lists are map_lists[a][b] + terrain_block_list(piece,
+// level). A list holds only the piece's triangles; the textures and matrix
+// they are drawn with are set by draw_map, once for each run of pieces that
+// look alike, rather than set and undone inside every list.
 namespace {
 
 constexpr int SUB_BLOCKS = 2;
@@ -43,12 +45,11 @@ constexpr int SUB_CELLS = 32 / SUB_BLOCKS;
 constexpr int PIECES = 4 * SUB_BLOCKS;
 // A piece is drawn at full detail where a cell spans this many pixels, and
 // with the detail layer where it spans the second; the layer is only ever on
-// full-detail pieces, so each piece has a list for every level drawn plain
-// and one more for full detail with the layer.
+// full-detail pieces.
 constexpr float FULL_DETAIL_CELL_PIXELS = 12.0f;
 constexpr float DETAIL_LAYER_CELL_PIXELS = 32.0f;
 static_assert(DETAIL_LAYER_CELL_PIXELS >= FULL_DETAIL_CELL_PIXELS);
-constexpr int LISTS_PER_PIECE = TERRAIN_DETAIL_LEVELS + 1;
+constexpr int LISTS_PER_PIECE = TERRAIN_DETAIL_LEVELS;
 constexpr int LISTS_PER_BLOCK = SUB_BLOCKS * SUB_BLOCKS * LISTS_PER_PIECE;
 
 // The ground colour without the detail layer: the colour texture with the
@@ -61,9 +62,9 @@ struct piece_bounds {
 };
 piece_bounds pieces[PIECES][PIECES];
 
-int terrain_block_list(int sa, int sb, int level, bool detail)
+int terrain_block_list(int sa, int sb, int level)
 {
-    return (sa * SUB_BLOCKS + sb) * LISTS_PER_PIECE + (detail ? TERRAIN_DETAIL_LEVELS : level);
+    return (sa * SUB_BLOCKS + sb) * LISTS_PER_PIECE + level;
 }
 
 } // namespace
@@ -326,7 +327,9 @@ void begin_block_state(bool detail)
 
 void end_block_state()
 {
-    set_scene_color();
+    // White, as set_scene_color leaves it; that also counts the hurt flash
+    // down, which is once a frame, not once a run of pieces.
+    glColor3f(1.0f, 1.0f, 1.0f);
     glDisable(GL_TEXTURE_2D);
     active_texture(GL_TEXTURE0_ARB);
     glPopMatrix();
@@ -351,11 +354,18 @@ void calculate_piece_bounds(piece_bounds& p, int i0, int j0, int i1, int j1)
 
 } // namespace
 
-void draw_map_real(int j0, int i0, int j1, int i1, bool detail)
+// The piece's triangles at one level: strip s joins rows s and s + 1, so a
+// full-detail piece leaves its last row to the next piece's first strip.
+static void compile_piece(int i0, int j0, int i1, int j1, int level, std::vector<uint32_t>& triangles)
 {
-    begin_block_state(detail);
-    walk_map(j0, i0, j1, i1);
-    end_block_state();
+    if (level == 0) {
+        walk_map(j0, i0, j1 - 1, i1);
+        return;
+    }
+    triangles.clear();
+    terrain_block_triangles(i0, j0, i1, j1, 1 << level, triangles);
+    draw_range_elements(GL_TRIANGLES, TERRAIN_SIZE * i0 + j0, TERRAIN_SIZE * i1 + j1,
+                        static_cast<GLsizei>(triangles.size()), GL_UNSIGNED_INT, triangles.data());
 }
 
 void generate_map_call_list()
@@ -379,28 +389,9 @@ void generate_map_call_list()
                     const int j0 = SUB_CELLS * pb, j1 = std::min(SUB_CELLS * (pb + 1), 127);
                     calculate_piece_bounds(pieces[pa][pb], i0, j0, i1, j1);
                     for (int level = 0; level < TERRAIN_DETAIL_LEVELS; ++level) {
-                        if (level > 0) {
-                            triangles.clear();
-                            terrain_block_triangles(i0, j0, i1, j1, 1 << level, triangles);
-                        }
-                        for (bool detail : {false, true}) {
-                            if (detail && level > 0)
-                                continue;
-                            glNewList(map_lists[a][b] + terrain_block_list(sa, sb, level, detail), GL_COMPILE);
-                            if (level == 0) {
-                                // Strip s joins rows s and s + 1: the piece's last
-                                // row is the next piece's first, whose strip that
-                                // piece draws.
-                                draw_map_real(j0, i0, j1 - 1, i1, detail);
-                            } else {
-                                begin_block_state(detail);
-                                draw_range_elements(GL_TRIANGLES, TERRAIN_SIZE * i0 + j0, TERRAIN_SIZE * i1 + j1,
-                                                    static_cast<GLsizei>(triangles.size()), GL_UNSIGNED_INT,
-                                                    triangles.data());
-                                end_block_state();
-                            }
-                            glEndList();
-                        }
+                        glNewList(map_lists[a][b] + terrain_block_list(sa, sb, level), GL_COMPILE);
+                        compile_piece(i0, j0, i1, j1, level, triangles);
+                        glEndList();
                     }
                 }
             ++g_terrain_compiles;
@@ -430,6 +421,7 @@ void draw_map()
         struct visible {
             float d2;
             int list;
+            bool detail;
         };
         visible order[PIECES * PIECES];
         int n = 0;
@@ -447,15 +439,26 @@ void draw_map()
                 const float cell_pixels = cells_across / std::sqrt(std::max(d2, 1e-6f));
                 const int level = terrain_detail_level(cell_pixels);
                 const int a = pa / SUB_BLOCKS, b = pb / SUB_BLOCKS;
-                order[n++] = {d2, static_cast<int>(map_lists[a][b]) +
-                                      terrain_block_list(pa % SUB_BLOCKS, pb % SUB_BLOCKS, level,
-                                                         terrain_detail_layer_shown(cell_pixels))};
+                order[n++] = {d2,
+                              static_cast<int>(map_lists[a][b]) +
+                                  terrain_block_list(pa % SUB_BLOCKS, pb % SUB_BLOCKS, level),
+                              terrain_detail_layer_shown(cell_pixels)};
             }
         std::sort(order, order + n, [](const visible& p, const visible& q) { return p.d2 < q.d2; });
+        // The detail layer's state is switched only where the look changes
+        // along the nearest-first order: the layer is on the nearest pieces,
+        // so that is about once a frame.
         for (int k = 0; k < n; ++k) {
+            if (k == 0 || order[k].detail != order[k - 1].detail) {
+                if (k > 0)
+                    end_block_state();
+                begin_block_state(order[k].detail);
+            }
             glCallList(static_cast<GLuint>(order[k].list));
             g_terrain_count += 1.0f / (SUB_BLOCKS * SUB_BLOCKS);
         }
+        if (n > 0)
+            end_block_state();
     }
     glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FRAGMENT_DEPTH_EXT);
     unlock_arrays();

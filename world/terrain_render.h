@@ -36,7 +36,6 @@ void delete_map_block(int a, int b);
 // (cx, cz) may reach.
 void invalidate_map_blocks(float cx, float cz, int r);
 void calculate_map_seg_sphere(int a, int b, int i0, int j0, int i1, int j1);
-void draw_map_real(int j0, int i0, int j1, int i1, bool detail);
 void walk_map(int j0, int i0, int j1, int i1);
 // Appends triangles (three vertex numbers each, wound like the strips)
 // covering grid points i0..i1 by j0..j1 with every step-th point inside and
