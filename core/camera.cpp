@@ -97,7 +97,7 @@ void set_fog_mode()
         GLfloat colour[4] = {g, g, g, 1.0f};
         glFogi(GL_FOG_MODE, GL_EXP2);
         glFogfv(GL_FOG_COLOR, colour);
-        glFogf(GL_FOG_DENSITY, 0.0005f);
+        glFogf(GL_FOG_DENSITY, HIGH_FOG_DENSITY);
         glClearColor(g, g, g, 0.0f);
     }
 }

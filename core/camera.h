@@ -21,6 +21,8 @@ constexpr float VIRTUAL_HEIGHT = 1024.0f;
 void default_frustum();
 // Recomputes the view vectors and side planes from eye_yaw, eye_pitch, g_zoom.
 void calculate_viewing_vectors();
+// Fog with the eye above 10: exp2 mode at this density (per eye-space unit).
+constexpr float HIGH_FOG_DENSITY = 0.0005f;
 void set_fog_mode();
 void set_game_gl_params();
 // A new game's view: no hurt tilt or flash, no walking bob, level pitch.

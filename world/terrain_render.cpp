@@ -62,6 +62,16 @@ struct piece_bounds {
 };
 piece_bounds pieces[PIECES][PIECES];
 
+// With the eye above 10 the ground's fog comes from a coordinate per point
+// (fog_array, from its height), so its exp2 fog factor is fixed per point.
+// The lists carry 1 - that factor, and the ground is drawn in linear fog
+// from 0 to 1, which gives the factor back at every point and interpolates
+// it between them: no exponential a pixel. Across a triangle the exp2 of the
+// interpolated coordinate and the interpolated exp2 differ by under one
+// level of colour but on a few cells of the steepest cliffs (under three
+// there).
+std::vector<float> fog_factors;
+
 int terrain_block_list(int sa, int sb, int level)
 {
     return (sa * SUB_BLOCKS + sb) * LISTS_PER_PIECE + level;
@@ -213,7 +223,7 @@ void enable_terrain_arrays()
     client_active_texture(GL_TEXTURE0_ARB);
     glTexCoordPointer(2, GL_FLOAT, 0, tex2_array);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    fog_coord_pointer(GL_FLOAT, 0, fog_array);
+    fog_coord_pointer(GL_FLOAT, 0, fog_factors.empty() ? fog_array : fog_factors.data());
     glEnableClientState(GL_FOG_COORDINATE_ARRAY_EXT);
 }
 
@@ -285,6 +295,15 @@ void terrain_block_triangles(int i0, int j0, int i1, int j1, int step, std::vect
             for (size_t m = 1; m + 1 < n; ++m)
                 out.insert(out.end(), {centre, rim[(c + m) % n], rim[(c + m + 1) % n]});
         }
+}
+
+void terrain_fog_factors(const float* coords, int n, float density, std::vector<float>& out)
+{
+    out.resize(static_cast<size_t>(std::max(n, 0)));
+    for (int k = 0; k < n; ++k) {
+        const float dc = density * coords[k];
+        out[static_cast<size_t>(k)] = 1.0f - std::exp(-dc * dc);
+    }
 }
 
 // The detail layer repeats every 8 cells, so a cell holds 32 of its 256
@@ -377,6 +396,7 @@ void generate_map_call_list()
             if (map_lists[a][b] != MAP_LIST_NONE)
                 continue;
             if (!enabled) {
+                terrain_fog_factors(fog_array, TERRAIN_VERTS, HIGH_FOG_DENSITY, fog_factors);
                 enable_terrain_arrays();
                 enabled = true;
             }
@@ -411,8 +431,13 @@ void draw_map()
     glLineWidth(1.0f);
     enable_terrain_arrays();
     lock_arrays(0, TERRAIN_VERTS);
-    if (eye_y >= 10.0f)
+    const bool fog_by_height = eye_y >= 10.0f;
+    if (fog_by_height) {
         glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FOG_COORDINATE_EXT);
+        glFogi(GL_FOG_MODE, GL_LINEAR);
+        glFogf(GL_FOG_START, 0.0f);
+        glFogf(GL_FOG_END, 1.0f);
+    }
     if (g_render_mode == GL_RENDER) {
         generate_map_call_list();
         // Nearest pieces first, so that the depth test drops the hidden
@@ -461,6 +486,8 @@ void draw_map()
             end_block_state();
     }
     glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FRAGMENT_DEPTH_EXT);
+    if (fog_by_height)
+        glFogi(GL_FOG_MODE, GL_EXP2);
     unlock_arrays();
     disable_terrain_arrays();
 }

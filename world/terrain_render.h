@@ -42,6 +42,9 @@ void walk_map(int j0, int i0, int j1, int i1);
 // every point along the outer edges, so that pieces of any two levels meet
 // without cracks.
 void terrain_block_triangles(int i0, int j0, int i1, int j1, int step, std::vector<uint32_t>& out);
+// For each of n fog coordinates, 1 - its exp2 fog factor at the density:
+// what linear fog from 0 to 1 turns back into that factor.
+void terrain_fog_factors(const float* coords, int n, float density, std::vector<float>& out);
 // Level of detail for a piece where one grid cell spans cell_pixels pixels.
 int terrain_detail_level(float cell_pixels);
 // Whether such a piece is drawn with the detail layer, or plain.

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -534,4 +536,52 @@ TEST(TerrainDetail, CoarsePiecesCoverTheirSquareAndKeepFullDetailEdges)
     EXPECT_FALSE(terrain_detail_layer_shown(0.1f));
     EXPECT_EQ(terrain_detail_level(64.0f), 0);
     EXPECT_EQ(last, TERRAIN_DETAIL_LEVELS - 1);
+}
+
+TEST(TerrainFog, LinearFogOverTheFactorsGivesTheExp2FogOfTheIslandsGround)
+{
+    // The ground is drawn in linear fog from 0 to 1 over 1 - its exp2 fog
+    // factors: at every point that must give the exp2 factor back, and
+    // between points (along the edges and across the middle of each cell's
+    // triangles) stay close to the exp2 fog of the interpolated coordinate:
+    // within a colour level but for a few cells of the steepest cliffs, and
+    // within five levels there.
+    generate(31337);
+    calculate_arrays();
+    std::vector<float> f;
+    terrain_fog_factors(fog_array, TERRAIN_VERTS, HIGH_FOG_DENSITY, f);
+    ASSERT_EQ(f.size(), static_cast<size_t>(TERRAIN_VERTS));
+    auto exp2_fog = [](float c) { return std::exp(-(HIGH_FOG_DENSITY * c) * (HIGH_FOG_DENSITY * c)); };
+    float worst_point = 0.0f, worst_between = 0.0f, most_fog = 1.0f;
+    int samples = 0, over_a_level = 0;
+    for (int k = 0; k < TERRAIN_VERTS; ++k) {
+        worst_point = std::max(worst_point, std::fabs((1.0f - f[k]) - exp2_fog(fog_array[k])));
+        most_fog = std::min(most_fog, 1.0f - f[k]);
+    }
+    for (int i = 0; i + 1 < 128; ++i)
+        for (int j = 0; j + 1 < 128; ++j) {
+            const int a = 128 * i + j, b = a + 1, c = a + 128, d = c + 1;
+            for (auto [p, q, r] : {std::tuple{a, b, c}, std::tuple{b, c, d}}) {
+                const float w[][3] = {{0.5f, 0.5f, 0.0f}, {0.0f, 0.5f, 0.5f}, {0.5f, 0.0f, 0.5f},
+                                      {1 / 3.0f, 1 / 3.0f, 1 / 3.0f}};
+                for (const auto& m : w) {
+                    const float coord = m[0] * fog_array[p] + m[1] * fog_array[q] + m[2] * fog_array[r];
+                    const float lerped = 1.0f - (m[0] * f[p] + m[1] * f[q] + m[2] * f[r]);
+                    const float e = std::fabs(lerped - exp2_fog(coord));
+                    worst_between = std::max(worst_between, e);
+                    ++samples;
+                    over_a_level += e > 1.0f / 255.0f ? 1 : 0;
+                }
+            }
+        }
+    EXPECT_LT(worst_point, 1e-6f);
+    EXPECT_LT(worst_between, 5.0f / 255.0f);
+    EXPECT_LT(over_a_level * 1000, samples) << over_a_level << " of " << samples << " over a level";
+    EXPECT_LT(most_fog, 0.5f) << "the sea floor should be in thick fog, or this tests nothing";
+
+    std::vector<float> none;
+    const float ends[] = {0.0f, 1e6f};
+    terrain_fog_factors(ends, 2, HIGH_FOG_DENSITY, none);
+    EXPECT_FLOAT_EQ(none[0], 0.0f);  // no fog at a coordinate of 0
+    EXPECT_FLOAT_EQ(none[1], 1.0f);  // all fog far up the scale
 }
