@@ -432,7 +432,9 @@ void draw_map()
     enable_terrain_arrays();
     lock_arrays(0, TERRAIN_VERTS);
     const bool fog_by_height = eye_y >= 10.0f;
+    GLint fog_mode = GL_EXP2;
     if (fog_by_height) {
+        glGetIntegerv(GL_FOG_MODE, &fog_mode);
         glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FOG_COORDINATE_EXT);
         glFogi(GL_FOG_MODE, GL_LINEAR);
         glFogf(GL_FOG_START, 0.0f);
@@ -487,7 +489,7 @@ void draw_map()
     }
     glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FRAGMENT_DEPTH_EXT);
     if (fog_by_height)
-        glFogi(GL_FOG_MODE, GL_EXP2);
+        glFogi(GL_FOG_MODE, fog_mode);
     unlock_arrays();
     disable_terrain_arrays();
 }
