@@ -86,8 +86,6 @@ namespace {
 PFNGLACTIVETEXTUREARBPROC p_active_texture;
 PFNGLCLIENTACTIVETEXTUREARBPROC p_client_active_texture;
 PFNGLFOGCOORDPOINTEREXTPROC p_fog_coord_pointer;
-PFNGLLOCKARRAYSEXTPROC p_lock_arrays;
-PFNGLUNLOCKARRAYSEXTPROC p_unlock_arrays;
 PFNGLDRAWRANGEELEMENTSPROC p_draw_range_elements;
 
 template <typename F>
@@ -105,8 +103,6 @@ void load_extensions()
     lookup(p_active_texture, "glActiveTextureARB");
     lookup(p_client_active_texture, "glClientActiveTextureARB");
     lookup(p_fog_coord_pointer, "glFogCoordPointerEXT");
-    lookup(p_lock_arrays, "glLockArraysEXT");
-    lookup(p_unlock_arrays, "glUnlockArraysEXT");
     lookup(p_draw_range_elements, "glDrawRangeElements");
 }
 
@@ -129,20 +125,6 @@ void fog_coord_pointer(GLenum type, GLsizei stride, const void* p)
     load_extensions();
     if (p_fog_coord_pointer)
         p_fog_coord_pointer(type, stride, p);
-}
-
-void lock_arrays(GLint first, GLsizei count)
-{
-    load_extensions();
-    if (p_lock_arrays)
-        p_lock_arrays(first, count);
-}
-
-void unlock_arrays()
-{
-    load_extensions();
-    if (p_unlock_arrays)
-        p_unlock_arrays();
 }
 
 void draw_range_elements(GLenum mode, GLuint start, GLuint end, GLsizei count, GLenum type, const void* idx)
@@ -213,6 +195,7 @@ void calculate_map_seg_sphere(int a, int b, int i0, int j0, int i1, int j1)
 
 void enable_terrain_arrays()
 {
+    terrain_fog_factors(fog_array, TERRAIN_VERTS, HIGH_FOG_DENSITY, fog_factors);
     glVertexPointer(3, GL_FLOAT, 0, vertex_array);
     glEnableClientState(GL_VERTEX_ARRAY);
     glNormalPointer(GL_FLOAT, 0, normal_array);
@@ -223,7 +206,7 @@ void enable_terrain_arrays()
     client_active_texture(GL_TEXTURE0_ARB);
     glTexCoordPointer(2, GL_FLOAT, 0, tex2_array);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    fog_coord_pointer(GL_FLOAT, 0, fog_factors.empty() ? fog_array : fog_factors.data());
+    fog_coord_pointer(GL_FLOAT, 0, fog_factors.data());
     glEnableClientState(GL_FOG_COORDINATE_ARRAY_EXT);
 }
 
@@ -396,7 +379,6 @@ void generate_map_call_list()
             if (map_lists[a][b] != MAP_LIST_NONE)
                 continue;
             if (!enabled) {
-                terrain_fog_factors(fog_array, TERRAIN_VERTS, HIGH_FOG_DENSITY, fog_factors);
                 enable_terrain_arrays();
                 enabled = true;
             }
@@ -429,8 +411,8 @@ int frustum_cull_terrain(int a, int b)
 void draw_map()
 {
     glLineWidth(1.0f);
-    enable_terrain_arrays();
-    lock_arrays(0, TERRAIN_VERTS);
+    // The pieces' lists carry their own copies of the arrays, which are
+    // enabled only while compiling.
     const bool fog_by_height = eye_y >= 10.0f;
     GLint fog_mode = GL_EXP2;
     if (fog_by_height) {
@@ -490,8 +472,6 @@ void draw_map()
     glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FRAGMENT_DEPTH_EXT);
     if (fog_by_height)
         glFogi(GL_FOG_MODE, fog_mode);
-    unlock_arrays();
-    disable_terrain_arrays();
 }
 
 // --- textures -----------------------------------------------------------------
