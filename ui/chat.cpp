@@ -323,4 +323,6 @@ void team_click(int vx, int vy, int b)
         set_init_position(self);
     }
     ++teams[self.team].members;
+    if (pressed == 0 || pressed == 1)
+        printf("playing for team %d\n", self.team);
 }

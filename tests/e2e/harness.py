@@ -1206,12 +1206,29 @@ def click_menu(xin, vx, vy, width=600, height=400):
     time.sleep(0.3)
 
 
-def choose_team(xin, team, width=600, height=400):
-    """The team window: "Teams", then "Attackers" (0) or "Defenders" (1)."""
-    click_menu(xin, 875, 975, width, height)
+def choose_team(xin, team, width=600, height=400, game=None):
+    """The team window: "Teams", then "Attackers" (0) or "Defenders" (1).
+
+    Given the copy's ``Game``, waits until the copy says it plays for that
+    team. On a loaded machine the window may still be sliding in when the
+    side's button is clicked, or may not have opened yet, so a click that
+    changed nothing is repeated, and every second miss toggles the window."""
+    teams_button = (875, 975)
+    side_button = ((198 if team == 0 else 476) + 360 + 90, 50 + 275 + 18)
+    start = game.mark() if game else 0
+    click_menu(xin, *teams_button, width, height)
     time.sleep(1.0)
-    click_menu(xin, (198 if team == 0 else 476) + 360 + 90, 50 + 275 + 18, width, height)
-    time.sleep(0.5)
+    for attempt in range(6):
+        click_menu(xin, *side_button, width, height)
+        time.sleep(0.5)
+        if game is None:
+            return
+        if game.wait_for_line(r"^playing for team %d$" % team, 3, stream="stdout", start=start):
+            return
+        if attempt % 2 == 1:
+            click_menu(xin, *teams_button, width, height)
+            time.sleep(1.5)
+    raise AssertionError("the copy never took team %d\n%s" % (team, game.dump()))
 
 
 def game_pid(game):

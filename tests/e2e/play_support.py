@@ -128,7 +128,7 @@ class Copy:
         harness.click_menu(self.xin, vx, vy, WIN_W, WIN_H)
 
     def choose_team(self, team):
-        harness.choose_team(self.xin, team, WIN_W, WIN_H)
+        harness.choose_team(self.xin, team, WIN_W, WIN_H, game=self.game)
 
     def start_play(self):
         """The real "Start Game" click; returns once play frames run."""

@@ -56,7 +56,7 @@ class Copy:
         harness.click_menu(self.xin, vx, vy)
 
     def choose_team(self, team):
-        harness.choose_team(self.xin, team)
+        harness.choose_team(self.xin, team, game=self.game)
 
     def number(self):
         nums = re.findall(r"^my_numb = (\d+)$", self.game.stdout_text(), re.M)

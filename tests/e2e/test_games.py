@@ -90,7 +90,7 @@ class TwoGames(unittest.TestCase):
             a = Copy(stack, net[0], "again")
             peer = stack.enter_context(harness.Peer(net[1], ARGS.peer))
             self.line(a.game, r"^my_numb = \d+$", 0, 20)
-            harness.choose_team(a.xin, 1)
+            harness.choose_team(a.xin, 1, game=a.game)
             peer.send("autohelo rival 0 %d" % PEER_NUMBER)
             time.sleep(1.5)
 
@@ -128,10 +128,10 @@ class TwoGames(unittest.TestCase):
             self.assertIsNotNone(peer.wait_for(r"^RECV \S+ %s \d+ 48454c4f" % net.sender_id(0), 10, since=mp),
                                  "A is not back in the lobby\n" + a.game.dump())
             # The lobby draws the side afresh: A defends again, and so does B.
-            harness.choose_team(a.xin, 1)
+            harness.choose_team(a.xin, 1, game=a.game)
             b = Copy(stack, net[2], "fresh")
             self.line(b.game, r"^my_numb = \d+$", 0, 20)
-            harness.choose_team(b.xin, 1)
+            harness.choose_team(b.xin, 1, game=b.game)
             time.sleep(2.0)
 
             # The second game of A, the first of B, on one seed.

@@ -202,8 +202,8 @@ class Gods(unittest.TestCase):
         a, d, peer = self.a, self.d, self.peer
         for c in (a, d):
             self.assertIsNotNone(c.game.wait_for_line(r"^my_numb = \d+$", 20), c.game.dump())
-        harness.choose_team(d.xin, 1)
-        harness.choose_team(a.xin, 0)
+        harness.choose_team(d.xin, 1, game=d.game)
+        harness.choose_team(a.xin, 0, game=a.game)
         time.sleep(1.5)
         harness.click_menu(a.xin, 175, 125)  # Start Game
         m = d.game.wait_for_line(r"^starting game with random seed = (\d+)$", 15)

@@ -88,7 +88,7 @@ class HostilePeer(unittest.TestCase):
             pid = harness.game_pid(g)
 
             # The copy defends alone, so it leads the defenders.
-            harness.choose_team(xin, 1)
+            harness.choose_team(xin, 1, game=g)
 
             # Chat from a sender that has not announced itself.
             m = g.mark()

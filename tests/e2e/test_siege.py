@@ -89,8 +89,8 @@ class Siege(unittest.TestCase):
         # A higher number than copy 0's, so copy 0 stays the attackers' leader.
         self.peer.send("autohelo peer 0 %d" % min(numb + 1 + (1023 - numb) // 2, 1023))
         time.sleep(1.5)
-        harness.choose_team(self.inputs[0], 0)
-        harness.choose_team(self.inputs[1], 1)
+        harness.choose_team(self.inputs[0], 0, game=self.games[0])
+        harness.choose_team(self.inputs[1], 1, game=self.games[1])
         time.sleep(1.0)
         self.peer.send("strt %d" % SEED)
         for g in self.games:
@@ -131,7 +131,7 @@ class Siege(unittest.TestCase):
         a, d = self.games
         gx, gz = gate_point(ARGS.data)
         goblins = self.goblins()
-        self.assertEqual(len(goblins), 16, d.dump())
+        self.assertEqual(len(goblins), 16, a.dump() + "\n----\n" + d.dump())
         # The attacking player draws the bow: the left button held with the
         # command bar hidden shoots an arrow at most every 0.666 s, and each
         # goes to the other copies as "AARW".
