@@ -130,7 +130,13 @@ class Siege(unittest.TestCase):
         self.start_battle()
         a, d = self.games
         gx, gz = gate_point(ARGS.data)
+        # The leader announces its units as the game begins and once more
+        # 1.5 s into it; a loaded machine may take a while to get there.
+        deadline = time.time() + 20
         goblins = self.goblins()
+        while len(goblins) < 16 and time.time() < deadline:
+            time.sleep(0.5)
+            goblins = self.goblins()
         self.assertEqual(len(goblins), 16, a.dump() + "\n----\n" + d.dump())
         # The attacking player draws the bow: the left button held with the
         # command bar hidden shoots an arrow at most every 0.666 s, and each
