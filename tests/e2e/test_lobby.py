@@ -159,6 +159,16 @@ class ThreeCopies(unittest.TestCase):
     def tearDown(self):
         self.stack.close()
 
+    def side(self, i, team):
+        """Copy i's button for a side, clicked again should a click fall
+        while the team window is still sliding in."""
+        g, start = self.games[i], self.games[i].mark()
+        for _ in range(3):
+            self.dpys[i].click((198 if team == 0 else 476) + 360 + 90, 50 + 275 + 18)
+            if g.wait_for_line(r"^playing for team %d$" % team, 3, stream="stdout", start=start):
+                return
+        self.fail("copy %d never took team %d\n%s" % (i, team, g.dump()))
+
     def test_lobby_of_three(self):
         for g in self.games:
             self.assertIsNotNone(g.wait_for_line(r"^my_numb = \d+$", 15), g.dump())
@@ -166,9 +176,9 @@ class ThreeCopies(unittest.TestCase):
         for i, d in enumerate(self.dpys):
             d.click(875, 975)  # "Teams"
         time.sleep(1.0)
-        self.dpys[0].click(198 + 360 + 90, 50 + 275 + 18)  # alpha: Attackers
-        self.dpys[1].click(476 + 360 + 90, 50 + 275 + 18)  # bravo: Defenders
-        self.dpys[2].click(198 + 360 + 90, 50 + 275 + 18)  # charlie: Attackers
+        self.side(0, 0)  # alpha: Attackers
+        self.side(1, 1)  # bravo: Defenders
+        self.side(2, 0)  # charlie: Attackers
         time.sleep(1.5)
         att3, def1 = team_pixels(self.dpys[0].grab())
         self.assertGreater(att3, 0)
@@ -180,7 +190,7 @@ class ThreeCopies(unittest.TestCase):
             self.assertAlmostEqual(dd, def1, delta=def1 * 0.1 + 5)
 
         # bravo changes side: alpha's defenders' list empties.
-        self.dpys[1].click(198 + 360 + 90, 50 + 275 + 18)
+        self.side(1, 0)
         time.sleep(1.5)
         att_all, def0 = team_pixels(self.dpys[0].grab())
         self.assertEqual(def0, 0)
@@ -214,7 +224,7 @@ class ThreeCopies(unittest.TestCase):
 
         # bravo defends again (a game without defenders is won at once), and
         # Start Game on alpha brings bravo along on the same channel.
-        self.dpys[1].click(476 + 360 + 90, 50 + 275 + 18)
+        self.side(1, 1)
         time.sleep(1.0)
         with harness.Peer(self.net[3], ARGS.peer) as peer:
             self.dpys[0].click(175, 125)
