@@ -1206,8 +1206,9 @@ def click_menu(xin, vx, vy, width=600, height=400):
     time.sleep(0.3)
 
 
-def choose_team(xin, team, width=600, height=400, game=None):
-    """The team window: "Teams", then "Attackers" (0) or "Defenders" (1).
+def choose_team(xin, team, width=600, height=400, game=None, open_window=True):
+    """The team window: "Teams" (unless ``open_window`` is false because it
+    is open already), then "Attackers" (0) or "Defenders" (1).
 
     Given the copy's ``Game``, waits until the copy says it plays for that
     team. On a loaded machine the window may still be sliding in when the
@@ -1215,14 +1216,16 @@ def choose_team(xin, team, width=600, height=400, game=None):
     changed nothing is repeated, and every second miss toggles the window."""
     teams_button = (875, 975)
     side_button = ((198 if team == 0 else 476) + 360 + 90, 50 + 275 + 18)
-    start = game.mark() if game else 0
-    click_menu(xin, *teams_button, width, height)
-    time.sleep(1.0)
-    for attempt in range(6):
+    if open_window:
+        click_menu(xin, *teams_button, width, height)
+        time.sleep(1.0)
+    if game is None:
         click_menu(xin, *side_button, width, height)
         time.sleep(0.5)
-        if game is None:
-            return
+        return
+    start = game.mark()
+    for attempt in range(6):
+        click_menu(xin, *side_button, width, height)
         if game.wait_for_line(r"^playing for team %d$" % team, 3, stream="stdout", start=start):
             return
         if attempt % 2 == 1:

@@ -160,14 +160,8 @@ class ThreeCopies(unittest.TestCase):
         self.stack.close()
 
     def side(self, i, team):
-        """Copy i's button for a side, clicked again should a click fall
-        while the team window is still sliding in."""
-        g, start = self.games[i], self.games[i].mark()
-        for _ in range(3):
-            self.dpys[i].click((198 if team == 0 else 476) + 360 + 90, 50 + 275 + 18)
-            if g.wait_for_line(r"^playing for team %d$" % team, 3, stream="stdout", start=start):
-                return
-        self.fail("copy %d never took team %d\n%s" % (i, team, g.dump()))
+        """Copy i takes a side in its open team window."""
+        harness.choose_team(self.dpys[i].xin, team, game=self.games[i], open_window=False)
 
     def test_lobby_of_three(self):
         for g in self.games:
