@@ -441,7 +441,11 @@ void mouse_look_delta(float& dx, float& dy)
 {
     dx = static_cast<float>(mouse_x - g_game_width / 2);
     dy = static_cast<float>(mouse_y - g_game_height / 2);
-    warp_pointer(g_game_width / 2, g_game_height / 2);
+    // Only a pointer that has left the middle is put back. A warp sent every
+    // frame could reach the server just after a movement the frame has not
+    // read yet, and put the pointer back over it: the turn would be lost.
+    if (dx != 0.0f || dy != 0.0f)
+        warp_pointer(g_game_width / 2, g_game_height / 2);
 }
 
 // --- screenshot ---------------------------------------------------------------
