@@ -14,6 +14,7 @@
 #include "core/gamma.h"
 #include "core/main_loop.h"
 #include "core/paths.h"
+#include "core/pointer_motion.h"
 #include "ui/interface.h"
 
 Display* display = nullptr;
@@ -27,6 +28,9 @@ int mouse_x = -1, mouse_y = -1;
 int mouse_buttons = 0;
 int do_warp = 1;
 int save_mx = -1, save_my = -1;
+
+// The pointer's positions and the warps on their way, for mouse look.
+static pointer_motion s_pointer;
 
 static Cursor arrowcursor = None;
 static Cursor blankcursor = None;
@@ -220,6 +224,7 @@ void process_events()
         case ButtonPress:
             if (ev.xbutton.button >= 1 && ev.xbutton.button <= 31)
                 mouse_buttons |= 1 << (ev.xbutton.button - 1);
+            pointer_event(s_pointer, ev.xbutton.serial, ev.xbutton.x, ev.xbutton.y, true);
             mouse_x = ev.xbutton.x;
             mouse_y = ev.xbutton.y;
             click = static_cast<int>(ev.xbutton.button);
@@ -228,19 +233,23 @@ void process_events()
         case ButtonRelease:
             if (ev.xbutton.button >= 1 && ev.xbutton.button <= 31)
                 mouse_buttons &= ~(1 << (ev.xbutton.button - 1));
+            pointer_event(s_pointer, ev.xbutton.serial, ev.xbutton.x, ev.xbutton.y, true);
             mouse_x = ev.xbutton.x;
             mouse_y = ev.xbutton.y;
             click = 0;
             stop = true;
             break;
         case MotionNotify:
+            pointer_event(s_pointer, ev.xmotion.serial, ev.xmotion.x, ev.xmotion.y, true);
             mouse_x = ev.xmotion.x;
             mouse_y = ev.xmotion.y;
             break;
         case EnterNotify:
+            pointer_event(s_pointer, ev.xcrossing.serial, ev.xcrossing.x, ev.xcrossing.y, false);
             do_warp = 1;
             break;
         case LeaveNotify:
+            pointer_event(s_pointer, ev.xcrossing.serial, ev.xcrossing.x, ev.xcrossing.y, false);
             do_warp = 0;
             break;
         default:
@@ -372,12 +381,22 @@ int host_button_down(int i)
 
 // --- pointer ----------------------------------------------------------------
 
-void warp_pointer(int x, int y)
+static void send_warp(int x, int y, bool look_start)
 {
     mouse_x = x;
     mouse_y = y;
-    if (do_warp)
-        XWarpPointer(display, None, xw, 0, 0, 0, 0, x, y);
+    if (!do_warp)
+        return;
+    pointer_warped(s_pointer, NextRequest(display), x, y, look_start);
+    XWarpPointer(display, None, xw, 0, 0, 0, 0, x, y);
+    // Sent at once rather than with the frame: the sooner the server carries
+    // it out, the less the pointer can run towards the window's edge.
+    XFlush(display);
+}
+
+void warp_pointer(int x, int y)
+{
+    send_warp(x, y, false);
 }
 
 static void set_window_cursor(Cursor c)
@@ -434,17 +453,18 @@ void cursor_look_mode()
     save_mx = mouse_x;
     save_my = mouse_y;
     hide_cursor();
-    warp_pointer(g_game_width / 2, g_game_height / 2);
+    pointer_clear_look(s_pointer);
+    send_warp(g_game_width / 2, g_game_height / 2, true);
 }
 
 void mouse_look_delta(float& dx, float& dy)
 {
-    dx = static_cast<float>(mouse_x - g_game_width / 2);
-    dy = static_cast<float>(mouse_y - g_game_height / 2);
-    // Only a pointer that has left the middle is put back. A warp sent every
-    // frame could reach the server just after a movement the frame has not
-    // read yet, and put the pointer back over it: the turn would be lost.
-    if (dx != 0.0f || dy != 0.0f)
+    pointer_take_look(s_pointer, dx, dy);
+    // The pointer goes back to the middle only when it is not there or on
+    // its way there already.
+    int x, y;
+    pointer_expected(s_pointer, x, y);
+    if (x != g_game_width / 2 || y != g_game_height / 2)
         warp_pointer(g_game_width / 2, g_game_height / 2);
 }
 
