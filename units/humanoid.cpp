@@ -309,11 +309,13 @@ unsigned int GenSwordList()
     if (!list)
         return 0;
     glNewList(list, GL_COMPILE);
+    // One batch: each run's colour goes with its vertices (with the colour
+    // tracking the material, that lights them as a colour set between runs
+    // would), so the sword is one draw rather than one a run.
+    glBegin(GL_TRIANGLES);
     int face = 0;
     for (int run = 0; run < 4; ++run) {
-        // A run boundary ends the triangle batch and changes the material.
         glColor3fv(sword_run_colours[run]);
-        glBegin(GL_TRIANGLES);
         for (int n = 0; n < sword_runs[run]; ++n, ++face) {
             const unsigned char* f = sword_faces[face];
             for (int k = 0; k < 3; ++k) {
@@ -322,8 +324,8 @@ unsigned int GenSwordList()
                 glVertex3fv(sword_vertices[f[k]]);
             }
         }
-        glEnd();
     }
+    glEnd();
     glColor3f(1.0f, 1.0f, 1.0f);
     glEndList();
     return list;
