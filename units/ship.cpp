@@ -122,7 +122,23 @@ void simulate_ship(unit* u)
     }
 }
 
-static void emit_faces(const int16_t (*faces)[9], int count)
+// Texture coordinates that run the wood grain along the hull: each is the
+// dot product of a plane with the object point, as object-linear texture
+// generation would make them, but worked out once here rather than turned
+// on and off around the hull at every ship drawn.
+static const float GRAIN_PLANES[2][4] = {{0.0f, 4.0f, 0.0f, 0.0f}, {1.0f, 0.0f, 6.0f, 0.0f}};
+
+static void grain_texcoord(const float v[3])
+{
+    float st[2];
+    for (int i = 0; i < 2; ++i)
+        st[i] = GRAIN_PLANES[i][0] * v[0] + GRAIN_PLANES[i][1] * v[1] + GRAIN_PLANES[i][2] * v[2] + GRAIN_PLANES[i][3];
+    glTexCoord2fv(st);
+}
+
+// The faces as one batch; with `grain`, textured by grain_texcoord rather
+// than by the model's own coordinates.
+static void emit_faces(const int16_t (*faces)[9], int count, bool grain)
 {
     printf("reading in verticies\n");
     const int nv = static_cast<int>(sizeof ship_vertices / sizeof ship_vertices[0]);
@@ -136,7 +152,9 @@ static void emit_faces(const int16_t (*faces)[9], int count)
                 continue;
             if (ni >= 0 && ni < nn)
                 glNormal3fv(ship_normals[ni]);
-            if (ti >= 0 && ti < nt)
+            if (grain)
+                grain_texcoord(ship_vertices[vi]);
+            else if (ti >= 0 && ti < nt)
                 glTexCoord2fv(ship_texcoords[ti]);
             glVertex3fv(ship_vertices[vi]);
         }
@@ -152,35 +170,22 @@ void GenShipList()
     hull_list = sail_list + 1;
 
     glNewList(sail_list, GL_COMPILE);
-    emit_faces(ship_sail_faces, ship_sail_face_count());
+    emit_faces(ship_sail_faces, ship_sail_face_count(), false);
     glEndList();
 
-    // Wood grain along the hull from object coordinates; the generation is
-    // part of the list, so it is on exactly while the hull is drawn.
-    const float s_plane[4] = {0.0f, 4.0f, 0.0f, 0.0f};
-    const float t_plane[4] = {1.0f, 0.0f, 6.0f, 0.0f};
     glNewList(hull_list, GL_COMPILE);
-    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
-    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
-    glTexGenfv(GL_S, GL_OBJECT_PLANE, s_plane);
-    glTexGenfv(GL_T, GL_OBJECT_PLANE, t_plane);
-    glEnable(GL_TEXTURE_GEN_S);
-    glEnable(GL_TEXTURE_GEN_T);
     glBindTexture(GL_TEXTURE_2D, wood_texid);
-    emit_faces(ship_hull_faces, ship_hull_face_count());
-    // The deck, a little off the centre line.
-    glPushMatrix();
-    glTranslatef(0.01f, 0.0f, 0.0f);
+    emit_faces(ship_hull_faces, ship_hull_face_count(), true);
+    // The deck, a little off the centre line (its grain from where it
+    // would lie on the line).
+    const float deck[4][3] = {{0.0f, -0.4f, -0.18f}, {0.1f, 0.0f, -0.18f}, {0.0f, 0.4f, -0.18f}, {-0.1f, 0.0f, -0.18f}};
     glBegin(GL_POLYGON);
     glNormal3f(0.0f, 0.0f, 1.0f);
-    glVertex3f(0.0f, -0.4f, -0.18f);
-    glVertex3f(0.1f, 0.0f, -0.18f);
-    glVertex3f(0.0f, 0.4f, -0.18f);
-    glVertex3f(-0.1f, 0.0f, -0.18f);
+    for (const auto& v : deck) {
+        grain_texcoord(v);
+        glVertex3f(v[0] + 0.01f, v[1], v[2]);
+    }
     glEnd();
-    glPopMatrix();
-    glDisable(GL_TEXTURE_GEN_S);
-    glDisable(GL_TEXTURE_GEN_T);
     glEndList();
 }
 
