@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <set>
 
 #include "core/camera.h"
 #include "core/vector.h"
@@ -462,29 +463,40 @@ void draw_quad_face(const model_node& node, const quad_prim& q)
     glEnd();
 }
 
+// A cone or dome where the nodes above it put it (`offset`), without a
+// matrix change; `colour` (if any) goes with its points.
+static void cone_shape(const cone_prim& c, const float offset[3], const float* colour)
+{
+    float at[3];
+    add_vector(offset, c.base, at);
+    upright_tex_cone(at, at[1], at[1] + c.height, c.base_radius, c.top_radius, 0, c.repeat, c.repeat, 10, colour);
+}
+
+static void dome_shape(const dome_prim& d, const float offset[3], const float* colour)
+{
+    float at[3];
+    add_vector(offset, d.centre, at);
+    draw_partial_sphere_at(at, d.radius, 0.0f, 1.5707964f, 10, 10, colour);
+}
+
+static const float NO_OFFSET[3] = {0.0f, 0.0f, 0.0f};
+
 void draw_prim_cone(const cone_prim& c)
 {
     if (c.flags & PRIM_HIDDEN)
         return;
-    glPushMatrix();
     glColor3f(1, 1, 1);
-    glTranslatef(c.base[0], c.base[1], c.base[2]);
-    glRotatef(-90.0f, 1, 0, 0);
     glBindTexture(GL_TEXTURE_2D, c.texture);
-    draw_tex_cone(c.height, c.base_radius, c.top_radius, 0, c.repeat, c.repeat, 10);
-    glPopMatrix();
+    cone_shape(c, NO_OFFSET, nullptr);
 }
 
 void draw_prim_sphere_top(const dome_prim& d)
 {
     if (d.flags & PRIM_HIDDEN)
         return;
-    glPushMatrix();
     glColor3f(1, 1, 1);
-    glTranslatef(d.centre[0], d.centre[1], d.centre[2]);
     glBindTexture(GL_TEXTURE_2D, d.texture);
-    draw_partial_sphere(d.radius, 0.0f, 1.5707964f, 10, 10);
-    glPopMatrix();
+    dome_shape(d, NO_OFFSET, nullptr);
 }
 
 void draw_primitive(const model_node& node, const primitive& prim)
@@ -558,42 +570,69 @@ std::map<unsigned, std::vector<placed_quad>> quads_by_texture(const model_node& 
 
 namespace {
 
-// The cones and domes of a tree, each under its nodes' translations.
-void draw_rounded_prims(const model_node& node)
+// A cone or dome of a tree with the sum of the translations down to its node.
+struct placed_rounded {
+    const primitive* prim;
+    float offset[3];
+};
+
+void gather_rounded(const model_node& node, const float above[3], std::map<unsigned, std::vector<placed_rounded>>& out)
 {
-    glPushMatrix();
-    glTranslatef(node.origin[0], node.origin[1], node.origin[2]);
-    for (const primitive& prim : node.prims)
-        if (prim.type != PRIM_QUAD)
-            draw_primitive(node, prim);
+    float offset[3];
+    add_vector(above, node.origin, offset);
+    for (const primitive& prim : node.prims) {
+        if (prim.type == PRIM_CONE && !(prim.cone.flags & PRIM_HIDDEN))
+            out[prim.cone.texture].push_back({&prim, {offset[0], offset[1], offset[2]}});
+        else if (prim.type == PRIM_DOME && !(prim.dome.flags & PRIM_HIDDEN))
+            out[prim.dome.texture].push_back({&prim, {offset[0], offset[1], offset[2]}});
+    }
     for (const auto& child : node.children)
-        draw_rounded_prims(*child);
-    glPopMatrix();
+        gather_rounded(*child, offset, out);
 }
 
-// A model's display list draws all its quads of one texture between one
-// bind and one glBegin/glEnd, so that the list holds one draw a texture
-// instead of one a quad (the city is some 950 quads in a few textures).
-// Each quad keeps its corners, normal, brightness and texture repeat.
+// A model's display list draws everything of one texture after one bind:
+// its quads in one glBegin/glEnd, then its cones and domes where they
+// stand, white, with no matrix change between them, so that the list holds
+// about one draw a texture (the city is some 950 quads and 40 cones and
+// domes in a few textures). Each quad keeps its corners, normal,
+// brightness and texture repeat.
 void compile_model(const model_node& node)
 {
-    for (const auto& [texture, quads] : quads_by_texture(node)) {
+    const auto quads = quads_by_texture(node);
+    std::map<unsigned, std::vector<placed_rounded>> rounded;
+    const float none[3] = {0.0f, 0.0f, 0.0f};
+    gather_rounded(node, none, rounded);
+    std::set<unsigned> textures;
+    for (const auto& group : quads)
+        textures.insert(group.first);
+    for (const auto& group : rounded)
+        textures.insert(group.first);
+    static const float white[3] = {1.0f, 1.0f, 1.0f};
+    for (unsigned texture : textures) {
         glBindTexture(GL_TEXTURE_2D, texture);
-        glBegin(GL_QUADS);
-        for (const placed_quad& pq : quads) {
-            const quad_prim& q = *pq.quad;
-            glColor3f(q.brightness, q.brightness, q.brightness);
-            glNormal3fv(q.n);
-            const float st[4][2] = {{0, 0}, {q.s_repeat, 0}, {q.s_repeat, q.t_repeat}, {0, q.t_repeat}};
-            for (int k = 0; k < 4; ++k) {
-                const float* p = pq.node->points[q.vi[k]].v;
-                glTexCoord2fv(st[k]);
-                glVertex3f(p[0] + pq.offset[0], p[1] + pq.offset[1], p[2] + pq.offset[2]);
+        if (auto it = quads.find(texture); it != quads.end()) {
+            glBegin(GL_QUADS);
+            for (const placed_quad& pq : it->second) {
+                const quad_prim& q = *pq.quad;
+                glColor3f(q.brightness, q.brightness, q.brightness);
+                glNormal3fv(q.n);
+                const float st[4][2] = {{0, 0}, {q.s_repeat, 0}, {q.s_repeat, q.t_repeat}, {0, q.t_repeat}};
+                for (int k = 0; k < 4; ++k) {
+                    const float* p = pq.node->points[q.vi[k]].v;
+                    glTexCoord2fv(st[k]);
+                    glVertex3f(p[0] + pq.offset[0], p[1] + pq.offset[1], p[2] + pq.offset[2]);
+                }
             }
+            glEnd();
         }
-        glEnd();
+        if (auto it = rounded.find(texture); it != rounded.end())
+            for (const placed_rounded& r : it->second) {
+                if (r.prim->type == PRIM_CONE)
+                    cone_shape(r.prim->cone, r.offset, white);
+                else
+                    dome_shape(r.prim->dome, r.offset, white);
+            }
     }
-    draw_rounded_prims(node);
 }
 
 } // namespace
@@ -677,7 +716,29 @@ void draw_circle(float r, int slices)
     glEnd();
 }
 
-void draw_partial_sphere(float r, float phi0, float phi1, int stacks, int slices)
+void upright_tex_cone(const float at[3], float y0, float y1, float r0, float r1, float t0, float t1, float s,
+                      int slices, const float* colour)
+{
+    const float two_pi = 6.2831853f;
+    glBegin(GL_TRIANGLE_STRIP);
+    if (colour)
+        glColor3fv(colour);
+    for (int k = 0;; ++k) {
+        float a = two_pi * static_cast<float>(k) / static_cast<float>(slices);
+        if (a > two_pi + 0.0001f)
+            break;
+        float c = std::cos(a), sn = std::sin(a);
+        glNormal3f(c, 0, -sn);
+        glTexCoord2f(s * a / two_pi, t1);
+        glVertex3f(at[0] + r1 * c, y1, at[2] - r1 * sn);
+        glTexCoord2f(s * a / two_pi, t0);
+        glVertex3f(at[0] + r0 * c, y0, at[2] - r0 * sn);
+    }
+    glEnd();
+}
+
+void draw_partial_sphere_at(const float centre[3], float r, float phi0, float phi1, int stacks, int slices,
+                            const float* colour)
 {
     const float step = 3.14159265f / static_cast<float>(stacks);
     const float span = phi1 - phi0;
@@ -686,14 +747,16 @@ void draw_partial_sphere(float r, float phi0, float phi1, int stacks, int slices
         // A little slack so rounding does not drop the last band.
         if (phi + step > phi1 + 0.0001f)
             break;
-        float y0 = r * std::sin(phi), y1 = r * std::sin(phi + step);
-        glPushMatrix();
-        glTranslatef(0, y0, 0);
-        glRotatef(-90.0f, 1, 0, 0);
-        draw_tex_cone(y1 - y0, r * std::cos(phi), r * std::cos(phi + step), 1.0f - (phi - phi0) / span,
-                      1.0f - (phi + step - phi0) / span, 1.0f, slices);
-        glPopMatrix();
+        upright_tex_cone(centre, centre[1] + r * std::sin(phi), centre[1] + r * std::sin(phi + step), r * std::cos(phi),
+                         r * std::cos(phi + step), 1.0f - (phi - phi0) / span, 1.0f - (phi + step - phi0) / span, 1.0f,
+                         slices, colour);
     }
+}
+
+void draw_partial_sphere(float r, float phi0, float phi1, int stacks, int slices)
+{
+    const float origin[3] = {0.0f, 0.0f, 0.0f};
+    draw_partial_sphere_at(origin, r, phi0, phi1, stacks, slices);
 }
 
 void draw_sphere(float r, int stacks, int slices)
