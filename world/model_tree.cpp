@@ -674,21 +674,31 @@ void draw_quad(float w, float h)
     glEnd();
 }
 
+static constexpr float TWO_PI = 6.2831853f;
+
+// Calls f(a, cos a, sin a) for a = 0, 2 pi / slices, ... up to 2 pi itself
+// (with a little slack, so that rounding does not drop the closing step).
+template <typename F>
+static void around(int slices, F f)
+{
+    for (int k = 0;; ++k) {
+        const float a = TWO_PI * static_cast<float>(k) / static_cast<float>(slices);
+        if (a > TWO_PI + 0.0001f)
+            break;
+        f(a, std::cos(a), std::sin(a));
+    }
+}
+
 void draw_tex_cone(float h, float r0, float r1, float t0, float t1, float s, int slices)
 {
-    const float two_pi = 6.2831853f;
     glBegin(GL_TRIANGLE_STRIP);
-    for (int k = 0;; ++k) {
-        float a = two_pi * static_cast<float>(k) / static_cast<float>(slices);
-        if (a > two_pi + 0.0001f)
-            break;
-        float c = std::cos(a), sn = std::sin(a);
+    around(slices, [&](float a, float c, float sn) {
         glNormal3f(c, sn, 0);
-        glTexCoord2f(s * a / two_pi, t1);
+        glTexCoord2f(s * a / TWO_PI, t1);
         glVertex3f(r1 * c, r1 * sn, h);
-        glTexCoord2f(s * a / two_pi, t0);
+        glTexCoord2f(s * a / TWO_PI, t0);
         glVertex3f(r0 * c, r0 * sn, 0);
-    }
+    });
     glEnd();
 }
 
@@ -699,41 +709,31 @@ void draw_cone(float h, float r0, float r1, int slices)
 
 void draw_circle(float r, int slices)
 {
-    const float two_pi = 6.2831853f;
     glBegin(GL_TRIANGLE_FAN);
     glNormal3f(0, 0, 1);
     glTexCoord2f(0.5f, 0.5f);
     glVertex3f(0, 0, 0);
-    for (int k = 0;; ++k) {
-        float a = two_pi * static_cast<float>(k) / static_cast<float>(slices);
-        if (a > two_pi + 0.0001f)
-            break;
-        float c = std::cos(a), sn = std::sin(a);
+    around(slices, [&](float, float c, float sn) {
         glNormal3f(0, 0, 1);
         glTexCoord2f(0.5f + 0.5f * c, 0.5f + 0.5f * sn);
         glVertex3f(r * c, r * sn, 0);
-    }
+    });
     glEnd();
 }
 
 void upright_tex_cone(const float at[3], float y0, float y1, float r0, float r1, float t0, float t1, float s,
                       int slices, const float* colour)
 {
-    const float two_pi = 6.2831853f;
     glBegin(GL_TRIANGLE_STRIP);
     if (colour)
         glColor3fv(colour);
-    for (int k = 0;; ++k) {
-        float a = two_pi * static_cast<float>(k) / static_cast<float>(slices);
-        if (a > two_pi + 0.0001f)
-            break;
-        float c = std::cos(a), sn = std::sin(a);
+    around(slices, [&](float a, float c, float sn) {
         glNormal3f(c, 0, -sn);
-        glTexCoord2f(s * a / two_pi, t1);
+        glTexCoord2f(s * a / TWO_PI, t1);
         glVertex3f(at[0] + r1 * c, y1, at[2] - r1 * sn);
-        glTexCoord2f(s * a / two_pi, t0);
+        glTexCoord2f(s * a / TWO_PI, t0);
         glVertex3f(at[0] + r0 * c, y0, at[2] - r0 * sn);
-    }
+    });
     glEnd();
 }
 
