@@ -528,7 +528,6 @@ void draw_catapult_model(unit* u)
     const int t = (u->team == 0 || u->team == 1) ? u->team : 0;
     glColor3f(teams[t].r, teams[t].g, teams[t].b);
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, wood_texid);
     glPushMatrix();
     glTranslatef(u->x, u->y, u->z);
     glScalef(1.3f, 1.3f, 1.3f);

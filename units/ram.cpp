@@ -189,7 +189,6 @@ void draw_battering_ram(unit* u)
     glTranslatef(u->x, u->y, u->z);
     glRotatef(u->heading, 0.0f, 1.0f, 0.0f);
     glRotatef(u->pitch, 1.0f, 0.0f, 0.0f);
-    glBindTexture(GL_TEXTURE_2D, wood_texid);
     glScalef(1.1f, 1.1f, 1.1f);
     glScalef(2.5f, 2.0f, 2.0f);
     glTranslatef(0.0f, 0.13f, 0.0f);
@@ -210,8 +209,7 @@ void draw_battering_ram(unit* u)
             }
         glEndList();
     }
-    glBindTexture(GL_TEXTURE_2D, wood_texid);
-    glCallList(housing_list);
+    glCallList(housing_list);  // in the wood the cart left bound
     // The beam, swinging along the cart.
     glPushMatrix();
     glTranslatef(0.0f, BEAM_Y, 0.5f - r->swing);

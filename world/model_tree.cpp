@@ -469,7 +469,8 @@ static void cone_shape(const cone_prim& c, const float offset[3], const float* c
 {
     float at[3];
     add_vector(offset, c.base, at);
-    upright_tex_cone(at, at[1], at[1] + c.height, c.base_radius, c.top_radius, 0, c.repeat, c.repeat, 10, colour);
+    upright_tex_cone(at[0], at[2], at[1], at[1] + c.height, c.base_radius, c.top_radius, 0, c.repeat, c.repeat, 10,
+                     colour);
 }
 
 static void dome_shape(const dome_prim& d, const float offset[3], const float* colour)
@@ -547,15 +548,31 @@ void draw_model_tree(model_node& node)
 
 namespace {
 
-void gather_quads(const model_node& node, const float above[3], std::map<unsigned, std::vector<placed_quad>>& out)
+// A cone or dome of a tree with the sum of the translations down to its node.
+struct placed_rounded {
+    const primitive* prim;
+    float offset[3];
+};
+
+// The tree's quads, and its shown cones and domes if `rounded` is given,
+// by texture with the translations down to their nodes, in tree order.
+void gather(const model_node& node, const float above[3], std::map<unsigned, std::vector<placed_quad>>& quads,
+            std::map<unsigned, std::vector<placed_rounded>>* rounded)
 {
     float offset[3];
     add_vector(above, node.origin, offset);
-    for (const primitive& prim : node.prims)
+    for (const primitive& prim : node.prims) {
         if (prim.type == PRIM_QUAD)
-            out[prim.quad.texture].push_back({&node, &prim.quad, {offset[0], offset[1], offset[2]}});
+            quads[prim.quad.texture].push_back({&node, &prim.quad, {offset[0], offset[1], offset[2]}});
+        else if (!rounded)
+            continue;
+        else if (prim.type == PRIM_CONE && !(prim.cone.flags & PRIM_HIDDEN))
+            (*rounded)[prim.cone.texture].push_back({&prim, {offset[0], offset[1], offset[2]}});
+        else if (prim.type == PRIM_DOME && !(prim.dome.flags & PRIM_HIDDEN))
+            (*rounded)[prim.dome.texture].push_back({&prim, {offset[0], offset[1], offset[2]}});
+    }
     for (const auto& child : node.children)
-        gather_quads(*child, offset, out);
+        gather(*child, offset, quads, rounded);
 }
 
 } // namespace
@@ -563,32 +580,11 @@ void gather_quads(const model_node& node, const float above[3], std::map<unsigne
 std::map<unsigned, std::vector<placed_quad>> quads_by_texture(const model_node& root)
 {
     std::map<unsigned, std::vector<placed_quad>> by_texture;
-    const float none[3] = {0.0f, 0.0f, 0.0f};
-    gather_quads(root, none, by_texture);
+    gather(root, NO_OFFSET, by_texture, nullptr);
     return by_texture;
 }
 
 namespace {
-
-// A cone or dome of a tree with the sum of the translations down to its node.
-struct placed_rounded {
-    const primitive* prim;
-    float offset[3];
-};
-
-void gather_rounded(const model_node& node, const float above[3], std::map<unsigned, std::vector<placed_rounded>>& out)
-{
-    float offset[3];
-    add_vector(above, node.origin, offset);
-    for (const primitive& prim : node.prims) {
-        if (prim.type == PRIM_CONE && !(prim.cone.flags & PRIM_HIDDEN))
-            out[prim.cone.texture].push_back({&prim, {offset[0], offset[1], offset[2]}});
-        else if (prim.type == PRIM_DOME && !(prim.dome.flags & PRIM_HIDDEN))
-            out[prim.dome.texture].push_back({&prim, {offset[0], offset[1], offset[2]}});
-    }
-    for (const auto& child : node.children)
-        gather_rounded(*child, offset, out);
-}
 
 // A model's display list draws everything of one texture after one bind:
 // its quads in one glBegin/glEnd, then its cones and domes where they
@@ -598,10 +594,9 @@ void gather_rounded(const model_node& node, const float above[3], std::map<unsig
 // brightness and texture repeat.
 void compile_model(const model_node& node)
 {
-    const auto quads = quads_by_texture(node);
+    std::map<unsigned, std::vector<placed_quad>> quads;
     std::map<unsigned, std::vector<placed_rounded>> rounded;
-    const float none[3] = {0.0f, 0.0f, 0.0f};
-    gather_rounded(node, none, rounded);
+    gather(node, NO_OFFSET, quads, &rounded);
     std::set<unsigned> textures;
     for (const auto& group : quads)
         textures.insert(group.first);
@@ -721,7 +716,7 @@ void draw_circle(float r, int slices)
     glEnd();
 }
 
-void upright_tex_cone(const float at[3], float y0, float y1, float r0, float r1, float t0, float t1, float s,
+void upright_tex_cone(float x, float z, float y0, float y1, float r0, float r1, float t0, float t1, float s,
                       int slices, const float* colour)
 {
     glBegin(GL_TRIANGLE_STRIP);
@@ -730,9 +725,9 @@ void upright_tex_cone(const float at[3], float y0, float y1, float r0, float r1,
     around(slices, [&](float a, float c, float sn) {
         glNormal3f(c, 0, -sn);
         glTexCoord2f(s * a / TWO_PI, t1);
-        glVertex3f(at[0] + r1 * c, y1, at[2] - r1 * sn);
+        glVertex3f(x + r1 * c, y1, z - r1 * sn);
         glTexCoord2f(s * a / TWO_PI, t0);
-        glVertex3f(at[0] + r0 * c, y0, at[2] - r0 * sn);
+        glVertex3f(x + r0 * c, y0, z - r0 * sn);
     });
     glEnd();
 }
@@ -747,7 +742,7 @@ void draw_partial_sphere_at(const float centre[3], float r, float phi0, float ph
         // A little slack so rounding does not drop the last band.
         if (phi + step > phi1 + 0.0001f)
             break;
-        upright_tex_cone(centre, centre[1] + r * std::sin(phi), centre[1] + r * std::sin(phi + step), r * std::cos(phi),
+        upright_tex_cone(centre[0], centre[2], centre[1] + r * std::sin(phi), centre[1] + r * std::sin(phi + step), r * std::cos(phi),
                          r * std::cos(phi + step), 1.0f - (phi - phi0) / span, 1.0f - (phi + step - phi0) / span, 1.0f,
                          slices, colour);
     }

@@ -170,12 +170,12 @@ void draw_quad(float w, float h);
 void draw_tex_cone(float h, float r0, float r1, float t0, float t1, float s, int slices);
 void draw_cone(float h, float r0, float r1, int slices);
 void draw_circle(float r, int slices);
-// The side of a cone standing on the y axis through `at` (at's y unused):
+// The side of a cone standing upright on the vertical line through (x, z):
 // its rim of radius r0 at height y0 and of r1 at y1, normals horizontal,
 // texture s across the angle and t from t0 to t1, in `colour` if one is
 // given (else the current one). It is drawn where it stands, without a
 // matrix change, so that several in a row make one draw.
-void upright_tex_cone(const float at[3], float y0, float y1, float r0, float r1, float t0, float t1, float s,
+void upright_tex_cone(float x, float z, float y0, float y1, float r0, float r1, float t0, float t1, float s,
                       int slices, const float* colour = nullptr);
 // Bands of a sphere about `centre` from latitude phi0 to phi1 (radians),
 // each a cone between its two rims, as one batch.

@@ -200,17 +200,6 @@ class Installed(unittest.TestCase):
             # Inverted: the mouse went down, the view went up (pitch grows downwards).
             self.assertAlmostEqual(after[4] - before[4], max(-20 * turn, -60.0 - before[4]), delta=1.0,
                                    msg=(before, after))
-            # Thirty quick steps of 2 pixels, read in several frames while the
-            # game puts the pointer back in the middle between them: every
-            # step turns the view, none twice.
-            steps = []
-            for _ in range(30):
-                steps += ["mousemove_relative", "--", "2", "0", "sleep", "0.002"]
-            subprocess.run(["xdotool"] + steps, env=dict(os.environ, DISPLAY=x.display), check=True, timeout=30)
-            time.sleep(0.5)
-            later = eye()
-            self.assertAlmostEqual((later[3] - after[3]) % 360.0, (60 * turn) % 360.0, delta=1.0,
-                                   msg=(after, later))
             g.send_signal(signal.SIGINT)
             self.assertEqual(g.wait(15), 0, g.dump())
 
