@@ -153,6 +153,37 @@ static const participant& sender_of(int index)
     return parts[static_cast<size_t>(index)];
 }
 
+// An id announced by two copies belongs to the one with the lower number,
+// on every copy alike: a copy that made its own unit under the id moves it
+// to a fresh one (and announces that), and a copy that heard the other
+// first makes the unit again as the keeper's. True when the id is free now
+// for the sender's unit; false when what holds it stays (the holder comes
+// first, or has left, or no id is free to move to).
+static bool yield_id(unit* had, const participant& from)
+{
+    int holder = my_numb;
+    if (!had->made_here) {
+        const int h = had->creator ? find_participant(had->creator) : -1;
+        if (h < 0)
+            return false;
+        holder = parts[static_cast<size_t>(h)].number;
+    }
+    if (from.number >= holder || had->kind == UNIT_SHIP)
+        return false;
+    const uint32_t id = had->id;
+    if (had->made_here) {
+        const uint32_t fresh = renumber_made_unit(had);
+        if (!fresh)
+            return false;
+        printf("UNIT %8.8X was also made by %8.8X, which keeps the id: ours is %8.8X now\n", id, from.id, fresh);
+    } else {
+        printf("UNIT %8.8X was also made by %8.8X, which keeps the id: the unit is made again as its\n", id,
+               from.id);
+        del_unit(had);
+    }
+    return true;
+}
+
 static void receive_unit(const uint32_t p[4], int index)
 {
     const int team = sender_of(index).team;
@@ -164,9 +195,11 @@ static void receive_unit(const uint32_t p[4], int index)
                 kind, team);
         return;
     }
-    const unit* had = find_unit(p[0]);
+    unit* had = find_unit(p[0]);
     if (had && !had->made_here && had->creator == sender_of(index).id)
         return;  // its creator's second announcement, for copies that missed the first
+    if (had && yield_id(had, sender_of(index)))
+        had = nullptr;
     const bool known = had != nullptr;
     spawn_unit(p[0], team, kind);
     unit* u = known ? nullptr : find_unit(p[0]);

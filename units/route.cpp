@@ -898,6 +898,15 @@ void forget_route(uint32_t id)
     s_routes.erase(id);
 }
 
+void renumber_route(uint32_t from, uint32_t to)
+{
+    auto legs = s_routes.extract(from);
+    if (legs.empty())
+        return;
+    legs.key() = to;
+    s_routes.insert(std::move(legs));
+}
+
 void reset_game_routes()
 {
     s_routes.clear();

@@ -75,5 +75,7 @@ int route_legs(const unit* u);
 void follow_route(unit* u);
 // The unit is gone (or was given a plain order): its route goes too.
 void forget_route(uint32_t id);
+// The unit now goes by another id: its route follows it.
+void renumber_route(uint32_t from, uint32_t to);
 // A new game: no routes.
 void reset_game_routes();

@@ -627,6 +627,48 @@ void announce_made_units_again()
     }
 }
 
+// A free id of the unit's class from this copy's counters, or 0. Soldiers
+// stay in their side's range.
+static uint32_t fresh_unit_id(const unit* u)
+{
+    uint32_t id = 0;
+    switch (id_class(u->id)) {
+    case ID_CLASS_HUMANOID: {
+        const uint32_t base = u->id >= ATTACKER_HUMANOID_BASE ? ATTACKER_HUMANOID_BASE : DEFENDER_HUMANOID_BASE;
+        const uint32_t serial = free_serial(base, HUMANOID_SERIALS, humanoid_id);
+        humanoid_id = serial + 1;
+        id = base + serial;
+        break;
+    }
+    case ID_CLASS_CATAPULT:
+        id = next_unit_id(ID_CLASS_CATAPULT, catapult_id);
+        break;
+    case ID_CLASS_RAM:
+        id = next_unit_id(ID_CLASS_RAM, ram_id);
+        break;
+    case ID_CLASS_DRAGON:
+        id = next_unit_id(ID_CLASS_DRAGON, dragon_id);
+        break;
+    default:
+        return 0;  // ships are never announced
+    }
+    return find_unit(id) ? 0 : id;
+}
+
+uint32_t renumber_made_unit(unit* u)
+{
+    if (!u->made_here || is_avatar(u))
+        return 0;
+    const uint32_t fresh = fresh_unit_id(u);
+    if (!fresh)
+        return 0;
+    const uint32_t old = u->id;
+    set_unit_id(u, fresh);
+    renumber_route(old, fresh);
+    announce_unit(fresh, u->kind == UNIT_HUMANOID ? humanoid_kind_of(u) : 0);
+    return fresh;
+}
+
 // Set when a participant leaves the table: only then can a unit's death
 // pass to this copy while the unit already has no health left.
 static bool s_creator_left = false;

@@ -160,6 +160,13 @@ void announce_unit(uint32_t id, int code);
 // built (the copies build at their own pace, and a lost "UNIT" is never
 // made good otherwise). Called once, early in a game.
 void announce_made_units_again();
+// Two copies that make a unit at the same moment may draw the same id (each
+// counter has followed the same announcements). When the other copy keeps
+// the id, this copy's unit moves to a fresh id of its class (and side, for
+// soldiers) and is announced again under it. The new id, or 0 when the
+// unit keeps its id: not one this copy made and announced, or no id of its
+// class is free.
+uint32_t renumber_made_unit(unit* u);
 // A new game: no selection, no pending win check, and no unit left holding
 // a reference into the old world (a touched model, an attack target).
 void reset_game_units();

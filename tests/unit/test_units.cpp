@@ -59,6 +59,44 @@ TEST(Registry, MadeUnitsAreAnnouncedAgainAndTheRepeatIsQuiet)
     EXPECT_EQ(count_units(), n);
 }
 
+// Two copies that made a unit under one id at the same moment: the id stays
+// with the lower number, on the copies that made them and on one that heard
+// both, and no death is announced for a unit made again.
+TEST(Registry, AnIdTwoCopiesMadeStaysWithTheLowerNumber)
+{
+    fresh_game(0);  // this copy's number is 500
+    add_member("low", 0x0200000A, 0, 10);
+    add_member("high", 0x0300000A, 0, 900);
+    const auto announce = [](uint32_t id, int kind, uint32_t sender) {
+        deliver(build_command_message("UNIT", id, bits_of(static_cast<float>(kind)), 0, 0), sender);
+    };
+    unit* mine = soldier(5.0f, 7.0f, 0, HUMANOID_GOBLIN);
+    const uint32_t id = mine->id;
+    sent_datagrams().clear();
+    announce(id, HUMANOID_GHOUL, 0x0300000A);  // a higher number: ours stays
+    EXPECT_EQ(find_unit(id), mine);
+    EXPECT_TRUE(sent_commands().empty());
+    announce(id, HUMANOID_GHOUL, 0x0200000A);  // a lower number keeps the id
+    const unit* theirs = find_unit(id);
+    ASSERT_NE(theirs, mine);
+    EXPECT_EQ(theirs->creator, 0x0200000Au);
+    EXPECT_EQ(humanoid_kind_of(theirs), HUMANOID_GHOUL);
+    EXPECT_TRUE(id_made_by_team(mine->id, 0));
+    EXPECT_EQ(find_unit(mine->id), mine);
+    EXPECT_EQ(humanoid_kind_of(mine), HUMANOID_GOBLIN);
+    const auto again = sent_commands("UNIT");
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].p[0], mine->id);
+
+    announce(0x81100, HUMANOID_GOBLIN, 0x0300000A);
+    announce(0x81100, HUMANOID_GHOUL, 0x0200000A);
+    announce(0x81101, HUMANOID_GHOUL, 0x0200000A);
+    announce(0x81101, HUMANOID_GOBLIN, 0x0300000A);
+    for (uint32_t other : {0x81100u, 0x81101u})
+        EXPECT_EQ(humanoid_kind_of(find_unit(other)), HUMANOID_GHOUL);
+    EXPECT_TRUE(sent_commands("UDIE").empty());
+}
+
 TEST(Registry, CountersFollowReceivedIds)
 {
     fresh_game();
