@@ -7,7 +7,8 @@ attackers' side, on a generated island:
   leaders report them in "UUPD";
 - the defender that does not lead selects footmen with Shift + drag (rings
   drawn), presses the move button and clicks the ground; the order travels
-  as "ORDR" and the leader's footmen walk there;
+  as "ORDR" and the leader's footmen walk there; a Shift + right click
+  queues a further point (kind 5), which they go on to;
 - a battle of more than a minute: the peer, an attacker that does not
   lead, sends goblins at the footmen in small waves until both sides have
   lost a unit; they find their way round the sea and fight ("USWD" both
@@ -19,7 +20,7 @@ attackers' side, on a generated island:
   the game on all three.
 
 The city's walls are left out so that the two sides meet on open ground."""
-import os, re, signal, struct, sys, time, unittest
+import math, os, re, signal, struct, sys, time, unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
 import harness  # noqa: E402
@@ -184,6 +185,7 @@ class ThreeCopiesSelection(unittest.TestCase):
                     ringed.to_png(os.path.join(out_dir(), "follower_selected.png"))
                 self.assertGreater(green_ring_pixels(ringed), green_ring_pixels(before) + 100)
                 # The move button, then a ground point ahead and to the right.
+                order_mark = peer.mark()
                 xin.move(447, 385)
                 time.sleep(0.3)
                 xin.click(1)
@@ -191,6 +193,12 @@ class ThreeCopiesSelection(unittest.TestCase):
                 xin.move(430, 250)
                 time.sleep(0.3)
                 xin.click(1)
+                time.sleep(0.3)
+                # Shift + right click a little way to the left: a waypoint
+                # queued behind the move, near where the battle expects them.
+                xin.move(130, 290)
+                time.sleep(0.3)
+                xin.click(3)
                 time.sleep(0.3)
                 first = follower.shot()
                 time.sleep(3.0)
@@ -205,7 +213,29 @@ class ThreeCopiesSelection(unittest.TestCase):
             self.assertGreater(differing_pixels(before, later), 200)
             for c in copies:
                 self.assertTrue(c.game.running(), c.game.dump())
+            self.queued_waypoint(peer, footmen, order_mark)
             self.battle(peer, raider, (leader, follower), goblins, footmen)
+
+    def queued_waypoint(self, peer, footmen, mark):
+        """The follower sent the move and the queued point as "ORDR" (the
+        latter with kind 5) for the same footmen, and the leader's reports
+        show a footman going on past its first goal to the queued one."""
+        def f32(bits):
+            return struct.unpack("<f", struct.pack("<I", bits))[0]
+        orders = [p for s, p in commands(peer, "ORDR", mark) if p[0] in footmen]
+        moved = {p[0]: (f32(p[2]), f32(p[3])) for p in orders if f32(p[1]) != 5.0}
+        queued = {p[0]: (f32(p[2]), f32(p[3])) for p in orders if f32(p[1]) == 5.0}
+        self.assertTrue(moved, orders)
+        self.assertEqual(set(queued), set(moved), orders)
+        apart = [u for u in queued if math.dist(moved[u], queued[u]) > 7.0]
+        self.assertTrue(apart, (moved, queued))  # the two clicks name places apart
+        deadline = time.time() + 60
+        near = {}
+        while time.time() < deadline and not near:
+            seen = peer.units(mark)
+            near = {u: seen[u] for u in apart if u in seen and math.dist((seen[u][0], seen[u][2]), queued[u]) < 3.0}
+            time.sleep(1.0)
+        self.assertTrue(near, {u: (moved[u], queued[u], peer.units(mark).get(u)) for u in apart})
 
     def battle(self, peer, raider, defenders, goblins, footmen):
         # Both defending players walk away from the fight: a player whose
