@@ -12,7 +12,9 @@
 //           00060000; x is 0 when this copy defends, else 1) and a wall
 //           with a gate, so that the unit and siege commands (UNIT, UDIE,
 //           ORDR, USWD, INVS, GATE, GBRK, AARW, UARW, UBAL, LIGH, FIRE) and
-//           the state records meet real records; bit 3: this copy's team
+//           the state records meet real records; bit 3: this copy's team;
+//           bit 4: this copy's number is 2, above the peer's, so that an id
+//           both announce is the peer's
 //   then datagrams, each: one byte choosing the sender (0 the peer, 1 this
 //   copy's own entry, 2 an unknown address, 3 a second unknown address),
 //   two bytes little-endian length, and that many bytes (cut at the end of
@@ -62,10 +64,10 @@ void start_without_world(const uint32_t[4], int)
 
 // Back to one participant (this copy) and no units but its avatar, with
 // everything of the last input's game reset as a new game resets it.
-void reset_world(bool with_peer, int peer_team)
+void reset_world(bool with_peer, int peer_team, int own_number)
 {
     game_srand(1);
-    my_numb = 0;
+    my_numb = own_number;
     init_participants();
     empty_registry();
     reset_game_state();
@@ -141,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return true;
     }();
     (void)once;
-    reset_world(data[1] & 1, (data[1] >> 1) & 1);
+    reset_world(data[1] & 1, (data[1] >> 1) & 1, data[1] & 16 ? 2 : 0);
     if (data[1] & 8) {
         parts[0].team = 1;
         if (me)

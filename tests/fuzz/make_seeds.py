@@ -114,6 +114,11 @@ def small_seeds():
             + datagram(0, uupd([(0x50000, [2.0, 12.0, 3.0, 45.0, 1.0, 0.0, -1.0, 10.0, 11.0])]))
             + datagram(0, uupd([(0x50000, [1.0] * 5)]))
             + datagram(0, command(b"UNIT", 0x5FFFF, 0)) + datagram(0, command(b"UDIE", 0x50000)),
+            # Ids this copy made (a goblin, a catapult, the ship) announced
+            # by the peer, whose number is the lower: the first two move.
+            "battle_id_clash": bytes([1, 1 | 2 | 4 | 16]) + datagram(0, command(b"UNIT", 0x80007, 4.0))
+            + datagram(0, command(b"UNIT", 0x10000, 0)) + datagram(0, command(b"UNIT", 0x60000, 2.0))
+            + datagram(0, uupd([(0x80007, [3.0, 12.0, 4.0, 90.0, 1.0, 0.0, 0.0])])),
             "end_screen": bytes([2, 1]) + datagram(0, b"HELO") + datagram(0, b"UU")
             + datagram(0, uupd([(1, [0.0] * 3)])[:13]),
         },
