@@ -203,8 +203,10 @@ static void receive_unit(const uint32_t p[4], int index)
     const bool known = had != nullptr;
     spawn_unit(p[0], team, kind);
     unit* u = known ? nullptr : find_unit(p[0]);
-    if (u && !u->made_here)
+    if (u && !u->made_here) {
         u->creator = sender_of(index).id;  // decides its death while it stays
+        u->awaiting_place = 1;             // until its creator's first record
+    }
 }
 
 static void receive_udie(const uint32_t p[4], int index)

@@ -131,7 +131,9 @@ static bool may_report(const participant& s, const unit* u, int led_team)
         fprintf(stderr, "member of team %d sent the state of unit %8.8X of team %d, ignored\n", s.team, u->id, u->team);
         return false;
     }
-    if (u->team == led_team && u != s.avatar) {
+    // The leader takes the record that places a unit from its creator.
+    const bool placing = u->awaiting_place && u->creator == s.id;
+    if (u->team == led_team && u != s.avatar && !placing) {
         fprintf(stderr, "member of team %d sent the state of unit %8.8X, which this copy leads, ignored\n", s.team,
                 u->id);
         return false;

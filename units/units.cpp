@@ -627,48 +627,6 @@ void announce_made_units_again()
     }
 }
 
-// A free id of the unit's class from this copy's counters, or 0. Soldiers
-// stay in their side's range.
-static uint32_t fresh_unit_id(const unit* u)
-{
-    uint32_t id = 0;
-    switch (id_class(u->id)) {
-    case ID_CLASS_HUMANOID: {
-        const uint32_t base = u->id >= ATTACKER_HUMANOID_BASE ? ATTACKER_HUMANOID_BASE : DEFENDER_HUMANOID_BASE;
-        const uint32_t serial = free_serial(base, HUMANOID_SERIALS, humanoid_id);
-        humanoid_id = serial + 1;
-        id = base + serial;
-        break;
-    }
-    case ID_CLASS_CATAPULT:
-        id = next_unit_id(ID_CLASS_CATAPULT, catapult_id);
-        break;
-    case ID_CLASS_RAM:
-        id = next_unit_id(ID_CLASS_RAM, ram_id);
-        break;
-    case ID_CLASS_DRAGON:
-        id = next_unit_id(ID_CLASS_DRAGON, dragon_id);
-        break;
-    default:
-        return 0;  // ships are never announced
-    }
-    return find_unit(id) ? 0 : id;
-}
-
-uint32_t renumber_made_unit(unit* u)
-{
-    if (!u->made_here || is_avatar(u))
-        return 0;
-    const uint32_t fresh = fresh_unit_id(u);
-    if (!fresh)
-        return 0;
-    const uint32_t old = u->id;
-    set_unit_id(u, fresh);
-    renumber_route(old, fresh);
-    announce_unit(fresh, u->kind == UNIT_HUMANOID ? humanoid_kind_of(u) : 0);
-    return fresh;
-}
-
 // Set when a participant leaves the table: only then can a unit's death
 // pass to this copy while the unit already has no health left.
 static bool s_creator_left = false;
@@ -822,12 +780,19 @@ int update_unit_record(unit* u, int n, const float* params)
     if (apply_unit_record(u, n, params) != 0)
         return -1;
     u->reported_at = game_time;
+    u->awaiting_place = 0;
     // A unit moved by its owner's record may now touch a structure: its
     // collision test (and so its touched model) is due at once.
     if (game_time < u->next_collision_test)
         u->next_collision_test = game_time;
     return 0;
 }
+
+// A soldier or ram steered elsewhere goes on at its last reported velocity
+// only this long: once its copy stops reporting (the game is over there, or
+// the copy is gone) it stands where the last records put it, rather than
+// walking on for ever.
+constexpr float RECORDS_STALE_AFTER = 1.0f;
 
 // Soldiers and engines are steered by their side's leader, a figure by its
 // player's copy; ships and dragons are counted as steered here (ships are
@@ -845,38 +810,88 @@ static bool steered_by_this_copy(const unit* u, int team, bool leader)
     }
 }
 
-// Reports the units this copy steers (steered_by_this_copy).
+// Appends the unit's state record to the open batch, as its kind reports
+// it (a dragon only where it was summoned; ships never).
+static void append_unit_record(unit* u)
+{
+    switch (u->kind) {
+    case UNIT_HUMANOID:
+        conditionally_update_humanoid(u);
+        break;
+    case UNIT_CATAPULT:
+        conditionally_update_catapult(u);
+        break;
+    case UNIT_RAM:
+        conditionally_update_batram(u);
+        break;
+    case UNIT_DRAGON:
+        conditionally_update_dragon(u);
+        break;
+    default:
+        break;
+    }
+}
+
+// A unit from "UNIT" whose placing record has not come yet, and is not
+// overdue (reported_at holds the unit's creation until a record comes).
+static bool waits_to_be_placed(const unit* u)
+{
+    return u->awaiting_place && game_time <= u->reported_at + RECORDS_STALE_AFTER;
+}
+
+// Reports the units this copy steers (steered_by_this_copy) and has placed.
 void send_unit_messages()
 {
     if (!me)
         return;
     const int my_team = me->team;
     const bool leader = i_am_team_leader();
-    for (unit* u = unit_list; u; u = u->next) {
-        if (u->team != my_team && u != me)
-            continue;
-        switch (u->kind) {
-        case UNIT_HUMANOID:
-            if (steered_by_this_copy(u, my_team, leader))
-                conditionally_update_humanoid(u);
-            break;
-        case UNIT_CATAPULT:
-            if (steered_by_this_copy(u, my_team, leader))
-                conditionally_update_catapult(u);
-            break;
-        case UNIT_RAM:
-            if (steered_by_this_copy(u, my_team, leader))
-                conditionally_update_batram(u);
-            break;
-        case UNIT_DRAGON:
-            // Reported only where it was summoned.
-            conditionally_update_dragon(u);
-            break;
-        default:
-            // Ships are never reported.
-            break;
-        }
+    for (unit* u = unit_list; u; u = u->next)
+        if ((u->team == my_team || u == me) && steered_by_this_copy(u, my_team, leader) && !waits_to_be_placed(u))
+            append_unit_record(u);
+}
+
+// A free id of the unit's class from this copy's counters, or 0. Soldiers
+// stay in their side's range.
+static uint32_t fresh_unit_id(const unit* u)
+{
+    uint32_t id = 0;
+    switch (id_class(u->id)) {
+    case ID_CLASS_HUMANOID: {
+        const uint32_t base = u->id >= ATTACKER_HUMANOID_BASE ? ATTACKER_HUMANOID_BASE : DEFENDER_HUMANOID_BASE;
+        const uint32_t serial = free_serial(base, HUMANOID_SERIALS, humanoid_id);
+        humanoid_id = serial + 1;
+        id = base + serial;
+        break;
     }
+    case ID_CLASS_CATAPULT:
+        id = next_unit_id(ID_CLASS_CATAPULT, catapult_id);
+        break;
+    case ID_CLASS_RAM:
+        id = next_unit_id(ID_CLASS_RAM, ram_id);
+        break;
+    case ID_CLASS_DRAGON:
+        id = next_unit_id(ID_CLASS_DRAGON, dragon_id);
+        break;
+    default:
+        return 0;  // ships are never announced
+    }
+    return find_unit(id) ? 0 : id;
+}
+
+uint32_t renumber_made_unit(unit* u)
+{
+    if (!u->made_here || is_avatar(u))
+        return 0;
+    const uint32_t fresh = fresh_unit_id(u);
+    if (!fresh)
+        return 0;
+    const uint32_t old = u->id;
+    set_unit_id(u, fresh);
+    renumber_route(old, fresh);
+    announce_unit(fresh, u->kind == UNIT_HUMANOID ? humanoid_kind_of(u) : 0);
+    append_unit_record(u);  // places it where the leader steers it, as a summon does
+    return fresh;
 }
 
 // --- orders -------------------------------------------------------------------
@@ -1144,12 +1159,6 @@ static void simulate_kind(unit* u, float dt)
 
 // How high a soldier steps up onto something low in its way.
 constexpr float STEP_UP = 0.6f;
-
-// A soldier or ram steered elsewhere goes on at its last reported velocity
-// only this long: once its copy stops reporting (the game is over there, or
-// the copy is gone) it stands where the last records put it, rather than
-// walking on for ever.
-constexpr float RECORDS_STALE_AFTER = 1.0f;
 
 static bool records_stopped(const unit* u, int team, bool leader)
 {

@@ -94,6 +94,11 @@ struct alignas(64) unit {
     // participant has left, the side's leader decides in its place.
     int made_here;
     uint32_t creator;
+    // Set for a unit from "UNIT" until a state record places it. Its
+    // creator appends one at once; the side's leader, which steers the unit
+    // and takes no one else's records for it, takes that first one and
+    // reports the unit only once it is placed (or the record is overdue).
+    int awaiting_place;
     // Where the crowd grid has the unit filed while simulate_units runs
     // (kept by the registry; meaningless between steps): the slot of its
     // cell and its place in registry order.

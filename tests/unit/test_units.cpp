@@ -1,6 +1,7 @@
 // The unit registry: creation, spawning from the network, deletion,
 // orders, crowd separation and the per-frame step.
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "armies_test_support.h"
@@ -421,4 +422,55 @@ TEST(Registry, IdIndexFollowsEveryAddAndDelete)
     for (uint32_t base : bases)
         for (uint32_t probe = base; probe < base + 40; ++probe)
             EXPECT_EQ(find_unit(probe), nullptr);
+}
+
+// A unit a member of this copy's side made: this copy leads, so it steers
+// the unit, and places it by the member's first record only; it reports the
+// unit once placed, or once that record is overdue.
+TEST(Registry, TheLeaderPlacesAMembersUnitByItsFirstRecord)
+{
+    fresh_game(0);  // this copy's number is 500
+    add_member("summoner", 0x0200000A, 0, 900);
+    const auto announce = [](uint32_t id) {
+        deliver(build_command_message("UNIT", id, bits_of(static_cast<float>(HUMANOID_GOBLIN)), 0, 0), 0x0200000A);
+    };
+    const auto record = [](uint32_t id, float x) {
+        std::vector<unsigned char> m;
+        put_tag(m, "UUPD");
+        put_u32(m, 1);
+        put_u32(m, id);
+        put_u32(m, 7);
+        for (float f : {x, 12.0f, 40.0f, 90.0f, 0.0f, 0.0f, 0.0f})
+            put_f32(m, f);
+        deliver(m, 0x0200000A);
+    };
+    const auto reported = [](uint32_t id) {
+        sent_datagrams().clear();
+        send_unit_messages();
+        flush_updm_list();
+        for (const auto& d : sent_datagrams()) {
+            for (size_t at = 8; d.size() >= 8 && at + 8 <= d.size();) {
+                uint32_t rec[2];
+                std::memcpy(rec, &d[at], 8);
+                if (rec[0] == id)
+                    return true;
+                at += 8 + 4 * static_cast<size_t>(rec[1]);
+            }
+        }
+        return false;
+    };
+    announce(0x81005);
+    unit* u = find_unit(0x81005);
+    ASSERT_NE(u, nullptr);
+    EXPECT_FALSE(reported(0x81005));
+    record(0x81005, 30.0f);
+    EXPECT_EQ(u->x, 30.0f);
+    EXPECT_TRUE(reported(0x81005));
+    record(0x81005, 50.0f);  // once placed, the leader steers it alone
+    EXPECT_EQ(u->x, 30.0f);
+
+    announce(0x81006);  // its record never comes
+    EXPECT_FALSE(reported(0x81006));
+    game_time += 1.5f;
+    EXPECT_TRUE(reported(0x81006));
 }
