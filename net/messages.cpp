@@ -1,5 +1,6 @@
 #include "net/messages.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -113,10 +114,17 @@ void flush_updm_list()
     patch_u32(updm, 4, 0);
 }
 
+// The copies whose state records have come in this game. A copy's first
+// batch shows that it has joined the game's channel: one that joined after
+// the units were announced (it built its world more slowly) would otherwise
+// never make them, so this copy announces its units again for it.
+static std::vector<uint32_t> s_heard_in_game;
+
 void reset_game_messages()
 {
     updm.clear();
     updm_len = 0;
+    s_heard_in_game.clear();
 }
 
 // Whether a state record from the participant `s` may change `u`: a copy
@@ -153,6 +161,10 @@ void receive_updm_list(const unsigned char* buf, int len, uint32_t sender)
     if (index < 0 || parts[static_cast<size_t>(index)].is_self) {
         fprintf(stderr, "Received UUPD message from unknown source: %8.8X\n", sender);
         return;
+    }
+    if (std::find(s_heard_in_game.begin(), s_heard_in_game.end(), sender) == s_heard_in_game.end()) {
+        s_heard_in_game.push_back(sender);  // at most one entry a participant
+        announce_made_units_again();
     }
     const participant& s = parts[static_cast<size_t>(index)];
     const int led_team = i_am_team_leader() ? local_team() : -1;  // applying records changes neither

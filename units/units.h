@@ -163,7 +163,8 @@ void announce_unit(uint32_t id, int code);
 // Announces again ("UNIT") every unit this copy made, for a copy that joined
 // the game's channel after the first announcements while the world was
 // built (the copies build at their own pace, and a lost "UNIT" is never
-// made good otherwise). Called once, early in a game.
+// made good otherwise). Called early in a game, and when another copy's
+// first state records of the game come in.
 void announce_made_units_again();
 // Two copies that make a unit at the same moment may draw the same id (each
 // counter has followed the same announcements). When the other copy keeps

@@ -58,6 +58,21 @@ TEST(Registry, MadeUnitsAreAnnouncedAgainAndTheRepeatIsQuiet)
     deliver(unit_cmd, 0x0200000A);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(count_units(), n);
+
+    // Another copy's first state records of a game (it has joined the
+    // game's channel, perhaps after the announcements) bring them again,
+    // once a copy and game.
+    std::vector<unsigned char> empty_batch;
+    put_tag(empty_batch, "UUPD");
+    put_u32(empty_batch, 0);
+    for (int game = 0; game < 2; ++game) {
+        for (int batch = 0; batch < 2; ++batch) {
+            sent_datagrams().clear();
+            deliver(empty_batch, 0x0200000A);
+            EXPECT_EQ(sent_commands("UNIT").size(), batch == 0 ? 1u : 0u);
+        }
+        reset_game_messages();
+    }
 }
 
 // Two copies that made a unit under one id at the same moment: the id stays
