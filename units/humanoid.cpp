@@ -474,12 +474,16 @@ int humanoid_kind_of(const unit* u)
     return static_cast<const humanoid_data*>(u->kind_data)->kind;
 }
 
-unit* add_humanoid()
+uint32_t next_humanoid_id(uint32_t base)
 {
-    const uint32_t base = i_am_defender() ? DEFENDER_HUMANOID_BASE : ATTACKER_HUMANOID_BASE;
     const uint32_t serial = free_serial(base, HUMANOID_SERIALS, humanoid_id);
     humanoid_id = serial + 1;
-    return add_unit(base + serial);
+    return base + serial;
+}
+
+unit* add_humanoid()
+{
+    return add_unit(next_humanoid_id(i_am_defender() ? DEFENDER_HUMANOID_BASE : ATTACKER_HUMANOID_BASE));
 }
 
 void init_humanoid(unit* u)

@@ -97,6 +97,9 @@ void fill_human_types();
 // The humanoid kind of a unit (HUMANOID_AVATAR ...), -1 for other kinds.
 int humanoid_kind_of(const unit* u);
 
+// The next free soldier id of a side's range (`base`) from this copy's
+// counter, which then stands past it.
+uint32_t next_humanoid_id(uint32_t base);
 // A new, empty unit with the next free humanoid id of this copy's side
 // (0x400 serials; past the last, the count starts again at 0).
 unit* add_humanoid();

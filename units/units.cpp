@@ -857,13 +857,9 @@ static uint32_t fresh_unit_id(const unit* u)
 {
     uint32_t id = 0;
     switch (id_class(u->id)) {
-    case ID_CLASS_HUMANOID: {
-        const uint32_t base = u->id >= ATTACKER_HUMANOID_BASE ? ATTACKER_HUMANOID_BASE : DEFENDER_HUMANOID_BASE;
-        const uint32_t serial = free_serial(base, HUMANOID_SERIALS, humanoid_id);
-        humanoid_id = serial + 1;
-        id = base + serial;
+    case ID_CLASS_HUMANOID:
+        id = next_humanoid_id(u->id >= ATTACKER_HUMANOID_BASE ? ATTACKER_HUMANOID_BASE : DEFENDER_HUMANOID_BASE);
         break;
-    }
     case ID_CLASS_CATAPULT:
         id = next_unit_id(ID_CLASS_CATAPULT, catapult_id);
         break;

@@ -94,6 +94,17 @@ inline std::vector<unsigned char> helo_bytes(const std::string& name, int32_t te
     return m;
 }
 
+// One state record: the unit's id, the count and the values.
+inline std::vector<unsigned char> record_values(uint32_t id, std::vector<float> v)
+{
+    std::vector<unsigned char> m;
+    put_u32(m, id);
+    put_u32(m, static_cast<uint32_t>(v.size()));
+    for (float f : v)
+        put_f32(m, f);
+    return m;
+}
+
 // Delivers a datagram exactly as the transport does: the bytes in a buffer
 // of their own length (so a read past the end is a real fault) .
 inline void deliver(const std::vector<unsigned char>& m, uint32_t sender)

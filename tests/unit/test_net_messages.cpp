@@ -50,16 +50,6 @@ TEST(Envelope, ReaderNeverPassesTheEnd)
     EXPECT_FALSE(r.skip(1));
 }
 
-static std::vector<unsigned char> record_values(uint32_t id, std::vector<float> v)
-{
-    std::vector<unsigned char> m;
-    put_u32(m, id);
-    put_u32(m, static_cast<uint32_t>(v.size()));
-    for (float f : v)
-        put_f32(m, f);
-    return m;
-}
-
 TEST(UnitBatch, TwoHumanoidRecordsMakeEightyBytes)
 {
     reset_lobby();

@@ -453,39 +453,31 @@ TEST(Registry, TheLeaderPlacesAMembersUnitByItsFirstRecord)
         std::vector<unsigned char> m;
         put_tag(m, "UUPD");
         put_u32(m, 1);
-        put_u32(m, id);
-        put_u32(m, 7);
-        for (float f : {x, 12.0f, 40.0f, 90.0f, 0.0f, 0.0f, 0.0f})
-            put_f32(m, f);
+        const auto r = record_values(id, {x, 12.0f, 40.0f, 90.0f, 0.0f, 0.0f, 0.0f});
+        m.insert(m.end(), r.begin(), r.end());
         deliver(m, 0x0200000A);
     };
-    const auto reported = [](uint32_t id) {
+    const auto records_sent = [] {  // in this copy's next batch
         sent_datagrams().clear();
         send_unit_messages();
         flush_updm_list();
-        for (const auto& d : sent_datagrams()) {
-            for (size_t at = 8; d.size() >= 8 && at + 8 <= d.size();) {
-                uint32_t rec[2];
-                std::memcpy(rec, &d[at], 8);
-                if (rec[0] == id)
-                    return true;
-                at += 8 + 4 * static_cast<size_t>(rec[1]);
-            }
-        }
-        return false;
+        uint32_t count = 0;
+        std::memcpy(&count, &sent_datagrams().at(0)[4], 4);
+        return count;
     };
+    const uint32_t figures = records_sent();  // the players' figures
     announce(0x81005);
     unit* u = find_unit(0x81005);
     ASSERT_NE(u, nullptr);
-    EXPECT_FALSE(reported(0x81005));
+    EXPECT_EQ(records_sent(), figures);
     record(0x81005, 30.0f);
     EXPECT_EQ(u->x, 30.0f);
-    EXPECT_TRUE(reported(0x81005));
+    EXPECT_EQ(records_sent(), figures + 1);
     record(0x81005, 50.0f);  // once placed, the leader steers it alone
     EXPECT_EQ(u->x, 30.0f);
 
     announce(0x81006);  // its record never comes
-    EXPECT_FALSE(reported(0x81006));
+    EXPECT_EQ(records_sent(), figures + 1);
     game_time += 1.5f;
-    EXPECT_TRUE(reported(0x81006));
+    EXPECT_EQ(records_sent(), figures + 2);
 }
