@@ -95,6 +95,14 @@ class IslandPlay(unittest.TestCase):
         self.assertTrue(all(r > 0 for r in rates), rates)
         print("\nframes per second at %dx%d: %s" % (ps.WIN_W, ps.WIN_H, rates), file=sys.stderr)
 
+    def write_terrain_on_o(self, c, path):
+        """Shift+O, then the whole terrain.out (64 KiB) within 5 s."""
+        c.typed("o", shift=True)
+        deadline = time.monotonic() + 5
+        while time.monotonic() < deadline and not (os.path.exists(path) and os.path.getsize(path) == 65536):
+            time.sleep(0.1)
+        self.assertTrue(os.path.exists(path), "Shift+O wrote no terrain.out:\n" + c.game.dump())
+
     def test_terrain_file_is_written_on_O(self):
         # Without a terrain file the island comes from the generator, whose
         # anchor heights are fixed.
@@ -102,10 +110,7 @@ class IslandPlay(unittest.TestCase):
         c.start_play()
         path = os.path.join(c.dir, "terrain.out")
         self.assertFalse(os.path.exists(path))
-        c.typed("o", shift=True)
-        deadline = time.monotonic() + 5
-        while time.monotonic() < deadline and not (os.path.exists(path) and os.path.getsize(path) == 65536):
-            time.sleep(0.1)
+        self.write_terrain_on_o(c, path)
         self.assertEqual(os.path.getsize(path), 65536)
         with open(path, "rb") as f:
             data = f.read()
@@ -126,10 +131,7 @@ class IslandPlay(unittest.TestCase):
             r"^0,0 = -10\.000000, 10,10 = 33\.500000, 50, 50 = 20\.000000$", 1, stream="stdout"))
         path = os.path.join(c.dir, "terrain.out")
         os.unlink(path)
-        c.typed("o", shift=True)
-        deadline = time.monotonic() + 5
-        while time.monotonic() < deadline and not (os.path.exists(path) and os.path.getsize(path) == 65536):
-            time.sleep(0.1)
+        self.write_terrain_on_o(c, path)
         with open(path, "rb") as f:
             self.assertEqual(f.read(), ps.terrain_bytes(rows))
 
