@@ -219,7 +219,7 @@ void process_events()
         bool stop = false;
         switch (ev.type) {
         case KeyPress:
-            interface_key(xlatekeycode(ev.xkey.keycode));
+            interface_key(xlatekeycode(static_cast<int>(ev.xkey.keycode), ev.xkey.state));
             break;
         case ButtonPress:
             if (ev.xbutton.button >= 1 && ev.xbutton.button <= 31)
@@ -315,12 +315,14 @@ int xlatekeycode_nomods(int keycode)
     return keysym_name_to_code(XKeysymToString(sym));
 }
 
-int xlatekeycode(int keycode)
+// A typed key takes Shift from the state the server recorded with its
+// event, not from the keyboard as it is when the game reads the event: in a
+// slow frame Shift may be let go by then, and Shift+O would arrive as "o";
+// and with the pointer outside the window no held key counts at all.
+int xlatekeycode(int keycode, unsigned int state)
 {
-    int code = xlatekeycode_nomods(keycode);
-    if (check_key(KEY_SHIFT))
-        code = shifted_code(code);
-    return code;
+    const int code = xlatekeycode_nomods(keycode);
+    return (state & ShiftMask) ? shifted_code(code) : code;
 }
 
 const char* key_name_for_code(int code)

@@ -41,7 +41,8 @@ int init_glx();
 void swap_buffers();
 void process_events();
 
-int xlatekeycode(int keycode);
+// A typed key's code, with Shift as its event's modifier state says.
+int xlatekeycode(int keycode, unsigned int state);
 int xlatekeycode_nomods(int keycode);
 // The pure halves of the translation: an X keysym name to a game code
 // (printing the unknown-key line for names not in the table), and the

@@ -6,6 +6,7 @@
 """
 import os
 import re
+import signal
 import struct
 import sys
 import time
@@ -95,9 +96,18 @@ class IslandPlay(unittest.TestCase):
         self.assertTrue(all(r > 0 for r in rates), rates)
         print("\nframes per second at %dx%d: %s" % (ps.WIN_W, ps.WIN_H, rates), file=sys.stderr)
 
-    def write_terrain_on_o(self, c, path):
-        """Shift+O, then the whole terrain.out (64 KiB) within 5 s."""
-        c.typed("o", shift=True)
+    def write_terrain_on_o(self, c, path, held_still=False):
+        """Shift+O, then the whole terrain.out (64 KiB) within 5 s.  With
+        ``held_still`` the game is stopped while Shift+O is typed and let go,
+        so that it reads the key when Shift is up again, as after a slow
+        frame."""
+        if held_still:
+            c.game.send_signal(signal.SIGSTOP)
+        try:
+            c.typed("o", shift=True)
+        finally:
+            if held_still:
+                c.game.send_signal(signal.SIGCONT)
         deadline = time.monotonic() + 5
         while time.monotonic() < deadline and not (os.path.exists(path) and os.path.getsize(path) == 65536):
             time.sleep(0.1)
@@ -131,7 +141,7 @@ class IslandPlay(unittest.TestCase):
             r"^0,0 = -10\.000000, 10,10 = 33\.500000, 50, 50 = 20\.000000$", 1, stream="stdout"))
         path = os.path.join(c.dir, "terrain.out")
         os.unlink(path)
-        self.write_terrain_on_o(c, path)
+        self.write_terrain_on_o(c, path, held_still=True)
         with open(path, "rb") as f:
             self.assertEqual(f.read(), ps.terrain_bytes(rows))
 
