@@ -5,9 +5,9 @@
 // side: one second of state records (20 batches) for N units applied.
 // Figures only; nothing here is a pass/fail test.
 //
-//   build/bench/bench_units [--benchmark_filter=REGEX] 2>/dev/null
-// (the scene's creation announces every unit; without a network the sends
-// complain on stderr.)
+//   build/bench/bench_units [--benchmark_filter=REGEX]
+// (the scene's creation announces every unit; without a network the first
+// send says "sendto: Bad file descriptor" on stderr.)
 #include <benchmark/benchmark.h>
 
 #include <utility>

@@ -19,6 +19,9 @@ int lskt = -1;
 float total_send_time = 0.0f;
 int sent_bytes = 0;
 int sends = 0;
+int failed_sends = 0;
+// Failed sends since a datagram last went out.
+static int s_failing_run = 0;
 
 static sockaddr_in addr;
 void (*send_observer)(const unsigned char* buf, int len) = nullptr;
@@ -50,6 +53,7 @@ void close_ipmulticast()
         close(send_skt);
     lskt = -1;
     send_skt = -1;
+    s_failing_run = 0;  // a failure on the next channel is reported afresh
 }
 
 static int fail(const char* what)
@@ -107,10 +111,20 @@ int send_game_message(const void* buf, int len)
     addr.sin_family = AF_INET;
     addr.sin_port = OUR_MULTICAST_PORT;
     addr.sin_addr.s_addr = OUR_MULTICAST_ADDR;
-    if (sendto(send_skt, buf, static_cast<size_t>(len), 0, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0)
-        perror("sendto");
+    const ssize_t put =
+        sendto(send_skt, buf, static_cast<size_t>(len), 0, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     update_timer();
     total_send_time += game_time - t0;
+    // A datagram that did not go out is counted as failed, not as sent. Only
+    // the first failure of a run is printed: a copy with no network (its
+    // channel failed to open) would otherwise print a line for every one.
+    if (put < 0) {
+        if (s_failing_run++ == 0)
+            perror("sendto");
+        ++failed_sends;
+        return -1;
+    }
+    s_failing_run = 0;
     sent_bytes += len;
     ++sends;
     return len;
@@ -140,4 +154,6 @@ void print_network_stats()
 {
     printf("total send: %f, bytes: %d, num: %d\t\tavg bandwidth: %.2fk/sec\n", static_cast<double>(total_send_time),
            sent_bytes, sends, static_cast<double>(sent_bytes / game_time * 0.001f));
+    if (failed_sends > 0)
+        printf("datagrams not sent: %d\n", failed_sends);
 }

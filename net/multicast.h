@@ -10,8 +10,9 @@ extern uint16_t OUR_MULTICAST_PORT;  // network byte order
 extern int send_skt;
 extern int lskt;
 extern float total_send_time;
-extern int sent_bytes;
+extern int sent_bytes;     // of the datagrams that went out
 extern int sends;
+extern int failed_sends;   // datagrams the system refused to send
 
 // Largest datagram handed to the dispatcher.
 constexpr int MAX_DATAGRAM = 1023;
@@ -28,6 +29,7 @@ extern void (*send_observer)(const unsigned char* buf, int len);
 
 int init_ipmulticast(int n);
 void close_ipmulticast();
+// Returns len once the datagram went out, -1 when it could not be sent.
 int send_game_message(const void* buf, int len);
 void check_for_messages();
 void print_network_stats();
