@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <sys/time.h>
 #include <vector>
@@ -102,6 +103,17 @@ inline std::vector<unsigned char> record_values(uint32_t id, std::vector<float> 
     put_u32(m, static_cast<uint32_t>(v.size()));
     for (float f : v)
         put_f32(m, f);
+    return m;
+}
+
+// A "UUPD" batch of the given records.
+inline std::vector<unsigned char> updm_batch(std::initializer_list<std::vector<unsigned char>> records)
+{
+    std::vector<unsigned char> m;
+    put_tag(m, "UUPD");
+    put_u32(m, static_cast<uint32_t>(records.size()));
+    for (const auto& r : records)
+        m.insert(m.end(), r.begin(), r.end());
     return m;
 }
 

@@ -139,14 +139,8 @@ TEST(UnitBatch, ReceivedBatchUpdatesAvatarsInPlay)
     unit* peer = parts[1].avatar;
     ASSERT_EQ(peer->id, 0x80407u);
     game_state = STATE_PLAY;
-    std::vector<unsigned char> m;
-    put_tag(m, "UUPD");
-    put_u32(m, 2);
-    auto r1 = record_values(0x80407, {5, 6, 7, 90, 1, 0, -1});
-    auto r2 = record_values(0x12345, {1, 1});  // unknown unit: ignored
-    m.insert(m.end(), r1.begin(), r1.end());
-    m.insert(m.end(), r2.begin(), r2.end());
-    deliver(m, 0x0700000A);
+    // The second record names an unknown unit: ignored.
+    deliver(updm_batch({record_values(0x80407, {5, 6, 7, 90, 1, 0, -1}), record_values(0x12345, {1, 1})}), 0x0700000A);
     EXPECT_FLOAT_EQ(peer->x, 5);
     EXPECT_FLOAT_EQ(peer->z, 7);
     EXPECT_FLOAT_EQ(peer->heading, 90);
@@ -154,12 +148,7 @@ TEST(UnitBatch, ReceivedBatchUpdatesAvatarsInPlay)
 
     // A batch during the menu is dropped.
     game_state = STATE_MENU;
-    auto r3 = record_values(0x80407, {50, 60, 70, 0, 0, 0, 0});
-    std::vector<unsigned char> m2;
-    put_tag(m2, "UUPD");
-    put_u32(m2, 1);
-    m2.insert(m2.end(), r3.begin(), r3.end());
-    deliver(m2, 0x0700000A);
+    deliver(updm_batch({record_values(0x80407, {50, 60, 70, 0, 0, 0, 0})}), 0x0700000A);
     EXPECT_FLOAT_EQ(peer->x, 5);
 }
 
@@ -352,21 +341,13 @@ TEST(UnitBatch, StateOnlyFromTheUnitsOwnSideAndNeverForWhatThisCopyLeads)
     unit* footman = add_humanoid();
     init_humanoid(footman);
     footman->team = 1;
-    auto batch = [](std::initializer_list<std::vector<unsigned char>> records) {
-        std::vector<unsigned char> m;
-        put_tag(m, "UUPD");
-        put_u32(m, static_cast<uint32_t>(records.size()));
-        for (const auto& r : records)
-            m.insert(m.end(), r.begin(), r.end());
-        return m;
-    };
     testing::internal::CaptureStderr();
-    deliver(batch({record_values(footman->id, {9, 9, 9, 0, 0, 0, 0}), record_values(guard->id, {8, 8, 8, 0, 0, 0, 0}),
+    deliver(updm_batch({record_values(footman->id, {9, 9, 9, 0, 0, 0, 0}), record_values(guard->id, {8, 8, 8, 0, 0, 0, 0}),
                    record_values(me->id, {7, 7, 7, 0, 0, 0, 0})}),
             0x0700000A);
-    deliver(batch({record_values(footman->id, {9, 9, 9, 0, 0, 0, 0})}), 0x0800000A);
-    deliver(batch({record_values(raider->id, {1e30f, 0, 0, 0, 0, 0, 0})}), 0x0700000A);
-    deliver(batch({record_values(raider->id, {1, 2, 3, 0, 0, 0, 0})}), 0x0900000A);
+    deliver(updm_batch({record_values(footman->id, {9, 9, 9, 0, 0, 0, 0})}), 0x0800000A);
+    deliver(updm_batch({record_values(raider->id, {1e30f, 0, 0, 0, 0, 0, 0})}), 0x0700000A);
+    deliver(updm_batch({record_values(raider->id, {1, 2, 3, 0, 0, 0, 0})}), 0x0900000A);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(footman->x, 9.0f);
     EXPECT_NE(guard->x, 8.0f);
@@ -377,8 +358,8 @@ TEST(UnitBatch, StateOnlyFromTheUnitsOwnSideAndNeverForWhatThisCopyLeads)
         EXPECT_NE(err.find(why), std::string::npos) << why << "\n" << err;
 
     // The truth: each figure from its own copy.
-    deliver(batch({record_values(raider->id, {1, 2, 3, 0, 0, 0, 0})}), 0x0700000A);
-    deliver(batch({record_values(guard->id, {4, 5, 6, 0, 0, 0, 0})}), 0x0800000A);
+    deliver(updm_batch({record_values(raider->id, {1, 2, 3, 0, 0, 0, 0})}), 0x0700000A);
+    deliver(updm_batch({record_values(guard->id, {4, 5, 6, 0, 0, 0, 0})}), 0x0800000A);
     EXPECT_EQ(raider->x, 1.0f);
     EXPECT_EQ(guard->x, 4.0f);
     game_state = STATE_MENU;

@@ -62,13 +62,10 @@ TEST(Registry, MadeUnitsAreAnnouncedAgainAndTheRepeatIsQuiet)
     // Another copy's first state records of a game (it has joined the
     // game's channel, perhaps after the announcements) bring them again,
     // once a copy and game.
-    std::vector<unsigned char> empty_batch;
-    put_tag(empty_batch, "UUPD");
-    put_u32(empty_batch, 0);
     for (int game = 0; game < 2; ++game) {
         for (int batch = 0; batch < 2; ++batch) {
             sent_datagrams().clear();
-            deliver(empty_batch, 0x0200000A);
+            deliver(updm_batch({}), 0x0200000A);
             EXPECT_EQ(sent_commands("UNIT").size(), batch == 0 ? 1u : 0u);
         }
         reset_game_messages();
@@ -450,12 +447,7 @@ TEST(Registry, TheLeaderPlacesAMembersUnitByItsFirstRecord)
         deliver(build_command_message("UNIT", id, bits_of(static_cast<float>(HUMANOID_GOBLIN)), 0, 0), 0x0200000A);
     };
     const auto record = [](uint32_t id, float x) {
-        std::vector<unsigned char> m;
-        put_tag(m, "UUPD");
-        put_u32(m, 1);
-        const auto r = record_values(id, {x, 12.0f, 40.0f, 90.0f, 0.0f, 0.0f, 0.0f});
-        m.insert(m.end(), r.begin(), r.end());
-        deliver(m, 0x0200000A);
+        deliver(updm_batch({record_values(id, {x, 12.0f, 40.0f, 90.0f, 0.0f, 0.0f, 0.0f})}), 0x0200000A);
     };
     const auto records_sent = [] {  // in this copy's next batch
         sent_datagrams().clear();
