@@ -13,12 +13,12 @@
 #include <utility>
 #include <vector>
 
-#include "core/random.h"
+#include "platform/random.h"
 #include "crowd_scene.h"
-#include "net/messages.h"
-#include "units/humanoid.h"
-#include "units/route.h"
-#include "world/terrain.h"
+#include "sim/messages.h"
+#include "sim/humanoid.h"
+#include "sim/route.h"
+#include "sim/terrain.h"
 
 namespace {
 

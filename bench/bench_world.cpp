@@ -6,10 +6,10 @@
 
 #include <vector>
 
-#include "core/camera.h"
-#include "core/random.h"
-#include "world/terrain.h"
-#include "world/terrain_render.h"
+#include "render/camera.h"
+#include "platform/random.h"
+#include "sim/terrain.h"
+#include "render/terrain_render.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include <map>
 #include <string>
 
-#include "core/main_loop.h"
+#include "game/main_loop.h"
 #include "crowd_scene.h"
-#include "net/messages.h"
+#include "sim/messages.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "core/main_loop.h"
-#include "net/messages.h"
+#include "game/main_loop.h"
+#include "sim/messages.h"
 
 uint32_t OUR_MULTICAST_ADDR = 0;
 uint16_t OUR_MULTICAST_PORT = 0;

@@ -4,13 +4,13 @@
 #include <AL/alc.h>
 #include <cstdio>
 
-#include "core/camera.h"
-#include "core/main_loop.h"
-#include "core/paths.h"
-#include "core/random.h"
-#include "core/settings.h"
+#include "render/camera.h"
+#include "game/main_loop.h"
+#include "platform/paths.h"
+#include "platform/random.h"
+#include "platform/settings.h"
 #include "sound/wav_file.h"
-#include "world/terrain.h"
+#include "sim/terrain.h"
 
 unsigned int lightning_sound = 0, splash_sound = 0, fire_start_sound = 0, fire_loop_sound = 0;
 unsigned int water_sounds[3];

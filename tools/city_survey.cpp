@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "core/random.h"
-#include "world/terrain.h"
+#include "platform/random.h"
+#include "sim/terrain.h"
 
 namespace {
 

@@ -43,9 +43,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "core/random.h"
+#include "platform/random.h"
 #include "net/multicast.h"
-#include "net/wire.h"
+#include "sim/wire.h"
 
 static int rx = -1, tx = -1;
 static int channel = 0;

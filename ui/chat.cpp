@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/main_loop.h"
-#include "core/window.h"
-#include "net/messages.h"
-#include "net/participants.h"
+#include "game/main_loop.h"
+#include "input/window.h"
+#include "sim/messages.h"
+#include "sim/participants.h"
 #include "ui/menu.h"
-#include "units/units.h"
+#include "sim/units.h"
 
 float chat_scoot = CHAT_OUT, scoot_dx = 0.0f;
 float team_scoot = TEAM_OUT, team_scoot_dx = 0.0f;

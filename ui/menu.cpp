@@ -7,20 +7,20 @@
 #include <memory>
 #include <unistd.h>
 
-#include "core/camera.h"
-#include "core/gamma.h"
-#include "core/main_loop.h"
-#include "core/random.h"
-#include "core/textures.h"
-#include "core/window.h"
-#include "net/commands.h"
-#include "net/messages.h"
+#include "render/camera.h"
+#include "render/gamma.h"
+#include "game/main_loop.h"
+#include "platform/random.h"
+#include "render/textures.h"
+#include "input/window.h"
+#include "sim/commands.h"
+#include "sim/messages.h"
 #include "net/multicast.h"
-#include "net/participants.h"
+#include "sim/participants.h"
 #include "ui/chat.h"
 #include "ui/settings_menu.h"
-#include "units/catapult.h"
-#include "units/units.h"
+#include "sim/catapult.h"
+#include "sim/units.h"
 
 int menu_state = 0;
 button main_buttons[NUM_MAIN_BUTTONS];

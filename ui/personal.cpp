@@ -3,14 +3,14 @@
 #include <GL/gl.h>
 #include <cmath>
 
-#include "core/main_loop.h"
-#include "core/textures.h"
-#include "net/participants.h"
+#include "game/main_loop.h"
+#include "render/textures.h"
+#include "sim/participants.h"
 #include "ui/interface.h"
-#include "ui/magic.h"
+#include "sim/magic.h"
 #include "ui/menu.h"
-#include "units/combat.h"
-#include "units/units.h"
+#include "sim/combat.h"
+#include "sim/units.h"
 
 static banner_state s_banner;
 

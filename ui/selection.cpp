@@ -3,16 +3,16 @@
 #include <GL/gl.h>
 #include <cstdio>
 
-#include "core/camera.h"
-#include "core/main_loop.h"
-#include "core/window.h"
-#include "net/participants.h"
+#include "render/camera.h"
+#include "game/main_loop.h"
+#include "input/window.h"
+#include "sim/participants.h"
 #include "ui/interface.h"
-#include "ui/magic.h"
-#include "units/units.h"
-#include "world/terrain.h"
-#include "world/terrain_render.h"
-#include "world/trees.h"
+#include "sim/magic.h"
+#include "sim/units.h"
+#include "sim/terrain.h"
+#include "render/terrain_render.h"
+#include "sim/trees.h"
 
 int mouse_down = 0;
 int in_select = 0;

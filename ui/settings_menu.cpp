@@ -6,12 +6,12 @@
 #include <cstring>
 #include <string>
 
-#include "core/camera.h"
-#include "core/main_loop.h"
-#include "core/paths.h"
-#include "core/settings.h"
-#include "core/textures.h"
-#include "core/window.h"
+#include "render/camera.h"
+#include "game/main_loop.h"
+#include "platform/paths.h"
+#include "platform/settings.h"
+#include "render/textures.h"
+#include "input/window.h"
 #include "sound/sound.h"
 #include "ui/chat.h"
 #include "ui/menu.h"

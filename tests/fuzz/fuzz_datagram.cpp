@@ -26,27 +26,25 @@
 #include <cstdlib>
 #include <vector>
 
-#include "core/main_loop.h"
-#include "core/random.h"
-#include "net/messages.h"
+#include "game/main_loop.h"
+#include "platform/random.h"
+#include "sim/messages.h"
 
-#if __has_include("net/participants.h") && __has_include("net/commands.h") && __has_include("units/units.h")
 #define FUZZ_HAVE_LOBBY 1
-#include "net/commands.h"
-#include "net/participants.h"
-#include "units/catapult.h"
-#include "units/combat.h"
-#include "units/humanoid.h"
-#include "units/projectile.h"
-#include "units/ram.h"
-#include "units/ship.h"
-#include "units/siege.h"
-#include "units/units.h"
-#include "world/model_tree.h"
-#include "world/walls.h"
+#include "sim/commands.h"
+#include "sim/participants.h"
+#include "sim/catapult.h"
+#include "sim/combat.h"
+#include "sim/humanoid.h"
+#include "sim/projectile.h"
+#include "sim/ram.h"
+#include "sim/ship.h"
+#include "sim/siege.h"
+#include "sim/units.h"
+#include "sim/model_tree.h"
+#include "sim/walls.h"
 
 #include "../unit/registry_reset.h"
-#endif
 
 namespace {
 

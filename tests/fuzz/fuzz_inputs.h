@@ -10,15 +10,15 @@
 #include <cstring>
 #include <string>
 
-#include "core/settings.h"
-#include "core/textures.h"
+#include "platform/settings.h"
+#include "render/textures.h"
 #include "fuzz_file.h"
 #include "sound/wav_file.h"
-#include "world/buildings.h"
-#include "world/model_tree.h"
-#include "world/terrain.h"
-#include "world/trees.h"
-#include "world/walls.h"
+#include "sim/buildings.h"
+#include "sim/model_tree.h"
+#include "sim/terrain.h"
+#include "sim/trees.h"
+#include "sim/walls.h"
 
 // Texture file: loads with a consistent size or is rejected leaving no pixels.
 inline bool replay_texture(const uint8_t* data, size_t size)

@@ -6,13 +6,13 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "core/camera.h"
-#include "net/commands.h"
+#include "render/camera.h"
+#include "sim/commands.h"
 #include "net_test_support.h"
 #include "registry_reset.h"
-#include "units/combat.h"
-#include "units/humanoid.h"
-#include "units/units.h"
+#include "sim/combat.h"
+#include "sim/humanoid.h"
+#include "sim/units.h"
 
 // This copy on `team`, alone (so it leads its team), in play.
 inline void fresh_game(int team = 1)

@@ -11,18 +11,18 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/main_loop.h"
-#include "core/random.h"
+#include "game/main_loop.h"
+#include "platform/random.h"
 #include "net/multicast.h"
-#include "net/participants.h"
+#include "sim/participants.h"
 #include "net_test_support.h"
 #include "registry_reset.h"
-#include "units/catapult.h"
-#include "units/combat.h"
-#include "units/humanoid.h"
-#include "units/ram.h"
-#include "units/units.h"
-#include "world/terrain.h"
+#include "sim/catapult.h"
+#include "sim/combat.h"
+#include "sim/humanoid.h"
+#include "sim/ram.h"
+#include "sim/units.h"
+#include "sim/terrain.h"
 
 inline void crowd_count_send(const unsigned char*, int) {}
 

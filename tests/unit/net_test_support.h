@@ -9,14 +9,14 @@
 #include <sys/time.h>
 #include <vector>
 
-#include "core/main_loop.h"
-#include "core/random.h"
-#include "net/messages.h"
+#include "game/main_loop.h"
+#include "platform/random.h"
+#include "sim/messages.h"
 #include "net/multicast.h"
-#include "net/participants.h"
-#include "net/wire.h"
+#include "sim/participants.h"
+#include "sim/wire.h"
 #include "ui/chat.h"
-#include "units/units.h"
+#include "sim/units.h"
 
 inline std::vector<std::vector<unsigned char>>& sent_datagrams()
 {

@@ -1,8 +1,8 @@
 // Empties the unit registry between scenes, for tests and benchmarks.
 #pragma once
 
-#include "net/participants.h"
-#include "units/units.h"
+#include "sim/participants.h"
+#include "sim/units.h"
 
 // Every unit but the participants' figures (the lobby reset takes those),
 // and no selection left pointing at them.

@@ -9,12 +9,12 @@
 
 #include "net_test_support.h"
 #include "registry_reset.h"
-#include "units/projectile.h"
-#include "units/units.h"
-#include "world/buildings.h"
-#include "world/model_tree.h"
-#include "world/terrain.h"
-#include "world/walls.h"
+#include "sim/projectile.h"
+#include "sim/units.h"
+#include "sim/buildings.h"
+#include "sim/model_tree.h"
+#include "sim/terrain.h"
+#include "sim/walls.h"
 
 // Flat ground of height h over the whole map.
 inline void flat_terrain(float h)

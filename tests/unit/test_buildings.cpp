@@ -6,8 +6,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "world/buildings.h"
-#include "world/model_tree.h"
+#include "sim/buildings.h"
+#include "sim/model_tree.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/camera.h"
+#include "render/camera.h"
 
 namespace {
 

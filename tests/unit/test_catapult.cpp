@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "siege_test_support.h"
-#include "units/catapult.h"
-#include "units/combat.h"
-#include "world/fire.h"
+#include "sim/catapult.h"
+#include "sim/combat.h"
+#include "sim/fire.h"
 
 namespace {
 

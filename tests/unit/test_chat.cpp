@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "net_test_support.h"
-#include "core/window.h"
+#include "input/window.h"
 #include "ui/menu.h"
 
 TEST(ChatLines, CountsWrapAtTheWindowWidth)

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "crowd_scene.h"
-#include "units/dragon.h"
+#include "sim/dragon.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "armies_test_support.h"
-#include "core/camera.h"
+#include "render/camera.h"
 #include "siege_test_support.h"
-#include "units/dragon.h"
+#include "sim/dragon.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 #include "armies_test_support.h"
 #include "siege_test_support.h"
-#include "ui/end_game.h"
-#include "world/buildings.h"
-#include "world/model_tree.h"
+#include "sim/end_game.h"
+#include "sim/buildings.h"
+#include "sim/model_tree.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "core/camera.h"
+#include "render/camera.h"
 
 TEST(FrameView, SidePlanesCloseInAtZoomFive)
 {

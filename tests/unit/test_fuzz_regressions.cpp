@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "tests/fuzz/fuzz_inputs.h"
-#include "units/combat.h"
-#include "units/units.h"
-#include "world/terrain.h"
-#include "world/terrain_render.h"
+#include "sim/combat.h"
+#include "sim/units.h"
+#include "sim/terrain.h"
+#include "render/terrain_render.h"
 
 namespace {
 

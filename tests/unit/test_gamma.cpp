@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/gamma.h"
-#include "core/main_loop.h"
+#include "render/gamma.h"
+#include "game/main_loop.h"
 
 namespace {
 

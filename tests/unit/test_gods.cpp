@@ -5,20 +5,20 @@
 #include <set>
 
 #include "armies_test_support.h"
-#include "core/random.h"
-#include "core/textures.h"
-#include "ui/end_game.h"
+#include "platform/random.h"
+#include "render/textures.h"
+#include "sim/end_game.h"
 #include "ui/interface.h"
-#include "ui/magic.h"
+#include "sim/magic.h"
 #include "ui/menu.h"
 #include "ui/personal.h"
 #include "ui/selection.h"
-#include "units/dragon.h"
-#include "units/projectile.h"
-#include "world/buildings.h"
-#include "world/lightning.h"
-#include "world/model_tree.h"
-#include "world/terrain.h"
+#include "sim/dragon.h"
+#include "sim/projectile.h"
+#include "sim/buildings.h"
+#include "sim/lightning.h"
+#include "sim/model_tree.h"
+#include "sim/terrain.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "armies_test_support.h"
-#include "world/terrain.h"
+#include "sim/terrain.h"
 
 TEST(HumanoidUpdate, CountsByFixedFlag)
 {

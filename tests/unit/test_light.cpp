@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/main_loop.h"
-#include "world/light.h"
+#include "game/main_loop.h"
+#include "sim/light.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 #include <cmath>
 
 #include "armies_test_support.h"
-#include "core/vector.h"
-#include "world/fire.h"
-#include "world/light.h"
-#include "world/lightning.h"
-#include "world/sky.h"
+#include "platform/vector.h"
+#include "sim/fire.h"
+#include "sim/light.h"
+#include "sim/lightning.h"
+#include "sim/sky.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/main_loop.h"
+#include "game/main_loop.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/main_loop.h"
-#include "core/window.h"
+#include "game/main_loop.h"
+#include "input/window.h"
 #include "ui/chat.h"
 #include "ui/menu.h"
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "world/model_tree.h"
+#include "sim/model_tree.h"
 
 namespace {
 

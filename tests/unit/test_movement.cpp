@@ -2,13 +2,13 @@
 
 #include <cmath>
 
-#include "core/camera.h"
-#include "core/main_loop.h"
-#include "core/window.h"
+#include "render/camera.h"
+#include "game/main_loop.h"
+#include "input/window.h"
 #include "ui/interface.h"
-#include "units/units.h"
-#include "world/light.h"
-#include "world/terrain.h"
+#include "sim/units.h"
+#include "sim/light.h"
+#include "sim/terrain.h"
 
 namespace {
 

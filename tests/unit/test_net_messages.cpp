@@ -3,9 +3,9 @@
 #include <arpa/inet.h>
 #include <cstring>
 
-#include "net/commands.h"
+#include "sim/commands.h"
 #include "net_test_support.h"
-#include "units/humanoid.h"
+#include "sim/humanoid.h"
 
 TEST(ChannelGroup, LobbyFirstAndLastChannels)
 {

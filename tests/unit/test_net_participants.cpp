@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "net_test_support.h"
-#include "units/humanoid.h"
+#include "sim/humanoid.h"
 
 TEST(Participants, AloneInTheMenuLeadsTheTeam)
 {

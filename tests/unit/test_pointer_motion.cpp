@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/pointer_motion.h"
+#include "input/pointer_motion.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include "siege_test_support.h"
-#include "units/archer.h"
-#include "units/humanoid.h"
-#include "units/projectile.h"
-#include "world/walls.h"
+#include "sim/archer.h"
+#include "sim/humanoid.h"
+#include "sim/projectile.h"
+#include "sim/walls.h"
 
 namespace {
 

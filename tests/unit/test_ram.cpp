@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "core/random.h"
+#include "platform/random.h"
 #include "siege_test_support.h"
-#include "units/ram.h"
-#include "units/route.h"
-#include "world/buildings.h"
-#include "world/walls.h"
+#include "sim/ram.h"
+#include "sim/route.h"
+#include "sim/buildings.h"
+#include "sim/walls.h"
 
 namespace {
 

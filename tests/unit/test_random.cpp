@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "core/random.h"
+#include "platform/random.h"
 
 // The generator must match the C library's rand() bit for bit, so copies
 // built against any library draw the same island. This host's C library is

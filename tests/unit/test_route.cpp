@@ -8,15 +8,15 @@
 
 #include <gtest/gtest.h>
 
-#include "core/random.h"
+#include "platform/random.h"
 #include "siege_test_support.h"
-#include "units/catapult.h"
-#include "units/combat.h"
-#include "units/humanoid.h"
-#include "units/ram.h"
-#include "units/route.h"
-#include "world/buildings.h"
-#include "world/walls.h"
+#include "sim/catapult.h"
+#include "sim/combat.h"
+#include "sim/humanoid.h"
+#include "sim/ram.h"
+#include "sim/route.h"
+#include "sim/buildings.h"
+#include "sim/walls.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/main_loop.h"
-#include "core/paths.h"
-#include "core/settings.h"
+#include "game/main_loop.h"
+#include "platform/paths.h"
+#include "platform/settings.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "ship_mesh.h"
 #include "siege_test_support.h"
-#include "units/ship.h"
+#include "sim/ship.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "core/main_loop.h"
-#include "core/random.h"
-#include "world/lightning.h"
-#include "world/sky.h"
+#include "game/main_loop.h"
+#include "platform/random.h"
+#include "sim/lightning.h"
+#include "sim/sky.h"
 
 TEST(Sky, InitMakesTwentyOrdinaryCloudsWithCapacityThirtyTwo)
 {

@@ -8,7 +8,7 @@
 #include <AL/al.h>
 #include <unistd.h>
 
-#include "core/main_loop.h"
+#include "game/main_loop.h"
 #include "sound/sound.h"
 #include "sound/wav_file.h"
 

@@ -11,12 +11,12 @@
 #include <unistd.h>
 #include <vector>
 
-#include "core/camera.h"
-#include "core/random.h"
-#include "core/window.h"
-#include "world/terrain.h"
-#include "world/sky.h"
-#include "world/terrain_render.h"
+#include "render/camera.h"
+#include "platform/random.h"
+#include "input/window.h"
+#include "sim/terrain.h"
+#include "sim/sky.h"
+#include "render/terrain_render.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/textures.h"
-#include "world/terrain_render.h"
+#include "render/textures.h"
+#include "render/terrain_render.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "world/model_tree.h"
-#include "world/trees.h"
+#include "sim/model_tree.h"
+#include "sim/trees.h"
 
 namespace {
 

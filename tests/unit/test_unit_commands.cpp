@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "armies_test_support.h"
-#include "units/projectile.h"
-#include "units/siege.h"
+#include "sim/projectile.h"
+#include "sim/siege.h"
 
 static const uint32_t ATTACKER = 0x0300000A;  // an attackers' copy
 static const uint32_t DEFENDER = 0x0400000A;  // another defenders' copy

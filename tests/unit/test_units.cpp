@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "armies_test_support.h"
-#include "core/random.h"
-#include "units/catapult.h"
+#include "platform/random.h"
+#include "sim/catapult.h"
 
 TEST(Registry, NewUnitIsNudgedSoItSeparatesOnItsFirstFrame)
 {

@@ -6,9 +6,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "core/textures.h"
-#include "world/model_tree.h"
-#include "world/walls.h"
+#include "render/textures.h"
+#include "sim/model_tree.h"
+#include "sim/walls.h"
 
 namespace {
 

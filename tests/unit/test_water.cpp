@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "world/water.h"
+#include "sim/water.h"
 
 TEST(Water, EdgeAlphasFadeTheChannelsOut)
 {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/window.h"
+#include "input/window.h"
 
 TEST(Keys, NamesTranslateByTable)
 {

@@ -9,14 +9,14 @@
 #include <string>
 #include <unistd.h>
 
-#include "core/camera.h"
-#include "core/textures.h"
-#include "net/commands.h"
+#include "render/camera.h"
+#include "render/textures.h"
+#include "sim/commands.h"
 #include "net_test_support.h"
 #include "ui/interface.h"
-#include "world/model_tree.h"
-#include "world/terrain.h"
-#include "world/walls.h"
+#include "sim/model_tree.h"
+#include "sim/terrain.h"
+#include "sim/walls.h"
 
 namespace {
 

@@ -1,0 +1,70 @@
+#include "game/command_line.h"
+
+#include <cstring>
+
+#include "platform/paths.h"
+
+#ifndef KELVARIN_VERSION
+#define KELVARIN_VERSION "unknown"
+#endif
+
+const char* program_version()
+{
+    return "kelvarin " KELVARIN_VERSION;
+}
+
+void print_usage(FILE* out)
+{
+    const std::string data = installed_data_dir().empty() ? "none found" : installed_data_dir();
+    fprintf(out,
+            "Usage: kelvarin [NAME] [LOG_POSITION] [REPLAY_P_LOG] [SOUND] [GOD] [WINDOW]\n"
+            "       kelvarin [NAME] [WINDOW] --timedemo SEED [--frames N] [--shot FRAME]...\n"
+            "       kelvarin --help | --version\n"
+            "\n"
+            "A networked 3-D siege game: the attackers storm a walled island city, the\n"
+            "defenders hold it. Copies on one network segment find each other by IP\n"
+            "multicast; one player presses \"Start Game\" and every copy joins the battle.\n"
+            "\n"
+            "  NAME          your name in the game (at most 31 characters; without it,\n"
+            "                your login name)\n"
+            "  LOG_POSITION  append the view of every play frame to path.dat\n"
+            "  REPLAY_P_LOG  replay path.dat frame by frame at each game start\n"
+            "  SOUND         sound and music on for this run\n"
+            "  GOD           walk three times as fast, rise and sink with E and F, pray faster\n"
+            "  WINDOW        a 600 x 400 window for this run instead of the full screen\n"
+            "  --timedemo SEED  measure: play the island of SEED alone, replaying path.dat\n"
+            "                with a fixed step per frame, print the frame rate and exit\n"
+            "  --frames N    stop the timedemo after N frames\n"
+            "  --shot FRAME  write timedemo frame FRAME as timedemo-FRAME.ppm (repeatable)\n"
+            "  --help        print this help and exit\n"
+            "  --version     print the version and exit\n"
+            "\n"
+            "The words after NAME are exact and case-sensitive, in any order.\n"
+            "Settings: %s\n"
+            "Data: each file from the working directory when it is there, else from %s\n"
+            "Files made (terrain.out, screenshot.rgba, path.dat): %s\n"
+            "More in the manual page kelvarin(6).\n",
+            settings_file_path().empty() ? "kept for the run only (no home directory)" : settings_file_path().c_str(),
+            data.c_str(), user_files_description().c_str());
+}
+
+int check_program_options(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const char* a = argv[i];
+        if (!a || a[0] != '-' || !a[1])
+            continue;
+        if (!strcmp(a, "--help") || !strcmp(a, "-h")) {
+            print_usage(stdout);
+            return 0;
+        }
+        if (!strcmp(a, "--version")) {
+            printf("%s\n", program_version());
+            return 0;
+        }
+        fprintf(stderr, "kelvarin: unknown option \"%s\"\n", a);
+        print_usage(stderr);
+        return 2;
+    }
+    return -1;
+}

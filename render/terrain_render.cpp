@@ -1,0 +1,667 @@
+#include "render/terrain_render.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <GL/glu.h>
+#include <GL/glx.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdint>
+#include <vector>
+
+#include "render/camera.h"
+#include "game/main_loop.h"
+#include "platform/random.h"
+#include "render/textures.h"
+#include "platform/vector.h"
+#include "input/window.h"
+#include "sim/participants.h"
+#include "sim/units.h"
+#include "sim/terrain.h"
+
+unsigned int map_lists[4][4] = {
+    {MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE},
+    {MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE},
+    {MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE},
+    {MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE},
+};
+float map_list_spheres[4][4][4];
+unsigned int terrain_texid = 0;
+unsigned int minimap_texid = 0;
+float relVec[3];
+int g_terrain_compiles = 0;
+
+// Each block is drawn as SUB_BLOCKS x SUB_BLOCKS pieces, culled one by one,
+// and each piece at one of TERRAIN_DETAIL_LEVELS levels of detail: a
+// block's display lists are map_lists[a][b] + terrain_block_list(piece,
+// level). A list holds only the piece's triangles; the textures and matrix
+// they are drawn with are set by draw_map, once for each run of pieces that
+// look alike, rather than set and undone inside every list.
+namespace {
+
+constexpr int SUB_BLOCKS = 2;
+constexpr int SUB_CELLS = 32 / SUB_BLOCKS;
+constexpr int PIECES = 4 * SUB_BLOCKS;
+// A piece is drawn at full detail where a cell spans this many pixels, and
+// with the detail layer where it spans the second; the layer is only ever on
+// full-detail pieces.
+constexpr float FULL_DETAIL_CELL_PIXELS = 12.0f;
+constexpr float DETAIL_LAYER_CELL_PIXELS = 32.0f;
+static_assert(DETAIL_LAYER_CELL_PIXELS >= FULL_DETAIL_CELL_PIXELS);
+constexpr int LISTS_PER_PIECE = TERRAIN_DETAIL_LEVELS;
+constexpr int LISTS_PER_BLOCK = SUB_BLOCKS * SUB_BLOCKS * LISTS_PER_PIECE;
+
+// The ground colour without the detail layer: the colour texture with the
+// layer's mean colour multiplied in, drawn with one texture unit.
+unsigned int terrain_plain_texid = 0;
+
+struct piece_bounds {
+    float sphere[4];      // centre x, y, z and radius
+    float lo[3], hi[3];   // box: least and greatest x, height, z
+};
+piece_bounds pieces[PIECES][PIECES];
+
+// With the eye above 10 the ground's fog comes from a coordinate per point
+// (fog_array, from its height), so its exp2 fog factor is fixed per point.
+// The lists carry 1 - that factor, and the ground is drawn in linear fog
+// from 0 to 1, which gives the factor back at every point and interpolates
+// it between them: no exponential a pixel. Across a triangle the exp2 of the
+// interpolated coordinate and the interpolated exp2 differ by under one
+// level of colour but on a few cells of the steepest cliffs (under three
+// there).
+std::vector<float> fog_factors;
+
+int terrain_block_list(int sa, int sb, int level)
+{
+    return (sa * SUB_BLOCKS + sb) * LISTS_PER_PIECE + level;
+}
+
+} // namespace
+
+// The extension entry points are looked up at run time: the GL library the
+// game links against only exports the core functions.
+namespace {
+
+PFNGLACTIVETEXTUREARBPROC p_active_texture;
+PFNGLCLIENTACTIVETEXTUREARBPROC p_client_active_texture;
+PFNGLFOGCOORDPOINTEREXTPROC p_fog_coord_pointer;
+PFNGLDRAWRANGEELEMENTSPROC p_draw_range_elements;
+
+template <typename F>
+void lookup(F& f, const char* name)
+{
+    f = reinterpret_cast<F>(glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)));
+}
+
+void load_extensions()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    lookup(p_active_texture, "glActiveTextureARB");
+    lookup(p_client_active_texture, "glClientActiveTextureARB");
+    lookup(p_fog_coord_pointer, "glFogCoordPointerEXT");
+    lookup(p_draw_range_elements, "glDrawRangeElements");
+}
+
+void active_texture(GLenum unit)
+{
+    load_extensions();
+    if (p_active_texture)
+        p_active_texture(unit);
+}
+
+void client_active_texture(GLenum unit)
+{
+    load_extensions();
+    if (p_client_active_texture)
+        p_client_active_texture(unit);
+}
+
+void fog_coord_pointer(GLenum type, GLsizei stride, const void* p)
+{
+    load_extensions();
+    if (p_fog_coord_pointer)
+        p_fog_coord_pointer(type, stride, p);
+}
+
+void draw_range_elements(GLenum mode, GLuint start, GLuint end, GLsizei count, GLenum type, const void* idx)
+{
+    load_extensions();
+    if (p_draw_range_elements)
+        p_draw_range_elements(mode, start, end, count, type, idx);
+    else
+        glDrawElements(mode, count, type, idx);
+}
+
+} // namespace
+
+// --- blocks -------------------------------------------------------------------
+
+void delete_map_block(int a, int b)
+{
+    if (map_lists[a][b] != MAP_LIST_NONE)
+        glDeleteLists(map_lists[a][b], LISTS_PER_BLOCK);
+    map_lists[a][b] = MAP_LIST_NONE;
+}
+
+void reset_terrain_renderer()
+{
+    for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b)
+            delete_map_block(a, b);
+}
+
+void reset_game_terrain_render()
+{
+    reset_terrain_renderer();
+    for (unsigned int* tex : {&terrain_texid, &terrain_plain_texid, &minimap_texid}) {
+        if (*tex)
+            glDeleteTextures(1, tex);
+        *tex = 0;
+    }
+}
+
+void invalidate_map_blocks(float cx, float cz, int r)
+{
+    for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b)
+            if (32 * a <= cx + r && 32 * (a + 1) + 1 >= cx - r && 32 * b <= cz + r && 32 * (b + 1) + 1 >= cz - r)
+                delete_map_block(a, b);
+}
+
+// A sphere about world point (x, z) on the ground holding grid points
+// i0..i1 by j0..j1: centre x, y, z and radius.
+static void ground_sphere(float* s, float x, float z, int i0, int j0, int i1, int j1)
+{
+    s[0] = x;
+    s[2] = z;
+    s[1] = get_terrain_height(s[0], s[2]);
+    float best = 0.0f;
+    for (int i = i0; i <= i1; ++i)
+        for (int j = j0; j <= j1; ++j) {
+            float d[3] = {4.0f * i - 256.0f - s[0], height_map[j][i] - s[1], 4.0f * j - 256.0f - s[2]};
+            best = std::max(best, dot_product(d, d));
+        }
+    s[3] = std::sqrt(best);
+}
+
+void calculate_map_seg_sphere(int a, int b, int i0, int j0, int i1, int j1)
+{
+    ground_sphere(map_list_spheres[a][b], 128.0f * a - 192.0f, 128.0f * b - 192.0f, i0, j0, i1, j1);
+}
+
+void enable_terrain_arrays()
+{
+    terrain_fog_factors(fog_array, TERRAIN_VERTS, HIGH_FOG_DENSITY, fog_factors);
+    glVertexPointer(3, GL_FLOAT, 0, vertex_array);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glNormalPointer(GL_FLOAT, 0, normal_array);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    client_active_texture(GL_TEXTURE1_ARB);
+    glTexCoordPointer(2, GL_FLOAT, 0, tex1_array);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    client_active_texture(GL_TEXTURE0_ARB);
+    glTexCoordPointer(2, GL_FLOAT, 0, tex2_array);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    fog_coord_pointer(GL_FLOAT, 0, fog_factors.data());
+    glEnableClientState(GL_FOG_COORDINATE_ARRAY_EXT);
+}
+
+void disable_terrain_arrays()
+{
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_FOG_COORDINATE_ARRAY_EXT);
+    client_active_texture(GL_TEXTURE1_ARB);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    client_active_texture(GL_TEXTURE0_ARB);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+void walk_map(int j0, int i0, int j1, int i1)
+{
+    const int count = 2 * (i1 - i0 + 1);
+    for (int s = j0; s <= j1 && s <= 126; ++s) {
+        const GLuint first = static_cast<GLuint>(128 * i0 + s);
+        const GLuint last = static_cast<GLuint>(128 * i1 + s + 1);
+        draw_range_elements(GL_TRIANGLE_STRIP, first, last, count, GL_UNSIGNED_INT, &index_array[256 * s + 2 * i0]);
+    }
+}
+
+// Triangles over grid points i0..i1 by j0..j1 using every step-th point
+// inside, with the piece's outer rows at full detail.
+void terrain_block_triangles(int i0, int j0, int i1, int j1, int step, std::vector<uint32_t>& out)
+{
+    auto samples = [step](int lo, int hi) {
+        std::vector<int> v;
+        for (int k = lo; k < hi; k += step)
+            v.push_back(k);
+        v.push_back(hi);
+        return v;
+    };
+    auto vertex = [](int i, int j) { return static_cast<uint32_t>(TERRAIN_SIZE * i + j); };
+    const std::vector<int> xs = samples(i0, i1), zs = samples(j0, j1);
+    std::vector<uint32_t> rim;
+    for (size_t p = 0; p + 1 < xs.size(); ++p)
+        for (size_t q = 0; q + 1 < zs.size(); ++q) {
+            const int xa = xs[p], xb = xs[p + 1], za = zs[q], zb = zs[q + 1];
+            const bool west = xa == i0, east = xb == i1, south = za == j0, north = zb == j1;
+            if (step == 1 || !(west || east || south || north)) {
+                // The strips' split and winding: (xa, za), (xa, zb), (xb, za)
+                // and (xb, za), (xa, zb), (xb, zb).
+                out.insert(out.end(), {vertex(xa, za), vertex(xa, zb), vertex(xb, za), vertex(xb, za),
+                                       vertex(xa, zb), vertex(xb, zb)});
+                continue;
+            }
+            // A cell on the piece's rim: its outline in the strips' winding
+            // order (west edge up, north edge east, east edge down, south
+            // edge west), every grid point along an outer edge, fanned from
+            // a corner on no outer edge so that no triangle is flat.
+            rim.clear();
+            for (int j = za; j < zb; j += west ? 1 : zb - za)
+                rim.push_back(vertex(xa, j));
+            for (int i = xa; i < xb; i += north ? 1 : xb - xa)
+                rim.push_back(vertex(i, zb));
+            for (int j = zb; j > za; j -= east ? 1 : zb - za)
+                rim.push_back(vertex(xb, j));
+            for (int i = xb; i > xa; i -= south ? 1 : xb - xa)
+                rim.push_back(vertex(i, za));
+            uint32_t centre = !(south || west) ? vertex(xa, za)
+                              : !(west || north) ? vertex(xa, zb)
+                              : !(north || east) ? vertex(xb, zb)
+                                                 : vertex(xb, za);
+            const size_t c = static_cast<size_t>(std::find(rim.begin(), rim.end(), centre) - rim.begin());
+            const size_t n = rim.size();
+            for (size_t m = 1; m + 1 < n; ++m)
+                out.insert(out.end(), {centre, rim[(c + m) % n], rim[(c + m + 1) % n]});
+        }
+}
+
+void terrain_fog_factors(const float* coords, int n, float density, std::vector<float>& out)
+{
+    out.resize(static_cast<size_t>(std::max(n, 0)));
+    for (int k = 0; k < n; ++k) {
+        const float dc = density * coords[k];
+        out[static_cast<size_t>(k)] = 1.0f - std::exp(-dc * dc);
+    }
+}
+
+// The detail layer repeats every 8 cells, so a cell holds 32 of its 256
+// texels a side. Where a cell spans fewer than 32 pixels the layer is
+// minified into a grain of a few levels either way, which a player cannot
+// tell from its mean colour; there the ground is drawn plain, with one
+// texture read a pixel instead of two.
+bool terrain_detail_layer_shown(float cell_pixels)
+{
+    return cell_pixels >= DETAIL_LAYER_CELL_PIXELS;
+}
+
+// A cell narrower than 12 pixels is drawn from every 2nd point, one
+// narrower than 6 from every 4th: the coarse triangles still span a dozen
+// pixels or more, and the far ground keeps its outline to a pixel or two.
+int terrain_detail_level(float cell_pixels)
+{
+    if (cell_pixels >= FULL_DETAIL_CELL_PIXELS)
+        return 0;
+    return cell_pixels >= 6.0f ? 1 : 2;
+}
+
+namespace {
+
+void begin_block_state(bool detail)
+{
+    glDisable(GL_BLEND);
+    glPushMatrix();
+    glTranslatef(-256.0f, 0.0f, -256.0f);
+    glNormal3f(0.0f, 1.0f, 0.0f);
+    active_texture(GL_TEXTURE0_ARB);
+    glBindTexture(GL_TEXTURE_2D, detail ? terrain_texid : terrain_plain_texid);
+    active_texture(GL_TEXTURE1_ARB);
+    if (detail) {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, terrain_detail_texid);
+    }
+    glColor3f(1.0f, 1.0f, 1.0f);
+}
+
+void end_block_state()
+{
+    // White, as set_scene_color leaves it; that also counts the hurt flash
+    // down, which is once a frame, not once a run of pieces.
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glDisable(GL_TEXTURE_2D);
+    active_texture(GL_TEXTURE0_ARB);
+    glPopMatrix();
+    glEnable(GL_BLEND);
+}
+
+// Bounding sphere (about the piece's middle) and box of grid points i0..i1 by j0..j1.
+void calculate_piece_bounds(piece_bounds& p, int i0, int j0, int i1, int j1)
+{
+    ground_sphere(p.sphere, 2.0f * (i0 + i1) - 256.0f, 2.0f * (j0 + j1) - 256.0f, i0, j0, i1, j1);
+    p.lo[0] = 4.0f * i0 - 256.0f;
+    p.hi[0] = 4.0f * i1 - 256.0f;
+    p.lo[2] = 4.0f * j0 - 256.0f;
+    p.hi[2] = 4.0f * j1 - 256.0f;
+    p.lo[1] = p.hi[1] = height_map[j0][i0];
+    for (int i = i0; i <= i1; ++i)
+        for (int j = j0; j <= j1; ++j) {
+            p.lo[1] = std::min(p.lo[1], height_map[j][i]);
+            p.hi[1] = std::max(p.hi[1], height_map[j][i]);
+        }
+}
+
+} // namespace
+
+// The piece's triangles at one level: strip s joins rows s and s + 1, so a
+// full-detail piece leaves its last row to the next piece's first strip.
+static void compile_piece(int i0, int j0, int i1, int j1, int level, std::vector<uint32_t>& triangles)
+{
+    if (level == 0) {
+        walk_map(j0, i0, j1 - 1, i1);
+        return;
+    }
+    triangles.clear();
+    terrain_block_triangles(i0, j0, i1, j1, 1 << level, triangles);
+    draw_range_elements(GL_TRIANGLES, TERRAIN_SIZE * i0 + j0, TERRAIN_SIZE * i1 + j1,
+                        static_cast<GLsizei>(triangles.size()), GL_UNSIGNED_INT, triangles.data());
+}
+
+void generate_map_call_list()
+{
+    bool enabled = false;
+    std::vector<uint32_t> triangles;
+    for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b) {
+            if (map_lists[a][b] != MAP_LIST_NONE)
+                continue;
+            if (!enabled) {
+                enable_terrain_arrays();
+                enabled = true;
+            }
+            calculate_map_seg_sphere(a, b, 32 * a, 32 * b, std::min(32 * (a + 1), 127), std::min(32 * (b + 1), 127));
+            map_lists[a][b] = glGenLists(LISTS_PER_BLOCK);
+            for (int sa = 0; sa < SUB_BLOCKS; ++sa)
+                for (int sb = 0; sb < SUB_BLOCKS; ++sb) {
+                    const int pa = a * SUB_BLOCKS + sa, pb = b * SUB_BLOCKS + sb;
+                    const int i0 = SUB_CELLS * pa, i1 = std::min(SUB_CELLS * (pa + 1), 127);
+                    const int j0 = SUB_CELLS * pb, j1 = std::min(SUB_CELLS * (pb + 1), 127);
+                    calculate_piece_bounds(pieces[pa][pb], i0, j0, i1, j1);
+                    for (int level = 0; level < TERRAIN_DETAIL_LEVELS; ++level) {
+                        glNewList(map_lists[a][b] + terrain_block_list(sa, sb, level), GL_COMPILE);
+                        compile_piece(i0, j0, i1, j1, level, triangles);
+                        glEndList();
+                    }
+                }
+            ++g_terrain_compiles;
+        }
+    if (enabled)
+        disable_terrain_arrays();
+}
+
+int frustum_cull_terrain(int a, int b)
+{
+    const float* s = map_list_spheres[a][b];
+    return sphere_in_view(s, s[3]) ? 0 : 1;
+}
+
+void draw_map()
+{
+    glLineWidth(1.0f);
+    // The pieces' lists carry their own copies of the arrays, which are
+    // enabled only while compiling.
+    const bool fog_by_height = eye_y >= 10.0f;
+    GLint fog_mode = GL_EXP2;
+    if (fog_by_height) {
+        glGetIntegerv(GL_FOG_MODE, &fog_mode);
+        glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FOG_COORDINATE_EXT);
+        glFogi(GL_FOG_MODE, GL_LINEAR);
+        glFogf(GL_FOG_START, 0.0f);
+        glFogf(GL_FOG_END, 1.0f);
+    }
+    if (g_render_mode == GL_RENDER) {
+        generate_map_call_list();
+        // Nearest pieces first, so that the depth test drops the hidden
+        // parts of farther pieces before they are shaded. A piece is drawn
+        // coarser the fewer pixels a grid cell covers at its nearest point.
+        struct visible {
+            float d2;
+            int list;
+            bool detail;
+        };
+        visible order[PIECES * PIECES];
+        int n = 0;
+        const float eye[3] = {eye_x, eye_y, eye_z};
+        const float cells_across = 2.0f * g_zoom * static_cast<float>(g_game_width);
+        for (int pa = 0; pa < PIECES; ++pa)
+            for (int pb = 0; pb < PIECES; ++pb) {
+                const piece_bounds& p = pieces[pa][pb];
+                if (!sphere_in_view(p.sphere, p.sphere[3]))
+                    continue;
+                float d[3];
+                for (int c = 0; c < 3; ++c)
+                    d[c] = std::max({p.lo[c] - eye[c], 0.0f, eye[c] - p.hi[c]});
+                const float d2 = dot_product(d, d);
+                const float cell_pixels = cells_across / std::sqrt(std::max(d2, 1e-6f));
+                const int level = terrain_detail_level(cell_pixels);
+                const int a = pa / SUB_BLOCKS, b = pb / SUB_BLOCKS;
+                order[n++] = {d2,
+                              static_cast<int>(map_lists[a][b]) +
+                                  terrain_block_list(pa % SUB_BLOCKS, pb % SUB_BLOCKS, level),
+                              terrain_detail_layer_shown(cell_pixels)};
+            }
+        std::sort(order, order + n, [](const visible& p, const visible& q) { return p.d2 < q.d2; });
+        // The detail layer's state is switched only where the look changes
+        // along the nearest-first order: the layer is on the nearest pieces,
+        // so that is about once a frame.
+        for (int k = 0; k < n; ++k) {
+            if (k == 0 || order[k].detail != order[k - 1].detail) {
+                if (k > 0)
+                    end_block_state();
+                begin_block_state(order[k].detail);
+            }
+            glCallList(static_cast<GLuint>(order[k].list));
+            g_terrain_count += 1.0f / (SUB_BLOCKS * SUB_BLOCKS);
+        }
+        if (n > 0)
+            end_block_state();
+    }
+    glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FRAGMENT_DEPTH_EXT);
+    if (fog_by_height)
+        glFogi(GL_FOG_MODE, fog_mode);
+}
+
+// --- textures -----------------------------------------------------------------
+
+static int clamp_byte(int v)
+{
+    return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
+
+void generate_terrain_texture(unsigned char* rgb, unsigned char* rgba)
+{
+    for (int mr = 0; mr < 64; ++mr)
+        for (int mc = 0; mc < 64; ++mc) {
+            unsigned char* m = &rgba[4 * (64 * mr + mc)];
+            m[0] = 100;
+            m[1] = 100;
+            m[2] = 255;
+            m[3] = (mr - 32) * (mr - 32) + (mc - 32) * (mc - 32) <= 1023 ? 180 : 0;
+        }
+    for (int r = 0; r < 512; ++r)
+        for (int c = 0; c < 512; ++c) {
+            const float h = height_map[c / 4][r / 4];
+            const int q = game_rand() % 1000;
+            int R, G, B;
+            if (r == 0 || c == 0 || q < 100) {
+                if (h > q) {
+                    R = game_rand() % 64 + 170;
+                    G = game_rand() % 55 + 164;
+                    B = game_rand() % 32 + 160;
+                } else {
+                    R = 130;
+                    G = game_rand() % 5 + 250;
+                    B = game_rand() % 32 + 130;
+                }
+            } else {
+                const unsigned char* L = &rgb[3 * (512 * r + c - 1)];
+                const unsigned char* U = &rgb[3 * (512 * (r - 1) + c)];
+                int rr = game_rand() % 16, rg = game_rand() % 32, rb = game_rand() % 32;
+                R = static_cast<int>(0.5f * L[0] + 0.5f * U[0] + rr - 8);
+                G = static_cast<int>(0.5f * L[1] + 0.5f * U[1] + rg - 16);
+                B = static_cast<int>(0.5f * L[2] + 0.5f * U[2] + rb - 16);
+                if (R > G)
+                    R = G;
+                if (B > G)
+                    B = G;
+            }
+            unsigned char* t = &rgb[3 * (512 * r + c)];
+            t[0] = static_cast<unsigned char>(clamp_byte(R));
+            t[1] = static_cast<unsigned char>(clamp_byte(G));
+            t[2] = static_cast<unsigned char>(clamp_byte(B));
+
+            const int mr = static_cast<int>((256 - r) * 0.0875 + 32.0);
+            const int mc = static_cast<int>(64.0 - ((256 - c) * 0.0875 + 32.0));
+            if (mr < 0 || mr > 63 || mc < 0 || mc > 63)
+                continue;
+            unsigned char* m = &rgba[4 * (64 * mr + mc)];
+            if (h < 10.0f) {
+                m[0] = 100;
+                m[1] = 100;
+                m[2] = 255;
+            } else {
+                m[0] = t[0];
+                m[1] = t[1];
+                m[2] = t[2];
+                m[3] = 255;
+            }
+        }
+}
+
+std::vector<unsigned char> terrain_plain_texels(const std::vector<unsigned char>& rgb, const float mean[3])
+{
+    std::vector<unsigned char> out(rgb.size());
+    for (size_t k = 0; k < rgb.size(); ++k)
+        out[k] = static_cast<unsigned char>(std::lround(rgb[k] * std::clamp(mean[k % 3], 0.0f, 1.0f)));
+    return out;
+}
+
+void load_terrain_texture()
+{
+    std::vector<unsigned char> rgb(512 * 512 * 3), rgba(64 * 64 * 4);
+    generate_terrain_texture(rgb.data(), rgba.data());
+    glGenTextures(1, &terrain_texid);
+    printf("terrain_texid = %d\n", static_cast<int>(terrain_texid));
+    glBindTexture(GL_TEXTURE_2D, terrain_texid);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA8, 512, 512, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    read_one_mipmap_level();
+    const std::vector<unsigned char> plain = terrain_plain_texels(rgb, terrain_detail_mean);
+    glGenTextures(1, &terrain_plain_texid);
+    glBindTexture(GL_TEXTURE_2D, terrain_plain_texid);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA8, 512, 512, GL_RGB, GL_UNSIGNED_BYTE, plain.data());
+    read_one_mipmap_level();
+    glGenTextures(1, &minimap_texid);
+    printf("minimap_texid = %d\n", static_cast<int>(minimap_texid));
+    glBindTexture(GL_TEXTURE_2D, minimap_texid);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA8, 64, 64, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+}
+
+// --- minimap ------------------------------------------------------------------
+
+void draw_minimap()
+{
+    glPushMatrix();
+    glLoadIdentity();
+    glEnable(GL_BLEND);
+    glDisable(GL_LIGHTING);
+    glTranslatef(1.5f, 1.0f, -2.001f);
+    glRotatef(eye_yaw - 90.0f, 0.0f, 0.0f, 1.0f);
+    glBindTexture(GL_TEXTURE_2D, minimap_texid);
+    glColor4f(0.7f, 0.5f, 0.5f, 0.7f);
+    glDisable(GL_TEXTURE_2D);
+    glPointSize(3.0f);
+    // One dot per unit, green for the player's own side and red for the
+    // other; an invisible unit shows no more here than in the view.
+    constexpr float K = 0.0015625f * 0.7072135785007072f;
+    const int own = me ? me->team : local_team();
+    glBegin(GL_POINTS);
+    for (const unit* u = unit_list; u; u = u->next) {
+        if (u->invisible)
+            continue;
+        if (u->team == own)
+            glColor3f(0.0f, 1.0f, 0.0f);
+        else
+            glColor3f(1.0f, 0.0f, 0.0f);
+        glVertex2f(u->z * K, u->x * K);
+    }
+    glEnd();
+    glColor4f(0.7f, 0.5f, 0.5f, 0.5f);
+    glEnable(GL_TEXTURE_2D);
+    glBegin(GL_QUADS);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex2f(0.4f, 0.4f);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(-0.4f, 0.4f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex2f(-0.4f, -0.4f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex2f(0.4f, -0.4f);
+    glEnd();
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glDisable(GL_BLEND);
+    enable_lighting();
+    glPopMatrix();
+}
+
+// --- picking ------------------------------------------------------------------
+
+int screen_to_terrain_coords(int px, int py, float* out_x, float* out_z)
+{
+    float p[3] = {eye_x, eye_y, eye_z};
+    const int W = g_game_width, H = g_game_height;
+    const float sx = (px - W / 2) * (2.0f / g_zoom) / W;
+    const float sy = -(H / 2 - py) * (1.5f / g_zoom) / H;
+    const double yaw = eye_yaw * DEG_TO_RAD;
+    float right[3] = {static_cast<float>(cos(yaw)), 0.0f, static_cast<float>(sin(yaw))};
+    float down[3];
+    cross_product(look_vect, right, down);
+    normalize_vector(down);
+    cross_product(down, look_vect, right);
+    normalize_vector(right);
+    for (int c = 0; c < 3; ++c)
+        relVec[c] = sy * down[c] + sx * right[c] + look_vect[c];
+    normalize_vector(relVec);
+
+    // A ray that goes nowhere (no direction) cannot find the ground; the
+    // step cap bounds the march should the direction be degenerate.
+    const bool usable = std::isfinite(relVec[0]) && std::isfinite(relVec[1]) && std::isfinite(relVec[2]) &&
+                        dot_product(relVec, relVec) > 0.5f;
+    for (int steps = 0;; ++steps) {
+        if (p[0] < -256 || p[0] > 256 || p[2] < -256 || p[2] > 256 || p[1] < get_terrain_height(p[0], p[2]))
+            break;
+        if (!usable || steps > 4000 || p[1] < -200 || p[1] > 200) {
+            *out_x = *out_z = 0.0f;
+            return -1;
+        }
+        if (p[1] < 0)
+            break;
+        add_vector(p, relVec, p);
+    }
+    if (p[0] < -256 || p[0] > 256 || p[2] < -256 || p[2] > 256) {
+        const float t = (-ocean_height - p[1]) / relVec[1];
+        const float x = p[0] + t * relVec[0], z = p[2] + t * relVec[2];
+        if (!std::isfinite(x) || !std::isfinite(z)) {
+            *out_x = *out_z = 0.0f;
+            return -1;
+        }
+        *out_x = x;
+        *out_z = z;
+    } else {
+        *out_x = p[0];
+        *out_z = p[2];
+    }
+    return 0;
+}

@@ -1,0 +1,552 @@
+#include "sim/catapult.h"
+
+#include <GL/gl.h>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "render/camera.h"
+#include "game/main_loop.h"
+#include "platform/random.h"
+#include "render/textures.h"
+#include "platform/vector.h"
+#include "sim/commands.h"
+#include "sim/messages.h"
+#include "sim/participants.h"
+#include "sim/wire.h"
+#include "ui/interface.h"
+#include "sim/projectile.h"
+#include "sim/combat.h"
+#include "sim/units.h"
+#include "sim/fire.h"
+#include "sim/model_tree.h"
+#include "sim/terrain.h"
+
+int catapult_id = 0;
+
+static void release_catapult_data(void* p)
+{
+    delete static_cast<catapult_data*>(p);
+}
+
+void init_catapult(unit* u, float x, float z)
+{
+    if (u->kind_data && u->kind_release)
+        u->kind_release(u->kind_data);
+    auto* c = new catapult_data{};
+    c->arm_angle = 160.0f;
+    c->arm_speed = 0.0f;
+    c->wheel_angle = 0.0f;
+    c->reload_time = static_cast<float>(game_rand() % 4 + 1);
+    c->burning = game_rand() % 5 == 0 ? 1 : 0;
+    u->kind_data = c;
+    u->kind_release = release_catapult_data;
+    u->x = x;
+    u->z = z;
+    u->order_x = x;
+    u->order_z = z;
+    u->heading = 180.0f;
+    u->pitch = 91.0f;
+    u->team = me ? me->team : 1;
+    u->extra = nullptr;
+    u->extra_release = nullptr;
+    u->attack_target = nullptr;
+    u->health = u->max_health = 10.0f;
+    u->radius = 1.0f;
+    u->speed = 15.0f;
+    u->kind = UNIT_CATAPULT;
+    u->order_kind = ORDER_NONE;
+    u->param[0] = 0.0f;  // range register
+    u->param[1] = 0.0f;  // drive speed
+    u->param[2] = 3.0f;  // turn rate
+    u->next_collision_test = game_time - 1.0f;
+    u->flying = 0;
+}
+
+static constexpr float RAD = static_cast<float>(DEG_TO_RAD);
+
+
+
+unit* add_catapult(float x, float z)
+{
+    const uint32_t id = next_unit_id(ID_CLASS_CATAPULT, catapult_id);
+    announce_unit(id, 0);
+    unit* u = add_unit(id);
+    init_catapult(u, x, z);
+    return u;
+}
+
+unit* spawn_catapult(unsigned id, int team)
+{
+    unit* u = add_announced_unit(id);
+    raise_unit_counter(id, catapult_id);
+    init_catapult(u, 0.0f, 0.0f);
+    u->team = team;
+    return u;
+}
+
+void reset_game_catapults()
+{
+    catapult_id = 0;
+}
+
+void init_catapults()
+{
+    if (i_am_attacker() && i_am_team_leader()) {
+        for (float z : {160.0f, 145.0f})
+            for (int i = 0; i < 5; ++i)
+                add_catapult(4.0f * static_cast<float>(i), z);
+    }
+    if (i_am_attacker())
+        set_button(0, select_catas_texid, select_catas, 1);
+}
+
+// Heading toward the point, brought within 180 degrees of the current one.
+static float aim_heading(const unit* u, float tx, float tz)
+{
+    return near_heading(heading_toward(u->x, u->z, tx, tz), u->heading);
+}
+
+float predicted_catapult_range(float catapult_y, float target_ground)
+{
+    const float v = BALL_SPEED, th = BALL_ELEVATION * RAD;
+    const float c2 = std::cos(th) * std::cos(th), t = std::tan(th);
+    const float dh = target_ground - (catapult_y + 4.0f);
+    const float root = t * t - 2.0f * BALL_GRAVITY * dh / (v * v * c2);
+    if (root < 0.0f)
+        return 0.0f;  // the ball never gets that high
+    return (2.0f * v * v * c2 / (2.0f * BALL_GRAVITY)) * (t + std::sqrt(root));
+}
+
+void move_catapult(unit* u)
+{
+    const float oh = aim_heading(u, u->order_x, u->order_z);
+    u->order_heading = oh;
+    if (std::fabs(oh - u->heading) >= 10.0f) {
+        u->param[1] = 0.0f;
+        u->heading += oh > u->heading ? u->param[2] : -u->param[2];
+        u->heading = wrap_360(u->heading);
+        return;
+    }
+    const float dx = u->order_x - u->x, dz = u->order_z - u->z;
+    u->param[0] = dx * dx + dz * dz;
+    if (u->param[0] <= 25.0f) {
+        u->order_kind = ORDER_NONE;
+        u->param[1] = 0.0f;
+    } else {
+        u->param[1] = CATAPULT_DRIVE_SPEED;
+    }
+}
+
+void attack_catapult(unit* u)
+{
+    if (!me || u->team != me->team || !i_am_team_leader())
+        return;
+    auto* c = static_cast<catapult_data*>(u->kind_data);
+    if (!c)
+        return;
+    if (std::fabs(c->arm_angle) > 200.0f)
+        printf("c->arm_angle = %f\n", static_cast<double>(c->arm_angle));
+    const float dx = u->order_x - u->x, dz = u->order_z - u->z;
+    const float dist = std::sqrt(dx * dx + dz * dz);
+    const float oh = aim_heading(u, u->order_x, u->order_z);
+    u->order_heading = oh;
+    if (c->arm_angle >= 159.5f && c->reload_time < game_time) {
+        u->param[0] = predicted_catapult_range(u->y, get_terrain_height(u->order_x, u->order_z));
+        if (u->param[1] == 0.0f && std::fabs(oh - u->heading) < CATAPULT_AIM_TOLERANCE) {
+            c->arm_speed = -5.0f;
+            c->reload_time = game_time + CATAPULT_RELOAD;
+            catapult_launch(u);
+            send_command_message("UBAL", u->id, float_to_bits(u->heading), float_to_bits(u->pitch), 0);
+        } else {
+            c->reload_time = game_time + 0.5f;  // look again in half a second
+        }
+    }
+    if (oh > u->heading + CATAPULT_AIM_TOLERANCE) {
+        u->heading += u->param[2];
+    } else if (oh < u->heading - CATAPULT_AIM_TOLERANCE) {
+        u->heading -= u->param[2];
+    } else {
+        const float r = u->param[0];
+        if (std::fabs(r - dist) < 2.0f)
+            u->param[1] = 0.0f;
+        else if (r > dist)
+            u->param[1] = -CATAPULT_DRIVE_SPEED;
+        else
+            u->param[1] = CATAPULT_DRIVE_SPEED;
+    }
+}
+
+void settle_cart(unit* u, float dt)
+{
+    const float h = u->heading * RAD;
+    const float h1 = get_terrain_height(u->x + std::sin(h), u->z + std::cos(h));
+    const float h2 = get_terrain_height(u->x - std::sin(h), u->z - std::cos(h));
+    const float g = (h1 + h2) / 2.0f + 0.7f;
+    if (u->y < g) {
+        u->y = g;
+        if (u->vy < 0.0f)
+            u->vy = 0.0f;
+    } else if (g < u->y - 0.1f) {
+        u->vy -= 7.0f * dt;
+    } else {
+        u->y = g;
+    }
+    u->pitch = u->y == g ? std::atan((h2 - h1) * 2.0f / 3.0f) * static_cast<float>(180.0 / M_PI) : 0.0f;
+}
+
+void simulate_catapult(unit* u, float dt)
+{
+    auto* c = static_cast<catapult_data*>(u->kind_data);
+    if (!c)
+        return;
+    if (u->order_kind == ORDER_HOLD) {
+        u->vx = u->vy = u->vz = 0.0f;
+        u->param[1] = 0.0f;
+        return;
+    }
+    const float h = u->heading * RAD;
+    u->vx = std::sin(h);
+    u->vz = std::cos(h);
+    settle_cart(u, dt);
+    if (std::fabs(u->param[1]) > 0.1f)
+        u->param[1] += u->pitch * 7e-5f;
+    u->x = std::fmax(-CATAPULT_MAP_LIMIT, std::fmin(CATAPULT_MAP_LIMIT, u->x));
+    u->z = std::fmax(-CATAPULT_MAP_LIMIT, std::fmin(CATAPULT_MAP_LIMIT, u->z));
+    c->wheel_angle += dt * u->param[1] * 60.0f;
+    c->arm_angle += c->arm_speed * 75.0f * dt;
+    if (c->arm_angle > 160.0f) {
+        c->arm_angle = 160.0f;
+        c->arm_speed *= -0.5f;
+    }
+    if (c->arm_angle < 90.0f) {
+        c->arm_angle = 90.0f;
+        c->arm_speed *= -0.5f;
+    }
+    if (c->arm_angle < 159.5f)
+        c->arm_speed += 0.15f;
+    u->heading = wrap_360(u->heading);
+    if (u->order_kind == ORDER_MOVE)
+        move_catapult(u);
+    else if (u->order_kind == ORDER_ATTACK)
+        attack_catapult(u);
+    u->vx *= u->param[1];
+    u->vz *= u->param[1];
+}
+
+// --- balls -------------------------------------------------------------------
+
+static unsigned ball_list = 0;
+
+static void draw_ball(projectile* p)
+{
+    glColor3f(1.0f, 1.0f, 1.0f);
+    set_scene_color();
+    glDisable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, wood_texid);
+    if (!ball_list) {
+        ball_list = glGenLists(1);
+        glNewList(ball_list, GL_COMPILE);
+        draw_sphere(0.5f, 10, 10);
+        glEndList();
+    }
+    glCallList(ball_list);
+    if (const auto* f = static_cast<const fire_source*>(p->data)) {
+        glEnable(GL_BLEND);
+        draw_firesource(f);
+        glDisable(GL_BLEND);
+    }
+}
+
+static void simulate_ball(projectile* p, float dt)
+{
+    const float old_vy = p->vy;
+    p->vy -= BALL_GRAVITY * dt;
+    if (std::sqrt(p->vx * p->vx + p->vy * p->vy + p->vz * p->vz) > BALL_SPEED)
+        p->vy = old_vy;
+    p->radius = BALL_RADIUS;
+    if (auto* f = static_cast<fire_source*>(p->data)) {
+        simulate_firesource(f, dt);
+        set_vector(f->pos, p->x, p->y, p->z);
+        set_vector(f->emit_vel, -p->vx, -p->vy, -p->vz);
+    }
+}
+
+static void dispose_ball(projectile* p)
+{
+    delete static_cast<fire_source*>(p->data);
+    p->data = nullptr;
+}
+
+projectile* throw_ball(const float pos[3], const float vel[3], int team, const float* flame_at, float flame_life)
+{
+    auto* p = new projectile{};
+    p->x = pos[0];
+    p->y = pos[1];
+    p->z = pos[2];
+    p->vx = vel[0];
+    p->vy = vel[1];
+    p->vz = vel[2];
+    p->damage = BALL_DAMAGE;
+    p->radius = BALL_RADIUS;
+    p->team = team;
+    p->expiry = game_time + BALL_LIFETIME;
+    p->max_speed = BALL_SPEED;
+    p->draw = draw_ball;
+    p->simulate = simulate_ball;
+    p->dispose = dispose_ball;
+    if (flame_at) {
+        auto* f = new fire_source{};
+        set_vector(f->pos, flame_at[0], flame_at[1], flame_at[2]);
+        f->intensity = 10.0f;
+        f->vertical_accel = 0.001f;
+        f->initial_life = flame_life;
+        f->expiry = 100000000.0f;
+        p->data = f;
+    }
+    add_projectile(p);
+    return p;
+}
+
+void catapult_launch(unit* u)
+{
+    const auto* c = static_cast<const catapult_data*>(u->kind_data);
+    const float h = u->heading * RAD, e = BALL_ELEVATION * RAD;
+    const float pos[3] = {u->x, u->y + 4.0f, u->z};
+    const float vel[3] = {BALL_SPEED * std::cos(e) * std::sin(h), BALL_SPEED * std::sin(e),
+                          BALL_SPEED * std::cos(e) * std::cos(h)};
+    const float at[3] = {u->x, u->y, u->z};
+    throw_ball(pos, vel, u->team, c && c->burning ? at : nullptr, 0.3f);
+}
+
+int unit_launch_ball(unsigned id, float heading, float pitch)
+{
+    unit* u = find_unit(id);
+    if (!u) {
+        fprintf(stderr, "Unit %8.8X trying to shoot, but doesn't exist\n", id);
+        return -1;
+    }
+    if (u->kind != UNIT_CATAPULT) {
+        fprintf(stderr, "Unit %8.8X trying to throw a ball, but is no catapult\n", id);
+        return -1;
+    }
+    u->heading = heading;
+    u->pitch = pitch;
+    catapult_launch(u);
+    return 0;
+}
+
+// "UBAL": a catapult of the sender's side throws.
+static void receive_ball(const uint32_t p[4], int sender)
+{
+    const float heading = bits_to_float(p[1]), pitch = bits_to_float(p[2]);
+    if (!wire_value_ok(heading) || !wire_value_ok(pitch)) {
+        fprintf(stderr, "UBAL for unit %8.8X with a heading or pitch out of range, ignored\n", p[0]);
+        return;
+    }
+    const int team = parts[static_cast<size_t>(sender)].team;
+    if (const unit* u = find_unit(p[0]); u && u->team != team) {
+        fprintf(stderr, "member of team %d tried to throw with unit %8.8X of team %d\n", team, p[0], u->team);
+        return;
+    }
+    unit_launch_ball(p[0], heading, pitch);
+}
+
+void init_catapult_commands()
+{
+    register_command("UBAL", 1, receive_ball);
+}
+
+void conditionally_update_catapult(unit* u)
+{
+    const auto* c = static_cast<const catapult_data*>(u->kind_data);
+    add_engine_update(u, c ? c->arm_angle : 160.0f);
+}
+
+int update_catapult(unit* u, int count, const float* values)
+{
+    float arm = 0.0f;
+    if (apply_engine_update(u, count, values, "catapult", &arm) != 0)
+        return -1;
+    if (auto* c = static_cast<catapult_data*>(u->kind_data))
+        c->arm_angle = arm;
+    return 0;
+}
+
+// --- model -------------------------------------------------------------------
+
+// A closed tube along +z from 0 to `length`.
+static void tube(float length, float radius, int sides)
+{
+    glBegin(GL_QUAD_STRIP);
+    for (int i = 0; i <= sides; ++i) {
+        float a = static_cast<float>(2.0 * M_PI * i / sides);
+        float cx = cosf(a), cy = sinf(a);
+        glNormal3f(cx, cy, 0.0f);
+        glTexCoord2f(static_cast<float>(i) / sides, 0.0f);
+        glVertex3f(radius * cx, radius * cy, 0.0f);
+        glTexCoord2f(static_cast<float>(i) / sides, 1.0f);
+        glVertex3f(radius * cx, radius * cy, length);
+    }
+    glEnd();
+}
+
+static void disk(float radius, float z, float nz, int sides)
+{
+    glBegin(GL_TRIANGLE_FAN);
+    glNormal3f(0.0f, 0.0f, nz);
+    glTexCoord2f(0.5f, 0.5f);
+    glVertex3f(0.0f, 0.0f, z);
+    for (int i = 0; i <= sides; ++i) {
+        float a = static_cast<float>(2.0 * M_PI * i / sides) * (nz > 0 ? 1.0f : -1.0f);
+        glTexCoord2f(0.5f + 0.5f * cosf(a), 0.5f + 0.5f * sinf(a));
+        glVertex3f(radius * cosf(a), radius * sinf(a), z);
+    }
+    glEnd();
+}
+
+// A half sphere opening towards +z (the cup of the arm).
+static void half_sphere(float radius, int slices, int stacks)
+{
+    for (int j = 0; j < stacks; ++j) {
+        float t0 = static_cast<float>(M_PI / 2 * j / stacks), t1 = static_cast<float>(M_PI / 2 * (j + 1) / stacks);
+        glBegin(GL_QUAD_STRIP);
+        for (int i = 0; i <= slices; ++i) {
+            float a = static_cast<float>(2.0 * M_PI * i / slices);
+            for (float t : {t0, t1}) {
+                float nx = sinf(t) * cosf(a), ny = sinf(t) * sinf(a), nz = -cosf(t);
+                glNormal3f(nx, ny, nz);
+                glVertex3f(radius * nx, radius * ny, radius * nz);
+            }
+        }
+        glEnd();
+    }
+}
+
+static unsigned int axles_list = 0, frame_list = 0, arm_list = 0, rim_list = 0, face_list = 0;
+
+static void build_lists()
+{
+    axles_list = glGenLists(5);
+    frame_list = axles_list + 1;
+    arm_list = axles_list + 2;
+    rim_list = axles_list + 3;
+    face_list = axles_list + 4;
+
+    // A wheel about the z axis: its wooden rim, and its two faces in a list
+    // of their own, so that a cart's wheels share one texture change.
+    glNewList(rim_list, GL_COMPILE);
+    glTranslatef(0.0f, 0.0f, -0.05f);
+    tube(0.1f, 0.3f, 12);
+    glEndList();
+    glNewList(face_list, GL_COMPILE);
+    glTranslatef(0.0f, 0.0f, -0.05f);
+    disk(0.3f, 0.0f, -1.0f, 12);
+    disk(0.3f, 0.1f, 1.0f, 12);
+    glEndList();
+
+    // One axle across the cart (along x), centred.
+    glNewList(axles_list, GL_COMPILE);
+    glPushMatrix();
+    glTranslatef(-0.5f, 0.0f, 0.0f);
+    glRotatef(90.0f, 0.0f, 1.0f, 0.0f);
+    tube(1.0f, 0.1f, 6);
+    glPopMatrix();
+    glEndList();
+
+    // Two side rails along the cart 0.3 apart and a cross bar.
+    glNewList(frame_list, GL_COMPILE);
+    for (float sx : {-0.15f, 0.15f}) {
+        glPushMatrix();
+        glTranslatef(sx, 0.0f, -0.75f);
+        tube(1.5f, 0.05f, 6);
+        glPopMatrix();
+    }
+    glPushMatrix();
+    glTranslatef(-0.25f, 0.0f, 0.0f);
+    glRotatef(90.0f, 0.0f, 1.0f, 0.0f);
+    tube(0.5f, 0.03f, 6);
+    glPopMatrix();
+    glEndList();
+
+    // The arm: a rod from 0.3 behind the pivot, with the cup at 2.1.
+    glNewList(arm_list, GL_COMPILE);
+    glPushMatrix();
+    glTranslatef(0.0f, 0.0f, -0.3f);
+    tube(2.0f, 0.07f, 6);
+    glPopMatrix();
+    glPushMatrix();
+    glTranslatef(0.0f, 0.0f, 2.1f);
+    glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
+    half_sphere(0.2f, 8, 4);
+    glPopMatrix();
+    glEndList();
+}
+
+// One list drawn at each of the four wheels, turned to `angle`.
+static void wheels(unsigned int list, float angle)
+{
+    for (float az : {-0.75f, 0.75f})
+        for (float wx : {-0.5f, 0.5f}) {
+            glPushMatrix();
+            glTranslatef(wx, 0.0f, az);
+            glRotatef(90.0f, 0.0f, 1.0f, 0.0f);
+            glRotatef(angle, 0.0f, 0.0f, 1.0f);
+            glCallList(list);
+            glPopMatrix();
+        }
+}
+
+void draw_cart(float wheel_angle)
+{
+    if (!axles_list)
+        build_lists();
+    // Grouped by texture: the GL driver pays more for each texture change
+    // than for these few triangles. The wood is left bound, as the arm and
+    // the ram's housing that follow are wood too.
+    glBindTexture(GL_TEXTURE_2D, wheel_texid);
+    wheels(face_list, wheel_angle);
+    glBindTexture(GL_TEXTURE_2D, wood_texid);
+    wheels(rim_list, wheel_angle);
+    for (float az : {-0.75f, 0.75f}) {
+        glPushMatrix();
+        glTranslatef(0.0f, 0.0f, az);
+        glCallList(axles_list);
+        glPopMatrix();
+    }
+    glCallList(frame_list);
+}
+
+void draw_catapult_model(unit* u)
+{
+    auto* c = static_cast<catapult_data*>(u->kind_data);
+    if (!c)
+        return;
+    if (!axles_list)
+        build_lists();
+    const int t = (u->team == 0 || u->team == 1) ? u->team : 0;
+    glColor3f(teams[t].r, teams[t].g, teams[t].b);
+    glEnable(GL_TEXTURE_2D);
+    glPushMatrix();
+    glTranslatef(u->x, u->y, u->z);
+    glScalef(1.3f, 1.3f, 1.3f);
+    glRotatef(u->heading, 0.0f, 1.0f, 0.0f);
+    glRotatef(u->pitch, 1.0f, 0.0f, 0.0f);
+    glScalef(2.0f, 2.0f, 2.0f);
+    draw_cart(c->wheel_angle);
+    glPushMatrix();
+    glRotatef(-c->arm_angle, 1.0f, 0.0f, 0.0f);
+    glCallList(arm_list);
+    glPopMatrix();
+    glPopMatrix();
+    glColor3f(1.0f, 1.0f, 1.0f);
+}
+
+void draw_catapult(unit* u)
+{
+    float to_eye[3] = {eye_x - u->x, eye_y - u->y, eye_z - u->z};
+    if (dot_product(to_eye, look_vect) > 0.0f)
+        return;
+    draw_catapult_model(u);
+}

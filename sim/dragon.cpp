@@ -1,0 +1,507 @@
+#include "sim/dragon.h"
+
+#include <GL/gl.h>
+#include <cmath>
+#include <cstdio>
+
+#include "render/camera.h"
+#include "game/main_loop.h"
+#include "platform/random.h"
+#include "render/textures.h"
+#include "platform/vector.h"
+#include "input/window.h"
+#include "sim/commands.h"
+#include "sim/messages.h"
+#include "sim/participants.h"
+#include "sim/wire.h"
+#include "sound/sound.h"
+#include "sim/combat.h"
+#include "sim/units.h"
+#include "sim/terrain.h"
+
+#include "dragon_mesh.h"
+
+unit* my_dragon = nullptr;
+int riding_dragon = 0;
+int dragon_id = 0;
+
+// The next moment at which a summon is accepted.
+static float next_dragon_call = 0.0f;
+
+namespace {
+
+constexpr float DEG = 0.017453292519943295f;
+constexpr float DRAGON_SPEED = 50.0f;  // the unit's speed (spaces its collision tests)
+constexpr float DRAGON_TAKEOFF_LIFT = 5.0f;
+// The rider's view: how far the eye may look aside before the dragon turns,
+// where the view is then held, and how fast it turns (degrees, per second).
+constexpr float YAW_DEAD_ZONE = 30.0f, YAW_HOLD = 32.0f, TURN_RATE = 80.0f;
+constexpr float PITCH_DEAD_ZONE = 10.0f, PITCH_RATE = 40.0f;
+constexpr float RIDER_HEIGHT = 3.0f;
+// The fire source sits ahead of the dragon and above it: at its mouth.
+constexpr float MOUTH_AHEAD = 7.0f, MOUTH_UP = 2.5f;
+
+// State records come from the network: anything outside these bounds is no
+// dragon of this world.
+constexpr float MAX_COORD = 2048.0f;
+constexpr float MAX_ANGLE = 36000.0f;
+constexpr float MAX_SPEED = 500.0f;
+
+dragon_data* data_of(const unit* u)
+{
+    return u && u->kind == UNIT_DRAGON ? static_cast<dragon_data*>(u->kind_data) : nullptr;
+}
+
+void release_dragon_data(void* p)
+{
+    delete static_cast<dragon_data*>(p);
+}
+
+// Flight velocity at full speed along heading h and pitch p (degrees):
+// 35 (cos p cos h, sin p, -cos p sin h).
+void flight_velocity(float h, float p, float out[3])
+{
+    const float ch = std::cos(h * DEG), sh = std::sin(h * DEG);
+    const float cp = std::cos(p * DEG), sp = std::sin(p * DEG);
+    out[0] = DRAGON_FLIGHT_SPEED * cp * ch;
+    out[1] = DRAGON_FLIGHT_SPEED * sp;
+    out[2] = -DRAGON_FLIGHT_SPEED * cp * sh;
+}
+
+} // namespace
+
+void init_dragon(unit* u)
+{
+    if (u->kind_data && u->kind_release)
+        u->kind_release(u->kind_data);
+    auto* d = new dragon_data{};
+    auto f = std::make_unique<fire_source>();
+    u->x = 256.0f;
+    u->y = 300.0f;
+    u->z = 256.0f;
+    set_vector(f->pos, u->x, u->y, u->z);
+    f->intensity = 0.0f;
+    f->vertical_accel = 0.001f;
+    f->initial_life = 0.3f;
+    f->expiry = 100000000.0f;
+    d->breath = std::move(f);
+    u->kind_data = d;
+    u->kind_release = release_dragon_data;
+    u->heading = static_cast<float>(135 + game_rand() % 90);
+    u->pitch = 0.0f;
+    u->team = 0;
+    u->extra = nullptr;
+    u->extra_release = nullptr;
+    u->health = 10.0f;
+    u->max_health = 20.0f;
+    u->radius = 2.5f;
+    u->speed = DRAGON_SPEED;
+    u->next_collision_test = game_time - 1.0f;
+    u->kind = UNIT_DRAGON;
+    u->order_kind = ORDER_NONE;
+    u->flying = 1;
+    u->fixed = 0;
+    u->attack_target = nullptr;
+    u->vx = u->vy = u->vz = 0.0f;
+    u->last_attack_time = 0.0f;
+}
+
+bool dragon_is_flown_here(const unit* u)
+{
+    const dragon_data* d = data_of(u);
+    return d && d->controlled;
+}
+
+void reset_game_dragons()
+{
+    my_dragon = nullptr;
+    riding_dragon = 0;
+    dragon_id = 0;
+    next_dragon_call = 0.0f;
+}
+
+void call_dragon()
+{
+    if (my_dragon) {
+        printf("ERROR: called a 2nd dragon before 1st dismounted\n");
+        return;
+    }
+    if (game_time < next_dragon_call || !me)
+        return;
+    next_dragon_call = game_time + DRAGON_CALL_GUARD;
+    // The next id of the class no dragon still flying carries.
+    const uint32_t id = next_unit_id(ID_CLASS_DRAGON, dragon_id);
+    const int serial = static_cast<int>(id & (CLASS_SERIALS - 1));
+    unit* u = add_unit(id);
+    init_dragon(u);
+    data_of(u)->controlled = 1;
+    u->team = local_team();
+    my_dragon = u;
+    u->attack_target = me;
+    u->order_kind = ORDER_MOVE;
+    initiate_dragon_sound(me->x, me->y + 2.0f, me->z);
+    printf("summoned dragon %d, name %8.8X\n", serial, id);
+    announce_unit(id, 0);
+    // The others place it at once rather than at its creation point.
+    conditionally_update_dragon(u);
+}
+
+unit* spawn_dragon(uint32_t id, int team)
+{
+    unit* u = add_announced_unit(id);
+    raise_unit_counter(id, dragon_id);
+    init_dragon(u);
+    u->team = team;
+    printf("spawning dragon %8.8X, team %d, dr_id = %d\n", id, team, dragon_id);
+    return u;
+}
+
+void dismount_dragon()
+{
+    if (!my_dragon) {
+        printf("ERROR: tried to dismount dragon when didn't have a dragon\n");
+        return;
+    }
+    unit* u = my_dragon;
+    // Nobody holds the button for it any more.
+    tell_dragon_breath(0);
+    u->order_x = u->order_y = u->order_z = DRAGON_DISMISS_POINT;
+    u->attack_target = nullptr;
+    u->order_kind = ORDER_MOVE;
+    // A small hop off its back; a player on the ground sending the dragon
+    // away before it came stays where it stands (and goes on praying).
+    if (riding_dragon)
+        eye_vy = 2.0f;
+    riding_dragon = 0;
+    my_dragon = nullptr;
+}
+
+int tell_dragon_breath(int on)
+{
+    dragon_data* d = data_of(my_dragon);
+    if (!d || !d->breath)
+        return -1;
+    d->breath->intensity = on ? DRAGON_BREATH_ON : 0.0f;
+    return 0;
+}
+
+void pick_dragon_destination(unit* u)
+{
+    const float x = static_cast<float>(game_rand() % 400 - 200);
+    const float z = static_cast<float>(game_rand() % 400 - 200);
+    const float y = static_cast<float>(game_rand() % 75) + get_terrain_height(x, z) + 25.0f;
+    u->order_x = x;
+    u->order_y = y;
+    u->order_z = z;
+}
+
+void simulate_dragon_breath(unit* u, float dt)
+{
+    dragon_data* d = data_of(u);
+    if (!d || !d->breath)
+        return;
+    fire_source* f = d->breath.get();
+    const float h = u->heading * DEG;
+    set_vector(f->pos, u->x + MOUTH_AHEAD * std::cos(h), u->y + MOUTH_UP, u->z - MOUTH_AHEAD * std::sin(h));
+    flight_velocity(u->heading, u->pitch, f->emit_vel);
+    simulate_firesource(f, dt);
+    if (f->intensity == DRAGON_BREATH_ON && game_time > u->last_attack_time + DRAGON_BREATH_INTERVAL) {
+        float nearest = 0.0f;
+        damage_unit(f->pos[0], f->pos[1], f->pos[2], DRAGON_BREATH_RADIUS, &nearest, DRAGON_BREATH_DAMAGE, u->team);
+        // The burn may have killed units, never the dragon itself (its own team is spared).
+        u->last_attack_time = game_time;
+        if (game_rand() % 10 == 0)
+            initiate_dragon_sound(u->x, u->y, u->z);
+    }
+}
+
+void step_dragon(unit* u, float dt, bool takeoff_key)
+{
+    dragon_data* d = data_of(u);
+    if (!d)
+        return;
+    d->wing_phase = std::sin(8.0f * game_time);
+    // Another copy's dragon moves by the velocity of its last record.
+    if (!d->controlled) {
+        simulate_dragon_breath(u, dt);
+        return;
+    }
+    if (u->order_kind == ORDER_HOLD && u == my_dragon) {
+        if (takeoff_key) {
+            u->vy += DRAGON_TAKEOFF_LIFT;
+            u->order_kind = ORDER_NONE;
+            // Standing, its speed was 0, which put its next collision
+            // test out of reach; flying, it is tested again at once.
+            u->speed = DRAGON_SPEED;
+            u->next_collision_test = game_time;
+        } else {
+            u->vx = u->vy = u->vz = 0.0f;
+            u->speed = 0.0f;
+        }
+        simulate_dragon_breath(u, dt);
+        return;
+    }
+    if (u->attack_target) {
+        u->order_x = u->attack_target->x;
+        u->order_y = u->attack_target->y;
+        u->order_z = u->attack_target->z;
+    }
+    float to[3] = {u->order_x - u->x, u->order_y - u->y, u->order_z - u->z};
+    if (dot_product(to, to) < DRAGON_MOUNT_DISTANCE2) {
+        if (u == my_dragon && me && u->attack_target == me && u->order_kind == ORDER_MOVE) {
+            // It has reached its summoner, who climbs on.
+            riding_dragon = 1;
+            u->attack_target = nullptr;
+            u->order_kind = ORDER_NONE;
+            pick_dragon_destination(u);
+        } else {
+            del_unit(u);
+            return;
+        }
+    }
+    float want[3];
+    if (u->order_kind == ORDER_MOVE) {
+        copy_vector(want, to);
+        scale_vector(want, DRAGON_FLIGHT_SPEED / vector_length(to));
+        u->heading = static_cast<float>(-std::atan2(u->vz, u->vx) * 180.0 / M_PI);
+    } else {
+        flight_velocity(u->heading, u->pitch, want);
+    }
+    u->vx += (want[0] - u->vx) * dt;
+    u->vy += (want[1] - u->vy) * dt;
+    u->vz += (want[2] - u->vz) * dt;
+    simulate_dragon_breath(u, dt);
+    const float ground = get_terrain_height(u->x, u->z) + DRAGON_CLEARANCE;
+    if (u->y < ground) {
+        u->y = ground;
+        // Only the ridden dragon lands (and stands at once); a dismissed
+        // one skims on.
+        if (riding_dragon && u == my_dragon) {
+            u->order_kind = ORDER_HOLD;
+            u->vx = u->vy = u->vz = 0.0f;
+        }
+    }
+}
+
+void simulate_dragon(unit* u, float dt)
+{
+    bool takeoff = false;
+    if (u == my_dragon && u->order_kind == ORDER_HOLD)
+        takeoff = check_key(' ') || check_key('w') || check_key('a') || check_key('s') || check_key('d');
+    step_dragon(u, dt, takeoff);
+}
+
+void be_on_dragon(float dt)
+{
+    unit* u = my_dragon;
+    if (!u) {
+        riding_dragon = 0;
+        return;
+    }
+    eye_x = u->x;
+    eye_y = u->y + RIDER_HEIGHT;
+    eye_z = u->z;
+    // The avatar reports the dragon's motion as its own.
+    eye_vx = u->vx;
+    eye_vy = u->vy;
+    eye_vz = u->vz;
+
+    // Looking far aside turns the dragon that way; the view is held just
+    // past the dead zone off its nose.
+    const float nose = near_heading(90.0f - u->heading, eye_yaw);
+    if (eye_yaw > nose + YAW_DEAD_ZONE) {
+        eye_yaw = nose + YAW_HOLD;
+        u->heading = wrap_360(u->heading - TURN_RATE * dt);
+    } else if (eye_yaw < nose - YAW_DEAD_ZONE) {
+        eye_yaw = nose - YAW_HOLD;
+        u->heading = wrap_360(u->heading + TURN_RATE * dt);
+    }
+    // The eye's pitch is positive downward, the dragon's upward.
+    const float level = -u->pitch;
+    if (eye_pitch < level - PITCH_DEAD_ZONE) {
+        eye_pitch = level - PITCH_DEAD_ZONE;
+        u->pitch += PITCH_RATE * dt;
+    } else if (eye_pitch > level + PITCH_DEAD_ZONE) {
+        eye_pitch = level + PITCH_DEAD_ZONE;
+        u->pitch -= PITCH_RATE * dt;
+    }
+}
+
+void conditionally_update_dragon(unit* u)
+{
+    const dragon_data* d = data_of(u);
+    if (!d || !d->controlled)
+        return;
+    const float v[9] = {u->x,  u->y,  u->z,     u->heading,
+                        u->vx, u->vy, u->vz,    u->pitch,
+                        d->breath ? d->breath->intensity : 0.0f};
+    add_unit_update(u->id, 9, v);
+}
+
+int update_dragon(unit* u, int count, const float* values)
+{
+    dragon_data* d = data_of(u);
+    if (!d)
+        return -1;
+    if (count != 9) {
+        printf("received dragon update with %d params\n", count);
+        return -1;
+    }
+    if (d->controlled) {
+        fprintf(stderr, "received an update for dragon %8.8X, which this copy flies, ignored\n", u->id);
+        return -1;
+    }
+    const float limits[9] = {MAX_COORD, MAX_COORD, MAX_COORD, MAX_ANGLE, MAX_SPEED,
+                             MAX_SPEED, MAX_SPEED, MAX_ANGLE, DRAGON_BREATH_ON};
+    for (int i = 0; i < 9; ++i)
+        if (!wire_value_within(values[i], limits[i]) || (i == 8 && values[i] < 0.0f)) {
+            fprintf(stderr, "received dragon update for %8.8X with value %d out of range, ignored\n", u->id, i);
+            return -1;
+        }
+    u->x = values[0];
+    u->y = values[1];
+    u->z = values[2];
+    u->heading = values[3];
+    u->vx = values[4];
+    u->vy = values[5];
+    u->vz = values[6];
+    u->pitch = values[7];
+    if (d->breath)
+        d->breath->intensity = values[8];
+    return 0;
+}
+
+// --- model ------------------------------------------------------------------------
+
+namespace {
+
+// Display lists: body and wing, each opaque and see-through (the rider's own).
+GLuint body_list[2] = {0, 0}, wing_list[2] = {0, 0};
+
+// The tint every material is drawn with.
+constexpr float TINT[3] = {1.0f, 0.7f, 0.7f};
+
+void set_dragon_material(int m, float alpha)
+{
+    const float* s = dragon_materials[m];
+    const float a = s[12] * alpha;
+    const float ambient[4] = {s[0] * TINT[0], s[1] * TINT[1], s[2] * TINT[2], a};
+    const float diffuse[4] = {s[3] * TINT[0], s[4] * TINT[1], s[5] * TINT[2], a};
+    const float specular[4] = {s[6], s[7], s[8], a};
+    const float emission[4] = {s[9] * TINT[0], s[10] * TINT[1], s[11] * TINT[2], a};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, s[13]);
+}
+
+// Emits `count` faces from `faces`, setting the material at every run
+// boundary; the run table is read on from where the last mesh stopped.
+void emit_dragon_faces(const int16_t (*faces)[9], int count, int& run, int& left, float alpha)
+{
+    glBegin(GL_TRIANGLES);
+    for (int i = 0; i < count; ++i) {
+        while (left == 0 && run < DRAGON_MATERIAL_RUNS) {
+            glEnd();
+            set_dragon_material(dragon_material_runs[run][0], alpha);
+            left = dragon_material_runs[run][1];
+            ++run;
+            glBegin(GL_TRIANGLES);
+        }
+        const int16_t* f = faces[i];
+        for (int k = 0; k < 3; ++k) {
+            glNormal3fv(dragon_normals[f[3 + k]]);
+            glTexCoord2fv(dragon_texcoords[f[6 + k]]);
+            glVertex3fv(dragon_vertices[f[k]]);
+        }
+        --left;
+    }
+    glEnd();
+}
+
+void build_dragon_lists()
+{
+    for (int v = 0; v < 2; ++v) {
+        const float alpha = v == 0 ? 1.0f : 0.5f;
+        int run = 0, left = 0;
+        body_list[v] = glGenLists(2);
+        wing_list[v] = body_list[v] + 1;
+        glNewList(body_list[v], GL_COMPILE);
+        emit_dragon_faces(dragon_body_faces, DRAGON_BODY_FACES, run, left, alpha);
+        glEndList();
+        glNewList(wing_list[v], GL_COMPILE);
+        emit_dragon_faces(dragon_wing_faces, DRAGON_WING_FACES, run, left, alpha);
+        glEndList();
+    }
+}
+
+void display_dragon(float wing_phase, int see_through)
+{
+    if (!body_list[0])
+        build_dragon_lists();
+    glRotatef(180.0f, 0.0f, 0.0f, 1.0f);
+    glScalef(20.0f, 20.0f, 20.0f);
+    glPushMatrix();
+    glRotatef(23.0f, 0.0f, 1.0f, 0.0f);
+    glTranslatef(0.0f, 0.0f, -0.06f);
+    glCallList(body_list[see_through]);
+    glPopMatrix();
+    for (int side = 0; side < 2; ++side) {
+        glPushMatrix();
+        if (side == 1) {
+            // The second wing is the first mirrored, which turns its faces around.
+            glScalef(1.0f, 1.0f, -1.0f);
+            glFrontFace(GL_CW);
+        }
+        glTranslatef(0.0f, 0.0f, 0.03f);
+        glRotatef(wing_phase * 30.0f, 1.0f, 0.0f, 0.0f);
+        glTranslatef(0.0f, 0.03f, -0.08f);
+        glRotatef(23.0f, 0.0f, 1.0f, 0.0f);
+        glCallList(wing_list[see_through]);
+        glPopMatrix();
+    }
+    glFrontFace(GL_CCW);
+}
+
+} // namespace
+
+void draw_dragon(unit* u)
+{
+    dragon_data* d = data_of(u);
+    if (!d)
+        return;
+    glEnable(GL_BLEND);
+    if (d->breath) {
+        glPushMatrix();
+        glTranslatef(d->breath->pos[0], d->breath->pos[1], d->breath->pos[2]);
+        draw_firesource(d->breath.get());
+        glPopMatrix();
+    }
+    const int see_through = u == my_dragon && riding_dragon ? 1 : 0;
+    if (!see_through)
+        glDisable(GL_BLEND);
+    glPushMatrix();
+    glTranslatef(u->x, u->y, u->z);
+    glRotatef(u->heading, 0.0f, 1.0f, 0.0f);
+    glRotatef(u->pitch, 0.0f, 0.0f, 1.0f);
+    glColor4f(TINT[0], TINT[1], TINT[2], see_through ? 0.5f : 1.0f);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, dragon_skin_red_texid);
+    // The materials of the model's runs, not the current colour, light it.
+    glDisable(GL_COLOR_MATERIAL);
+    const GLboolean normalize = glIsEnabled(GL_NORMALIZE);
+    glEnable(GL_NORMALIZE);
+    display_dragon(d->wing_phase, see_through);
+    if (!normalize)
+        glDisable(GL_NORMALIZE);
+    // Leave the material as everything else expects it.
+    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, black);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 0.0f);
+    glEnable(GL_COLOR_MATERIAL);
+    glPopMatrix();
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glDisable(GL_BLEND);
+}

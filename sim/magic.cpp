@@ -1,0 +1,411 @@
+#include "sim/magic.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "render/camera.h"
+#include "game/main_loop.h"
+#include "platform/random.h"
+#include "render/textures.h"
+#include "sim/commands.h"
+#include "sim/participants.h"
+#include "sim/wire.h"
+#include "sound/sound.h"
+#include "ui/interface.h"
+#include "ui/personal.h"
+#include "ui/selection.h"
+#include "sim/catapult.h"
+#include "sim/combat.h"
+#include "sim/dragon.h"
+#include "sim/humanoid.h"
+#include "sim/projectile.h"
+#include "sim/ram.h"
+#include "sim/units.h"
+#include "sim/buildings.h"
+#include "sim/lightning.h"
+
+int praying = 0;
+float target_favor = 5.0f;
+float now_favor = 5.0f;
+int what_spells[2] = {SPELL_NONE, SPELL_NONE};
+int have_spells = 0;
+int dragon_button = 0;
+
+// What each spell code is: the god's announcement with its colour, and the
+// button that casts it.
+struct spell_entry {
+    const char* message;
+    float r, g, b;
+    const unsigned int* texture;
+};
+
+static const spell_entry spell_table[] = {
+    {nullptr, 0, 0, 0, nullptr},
+    {"Apollo has granted you a Dragon", 1.0f, 0.0f, 0.0f, &dragon_summon_button_texid},
+    {"Hades has offered you an army of Undead", 0.6f, 0.6f, 0.6f, &ghoul_button_texid},
+    {"Hermes will throw Fire for you", 1.0f, 0.6f, 0.0f, &firestorm_texid},
+    {"Hermes will make you Invisible", 0.0f, 0.0f, 0.0f, &invisibility_texid},
+    {"Zeus will call Lightning for you", 0.0f, 0.5f, 1.0f, &lightning_texid},
+    {"Ares has offered you a band of Goblins", 0.0f, 1.0f, 0.0f, &goblin_button_texid},
+    {nullptr, 0, 0, 0, &dragon_dismount_button_texid},
+    {"Ares has offered you a group of Catapults", 1.0f, 0.5f, 0.5f, &catapult_summon_button_texid},
+    {"Hephestus has offered you a group of Battering Rams", 1.0f, 0.5f, 0.5f, &ram_button_texid},
+    {"Zeus has offered you an army of Footmen", 0.0f, 0.0f, 0.0f, &footman_button_texid},
+};
+constexpr int SPELL_CODES = sizeof spell_table / sizeof spell_table[0];
+
+static const char* const SIDE_WARNING = "You can only summon units on your side of the map!";
+
+void reset_game_magic()
+{
+    dragon_button = 0;
+}
+
+// --- prayer, favour and health ------------------------------------------------------
+
+void do_pray()
+{
+    if (praying) {
+        stop_praying();
+        return;
+    }
+    if (me && me->touched_model && is_a_temple(me->touched_model)) {
+        praying = 1;
+        printf("praying\n");
+    } else {
+        printf("no temple to pray at here\n");
+    }
+}
+
+void stop_praying()
+{
+    if (!praying)
+        return;
+    praying = 0;
+    printf("no longer praying\n");
+}
+
+// `v` one step of at most `step` toward `target`, landing on it when close.
+static void approach(float& v, float target, float step)
+{
+    if (std::fabs(v - target) <= step)
+        v = target;
+    else
+        v += v < target ? step : -step;
+}
+
+void simulate_personal(float dt)
+{
+    if (praying && target_favor < MAX_FAVOR)
+        target_favor += dt * (do_god ? 100.0f : 4.0f) * 0.333f;
+    if (praying && now_favor >= GRANT_FAVOR && have_spells < 2)
+        grant_spell();
+    if (target_favor > MAX_FAVOR)
+        target_favor = MAX_FAVOR;
+    if (praying && target_health < MAX_HEALTH)
+        target_health = std::fmin(target_health + (do_god ? 1.0f : 0.25f) * dt, MAX_HEALTH);
+    if (me)
+        approach(me->health, target_health, 5.0f * dt);
+    approach(now_favor, target_favor, 3.0f * dt);
+}
+
+// --- granting -------------------------------------------------------------------------
+
+int spell_for_draw(int r, int team_units, int team)
+{
+    const int q = r % 100, c = q % 5;
+    if (q <= 50 || team_units > MAX_TEAM_FOR_SUMMONS) {
+        static const int spells[5] = {SPELL_DRAGON, SPELL_FIRESTORM, SPELL_INVISIBILITY, SPELL_LIGHTNING,
+                                      SPELL_LIGHTNING};
+        return spells[c];
+    }
+    static const int armies[5] = {SPELL_UNDEAD, SPELL_GOBLINS, SPELL_FOOTMEN, SPELL_CATAPULTS, SPELL_RAMS};
+    // The defenders have no use for rams: Zeus strikes for them instead.
+    if (armies[c] == SPELL_RAMS && team == TEAM_DEFENDERS)
+        return SPELL_LIGHTNING;
+    return armies[c];
+}
+
+void show_spell_button(int slot, int code)
+{
+    if (slot < 0 || slot > 1)
+        return;
+    void (*const actions[2])() = {magic_button_1, magic_button_2};
+    if (code <= SPELL_NONE || code >= SPELL_CODES) {
+        set_button(slot + 2, 0, nullptr, 0);
+        return;
+    }
+    // The dismount button keeps its size when highlighted.
+    set_button(slot + 2, *spell_table[code].texture, actions[slot], code == SPELL_DISMOUNT ? 0 : 1);
+}
+
+void grant_spell()
+{
+    const int team = local_team();
+    int team_units = 0;
+    for (const unit* u = unit_list; u; u = u->next)
+        if (u->team == team)
+            ++team_units;
+    const int slot = what_spells[0] == SPELL_NONE ? 0 : (what_spells[1] == SPELL_NONE ? 1 : -1);
+    if (slot < 0)
+        return;
+    const int other = what_spells[1 - slot];
+    int code;
+    do
+        code = spell_for_draw(game_rand(), team_units, team);
+    while (code == other || (code == SPELL_DRAGON && (other == SPELL_DISMOUNT || my_dragon)));
+    what_spells[slot] = code;
+    ++have_spells;
+    target_favor -= GRANT_COST;
+    const spell_entry& e = spell_table[code];
+    set_message(e.message, e.r, e.g, e.b, 0.3f, 3.0f);
+    show_spell_button(slot, code);
+    if (code == SPELL_DRAGON)
+        dragon_button = slot + 2;
+    printf("the gods grant spell %d in slot %d\n", code, slot);
+}
+
+// --- casting --------------------------------------------------------------------------
+
+void magic_button(int k)
+{
+    if (k < 0 || k > 1 || what_spells[k] == SPELL_NONE)
+        return;
+    const int code = what_spells[k];
+    printf("casting spell %d from slot %d\n", code, k);
+    if (code == SPELL_DRAGON) {
+        // The slot becomes the dragon's dismount button and stays filled
+        // while the dragon is out. A summons the dragon refuses (one still
+        // held, or one called less than a second ago) keeps the spell.
+        call_dragon();
+        if (my_dragon) {
+            what_spells[k] = SPELL_DISMOUNT;
+            show_spell_button(k, SPELL_DISMOUNT);
+        }
+        return;
+    }
+    // Every other spell leaves its slot at once, a targeted one too, which
+    // then waits for its ground click.
+    what_spells[k] = SPELL_NONE;
+    if (have_spells > 0)
+        --have_spells;
+    show_spell_button(k, SPELL_NONE);
+    switch (code) {
+    case SPELL_UNDEAD: call_dead(); break;
+    case SPELL_FIRESTORM: waiting_spell_command = WAITING_FIRESTORM; break;
+    case SPELL_INVISIBILITY: do_invisibility(); break;
+    case SPELL_LIGHTNING: waiting_spell_command = WAITING_LIGHTNING; break;
+    case SPELL_GOBLINS: call_goblins(); break;
+    case SPELL_DISMOUNT: dismount_dragon(); break;
+    case SPELL_CATAPULTS: call_catapults(); break;
+    case SPELL_RAMS: call_rams(); break;
+    case SPELL_FOOTMEN: call_footmen(); break;
+    default: break;
+    }
+}
+
+void magic_button_1()
+{
+    magic_button(0);
+}
+
+void magic_button_2()
+{
+    magic_button(1);
+}
+
+// --- summons --------------------------------------------------------------------------
+
+bool on_own_side(int team, float z)
+{
+    if (team == TEAM_ATTACKERS)
+        return z >= 0.0f;
+    if (team == TEAM_DEFENDERS)
+        return z <= 0.0f;
+    return false;
+}
+
+// Whether this player may summon now; the warning when not on its side.
+static bool may_summon()
+{
+    if (!me)
+        return false;
+    if (!on_own_side(local_team(), eye_z)) {
+        set_message(SIDE_WARNING, 1.0f, 0.0f, 0.0f, 0.3f, 2.0f);
+        return false;
+    }
+    return true;
+}
+
+// Soldiers in a block around the figure: `columns` x `rows`, 6 apart across
+// and 3 apart along, starting 3 right and 3 ahead of it.
+static void summon_block(int columns, int rows, unit* (*add)(float x, float z))
+{
+    if (!may_summon())
+        return;
+    const float ax = me->x, az = me->z;
+    for (int i = 0; i < columns; ++i)
+        for (int j = 0; j < rows; ++j)
+            conditionally_update_humanoid(add(ax + 3.0f - 6.0f * i, az + 3.0f - 3.0f * j));
+}
+
+// Engines in a row 24 behind the figure (toward -z), 6 apart.
+static void summon_row(int count, unit* (*add)(float x, float z), void (*report)(unit*))
+{
+    if (!may_summon())
+        return;
+    const float ax = me->x, az = me->z;
+    for (int i = 0; i < count; ++i)
+        report(add(ax + 6.0f - 6.0f * i, az - 24.0f));
+}
+
+void call_dead()
+{
+    summon_block(2, 4, add_ghoul);
+}
+
+void call_goblins()
+{
+    summon_block(2, 2, add_goblin);
+}
+
+void call_footmen()
+{
+    summon_block(3, 2, add_standing_footman);
+}
+
+static unit* add_summoned_catapult(float x, float z)
+{
+    unit* u = add_catapult(x, z);
+    u->health = u->max_health = 10.0f;
+    return u;
+}
+
+void call_catapults()
+{
+    summon_row(4, add_summoned_catapult, conditionally_update_catapult);
+}
+
+void call_rams()
+{
+    summon_row(3, add_ram, conditionally_update_batram);
+}
+
+void do_invisibility()
+{
+    if (!me)
+        return;
+    // The other copies hide the figure; this one never draws its own.
+    send_command_message("INVS", me->id, float_to_bits(game_time + INVISIBILITY_TIME), 0, 0);
+}
+
+// --- firestorm and lightning ------------------------------------------------------------
+
+bool within_spell_reach(float x, float z)
+{
+    return std::isfinite(x) && std::isfinite(z) && std::fabs(x) <= SPELL_REACH && std::fabs(z) <= SPELL_REACH;
+}
+
+void launch_meteor(float x, float z, int team)
+{
+    const float pos[3] = {x, 150.0f, z};
+    const float vel[3] = {0.0f, -static_cast<float>(5 + game_rand() % 15), 0.0f};
+    const float flame[3] = {x, 50.0f, z};
+    throw_ball(pos, vel, team, flame, 1.0f);
+    printf("meteor falling at (%.1f, %.1f)\n", static_cast<double>(x), static_cast<double>(z));
+}
+
+// Whether a targeted spell may land at the ground point; says where it
+// lands, or that it cannot.
+static bool spell_lands(const char* lands, const char* spell, float x, float z)
+{
+    const bool ok = within_spell_reach(x, z);
+    if (ok)
+        printf("%s at (%f, %f)\n", lands, static_cast<double>(x), static_cast<double>(z));
+    else
+        printf("%s cannot reach (%f, %f)\n", spell, static_cast<double>(x), static_cast<double>(z));
+    return ok;
+}
+
+void do_firestorm(float x, float z)
+{
+    if (!spell_lands("firestorm", "the firestorm", x, z))
+        return;
+    initiate_firestorm_sound(x, z);
+    const int team = local_team();
+    for (int i = 0; i < METEORS_PER_FIRESTORM; ++i) {
+        const float dx = static_cast<float>(game_rand() % 20 - 10);
+        const float dz = static_cast<float>(game_rand() % 20 - 10);
+        launch_meteor(x + dx, z + dz, team);
+        send_command_message("FIRE", float_to_bits(x + dx), float_to_bits(z + dz), 0, 0);
+    }
+}
+
+void cast_lightning(float x, float z)
+{
+    if (!spell_lands("lightning strikes", "lightning", x, z))
+        return;
+    set_lightning(x, z);
+    send_command_message("LIGH", float_to_bits(x), float_to_bits(z), 0, 0);
+}
+
+float lightning_damage(float since, float d, float r, float dt)
+{
+    if (!(since >= LIGHTNING_DAMAGE_DELAY && since <= time_lightning_lasts))
+        return 0.0f;
+    if (!(d <= LIGHTNING_REACH + r))
+        return 0.0f;
+    return LIGHTNING_DAMAGE_RATE * dt;
+}
+
+void simulate_magic(float dt)
+{
+    const float since = game_time - last_lightning_time;
+    if (!(since >= LIGHTNING_DAMAGE_DELAY && since <= time_lightning_lasts))
+        return;
+    for (unit* u = unit_list; u;) {
+        unit* next = u->next;  // the strike may kill this unit
+        const float dx = u->x - last_lightning_x, dz = u->z - last_lightning_z;
+        const float damage = lightning_damage(since, std::sqrt(dx * dx + dz * dz), u->radius, dt);
+        if (damage > 0.0f)
+            do_damage(damage, u);
+        u = next;
+    }
+}
+
+// "FIRE": one meteor of a peer's firestorm. It spares the caster's team,
+// as the caster's own meteors do.
+static void receive_fire(const uint32_t p[4], int sender_index)
+{
+    const float x = bits_to_float(p[0]), z = bits_to_float(p[1]);
+    if (!within_spell_reach(x, z)) {
+        fprintf(stderr, "FIRE at a point out of reach, ignored\n");
+        return;
+    }
+    if (count_projectiles() >= MAX_FLYING_FOR_METEORS) {
+        fprintf(stderr, "FIRE while %d projectiles fly, ignored\n", MAX_FLYING_FOR_METEORS);
+        return;
+    }
+    launch_meteor(x, z, parts[static_cast<size_t>(sender_index)].team);
+}
+
+void register_magic_commands()
+{
+    // Meteors fall only on a world: in the menu a "FIRE" has nothing to
+    // fall on and is dropped.
+    register_command("FIRE", 1, receive_fire);
+}
+
+// --- the dragon's button ----------------------------------------------------------------
+
+void delete_dismount_dragon_button()
+{
+    for (int k = 0; k < 2; ++k) {
+        if (what_spells[k] != SPELL_DISMOUNT)
+            continue;
+        what_spells[k] = SPELL_NONE;
+        if (have_spells > 0)
+            --have_spells;
+        show_spell_button(k, SPELL_NONE);
+    }
+}

@@ -1,0 +1,751 @@
+// Model trees: building, collision, matrices (no GL), then drawing, culling
+// and the basic GL shapes.
+#include "sim/model_tree.h"
+
+#include <GL/gl.h>
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <set>
+
+#include "render/camera.h"
+#include "platform/vector.h"
+#include "sim/terrain.h"
+
+model_node root_tree;
+float current_trans[3] = {0, 0, 0};
+model_node* hit = nullptr;
+
+// Structures stand on the island's ground; tests may point this elsewhere.
+float (*structure_ground)(float x, float z) = get_terrain_height;
+
+namespace {
+
+constexpr float ROOT_RADIUS = 384.0f;
+
+struct root_init {
+    root_init() { empty_model_tree(root_tree, 0, 0, 0, ROOT_RADIUS); }
+};
+root_init the_root_init;
+
+} // namespace
+
+// --- building -----------------------------------------------------------
+
+void empty_model_tree(model_node& node, float x, float y, float z, float radius)
+{
+    set_vector(node.origin, x, y, z);
+    node.radius = radius;
+    node.list = -1;
+    node.points.clear();
+    node.prims.clear();
+    node.children.clear();
+    node.health = -1.0f;
+}
+
+void set_tree_points(model_node& node, const float (*points)[3], int count)
+{
+    node.points.assign(static_cast<size_t>(count > 0 ? count : 0), vec3f{});
+    for (int i = 0; i < count; ++i)
+        copy_vector(node.points[i].v, points[i]);
+}
+
+int add_quad_prim(model_node& node, unsigned i0, unsigned i1, unsigned i2, unsigned i3, unsigned texture,
+                  float s_repeat, float t_repeat)
+{
+    const unsigned vi[4] = {i0, i1, i2, i3};
+    for (int k = 0; k < 4; ++k) {
+        // Corners must name one of the (at most eight) points the node holds.
+        if (vi[k] > 7 || vi[k] >= node.points.size()) {
+            printf("qf->vi[%d] = %d\n", k, static_cast<int>(vi[k]));
+            return -1;
+        }
+    }
+    primitive prim;
+    prim.type = PRIM_QUAD;
+    quad_prim& q = prim.quad;
+    const float* p0 = node.points[i0].v;
+    copy_vector(q.p0, p0);
+    subtract_vector(node.points[i1].v, p0, q.e1);
+    subtract_vector(node.points[i3].v, p0, q.e3);
+    subtract_vector(node.points[i2].v, p0, q.e2);
+    cross_product(q.e1, q.e3, q.n);
+    normalize_vector(q.n);
+    for (int k = 0; k < 4; ++k)
+        q.vi[k] = vi[k];
+    q.flags = 0;
+    q.texture = texture;
+    q.s_repeat = s_repeat;
+    q.t_repeat = t_repeat;
+    q.brightness = 1.0f;
+    node.prims.push_back(prim);
+    return 0;
+}
+
+void create_cone_prim(primitive& out, float x, float y, float z, float base_radius, float top_radius, float height,
+                      unsigned texture, float repeat)
+{
+    out = primitive();
+    out.type = PRIM_CONE;
+    out.cone = cone_prim{{x, y, z}, base_radius, top_radius, height, texture, repeat, 0};
+}
+
+void create_sphere_prim(primitive& out, float x, float y, float z, float radius, unsigned texture, float repeat)
+{
+    out = primitive();
+    out.type = PRIM_DOME;
+    out.dome = dome_prim{{x, y, z}, radius, texture, repeat, 0};
+}
+
+void add_primitive_to_tree(model_node& node, const primitive& prim)
+{
+    node.prims.push_back(prim);
+}
+
+int add_child_to_tree(model_node& node, model_node&& child)
+{
+    node.children.push_back(std::make_unique<model_node>(std::move(child)));
+    return node.child_count() - 1;
+}
+
+int register_top_level_model(model_node&& node)
+{
+    return add_child_to_tree(root_tree, std::move(node));
+}
+
+model_node* get_top_level_model(int id)
+{
+    if (id < 0 || id >= root_tree.child_count())
+        return nullptr;
+    return root_tree.children[static_cast<size_t>(id)].get();
+}
+
+int num_top_level_models()
+{
+    return root_tree.child_count();
+}
+
+// The display lists compiled for a node and everything under it.
+static void release_model_lists(model_node& node)
+{
+    if (node.list != -1)
+        glDeleteLists(static_cast<GLuint>(node.list), 1);
+    node.list = -1;
+    for (auto& child : node.children)
+        release_model_lists(*child);
+}
+
+void clear_model_tree()
+{
+    release_model_lists(root_tree);
+    empty_model_tree(root_tree, 0, 0, 0, ROOT_RADIUS);
+    hit = nullptr;
+}
+
+model_node create_box_tree(float x, float y, float z, float w, float h, float d, unsigned texture, float scale)
+{
+    model_node node;
+    empty_model_tree(node, x, y, z, std::sqrt(w * w + h * h + d * d));
+    const float c0[3] = {-w / 2, -h / 2, -d / 2};
+    const float pts[8][3] = {
+        {c0[0], c0[1], c0[2]},         {c0[0], c0[1], c0[2] + d},         {c0[0], c0[1] + h, c0[2] + d},
+        {c0[0], c0[1] + h, c0[2]},     {c0[0] + w, c0[1], c0[2]},         {c0[0] + w, c0[1], c0[2] + d},
+        {c0[0] + w, c0[1] + h, c0[2] + d}, {c0[0] + w, c0[1] + h, c0[2]},
+    };
+    set_tree_points(node, pts, 8);
+    setup_cubic_faces(node, 0, 1, 2, 3, 4, 5, 6, 7, texture, w * scale, h * scale, d * scale);
+    return node;
+}
+
+void setup_cubic_faces(model_node& node, unsigned i0, unsigned i1, unsigned i2, unsigned i3, unsigned i4, unsigned i5,
+                       unsigned i6, unsigned i7, unsigned texture, float a, float b, float c)
+{
+    add_quad_prim(node, i0, i3, i7, i4, texture, b, a); // -z
+    add_quad_prim(node, i7, i6, i5, i4, texture, c, b); // +x
+    add_quad_prim(node, i0, i1, i2, i3, texture, c, b); // -x
+    add_quad_prim(node, i1, i5, i6, i2, texture, a, b); // +z
+    add_quad_prim(node, i0, i4, i5, i1, texture, a, c); // bottom
+    add_quad_prim(node, i2, i6, i7, i3, texture, a, c); // top
+}
+
+// --- matrices -----------------------------------------------------------
+
+void identity_matrix(float m[9])
+{
+    for (int i = 0; i < 9; ++i)
+        m[i] = (i % 4 == 0) ? 1.0f : 0.0f;
+}
+
+void copy_matrix(const float from[9], float to[9])
+{
+    for (int i = 0; i < 9; ++i)
+        to[i] = from[i];
+}
+
+void transform_vector(const float v[3], const float m[9], float out[3])
+{
+    float r[3];
+    for (int j = 0; j < 3; ++j)
+        r[j] = v[0] * m[j] + v[1] * m[3 + j] + v[2] * m[6 + j];
+    copy_vector(out, r);
+}
+
+void add_matrix_col_to_col(float m[9], float factor, int from, int to)
+{
+    for (int r = 0; r < 3; ++r)
+        m[3 * r + to] += factor * m[3 * r + from];
+}
+
+void scale_matrix_col(float m[9], float factor, int col)
+{
+    for (int r = 0; r < 3; ++r)
+        m[3 * r + col] *= factor;
+}
+
+static const char SINGULAR_MESSAGE[] =
+    "ack! invert_matrix found a row of all 0's (we were passed a non-invertible matrix)\n";
+
+int invert_matrix(const float m[9], float out[9])
+{
+    if (invert_matrix_quiet(m, out) == 0)
+        return 0;
+    fputs(SINGULAR_MESSAGE, stdout);
+    return -1;
+}
+
+int invert_matrix_quiet(const float m[9], float out[9])
+{
+    float a[9];
+    copy_matrix(m, a);
+    identity_matrix(out);
+    for (int c = 0; c < 3; ++c) {
+        if (a[3 * c + c] != 0.0f) {
+            float f = 1.0f / a[3 * c + c];
+            scale_matrix_col(a, f, c);
+            scale_matrix_col(out, f, c);
+        } else {
+            // Borrow a pivot from a column not yet reduced; the reduced
+            // columns carry the identity in earlier rows and must stay so.
+            int k = 2;
+            while (k > c && a[3 * c + k] == 0.0f)
+                --k;
+            if (k == c)
+                return -1;
+            float f = 1.0f / a[3 * c + k];
+            add_matrix_col_to_col(a, f, k, c);
+            add_matrix_col_to_col(out, f, k, c);
+        }
+        for (int k = 0; k < 3; ++k) {
+            if (k == c)
+                continue;
+            float f = -a[3 * c + k];
+            add_matrix_col_to_col(a, f, c, k);
+            add_matrix_col_to_col(out, f, c, k);
+        }
+    }
+    return 0;
+}
+
+// --- collision ----------------------------------------------------------
+
+namespace {
+
+// Solves v = a*r0 + b*r1 + c*r2 for (a, b, c); false for dependent rows.
+// A degenerate face is met by every collision test near it, many times a
+// second: it is reported once a run, not at every test.
+bool solve_in_basis(const float v[3], const float r0[3], const float r1[3], const float r2[3], float out[3])
+{
+    float m[9] = {r0[0], r0[1], r0[2], r1[0], r1[1], r1[2], r2[0], r2[1], r2[2]};
+    float inv[9];
+    if (invert_matrix_quiet(m, inv) != 0) {
+        static bool reported = false;
+        if (!reported)
+            fputs(SINGULAR_MESSAGE, stdout);
+        reported = true;
+        return false;
+    }
+    transform_vector(v, inv, out);
+    return true;
+}
+
+} // namespace
+
+float quad_collision(const quad_prim& q, float p[3], const float step[3], float radius)
+{
+    float rel[3], before[3];
+    subtract_vector(p, q.p0, rel);
+    subtract_vector(rel, step, before);
+    const float d = dot_product(rel, q.n);
+    const float dp = dot_product(before, q.n);
+    if (d > radius)
+        return d - radius;
+    if (d < 0.0f && dp < 0.0f)
+        return -radius - d;
+
+    float v[3] = {rel[0] - d * q.n[0], rel[1] - d * q.n[1], rel[2] - d * q.n[2]};
+    float coef[3];
+    // A degenerate quad cannot be entered; it is reported (once) and
+    // otherwise ignored rather than ending the game.
+    if (!solve_in_basis(v, q.e1, q.e3, q.n, coef))
+        return 0.0f;
+    if (coef[0] < 0.0f || coef[1] < 0.0f)
+        return 0.0f;
+    float w[3], a[3], b[3];
+    subtract_vector(v, q.e2, w);
+    subtract_vector(q.e3, q.e2, a);
+    subtract_vector(q.e1, q.e2, b);
+    if (!solve_in_basis(w, a, b, q.n, coef))
+        return 0.0f;
+    if (coef[0] < 0.0f || coef[1] < 0.0f)
+        return 0.0f;
+    const float push = radius - d;
+    for (int k = 0; k < 3; ++k)
+        p[k] += push * q.n[k];
+    return -1.0f;
+}
+
+float cone_collision(const cone_prim& c, float p[3], const float step[3], float radius)
+{
+    (void)step;
+    float v[3];
+    subtract_vector(p, c.base, v);
+    const float rho2 = v[0] * v[0] + v[2] * v[2];
+    if (v[1] < 0.0f)
+        return std::sqrt(v[1] * v[1] + rho2);
+    if (v[1] > c.height)
+        return std::sqrt((v[1] - c.height) * (v[1] - c.height) + rho2);
+    const float s = radius + ((c.height - v[1]) * c.base_radius + v[1] * c.top_radius) / c.height;
+    if (rho2 <= s * s) {
+        const float rho = std::sqrt(rho2);
+        if (rho > 0.0f) {
+            p[0] = c.base[0] + v[0] * s / rho;
+            p[2] = c.base[2] + v[2] * s / rho;
+        } else {
+            // Exactly on the axis there is no sideways direction; pick +x.
+            p[0] = c.base[0] + s;
+        }
+        return -1.0f;
+    }
+    return std::sqrt(rho2) - s;
+}
+
+float spheretop_collision(const dome_prim& dm, float p[3], const float step[3], float radius)
+{
+    (void)step;
+    float v[3];
+    subtract_vector(p, dm.centre, v);
+    const float d2 = dot_product(v, v);
+    const float s = radius + dm.radius;
+    if (d2 > s * s)
+        return std::sqrt(d2) - s;
+    if (v[1] < -radius)
+        return -v[1] - radius;
+    if (v[1] < 0.0f) {
+        p[1] = dm.centre[1] - radius;
+        return -1.0f;
+    }
+    if (v[1] > 10.0f * std::fabs(v[0]) && v[1] > 10.0f * std::fabs(v[2])) {
+        p[1] = dm.centre[1] + s;
+        return -1.0f;
+    }
+    const float f = s / std::sqrt(d2);
+    for (int k = 0; k < 3; ++k)
+        p[k] = dm.centre[k] + v[k] * f;
+    return -1.0f;
+}
+
+float collision_check_prim(const primitive& prim, float p[3], const float step[3], float radius)
+{
+    switch (prim.type) {
+    case PRIM_QUAD:
+        return quad_collision(prim.quad, p, step, radius);
+    case PRIM_CONE:
+        return cone_collision(prim.cone, p, step, radius);
+    case PRIM_DOME:
+        return spheretop_collision(prim.dome, p, step, radius);
+    default:
+        printf("unknown primitive used %d\n", prim.type);
+        return FLT_MAX;
+    }
+}
+
+float collision_check(model_node& node, float p[3], const float step[3], float radius)
+{
+    float q[3];
+    subtract_vector(p, node.origin, q);
+    const float d2 = dot_product(q, q);
+    if (d2 > node.radius * node.radius)
+        return std::sqrt(d2) - node.radius;
+    float min = node.radius;
+    for (const primitive& prim : node.prims) {
+        float d = collision_check_prim(prim, q, step, radius);
+        if (d < min)
+            min = d;
+    }
+    for (auto& child : node.children) {
+        float d = collision_check(*child, q, step, radius);
+        if (d < min)
+            min = d;
+    }
+    if (min < 0.0f) {
+        add_vector(q, node.origin, p);
+        if (!hit)
+            hit = &node;
+    }
+    return min;
+}
+
+float do_collision_check(float p[3], const float step[3], float radius, model_node** hit_out)
+{
+    hit = nullptr;
+    float d = collision_check(root_tree, p, step, radius);
+    if (hit_out)
+        *hit_out = hit;
+    return d > 0.0f ? d : 0.0f;
+}
+
+// --- culling ------------------------------------------------------------
+
+int sphere_behind_plane(float x, float y, float z, float r, const float plane[3])
+{
+    float q[3] = {x + current_trans[0] + r * plane[0] - eye_x, y + current_trans[1] + r * plane[1] - eye_y,
+                  z + current_trans[2] + r * plane[2] - eye_z};
+    return dot_product(plane, q) < 0.0f;
+}
+
+int cull_sphere(float x, float y, float z, float r)
+{
+    const float* planes[] = {look_vect, frustum_left_vect, frustum_right_vect, frustum_top_vect, frustum_bot_vect};
+    for (const float* n : planes)
+        if (sphere_behind_plane(x, y, z, r, n))
+            return 1;
+    return 0;
+}
+
+int bounding_sphere_behind_plane(const model_node& node, const float plane[3])
+{
+    return sphere_behind_plane(node.origin[0], node.origin[1], node.origin[2], node.radius, plane);
+}
+
+int cull_bounding_sphere(const model_node& node)
+{
+    return bounding_sphere_behind_plane(node, look_vect) || bounding_sphere_behind_plane(node, frustum_left_vect) ||
+           bounding_sphere_behind_plane(node, frustum_right_vect);
+}
+
+// --- drawing ------------------------------------------------------------
+
+void draw_quad_face(const model_node& node, const quad_prim& q)
+{
+    (void)node;
+    glColor3f(q.brightness, q.brightness, q.brightness);
+    glBindTexture(GL_TEXTURE_2D, q.texture);
+    glNormal3fv(q.n);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glArrayElement(static_cast<GLint>(q.vi[0]));
+    glTexCoord2f(q.s_repeat, 0);
+    glArrayElement(static_cast<GLint>(q.vi[1]));
+    glTexCoord2f(q.s_repeat, q.t_repeat);
+    glArrayElement(static_cast<GLint>(q.vi[2]));
+    glTexCoord2f(0, q.t_repeat);
+    glArrayElement(static_cast<GLint>(q.vi[3]));
+    glEnd();
+}
+
+// A cone or dome where the nodes above it put it (`offset`), without a
+// matrix change; `colour` (if any) goes with its points.
+static void cone_shape(const cone_prim& c, const float offset[3], const float* colour)
+{
+    float at[3];
+    add_vector(offset, c.base, at);
+    upright_tex_cone(at[0], at[2], at[1], at[1] + c.height, c.base_radius, c.top_radius, 0, c.repeat, c.repeat, 10,
+                     colour);
+}
+
+static void dome_shape(const dome_prim& d, const float offset[3], const float* colour)
+{
+    float at[3];
+    add_vector(offset, d.centre, at);
+    draw_partial_sphere_at(at, d.radius, 0.0f, 1.5707964f, 10, 10, colour);
+}
+
+static const float NO_OFFSET[3] = {0.0f, 0.0f, 0.0f};
+
+void draw_prim_cone(const cone_prim& c)
+{
+    if (c.flags & PRIM_HIDDEN)
+        return;
+    glColor3f(1, 1, 1);
+    glBindTexture(GL_TEXTURE_2D, c.texture);
+    cone_shape(c, NO_OFFSET, nullptr);
+}
+
+void draw_prim_sphere_top(const dome_prim& d)
+{
+    if (d.flags & PRIM_HIDDEN)
+        return;
+    glColor3f(1, 1, 1);
+    glBindTexture(GL_TEXTURE_2D, d.texture);
+    dome_shape(d, NO_OFFSET, nullptr);
+}
+
+void draw_primitive(const model_node& node, const primitive& prim)
+{
+    switch (prim.type) {
+    case PRIM_QUAD:
+        draw_quad_face(node, prim.quad);
+        break;
+    case PRIM_CONE:
+        draw_prim_cone(prim.cone);
+        break;
+    case PRIM_DOME:
+        draw_prim_sphere_top(prim.dome);
+        break;
+    default:
+        printf("unknown primitive type %d\n", prim.type);
+        break;
+    }
+}
+
+void draw_model_tree(model_node& node)
+{
+    if (cull_bounding_sphere(node))
+        return;
+    if (node.list != -1) {
+        glCallList(static_cast<GLuint>(node.list));
+        return;
+    }
+    glPushMatrix();
+    glTranslatef(node.origin[0], node.origin[1], node.origin[2]);
+    add_vector(current_trans, node.origin, current_trans);
+    if (!node.prims.empty()) {
+        const bool arrays = !node.points.empty();
+        if (arrays) {
+            glVertexPointer(3, GL_FLOAT, 0, node.points.data());
+            glEnableClientState(GL_VERTEX_ARRAY);
+        }
+        for (const primitive& prim : node.prims)
+            draw_primitive(node, prim);
+        if (arrays)
+            glDisableClientState(GL_VERTEX_ARRAY);
+    }
+    for (auto& child : node.children)
+        draw_model_tree(*child);
+    subtract_vector(current_trans, node.origin, current_trans);
+    glPopMatrix();
+}
+
+namespace {
+
+// A cone or dome of a tree with the sum of the translations down to its node.
+struct placed_rounded {
+    const primitive* prim;
+    float offset[3];
+};
+
+// The tree's quads, and its shown cones and domes if `rounded` is given,
+// by texture with the translations down to their nodes, in tree order.
+void gather(const model_node& node, const float above[3], std::map<unsigned, std::vector<placed_quad>>& quads,
+            std::map<unsigned, std::vector<placed_rounded>>* rounded)
+{
+    float offset[3];
+    add_vector(above, node.origin, offset);
+    for (const primitive& prim : node.prims) {
+        if (prim.type == PRIM_QUAD)
+            quads[prim.quad.texture].push_back({&node, &prim.quad, {offset[0], offset[1], offset[2]}});
+        else if (!rounded)
+            continue;
+        else if (prim.type == PRIM_CONE && !(prim.cone.flags & PRIM_HIDDEN))
+            (*rounded)[prim.cone.texture].push_back({&prim, {offset[0], offset[1], offset[2]}});
+        else if (prim.type == PRIM_DOME && !(prim.dome.flags & PRIM_HIDDEN))
+            (*rounded)[prim.dome.texture].push_back({&prim, {offset[0], offset[1], offset[2]}});
+    }
+    for (const auto& child : node.children)
+        gather(*child, offset, quads, rounded);
+}
+
+} // namespace
+
+std::map<unsigned, std::vector<placed_quad>> quads_by_texture(const model_node& root)
+{
+    std::map<unsigned, std::vector<placed_quad>> by_texture;
+    gather(root, NO_OFFSET, by_texture, nullptr);
+    return by_texture;
+}
+
+namespace {
+
+// A model's display list draws everything of one texture after one bind:
+// its quads in one glBegin/glEnd, then its cones and domes where they
+// stand, white, with no matrix change between them, so that the list holds
+// about one draw a texture (the city is some 950 quads and 40 cones and
+// domes in a few textures). Each quad keeps its corners, normal,
+// brightness and texture repeat.
+void compile_model(const model_node& node)
+{
+    std::map<unsigned, std::vector<placed_quad>> quads;
+    std::map<unsigned, std::vector<placed_rounded>> rounded;
+    gather(node, NO_OFFSET, quads, &rounded);
+    std::set<unsigned> textures;
+    for (const auto& group : quads)
+        textures.insert(group.first);
+    for (const auto& group : rounded)
+        textures.insert(group.first);
+    static const float white[3] = {1.0f, 1.0f, 1.0f};
+    for (unsigned texture : textures) {
+        glBindTexture(GL_TEXTURE_2D, texture);
+        if (auto it = quads.find(texture); it != quads.end()) {
+            glBegin(GL_QUADS);
+            for (const placed_quad& pq : it->second) {
+                const quad_prim& q = *pq.quad;
+                glColor3f(q.brightness, q.brightness, q.brightness);
+                glNormal3fv(q.n);
+                const float st[4][2] = {{0, 0}, {q.s_repeat, 0}, {q.s_repeat, q.t_repeat}, {0, q.t_repeat}};
+                for (int k = 0; k < 4; ++k) {
+                    const float* p = pq.node->points[q.vi[k]].v;
+                    glTexCoord2fv(st[k]);
+                    glVertex3f(p[0] + pq.offset[0], p[1] + pq.offset[1], p[2] + pq.offset[2]);
+                }
+            }
+            glEnd();
+        }
+        if (auto it = rounded.find(texture); it != rounded.end())
+            for (const placed_rounded& r : it->second) {
+                if (r.prim->type == PRIM_CONE)
+                    cone_shape(r.prim->cone, r.offset, white);
+                else
+                    dome_shape(r.prim->dome, r.offset, white);
+            }
+    }
+}
+
+} // namespace
+
+int precompute_model_calllist(model_node& node)
+{
+    node.list = -1;
+    GLuint id = glGenLists(1);
+    if (id == 0) {
+        printf("FAILED to get a call list id\n");
+        return -1;
+    }
+    glNewList(id, GL_COMPILE);
+    compile_model(node);
+    glEndList();
+    node.list = static_cast<int>(id);
+    return 0;
+}
+
+void draw_models()
+{
+    draw_model_tree(root_tree);
+}
+
+// --- shapes -------------------------------------------------------------
+
+void draw_quad(float w, float h)
+{
+    glBegin(GL_QUADS);
+    glNormal3f(0.0f, 0.0f, 1.0f);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(-w / 2, -h / 2, 0.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(w / 2, -h / 2, 0.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(w / 2, h / 2, 0.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(-w / 2, h / 2, 0.0f);
+    glEnd();
+}
+
+static constexpr float TWO_PI = 6.2831853f;
+
+// Calls f(a, cos a, sin a) for a = 0, 2 pi / slices, ... up to 2 pi itself
+// (with a little slack, so that rounding does not drop the closing step).
+template <typename F>
+static void around(int slices, F f)
+{
+    for (int k = 0;; ++k) {
+        const float a = TWO_PI * static_cast<float>(k) / static_cast<float>(slices);
+        if (a > TWO_PI + 0.0001f)
+            break;
+        f(a, std::cos(a), std::sin(a));
+    }
+}
+
+void draw_tex_cone(float h, float r0, float r1, float t0, float t1, float s, int slices)
+{
+    glBegin(GL_TRIANGLE_STRIP);
+    around(slices, [&](float a, float c, float sn) {
+        glNormal3f(c, sn, 0);
+        glTexCoord2f(s * a / TWO_PI, t1);
+        glVertex3f(r1 * c, r1 * sn, h);
+        glTexCoord2f(s * a / TWO_PI, t0);
+        glVertex3f(r0 * c, r0 * sn, 0);
+    });
+    glEnd();
+}
+
+void draw_cone(float h, float r0, float r1, int slices)
+{
+    draw_tex_cone(h, r0, r1, 0, 1, 1, slices);
+}
+
+void draw_circle(float r, int slices)
+{
+    glBegin(GL_TRIANGLE_FAN);
+    glNormal3f(0, 0, 1);
+    glTexCoord2f(0.5f, 0.5f);
+    glVertex3f(0, 0, 0);
+    around(slices, [&](float, float c, float sn) {
+        glNormal3f(0, 0, 1);
+        glTexCoord2f(0.5f + 0.5f * c, 0.5f + 0.5f * sn);
+        glVertex3f(r * c, r * sn, 0);
+    });
+    glEnd();
+}
+
+void upright_tex_cone(float x, float z, float y0, float y1, float r0, float r1, float t0, float t1, float s,
+                      int slices, const float* colour)
+{
+    glBegin(GL_TRIANGLE_STRIP);
+    if (colour)
+        glColor3fv(colour);
+    around(slices, [&](float a, float c, float sn) {
+        glNormal3f(c, 0, -sn);
+        glTexCoord2f(s * a / TWO_PI, t1);
+        glVertex3f(x + r1 * c, y1, z - r1 * sn);
+        glTexCoord2f(s * a / TWO_PI, t0);
+        glVertex3f(x + r0 * c, y0, z - r0 * sn);
+    });
+    glEnd();
+}
+
+void draw_partial_sphere_at(const float centre[3], float r, float phi0, float phi1, int stacks, int slices,
+                            const float* colour)
+{
+    const float step = 3.14159265f / static_cast<float>(stacks);
+    const float span = phi1 - phi0;
+    for (int k = 0;; ++k) {
+        float phi = phi0 + step * static_cast<float>(k);
+        // A little slack so rounding does not drop the last band.
+        if (phi + step > phi1 + 0.0001f)
+            break;
+        upright_tex_cone(centre[0], centre[2], centre[1] + r * std::sin(phi), centre[1] + r * std::sin(phi + step), r * std::cos(phi),
+                         r * std::cos(phi + step), 1.0f - (phi - phi0) / span, 1.0f - (phi + step - phi0) / span, 1.0f,
+                         slices, colour);
+    }
+}
+
+void draw_partial_sphere(float r, float phi0, float phi1, int stacks, int slices)
+{
+    const float origin[3] = {0.0f, 0.0f, 0.0f};
+    draw_partial_sphere_at(origin, r, phi0, phi1, stacks, slices);
+}
+
+void draw_sphere(float r, int stacks, int slices)
+{
+    draw_partial_sphere(r, -1.5707964f, 1.5707964f, stacks, slices);
+}

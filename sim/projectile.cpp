@@ -1,0 +1,321 @@
+#include "sim/projectile.h"
+
+#include <GL/gl.h>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "render/camera.h"
+#include "game/main_loop.h"
+#include "render/textures.h"
+#include "platform/vector.h"
+#include "sim/commands.h"
+#include "sim/participants.h"
+#include "sim/wire.h"
+#include "ui/interface.h"
+#include "sim/combat.h"
+#include "sim/humanoid.h"
+#include "sim/units.h"
+#include "sim/model_tree.h"
+#include "sim/terrain.h"
+
+projectile* proj = nullptr;
+float archer_projectile_table[AIM_TABLE_SIZE][AIM_TABLE_SIZE];
+
+static constexpr float RAD = static_cast<float>(DEG_TO_RAD);
+
+// --- the list ------------------------------------------------------------------
+
+int add_projectile(projectile* p)
+{
+    if (!p)
+        return -1;
+    p->prev = nullptr;
+    p->next = proj;
+    if (proj)
+        proj->prev = p;
+    proj = p;
+    p->next_check = game_time - 1.0f;  // the first frame tests it
+    return 0;
+}
+
+projectile* del_projectile(projectile* p)
+{
+    if (!p)
+        return nullptr;
+    projectile* next = p->next;
+    if (p->prev)
+        p->prev->next = next;
+    else
+        proj = next;
+    if (next)
+        next->prev = p->prev;
+    if (p->dispose)
+        p->dispose(p);
+    delete p;
+    return next;
+}
+
+void clear_projectiles()
+{
+    while (proj)
+        del_projectile(proj);
+}
+
+int count_projectiles()
+{
+    int n = 0;
+    for (projectile* p = proj; p; p = p->next)
+        ++n;
+    return n;
+}
+
+static float speed_of(const projectile* p)
+{
+    return std::sqrt(p->vx * p->vx + p->vy * p->vy + p->vz * p->vz);
+}
+
+void simulate_projectiles(float dt)
+{
+    if (dt <= 0.0f)
+        return;
+    for (projectile* p = proj; p;) {
+        if (p->expiry < game_time) {
+            p = del_projectile(p);
+            continue;
+        }
+        if (p->simulate)
+            p->simulate(p, dt);
+        const float s = speed_of(p);
+        if (s > p->max_speed && s > 0.0f) {
+            const float k = p->max_speed / s;
+            p->vx *= k;
+            p->vy *= k;
+            p->vz *= k;
+        }
+        p->x += p->vx * dt;
+        p->y += p->vy * dt;
+        p->z += p->vz * dt;
+        float dx = p->vx * dt, dy = p->vy * dt, dz = p->vz * dt;
+        if (do_damage_collision_check(p->x, p->y, p->z, dx, dy, dz, p->radius, p->next_check, p->max_speed,
+                                      p->damage, p->team))
+            p->expiry = game_time - 1.0f;
+        const float h = get_terrain_height(p->x, p->z);
+        if (p->y < h) {
+            dy = p->y - h;
+            p->y = h;
+            p->vy *= -0.5f;
+            if (p->expiry > game_time + 1.0f)
+                p->expiry = game_time + 1.0f;
+        }
+        // Pushed out of a structure or the ground this frame: it stops
+        // almost dead and goes within a second.
+        if (std::fabs(dx) > 0.001f || std::fabs(dy) > 0.001f || std::fabs(dz) > 0.001f) {
+            p->vx = dx * 0.1f / dt;
+            p->vy = dy * 0.1f / dt;
+            p->vz = dz * 0.1f / dt;
+            if (p->expiry > game_time + 1.0f)
+                p->expiry = game_time + 1.0f;
+        }
+        p = p->next;
+    }
+}
+
+void draw_projectiles()
+{
+    for (projectile* p = proj; p; p = p->next) {
+        if (!p->draw)
+            continue;
+        glPushMatrix();
+        glTranslatef(p->x, p->y, p->z);
+        p->draw(p);
+        glPopMatrix();
+    }
+}
+
+// --- arrows --------------------------------------------------------------------
+
+static unsigned arrow_list = 0;
+
+static void draw_arrow(projectile* p)
+{
+    const auto* a = static_cast<const arrow_data*>(p->data);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, wood_texid);
+    glColor3f(1.0f, 0.0f, 0.0f);
+    if (a) {
+        glRotatef(-a->yaw, 0.0f, 1.0f, 0.0f);
+        glRotatef(-a->pitch, 1.0f, 0.0f, 0.0f);
+    }
+    if (!arrow_list) {
+        arrow_list = glGenLists(1);
+        glNewList(arrow_list, GL_COMPILE);
+        glCullFace(GL_FRONT);
+        // Along -z: a point, the shaft, a point; 1.6 long in all.
+        glPushMatrix();
+        glRotatef(180.0f, 0.0f, 1.0f, 0.0f);
+        glTranslatef(0.0f, 0.0f, -0.8f);
+        draw_cone(0.2f, 0.0f, 0.05f, 5);
+        glTranslatef(0.0f, 0.0f, 0.2f);
+        draw_cone(1.2f, 0.05f, 0.05f, 5);
+        glTranslatef(0.0f, 0.0f, 1.2f);
+        draw_cone(0.2f, 0.05f, 0.0f, 5);
+        glPopMatrix();
+        glEndList();
+    }
+    glCallList(arrow_list);
+    glCullFace(GL_BACK);
+    glColor3f(1.0f, 1.0f, 1.0f);
+}
+
+static void simulate_arrow(projectile* p, float dt)
+{
+    const float old_vy = p->vy;
+    p->vy -= ARROW_GRAVITY * dt;
+    if (speed_of(p) > ARROW_MAX_SPEED)
+        p->vy = old_vy;  // terminal speed
+    if (p->y < -10.0f)
+        p->expiry = game_time - 1.0f;
+}
+
+static void dispose_arrow(projectile* p)
+{
+    delete static_cast<arrow_data*>(p->data);
+    p->data = nullptr;
+}
+
+int shoot_arrow(float x, float y, float z, float yaw, float pitch, int team)
+{
+    auto* p = new projectile{};
+    const float cy = std::cos(yaw * RAD), sy = std::sin(yaw * RAD);
+    const float cp = std::cos(pitch * RAD), sp = std::sin(pitch * RAD);
+    p->vx = ARROW_SPEED * cp * sy;
+    p->vy = -ARROW_SPEED * sp;
+    p->vz = -ARROW_SPEED * cp * cy;
+    // The arrow starts 1.2 units out, clear of the bow.
+    p->x = x + p->vx * 0.04f;
+    p->y = y + p->vy * 0.04f;
+    p->z = z + p->vz * 0.04f;
+    p->damage = ARROW_DAMAGE;
+    p->radius = ARROW_RADIUS;
+    p->team = team;
+    p->max_speed = ARROW_MAX_SPEED;
+    p->expiry = game_time + ARROW_LIFETIME;
+    p->data = new arrow_data{yaw, pitch};
+    p->draw = draw_arrow;
+    p->simulate = simulate_arrow;
+    p->dispose = dispose_arrow;
+    return add_projectile(p);
+}
+
+
+
+void player_shoot_arrow()
+{
+    const int team = me ? me->team : (i_am_defender() ? 1 : 0);
+    shoot_arrow(eye_x, eye_y - 0.2f, eye_z, eye_yaw, eye_pitch, team);
+    send_command_message("AARW", float_to_bits(eye_yaw), float_to_bits(eye_pitch), 0, 0);
+}
+
+int unit_shoot_arrow(unsigned id, float yaw, float pitch)
+{
+    unit* u = find_unit(id);
+    if (!u) {
+        fprintf(stderr, "Unit %8.8X trying to shoot, but doesn't exist\n", id);
+        return -1;
+    }
+    const auto* h = u->kind == UNIT_HUMANOID ? static_cast<const humanoid_data*>(u->kind_data) : nullptr;
+    if (!h || h->weapon != WEAPON_BOW) {
+        fprintf(stderr, "Unit %8.8X trying to shoot, but has no bow\n", id);
+        return -1;
+    }
+    shoot_arrow(u->x, u->y, u->z, yaw, pitch, u->team);
+    return 0;
+}
+
+// An arrow's aim from the wire: both angles usable, else a line and false.
+static bool aim_ok(const char* what, uint32_t id, float yaw, float pitch)
+{
+    if (wire_value_ok(yaw) && wire_value_ok(pitch))
+        return true;
+    fprintf(stderr, "%s for unit %8.8X with an aim out of range, ignored\n", what, id);
+    return false;
+}
+
+// "AARW": a player's arrow, from the sender's figure.
+static void receive_player_arrow(const uint32_t p[4], int sender)
+{
+    if (sender < 0 || sender >= static_cast<int>(parts.size()))
+        return;
+    const unit* avatar = parts[static_cast<size_t>(sender)].avatar;
+    if (!avatar)
+        return;
+    const float yaw = bits_to_float(p[0]), pitch = bits_to_float(p[1]);
+    if (!aim_ok("AARW", avatar->id, yaw, pitch))
+        return;
+    shoot_arrow(avatar->x, avatar->y + 0.3f, avatar->z, yaw, pitch, avatar->team);
+}
+
+// "UARW": an archer of the sender's side shoots.
+static void receive_unit_arrow(const uint32_t p[4], int sender)
+{
+    const float yaw = bits_to_float(p[1]), pitch = bits_to_float(p[2]);
+    if (!aim_ok("UARW", p[0], yaw, pitch))
+        return;
+    const int team = parts[static_cast<size_t>(sender)].team;
+    if (const unit* u = find_unit(p[0]); u && u->team != team) {
+        fprintf(stderr, "member of team %d tried to shoot with unit %8.8X of team %d\n", team, p[0], u->team);
+        return;
+    }
+    unit_shoot_arrow(p[0], yaw, pitch);
+}
+
+void init_projectile_commands()
+{
+    register_command("AARW", 1, receive_player_arrow);
+    register_command("UARW", 1, receive_unit_arrow);
+}
+
+// --- aiming mark ---------------------------------------------------------------
+
+
+void draw_crosshairs()
+{
+    if (do_interface)
+        return;
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+    glTranslatef(0.0f, -0.1f, -2.001f);
+    glBindTexture(GL_TEXTURE_2D, crosshairs_texid);
+    glColor3f(1.0f, 0.0f, 0.0f);
+    draw_quad(0.15f, 0.15f);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glEnable(GL_DEPTH_TEST);
+    glPopMatrix();
+}
+
+// --- aiming table --------------------------------------------------------------
+
+void build_archer_projectile_table()
+{
+    std::memset(archer_projectile_table, 0, sizeof archer_projectile_table);
+    const double step = M_PI / 1000.0;
+    for (int k = 0;; ++k) {
+        const double a = -M_PI / 2 + k * step;
+        if (a >= M_PI / 2)
+            break;
+        const double c = std::cos(a);
+        for (int d = 0; d < AIM_TABLE_SIZE; ++d) {
+            // Height of the path at distance d: speed 30 (2 v^2 = 1800), gravity 3.
+            const double h = d * std::tan(a) - 3.0 * d * d / (1800.0 * c * c);
+            if (!std::isfinite(h))
+                continue;
+            const double t = std::trunc(h);
+            if (t >= -50 && t <= 49)
+                archer_projectile_table[static_cast<int>(t) + 50][d] = static_cast<float>(a);
+        }
+    }
+}

@@ -1,0 +1,413 @@
+#include "sim/terrain.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "platform/paths.h"
+#include "platform/random.h"
+#include "platform/vector.h"
+#include "render/terrain_render.h"
+
+float* height_map[TERRAIN_SIZE];
+unsigned char* touched[TERRAIN_SIZE];
+float* map_normal[3][TERRAIN_SIZE];
+int width = TERRAIN_SIZE, height = TERRAIN_SIZE;
+float ocean_height = 10.0f;
+const float skybox_barrier_dx = 258.0f, skybox_barrier_dz = 258.0f;
+
+float* vertex_array;
+float* normal_array;
+float* tex2_array;
+float* tex1_array;
+float* fog_array;
+uint32_t* index_array;
+
+// Storage behind the pointers above; allocated once, kept for the program's life.
+static std::vector<float> s_heights, s_normals, s_vertices, s_vnormals, s_tex2, s_tex1, s_fog;
+static std::vector<unsigned char> s_touched;
+static std::vector<uint32_t> s_indices;
+
+void allocate_terrain()
+{
+    if (!s_heights.empty())
+        return;
+    s_heights.assign(TERRAIN_VERTS, 0.0f);
+    s_touched.assign(TERRAIN_VERTS, 0);
+    s_normals.assign(3 * TERRAIN_VERTS, 0.0f);
+    s_vertices.assign(3 * TERRAIN_VERTS, 0.0f);
+    s_vnormals.assign(3 * TERRAIN_VERTS, 0.0f);
+    s_tex2.assign(2 * TERRAIN_VERTS, 0.0f);
+    s_tex1.assign(2 * TERRAIN_VERTS, 0.0f);
+    s_fog.assign(TERRAIN_VERTS, 0.0f);
+    s_indices.assign(256 * TERRAIN_SIZE, 0);
+    for (int j = 0; j < TERRAIN_SIZE; ++j) {
+        height_map[j] = &s_heights[j * TERRAIN_SIZE];
+        touched[j] = &s_touched[j * TERRAIN_SIZE];
+        for (int c = 0; c < 3; ++c)
+            map_normal[c][j] = &s_normals[(c * TERRAIN_SIZE + j) * TERRAIN_SIZE];
+    }
+    vertex_array = s_vertices.data();
+    normal_array = s_vnormals.data();
+    tex2_array = s_tex2.data();
+    tex1_array = s_tex1.data();
+    fog_array = s_fog.data();
+    index_array = s_indices.data();
+    // Strip s joins row j = s to row j = s + 1; pair i is (128 i + s, 128 i + s + 1).
+    for (int s = 0; s < TERRAIN_SIZE - 1; ++s)
+        for (int i = 0; i < TERRAIN_SIZE; ++i) {
+            index_array[256 * s + 2 * i] = static_cast<uint32_t>(128 * i + s);
+            index_array[256 * s + 2 * i + 1] = static_cast<uint32_t>(128 * i + s + 1);
+        }
+}
+
+void init_terrain()
+{
+    allocate_terrain();
+    reset_terrain_renderer();
+    if (read_terrain_file(user_file("terrain.out").c_str()) != 0)
+        random_map();
+    load_terrain_texture();
+}
+
+// --- generation -------------------------------------------------------------
+
+void set_terrain(int x, int z, int x1, int z1, int x2, int z2)
+{
+    float len = static_cast<float>((x2 - x1) + (z2 - z1)) * 0.5f;
+    if (touched[z][x])
+        return;
+    float h = (height_map[z1][x1] + height_map[z2][x2]) * 0.5f;
+    int r = game_rand();
+    h = h + static_cast<float>((r % 100) - 50) * len * 0.01f;
+    height_map[z][x] = h;
+    touched[z][x] = 1;
+}
+
+void recursive_terrain(int x, int z, int w, int h)
+{
+    if (w < 2 && h < 2)
+        return;
+    int mx = x + w / 2, mz = z + h / 2;
+    int x2 = x + w, z2 = z + h;
+    set_terrain(x, mz, x, z, x, z2);
+    set_terrain(x2, mz, x2, z, x2, z2);
+    set_terrain(mx, z, x, z, x2, z);
+    set_terrain(mx, z2, x, z2, x2, z2);
+    set_terrain(mx, mz, mx, z, mx, z2);
+    recursive_terrain(x, z, mx - x, mz - z);
+    recursive_terrain(mx, z, x2 - mx, mz - z);
+    recursive_terrain(x, mz, mx - x, z2 - mz);
+    recursive_terrain(mx, mz, x2 - mx, z2 - mz);
+}
+
+static void anchor(int i, int j, float h)
+{
+    height_map[j][i] = h;
+    touched[j][i] = 1;
+}
+
+void random_map()
+{
+    allocate_terrain();
+    std::memset(s_touched.data(), 0, s_touched.size());
+    anchor(0, 0, 0.0f);
+    anchor(127, 0, 0.0f);
+    anchor(63, 63, 0.0f);
+    anchor(127, 127, 0.0f);
+    anchor(0, 63, 150.0f);
+    anchor(0, 127, 70.0f);
+    for (int i = 59; i <= 68; ++i) {
+        for (int j = 0; j <= 9; ++j)
+            anchor(i, j, 50.0f);
+        for (int j = 32; j <= 46; ++j)
+            anchor(i, j, 20.0f);
+    }
+    recursive_terrain(0, 0, 127, 127);
+    calculate_arrays();
+    reset_terrain_renderer();
+}
+
+// --- terrain file -----------------------------------------------------------
+
+int read_terrain_file(const char* path)
+{
+    allocate_terrain();
+    FILE* f = fopen(path, "rb");
+    if (!f) {
+        printf("couldn't read to terrain file\n");
+        return -1;
+    }
+    // Read one byte more than a map needs, so an oversized file shows.
+    std::vector<unsigned char> bytes(TERRAIN_FILE_BYTES + 1);
+    size_t got = fread(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+    if (got != static_cast<size_t>(TERRAIN_FILE_BYTES)) {
+        fprintf(stderr, "terrain file %s is %s (expected %ld bytes); ignoring it\n", path,
+                got < static_cast<size_t>(TERRAIN_FILE_BYTES) ? "too short" : "too long", TERRAIN_FILE_BYTES);
+        return -1;
+    }
+    std::vector<float> heights(TERRAIN_VERTS);
+    for (int k = 0; k < TERRAIN_VERTS; ++k) {
+        const unsigned char* p = &bytes[4 * k];
+        uint32_t u = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+        float h;
+        std::memcpy(&h, &u, 4);
+        if (!std::isfinite(h)) {
+            fprintf(stderr, "terrain file %s has a non-finite height at row %d, column %d; ignoring it\n", path,
+                    k / TERRAIN_SIZE, k % TERRAIN_SIZE);
+            return -1;
+        }
+        if (std::fabs(h) > TERRAIN_MAX_ABS_HEIGHT) {
+            fprintf(stderr, "terrain file %s has an implausible height %g at row %d, column %d; ignoring it\n", path,
+                    static_cast<double>(h), k / TERRAIN_SIZE, k % TERRAIN_SIZE);
+            return -1;
+        }
+        heights[k] = h;
+    }
+    std::memcpy(s_heights.data(), heights.data(), heights.size() * sizeof(float));
+    printf("0,0 = %f, 10,10 = %f, 50, 50 = %f\n", height_map[0][0], height_map[10][10], height_map[50][50]);
+    calculate_arrays();
+    reset_terrain_renderer();
+    return 0;
+}
+
+int write_terrain_path(const char* path)
+{
+    if (s_heights.empty())
+        return -1;
+    std::vector<unsigned char> bytes(TERRAIN_FILE_BYTES);
+    for (int k = 0; k < TERRAIN_VERTS; ++k) {
+        uint32_t u;
+        std::memcpy(&u, &s_heights[k], 4);
+        for (int b = 0; b < 4; ++b)
+            bytes[4 * k + b] = static_cast<unsigned char>((u >> (8 * b)) & 0xff);
+    }
+    FILE* f = fopen(path, "wb");
+    if (!f) {
+        printf("couldn't write to terrain file\n");
+        return -1;
+    }
+    size_t put = fwrite(bytes.data(), 1, bytes.size(), f);
+    if (fclose(f) != 0 || put != bytes.size()) {
+        printf("couldn't write to terrain file\n");
+        return -1;
+    }
+    return 0;
+}
+
+int write_terrain_file()
+{
+    return write_terrain_path(user_file_for_writing("terrain.out").c_str());
+}
+
+// --- derived arrays -----------------------------------------------------------
+
+void calculate_arrays()
+{
+    for (int i = 0; i < TERRAIN_SIZE; ++i)
+        for (int j = 0; j < TERRAIN_SIZE; ++j) {
+            int k = 128 * i + j;
+            vertex_array[3 * k] = 4.0f * i;
+            vertex_array[3 * k + 2] = 4.0f * j;
+            tex2_array[2 * k] = j / 128.0f;
+            tex2_array[2 * k + 1] = i / 128.0f;
+            tex1_array[2 * k] = i * 0.125f;
+            tex1_array[2 * k + 1] = -j * 0.125f;
+        }
+    calc_dynamic_arrays(0, 0, 127, 127);
+}
+
+static int clamp_index(int v)
+{
+    return v < 0 ? 0 : (v > 127 ? 127 : v);
+}
+
+void calc_dynamic_arrays(int i0, int j0, int i1, int j1)
+{
+    i0 = clamp_index(i0);
+    j0 = clamp_index(j0);
+    i1 = clamp_index(i1);
+    j1 = clamp_index(j1);
+    for (int i = i0; i <= i1; ++i)
+        for (int j = j0; j <= j1; ++j) {
+            int k = 128 * i + j;
+            float h = height_map[j][i];
+            vertex_array[3 * k + 1] = h;
+            float fog = 2500.0f - 50.0f * h;
+            fog_array[k] = fog > 0.0f ? fog : 0.0f;
+            float dx = i < 127 ? height_map[j][i + 1] - h : h - height_map[j][i - 1];
+            float dz = j < 127 ? height_map[j + 1][i] - h : h - height_map[j - 1][i];
+            float a[3] = {0.0f, dz, 1.0f}, b[3] = {1.0f, dx, 0.0f}, n[3];
+            cross_product(a, b, n);
+            normalize_vector(n);
+            copy_vector(&normal_array[3 * k], n);
+            for (int c = 0; c < 3; ++c)
+                map_normal[c][j][i] = n[c];
+        }
+}
+
+// --- queries ------------------------------------------------------------------
+
+static bool inside_barrier(float x, float z)
+{
+    return x > -skybox_barrier_dx && x < skybox_barrier_dx && z > -skybox_barrier_dz && z < skybox_barrier_dz;
+}
+
+float get_terrain_height(float x, float z)
+{
+    if (!inside_barrier(x, z) || s_heights.empty())
+        return ocean_height - 20.0f;
+    float u = 64.0f + x * 0.25f, v = 64.0f + z * 0.25f;
+    int i0 = static_cast<int>(u), j0 = static_cast<int>(v);
+    int i1 = static_cast<int>(u + 0.999f), j1 = static_cast<int>(v + 0.999f);
+    if (i0 < 0 || j0 < 0 || i1 >= width || j1 >= height)
+        return -10.0f;
+    float tx = u - i0, tz = v - j0;
+    return (1 - tx) * (1 - tz) * height_map[j0][i0] + (1 - tx) * tz * height_map[j1][i0] +
+           tx * (1 - tz) * height_map[j0][i1] + tx * tz * height_map[j1][i1];
+}
+
+// Grid cell at or below-left of a world position; false when off the grid.
+static bool grid_cell(float x, float z, int& i, int& j)
+{
+    i = static_cast<int>(64.0f + x / 4.0f);
+    j = static_cast<int>(64.0f + z / 4.0f);
+    return i >= 0 && j >= 0 && i <= 127 && j <= 127;
+}
+
+void get_terrain_normal(float x, float z, float out[3])
+{
+    int i, j;
+    if (inside_barrier(x, z) && !s_heights.empty() && grid_cell(x, z, i, j)) {
+        for (int c = 0; c < 3; ++c)
+            out[c] = map_normal[c][j][i];
+        return;
+    }
+    set_vector(out, 0.0f, 1.0f, 0.0f);
+}
+
+void get_terrain_gradient(float x, float z, float out[2])
+{
+    int i, j;
+    if (!inside_barrier(x, z)) {
+        out[0] = -x;
+        out[1] = -z;
+    } else if (!s_heights.empty() && grid_cell(x, z, i, j)) {
+        out[0] = -map_normal[0][j][i];
+        out[1] = -map_normal[2][j][i];
+    } else {
+        out[0] = -x / 4.0f;
+        out[1] = -z / 4.0f;
+    }
+    if (out[0] == 0.0f && out[1] == 0.0f)
+        return;
+    // hypot: squaring tiny (denormal) or huge components would underflow to
+    // a zero length or overflow to an infinite one.
+    float len = std::hypot(out[0], out[1]);
+    out[0] /= len;
+    out[1] /= len;
+}
+
+// --- local edits ------------------------------------------------------------
+
+// Affected index range of an edit: from trunc(c - r) while index <= c + r.
+static void edit_range(float c, int r, int& lo, int& hi)
+{
+    lo = static_cast<int>(c - r);
+    hi = lo - 1;
+    while (hi + 1 <= c + r)
+        ++hi;
+}
+
+// False when an edit centred at grid position (cx, cz) cannot reach a grid
+// point (far outside the map, or not a number); such an edit changes
+// nothing, and its index range would not even fit an int.
+static bool edit_reaches_grid(float cx, float cz, int r)
+{
+    return cx > -1.0f - r && cx < 128.0f + r && cz > -1.0f - r && cz < 128.0f + r;
+}
+
+// The grid window of an edit at world (x, z) with radius r: its centre in
+// grid units and its index ranges (which may reach past the map's edge).
+struct edit_window {
+    float cx, cz;
+    int i_lo, i_hi, j_lo, j_hi;
+};
+
+// False when the edit cannot reach a grid point; otherwise fills `w`.
+static bool open_edit(float x, float z, int r, edit_window& w)
+{
+    w.cx = 64.0f + x / 4.0f;
+    w.cz = 64.0f + z / 4.0f;
+    if (!edit_reaches_grid(w.cx, w.cz, r))
+        return false;
+    edit_range(w.cx, r, w.i_lo, w.i_hi);
+    edit_range(w.cz, r, w.j_lo, w.j_hi);
+    return true;
+}
+
+static void finish_edit(float cx, float cz, int r)
+{
+    calc_dynamic_arrays(static_cast<int>(cx - r), static_cast<int>(cz - r), static_cast<int>(cx + r),
+                        static_cast<int>(cz + r));
+    invalidate_map_blocks(cx, cz, r);
+}
+
+void offset_terrain(float x, float z, float amount, int r)
+{
+    printf("v = %f\n", amount);
+    if (s_heights.empty() || r <= 0)
+        return;
+    edit_window w;
+    if (!open_edit(x, z, r, w))
+        return;
+    const auto [cx, cz, i_lo, i_hi, j_lo, j_hi] = w;
+    const double k = 1.5707963267948966 / r * 0.9;
+    for (int i = i_lo; i <= i_hi; ++i)
+        for (int j = j_lo; j <= j_hi; ++j) {
+            if (i < 0 || j < 0 || i > 127 || j > 127)
+                continue;
+            double w = cos((cx - i) * k) * cos((cz - j) * k);
+            height_map[j][i] += static_cast<float>(w * amount);
+        }
+    finish_edit(cx, cz, r);
+}
+
+void raise_terrain(float x, float z, int radius)
+{
+    offset_terrain(x, z, 1.0f, radius);
+}
+
+void lower_terrain(float x, float z, int radius)
+{
+    offset_terrain(x, z, -1.0f, radius);
+}
+
+void smooth_terrain(float x, float z, int r)
+{
+    printf("v = %f\n", 0.0);
+    if (s_heights.empty() || r < 0)
+        return;
+    edit_window w;
+    if (!open_edit(x, z, r, w))
+        return;
+    const auto [cx, cz, i_lo, i_hi, j_lo, j_hi] = w;
+    double sum = 0.0;
+    int count = 0;
+    for (int i = i_lo; i <= i_hi; ++i)
+        for (int j = j_lo; j <= j_hi; ++j)
+            if (i >= 0 && j >= 0 && i <= 127 && j <= 127) {
+                sum += height_map[j][i];
+                ++count;
+            }
+    if (count == 0)
+        return;
+    float mean = static_cast<float>(sum / count);
+    for (int i = i_lo; i <= i_hi; ++i)
+        for (int j = j_lo; j <= j_hi; ++j)
+            if (i >= 0 && j >= 0 && i <= 127 && j <= 127)
+                height_map[j][i] = height_map[j][i] * 0.95f + mean * 0.05f;
+    finish_edit(cx, cz, r);
+}
