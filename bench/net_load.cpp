@@ -16,6 +16,7 @@
 #include "game/main_loop.h"
 #include "crowd_scene.h"
 #include "sim/messages.h"
+#include "sim/world.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ void measure(int own_units)
     const float seconds = frames * dt;
     g_tally = tally{};
     send_observer = count_send;
-    next_send = 0.0f;
+    reset_send_timer();
     float t = game_time;
     for (int f = 0; f < frames; ++f) {
         t += dt;

@@ -19,6 +19,7 @@ void print_usage(FILE* out)
     fprintf(out,
             "Usage: kelvarin [NAME] [LOG_POSITION] [REPLAY_P_LOG] [SOUND] [GOD] [WINDOW]\n"
             "       kelvarin [NAME] [WINDOW] --timedemo SEED [--frames N] [--shot FRAME]...\n"
+            "       kelvarin --headless SEED [--side attackers|defenders] [--seconds N]\n"
             "       kelvarin --help | --version\n"
             "\n"
             "A networked 3-D siege game: the attackers storm a walled island city, the\n"
@@ -36,6 +37,9 @@ void print_usage(FILE* out)
             "                with a fixed step per frame, print the frame rate and exit\n"
             "  --frames N    stop the timedemo after N frames\n"
             "  --shot FRAME  write timedemo frame FRAME as timedemo-FRAME.ppm (repeatable)\n"
+            "  --headless SEED  build the island of SEED with no window, sound or network,\n"
+            "                play it N game seconds (default 10) as fast as it goes alone on\n"
+            "                the given side (default attackers), print its census and exit\n"
             "  --help        print this help and exit\n"
             "  --version     print the version and exit\n"
             "\n"

@@ -7,69 +7,57 @@
 #include <cstring>
 #include <ctime>
 #include <malloc.h>
+#include <string>
+#include <unistd.h>
 
-#include "render/camera.h"
 #include "game/command_line.h"
-#include "render/gamma.h"
+#include "game/frame.h"
+#include "game/headless.h"
+#include "game/timedemo.h"
+#include "input/window.h"
+#include "net/multicast.h"
 #include "platform/paths.h"
 #include "platform/random.h"
 #include "platform/settings.h"
-#include "render/textures.h"
-#include "game/timedemo.h"
-#include "input/window.h"
-#include "sim/messages.h"
-#include "net/multicast.h"
-#include "sound/sound.h"
-#include "sim/end_game.h"
-#include "ui/interface.h"
-#include "sim/magic.h"
-#include "ui/personal.h"
-#include "ui/menu.h"
-#include "ui/selection.h"
-#include "sim/archer.h"
-#include "sim/catapult.h"
-#include "sim/combat.h"
-#include "sim/dragon.h"
-#include "sim/humanoid.h"
-#include "sim/projectile.h"
-#include "sim/ram.h"
-#include "sim/route.h"
-#include "sim/ship.h"
-#include "sim/siege.h"
-#include "sim/units.h"
-#include "sim/buildings.h"
-#include "sim/light.h"
-#include "sim/lightning.h"
-#include "sim/model_tree.h"
-#include "sim/sky.h"
-#include "sim/terrain.h"
+#include "render/camera.h"
+#include "render/flames.h"
+#include "render/gamma.h"
+#include "render/humanoid_model.h"
+#include "render/lightning_draw.h"
+#include "render/model_draw.h"
+#include "render/screenshot.h"
+#include "render/ship_model.h"
 #include "render/terrain_render.h"
-#include "sim/trees.h"
-#include "sim/walls.h"
-#include "sim/water.h"
+#include "render/textures.h"
+#include "render/water_draw.h"
+#include "sim/commands.h"
+#include "sim/end_game.h"
+#include "sim/events.h"
+#include "sim/messages.h"
+#include "sim/participants.h"
+#include "sim/player.h"
+#include "sim/units.h"
+#include "sim/world.h"
+#include "sound/sound.h"
+#include "ui/chat.h"
+#include "ui/hud.h"
+#include "ui/interface.h"
+#include "ui/menu.h"
+#include "ui/requests.h"
+#include "ui/selection.h"
 
-int game_state = STATE_MENU;
-float game_time = 0.0f;
 timeval prev_tv;
 volatile int gDone = 0;
 int do_log_position = 0;
 int do_replay_position = 0;
-int do_sound = 0;
-int do_god = 0;
-int do_window = 0;
-int do_fog = 1;
-int do_lighting = 1;
-int g_render_mode = GL_RENDER;
-const char* default_username = nullptr;
 FILE* posi_F = nullptr;
-float next_send = 0.0f;
 int nframes = 0;
 int tframes = 0;
 float old_frame_time = 0.0f;
-float g_terrain_count = 0.0f;
-team_entry teams[2];
 
 static std::string g_username_storage;
+// When this copy next announces itself in the menu.
+static float s_next_presence = 0.0f;
 
 void parse_args(int argc, char** argv)
 {
@@ -93,19 +81,15 @@ void parse_args(int argc, char** argv)
     }
 }
 
-static void set_team(team_entry& t, float r, float g, float b, const char* name)
+// The settings of the file, where the command line left the choice open:
+// its words only ever turn these on for the run.
+void apply_settings()
 {
-    t.r = r;
-    t.g = g;
-    t.b = b;
-    snprintf(t.name, sizeof t.name, "%s", name);
-    t.members = 0;
-}
-
-void init_teams()
-{
-    set_team(teams[TEAM_ATTACKERS], 1.0f, 0.5f, 0.5f, "Attackers");
-    set_team(teams[TEAM_DEFENDERS], 0.5f, 1.0f, 0.5f, "Defenders");
+    if (user_settings.sound)
+        do_sound = 1;
+    if (!user_settings.fullscreen)
+        do_window = 1;
+    do_fog = user_settings.fog;
 }
 
 void update_timer()
@@ -119,31 +103,6 @@ void update_timer()
         return;  // the timedemo's clock moves by its fixed step only
     game_time = static_cast<float>(game_time + static_cast<float>(ds));
     game_time = static_cast<float>(game_time + du * 1e-6);
-}
-
-static void send_unit_state_now()
-{
-    send_unit_messages();
-    flush_updm_list();
-}
-
-void send_network_status()
-{
-    if (next_send <= game_time) {
-        next_send = game_time + 0.05f;
-        send_unit_state_now();
-    }
-}
-
-void simulate_regeneration()
-{
-    regenerate_archers();
-}
-
-void generate_model_lists()
-{
-    swordList = GenSwordList();
-    GenShipList();
 }
 
 // --- position log -------------------------------------------------------
@@ -211,10 +170,62 @@ void read_log_position()
     eye_yaw = rec.yaw;
 }
 
-// --- simulation ---------------------------------------------------------
+// --- events -------------------------------------------------------------
 
-// When the units made while the world was built are announced again.
-constexpr float REANNOUNCE_TIME = 1.5f;
+void deliver_events()
+{
+    for (const sim_event& e : pending_events()) {
+        switch (e.kind) {
+        case sim_event_kind::splash:
+            initiate_splash_sound(e.x, e.z);
+            break;
+        case sim_event_kind::thunder:
+            initiate_lightning_sound(e.x, e.z);
+            break;
+        case sim_event_kind::firestorm:
+            initiate_firestorm_sound(e.x, e.z);
+            break;
+        case sim_event_kind::dragon_roar:
+            initiate_dragon_sound(e.x, e.y, e.z);
+            break;
+        case sim_event_kind::hurt:
+            camera_hurt();
+            break;
+        case sim_event_kind::banner:
+            set_message(e.text.c_str(), e.r, e.g, e.b, e.appear, e.fade);
+            break;
+        case sim_event_kind::chat:
+            add_chat_line(e.colour, e.prefix.c_str(), e.text.c_str());
+            break;
+        }
+    }
+    clear_events();
+}
+
+// --- the steps of the phases --------------------------------------------
+
+// The player's controls of this step: the walking keys held, and how far
+// the mouse turned the view (not while the command bar frees the pointer).
+static player_controls read_controls()
+{
+    player_controls c;
+    c.keys.forward = check_key('w');
+    c.keys.back = check_key('s');
+    c.keys.left = check_key('a');
+    c.keys.right = check_key('d');
+    c.keys.jump = check_key(' ');
+    c.keys.rise = check_key('e');
+    c.keys.sink = check_key('f');
+    if (!do_interface) {
+        float dx, dy;
+        mouse_look_delta(dx, dy);
+        // Half a degree per pixel at the normal speed of the Controls settings.
+        const float turn = 0.5f * static_cast<float>(user_settings.mouse_sensitivity) / 100.0f / g_zoom;
+        c.turn_yaw = dx * turn;
+        c.turn_pitch = (user_settings.invert_look ? -dy : dy) * turn;
+    }
+    return c;
+}
 
 static void simulate_play(float dt)
 {
@@ -233,34 +244,32 @@ static void simulate_play(float dt)
         malloc_trim(0);
     }
     check_for_messages();
-    bury_orphaned_dead();
-    if (game_time - dt < REANNOUNCE_TIME && game_time >= REANNOUNCE_TIME)
-        announce_made_units_again();
-    simulate_units(dt);
-    animate_interface();
-    simulate_walls();
-    simulate_skybox();
-    simulate_projectiles(dt);
-    simulate_magic(dt);
-    mouse_look();
-    key_move(dt);
-    simulate_personal(dt);
-    send_network_status();
-    simulate_regeneration();
+    step_world(dt, read_controls());
+    animate_interface(dt);
+    if (is_shift_down())
+        enable_interface();
+    else
+        disable_interface();
+    step_view(dt, is_control_down());
+    step_flames(dt);
     simulate_message();
     if (do_log_position)
         log_position();
     if (do_replay_position)
         read_log_position();
-    const int result = is_end_game();
-    if (result == END_WON || result == END_LOST) {
-        // The other copies judge the end from this copy's reports, and it
-        // sends none once its game is over: the state it ended on goes out
-        // now, or a sixth unit reaching the temple here could stay short
-        // of it on the others for good.
-        send_unit_state_now();
-        end_game(result);
+    end_of_step();
+}
+
+void simulate_lobby(float dt)
+{
+    if (simulate_menu(dt))
+        return;  // a start was asked for: it is carried out before the next frame
+    if (game_time - s_next_presence >= 0.2f) {
+        broadcast_self();
+        s_next_presence = game_time;
     }
+    check_for_messages();
+    expire_participants();
 }
 
 void simulate()
@@ -276,143 +285,130 @@ void simulate()
         return;
     switch (game_state) {
     case STATE_MENU:
-        simulate_menu(dt);
-        return;
+        simulate_lobby(dt);
+        break;
     case STATE_PLAY:
         simulate_play(dt);
-        return;
+        break;
     default:
         // End screens simulate nothing and touch no network.
-        return;
+        break;
     }
+    deliver_events();
 }
 
-// --- census -------------------------------------------------------------
+// --- switches between the phases ---------------------------------------
 
-// FNV-1a over the bytes of a run of values: equal worlds give equal sums.
-struct census_sum {
-    uint32_t h = 2166136261u;
-    void add(const void* p, size_t n)
-    {
-        const auto* b = static_cast<const unsigned char*>(p);
-        for (size_t i = 0; i < n; ++i)
-            h = (h ^ b[i]) * 16777619u;
-    }
-    void add_float(float f) { add(&f, sizeof f); }
-    void add_int(int v) { add(&v, sizeof v); }
-};
-
-void print_world_census()
+static void reset_frame_report()
 {
-    census_sum land, woods, sky;
-    if (height_map[0])
-        for (int j = 0; j < TERRAIN_SIZE; ++j)
-            land.add(height_map[j], TERRAIN_SIZE * sizeof(float));
-    for (const auto* list : {&chestnuts, &random_trees})
-        for (const tree_pos& t : *list) {
-            woods.add_int(t.x);
-            woods.add_int(t.y);
-            woods.add_int(t.z);
-        }
-    int storm = 0;
-    for (const cloud& c : the_clouds) {
-        for (float v : {c.x, c.y, c.z, c.vx, c.vy, c.vz, c.size})
-            sky.add_float(v);
-        storm += c.storm;
-    }
-    int by_kind[6] = {};
-    int total = 0;
-    for (const unit* u = unit_list; u; u = u->next, ++total)
-        if (u->kind >= 0 && u->kind < 6)
-            ++by_kind[u->kind];
-    printf("world: terrain %08X, trees %d+%d %08X, models %d, clouds %d (%d storm) %08X, water rebuild %.2f, "
-           "night %d phase %.2f, strike %g, units %d (%d humanoids, %d catapults, %d rams, %d ships), "
-           "projectiles %d\n",
-           land.h, num_chestnuts, num_random_trees, woods.h, num_top_level_models(), nclouds, storm, sky.h,
-           static_cast<double>(next_water_rebuild), is_night_time_mode, static_cast<double>(phase),
-           static_cast<double>(last_lightning_time), total, by_kind[UNIT_HUMANOID], by_kind[UNIT_CATAPULT],
-           by_kind[UNIT_RAM], by_kind[UNIT_SHIP], count_projectiles());
-}
-
-void reset_game_main_loop()
-{
-    // The first batch of a game goes out in its first frame, and the
-    // frame-rate report counts this game's frames from its first second.
-    next_send = 0.0f;
+    // The frame-rate report counts this game's frames from its first second.
     nframes = 0;
     tframes = 0;
     old_frame_time = 0.0f;
     g_terrain_count = 0.0f;
+    // The presence timer follows game_time, which starts again at 0, so that
+    // the menu after this game announces this copy at once.
+    s_next_presence = 0.0f;
 }
 
-// Everything that belongs to one game, reset before the next world is
-// built. game_time starts again at 0 in every game, so a timer left from an
-// earlier game would hold the new one back for as long as that game lasted;
-// a list would be drawn again on top of the new one; a GL object made for it
-// would be lost. A module that keeps state for one game adds its reset
-// function here, and nowhere else; the world's builders below then start
-// from empty lists and fresh counters.
-static void (*const game_resets[])() = {
-    reset_game_main_loop,       // unit-state send timer, frame-rate report
-    reset_game_camera,          // hurt tilt, walking bob, pitch
-    init_movement,              // movement timers, zoom, command bar, start position
+// The presentation's part of everything that belongs to one game; the
+// simulation resets its own when the world is built (reset_world_state).
+static void (*const presentation_resets[])() = {
+    reset_frame_report,         // frame-rate report, presence timer
+    reset_game_camera,          // hurt tilt, zoom
+    reset_game_interface,       // command bar, an order waiting for its point
     reset_game_selection,       // drag and pick state
-    reset_game_menu,            // presence timer, the menu picture's catapult
-    reset_game_messages,        // an unsent unit-state batch
-    reset_game_units,           // selection, win check, references into the old world
-    reset_game_routes,          // routes and queued waypoints
-    reset_game_humanoids,       // humanoid ids, body-type and sword display lists
-    reset_game_catapults,       // catapult ids
-    reset_game_rams,            // ram ids
-    reset_game_ships,           // ship ids
-    reset_game_dragons,         // the dragon held and ridden, dragon ids, the summoning guard
-    reset_game_combat,          // the own figure's pending health
-    reset_game_magic,           // the dragon's slot, a meteor count
+    reset_game_menu,            // the menu picture's catapult
     reset_game_personal,        // the banner
-    clear_projectiles,          // arrows and balls (the menu's catapult throws too)
-    clear_model_tree,           // walls, buildings, trunks and their display lists
-    clear_trees,                // tree pictures
+    release_humanoid_lists,     // body-type and sword lists
+    release_model_lists,        // the structures' lists
     reset_game_terrain_render,  // terrain blocks, terrain and minimap textures
-    reset_game_water,           // inland water rebuild time
-    reset_game_lightning,       // last strike, bolt twist
-    reset_game_light,           // night and day
+    reset_water_draw,           // the inland water's list
+    reset_lightning_draw,       // the bolt's twist
+    reset_flames,               // flames of the last game's fires
     reset_game_sound,           // effects under way, surf switch time
 };
 
-void reset_game_state()
+void reset_presentation()
 {
-    for (void (*reset)() : game_resets)
+    for (void (*reset)() : presentation_resets)
         reset();
 }
 
 void prepare_game_mode()
 {
-    reset_game_state();
+    reset_presentation();
     if (do_replay_position) {
         if (posi_F)
             fclose(posi_F);
         posi_F = fopen(user_file("path.dat").c_str(), "rb");
     }
-    init_human_types();
-    init_terrain();
-    // The city stands on the finished terrain: walls, then buildings, then
-    // trees.
-    load_walls();
-    load_buildings();
-    load_trees();
-    init_skybox();
-    init_rams();
-    init_catapults();
-    // Each side's starting soldiers, made by that side's leader only.
-    init_footmen();
-    init_goblins();
-    init_ships();
-    build_archer_projectile_table();
-    generate_model_lists();
-    setup_personal();
+    build_world();
+    // Every list and texture of this world is made now, not during play.
+    compile_humanoid_lists();
+    GenShipList();
+    compile_model_lists();
+    sync_terrain_render();
     set_game_gl_params();
-    print_world_census();
+    cursor_look_mode();
     gamma_fade_in();
+}
+
+void begin_play(unsigned seed)
+{
+    gamma_fade_to(0.0f, 0.0f);
+    close_chat();
+    close_ipmulticast();
+    init_ipmulticast(seed_game(seed));
+    usleep(300000);
+    prepare_game_mode();
+    game_state = STATE_PLAY;
+    game_time = 0.0f;
+    // The world took its time to build: play starts from now.
+    gettimeofday(&prev_tv, nullptr);
+}
+
+// The menu, built afresh: its own part, then the participant table (this
+// copy's entry first).
+static void enter_menu()
+{
+    init_menu();
+    cursor_hidden_mode();
+    init_participants();
+}
+
+void back_to_menu()
+{
+    // Whatever the result, the next game starts from an empty registry:
+    // units left over from this one must not walk into it.
+    delete_all_units();
+    // Back in the lobby's channel, where the menu meets the other copies.
+    close_ipmulticast();
+    init_ipmulticast(0);
+    game_state = STATE_MENU;
+    enter_menu();
+}
+
+void carry_out_requests()
+{
+    switch (take_request()) {
+    case ui_request::start_game:
+        if (game_state == STATE_MENU)
+            begin_play(static_cast<unsigned>(announce_start()));
+        break;
+    case ui_request::back_to_menu:
+        if (game_state == STATE_WON || game_state == STATE_LOST)
+            back_to_menu();
+        break;
+    case ui_request::quit:
+        gDone = 1;
+        break;
+    case ui_request::none:
+        break;
+    }
+    unsigned seed;
+    if (take_start_request(seed) && game_state == STATE_MENU)
+        begin_play(seed);
 }
 
 // --- loop and ending ----------------------------------------------------
@@ -443,12 +439,28 @@ static void request_registry_listing(int)
     g_registry_wanted = 1;
 }
 
+// The input of the last pass over the window's events, to the interface.
+static void route_input()
+{
+    for (const input_event& e : take_input_events()) {
+        if (e.kind == input_event::typed)
+            interface_key(e.key);
+        else
+            interface_click(e.x, e.y, e.button, host_button_down(0) != 0);
+    }
+}
+
 void run_game_event_loop()
 {
     gamma_fade_in();
     while (!gDone) {
         incremental_fade();
         simulate();
+        carry_out_requests();
+        if (gDone)
+            break;
+        g_game_width = window_width;
+        g_game_height = window_height;
         g_render_mode = GL_RENDER;
         draw_frame();
         timedemo_frame_drawn();
@@ -460,11 +472,40 @@ void run_game_event_loop()
         if (check_key('q') && is_alt_down())
             break;
         process_events();
+        route_input();
+        carry_out_requests();
         if (g_registry_wanted) {
             g_registry_wanted = 0;
             print_registry();
         }
     }
+}
+
+// The display's own ramps, read once the window is open, and how ramps
+// reach it: the fades rewrite them.
+static void load_gamma_on_display(const gamma_ramps& r)
+{
+    load_display_gamma(r.red, r.green, r.blue, GAMMA_RAMP_SIZE);
+}
+
+static void init_gamma()
+{
+    gamma_ramps own;
+    if (!read_display_gamma(own.red, own.green, own.blue, GAMMA_RAMP_SIZE)) {
+        printf("no gamma ramps on this display: fades are off\n");
+        return;
+    }
+    save_gamma_ramps(own, load_gamma_on_display);
+}
+
+static void show_cursor_free()
+{
+    cursor_visible_mode();
+}
+
+static void show_cursor_look()
+{
+    cursor_look_mode();
 }
 
 int main_program(int argc, char** argv)
@@ -479,6 +520,11 @@ int main_program(int argc, char** argv)
     const int timedemo_args = take_timedemo_args(argc, argv);
     if (timedemo_args >= 0)
         return timedemo_args;
+    // The headless loop needs nothing of the window, the sound or the network.
+    headless_options headless;
+    const int headless_args = take_headless_args(argc, argv, headless);
+    if (headless_args >= 0)
+        return headless_args;
     const int options = check_program_options(argc, argv);
     if (options >= 0)
         return options;
@@ -488,19 +534,28 @@ int main_program(int argc, char** argv)
             return status;
     }
     parse_args(argc, argv);
+    if (headless.on)
+        return headless_main(headless);
     load_settings();
+    apply_settings();
     gettimeofday(&prev_tv, nullptr);
-    init_teams();
+    init_simulation();
     game_srand(timedemo_requested() ? timedemo_seed() : static_cast<unsigned>(time(nullptr)));
     init_sound();
     setup_game_graphics_context();
+    init_gamma();
+    gamma_fade_to(0, 0);
+    g_game_width = window_width;
+    g_game_height = window_height;
+    name_tag_font_base = bitmap_font_base;
+    interface_cursor_visible = show_cursor_free;
+    interface_cursor_look = show_cursor_look;
     signal(SIGINT, quit_game_event_loop_caller);
     signal(SIGUSR1, request_registry_listing);
     load_the_textures();
+    set_datagram_sender(send_multicast);
     init_ipmulticast(0);
-    init_wall_links();
-    init_siege();
-    init_menu();
+    enter_menu();
     if (timedemo_requested())
         timedemo_start();
     gettimeofday(&prev_tv, nullptr);
@@ -509,5 +564,6 @@ int main_program(int argc, char** argv)
     close_ipmulticast();
     print_network_stats();
     close_game_graphics_context();
+    close_gamma();
     return timedemo_exit_status();
 }

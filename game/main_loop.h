@@ -1,52 +1,21 @@
-// The program's spine: the command line, the game modes, the game clock, the
-// event loop and the per-step simulation order, the team table and the
-// position log.
+// The program's spine: the command line, the phases of the game and every
+// switch between them (the menu, play, the end screens), the game clock,
+// the event loop and the order of a step of play, and the position log.
 #pragma once
 
 #include <cstdio>
 #include <sys/time.h>
-#include <string>
 
-// Game modes (game_state).
-enum : int {
-    STATE_MENU = 0,
-    STATE_PLAY = 1,
-    STATE_WON = 2,
-    STATE_LOST = 3,
-};
+#include "sim/game.h"
 
-// Team numbers.
-enum : int {
-    TEAM_ATTACKERS = 0,
-    TEAM_DEFENDERS = 1,
-};
-
-struct team_entry {
-    float r, g, b;
-    char name[32];
-    int members;
-};
-
-extern int game_state;
-extern float game_time;
 extern timeval prev_tv;
 extern volatile int gDone;
 extern int do_log_position;
 extern int do_replay_position;
-extern int do_sound;
-extern int do_god;
-extern int do_window;
-extern int do_fog;
-extern int do_lighting;  // lighting in play (J on, N off)
-extern int g_render_mode;
-extern const char* default_username;  // nullptr until known
 extern FILE* posi_F;
-extern float next_send;
 extern int nframes;
 extern int tframes;
 extern float old_frame_time;
-extern float g_terrain_count;
-extern team_entry teams[2];
 
 // Eye record of the position log "path.dat": 32 bytes, eight little-endian floats.
 struct position_record {
@@ -55,26 +24,36 @@ struct position_record {
 static_assert(sizeof(position_record) == 32);
 
 void parse_args(int argc, char** argv);
-void init_teams();
+// The settings of the file (platform/settings.h) for this run, where the
+// command line left the choice open: its words only ever turn these on.
+void apply_settings();
 void update_timer();
+// The menu's step: its buttons and windows, this copy's presence five times
+// a second, the network, and the participants gone silent.
+void simulate_lobby(float dt);
+// One pass's simulation: the clock moves on, then the phase's step.
 void simulate();
+// Resets everything that belongs to one game (the simulation's and each
+// presentation module's own reset) and builds the world of the seeded game:
+// the drawing's lists and textures are made at once, so that none is made
+// during play.
 void prepare_game_mode();
-// Resets everything that belongs to one game (each module's own reset, in
-// one list); the first step of prepare_game_mode.
-void reset_game_state();
-// This module's part of it: the unit-state send timer and the frame-rate
-// report's counters.
-void reset_game_main_loop();
-void send_network_status();
-void simulate_regeneration();
+// Enters play on `seed`, as the copy that started the game and every copy
+// that heard its "STRT" does: black screen, the game's channel, the world.
+void begin_play(unsigned seed);
+// Back to the menu in the lobby's channel, with an empty unit registry.
+void back_to_menu();
+// The requests of the interface and the network, carried out between two
+// frames.
+void carry_out_requests();
+// The presentation's reset for a new game: frame-rate report, view, command
+// bar, selection, menu picture, banner, drawing's lists, sound.
+void reset_presentation();
+// Hands the simulation's events of the last step to the sound, the view,
+// the banner and the chat, then clears them.
+void deliver_events();
 void log_position();
 void read_log_position();
-void generate_model_lists();
-// One "world: ..." line with what a game's world is made of (sums over the
-// terrain, the trees and the clouds, the night, the last strike, the units
-// by kind): printed when a world has been built and on request, so that two
-// copies' worlds can be compared.
-void print_world_census();
 void run_game_event_loop();
 void quit_game_event_loop();
 void quit_game_event_loop_caller(int sig);

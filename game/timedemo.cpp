@@ -13,8 +13,7 @@
 #include "game/command_line.h"
 #include "game/main_loop.h"
 #include "platform/random.h"
-#include "input/window.h"
-#include "ui/menu.h"
+#include "render/camera.h"
 
 namespace {
 
@@ -160,8 +159,7 @@ void timedemo_start()
            static_cast<double>(TIMEDEMO_STEP));
     // As a received start: the shared seed, then the game's channel and the
     // world, drawn from it.
-    game_srand(s_options.seed);
-    switch_to_play_mode();
+    begin_play(s_options.seed);
     s_frames_done = 0;
     s_paused = 0.0;
     s_running = true;

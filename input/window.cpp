@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <GL/glx.h>
 #include <X11/XKBlib.h>
+#include <X11/extensions/xf86vmode.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -11,18 +12,15 @@
 #include <cstring>
 #include <vector>
 
-#include "render/gamma.h"
-#include "game/main_loop.h"
-#include "platform/paths.h"
 #include "input/pointer_motion.h"
-#include "ui/interface.h"
 
 Display* display = nullptr;
 int screen = 0;
 Colormap cmap = 0;
 Window xw = 0;
 GC gc = nullptr;
-int g_game_width = 0, g_game_height = 0;
+int window_width = 0, window_height = 0;
+int do_window = 0;
 unsigned int bitmap_font_base = 0;
 int mouse_x = -1, mouse_y = -1;
 int mouse_buttons = 0;
@@ -86,8 +84,8 @@ void set_window_mode(int windowed)
     ask_full_screen(!windowed, true);
     XMoveResizeWindow(display, xw, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h));
     XSync(display, False);
-    g_game_width = w;
-    g_game_height = h;
+    window_width = w;
+    window_height = h;
     glViewport(0, 0, w, h);
     // The pointer of the menu and of mouse look is kept in window pixels.
     save_mx = save_my = -1;
@@ -108,17 +106,14 @@ void init_xwin()
     screen = DefaultScreen(display);
     cmap = DefaultColormap(display, screen);
 
-    init_gamma();
-    gamma_fade_to(0, 0);
-
     if (do_window) {
-        g_game_width = 600;
-        g_game_height = 400;
+        window_width = 600;
+        window_height = 400;
     } else {
-        g_game_width = XDisplayWidth(display, screen);
-        g_game_height = XDisplayHeight(display, screen);
+        window_width = XDisplayWidth(display, screen);
+        window_height = XDisplayHeight(display, screen);
     }
-    xw = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, g_game_width, g_game_height, 0, 0,
+    xw = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, window_width, window_height, 0, 0,
                              WhitePixel(display, screen));
     XStoreName(display, xw, "Kelvarin");
     set_window_identity();
@@ -194,7 +189,26 @@ void setup_game_graphics_context()
 void close_game_graphics_context()
 {
     show_cursor();
-    close_gamma();
+}
+
+// --- the display's gamma ramps ------------------------------------------------
+
+bool read_display_gamma(uint16_t* red, uint16_t* green, uint16_t* blue, int size)
+{
+    int event_base = 0, error_base = 0, have = 0;
+    return display && XF86VidModeQueryExtension(display, &event_base, &error_base) &&
+           XF86VidModeGetGammaRampSize(display, screen, &have) && have == size &&
+           XF86VidModeGetGammaRamp(display, screen, size, red, green, blue);
+}
+
+void load_display_gamma(const uint16_t* red, const uint16_t* green, const uint16_t* blue, int size)
+{
+    if (!display)
+        return;
+    XF86VidModeSetGammaRamp(display, screen, size, const_cast<uint16_t*>(red), const_cast<uint16_t*>(green),
+                            const_cast<uint16_t*>(blue));
+    // Sent now: on the way out nothing else may flush the request.
+    XFlush(display);
 }
 
 void swap_buffers()
@@ -210,6 +224,15 @@ void swap_buffers()
 static char s_keymap[32];
 static bool s_keymap_current = false;
 
+static std::vector<input_event> s_events;
+
+std::vector<input_event> take_input_events()
+{
+    std::vector<input_event> out;
+    out.swap(s_events);
+    return out;
+}
+
 void process_events()
 {
     s_keymap_current = false;
@@ -219,7 +242,7 @@ void process_events()
         bool stop = false;
         switch (ev.type) {
         case KeyPress:
-            interface_key(xlatekeycode(static_cast<int>(ev.xkey.keycode), ev.xkey.state));
+            s_events.push_back({input_event::typed, xlatekeycode(static_cast<int>(ev.xkey.keycode), ev.xkey.state), 0, 0, 0});
             break;
         case ButtonPress:
             if (ev.xbutton.button >= 1 && ev.xbutton.button <= 31)
@@ -258,7 +281,7 @@ void process_events()
         if (stop)
             break;
     }
-    interface_click(mouse_x, mouse_y, click);
+    s_events.push_back({input_event::pointer, 0, mouse_x, mouse_y, click});
 }
 
 // --- keys -----------------------------------------------------------------
@@ -432,8 +455,8 @@ void hide_cursor()
 static void restore_saved_pointer()
 {
     if (save_mx == -1 && save_my == -1) {
-        save_mx = g_game_width / 2;
-        save_my = g_game_height - 50;
+        save_mx = window_width / 2;
+        save_my = window_height - 50;
     }
     warp_pointer(save_mx, save_my);
 }
@@ -456,7 +479,7 @@ void cursor_look_mode()
     save_my = mouse_y;
     hide_cursor();
     pointer_clear_look(s_pointer);
-    send_warp(g_game_width / 2, g_game_height / 2, true);
+    send_warp(window_width / 2, window_height / 2, true);
 }
 
 void mouse_look_delta(float& dx, float& dy)
@@ -466,41 +489,6 @@ void mouse_look_delta(float& dx, float& dy)
     // its way there already.
     int x, y;
     pointer_expected(s_pointer, x, y);
-    if (x != g_game_width / 2 || y != g_game_height / 2)
-        warp_pointer(g_game_width / 2, g_game_height / 2);
-}
-
-// --- screenshot ---------------------------------------------------------------
-
-void screenshot_bytes(const unsigned char* rgba, int width, int height, unsigned char* out)
-{
-    for (int y = 0; y < height; ++y) {
-        const unsigned char* src = rgba + static_cast<size_t>(height - 1 - y) * width * 4;
-        unsigned char* dst = out + static_cast<size_t>(y) * width * 8;
-        for (int i = 0; i < width * 4; ++i) {
-            dst[2 * i] = src[i];
-            dst[2 * i + 1] = 0;
-        }
-    }
-}
-
-void take_screenshot()
-{
-    const size_t w = g_game_width, h = g_game_height;
-    std::vector<unsigned char> pixels(w * h * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, g_game_width, g_game_height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    FILE* f = fopen(user_file_for_writing("screenshot.rgba").c_str(), "wb");
-    if (!f) {
-        printf("couldn't open screenshot.raw\n");
-        return;
-    }
-    std::vector<unsigned char> out(w * h * 8);
-    screenshot_bytes(pixels.data(), g_game_width, g_game_height, out.data());
-    size_t written = fwrite(out.data(), 1, out.size(), f);
-    if (fclose(f) != 0 || written != out.size()) {
-        printf("couldn't write screenshot.rgba completely\n");
-        return;
-    }
-    printf("took a screenshot.\n");
+    if (x != window_width / 2 || y != window_height / 2)
+        warp_pointer(window_width / 2, window_height / 2);
 }

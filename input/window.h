@@ -1,8 +1,11 @@
 // The X window, its OpenGL context, the bitmap font, the mouse pointer,
-// keyboard translation and polling, and screenshots.
+// keyboard translation and polling, the display's gamma ramps, and the
+// events of the window delivered as a queue the program drains.
 #pragma once
 
 #include <X11/Xlib.h>
+#include <cstdint>
+#include <vector>
 
 // Game key codes besides printable ASCII.
 enum : int {
@@ -25,7 +28,9 @@ extern int screen;
 extern Colormap cmap;
 extern Window xw;
 extern GC gc;
-extern int g_game_width, g_game_height;
+extern int window_width, window_height;
+// WINDOW: a 600 x 400 window rather than the full screen.
+extern int do_window;
 extern unsigned int bitmap_font_base;
 extern int mouse_x, mouse_y;
 extern int mouse_buttons;
@@ -39,7 +44,25 @@ void close_game_graphics_context();
 void init_xwin();
 int init_glx();
 void swap_buffers();
+// A key typed (with Shift as its event said), or the pointer's state after
+// a pass over the window's events: its position and a button pressed
+// (1..3), released (0) or neither (-1).
+struct input_event {
+    enum kind_t { typed, pointer } kind;
+    int key;
+    int x, y, button;
+};
+// One pass over the window's events (it stops at the first button press or
+// release, so that each pass hands on at most one click); what they say
+// waits in the queue.
 void process_events();
+// The events waiting, oldest first; the queue is empty after.
+std::vector<input_event> take_input_events();
+
+// The display's own gamma ramps of `size` entries a channel (false without
+// the video-mode extension, or another size), and loading ramps onto it.
+bool read_display_gamma(uint16_t* red, uint16_t* green, uint16_t* blue, int size);
+void load_display_gamma(const uint16_t* red, const uint16_t* green, const uint16_t* blue, int size);
 
 // A typed key's code, with Shift as its event's modifier state says.
 int xlatekeycode(int keycode, unsigned int state);
@@ -67,7 +90,4 @@ void cursor_hidden_mode();
 void cursor_look_mode();
 void mouse_look_delta(float& dx, float& dy);
 
-void take_screenshot();
-// Converts bottom-up RGBA rows into the screenshot file layout: top row
-// first, each channel as a 16-bit little-endian value.
-void screenshot_bytes(const unsigned char* rgba, int width, int height, unsigned char* out);
+

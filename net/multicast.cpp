@@ -4,12 +4,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "game/main_loop.h"
+#include "sim/commands.h"
+#include "sim/game.h"
 #include "sim/messages.h"
 
 uint32_t OUR_MULTICAST_ADDR = 0;
@@ -24,7 +26,13 @@ int failed_sends = 0;
 static int s_failing_run = 0;
 
 static sockaddr_in addr;
-void (*send_observer)(const unsigned char* buf, int len) = nullptr;
+
+static double now_seconds()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9;
+}
 
 uint32_t ip_quad(uint8_t a, uint8_t b, uint8_t c, uint8_t d)
 {
@@ -101,20 +109,16 @@ int init_ipmulticast(int n)
     return 0;
 }
 
-int send_game_message(const void* buf, int len)
+int send_multicast(const void* buf, int len)
 {
-    if (send_observer)
-        send_observer(static_cast<const unsigned char*>(buf), len);
-    update_timer();
-    float t0 = game_time;
+    const double t0 = now_seconds();
     addr = {};
     addr.sin_family = AF_INET;
     addr.sin_port = OUR_MULTICAST_PORT;
     addr.sin_addr.s_addr = OUR_MULTICAST_ADDR;
     const ssize_t put =
         sendto(send_skt, buf, static_cast<size_t>(len), 0, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    update_timer();
-    total_send_time += game_time - t0;
+    total_send_time += static_cast<float>(now_seconds() - t0);
     // A datagram that did not go out is counted as failed, not as sent. Only
     // the first failure of a run is printed: a copy with no network (its
     // channel failed to open) would otherwise print a line for every one.
@@ -142,6 +146,10 @@ void check_for_messages()
         if (r > 0) {
             buf[r] = 0;
             client_message(buf, static_cast<int>(r), from.sin_addr.s_addr);
+            // A start waits for the program to build the game's world; what
+            // came after it is read in the game's next frame.
+            if (start_requested())
+                break;
             continue;
         }
         if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK)

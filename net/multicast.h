@@ -1,6 +1,6 @@
 // The UDP multicast transport: one group per channel, a sending and a
-// listening socket, draining every waiting datagram each frame, and the
-// send statistic printed at exit.
+// listening socket, draining every waiting datagram each frame into the
+// simulation's dispatcher, and the send statistic printed at exit.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +14,6 @@ extern int sent_bytes;     // of the datagrams that went out
 extern int sends;
 extern int failed_sends;   // datagrams the system refused to send
 
-// Largest datagram handed to the dispatcher.
-constexpr int MAX_DATAGRAM = 1023;
 
 // Packs four octets into an address laid out a, b, c, d in memory.
 uint32_t ip_quad(uint8_t a, uint8_t b, uint8_t c, uint8_t d);
@@ -23,13 +21,11 @@ uint32_t ip_quad(uint8_t a, uint8_t b, uint8_t c, uint8_t d);
 uint32_t channel_group(int n);
 uint16_t channel_port(int n);
 
-// When set, every datagram handed to send_game_message is also shown to
-// this observer (tests record the traffic with it).
-extern void (*send_observer)(const unsigned char* buf, int len);
 
 int init_ipmulticast(int n);
 void close_ipmulticast();
 // Returns len once the datagram went out, -1 when it could not be sent.
-int send_game_message(const void* buf, int len);
+// The simulation's datagram sender while the channel is open.
+int send_multicast(const void* buf, int len);
 void check_for_messages();
 void print_network_stats();

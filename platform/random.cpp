@@ -5,19 +5,9 @@ namespace {
 constexpr int kDegree = 31;
 constexpr int kSeparation = 3;
 
-struct rand_state {
-    int32_t words[kDegree];
-    int front;  // index of the word that receives the sum
-    int rear;   // index of the word that is added
-};
+rand_stream g_game;
 
-rand_state g_rand = [] {
-    rand_state s{};
-    return s;
-}();
-bool g_seeded = false;
-
-int32_t step(rand_state& s)
+int32_t step(rand_stream& s)
 {
     uint32_t val = static_cast<uint32_t>(s.words[s.front]) + static_cast<uint32_t>(s.words[s.rear]);
     s.words[s.front] = static_cast<int32_t>(val);
@@ -33,7 +23,7 @@ int32_t step(rand_state& s)
 
 } // namespace
 
-void game_srand(unsigned int seed)
+void stream_srand(rand_stream& g_rand, unsigned int seed)
 {
     if (seed == 0)
         seed = 1;
@@ -53,12 +43,22 @@ void game_srand(unsigned int seed)
     g_rand.rear = 0;
     for (int i = 0; i < kDegree * 10; ++i)
         step(g_rand);
-    g_seeded = true;
+    g_rand.seeded = true;
+}
+
+int stream_rand(rand_stream& s)
+{
+    if (!s.seeded)
+        stream_srand(s, 1);
+    return step(s);
+}
+
+void game_srand(unsigned int seed)
+{
+    stream_srand(g_game, seed);
 }
 
 int game_rand()
 {
-    if (!g_seeded)
-        game_srand(1);
-    return step(g_rand);
+    return stream_rand(g_game);
 }

@@ -11,7 +11,21 @@
 
 constexpr int GAME_RAND_MAX = 2147483647;
 
-// Seeds the generator; seed 0 behaves like seed 1.
+// One stream of the algorithm: the game's generator is one; the renderer
+// and the sound, which must not take numbers from the game's, keep their
+// own.
+struct rand_stream {
+    int32_t words[31] = {};
+    int front = 0;  // index of the word that receives the sum
+    int rear = 0;   // index of the word that is added
+    bool seeded = false;
+};
+// Seeds a stream (seed 0 behaves like seed 1); an unseeded stream starts as
+// if seeded with 1.
+void stream_srand(rand_stream& s, unsigned int seed);
+int stream_rand(rand_stream& s);
+
+// Seeds the game's generator; seed 0 behaves like seed 1.
 void game_srand(unsigned int seed);
 // Next number in 0..GAME_RAND_MAX.
 int game_rand();

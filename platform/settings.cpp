@@ -8,7 +8,6 @@
 #include <strings.h>
 #include <unistd.h>
 
-#include "game/main_loop.h"
 #include "platform/paths.h"
 
 settings_record user_settings;
@@ -213,12 +212,6 @@ void load_settings()
         }
         }
     }
-    // The command-line words only ever turn these on for the run.
-    if (user_settings.sound)
-        do_sound = 1;
-    if (!user_settings.fullscreen)
-        do_window = 1;
-    do_fog = user_settings.fog;
 }
 
 void save_settings()

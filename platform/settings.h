@@ -51,9 +51,7 @@ settings_status read_settings_file(const std::string& path, settings_record& out
 bool write_settings_file(const std::string& path, const settings_record& s, std::string& why);
 
 // Start-up: user_settings from the user's file (defaults when it is
-// missing; a broken one is reported, kept and replaced by the defaults),
-// then the flags of this run from them, where the command line left the
-// choice open.
+// missing; a broken one is reported, kept and replaced by the defaults).
 void load_settings();
 // Writes user_settings to the user's file; a failure is reported.
 void save_settings();

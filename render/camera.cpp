@@ -2,35 +2,24 @@
 
 #include <GL/gl.h>
 #include <cmath>
+#include <algorithm>
 #include <cstdio>
 
-#include "render/gamma.h"
-#include "game/main_loop.h"
 #include "platform/vector.h"
-#include "input/window.h"
-#include "sim/end_game.h"
-#include "ui/interface.h"
-#include "ui/menu.h"
-#include "ui/personal.h"
-#include "sim/humanoid.h"
-#include "sim/projectile.h"
-#include "sim/units.h"
+#include "sim/game.h"
 #include "sim/light.h"
-#include "sim/lightning.h"
-#include "sim/sky.h"
-#include "render/terrain_render.h"
-#include "sim/water.h"
-#include "sim/model_tree.h"
-#include "sim/trees.h"
+#include "sim/light.h"
 
-float eye_x = 0.0f, eye_y = 50.0f, eye_z = 0.0f;
-float eye_yaw = 0.0f;
-float eye_pitch = 0.0f;
-float eye_float = 2.0f;
+int g_game_width = 0, g_game_height = 0;
 float g_zoom = 1.0f;
 float got_hurt = 0.0f;
-float walk_phase = 0.0f;
-float eye_vx = 0.0f, eye_vy = 0.0f, eye_vz = 0.0f;
+float g_target_zoom = 1.0f, g_start_zoom = 1.0f, g_start_zoom_time = 0.0f, g_target_zoom_time = 0.0f;
+int do_fog = 1;
+int do_lighting = 1;
+int g_render_mode = GL_RENDER;
+
+// How fast the hurt tilt wears off, degrees a second.
+constexpr float HURT_RECOVERY = 56.0f;
 
 float look_vect[3], up_vect[3], right_vect[3];
 float frustum_left_vect[3], frustum_right_vect[3], frustum_bot_vect[3], frustum_top_vect[3];
@@ -46,12 +35,7 @@ void default_frustum()
 
 void calculate_viewing_vectors()
 {
-    const double y = eye_yaw * DEG_TO_RAD;
-    const double p = eye_pitch * DEG_TO_RAD;
-    set_vector(look_vect, static_cast<float>(cos(p) * sin(y)), static_cast<float>(-sin(p)),
-               static_cast<float>(-cos(p) * cos(y)));
-    set_vector(up_vect, static_cast<float>(sin(p) * sin(y)), static_cast<float>(cos(p)),
-               static_cast<float>(-sin(p) * cos(y)));
+    eye_look_vectors(look_vect, up_vect);
     cross_product(look_vect, up_vect, right_vect);
 
     const float z = g_zoom;
@@ -112,14 +96,42 @@ void set_game_gl_params()
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_FOG);
     glEnable(GL_CULL_FACE);
-    cursor_look_mode();
 }
 
 void reset_game_camera()
 {
     got_hurt = 0.0f;
-    walk_phase = 0.0f;
-    eye_pitch = 0.0f;
+    g_zoom = g_target_zoom = g_start_zoom = 1.0f;
+    g_start_zoom_time = g_target_zoom_time = 0.0f;
+}
+
+void camera_hurt()
+{
+    got_hurt = 15.0f;
+}
+
+void update_zoom(bool zoom_held)
+{
+    const float target = zoom_held ? 5.0f : 1.0f;
+    if (target != g_target_zoom) {
+        g_start_zoom = g_zoom;
+        g_start_zoom_time = game_time;
+        g_target_zoom_time = game_time + 0.3f;
+        g_target_zoom = target;
+    }
+    if (game_time < g_target_zoom_time) {
+        const double s = sin((game_time - g_start_zoom_time) * 5.0 * M_PI / 3.0);
+        g_zoom = static_cast<float>(g_start_zoom + (g_target_zoom - g_start_zoom) * s * s);
+    } else {
+        g_zoom = g_target_zoom;
+    }
+}
+
+void step_view(float dt, bool zoom_held)
+{
+    if (got_hurt > 0.0f)
+        got_hurt = std::max(0.0f, got_hurt - HURT_RECOVERY * dt);
+    update_zoom(zoom_held);
 }
 
 void enable_lighting()
@@ -133,128 +145,16 @@ void enable_lighting()
 void set_scene_color()
 {
     glColor3f(1.0f, 1.0f, 1.0f);
-    if (got_hurt > 0.0f)
-        got_hurt -= 0.2f;
 }
 
-static void checkpoint(const char* label)
+void load_eye_matrix()
 {
-    GLenum err = glGetError();
-    if (err != GL_NO_ERROR)
-        printf("%s glGetError() = %d\n", label, static_cast<int>(err));
-}
-
-void draw_game_frame()
-{
-    checkpoint("pre-setup");
-    const bool selecting = g_render_mode == GL_SELECT;
-    if (!selecting)
-        default_frustum();
-    enable_lighting();
-    calculate_viewing_vectors();
-    if (selecting)
-        glPushName(99);
-
-    set_fog_mode();
-    glClear(GL_COLOR_BUFFER_BIT);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
-    glClear(GL_DEPTH_BUFFER_BIT);
-    if (do_fog)
-        glEnable(GL_FOG);
-    else
-        glDisable(GL_FOG);
-
     glLoadIdentity();
     glScalef(5.0f, 5.0f, 5.0f);
     glRotatef(eye_pitch, 1.0f, 0.0f, 0.0f);
     glRotatef(eye_yaw, 0.0f, 1.0f, 0.0f);
     glRotatef(got_hurt, 0.0f, 0.0f, 1.0f);
     glTranslatef(-eye_x, -(eye_y + 0.4f * sinf(walk_phase)), -eye_z);
-
-    set_scene_color();
-    setup_sunlight();
-    setup_flamelight();
-    if (got_hurt > 0.0f)
-        gamma_flash_red();
-    checkpoint("post-setup");
-
-    glDisable(GL_BLEND);
-    glEnable(GL_TEXTURE_2D);
-    set_scene_color();
-    if (selecting) {
-        // A picking pass records hits only for named things, and only the
-        // units carry names (the scenery would all answer to 99, which
-        // names nothing). Drawing the scenery here would change no
-        // selection, cost a whole frame per drag step, and, in the GL
-        // selection mode of some drivers, memory on every pass.
-        set_scene_color();
-        draw_units();
-        checkpoint("post-units");
-        return;
-    }
-    // The city's models are opaque and drawn with the depth test, so the
-    // order among them and the ground does not change the picture; drawn
-    // first, they let the depth test drop the ground they hide before it
-    // is shaded, rather than the ground being shaded and then painted over.
-    set_scene_color();
-    draw_models();
-    checkpoint("post-buildings");
-    set_scene_color();
-    draw_map();
-    checkpoint("post-map");
-
-    // The sky box lies outside everything else, so it goes after the
-    // opaque terrain: the depth test then drops the sky behind the hills
-    // before it is shaded. Nothing blended has been drawn yet, so the
-    // picture is the one drawn sky first.
-    if (eye_y > 10.0f)
-        draw_skybox();
-
-    draw_ocean();
-    draw_water();
-    draw_trees();
-    set_scene_color();
-    checkpoint("post-scenery");
-
-    // Projectiles with their flames.
-    set_scene_color();
-    draw_projectiles();
-    set_scene_color();
-    draw_units();
-    draw_participants();
-    checkpoint("post-units");
-
-    glEnable(GL_BLEND);
-    draw_clouds();
-    glDisable(GL_BLEND);
-
-    // Overlays: the lightning bolt and the crosshairs come first, then the
-    // minimap, the command bar with the status bars, and the banner last.
-    draw_lightning();
-    draw_crosshairs();
-    draw_minimap();
-    draw_interface();
-    draw_message();
-    checkpoint("post-overlays");
-}
-
-void draw_frame()
-{
-    switch (game_state) {
-    case STATE_MENU:
-        draw_menu();
-        break;
-    case STATE_WON:
-        draw_win_frame();
-        break;
-    case STATE_LOST:
-        draw_lose_frame();
-        break;
-    default:
-        draw_game_frame();
-        break;
-    }
 }
 
 void push_2d_matrix()

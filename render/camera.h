@@ -1,16 +1,18 @@
-// The player's eye, the projection and view vectors used for culling, fog,
-// the composition of a frame of play, and the 2-D overlay space (a virtual
-// 1280 x 1024 screen, origin top-left, y down).
+// The view from the player's eye (sim/player.h): the projection, the view
+// vectors used for culling, fog, the zoom and the hurt tilt, and the 2-D
+// overlay space (a virtual 1280 x 1024 screen, origin top-left, y down).
 #pragma once
 
-extern float eye_x, eye_y, eye_z;
-extern float eye_yaw;    // degrees; 0 looks along -z, 90 along +x
-extern float eye_pitch;  // degrees; positive looks down
-extern float eye_float;  // eye height above the ground
+#include "sim/player.h"
+
+// The size of the picture drawn, in pixels (the window's).
+extern int g_game_width, g_game_height;
 extern float g_zoom;
 extern float got_hurt;   // view roll in degrees after a hit
-extern float walk_phase;
-extern float eye_vx, eye_vy, eye_vz;  // eye velocity, units per second
+extern float g_target_zoom, g_start_zoom, g_start_zoom_time, g_target_zoom_time;
+extern int do_fog;
+extern int do_lighting;  // lighting in play (J on, N off)
+extern int g_render_mode;  // GL_RENDER, or GL_SELECT while picking
 
 extern float look_vect[3], up_vect[3], right_vect[3];
 extern float frustum_left_vect[3], frustum_right_vect[3], frustum_bot_vect[3], frustum_top_vect[3];
@@ -25,14 +27,21 @@ void calculate_viewing_vectors();
 constexpr float HIGH_FOG_DENSITY = 0.0005f;
 void set_fog_mode();
 void set_game_gl_params();
-// A new game's view: no hurt tilt or flash, no walking bob, level pitch.
+// A new game's view: no hurt tilt or flash, no zoom.
 void reset_game_camera();
+// The player was struck: the view tilts and the screen flashes red.
+void camera_hurt();
+// Once a frame of play: the hurt tilt wears off, the zoom eases toward 5
+// while `zoom_held`, else 1.
+void step_view(float dt, bool zoom_held);
+void update_zoom(bool zoom_held);
 void set_scene_color();
 // Lighting on, unless the player has turned it off (N): every place that
 // switches lighting back on during a frame goes through here.
 void enable_lighting();
-void draw_frame();
-void draw_game_frame();
+// The view from the eye: the modelview matrix of a frame of play (the
+// hurt roll and the walking bob included).
+void load_eye_matrix();
 void push_2d_matrix();
 void pop_2d_matrix();
 // Whether a sphere lies at least partly on the visible side of the near

@@ -1,13 +1,10 @@
 #include "render/gamma.h"
 
-#include <X11/Xlib.h>
-#include <X11/extensions/xf86vmode.h>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/time.h>
 #include <unistd.h>
 
-#include "input/window.h"
 
 gamma_ramps gamma_saved;
 gamma_ramps gamma_output;
@@ -19,30 +16,6 @@ static timeval gamma_start_time;
 static gamma_loader s_loader = nullptr;
 // Whether the display shows other ramps than the saved ones.
 static bool s_display_changed = false;
-
-// --- the display's ramps ------------------------------------------------------
-
-static void load_on_display(const gamma_ramps& r)
-{
-    XF86VidModeSetGammaRamp(display, screen, GAMMA_RAMP_SIZE, const_cast<uint16_t*>(r.red),
-                            const_cast<uint16_t*>(r.green), const_cast<uint16_t*>(r.blue));
-    // Sent now: on the way out nothing else may flush the request.
-    XFlush(display);
-}
-
-void init_gamma()
-{
-    int event_base = 0, error_base = 0, size = 0;
-    gamma_ramps own;
-    const bool readable = XF86VidModeQueryExtension(display, &event_base, &error_base) &&
-                          XF86VidModeGetGammaRampSize(display, screen, &size) && size == GAMMA_RAMP_SIZE &&
-                          XF86VidModeGetGammaRamp(display, screen, GAMMA_RAMP_SIZE, own.red, own.green, own.blue);
-    if (!readable) {
-        printf("no gamma ramps on this display: fades are off\n");
-        return;
-    }
-    save_gamma_ramps(own, load_on_display);
-}
 
 static void restore_gamma_at_exit()
 {

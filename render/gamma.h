@@ -1,6 +1,7 @@
 // Whole-screen fades and the red "hurt" flash, made by rewriting the
-// display's gamma ramps. Without the video-mode extension (a virtual X
-// server, for one) the fades are skipped and the game runs on unchanged.
+// display's gamma ramps through a loader the program installs (the X
+// window's). Without the display's ramps (a virtual X server, for one) the
+// fades are skipped and the game runs on unchanged.
 #pragma once
 
 #include <cstdint>
@@ -20,9 +21,6 @@ extern float gamma_now_percent, gamma_now_red, gamma_now_green, gamma_now_blue;
 extern float gamma_dest_percent, gamma_dest_red, gamma_dest_green, gamma_dest_blue;
 extern float fade_time;
 
-// Reads the display's own ramps (nothing happens without the extension)
-// and saves them.
-void init_gamma();
 // How ramps reach the display (the X one is installed by init_gamma).
 using gamma_loader = void (*)(const gamma_ramps& ramps);
 // Saves the display's own ramps and the way to load ramps; from then on every

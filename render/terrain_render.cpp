@@ -11,11 +11,9 @@
 #include <vector>
 
 #include "render/camera.h"
-#include "game/main_loop.h"
-#include "platform/random.h"
+#include "sim/game.h"
 #include "render/textures.h"
 #include "platform/vector.h"
-#include "input/window.h"
 #include "sim/participants.h"
 #include "sim/units.h"
 #include "sim/terrain.h"
@@ -31,6 +29,110 @@ unsigned int terrain_texid = 0;
 unsigned int minimap_texid = 0;
 float relVec[3];
 int g_terrain_compiles = 0;
+float g_terrain_count = 0.0f;
+
+float* vertex_array;
+float* normal_array;
+float* tex2_array;
+float* tex1_array;
+float* fog_array;
+uint32_t* index_array;
+
+// Storage behind the pointers above; allocated once, kept for the program's life.
+static std::vector<float> s_vertices, s_vnormals, s_tex2, s_tex1, s_fog;
+static std::vector<uint32_t> s_indices;
+// The ground's state the arrays and blocks were made from.
+static long s_generation_seen = -1;
+static size_t s_edits_seen = 0;
+static long s_colours_seen = 0;
+
+void allocate_terrain_arrays()
+{
+    if (!s_vertices.empty())
+        return;
+    s_vertices.assign(3 * TERRAIN_VERTS, 0.0f);
+    s_vnormals.assign(3 * TERRAIN_VERTS, 0.0f);
+    s_tex2.assign(2 * TERRAIN_VERTS, 0.0f);
+    s_tex1.assign(2 * TERRAIN_VERTS, 0.0f);
+    s_fog.assign(TERRAIN_VERTS, 0.0f);
+    s_indices.assign(256 * TERRAIN_SIZE, 0);
+    vertex_array = s_vertices.data();
+    normal_array = s_vnormals.data();
+    tex2_array = s_tex2.data();
+    tex1_array = s_tex1.data();
+    fog_array = s_fog.data();
+    index_array = s_indices.data();
+    // Strip s joins row j = s to row j = s + 1; pair i is (128 i + s, 128 i + s + 1).
+    for (int s = 0; s < TERRAIN_SIZE - 1; ++s)
+        for (int i = 0; i < TERRAIN_SIZE; ++i) {
+            index_array[256 * s + 2 * i] = static_cast<uint32_t>(128 * i + s);
+            index_array[256 * s + 2 * i + 1] = static_cast<uint32_t>(128 * i + s + 1);
+        }
+}
+
+void calculate_arrays()
+{
+    allocate_terrain_arrays();
+    for (int i = 0; i < TERRAIN_SIZE; ++i)
+        for (int j = 0; j < TERRAIN_SIZE; ++j) {
+            int k = 128 * i + j;
+            vertex_array[3 * k] = 4.0f * i;
+            vertex_array[3 * k + 2] = 4.0f * j;
+            tex2_array[2 * k] = j / 128.0f;
+            tex2_array[2 * k + 1] = i / 128.0f;
+            tex1_array[2 * k] = i * 0.125f;
+            tex1_array[2 * k + 1] = -j * 0.125f;
+        }
+    calc_dynamic_arrays(0, 0, 127, 127);
+}
+
+static int clamp_index(int v)
+{
+    return v < 0 ? 0 : (v > 127 ? 127 : v);
+}
+
+void calc_dynamic_arrays(int i0, int j0, int i1, int j1)
+{
+    allocate_terrain_arrays();
+    if (!height_map[0])
+        return;
+    i0 = clamp_index(i0);
+    j0 = clamp_index(j0);
+    i1 = clamp_index(i1);
+    j1 = clamp_index(j1);
+    for (int i = i0; i <= i1; ++i)
+        for (int j = j0; j <= j1; ++j) {
+            int k = 128 * i + j;
+            float h = height_map[j][i];
+            vertex_array[3 * k + 1] = h;
+            float fog = 2500.0f - 50.0f * h;
+            fog_array[k] = fog > 0.0f ? fog : 0.0f;
+            for (int c = 0; c < 3; ++c)
+                normal_array[3 * k + c] = map_normal[c][j][i];
+        }
+}
+
+void sync_terrain_render()
+{
+    if (!height_map[0])
+        return;
+    if (s_generation_seen != terrain_generation) {
+        calculate_arrays();
+        reset_terrain_renderer();
+        s_generation_seen = terrain_generation;
+        s_edits_seen = 0;
+    }
+    const std::vector<terrain_edit>& edits = terrain_edits();
+    for (; s_edits_seen < edits.size(); ++s_edits_seen) {
+        const terrain_edit& e = edits[s_edits_seen];
+        calc_dynamic_arrays(e.i0, e.j0, e.i1, e.j1);
+        invalidate_map_blocks(e.cx, e.cz, e.r);
+    }
+    if (s_colours_seen != terrain_colours_made) {
+        load_terrain_texture();
+        s_colours_seen = terrain_colours_made;
+    }
+}
 
 // Each block is drawn as SUB_BLOCKS x SUB_BLOCKS pieces, culled one by one,
 // and each piece at one of TERRAIN_DETAIL_LEVELS levels of detail: a
@@ -410,6 +512,7 @@ int frustum_cull_terrain(int a, int b)
 
 void draw_map()
 {
+    sync_terrain_render();
     glLineWidth(1.0f);
     // The pieces' lists carry their own copies of the arrays, which are
     // enabled only while compiling.
@@ -476,71 +579,6 @@ void draw_map()
 
 // --- textures -----------------------------------------------------------------
 
-static int clamp_byte(int v)
-{
-    return v < 0 ? 0 : (v > 255 ? 255 : v);
-}
-
-void generate_terrain_texture(unsigned char* rgb, unsigned char* rgba)
-{
-    for (int mr = 0; mr < 64; ++mr)
-        for (int mc = 0; mc < 64; ++mc) {
-            unsigned char* m = &rgba[4 * (64 * mr + mc)];
-            m[0] = 100;
-            m[1] = 100;
-            m[2] = 255;
-            m[3] = (mr - 32) * (mr - 32) + (mc - 32) * (mc - 32) <= 1023 ? 180 : 0;
-        }
-    for (int r = 0; r < 512; ++r)
-        for (int c = 0; c < 512; ++c) {
-            const float h = height_map[c / 4][r / 4];
-            const int q = game_rand() % 1000;
-            int R, G, B;
-            if (r == 0 || c == 0 || q < 100) {
-                if (h > q) {
-                    R = game_rand() % 64 + 170;
-                    G = game_rand() % 55 + 164;
-                    B = game_rand() % 32 + 160;
-                } else {
-                    R = 130;
-                    G = game_rand() % 5 + 250;
-                    B = game_rand() % 32 + 130;
-                }
-            } else {
-                const unsigned char* L = &rgb[3 * (512 * r + c - 1)];
-                const unsigned char* U = &rgb[3 * (512 * (r - 1) + c)];
-                int rr = game_rand() % 16, rg = game_rand() % 32, rb = game_rand() % 32;
-                R = static_cast<int>(0.5f * L[0] + 0.5f * U[0] + rr - 8);
-                G = static_cast<int>(0.5f * L[1] + 0.5f * U[1] + rg - 16);
-                B = static_cast<int>(0.5f * L[2] + 0.5f * U[2] + rb - 16);
-                if (R > G)
-                    R = G;
-                if (B > G)
-                    B = G;
-            }
-            unsigned char* t = &rgb[3 * (512 * r + c)];
-            t[0] = static_cast<unsigned char>(clamp_byte(R));
-            t[1] = static_cast<unsigned char>(clamp_byte(G));
-            t[2] = static_cast<unsigned char>(clamp_byte(B));
-
-            const int mr = static_cast<int>((256 - r) * 0.0875 + 32.0);
-            const int mc = static_cast<int>(64.0 - ((256 - c) * 0.0875 + 32.0));
-            if (mr < 0 || mr > 63 || mc < 0 || mc > 63)
-                continue;
-            unsigned char* m = &rgba[4 * (64 * mr + mc)];
-            if (h < 10.0f) {
-                m[0] = 100;
-                m[1] = 100;
-                m[2] = 255;
-            } else {
-                m[0] = t[0];
-                m[1] = t[1];
-                m[2] = t[2];
-                m[3] = 255;
-            }
-        }
-}
-
 std::vector<unsigned char> terrain_plain_texels(const std::vector<unsigned char>& rgb, const float mean[3])
 {
     std::vector<unsigned char> out(rgb.size());
@@ -551,8 +589,15 @@ std::vector<unsigned char> terrain_plain_texels(const std::vector<unsigned char>
 
 void load_terrain_texture()
 {
-    std::vector<unsigned char> rgb(512 * 512 * 3), rgba(64 * 64 * 4);
-    generate_terrain_texture(rgb.data(), rgba.data());
+    if (terrain_colour_texels.size() != 512 * 512 * 3 || minimap_texels.size() != 64 * 64 * 4)
+        return;
+    const std::vector<unsigned char>& rgb = terrain_colour_texels;
+    const std::vector<unsigned char>& rgba = minimap_texels;
+    for (unsigned int* tex : {&terrain_texid, &terrain_plain_texid, &minimap_texid}) {
+        if (*tex)
+            glDeleteTextures(1, tex);
+        *tex = 0;
+    }
     glGenTextures(1, &terrain_texid);
     printf("terrain_texid = %d\n", static_cast<int>(terrain_texid));
     glBindTexture(GL_TEXTURE_2D, terrain_texid);

@@ -21,8 +21,10 @@ extern unsigned int terrain_texid;
 extern unsigned int minimap_texid;
 // Unit direction of the last picking ray.
 extern float relVec[3];
-// Blocks compiled since start (for diagnostics and tests).
+// Blocks compiled since start (for diagnostics and tests), and blocks drawn
+// since the last frame-rate report.
 extern int g_terrain_compiles;
+extern float g_terrain_count;
 
 void draw_map();
 void generate_map_call_list();
@@ -30,6 +32,24 @@ void reset_terrain_renderer();
 // A new game: every block and the terrain and minimap textures released
 // (the new island makes its own).
 void reset_game_terrain_render();
+
+// The render arrays, one entry per grid point, vertex k = 128 i + j.
+extern float* vertex_array;  // 3 floats: (4i, height, 4j)
+extern float* normal_array;  // 3 floats
+extern float* tex2_array;    // 2 floats: (j/128, i/128), colour texture, unit 0
+extern float* tex1_array;    // 2 floats: (i/8, -j/8), detail texture, unit 1
+extern float* fog_array;     // 1 float: max(0, 2500 - 50 height)
+extern uint32_t* index_array;  // strip s (row s to s+1) at entry 256 s, 128 pairs
+// Allocates them once and builds the strip index table.
+void allocate_terrain_arrays();
+// The arrays of the whole map from its heights and normals, or of grid
+// points i0..i1 by j0..j1.
+void calculate_arrays();
+void calc_dynamic_arrays(int i0, int j0, int i1, int j1);
+// Follows the ground's changes since the last call: the arrays made again
+// and the blocks an edit reaches dropped (or all of them, when the map was
+// replaced), and the colours uploaded when new ones were made.
+void sync_terrain_render();
 // Frees block (a, b) so that the next frame compiles it afresh.
 void delete_map_block(int a, int b);
 // Deletes the blocks that an edit of radius r cells around grid position
@@ -56,9 +76,9 @@ void enable_terrain_arrays();
 void disable_terrain_arrays();
 int frustum_cull_terrain(int a, int b);
 
+// Uploads the island's colours (sim/terrain.h) as the terrain and minimap
+// textures.
 void load_terrain_texture();
-// rgb: 512 x 512 x 3 terrain texels; rgba: 64 x 64 x 4 minimap texels.
-void generate_terrain_texture(unsigned char* rgb, unsigned char* rgba);
 void draw_minimap();
 // Ground point under window pixel (px, py): 0 and the point, or -1 and (0, 0).
 int screen_to_terrain_coords(int px, int py, float* out_x, float* out_z);

@@ -179,18 +179,28 @@ void read_one_mipmap_level()
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
 }
 
+namespace {
+struct texture_entry {
+    const char* name;
+    unsigned int* id;
+};
+// The loaded textures by material id.
+const texture_entry kTable[] = {
+#define KELVARIN_TEXTURE_ENTRY(name) {#name, &name##_texid},
+    KELVARIN_TEXTURE_TABLE(KELVARIN_TEXTURE_ENTRY)
+#undef KELVARIN_TEXTURE_ENTRY
+};
+static_assert(sizeof kTable / sizeof kTable[0] == TEXTURE_COUNT);
+}  // namespace
+
+unsigned int gl_texture(unsigned material)
+{
+    return material < TEXTURE_COUNT ? *kTable[material].id : 0;
+}
+
 void load_the_textures()
 {
-    struct entry {
-        const char* name;
-        unsigned int* id;
-    };
-    static const entry kTable[] = {
-#define KELVARIN_TEXTURE_ENTRY(name) {#name, &name##_texid},
-        KELVARIN_TEXTURE_TABLE(KELVARIN_TEXTURE_ENTRY)
-#undef KELVARIN_TEXTURE_ENTRY
-    };
-    constexpr size_t n = sizeof kTable / sizeof kTable[0];
+    constexpr size_t n = TEXTURE_COUNT;
     for (size_t i = 0; i + 1 < n; ++i)
         *kTable[i].id = load_texture(kTable[i].name);
 

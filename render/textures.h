@@ -7,20 +7,14 @@
 #include <string>
 #include <vector>
 
-// Every texture the game loads, in load order; the last one goes on the
-// second texture unit. Each gets a global `<name>_texid`.
-#define KELVARIN_TEXTURE_TABLE(X)                                                                           \
-    X(alphabet) X(wheel) X(wood) X(flame) X(column) X(stone_floor) X(marble) X(kelvarin_gate) X(house)       \
-    X(cloud1) X(cloud2) X(stucco) X(wood_ceiling) X(lightning) X(crosshairs) X(water) X(fabric)              \
-    X(tree_chestnut) X(tree_random) X(lower_gate) X(raise_gate) X(select_catas) X(stop_button)               \
-    X(move_button) X(attack_button) X(pray_button) X(firestorm) X(invisibility) X(sky_menu) X(sky_button)    \
-    X(sky_front) X(sky_back) X(sky_top) X(sky_left) X(sky_right) X(oak) X(dragon_skin_red)                    \
-    X(dragon_skin_green) X(dragon_summon_button) X(dragon_dismount_button) X(catapult_summon_button)        \
-    X(ram_button) X(footman_button) X(ghoul_button) X(goblin_button) X(terrain_detail)
+#include "sim/materials.h"
 
 #define KELVARIN_DECLARE_TEXID(name) extern unsigned int name##_texid;
 KELVARIN_TEXTURE_TABLE(KELVARIN_DECLARE_TEXID)
 #undef KELVARIN_DECLARE_TEXID
+
+// The loaded texture of a material id (0 for none or before loading).
+unsigned int gl_texture(unsigned material);
 
 // Largest texture accepted from a file, per side and in total bytes.
 constexpr int TEXTURE_MAX_SIDE = 8192;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "game/main_loop.h"
+#include "sim/game.h"
 #include "sim/commands.h"
 #include "sim/participants.h"
 #include "sim/wire.h"

@@ -1,7 +1,6 @@
 // Buildings and temples.
 #include "sim/buildings.h"
 
-#include <GL/gl.h>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -9,7 +8,7 @@
 #include <memory>
 
 #include "platform/paths.h"
-#include "render/textures.h"
+#include "sim/materials.h"
 #include "platform/vector.h"
 #include "sim/model_tree.h"
 
@@ -26,7 +25,7 @@ using file_ptr = std::unique_ptr<FILE, file_closer>;
 
 int finish(model_node&& node)
 {
-    precompute_model_calllist(node);
+    node.fixed_shape = true;
     return register_top_level_model(std::move(node));
 }
 
@@ -80,7 +79,7 @@ model_node create_angle_box_tree(float x, float y, float z, float w, float h, fl
         pts[7][k] = c0[k] + ex[k] + ey[k];
     }
     set_tree_points(node, pts, 8);
-    setup_cubic_faces(node, 0, 1, 2, 3, 4, 5, 6, 7, kelvarin_gate_texid, w * scale, h * scale, d * scale);
+    setup_cubic_faces(node, 0, 1, 2, 3, 4, 5, 6, 7, TEX_kelvarin_gate, w * scale, h * scale, d * scale);
     return node;
 }
 
@@ -89,8 +88,8 @@ int add_house_model(int x, int z)
     const float fx = static_cast<float>(x), fz = static_cast<float>(z);
     model_node node;
     empty_model_tree(node, fx, structure_ground(fx, fz) + 3, fz, std::sqrt(81.5f));
-    add_child_to_tree(node, create_box_tree(0, 0, 0, 9, 8, 7, stucco_texid, 0.25f));
-    add_child_to_tree(node, create_prism_tree(0, 4, 0, 9, 3, 7, wood_ceiling_texid, 0.2f, 0.2f));
+    add_child_to_tree(node, create_box_tree(0, 0, 0, 9, 8, 7, TEX_stucco, 0.25f));
+    add_child_to_tree(node, create_prism_tree(0, 4, 0, 9, 3, 7, TEX_wood_ceiling, 0.2f, 0.2f));
     return finish(std::move(node));
 }
 
@@ -99,12 +98,12 @@ int add_mansion_model(int x, int z)
     const float fx = static_cast<float>(x), fz = static_cast<float>(z);
     model_node node;
     empty_model_tree(node, fx, structure_ground(fx, fz) + 8, fz, std::sqrt(352.25f));
-    add_child_to_tree(node, create_box_tree(0, -4, 0, 27, 8, 14, stucco_texid, 0.25f));
-    add_child_to_tree(node, create_box_tree(-9, 4, 0, 9, 8, 14, stucco_texid, 0.25f));
-    add_child_to_tree(node, create_box_tree(9, 4, 0, 9, 8, 14, stucco_texid, 0.25f));
-    add_child_to_tree(node, create_box_tree(0, 4, 3.5f, 9, 8, 7, stucco_texid, 0.25f));
-    add_child_to_tree(node, create_prism_tree(-9, 8, 0, 9, 3, 14, wood_ceiling_texid, 0.2f, 0.2f));
-    add_child_to_tree(node, create_prism_tree(9, 8, 0, 9, 3, 14, wood_ceiling_texid, 0.2f, 0.2f));
+    add_child_to_tree(node, create_box_tree(0, -4, 0, 27, 8, 14, TEX_stucco, 0.25f));
+    add_child_to_tree(node, create_box_tree(-9, 4, 0, 9, 8, 14, TEX_stucco, 0.25f));
+    add_child_to_tree(node, create_box_tree(9, 4, 0, 9, 8, 14, TEX_stucco, 0.25f));
+    add_child_to_tree(node, create_box_tree(0, 4, 3.5f, 9, 8, 7, TEX_stucco, 0.25f));
+    add_child_to_tree(node, create_prism_tree(-9, 8, 0, 9, 3, 14, TEX_wood_ceiling, 0.2f, 0.2f));
+    add_child_to_tree(node, create_prism_tree(9, 8, 0, 9, 3, 14, TEX_wood_ceiling, 0.2f, 0.2f));
     return finish(std::move(node));
 }
 
@@ -113,14 +112,14 @@ int add_pagoda_model(int x, int z)
     const float fx = static_cast<float>(x), fz = static_cast<float>(z);
     model_node node;
     empty_model_tree(node, fx, structure_ground(fx, fz) + 6, fz, 8);
-    add_child_to_tree(node, create_box_tree(0, -6, 0, 8, 2, 8, marble_texid, 0.3f));
-    add_child_to_tree(node, create_box_tree(0, 4, 0, 8, 1, 8, marble_texid, 0.3f));
+    add_child_to_tree(node, create_box_tree(0, -6, 0, 8, 2, 8, TEX_marble, 0.3f));
+    add_child_to_tree(node, create_box_tree(0, 4, 0, 8, 1, 8, TEX_marble, 0.3f));
     primitive dome;
-    create_sphere_prim(dome, 0, 4, 0, 3, marble_texid, 3);
+    create_sphere_prim(dome, 0, 4, 0, 3, TEX_marble, 3);
     add_primitive_to_tree(node, dome);
     const float corners[4][2] = {{-3, -3}, {-3, 3}, {3, -3}, {3, 3}};
     for (const auto& c : corners)
-        add_cone(node, c[0], -6, c[1], 0.8f, 0.5f, 10, marble_texid, 3);
+        add_cone(node, c[0], -6, c[1], 0.8f, 0.5f, 10, TEX_marble, 3);
     return finish(std::move(node));
 }
 
@@ -129,14 +128,14 @@ int add_temple_model(int x, int z)
     const float fx = static_cast<float>(x), fz = static_cast<float>(z);
     model_node node;
     empty_model_tree(node, fx, structure_ground(fx, fz) - 0.1f + 6.4f, fz, 15);
-    add_child_to_tree(node, create_box_tree(0, -6, 0, 18, 1.6f, 18, stone_floor_texid, 0.3f));
-    add_child_to_tree(node, create_box_tree(0, -6.4f, 9, 6.75f, 1.6f, 3.375f, stone_floor_texid, 0.3f));
-    add_child_to_tree(node, create_box_tree(0, 2, 0, 18.4f, 0.64f, 18.4f, marble_texid, 0.05f));
-    add_child_to_tree(node, create_prism_tree(0, 2, 0, 18.4f, 4, 16, marble_texid, 0.05f, 0.0625f));
+    add_child_to_tree(node, create_box_tree(0, -6, 0, 18, 1.6f, 18, TEX_stone_floor, 0.3f));
+    add_child_to_tree(node, create_box_tree(0, -6.4f, 9, 6.75f, 1.6f, 3.375f, TEX_stone_floor, 0.3f));
+    add_child_to_tree(node, create_box_tree(0, 2, 0, 18.4f, 0.64f, 18.4f, TEX_marble, 0.05f));
+    add_child_to_tree(node, create_prism_tree(0, 2, 0, 18.4f, 4, 16, TEX_marble, 0.05f, 0.0625f));
     for (int k = 0; k < 5; ++k) {
         const float cz = static_cast<float>(4 * k - 8);
-        add_cone(node, -8, -6, cz, 1, 0.7f, 8, column_texid, 3);
-        add_cone(node, 8, -6, cz, 1, 0.7f, 8, column_texid, 3);
+        add_cone(node, -8, -6, cz, 1, 0.7f, 8, TEX_column, 3);
+        add_cone(node, 8, -6, cz, 1, 0.7f, 8, TEX_column, 3);
     }
     int id = finish(std::move(node));
     temple_ids.push_back(id);
@@ -221,27 +220,4 @@ model_node* is_a_temple(const model_node* node)
             return temple;
     }
     return nullptr;
-}
-
-void draw_box(float sx, float sy, float sz)
-{
-    // Each face: normal, then four corners counter-clockwise from outside.
-    static const float faces[6][5][3] = {
-        {{0, 0, 1}, {-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}},
-        {{0, 0, -1}, {1, -1, -1}, {-1, -1, -1}, {-1, 1, -1}, {1, 1, -1}},
-        {{1, 0, 0}, {1, -1, 1}, {1, -1, -1}, {1, 1, -1}, {1, 1, 1}},
-        {{-1, 0, 0}, {-1, -1, -1}, {-1, -1, 1}, {-1, 1, 1}, {-1, 1, -1}},
-        {{0, 1, 0}, {-1, 1, 1}, {1, 1, 1}, {1, 1, -1}, {-1, 1, -1}},
-        {{0, -1, 0}, {-1, -1, -1}, {1, -1, -1}, {1, -1, 1}, {-1, -1, 1}},
-    };
-    static const float tex[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
-    glBegin(GL_QUADS);
-    for (const auto& f : faces) {
-        glNormal3fv(f[0]);
-        for (int k = 0; k < 4; ++k) {
-            glTexCoord2fv(tex[k]);
-            glVertex3f(f[k + 1][0] * sx, f[k + 1][1] * sy, f[k + 1][2] * sz);
-        }
-    }
-    glEnd();
 }

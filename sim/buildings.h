@@ -32,7 +32,3 @@ model_node create_angle_box_tree(float x, float y, float z, float w, float h, fl
 // The temple model containing `node` (itself or a descendant), or nullptr.
 model_node* is_a_temple(const model_node* node);
 int recursive_find_modeltree(const model_node* tree, const model_node* node);
-
-// A closed box from -1 to 1 on each axis scaled by (sx, sy, sz), drawn with
-// the current texture.
-void draw_box(float sx, float sy, float sz);

@@ -1,20 +1,16 @@
 #include "sim/catapult.h"
 
-#include <GL/gl.h>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
-#include "render/camera.h"
-#include "game/main_loop.h"
+#include "sim/game.h"
 #include "platform/random.h"
-#include "render/textures.h"
 #include "platform/vector.h"
 #include "sim/commands.h"
 #include "sim/messages.h"
 #include "sim/participants.h"
 #include "sim/wire.h"
-#include "ui/interface.h"
 #include "sim/projectile.h"
 #include "sim/combat.h"
 #include "sim/units.h"
@@ -97,8 +93,6 @@ void init_catapults()
             for (int i = 0; i < 5; ++i)
                 add_catapult(4.0f * static_cast<float>(i), z);
     }
-    if (i_am_attacker())
-        set_button(0, select_catas_texid, select_catas, 1);
 }
 
 // Heading toward the point, brought within 180 degrees of the current one.
@@ -118,13 +112,13 @@ float predicted_catapult_range(float catapult_y, float target_ground)
     return (2.0f * v * v * c2 / (2.0f * BALL_GRAVITY)) * (t + std::sqrt(root));
 }
 
-void move_catapult(unit* u)
+void move_catapult(unit* u, float dt)
 {
     const float oh = aim_heading(u, u->order_x, u->order_z);
     u->order_heading = oh;
     if (std::fabs(oh - u->heading) >= 10.0f) {
         u->param[1] = 0.0f;
-        u->heading += oh > u->heading ? u->param[2] : -u->param[2];
+        turn_toward(u, oh, dt);
         u->heading = wrap_360(u->heading);
         return;
     }
@@ -138,7 +132,7 @@ void move_catapult(unit* u)
     }
 }
 
-void attack_catapult(unit* u)
+void attack_catapult(unit* u, float dt)
 {
     if (!me || u->team != me->team || !i_am_team_leader())
         return;
@@ -162,10 +156,8 @@ void attack_catapult(unit* u)
             c->reload_time = game_time + 0.5f;  // look again in half a second
         }
     }
-    if (oh > u->heading + CATAPULT_AIM_TOLERANCE) {
-        u->heading += u->param[2];
-    } else if (oh < u->heading - CATAPULT_AIM_TOLERANCE) {
-        u->heading -= u->param[2];
+    if (std::fabs(oh - u->heading) > CATAPULT_AIM_TOLERANCE) {
+        turn_toward(u, oh, dt);
     } else {
         const float r = u->param[0];
         if (std::fabs(r - dist) < 2.0f)
@@ -210,7 +202,7 @@ void simulate_catapult(unit* u, float dt)
     u->vz = std::cos(h);
     settle_cart(u, dt);
     if (std::fabs(u->param[1]) > 0.1f)
-        u->param[1] += u->pitch * 7e-5f;
+        u->param[1] += per_tuned_step(u->pitch * 7e-5f, dt);
     u->x = std::fmax(-CATAPULT_MAP_LIMIT, std::fmin(CATAPULT_MAP_LIMIT, u->x));
     u->z = std::fmax(-CATAPULT_MAP_LIMIT, std::fmin(CATAPULT_MAP_LIMIT, u->z));
     c->wheel_angle += dt * u->param[1] * 60.0f;
@@ -224,40 +216,17 @@ void simulate_catapult(unit* u, float dt)
         c->arm_speed *= -0.5f;
     }
     if (c->arm_angle < 159.5f)
-        c->arm_speed += 0.15f;
+        c->arm_speed += per_tuned_step(0.15f, dt);
     u->heading = wrap_360(u->heading);
     if (u->order_kind == ORDER_MOVE)
-        move_catapult(u);
+        move_catapult(u, dt);
     else if (u->order_kind == ORDER_ATTACK)
-        attack_catapult(u);
+        attack_catapult(u, dt);
     u->vx *= u->param[1];
     u->vz *= u->param[1];
 }
 
 // --- balls -------------------------------------------------------------------
-
-static unsigned ball_list = 0;
-
-static void draw_ball(projectile* p)
-{
-    glColor3f(1.0f, 1.0f, 1.0f);
-    set_scene_color();
-    glDisable(GL_BLEND);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, wood_texid);
-    if (!ball_list) {
-        ball_list = glGenLists(1);
-        glNewList(ball_list, GL_COMPILE);
-        draw_sphere(0.5f, 10, 10);
-        glEndList();
-    }
-    glCallList(ball_list);
-    if (const auto* f = static_cast<const fire_source*>(p->data)) {
-        glEnable(GL_BLEND);
-        draw_firesource(f);
-        glDisable(GL_BLEND);
-    }
-}
 
 static void simulate_ball(projectile* p, float dt)
 {
@@ -267,7 +236,6 @@ static void simulate_ball(projectile* p, float dt)
         p->vy = old_vy;
     p->radius = BALL_RADIUS;
     if (auto* f = static_cast<fire_source*>(p->data)) {
-        simulate_firesource(f, dt);
         set_vector(f->pos, p->x, p->y, p->z);
         set_vector(f->emit_vel, -p->vx, -p->vy, -p->vz);
     }
@@ -293,7 +261,7 @@ projectile* throw_ball(const float pos[3], const float vel[3], int team, const f
     p->team = team;
     p->expiry = game_time + BALL_LIFETIME;
     p->max_speed = BALL_SPEED;
-    p->draw = draw_ball;
+    p->kind = PROJECTILE_BALL;
     p->simulate = simulate_ball;
     p->dispose = dispose_ball;
     if (flame_at) {
@@ -375,178 +343,3 @@ int update_catapult(unit* u, int count, const float* values)
 }
 
 // --- model -------------------------------------------------------------------
-
-// A closed tube along +z from 0 to `length`.
-static void tube(float length, float radius, int sides)
-{
-    glBegin(GL_QUAD_STRIP);
-    for (int i = 0; i <= sides; ++i) {
-        float a = static_cast<float>(2.0 * M_PI * i / sides);
-        float cx = cosf(a), cy = sinf(a);
-        glNormal3f(cx, cy, 0.0f);
-        glTexCoord2f(static_cast<float>(i) / sides, 0.0f);
-        glVertex3f(radius * cx, radius * cy, 0.0f);
-        glTexCoord2f(static_cast<float>(i) / sides, 1.0f);
-        glVertex3f(radius * cx, radius * cy, length);
-    }
-    glEnd();
-}
-
-static void disk(float radius, float z, float nz, int sides)
-{
-    glBegin(GL_TRIANGLE_FAN);
-    glNormal3f(0.0f, 0.0f, nz);
-    glTexCoord2f(0.5f, 0.5f);
-    glVertex3f(0.0f, 0.0f, z);
-    for (int i = 0; i <= sides; ++i) {
-        float a = static_cast<float>(2.0 * M_PI * i / sides) * (nz > 0 ? 1.0f : -1.0f);
-        glTexCoord2f(0.5f + 0.5f * cosf(a), 0.5f + 0.5f * sinf(a));
-        glVertex3f(radius * cosf(a), radius * sinf(a), z);
-    }
-    glEnd();
-}
-
-// A half sphere opening towards +z (the cup of the arm).
-static void half_sphere(float radius, int slices, int stacks)
-{
-    for (int j = 0; j < stacks; ++j) {
-        float t0 = static_cast<float>(M_PI / 2 * j / stacks), t1 = static_cast<float>(M_PI / 2 * (j + 1) / stacks);
-        glBegin(GL_QUAD_STRIP);
-        for (int i = 0; i <= slices; ++i) {
-            float a = static_cast<float>(2.0 * M_PI * i / slices);
-            for (float t : {t0, t1}) {
-                float nx = sinf(t) * cosf(a), ny = sinf(t) * sinf(a), nz = -cosf(t);
-                glNormal3f(nx, ny, nz);
-                glVertex3f(radius * nx, radius * ny, radius * nz);
-            }
-        }
-        glEnd();
-    }
-}
-
-static unsigned int axles_list = 0, frame_list = 0, arm_list = 0, rim_list = 0, face_list = 0;
-
-static void build_lists()
-{
-    axles_list = glGenLists(5);
-    frame_list = axles_list + 1;
-    arm_list = axles_list + 2;
-    rim_list = axles_list + 3;
-    face_list = axles_list + 4;
-
-    // A wheel about the z axis: its wooden rim, and its two faces in a list
-    // of their own, so that a cart's wheels share one texture change.
-    glNewList(rim_list, GL_COMPILE);
-    glTranslatef(0.0f, 0.0f, -0.05f);
-    tube(0.1f, 0.3f, 12);
-    glEndList();
-    glNewList(face_list, GL_COMPILE);
-    glTranslatef(0.0f, 0.0f, -0.05f);
-    disk(0.3f, 0.0f, -1.0f, 12);
-    disk(0.3f, 0.1f, 1.0f, 12);
-    glEndList();
-
-    // One axle across the cart (along x), centred.
-    glNewList(axles_list, GL_COMPILE);
-    glPushMatrix();
-    glTranslatef(-0.5f, 0.0f, 0.0f);
-    glRotatef(90.0f, 0.0f, 1.0f, 0.0f);
-    tube(1.0f, 0.1f, 6);
-    glPopMatrix();
-    glEndList();
-
-    // Two side rails along the cart 0.3 apart and a cross bar.
-    glNewList(frame_list, GL_COMPILE);
-    for (float sx : {-0.15f, 0.15f}) {
-        glPushMatrix();
-        glTranslatef(sx, 0.0f, -0.75f);
-        tube(1.5f, 0.05f, 6);
-        glPopMatrix();
-    }
-    glPushMatrix();
-    glTranslatef(-0.25f, 0.0f, 0.0f);
-    glRotatef(90.0f, 0.0f, 1.0f, 0.0f);
-    tube(0.5f, 0.03f, 6);
-    glPopMatrix();
-    glEndList();
-
-    // The arm: a rod from 0.3 behind the pivot, with the cup at 2.1.
-    glNewList(arm_list, GL_COMPILE);
-    glPushMatrix();
-    glTranslatef(0.0f, 0.0f, -0.3f);
-    tube(2.0f, 0.07f, 6);
-    glPopMatrix();
-    glPushMatrix();
-    glTranslatef(0.0f, 0.0f, 2.1f);
-    glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
-    half_sphere(0.2f, 8, 4);
-    glPopMatrix();
-    glEndList();
-}
-
-// One list drawn at each of the four wheels, turned to `angle`.
-static void wheels(unsigned int list, float angle)
-{
-    for (float az : {-0.75f, 0.75f})
-        for (float wx : {-0.5f, 0.5f}) {
-            glPushMatrix();
-            glTranslatef(wx, 0.0f, az);
-            glRotatef(90.0f, 0.0f, 1.0f, 0.0f);
-            glRotatef(angle, 0.0f, 0.0f, 1.0f);
-            glCallList(list);
-            glPopMatrix();
-        }
-}
-
-void draw_cart(float wheel_angle)
-{
-    if (!axles_list)
-        build_lists();
-    // Grouped by texture: the GL driver pays more for each texture change
-    // than for these few triangles. The wood is left bound, as the arm and
-    // the ram's housing that follow are wood too.
-    glBindTexture(GL_TEXTURE_2D, wheel_texid);
-    wheels(face_list, wheel_angle);
-    glBindTexture(GL_TEXTURE_2D, wood_texid);
-    wheels(rim_list, wheel_angle);
-    for (float az : {-0.75f, 0.75f}) {
-        glPushMatrix();
-        glTranslatef(0.0f, 0.0f, az);
-        glCallList(axles_list);
-        glPopMatrix();
-    }
-    glCallList(frame_list);
-}
-
-void draw_catapult_model(unit* u)
-{
-    auto* c = static_cast<catapult_data*>(u->kind_data);
-    if (!c)
-        return;
-    if (!axles_list)
-        build_lists();
-    const int t = (u->team == 0 || u->team == 1) ? u->team : 0;
-    glColor3f(teams[t].r, teams[t].g, teams[t].b);
-    glEnable(GL_TEXTURE_2D);
-    glPushMatrix();
-    glTranslatef(u->x, u->y, u->z);
-    glScalef(1.3f, 1.3f, 1.3f);
-    glRotatef(u->heading, 0.0f, 1.0f, 0.0f);
-    glRotatef(u->pitch, 1.0f, 0.0f, 0.0f);
-    glScalef(2.0f, 2.0f, 2.0f);
-    draw_cart(c->wheel_angle);
-    glPushMatrix();
-    glRotatef(-c->arm_angle, 1.0f, 0.0f, 0.0f);
-    glCallList(arm_list);
-    glPopMatrix();
-    glPopMatrix();
-    glColor3f(1.0f, 1.0f, 1.0f);
-}
-
-void draw_catapult(unit* u)
-{
-    float to_eye[3] = {eye_x - u->x, eye_y - u->y, eye_z - u->z};
-    if (dot_product(to_eye, look_vect) > 0.0f)
-        return;
-    draw_catapult_model(u);
-}

@@ -1,6 +1,8 @@
-// Catapults: wheeled carts with a throwing arm. This holds the catapult
-// record, its set-up and its drawing (also used by the menu picture).
+// Catapults: wheeled carts with a throwing arm that drive to their
+// throwing range and throw balls, some of them burning.
 #pragma once
+
+#include "sim/game.h"
 
 struct unit;
 struct projectile;
@@ -32,7 +34,7 @@ constexpr float CATAPULT_MAP_LIMIT = 250.0f;
 unit* add_catapult(float x, float z);
 // The copy of a catapult announced by another copy.
 unit* spawn_catapult(unsigned id, int team);
-// The attackers' leader's ten catapults, and the select button for attackers.
+// The attackers' leader's ten catapults.
 void init_catapults();
 // A new game numbers its catapults from 0.
 void reset_game_catapults();
@@ -41,8 +43,8 @@ void simulate_catapult(unit* u, float dt);
 // Settles a cart on the ground under its two axles (tilting it along the
 // slope), or lets it fall; shared with the battering rams.
 void settle_cart(unit* u, float dt);
-void move_catapult(unit* u);
-void attack_catapult(unit* u);
+void move_catapult(unit* u, float dt = TUNED_STEP);
+void attack_catapult(unit* u, float dt = TUNED_STEP);
 // Where a ball thrown from the catapult's height lands on ground of height
 // `target_ground`: the throwing range (0 when the ball cannot get so high).
 float predicted_catapult_range(float catapult_y, float target_ground);
@@ -66,10 +68,3 @@ void init_catapult_commands();
 
 // Makes `u` a catapult standing at (x, z).
 void init_catapult(unit* u, float x, float z);
-// Draws the catapult unless it lies behind the viewer.
-void draw_catapult(unit* u);
-// Draws the model at the unit's position without the visibility test.
-void draw_catapult_model(unit* u);
-// The cart under the arm, in model units: axles with wheels turned by
-// `wheel_angle`, and the frame. Shared with the battering rams.
-void draw_cart(float wheel_angle);

@@ -5,8 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "render/camera.h"
-#include "game/main_loop.h"
+#include "sim/events.h"
 #include "platform/random.h"
 #include "sim/commands.h"
 #include "sim/participants.h"
@@ -39,8 +38,6 @@ unit* add_proto_footman(float x, float y, float z)
     h->kind = HUMANOID_FOOTMAN;
     h->type = &human_type;
     h->weapon = WEAPON_SWORD;
-    h->swing_state = 0;
-    h->swing_roll = h->swing_pitch = 0.0f;
     u->x = u->order_x = x;
     u->y = u->order_y = y;
     u->z = u->order_z = z;
@@ -153,16 +150,12 @@ void look_unit(unit* u)
         u->attack_target = nullptr;
 }
 
-void move_close_range_unit(unit* u)
+void move_close_range_unit(unit* u, float dt)
 {
     const float desired = near_heading(heading_toward(u->x, u->z, u->order_x, u->order_z), u->heading);
     u->order_heading = desired;
-    const float turn_rate = u->param[2];
     if (std::fabs(desired - u->heading) >= 10.0f) {
-        if (desired > u->heading)
-            u->heading += turn_rate;
-        else
-            u->heading -= turn_rate;
+        turn_toward(u, desired, dt);
         u->heading = wrap_360(u->heading);
         u->vx = u->vz = 0.0f;
         return;
@@ -192,11 +185,10 @@ void attack_footman(unit* u)
     send_command_message("USWD", u->id, target->id, float_to_bits(u->heading), 0);
     damage_this_unit(target, u, SWORD_REACH);
     u->last_attack_time = game_time;
-    if (u->kind == UNIT_HUMANOID && u->kind_data)
-        static_cast<humanoid_data*>(u->kind_data)->swing_state = 1;
+    start_sword_stroke(u);
 }
 
-void simulate_close_range_unit(unit* u, float)
+void simulate_close_range_unit(unit* u, float dt)
 {
     if (u->team != local_team() || !i_am_team_leader())
         return;
@@ -212,7 +204,7 @@ void simulate_close_range_unit(unit* u, float)
         break;
     case ORDER_MOVE:
     case ORDER_ENGAGED:
-        move_close_range_unit(u);
+        move_close_range_unit(u, dt);
         break;
     case ORDER_ATTACK:
         look_unit(u);
@@ -222,7 +214,7 @@ void simulate_close_range_unit(unit* u, float)
             if (game_time > u->last_attack_time + SWORD_COOLDOWN)
                 attack_footman(u);
         }
-        move_close_range_unit(u);
+        move_close_range_unit(u, dt);
         break;
     case ORDER_HOLD:
         u->vx = u->vy = u->vz = 0.0f;
@@ -337,7 +329,7 @@ void do_damage(float damage, unit* u)
         return;
     if (u == me) {
         target_health = me->health - damage;
-        got_hurt = 15.0f;
+        emit_at(sim_event_kind::hurt, me->x, me->y, me->z);
     } else if (u->team == local_team()) {
         take_unit_damage(damage, u);
     }

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "sim/game.h"
+
 struct unit;
 
 // Health the player's own figure is heading for (the personal state moves
@@ -33,8 +35,8 @@ void init_goblins();
 
 // One behaviour step (acts only on the leader's copy of the unit's team).
 void simulate_close_range_unit(unit* u, float dt);
-// One steering step toward the order target.
-void move_close_range_unit(unit* u);
+// One steering step of dt seconds toward the order target.
+void move_close_range_unit(unit* u, float dt = TUNED_STEP);
 // Chooses the attack target among the enemies in sight.
 void look_unit(unit* u);
 // Makes every unit that targets `u` forget it (before `u` is freed).

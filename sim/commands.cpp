@@ -4,13 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/main_loop.h"
+#include "sim/game.h"
 #include "platform/random.h"
-#include "net/multicast.h"
+#include "sim/messages.h"
 #include "sim/participants.h"
 #include "sim/wire.h"
 #include "sim/magic.h"
-#include "ui/menu.h"
 #include "sim/humanoid.h"
 #include "sim/units.h"
 
@@ -101,25 +100,39 @@ int draw_start_seed()
     return r % 50000 + 10240;
 }
 
-void start_game_from_menu()
+int announce_start()
 {
-    int seed = draw_start_seed();
-    game_srand(static_cast<unsigned>(seed));
+    const int seed = draw_start_seed();
     send_command_message("STRT", static_cast<uint32_t>(seed), 0, 0, 0);
-    switch_to_play_mode();
+    return seed;
+}
+
+// A start another copy asked for, not yet carried out (-1: none).
+static long s_start_request = -1;
+
+bool start_requested()
+{
+    return s_start_request >= 0;
+}
+
+bool take_start_request(unsigned& seed)
+{
+    if (s_start_request < 0)
+        return false;
+    seed = static_cast<unsigned>(s_start_request);
+    s_start_request = -1;
+    return true;
 }
 
 static void receive_start(const uint32_t p[4], int)
 {
     const int seed = static_cast<int>(p[0]);
-    if (game_state != STATE_MENU) {
+    if (game_state != STATE_MENU || s_start_request >= 0) {
         fprintf(stderr, "Received STRT (seed %d) while not in the menu; the game in progress goes on\n", seed);
         return;
     }
-    single_player = n_parts == 1 ? 1 : 0;
     printf("starting game with random seed = %d\n", seed);
-    game_srand(static_cast<unsigned>(seed));
-    switch_to_play_mode();
+    s_start_request = static_cast<uint32_t>(seed);
 }
 
 // --- unit commands ------------------------------------------------------------------

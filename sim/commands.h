@@ -29,8 +29,14 @@ void receive_command_message(const unsigned char* buf, int len, uint32_t sender)
 
 // Draws the start seed (10240 .. 10240 + 49999) from the generator.
 int draw_start_seed();
-// The start button: seed, send "STRT", switch to play.
-void start_game_from_menu();
+// This copy starts a game: draws the seed and sends "STRT" with it; the
+// program then plays on that seed.
+int announce_start();
+// A "STRT" from another copy becomes a request that the program carries out
+// between two frames (the datagrams after it wait for the game's world).
+bool start_requested();
+// Takes the request: true with its seed, once.
+bool take_start_request(unsigned& seed);
 
 // Parameter slots: a float carried bit for bit, and a small code sent as a
 // float value (truncated toward zero; -1 for no number at all).

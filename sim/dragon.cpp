@@ -1,25 +1,20 @@
 #include "sim/dragon.h"
 
-#include <GL/gl.h>
 #include <cmath>
 #include <cstdio>
 
-#include "render/camera.h"
-#include "game/main_loop.h"
+#include "sim/player.h"
+#include "sim/game.h"
 #include "platform/random.h"
-#include "render/textures.h"
 #include "platform/vector.h"
-#include "input/window.h"
 #include "sim/commands.h"
 #include "sim/messages.h"
 #include "sim/participants.h"
 #include "sim/wire.h"
-#include "sound/sound.h"
+#include "sim/events.h"
 #include "sim/combat.h"
 #include "sim/units.h"
 #include "sim/terrain.h"
-
-#include "dragon_mesh.h"
 
 unit* my_dragon = nullptr;
 int riding_dragon = 0;
@@ -139,7 +134,7 @@ void call_dragon()
     my_dragon = u;
     u->attack_target = me;
     u->order_kind = ORDER_MOVE;
-    initiate_dragon_sound(me->x, me->y + 2.0f, me->z);
+    emit_at(sim_event_kind::dragon_roar, me->x, me->y + 2.0f, me->z);
     printf("summoned dragon %d, name %8.8X\n", serial, id);
     announce_unit(id, 0);
     // The others place it at once rather than at its creation point.
@@ -204,14 +199,13 @@ void simulate_dragon_breath(unit* u, float dt)
     const float h = u->heading * DEG;
     set_vector(f->pos, u->x + MOUTH_AHEAD * std::cos(h), u->y + MOUTH_UP, u->z - MOUTH_AHEAD * std::sin(h));
     flight_velocity(u->heading, u->pitch, f->emit_vel);
-    simulate_firesource(f, dt);
     if (f->intensity == DRAGON_BREATH_ON && game_time > u->last_attack_time + DRAGON_BREATH_INTERVAL) {
         float nearest = 0.0f;
         damage_unit(f->pos[0], f->pos[1], f->pos[2], DRAGON_BREATH_RADIUS, &nearest, DRAGON_BREATH_DAMAGE, u->team);
         // The burn may have killed units, never the dragon itself (its own team is spared).
         u->last_attack_time = game_time;
         if (game_rand() % 10 == 0)
-            initiate_dragon_sound(u->x, u->y, u->z);
+            emit_at(sim_event_kind::dragon_roar, u->x, u->y, u->z);
     }
 }
 
@@ -220,7 +214,6 @@ void step_dragon(unit* u, float dt, bool takeoff_key)
     dragon_data* d = data_of(u);
     if (!d)
         return;
-    d->wing_phase = std::sin(8.0f * game_time);
     // Another copy's dragon moves by the velocity of its last record.
     if (!d->controlled) {
         simulate_dragon_breath(u, dt);
@@ -286,8 +279,10 @@ void step_dragon(unit* u, float dt, bool takeoff_key)
 void simulate_dragon(unit* u, float dt)
 {
     bool takeoff = false;
-    if (u == my_dragon && u->order_kind == ORDER_HOLD)
-        takeoff = check_key(' ') || check_key('w') || check_key('a') || check_key('s') || check_key('d');
+    if (u == my_dragon && u->order_kind == ORDER_HOLD) {
+        const move_keys& k = current_controls().keys;
+        takeoff = k.jump || k.forward || k.left || k.back || k.right;
+    }
     step_dragon(u, dt, takeoff);
 }
 
@@ -369,139 +364,4 @@ int update_dragon(unit* u, int count, const float* values)
     if (d->breath)
         d->breath->intensity = values[8];
     return 0;
-}
-
-// --- model ------------------------------------------------------------------------
-
-namespace {
-
-// Display lists: body and wing, each opaque and see-through (the rider's own).
-GLuint body_list[2] = {0, 0}, wing_list[2] = {0, 0};
-
-// The tint every material is drawn with.
-constexpr float TINT[3] = {1.0f, 0.7f, 0.7f};
-
-void set_dragon_material(int m, float alpha)
-{
-    const float* s = dragon_materials[m];
-    const float a = s[12] * alpha;
-    const float ambient[4] = {s[0] * TINT[0], s[1] * TINT[1], s[2] * TINT[2], a};
-    const float diffuse[4] = {s[3] * TINT[0], s[4] * TINT[1], s[5] * TINT[2], a};
-    const float specular[4] = {s[6], s[7], s[8], a};
-    const float emission[4] = {s[9] * TINT[0], s[10] * TINT[1], s[11] * TINT[2], a};
-    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
-    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, s[13]);
-}
-
-// Emits `count` faces from `faces`, setting the material at every run
-// boundary; the run table is read on from where the last mesh stopped.
-void emit_dragon_faces(const int16_t (*faces)[9], int count, int& run, int& left, float alpha)
-{
-    glBegin(GL_TRIANGLES);
-    for (int i = 0; i < count; ++i) {
-        while (left == 0 && run < DRAGON_MATERIAL_RUNS) {
-            glEnd();
-            set_dragon_material(dragon_material_runs[run][0], alpha);
-            left = dragon_material_runs[run][1];
-            ++run;
-            glBegin(GL_TRIANGLES);
-        }
-        const int16_t* f = faces[i];
-        for (int k = 0; k < 3; ++k) {
-            glNormal3fv(dragon_normals[f[3 + k]]);
-            glTexCoord2fv(dragon_texcoords[f[6 + k]]);
-            glVertex3fv(dragon_vertices[f[k]]);
-        }
-        --left;
-    }
-    glEnd();
-}
-
-void build_dragon_lists()
-{
-    for (int v = 0; v < 2; ++v) {
-        const float alpha = v == 0 ? 1.0f : 0.5f;
-        int run = 0, left = 0;
-        body_list[v] = glGenLists(2);
-        wing_list[v] = body_list[v] + 1;
-        glNewList(body_list[v], GL_COMPILE);
-        emit_dragon_faces(dragon_body_faces, DRAGON_BODY_FACES, run, left, alpha);
-        glEndList();
-        glNewList(wing_list[v], GL_COMPILE);
-        emit_dragon_faces(dragon_wing_faces, DRAGON_WING_FACES, run, left, alpha);
-        glEndList();
-    }
-}
-
-void display_dragon(float wing_phase, int see_through)
-{
-    if (!body_list[0])
-        build_dragon_lists();
-    glRotatef(180.0f, 0.0f, 0.0f, 1.0f);
-    glScalef(20.0f, 20.0f, 20.0f);
-    glPushMatrix();
-    glRotatef(23.0f, 0.0f, 1.0f, 0.0f);
-    glTranslatef(0.0f, 0.0f, -0.06f);
-    glCallList(body_list[see_through]);
-    glPopMatrix();
-    for (int side = 0; side < 2; ++side) {
-        glPushMatrix();
-        if (side == 1) {
-            // The second wing is the first mirrored, which turns its faces around.
-            glScalef(1.0f, 1.0f, -1.0f);
-            glFrontFace(GL_CW);
-        }
-        glTranslatef(0.0f, 0.0f, 0.03f);
-        glRotatef(wing_phase * 30.0f, 1.0f, 0.0f, 0.0f);
-        glTranslatef(0.0f, 0.03f, -0.08f);
-        glRotatef(23.0f, 0.0f, 1.0f, 0.0f);
-        glCallList(wing_list[see_through]);
-        glPopMatrix();
-    }
-    glFrontFace(GL_CCW);
-}
-
-} // namespace
-
-void draw_dragon(unit* u)
-{
-    dragon_data* d = data_of(u);
-    if (!d)
-        return;
-    glEnable(GL_BLEND);
-    if (d->breath) {
-        glPushMatrix();
-        glTranslatef(d->breath->pos[0], d->breath->pos[1], d->breath->pos[2]);
-        draw_firesource(d->breath.get());
-        glPopMatrix();
-    }
-    const int see_through = u == my_dragon && riding_dragon ? 1 : 0;
-    if (!see_through)
-        glDisable(GL_BLEND);
-    glPushMatrix();
-    glTranslatef(u->x, u->y, u->z);
-    glRotatef(u->heading, 0.0f, 1.0f, 0.0f);
-    glRotatef(u->pitch, 0.0f, 0.0f, 1.0f);
-    glColor4f(TINT[0], TINT[1], TINT[2], see_through ? 0.5f : 1.0f);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, dragon_skin_red_texid);
-    // The materials of the model's runs, not the current colour, light it.
-    glDisable(GL_COLOR_MATERIAL);
-    const GLboolean normalize = glIsEnabled(GL_NORMALIZE);
-    glEnable(GL_NORMALIZE);
-    display_dragon(d->wing_phase, see_through);
-    if (!normalize)
-        glDisable(GL_NORMALIZE);
-    // Leave the material as everything else expects it.
-    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, black);
-    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 0.0f);
-    glEnable(GL_COLOR_MATERIAL);
-    glPopMatrix();
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    glDisable(GL_BLEND);
 }

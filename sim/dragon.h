@@ -13,7 +13,6 @@
 struct unit;
 
 struct dragon_data {
-    float wing_phase = 0.0f;  // sin(8 game_time): the wing beat
     int controlled = 0;       // 1 on the copy that summoned it
     std::unique_ptr<fire_source> breath;  // intensity 10 while breathing fire, else 0
 };
@@ -58,8 +57,8 @@ bool dragon_is_flown_here(const unit* u);
 // from the start.
 void reset_game_dragons();
 
-// One step of a dragon on any copy; polls the take-off keys of a landed
-// dragon ridden here.
+// One step of a dragon on any copy; a landed dragon ridden here takes off
+// on the walking keys of the step's controls.
 void simulate_dragon(unit* u, float dt);
 // The same step with the take-off keys (space, w, a, s, d) given.
 void step_dragon(unit* u, float dt, bool takeoff_key);
@@ -75,4 +74,3 @@ void conditionally_update_dragon(unit* u);
 // range, or a record for this copy's own dragon changes nothing (-1).
 int update_dragon(unit* u, int count, const float* values);
 
-void draw_dragon(unit* u);

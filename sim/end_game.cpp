@@ -1,13 +1,9 @@
 #include "sim/end_game.h"
 
-#include <GL/gl.h>
 #include <cstdio>
 
-#include "render/camera.h"
-#include "game/main_loop.h"
-#include "net/multicast.h"
+#include "sim/game.h"
 #include "sim/participants.h"
-#include "ui/menu.h"
 #include "sim/units.h"
 #include "sim/buildings.h"
 #include "sim/model_tree.h"
@@ -76,64 +72,4 @@ void end_game(int result)
         }
     }
     me = nullptr;
-}
-
-void setup_2d_view()
-{
-    glDisable(GL_FOG);
-    glEnable(GL_DEPTH_TEST);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glDisable(GL_CULL_FACE);
-    glEnable(GL_TEXTURE_2D);
-    glEnable(GL_BLEND);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glColor3f(1.0f, 1.0f, 1.0f);
-}
-
-// One line of an end screen, centred on the screen's middle. The glyphs are
-// 120 units high unless the line would not fit the 1280-unit width, as
-// "You are victorious!" would not: then they shrink until it does.
-static void draw_centred_line(float y, const char* text)
-{
-    constexpr float size = 120.0f, room = 1240.0f;
-    const float width = string_width(size, text);
-    const float fitted = width > room ? size * room / width : size;
-    draw_string(-string_width(fitted, text) / 2, y, fitted, text);
-}
-
-void draw_win_frame()
-{
-    push_2d_matrix();
-    setup_2d_view();
-    glTranslatef(640.0f, 512.0f, 0.0f);
-    draw_centred_line(0.0f, "You are victorious!");
-    pop_2d_matrix();
-}
-
-void draw_lose_frame()
-{
-    push_2d_matrix();
-    setup_2d_view();
-    glColor3f(1.0f, 0.0f, 0.0f);
-    glTranslatef(640.0f, 512.0f, 0.0f);
-    draw_centred_line(-75.0f, "You have failed");
-    draw_centred_line(75.0f, "to achieve victory.");
-    pop_2d_matrix();
-}
-
-void end_game_click(int, int, int b)
-{
-    if (b <= 0)
-        return;
-    // Whatever the result, the next game starts from an empty registry: units
-    // left over from this one must not walk into it.
-    delete_all_units();
-    // Back in the lobby's channel, where the menu meets the other copies.
-    close_ipmulticast();
-    init_ipmulticast(0);
-    game_state = STATE_MENU;
-    init_menu();
 }

@@ -1,8 +1,7 @@
-// The end of a game: each copy decides for itself, once per frame of play,
+// The end of a game: each copy decides for itself, once a play step,
 // whether its player has won (the attackers hold the defenders' temple, or
 // the other side is gone) or lost (the temple taken, or the player's own
-// figure dead); then a still screen with one message until a click goes
-// back to the menu.
+// figure dead).
 #pragma once
 
 struct unit;
@@ -30,12 +29,3 @@ void end_game(int result);
 // Empties the unit registry, the participants' figures included (their
 // table entries are rebuilt with the menu).
 void delete_all_units();
-
-void setup_2d_view();
-void draw_win_frame();
-void draw_lose_frame();
-
-// Pointer input on an end screen: a pressed button (b > 0) goes back to the
-// menu, in the lobby's channel, with an empty unit registry; motion and
-// releases do nothing.
-void end_game_click(int x, int y, int b);

@@ -22,7 +22,8 @@ enum : int {
     WEAPON_SWORD = 2,
 };
 
-// Body type of a figure; the display lists are compiled with the world.
+// Body type of a figure: its measures and colours (the renderer compiles
+// its look from them when a world is built).
 struct humanoid_type {
     float torso_length;
     float leg_length;
@@ -36,62 +37,31 @@ struct humanoid_type {
     float skin[3];
     float clothing[3];
     float legs[3];
-    unsigned int lists[6];  // hips, torso, neck with head, shoulder bar, arm, leg
 };
 
 extern humanoid_type human_type, ghoul_type, orangatang_type, goblin_type;
+// The body types by index (0 human, 1 ghoul, 2 orangatang, 3 goblin).
+constexpr int HUMAN_TYPE_COUNT = 4;
+humanoid_type* human_type_of(int index);
+int human_type_index(const humanoid_type* t);
 
 struct humanoid_data {
     humanoid_type* type;
-    float leg_angles[2][2];  // hip, knee per leg (radians)
-    float arm_angles[2];     // radians
     int kind;
     int weapon;
-    int swing_state;
-    float swing_roll, swing_pitch;  // degrees
+    float swing_started;  // game_time of the last sword stroke (-1: none)
 };
 
 extern uint32_t humanoid_id;
-// The sword's display list, compiled with the world's model lists.
-extern unsigned int swordList;
-
-// The sword mesh: 80 triangles in four material runs (pommel, grip, guard,
-// blade); the blade lies along Y from -0.5 to 0.5.
-constexpr int SWORD_VERTICES = 48;
-constexpr int SWORD_NORMALS = 72;
-constexpr int SWORD_TEXCOORDS = 60;
-constexpr int SWORD_FACES = 80;
-extern const float (&sword_vertex_table)[SWORD_VERTICES][3];
-extern const float (&sword_normal_table)[SWORD_NORMALS][3];
-extern const float (&sword_texcoord_table)[SWORD_TEXCOORDS][2];
-extern const unsigned char (&sword_face_table)[SWORD_FACES][9];
-extern const int sword_runs[4];
-
-// Pose of the limbs for one step: swimming below the water line, walking
-// when |vx| + |vz| exceeds 0.1, otherwise standing.
-enum : int {
-    POSE_STANDING = 0,
-    POSE_WALKING = 1,
-    POSE_SWIMMING = 2,
-};
-int humanoid_pose(const unit* u);
-// Sets the limb angles of `h` for pose `pose` at time `t` (seconds).
-void animate_limbs(humanoid_data* h, int pose, float t);
 
 // Fills a body type's measures and colours (its display lists are compiled
 // separately, with a GL context).
 void fill_human_type(humanoid_type* t, float size, float arm_length, float head_size, float arm_factor,
                      float leg_factor, float lean, const float* skin, const float* clothing, const float* legs);
 
-// Builds a body type and compiles its six display lists (needs GL).
-void make_human_type(humanoid_type* t, float size, float arm_length, float head_size, float arm_factor,
-                     float leg_factor, float lean, const float* skin, const float* clothing, const float* legs);
-// A new game: the humanoid id counter from 0, and the body types' and the
-// sword's display lists released (the world's model lists make them again).
+// A new game: the humanoid id counter from 0.
 void reset_game_humanoids();
-// The four body types, built at the start of every game.
-void init_human_types();
-// Their measures and colours alone, without display lists.
+// The four body types' measures and colours, filled when a world is built.
 void fill_human_types();
 
 // The humanoid kind of a unit (HUMANOID_AVATAR ...), -1 for other kinds.
@@ -116,11 +86,5 @@ unit* spawn_humanoid(uint32_t id, int team, int kind);
 float humanoid_health(int kind);
 float humanoid_speed(int kind);
 void simulate_humanoid(unit* u, float dt);
-// The sword swing, one state step per call.
-void simulate_weapon(humanoid_data* h);
-void draw_humanoid(unit* u);
-void draw_weapon(humanoid_data* h);
-void draw_sword();
-unsigned int GenSwordList();
-// Name tags over the other participants' figures.
-void draw_participants();
+// A sword stroke starts now (the figure's arm swings it).
+void start_sword_stroke(unit* u);

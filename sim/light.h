@@ -1,4 +1,5 @@
-// Sunlight, the circling flame light, and night falling and lifting.
+// Night falling and lifting: the darkness follows the game clock over two
+// seconds after night is turned on (the K key, a lightning strike) or off.
 #pragma once
 
 // Darkness: 0 by day, 2.0 at full night.
@@ -10,9 +11,7 @@ extern int is_night_time_mode;
 
 void turn_on_nighttime_mode();
 void turn_off_nighttime_mode();
-// Advances `phase` to game time t (the first step of setup_sunlight).
+// Advances `phase` to game time t (once a play step).
 void update_phase(float t);
 // A new game starts by day, with no change of light under way.
 void reset_game_light();
-void setup_sunlight();
-void setup_flamelight();

@@ -1,5 +1,6 @@
-// The lightning bolt of a strike: the sky darkens, a randomly branching bolt
-// flickers over the point, storm clouds gather and thunder rolls.
+// A lightning strike: the sky darkens, storm clouds gather, thunder rolls
+// and the point is struck (the damage is the gods', sim/magic.h; the bolt
+// is drawn by the renderer).
 #pragma once
 
 // Where and when the last bolt struck (no bolt is pending at start) and how
@@ -23,15 +24,12 @@ lightning_moment lightning_timeline(float now, float strike_time, float lasts);
 // point and the thunder. Replaces a strike still under way.
 void set_lightning(float x, float z);
 
-// Once per frame of play: drives the darkness and draws the bolt.
-void draw_lightning();
-
-// One bolt from 150 above the terrain at (x, z) down toward it.
-void do_lightning(float x, float z);
+// Once a play step: the darkness of the last strike falls and lifts.
+void simulate_lightning();
 
 // "LIGH" from a copy casting lightning.
 void register_lightning_command();
 
 // A new game: no strike under way (no darkness, no bolt, and the storm
-// clouds' time is over), the bolt's twist chosen afresh.
+// clouds' time is over).
 void reset_game_lightning();

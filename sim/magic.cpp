@@ -3,17 +3,13 @@
 #include <cmath>
 #include <cstdio>
 
-#include "render/camera.h"
-#include "game/main_loop.h"
+#include "sim/player.h"
+#include "sim/game.h"
 #include "platform/random.h"
-#include "render/textures.h"
 #include "sim/commands.h"
 #include "sim/participants.h"
 #include "sim/wire.h"
-#include "sound/sound.h"
-#include "ui/interface.h"
-#include "ui/personal.h"
-#include "ui/selection.h"
+#include "sim/events.h"
 #include "sim/catapult.h"
 #include "sim/combat.h"
 #include "sim/dragon.h"
@@ -30,35 +26,35 @@ float now_favor = 5.0f;
 int what_spells[2] = {SPELL_NONE, SPELL_NONE};
 int have_spells = 0;
 int dragon_button = 0;
+int waiting_spell_command = 0;
 
-// What each spell code is: the god's announcement with its colour, and the
-// button that casts it.
+// What each spell code is: the god's announcement with its colour.
 struct spell_entry {
     const char* message;
     float r, g, b;
-    const unsigned int* texture;
 };
 
 static const spell_entry spell_table[] = {
-    {nullptr, 0, 0, 0, nullptr},
-    {"Apollo has granted you a Dragon", 1.0f, 0.0f, 0.0f, &dragon_summon_button_texid},
-    {"Hades has offered you an army of Undead", 0.6f, 0.6f, 0.6f, &ghoul_button_texid},
-    {"Hermes will throw Fire for you", 1.0f, 0.6f, 0.0f, &firestorm_texid},
-    {"Hermes will make you Invisible", 0.0f, 0.0f, 0.0f, &invisibility_texid},
-    {"Zeus will call Lightning for you", 0.0f, 0.5f, 1.0f, &lightning_texid},
-    {"Ares has offered you a band of Goblins", 0.0f, 1.0f, 0.0f, &goblin_button_texid},
-    {nullptr, 0, 0, 0, &dragon_dismount_button_texid},
-    {"Ares has offered you a group of Catapults", 1.0f, 0.5f, 0.5f, &catapult_summon_button_texid},
-    {"Hephestus has offered you a group of Battering Rams", 1.0f, 0.5f, 0.5f, &ram_button_texid},
-    {"Zeus has offered you an army of Footmen", 0.0f, 0.0f, 0.0f, &footman_button_texid},
+    {nullptr, 0, 0, 0},
+    {"Apollo has granted you a Dragon", 1.0f, 0.0f, 0.0f},
+    {"Hades has offered you an army of Undead", 0.6f, 0.6f, 0.6f},
+    {"Hermes will throw Fire for you", 1.0f, 0.6f, 0.0f},
+    {"Hermes will make you Invisible", 0.0f, 0.0f, 0.0f},
+    {"Zeus will call Lightning for you", 0.0f, 0.5f, 1.0f},
+    {"Ares has offered you a band of Goblins", 0.0f, 1.0f, 0.0f},
+    {nullptr, 0, 0, 0},
+    {"Ares has offered you a group of Catapults", 1.0f, 0.5f, 0.5f},
+    {"Hephestus has offered you a group of Battering Rams", 1.0f, 0.5f, 0.5f},
+    {"Zeus has offered you an army of Footmen", 0.0f, 0.0f, 0.0f},
 };
-constexpr int SPELL_CODES = sizeof spell_table / sizeof spell_table[0];
+static_assert(sizeof spell_table / sizeof spell_table[0] == SPELL_CODES);
 
 static const char* const SIDE_WARNING = "You can only summon units on your side of the map!";
 
 void reset_game_magic()
 {
     dragon_button = 0;
+    waiting_spell_command = 0;
 }
 
 // --- prayer, favour and health ------------------------------------------------------
@@ -126,19 +122,6 @@ int spell_for_draw(int r, int team_units, int team)
     return armies[c];
 }
 
-void show_spell_button(int slot, int code)
-{
-    if (slot < 0 || slot > 1)
-        return;
-    void (*const actions[2])() = {magic_button_1, magic_button_2};
-    if (code <= SPELL_NONE || code >= SPELL_CODES) {
-        set_button(slot + 2, 0, nullptr, 0);
-        return;
-    }
-    // The dismount button keeps its size when highlighted.
-    set_button(slot + 2, *spell_table[code].texture, actions[slot], code == SPELL_DISMOUNT ? 0 : 1);
-}
-
 void grant_spell()
 {
     const int team = local_team();
@@ -158,8 +141,7 @@ void grant_spell()
     ++have_spells;
     target_favor -= GRANT_COST;
     const spell_entry& e = spell_table[code];
-    set_message(e.message, e.r, e.g, e.b, 0.3f, 3.0f);
-    show_spell_button(slot, code);
+    emit_banner(e.message, e.r, e.g, e.b, 0.3f, 3.0f);
     if (code == SPELL_DRAGON)
         dragon_button = slot + 2;
     printf("the gods grant spell %d in slot %d\n", code, slot);
@@ -178,10 +160,8 @@ void magic_button(int k)
         // while the dragon is out. A summons the dragon refuses (one still
         // held, or one called less than a second ago) keeps the spell.
         call_dragon();
-        if (my_dragon) {
+        if (my_dragon)
             what_spells[k] = SPELL_DISMOUNT;
-            show_spell_button(k, SPELL_DISMOUNT);
-        }
         return;
     }
     // Every other spell leaves its slot at once, a targeted one too, which
@@ -189,7 +169,6 @@ void magic_button(int k)
     what_spells[k] = SPELL_NONE;
     if (have_spells > 0)
         --have_spells;
-    show_spell_button(k, SPELL_NONE);
     switch (code) {
     case SPELL_UNDEAD: call_dead(); break;
     case SPELL_FIRESTORM: waiting_spell_command = WAITING_FIRESTORM; break;
@@ -231,7 +210,7 @@ static bool may_summon()
     if (!me)
         return false;
     if (!on_own_side(local_team(), eye_z)) {
-        set_message(SIDE_WARNING, 1.0f, 0.0f, 0.0f, 0.3f, 2.0f);
+        emit_banner(SIDE_WARNING, 1.0f, 0.0f, 0.0f, 0.3f, 2.0f);
         return false;
     }
     return true;
@@ -331,7 +310,7 @@ void do_firestorm(float x, float z)
 {
     if (!spell_lands("firestorm", "the firestorm", x, z))
         return;
-    initiate_firestorm_sound(x, z);
+    emit_at(sim_event_kind::firestorm, x, 0.0f, z);
     const int team = local_team();
     for (int i = 0; i < METEORS_PER_FIRESTORM; ++i) {
         const float dx = static_cast<float>(game_rand() % 20 - 10);
@@ -406,6 +385,14 @@ void delete_dismount_dragon_button()
         what_spells[k] = SPELL_NONE;
         if (have_spells > 0)
             --have_spells;
-        show_spell_button(k, SPELL_NONE);
     }
+}
+
+void setup_personal()
+{
+    what_spells[0] = what_spells[1] = SPELL_NONE;
+    have_spells = 0;
+    target_health = MAX_HEALTH;
+    target_favor = now_favor = 5.0f;
+    praying = 0;
 }

@@ -18,6 +18,7 @@ enum : int {
     SPELL_CATAPULTS = 8,
     SPELL_RAMS = 9,
     SPELL_FOOTMEN = 10,
+    SPELL_CODES = 11,
 };
 
 // Targeted spells waiting for a ground click (waiting_spell_command).
@@ -32,6 +33,7 @@ extern float now_favor;     // favour shown, following target_favor at 3 a secon
 extern int what_spells[2];  // the two spell slots (spell codes)
 extern int have_spells;     // filled slots
 extern int dragon_button;   // command-bar slot of the last granted dragon
+extern int waiting_spell_command;  // a targeted spell cast, waiting for its ground click (WAITING_*), or 0
 
 constexpr float MAX_FAVOR = 15.0f;
 constexpr float MAX_HEALTH = 15.0f;
@@ -55,9 +57,13 @@ constexpr float SPELL_REACH = 300.0f;
 // A peer's meteors are not launched while this many projectiles fly.
 constexpr int MAX_FLYING_FOR_METEORS = 400;
 
-// The gods' part of a new game: no dragon slot remembered (the personal
-// set-up empties the spell slots and stops prayer when the world is built).
+// The gods' part of a new game: no dragon slot remembered, no spell
+// waiting for its target (the personal set-up empties the spell slots and
+// stops prayer when the world is built).
 void reset_game_magic();
+// A new game's start: both spell slots empty, full health ahead, favour 5,
+// not praying.
+void setup_personal();
 // The "FIRE" receiver.
 void register_magic_commands();
 
@@ -76,11 +82,9 @@ void simulate_magic(float dt);
 int spell_for_draw(int r, int team_units, int team);
 // Grants one spell into the first empty slot (both full: nothing).
 void grant_spell();
-// The command-bar button of a slot holding `code` (0 empties it).
-void show_spell_button(int slot, int code);
 
 // Casting the spell of slot k (0 or 1); magic_button_1 and _2 are the
-// command bar's actions.
+// command bar's actions for its two spell slots.
 void magic_button(int k);
 void magic_button_1();
 void magic_button_2();
@@ -110,6 +114,6 @@ void cast_lightning(float x, float z);
 // `d` with radius `r`, `since` seconds after the strike.
 float lightning_damage(float since, float d, float r, float dt);
 
-// The dragon is gone: its dismount button leaves the command bar, so that
-// a new spell can be granted in its place.
+// The dragon is gone: its dismount spell leaves its slot, so that a new
+// spell can be granted in its place.
 void delete_dismount_dragon_button();

@@ -5,18 +5,42 @@
 #include <cstring>
 #include <string>
 
-#include "render/camera.h"
-#include "game/main_loop.h"
+#include "sim/game.h"
+#include "sim/events.h"
 #include "platform/random.h"
 #include "sim/commands.h"
-#include "net/multicast.h"
 #include "sim/participants.h"
 #include "sim/wire.h"
-#include "ui/chat.h"
 #include "sim/units.h"
 
 std::vector<unsigned char> updm;
 int updm_len = 0;
+const char* default_username = nullptr;
+void (*send_observer)(const unsigned char* buf, int len) = nullptr;
+
+static datagram_sender s_sender = nullptr;
+static long s_unsent = 0;
+
+void set_datagram_sender(datagram_sender sender)
+{
+    s_sender = sender;
+}
+
+int send_game_message(const void* buf, int len)
+{
+    if (send_observer)
+        send_observer(static_cast<const unsigned char*>(buf), len);
+    if (!s_sender) {
+        ++s_unsent;
+        return -1;
+    }
+    return s_sender(buf, len);
+}
+
+long datagrams_without_sender()
+{
+    return s_unsent;
+}
 
 void swap_bytes(uint32_t* v)
 {
@@ -236,18 +260,5 @@ void receive_chat_message(const unsigned char* buf, int len, uint32_t sender)
     char prefix[40];
     snprintf(prefix, sizeof prefix, "%s: ", p.name.c_str());
     std::string text(reinterpret_cast<const char*>(buf) + 4, static_cast<size_t>(len - 4));
-    add_chat_line(p.team == parts[0].team ? 1 : 0, prefix, text.c_str());
-}
-
-void set_self_humanoid_position()
-{
-    if (!me)
-        return;
-    me->x = eye_x;
-    me->y = eye_y - 1.2f;
-    me->z = eye_z;
-    me->heading = -eye_yaw;
-    me->vx = eye_vx;
-    me->vy = eye_vy;
-    me->vz = eye_vz;
+    emit_chat(p.team == parts[0].team ? 1 : 0, prefix, text.c_str());
 }

@@ -13,6 +13,24 @@ constexpr int HELO_LEN = 44;
 
 extern std::vector<unsigned char> updm;  // the batch being filled
 extern int updm_len;                     // its length; 0 when none is open
+// This copy's player's name (at most 31 characters), nullptr until known.
+extern const char* default_username;
+
+// Largest datagram handed to the dispatcher.
+constexpr int MAX_DATAGRAM = 1023;
+
+// How a datagram leaves this copy: the network's transport, which the
+// program installs; returns len once it went out, -1 when it could not be
+// sent. A copy without one (no network at all: the headless loop) sends
+// nothing and counts what it would have sent.
+using datagram_sender = int (*)(const void* buf, int len);
+void set_datagram_sender(datagram_sender sender);
+// Every datagram the game sends goes through here.
+int send_game_message(const void* buf, int len);
+long datagrams_without_sender();
+// When set, every datagram handed to send_game_message is also shown to
+// this observer (tests record the traffic with it).
+extern void (*send_observer)(const unsigned char* buf, int len);
 
 // One received datagram: `len` bytes at `buf` (followed by a zero byte),
 // from the sender whose IPv4 address is `sender`.

@@ -1,20 +1,16 @@
-// Model trees: building, collision, matrices (no GL), then drawing, culling
-// and the basic GL shapes.
+// Model trees: building, collision and the 3 x 3 matrices.
 #include "sim/model_tree.h"
 
-#include <GL/gl.h>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <map>
 #include <set>
 
-#include "render/camera.h"
 #include "platform/vector.h"
 #include "sim/terrain.h"
 
 model_node root_tree;
-float current_trans[3] = {0, 0, 0};
 model_node* hit = nullptr;
 
 // Structures stand on the island's ground; tests may point this elsewhere.
@@ -37,7 +33,6 @@ void empty_model_tree(model_node& node, float x, float y, float z, float radius)
 {
     set_vector(node.origin, x, y, z);
     node.radius = radius;
-    node.list = -1;
     node.points.clear();
     node.prims.clear();
     node.children.clear();
@@ -126,19 +121,8 @@ int num_top_level_models()
     return root_tree.child_count();
 }
 
-// The display lists compiled for a node and everything under it.
-static void release_model_lists(model_node& node)
-{
-    if (node.list != -1)
-        glDeleteLists(static_cast<GLuint>(node.list), 1);
-    node.list = -1;
-    for (auto& child : node.children)
-        release_model_lists(*child);
-}
-
 void clear_model_tree()
 {
-    release_model_lists(root_tree);
     empty_model_tree(root_tree, 0, 0, 0, ROOT_RADIUS);
     hit = nullptr;
 }
@@ -405,149 +389,9 @@ float do_collision_check(float p[3], const float step[3], float radius, model_no
     return d > 0.0f ? d : 0.0f;
 }
 
-// --- culling ------------------------------------------------------------
+// --- the tree's faces by material ---------------------------------------------
 
-int sphere_behind_plane(float x, float y, float z, float r, const float plane[3])
-{
-    float q[3] = {x + current_trans[0] + r * plane[0] - eye_x, y + current_trans[1] + r * plane[1] - eye_y,
-                  z + current_trans[2] + r * plane[2] - eye_z};
-    return dot_product(plane, q) < 0.0f;
-}
-
-int cull_sphere(float x, float y, float z, float r)
-{
-    const float* planes[] = {look_vect, frustum_left_vect, frustum_right_vect, frustum_top_vect, frustum_bot_vect};
-    for (const float* n : planes)
-        if (sphere_behind_plane(x, y, z, r, n))
-            return 1;
-    return 0;
-}
-
-int bounding_sphere_behind_plane(const model_node& node, const float plane[3])
-{
-    return sphere_behind_plane(node.origin[0], node.origin[1], node.origin[2], node.radius, plane);
-}
-
-int cull_bounding_sphere(const model_node& node)
-{
-    return bounding_sphere_behind_plane(node, look_vect) || bounding_sphere_behind_plane(node, frustum_left_vect) ||
-           bounding_sphere_behind_plane(node, frustum_right_vect);
-}
-
-// --- drawing ------------------------------------------------------------
-
-void draw_quad_face(const model_node& node, const quad_prim& q)
-{
-    (void)node;
-    glColor3f(q.brightness, q.brightness, q.brightness);
-    glBindTexture(GL_TEXTURE_2D, q.texture);
-    glNormal3fv(q.n);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glArrayElement(static_cast<GLint>(q.vi[0]));
-    glTexCoord2f(q.s_repeat, 0);
-    glArrayElement(static_cast<GLint>(q.vi[1]));
-    glTexCoord2f(q.s_repeat, q.t_repeat);
-    glArrayElement(static_cast<GLint>(q.vi[2]));
-    glTexCoord2f(0, q.t_repeat);
-    glArrayElement(static_cast<GLint>(q.vi[3]));
-    glEnd();
-}
-
-// A cone or dome where the nodes above it put it (`offset`), without a
-// matrix change; `colour` (if any) goes with its points.
-static void cone_shape(const cone_prim& c, const float offset[3], const float* colour)
-{
-    float at[3];
-    add_vector(offset, c.base, at);
-    upright_tex_cone(at[0], at[2], at[1], at[1] + c.height, c.base_radius, c.top_radius, 0, c.repeat, c.repeat, 10,
-                     colour);
-}
-
-static void dome_shape(const dome_prim& d, const float offset[3], const float* colour)
-{
-    float at[3];
-    add_vector(offset, d.centre, at);
-    draw_partial_sphere_at(at, d.radius, 0.0f, 1.5707964f, 10, 10, colour);
-}
-
-static const float NO_OFFSET[3] = {0.0f, 0.0f, 0.0f};
-
-void draw_prim_cone(const cone_prim& c)
-{
-    if (c.flags & PRIM_HIDDEN)
-        return;
-    glColor3f(1, 1, 1);
-    glBindTexture(GL_TEXTURE_2D, c.texture);
-    cone_shape(c, NO_OFFSET, nullptr);
-}
-
-void draw_prim_sphere_top(const dome_prim& d)
-{
-    if (d.flags & PRIM_HIDDEN)
-        return;
-    glColor3f(1, 1, 1);
-    glBindTexture(GL_TEXTURE_2D, d.texture);
-    dome_shape(d, NO_OFFSET, nullptr);
-}
-
-void draw_primitive(const model_node& node, const primitive& prim)
-{
-    switch (prim.type) {
-    case PRIM_QUAD:
-        draw_quad_face(node, prim.quad);
-        break;
-    case PRIM_CONE:
-        draw_prim_cone(prim.cone);
-        break;
-    case PRIM_DOME:
-        draw_prim_sphere_top(prim.dome);
-        break;
-    default:
-        printf("unknown primitive type %d\n", prim.type);
-        break;
-    }
-}
-
-void draw_model_tree(model_node& node)
-{
-    if (cull_bounding_sphere(node))
-        return;
-    if (node.list != -1) {
-        glCallList(static_cast<GLuint>(node.list));
-        return;
-    }
-    glPushMatrix();
-    glTranslatef(node.origin[0], node.origin[1], node.origin[2]);
-    add_vector(current_trans, node.origin, current_trans);
-    if (!node.prims.empty()) {
-        const bool arrays = !node.points.empty();
-        if (arrays) {
-            glVertexPointer(3, GL_FLOAT, 0, node.points.data());
-            glEnableClientState(GL_VERTEX_ARRAY);
-        }
-        for (const primitive& prim : node.prims)
-            draw_primitive(node, prim);
-        if (arrays)
-            glDisableClientState(GL_VERTEX_ARRAY);
-    }
-    for (auto& child : node.children)
-        draw_model_tree(*child);
-    subtract_vector(current_trans, node.origin, current_trans);
-    glPopMatrix();
-}
-
-namespace {
-
-// A cone or dome of a tree with the sum of the translations down to its node.
-struct placed_rounded {
-    const primitive* prim;
-    float offset[3];
-};
-
-// The tree's quads, and its shown cones and domes if `rounded` is given,
-// by texture with the translations down to their nodes, in tree order.
-void gather(const model_node& node, const float above[3], std::map<unsigned, std::vector<placed_quad>>& quads,
+void gather_model_prims(const model_node& node, const float above[3], std::map<unsigned, std::vector<placed_quad>>& quads,
             std::map<unsigned, std::vector<placed_rounded>>* rounded)
 {
     float offset[3];
@@ -563,189 +407,13 @@ void gather(const model_node& node, const float above[3], std::map<unsigned, std
             (*rounded)[prim.dome.texture].push_back({&prim, {offset[0], offset[1], offset[2]}});
     }
     for (const auto& child : node.children)
-        gather(*child, offset, quads, rounded);
+        gather_model_prims(*child, offset, quads, rounded);
 }
-
-} // namespace
 
 std::map<unsigned, std::vector<placed_quad>> quads_by_texture(const model_node& root)
 {
     std::map<unsigned, std::vector<placed_quad>> by_texture;
-    gather(root, NO_OFFSET, by_texture, nullptr);
+    const float none[3] = {0.0f, 0.0f, 0.0f};
+    gather_model_prims(root, none, by_texture, nullptr);
     return by_texture;
-}
-
-namespace {
-
-// A model's display list draws everything of one texture after one bind:
-// its quads in one glBegin/glEnd, then its cones and domes where they
-// stand, white, with no matrix change between them, so that the list holds
-// about one draw a texture (the city is some 950 quads and 40 cones and
-// domes in a few textures). Each quad keeps its corners, normal,
-// brightness and texture repeat.
-void compile_model(const model_node& node)
-{
-    std::map<unsigned, std::vector<placed_quad>> quads;
-    std::map<unsigned, std::vector<placed_rounded>> rounded;
-    gather(node, NO_OFFSET, quads, &rounded);
-    std::set<unsigned> textures;
-    for (const auto& group : quads)
-        textures.insert(group.first);
-    for (const auto& group : rounded)
-        textures.insert(group.first);
-    static const float white[3] = {1.0f, 1.0f, 1.0f};
-    for (unsigned texture : textures) {
-        glBindTexture(GL_TEXTURE_2D, texture);
-        if (auto it = quads.find(texture); it != quads.end()) {
-            glBegin(GL_QUADS);
-            for (const placed_quad& pq : it->second) {
-                const quad_prim& q = *pq.quad;
-                glColor3f(q.brightness, q.brightness, q.brightness);
-                glNormal3fv(q.n);
-                const float st[4][2] = {{0, 0}, {q.s_repeat, 0}, {q.s_repeat, q.t_repeat}, {0, q.t_repeat}};
-                for (int k = 0; k < 4; ++k) {
-                    const float* p = pq.node->points[q.vi[k]].v;
-                    glTexCoord2fv(st[k]);
-                    glVertex3f(p[0] + pq.offset[0], p[1] + pq.offset[1], p[2] + pq.offset[2]);
-                }
-            }
-            glEnd();
-        }
-        if (auto it = rounded.find(texture); it != rounded.end())
-            for (const placed_rounded& r : it->second) {
-                if (r.prim->type == PRIM_CONE)
-                    cone_shape(r.prim->cone, r.offset, white);
-                else
-                    dome_shape(r.prim->dome, r.offset, white);
-            }
-    }
-}
-
-} // namespace
-
-int precompute_model_calllist(model_node& node)
-{
-    node.list = -1;
-    GLuint id = glGenLists(1);
-    if (id == 0) {
-        printf("FAILED to get a call list id\n");
-        return -1;
-    }
-    glNewList(id, GL_COMPILE);
-    compile_model(node);
-    glEndList();
-    node.list = static_cast<int>(id);
-    return 0;
-}
-
-void draw_models()
-{
-    draw_model_tree(root_tree);
-}
-
-// --- shapes -------------------------------------------------------------
-
-void draw_quad(float w, float h)
-{
-    glBegin(GL_QUADS);
-    glNormal3f(0.0f, 0.0f, 1.0f);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex3f(-w / 2, -h / 2, 0.0f);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex3f(w / 2, -h / 2, 0.0f);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex3f(w / 2, h / 2, 0.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex3f(-w / 2, h / 2, 0.0f);
-    glEnd();
-}
-
-static constexpr float TWO_PI = 6.2831853f;
-
-// Calls f(a, cos a, sin a) for a = 0, 2 pi / slices, ... up to 2 pi itself
-// (with a little slack, so that rounding does not drop the closing step).
-template <typename F>
-static void around(int slices, F f)
-{
-    for (int k = 0;; ++k) {
-        const float a = TWO_PI * static_cast<float>(k) / static_cast<float>(slices);
-        if (a > TWO_PI + 0.0001f)
-            break;
-        f(a, std::cos(a), std::sin(a));
-    }
-}
-
-void draw_tex_cone(float h, float r0, float r1, float t0, float t1, float s, int slices)
-{
-    glBegin(GL_TRIANGLE_STRIP);
-    around(slices, [&](float a, float c, float sn) {
-        glNormal3f(c, sn, 0);
-        glTexCoord2f(s * a / TWO_PI, t1);
-        glVertex3f(r1 * c, r1 * sn, h);
-        glTexCoord2f(s * a / TWO_PI, t0);
-        glVertex3f(r0 * c, r0 * sn, 0);
-    });
-    glEnd();
-}
-
-void draw_cone(float h, float r0, float r1, int slices)
-{
-    draw_tex_cone(h, r0, r1, 0, 1, 1, slices);
-}
-
-void draw_circle(float r, int slices)
-{
-    glBegin(GL_TRIANGLE_FAN);
-    glNormal3f(0, 0, 1);
-    glTexCoord2f(0.5f, 0.5f);
-    glVertex3f(0, 0, 0);
-    around(slices, [&](float, float c, float sn) {
-        glNormal3f(0, 0, 1);
-        glTexCoord2f(0.5f + 0.5f * c, 0.5f + 0.5f * sn);
-        glVertex3f(r * c, r * sn, 0);
-    });
-    glEnd();
-}
-
-void upright_tex_cone(float x, float z, float y0, float y1, float r0, float r1, float t0, float t1, float s,
-                      int slices, const float* colour)
-{
-    glBegin(GL_TRIANGLE_STRIP);
-    if (colour)
-        glColor3fv(colour);
-    around(slices, [&](float a, float c, float sn) {
-        glNormal3f(c, 0, -sn);
-        glTexCoord2f(s * a / TWO_PI, t1);
-        glVertex3f(x + r1 * c, y1, z - r1 * sn);
-        glTexCoord2f(s * a / TWO_PI, t0);
-        glVertex3f(x + r0 * c, y0, z - r0 * sn);
-    });
-    glEnd();
-}
-
-void draw_partial_sphere_at(const float centre[3], float r, float phi0, float phi1, int stacks, int slices,
-                            const float* colour)
-{
-    const float step = 3.14159265f / static_cast<float>(stacks);
-    const float span = phi1 - phi0;
-    for (int k = 0;; ++k) {
-        float phi = phi0 + step * static_cast<float>(k);
-        // A little slack so rounding does not drop the last band.
-        if (phi + step > phi1 + 0.0001f)
-            break;
-        upright_tex_cone(centre[0], centre[2], centre[1] + r * std::sin(phi), centre[1] + r * std::sin(phi + step), r * std::cos(phi),
-                         r * std::cos(phi + step), 1.0f - (phi - phi0) / span, 1.0f - (phi + step - phi0) / span, 1.0f,
-                         slices, colour);
-    }
-}
-
-void draw_partial_sphere(float r, float phi0, float phi1, int stacks, int slices)
-{
-    const float origin[3] = {0.0f, 0.0f, 0.0f};
-    draw_partial_sphere_at(origin, r, phi0, phi1, stacks, slices);
-}
-
-void draw_sphere(float r, int stacks, int slices)
-{
-    draw_partial_sphere(r, -1.5707964f, 1.5707964f, stacks, slices);
 }

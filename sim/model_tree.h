@@ -2,12 +2,9 @@
 // buildings, bridges, tree trunks) is a node in one tree under `root_tree`.
 // A node has a translation that is also the centre of its bounding sphere, up
 // to eight shared points, a list of primitives (quads, cones, domes) and
-// child nodes. The tree is drawn (display lists, frustum culling), collided
-// with (a moving sphere is pushed out of primitives) and searched (the
-// touched model of a unit).
-//
-// The geometry and collision half of this module makes no GL calls, so it
-// can be exercised without a display; the drawing half lives beside it.
+// child nodes. The tree is collided with (a moving sphere is pushed out of
+// primitives) and searched (the touched model of a unit); the renderer draws
+// it. A primitive's `texture` is a material id (sim/materials.h).
 #pragma once
 
 #include <map>
@@ -70,7 +67,7 @@ struct primitive {
 struct model_node {
     float origin[3] = {0, 0, 0};  // translation relative to the parent and bounding-sphere centre
     float radius = 0;
-    int list = -1;                // display list id, -1 = none
+    bool fixed_shape = false;     // never changes shape (may be drawn from one compiled list)
     std::vector<vec3f> points;
     std::vector<primitive> prims;
     // Children live on the heap so that a node's address never changes when
@@ -88,7 +85,6 @@ extern model_node root_tree;
 // trees on the island. It is the terrain query in the game; tests may point
 // it at a ground of their own.
 extern float (*structure_ground)(float x, float z);
-extern float current_trans[3];
 extern model_node* hit;
 
 // --- building ---------------------------------------------------------------
@@ -112,13 +108,8 @@ void clear_model_tree();
 model_node create_box_tree(float x, float y, float z, float w, float h, float d, unsigned texture, float scale);
 void setup_cubic_faces(model_node& node, unsigned i0, unsigned i1, unsigned i2, unsigned i3, unsigned i4, unsigned i5,
                        unsigned i6, unsigned i7, unsigned texture, float a, float b, float c);
-int precompute_model_calllist(model_node& node);
 
-// --- drawing and culling ----------------------------------------------------
-void draw_models();
-// Draws a tree's nodes in view: a compiled node by its display list, one
-// that changes shape (a gate) primitive by primitive.
-void draw_model_tree(model_node& node);
+// --- the tree's faces by material ---------------------------------------------
 // A quad of a model tree with the sum of the translations down to its node
 // (the root's own origin included).
 struct placed_quad {
@@ -129,14 +120,16 @@ struct placed_quad {
 // The tree's quads grouped by texture, in tree order within a group: what a
 // model's display list draws, one group to a bind.
 std::map<unsigned, std::vector<placed_quad>> quads_by_texture(const model_node& root);
-void draw_primitive(const model_node& node, const primitive& prim);
-void draw_quad_face(const model_node& node, const quad_prim& q);
-void draw_prim_cone(const cone_prim& c);
-void draw_prim_sphere_top(const dome_prim& d);
-int cull_sphere(float x, float y, float z, float r);
-int sphere_behind_plane(float x, float y, float z, float r, const float plane[3]);
-int cull_bounding_sphere(const model_node& node);
-int bounding_sphere_behind_plane(const model_node& node, const float plane[3]);
+// A cone or dome of a tree with the sum of the translations down to its node.
+struct placed_rounded {
+    const primitive* prim;
+    float offset[3];
+};
+// The tree's quads, and its shown cones and domes if `rounded` is given, by
+// material with the translations down to their nodes (above[] and the
+// node's own origin), in tree order.
+void gather_model_prims(const model_node& node, const float above[3], std::map<unsigned, std::vector<placed_quad>>& quads,
+                        std::map<unsigned, std::vector<placed_rounded>>* rounded);
 
 // --- collision --------------------------------------------------------------
 // Tests a sphere of radius r at p against the whole tree, moving p out of
@@ -162,24 +155,3 @@ void transform_vector(const float v[3], const float m[9], float out[3]);
 void add_matrix_col_to_col(float m[9], float factor, int from, int to);
 void scale_matrix_col(float m[9], float factor, int col);
 
-// --- shapes (immediate mode, shared with the unit models) -------------------
-// A textured w x h quad centred on the origin in the z = 0 plane, normal +z,
-// texture coordinates (0,0), (0,1), (1,1), (1,0) from the corner (-w/2, -h/2)
-// round to (-w/2, h/2): the command panel, its buttons and the crosshairs.
-void draw_quad(float w, float h);
-void draw_tex_cone(float h, float r0, float r1, float t0, float t1, float s, int slices);
-void draw_cone(float h, float r0, float r1, int slices);
-void draw_circle(float r, int slices);
-// The side of a cone standing upright on the vertical line through (x, z):
-// its rim of radius r0 at height y0 and of r1 at y1, normals horizontal,
-// texture s across the angle and t from t0 to t1, in `colour` if one is
-// given (else the current one). It is drawn where it stands, without a
-// matrix change, so that several in a row make one draw.
-void upright_tex_cone(float x, float z, float y0, float y1, float r0, float r1, float t0, float t1, float s,
-                      int slices, const float* colour = nullptr);
-// Bands of a sphere about `centre` from latitude phi0 to phi1 (radians),
-// each a cone between its two rims, as one batch.
-void draw_partial_sphere_at(const float centre[3], float r, float phi0, float phi1, int stacks, int slices,
-                            const float* colour = nullptr);
-void draw_partial_sphere(float r, float phi0, float phi1, int stacks, int slices);
-void draw_sphere(float r, int stacks, int slices);

@@ -5,11 +5,12 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include "render/camera.h"
-#include "game/main_loop.h"
+#include "sim/player.h"
+#include "sim/events.h"
+#include "sim/messages.h"
+#include "sim/game.h"
 #include "platform/random.h"
 #include "sim/wire.h"
-#include "ui/chat.h"
 #include "sim/humanoid.h"
 #include "sim/units.h"
 
@@ -147,7 +148,7 @@ void expire_participants()
         participant& p = parts[static_cast<size_t>(i)];
         if (!p.is_self && p.last_heard < game_time - PARTICIPANT_TIMEOUT) {
             std::string prefix = p.name;
-            add_chat_line(p.team == my_team() ? 1 : 0, prefix.c_str(), " just left.");
+            emit_chat(p.team == my_team() ? 1 : 0, prefix.c_str(), " just left.");
             // The figure of a participant who left is of no use to anyone:
             // take it out of the registry with the entry.
             unit* avatar = p.avatar;
@@ -191,6 +192,21 @@ void set_init_position(participant& p)
         eye_z = a->z;
         eye_yaw = a->heading;
     }
+}
+
+void choose_team(int team)
+{
+    if (n_parts == 0 || (team != 0 && team != 1))
+        return;
+    participant& self = parts[0];
+    --teams[self.team].members;
+    self.team = team;
+    if (me)
+        me->team = team;
+    if (team == 1)
+        set_init_position(self);
+    ++teams[self.team].members;
+    printf("playing for team %d\n", self.team);
 }
 
 int i_am_attacker()
@@ -265,7 +281,7 @@ void receive_helo_message(const unsigned char* buf, int len, uint32_t sender)
                 ++teams[team].members;
                 char text[96];
                 snprintf(text, sizeof text, " joined the %s's team.", teams[team].name);
-                add_chat_line(team == my_team() ? 1 : 0, p.name.c_str(), text);
+                emit_chat(team == my_team() ? 1 : 0, p.name.c_str(), text);
             } else {
                 fprintf(stderr, "HELO from %8.8X announces team %d, team kept\n", sender, team);
             }
@@ -286,7 +302,7 @@ void receive_helo_message(const unsigned char* buf, int len, uint32_t sender)
         participant& p = parts[static_cast<size_t>(idx)];
         p.team = team;
         p.number = number;
-        add_chat_line(team == my_team() ? 1 : 0, p.name.c_str(), " just arrived.");
+        emit_chat(team == my_team() ? 1 : 0, p.name.c_str(), " just arrived.");
         set_init_position(p);
     }
 }

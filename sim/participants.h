@@ -52,6 +52,8 @@ void set_init_position(participant& p);
 // The team this copy plays for: its figure's, else its own table entry's
 // (the first), else -1.
 int local_team();
+// This copy's player takes a side (the team window's buttons).
+void choose_team(int team);
 int i_am_attacker();
 int i_am_defender();
 int i_am_team_leader();

@@ -1,18 +1,14 @@
 #include "sim/projectile.h"
 
-#include <GL/gl.h>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
-#include "render/camera.h"
-#include "game/main_loop.h"
-#include "render/textures.h"
+#include "sim/game.h"
 #include "platform/vector.h"
 #include "sim/commands.h"
 #include "sim/participants.h"
 #include "sim/wire.h"
-#include "ui/interface.h"
 #include "sim/combat.h"
 #include "sim/humanoid.h"
 #include "sim/units.h"
@@ -121,52 +117,7 @@ void simulate_projectiles(float dt)
     }
 }
 
-void draw_projectiles()
-{
-    for (projectile* p = proj; p; p = p->next) {
-        if (!p->draw)
-            continue;
-        glPushMatrix();
-        glTranslatef(p->x, p->y, p->z);
-        p->draw(p);
-        glPopMatrix();
-    }
-}
-
 // --- arrows --------------------------------------------------------------------
-
-static unsigned arrow_list = 0;
-
-static void draw_arrow(projectile* p)
-{
-    const auto* a = static_cast<const arrow_data*>(p->data);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, wood_texid);
-    glColor3f(1.0f, 0.0f, 0.0f);
-    if (a) {
-        glRotatef(-a->yaw, 0.0f, 1.0f, 0.0f);
-        glRotatef(-a->pitch, 1.0f, 0.0f, 0.0f);
-    }
-    if (!arrow_list) {
-        arrow_list = glGenLists(1);
-        glNewList(arrow_list, GL_COMPILE);
-        glCullFace(GL_FRONT);
-        // Along -z: a point, the shaft, a point; 1.6 long in all.
-        glPushMatrix();
-        glRotatef(180.0f, 0.0f, 1.0f, 0.0f);
-        glTranslatef(0.0f, 0.0f, -0.8f);
-        draw_cone(0.2f, 0.0f, 0.05f, 5);
-        glTranslatef(0.0f, 0.0f, 0.2f);
-        draw_cone(1.2f, 0.05f, 0.05f, 5);
-        glTranslatef(0.0f, 0.0f, 1.2f);
-        draw_cone(0.2f, 0.05f, 0.0f, 5);
-        glPopMatrix();
-        glEndList();
-    }
-    glCallList(arrow_list);
-    glCullFace(GL_BACK);
-    glColor3f(1.0f, 1.0f, 1.0f);
-}
 
 static void simulate_arrow(projectile* p, float dt)
 {
@@ -202,20 +153,13 @@ int shoot_arrow(float x, float y, float z, float yaw, float pitch, int team)
     p->max_speed = ARROW_MAX_SPEED;
     p->expiry = game_time + ARROW_LIFETIME;
     p->data = new arrow_data{yaw, pitch};
-    p->draw = draw_arrow;
+    p->kind = PROJECTILE_ARROW;
     p->simulate = simulate_arrow;
     p->dispose = dispose_arrow;
     return add_projectile(p);
 }
 
 
-
-void player_shoot_arrow()
-{
-    const int team = me ? me->team : (i_am_defender() ? 1 : 0);
-    shoot_arrow(eye_x, eye_y - 0.2f, eye_z, eye_yaw, eye_pitch, team);
-    send_command_message("AARW", float_to_bits(eye_yaw), float_to_bits(eye_pitch), 0, 0);
-}
 
 int unit_shoot_arrow(unsigned id, float yaw, float pitch)
 {
@@ -278,24 +222,6 @@ void init_projectile_commands()
 
 // --- aiming mark ---------------------------------------------------------------
 
-
-void draw_crosshairs()
-{
-    if (do_interface)
-        return;
-    glPushMatrix();
-    glLoadIdentity();
-    glDisable(GL_DEPTH_TEST);
-    glEnable(GL_BLEND);
-    glEnable(GL_TEXTURE_2D);
-    glTranslatef(0.0f, -0.1f, -2.001f);
-    glBindTexture(GL_TEXTURE_2D, crosshairs_texid);
-    glColor3f(1.0f, 0.0f, 0.0f);
-    draw_quad(0.15f, 0.15f);
-    glColor3f(1.0f, 1.0f, 1.0f);
-    glEnable(GL_DEPTH_TEST);
-    glPopMatrix();
-}
 
 // --- aiming table --------------------------------------------------------------
 

@@ -1,8 +1,14 @@
 // Everything that flies (arrows, catapult balls, meteors) is a projectile
-// in one list, moved, tested for hits and drawn by the same code; each kind
-// supplies its own draw, step and dispose callbacks. This module also holds
-// the arrow, the player's bow and the aiming mark.
+// in one list, moved and tested for hits by the same code; each kind
+// supplies its own step and dispose callbacks, and the renderer draws it by
+// its kind. This module also holds the arrow and the archers' aiming table.
 #pragma once
+
+// Projectile kinds, as the renderer draws them.
+enum : int {
+    PROJECTILE_ARROW = 1,
+    PROJECTILE_BALL = 2,  // a catapult ball or a meteor
+};
 
 struct projectile {
     float x, y, z;
@@ -13,8 +19,8 @@ struct projectile {
     float max_speed;
     float radius;
     int team;             // the shooter's team: never hit
-    void* data;           // kind data (an arrow: launch yaw and pitch)
-    void (*draw)(projectile* p);               // matrix already at the position
+    int kind;             // PROJECTILE_ARROW or PROJECTILE_BALL
+    void* data;           // kind data (an arrow: launch yaw and pitch; a ball: its fire source or none)
     void (*simulate)(projectile* p, float dt);  // before the move
     void (*dispose)(projectile* p);             // frees the kind data
     projectile* next;
@@ -47,16 +53,11 @@ void clear_projectiles();
 int count_projectiles();
 
 void simulate_projectiles(float dt);
-void draw_projectiles();
 
 // An arrow from (x, y, z); yaw and pitch in degrees, pitch positive down
 // (the eye's convention).
 int shoot_arrow(float x, float y, float z, float yaw, float pitch, int team);
 
-// The player's bow: an arrow from the eye along the view, told to the other
-// copies with "AARW".
-void player_shoot_arrow();
-void draw_crosshairs();
 
 // Re-creates an archer's arrow on this copy ("UARW"); -1 for an unknown id
 // or a unit without a bow.

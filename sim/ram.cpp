@@ -1,13 +1,10 @@
 #include "sim/ram.h"
 
-#include <GL/gl.h>
 #include <cmath>
 #include <cstdio>
 
-#include "render/camera.h"
-#include "game/main_loop.h"
+#include "sim/game.h"
 #include "platform/random.h"
-#include "render/textures.h"
 #include "platform/vector.h"
 #include "sim/commands.h"
 #include "sim/messages.h"
@@ -119,7 +116,7 @@ void simulate_ram(unit* u, float dt)
     if (u->order_kind == ORDER_ATTACK) {
         if (model_node* m = ram_touched_model(u))
             attack_ram(u, m);
-        move_close_range_unit(u);
+        move_close_range_unit(u, dt);
         r->swing = 3.0f * std::sin(3.0f * game_time);
     } else if (u->order_kind == ORDER_MOVE) {
         // The beam comes to rest.
@@ -134,7 +131,7 @@ void simulate_ram(unit* u, float dt)
         settle_cart(u, dt);
     r->wheel_angle += std::sqrt(u->vx * u->vx + u->vz * u->vz) * dt * 60.0f;
     if (u->order_kind == ORDER_MOVE)
-        move_close_range_unit(u);
+        move_close_range_unit(u, dt);
     // Without an order a ram stands: the water may push it ashore (the
     // registry's step, which settles it as it goes), but once on dry
     // ground nothing drives it on. A ram steered elsewhere has no order
@@ -157,79 +154,4 @@ int update_ram(unit* u, int count, const float* values)
     if (auto* r = static_cast<ram_data*>(u->kind_data))
         r->swing = swing;
     return 0;
-}
-
-// --- model -------------------------------------------------------------------
-
-// Boxes by their full sizes.
-static void box(float w, float h, float d)
-{
-    draw_box(w / 2, h / 2, d / 2);
-}
-
-static constexpr float POST_X = 0.25f, POST_Z = 0.4f;
-static constexpr float PLANK_Y = 0.2f, POST_Y = PLANK_Y + 0.5f, POST_HEIGHT = 0.8f;
-static constexpr float POST_TOP = POST_Y + POST_HEIGHT / 2;
-static constexpr float BEAM_Y = POST_Y - 0.1f, BEAM_SIZE = 0.3f, BEAM_LENGTH = 3.0f, BEAM_SCALE = 1.1f;
-
-static unsigned housing_list = 0;
-
-void draw_battering_ram(unit* u)
-{
-    auto* r = static_cast<ram_data*>(u->kind_data);
-    if (!r)
-        return;
-    float to_eye[3] = {eye_x - u->x, eye_y - u->y, eye_z - u->z};
-    if (dot_product(to_eye, look_vect) > 0.0f)
-        return;
-    const int t = (u->team == 0 || u->team == 1) ? u->team : 0;
-    glColor3f(teams[t].r, teams[t].g, teams[t].b);
-    glEnable(GL_TEXTURE_2D);
-    glPushMatrix();
-    glTranslatef(u->x, u->y, u->z);
-    glRotatef(u->heading, 0.0f, 1.0f, 0.0f);
-    glRotatef(u->pitch, 1.0f, 0.0f, 0.0f);
-    glScalef(1.1f, 1.1f, 1.1f);
-    glScalef(2.5f, 2.0f, 2.0f);
-    glTranslatef(0.0f, 0.13f, 0.0f);
-    draw_cart(r->wheel_angle);
-    if (!housing_list) {
-        housing_list = glGenLists(1);
-        glNewList(housing_list, GL_COMPILE);
-        glPushMatrix();
-        glTranslatef(0.0f, PLANK_Y, 0.0f);
-        box(0.3f, 0.02f, 0.8f);
-        glPopMatrix();
-        for (float px : {-POST_X, POST_X})
-            for (float pz : {-POST_Z, POST_Z}) {
-                glPushMatrix();
-                glTranslatef(px, POST_Y, pz);
-                box(0.03f, POST_HEIGHT, 0.03f);
-                glPopMatrix();
-            }
-        glEndList();
-    }
-    glCallList(housing_list);  // in the wood the cart left bound
-    // The beam, swinging along the cart.
-    glPushMatrix();
-    glTranslatef(0.0f, BEAM_Y, 0.5f - r->swing);
-    glScalef(BEAM_SCALE, BEAM_SCALE, BEAM_SCALE);
-    box(BEAM_SIZE, BEAM_SIZE, BEAM_LENGTH);
-    glPopMatrix();
-    // Four ropes from the post tops down to the beam.
-    glDisable(GL_TEXTURE_2D);
-    glLineWidth(10.0f);
-    glColor3f(0.45f, 0.35f, 0.2f);
-    const float beam_top = BEAM_Y + BEAM_SIZE * BEAM_SCALE / 2;
-    glBegin(GL_LINES);
-    for (float px : {-POST_X, POST_X})
-        for (float pz : {-POST_Z, POST_Z}) {
-            glVertex3f(px, POST_TOP, pz);
-            glVertex3f(px * 0.5f, beam_top, pz - r->swing);
-        }
-    glEnd();
-    glLineWidth(1.0f);
-    glEnable(GL_TEXTURE_2D);
-    glPopMatrix();
-    glColor3f(1.0f, 1.0f, 1.0f);
 }

@@ -35,4 +35,3 @@ model_node* ram_touched_model(const unit* u);
 // Unit-state record: x, y, z, heading, swing, pitch, vx, vy, vz.
 void conditionally_update_batram(unit* u);
 int update_ram(unit* u, int count, const float* values);
-void draw_battering_ram(unit* u);

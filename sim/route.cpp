@@ -12,7 +12,7 @@
 
 #include "sim/catapult.h"
 #include "sim/humanoid.h"
-#include "game/main_loop.h"
+#include "sim/game.h"
 #include "sim/units.h"
 #include "sim/model_tree.h"
 #include "sim/terrain.h"

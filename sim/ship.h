@@ -4,12 +4,14 @@
 // state records.
 #pragma once
 
+#include "sim/game.h"
+
 struct unit;
 
 extern int ship_id;
 
 constexpr float SHIP_SAIL_SPEED = 35.0f;
-constexpr float SHIP_TURN_STEP = 0.3f;     // degrees per step
+constexpr float SHIP_TURN_STEP = 0.3f;     // degrees a tuned step
 constexpr float SHIP_SHOAL_HEIGHT = -9.0f; // ground above this ahead stops a ship
 constexpr float SHIP_LOOKAHEAD = 10.0f;
 constexpr float SHIP_DRAW_HEIGHT = 30.0f;
@@ -19,12 +21,5 @@ unit* add_ship(float x, float y, float z);
 void init_ships();
 // A new game numbers its ships from 0.
 void reset_game_ships();
-// Compiles the sail and hull display lists (needs a GL context).
-void GenShipList();
-void simulate_ship(unit* u);
-void move_ship(unit* u);
-void draw_ship(unit* u);
-
-// Face counts of the two model lists.
-int ship_sail_face_count();
-int ship_hull_face_count();
+void simulate_ship(unit* u, float dt = TUNED_STEP);
+void move_ship(unit* u, float dt = TUNED_STEP);

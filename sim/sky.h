@@ -4,12 +4,13 @@
 
 #include <vector>
 
-extern float skybox_dx, skybox_dy, skybox_dz;
+#include "sim/game.h"
+
 
 struct cloud {
-    unsigned int texture;  // cloud1_texid or cloud2_texid
+    unsigned int texture;  // material: TEX_cloud1 or TEX_cloud2
     float x, y, z;
-    float vx, vy, vz;  // world units per frame
+    float vx, vy, vz;  // world units per tuned step (1/40 s)
     float size;        // side of the square, 40..79
     int storm;         // 1: made at a lightning strike
 };
@@ -28,6 +29,6 @@ constexpr int MAX_STORM_CLOUDS = 32;
 int count_storm_clouds();
 // A storm cloud near (x, z); none while the sky holds MAX_STORM_CLOUDS.
 void add_cloud(float x, float z);
-void simulate_skybox();
-void draw_skybox();
-void draw_clouds();
+// Drifts the clouds by dt seconds; a cloud that leaves the island comes
+// back elsewhere, and storm clouds melt away once the storm is over.
+void simulate_skybox(float dt = TUNED_STEP);

@@ -8,7 +8,6 @@
 #include "platform/paths.h"
 #include "platform/random.h"
 #include "platform/vector.h"
-#include "render/terrain_render.h"
 
 float* height_map[TERRAIN_SIZE];
 unsigned char* touched[TERRAIN_SIZE];
@@ -17,17 +16,15 @@ int width = TERRAIN_SIZE, height = TERRAIN_SIZE;
 float ocean_height = 10.0f;
 const float skybox_barrier_dx = 258.0f, skybox_barrier_dz = 258.0f;
 
-float* vertex_array;
-float* normal_array;
-float* tex2_array;
-float* tex1_array;
-float* fog_array;
-uint32_t* index_array;
+long terrain_generation = 0;
+std::vector<unsigned char> terrain_colour_texels;
+std::vector<unsigned char> minimap_texels;
+long terrain_colours_made = 0;
 
 // Storage behind the pointers above; allocated once, kept for the program's life.
-static std::vector<float> s_heights, s_normals, s_vertices, s_vnormals, s_tex2, s_tex1, s_fog;
+static std::vector<float> s_heights, s_normals;
 static std::vector<unsigned char> s_touched;
-static std::vector<uint32_t> s_indices;
+static std::vector<terrain_edit> s_edits;
 
 void allocate_terrain()
 {
@@ -36,39 +33,101 @@ void allocate_terrain()
     s_heights.assign(TERRAIN_VERTS, 0.0f);
     s_touched.assign(TERRAIN_VERTS, 0);
     s_normals.assign(3 * TERRAIN_VERTS, 0.0f);
-    s_vertices.assign(3 * TERRAIN_VERTS, 0.0f);
-    s_vnormals.assign(3 * TERRAIN_VERTS, 0.0f);
-    s_tex2.assign(2 * TERRAIN_VERTS, 0.0f);
-    s_tex1.assign(2 * TERRAIN_VERTS, 0.0f);
-    s_fog.assign(TERRAIN_VERTS, 0.0f);
-    s_indices.assign(256 * TERRAIN_SIZE, 0);
     for (int j = 0; j < TERRAIN_SIZE; ++j) {
         height_map[j] = &s_heights[j * TERRAIN_SIZE];
         touched[j] = &s_touched[j * TERRAIN_SIZE];
         for (int c = 0; c < 3; ++c)
             map_normal[c][j] = &s_normals[(c * TERRAIN_SIZE + j) * TERRAIN_SIZE];
     }
-    vertex_array = s_vertices.data();
-    normal_array = s_vnormals.data();
-    tex2_array = s_tex2.data();
-    tex1_array = s_tex1.data();
-    fog_array = s_fog.data();
-    index_array = s_indices.data();
-    // Strip s joins row j = s to row j = s + 1; pair i is (128 i + s, 128 i + s + 1).
-    for (int s = 0; s < TERRAIN_SIZE - 1; ++s)
-        for (int i = 0; i < TERRAIN_SIZE; ++i) {
-            index_array[256 * s + 2 * i] = static_cast<uint32_t>(128 * i + s);
-            index_array[256 * s + 2 * i + 1] = static_cast<uint32_t>(128 * i + s + 1);
-        }
+}
+
+const std::vector<terrain_edit>& terrain_edits()
+{
+    return s_edits;
+}
+
+void terrain_replaced()
+{
+    ++terrain_generation;
+    s_edits.clear();
 }
 
 void init_terrain()
 {
     allocate_terrain();
-    reset_terrain_renderer();
     if (read_terrain_file(user_file("terrain.out").c_str()) != 0)
         random_map();
-    load_terrain_texture();
+    terrain_colour_texels.assign(512 * 512 * 3, 0);
+    minimap_texels.assign(64 * 64 * 4, 0);
+    generate_terrain_texture(terrain_colour_texels.data(), minimap_texels.data());
+    ++terrain_colours_made;
+}
+
+// --- the map's colours ---------------------------------------------------------
+
+static int clamp_byte(int v)
+{
+    return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
+
+void generate_terrain_texture(unsigned char* rgb, unsigned char* rgba)
+{
+    for (int mr = 0; mr < 64; ++mr)
+        for (int mc = 0; mc < 64; ++mc) {
+            unsigned char* m = &rgba[4 * (64 * mr + mc)];
+            m[0] = 100;
+            m[1] = 100;
+            m[2] = 255;
+            m[3] = (mr - 32) * (mr - 32) + (mc - 32) * (mc - 32) <= 1023 ? 180 : 0;
+        }
+    for (int r = 0; r < 512; ++r)
+        for (int c = 0; c < 512; ++c) {
+            const float h = height_map[c / 4][r / 4];
+            const int q = game_rand() % 1000;
+            int R, G, B;
+            if (r == 0 || c == 0 || q < 100) {
+                if (h > q) {
+                    R = game_rand() % 64 + 170;
+                    G = game_rand() % 55 + 164;
+                    B = game_rand() % 32 + 160;
+                } else {
+                    R = 130;
+                    G = game_rand() % 5 + 250;
+                    B = game_rand() % 32 + 130;
+                }
+            } else {
+                const unsigned char* L = &rgb[3 * (512 * r + c - 1)];
+                const unsigned char* U = &rgb[3 * (512 * (r - 1) + c)];
+                int rr = game_rand() % 16, rg = game_rand() % 32, rb = game_rand() % 32;
+                R = static_cast<int>(0.5f * L[0] + 0.5f * U[0] + rr - 8);
+                G = static_cast<int>(0.5f * L[1] + 0.5f * U[1] + rg - 16);
+                B = static_cast<int>(0.5f * L[2] + 0.5f * U[2] + rb - 16);
+                if (R > G)
+                    R = G;
+                if (B > G)
+                    B = G;
+            }
+            unsigned char* t = &rgb[3 * (512 * r + c)];
+            t[0] = static_cast<unsigned char>(clamp_byte(R));
+            t[1] = static_cast<unsigned char>(clamp_byte(G));
+            t[2] = static_cast<unsigned char>(clamp_byte(B));
+
+            const int mr = static_cast<int>((256 - r) * 0.0875 + 32.0);
+            const int mc = static_cast<int>(64.0 - ((256 - c) * 0.0875 + 32.0));
+            if (mr < 0 || mr > 63 || mc < 0 || mc > 63)
+                continue;
+            unsigned char* m = &rgba[4 * (64 * mr + mc)];
+            if (h < 10.0f) {
+                m[0] = 100;
+                m[1] = 100;
+                m[2] = 255;
+            } else {
+                m[0] = t[0];
+                m[1] = t[1];
+                m[2] = t[2];
+                m[3] = 255;
+            }
+        }
 }
 
 // --- generation -------------------------------------------------------------
@@ -125,8 +184,8 @@ void random_map()
             anchor(i, j, 20.0f);
     }
     recursive_terrain(0, 0, 127, 127);
-    calculate_arrays();
-    reset_terrain_renderer();
+    calculate_normals();
+    terrain_replaced();
 }
 
 // --- terrain file -----------------------------------------------------------
@@ -168,8 +227,8 @@ int read_terrain_file(const char* path)
     }
     std::memcpy(s_heights.data(), heights.data(), heights.size() * sizeof(float));
     printf("0,0 = %f, 10,10 = %f, 50, 50 = %f\n", height_map[0][0], height_map[10][10], height_map[50][50]);
-    calculate_arrays();
-    reset_terrain_renderer();
+    calculate_normals();
+    terrain_replaced();
     return 0;
 }
 
@@ -202,21 +261,11 @@ int write_terrain_file()
     return write_terrain_path(user_file_for_writing("terrain.out").c_str());
 }
 
-// --- derived arrays -----------------------------------------------------------
+// --- normals ------------------------------------------------------------------
 
-void calculate_arrays()
+void calculate_normals()
 {
-    for (int i = 0; i < TERRAIN_SIZE; ++i)
-        for (int j = 0; j < TERRAIN_SIZE; ++j) {
-            int k = 128 * i + j;
-            vertex_array[3 * k] = 4.0f * i;
-            vertex_array[3 * k + 2] = 4.0f * j;
-            tex2_array[2 * k] = j / 128.0f;
-            tex2_array[2 * k + 1] = i / 128.0f;
-            tex1_array[2 * k] = i * 0.125f;
-            tex1_array[2 * k + 1] = -j * 0.125f;
-        }
-    calc_dynamic_arrays(0, 0, 127, 127);
+    calculate_normals_in(0, 0, 127, 127);
 }
 
 static int clamp_index(int v)
@@ -224,7 +273,7 @@ static int clamp_index(int v)
     return v < 0 ? 0 : (v > 127 ? 127 : v);
 }
 
-void calc_dynamic_arrays(int i0, int j0, int i1, int j1)
+void calculate_normals_in(int i0, int j0, int i1, int j1)
 {
     i0 = clamp_index(i0);
     j0 = clamp_index(j0);
@@ -232,17 +281,12 @@ void calc_dynamic_arrays(int i0, int j0, int i1, int j1)
     j1 = clamp_index(j1);
     for (int i = i0; i <= i1; ++i)
         for (int j = j0; j <= j1; ++j) {
-            int k = 128 * i + j;
             float h = height_map[j][i];
-            vertex_array[3 * k + 1] = h;
-            float fog = 2500.0f - 50.0f * h;
-            fog_array[k] = fog > 0.0f ? fog : 0.0f;
             float dx = i < 127 ? height_map[j][i + 1] - h : h - height_map[j][i - 1];
             float dz = j < 127 ? height_map[j + 1][i] - h : h - height_map[j - 1][i];
             float a[3] = {0.0f, dz, 1.0f}, b[3] = {1.0f, dx, 0.0f}, n[3];
             cross_product(a, b, n);
             normalize_vector(n);
-            copy_vector(&normal_array[3 * k], n);
             for (int c = 0; c < 3; ++c)
                 map_normal[c][j][i] = n[c];
         }
@@ -348,11 +392,19 @@ static bool open_edit(float x, float z, int r, edit_window& w)
     return true;
 }
 
+// Edits kept for the renderer at most; past this many the map counts as
+// replaced (it is then made again whole).
+constexpr size_t MAX_TERRAIN_EDITS = 1024;
+
 static void finish_edit(float cx, float cz, int r)
 {
-    calc_dynamic_arrays(static_cast<int>(cx - r), static_cast<int>(cz - r), static_cast<int>(cx + r),
-                        static_cast<int>(cz + r));
-    invalidate_map_blocks(cx, cz, r);
+    const terrain_edit e{static_cast<int>(cx - r), static_cast<int>(cz - r), static_cast<int>(cx + r),
+                         static_cast<int>(cz + r), cx, cz, r};
+    calculate_normals_in(e.i0, e.j0, e.i1, e.j1);
+    if (s_edits.size() >= MAX_TERRAIN_EDITS)
+        terrain_replaced();
+    else
+        s_edits.push_back(e);
 }
 
 void offset_terrain(float x, float z, float amount, int r)

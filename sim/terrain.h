@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 constexpr int TERRAIN_SIZE = 128;
 constexpr int TERRAIN_VERTS = TERRAIN_SIZE * TERRAIN_SIZE;
@@ -28,18 +29,33 @@ extern int width, height;  // both 128: the grid's extent
 extern float ocean_height;  // sea level, 10
 extern const float skybox_barrier_dx, skybox_barrier_dz;  // 258: edge of the world
 
-// Render arrays, one entry per grid point, vertex k = 128 i + j.
-extern float* vertex_array;  // 3 floats: (4i, height, 4j)
-extern float* normal_array;  // 3 floats
-extern float* tex2_array;    // 2 floats: (j/128, i/128), colour texture, unit 0
-extern float* tex1_array;    // 2 floats: (i/8, -j/8), detail texture, unit 1
-extern float* fog_array;     // 1 float: max(0, 2500 - 50 height)
-extern uint32_t* index_array;  // strip s (row s to s+1) at entry 256 s, 128 pairs
+// How the ground changed since it was last replaced, for whoever keeps
+// something made from it (the renderer's blocks): the whole map replaced
+// counts a generation; an edit since then adds its window of grid points
+// (i0..i1 by j0..j1), its centre in grid units and its radius.
+extern long terrain_generation;
+struct terrain_edit {
+    int i0, j0, i1, j1;
+    float cx, cz;
+    int r;
+};
+const std::vector<terrain_edit>& terrain_edits();
+// The whole map was replaced (a new generation, no edits since).
+void terrain_replaced();
 
-// Allocates every array once (later calls keep the existing storage) and
-// builds the strip index table.
+// The island's colours, made from the seed with its heights when a world
+// is built: 512 x 512 RGB texels over the map (the ground's texture) and
+// 64 x 64 RGBA texels of the minimap; terrain_colours_made counts them.
+extern std::vector<unsigned char> terrain_colour_texels;
+extern std::vector<unsigned char> minimap_texels;
+extern long terrain_colours_made;
+// rgb: 512 x 512 x 3 terrain texels; rgba: 64 x 64 x 4 minimap texels.
+void generate_terrain_texture(unsigned char* rgb, unsigned char* rgba);
+
+// Allocates the heights once (later calls keep the existing storage).
 void allocate_terrain();
-// Start of play: allocate, read "terrain.out" or generate, build textures.
+// Start of play: allocate, read "terrain.out" or generate, and make the
+// island's colours.
 void init_terrain();
 // A fresh island from the current random sequence.
 void random_map();
@@ -64,5 +80,7 @@ void lower_terrain(float x, float z, int radius);
 void smooth_terrain(float x, float z, int radius);
 void offset_terrain(float x, float z, float amount, int radius);
 
-void calculate_arrays();
-void calc_dynamic_arrays(int i0, int j0, int i1, int j1);
+// The unit normals of the whole map, or of grid points i0..i1 by j0..j1
+// (clamped to the map).
+void calculate_normals();
+void calculate_normals_in(int i0, int j0, int i1, int j1);

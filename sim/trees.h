@@ -28,7 +28,6 @@ void add_random_tree(float x, float z);
 void save_tree(float x, float z);
 // Forgets all trees (their collision models go with the model tree).
 void clear_trees();
-void draw_trees();
 // Height at which a tree's picture is drawn: a chestnut keeps the height it
 // was planted at, a random tree follows the ground under it.
 float tree_picture_height(const tree_pos& t, int is_random);

@@ -1,6 +1,5 @@
 #include "sim/units.h"
 
-#include <GL/gl.h>
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -10,16 +9,13 @@
 #include <utility>
 #include <vector>
 
-#include "render/camera.h"
-#include "game/main_loop.h"
+#include "sim/game.h"
 #include "platform/random.h"
 #include "sim/commands.h"
 #include "sim/messages.h"
 #include "sim/participants.h"
 #include "sim/wire.h"
-#include "sound/sound.h"
-#include "ui/interface.h"
-#include "ui/personal.h"
+#include "sim/events.h"
 #include "sim/catapult.h"
 #include "sim/combat.h"
 #include "sim/magic.h"
@@ -703,8 +699,6 @@ static void remove_unit(unit* u, bool game_goes_on)
         } else if (enemy_selected == u) {
             enemy_selected = nullptr;
         }
-        if (friends_selected == 0)
-            deinit_command_buttons();
     }
     if (enemy_selected == u)
         enemy_selected = nullptr;
@@ -918,6 +912,13 @@ float near_heading(float h, float ref)
     return h;
 }
 
+void turn_toward(unit* u, float desired, float dt)
+{
+    const float diff = desired - u->heading;
+    const float step = std::fmin(per_tuned_step(u->param[2], dt), std::fabs(diff));
+    u->heading += diff > 0.0f ? step : -step;
+}
+
 float wrap_360(float h)
 {
     // One step for any value (a turn off is the same exact result as a
@@ -1029,7 +1030,7 @@ static void report_refused(int refused, float x, float z)
 {
     if (refused <= 0)
         return;
-    set_message("No way over dry land", 1.0f, 0.8f, 0.2f, 0.3f, 2.0f);
+    emit_banner("No way over dry land", 1.0f, 0.8f, 0.2f, 0.3f, 2.0f);
     printf("No way over dry land to (%.0f, %.0f) for %d of the selected units\n", static_cast<double>(x),
            static_cast<double>(z), refused);
 }
@@ -1102,7 +1103,6 @@ void select_catas()
         if (u->selected && u->team == my_team)
             ++friends_selected;
     }
-    init_command_buttons();
 }
 
 void clear_selection()
@@ -1111,7 +1111,6 @@ void clear_selection()
         u->selected = 0;
     friends_selected = 0;
     enemy_selected = nullptr;
-    deinit_command_buttons();
 }
 
 // --- simulation -------------------------------------------------------------------
@@ -1146,7 +1145,7 @@ static void simulate_kind(unit* u, float dt)
         simulate_dragon(u, dt);
         break;
     case UNIT_SHIP:
-        simulate_ship(u);
+        simulate_ship(u, dt);
         break;
     default:
         break;
@@ -1231,7 +1230,7 @@ void simulate_units(float dt)
                 u->next_collision_test = game_time + free_distance / (u->speed + std::fabs(u->vy));
             }
             if (!u->on_water && old[1] > WATER_LEVEL && u->y <= WATER_LEVEL)
-                initiate_splash_sound(u->x, u->z);
+                emit_at(sim_event_kind::splash, u->x, u->y, u->z);
         }
         follow_route(u);
         simulate_kind(u, dt);
@@ -1242,153 +1241,6 @@ void simulate_units(float dt)
     s_walk_next = nullptr;
     s_stepping = nullptr;
     s_grid.live = false;
-}
-
-// --- drawing ----------------------------------------------------------------------
-
-// The picking box: a cube of side s centred on the origin. It is kept in a
-// display list (a unit cube, scaled): immediate-mode drawing in the GL
-// selection mode costs some drivers memory on every pass, and picking runs
-// every frame of a drag.
-static void draw_pick_box(float s)
-{
-    static GLuint cube_list = 0;
-    if (!cube_list) {
-        cube_list = glGenLists(1);
-        glNewList(cube_list, GL_COMPILE);
-        const float h = 0.5f;
-        const float v[8][3] = {{-h, -h, -h}, {h, -h, -h}, {h, h, -h}, {-h, h, -h},
-                               {-h, -h, h},  {h, -h, h},  {h, h, h},  {-h, h, h}};
-        const int f[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {3, 7, 6, 2}, {0, 4, 7, 3}, {1, 2, 6, 5}};
-        glBegin(GL_QUADS);
-        for (const auto& face : f)
-            for (int i : face)
-                glVertex3fv(v[i]);
-        glEnd();
-        glEndList();
-    }
-    glPushMatrix();
-    glScalef(s, s, s);
-    glCallList(cube_list);
-    glPopMatrix();
-}
-
-void draw_billboarded_circle(unit* u)
-{
-    const bool friendly = u->team == local_team();
-    glDisable(GL_LIGHTING);
-    glDisable(GL_TEXTURE_2D);
-    if (friendly)
-        glColor3f(0.0f, 1.0f, 0.0f);
-    else
-        glColor3f(1.0f, 0.0f, 0.0f);
-    glLineWidth(3.0f);
-    glPushMatrix();
-    glTranslatef(u->x, u->y, u->z);
-    const float s = 2.0f * u->radius;
-    glScalef(s, s, s);
-    auto point = [](float a) {
-        const float c = std::cos(a), sn = std::sin(a);
-        glVertex3f(c * right_vect[0] + sn * up_vect[0], c * right_vect[1] + sn * up_vect[1],
-                   c * right_vect[2] + sn * up_vect[2]);
-    };
-    const float step = static_cast<float>(18.0 * M_PI / 180.0);
-    if (u->kind == UNIT_SHIP) {
-        glBegin(GL_LINES);
-        for (int i = 0; i < 10; ++i) {
-            point(step * i);
-            point(step * (i + 1));
-        }
-        glEnd();
-    } else {
-        glBegin(GL_LINE_LOOP);
-        for (int i = 0; i < 21; ++i)
-            point(step * i);
-        glEnd();
-    }
-    if (friendly && u->max_health > 0.0f) {
-        const float frac = u->health / u->max_health;
-        const float len = frac;
-        glEnable(GL_BLEND);
-        glColor4f((u->max_health - u->health) / u->max_health, frac, 0.0f, 0.5f);
-        auto at = [](float r, float up) {
-            glVertex3f(r * right_vect[0] + up * up_vect[0], r * right_vect[1] + up * up_vect[1],
-                       r * right_vect[2] + up * up_vect[2]);
-        };
-        glBegin(GL_QUADS);
-        at(0.5f, 1.1f);
-        at(0.5f - len, 1.1f);
-        at(0.5f - len, 1.2f);
-        at(0.5f, 1.2f);
-        glEnd();
-        glDisable(GL_BLEND);
-    }
-    glPopMatrix();
-    glEnable(GL_TEXTURE_2D);
-    glColor3f(1.0f, 1.0f, 1.0f);
-    enable_lighting();
-}
-
-static void draw_unit_by_kind(unit* u)
-{
-    switch (u->kind) {
-    case UNIT_HUMANOID:
-        draw_humanoid(u);
-        break;
-    case UNIT_CATAPULT:
-        draw_catapult(u);
-        break;
-    case UNIT_RAM:
-        draw_battering_ram(u);
-        break;
-    case UNIT_DRAGON:
-        draw_dragon(u);
-        break;
-    case UNIT_SHIP:
-        draw_ship(u);
-        break;
-    default:
-        break;
-    }
-}
-
-void draw_units()
-{
-    const bool picking = g_render_mode == GL_SELECT;
-    bool highlighted = false;
-    for (unit* u = unit_list; u; u = u->next) {
-        if (u->invisible || u == me)
-            continue;
-        if (picking) {
-            glPushName(u->id);
-            if (u->kind != UNIT_DRAGON) {
-                // A ship is drawn at a fixed height whatever its own; its
-                // box goes where it is seen, so that it can be picked.
-                glPushMatrix();
-                glTranslatef(u->x, u->kind == UNIT_SHIP ? SHIP_DRAW_HEIGHT : u->y, u->z);
-                draw_pick_box(u->radius);
-                glPopMatrix();
-            }
-            glPopName();
-            continue;
-        }
-        const float centre[3] = {u->x, u->y, u->z};
-        // The dragon's wings and tail reach far beyond its body's radius.
-        const float reach = u->kind == UNIT_DRAGON ? DRAGON_DRAW_RADIUS : 1.5f * u->radius;
-        if (!sphere_in_view(centre, reach))
-            continue;
-        if (u->selected) {
-            draw_billboarded_circle(u);
-            if (!highlighted) {
-                set_commands(u);
-                highlighted = true;
-            }
-        }
-        draw_unit_by_kind(u);
-        const GLenum err = glGetError();
-        if (err != GL_NO_ERROR)
-            printf("post-draw-unit %8.8X glGetError() = %d\n", u->id, static_cast<int>(err));
-    }
 }
 
 // --- command appliers -------------------------------------------------------------
@@ -1427,7 +1279,6 @@ int unit_attack_sword(uint32_t attacker, uint32_t target, float heading)
     damage_this_unit(t, a, 3.0f);
     // The blow may have deleted the target, never the attacker (another
     // unit).
-    if (a->kind == UNIT_HUMANOID && a->kind_data)
-        static_cast<humanoid_data*>(a->kind_data)->swing_state = 1;
+    start_sword_stroke(a);
     return 0;
 }

@@ -198,6 +198,9 @@ float heading_toward(float x, float z, float tx, float tz);
 float near_heading(float h, float ref);
 // A heading wrapped into 0..360.
 float wrap_360(float h);
+// Turns u toward the heading `desired` (within 180 degrees of its own) at
+// its turn rate, param[2] degrees a tuned step, over dt seconds; never past.
+void turn_toward(unit* u, float desired, float dt);
 
 // Unit ids of the numbered classes (catapults, rams, ships): the next free
 // id of a class, taken from this copy's counter, and a counter raised past
@@ -257,9 +260,6 @@ struct near_unit {
 // false (and leaves `out` alone) when there is no grid to ask or u is at no
 // finite place: the caller then scans the registry itself.
 bool units_near(const unit* u, float range, int skip_team, std::vector<near_unit>& out);
-// Draws every unit (or, in the GL selection mode, its picking box).
-void draw_units();
-void draw_billboarded_circle(unit* u);
 
 // Appliers of received one-shot commands; -1 when a unit is missing.
 int make_unit_invisible(uint32_t id, float until);

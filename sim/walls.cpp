@@ -7,14 +7,13 @@
 #include <cstring>
 #include <memory>
 
-#include "game/main_loop.h"
+#include "sim/game.h"
 #include "platform/paths.h"
-#include "render/textures.h"
+#include "sim/materials.h"
 #include "platform/vector.h"
 #include "sim/commands.h"
 #include "sim/participants.h"
 #include "sim/wire.h"
-#include "ui/interface.h"
 #include "sim/model_tree.h"
 
 wall_links g_wall_links;
@@ -31,7 +30,7 @@ constexpr float WALL_SINK = 1.49f;
 constexpr float GATE_INSET = 0.33333334f * 1.8f;
 constexpr float WALL_HEALTH = 30.0f;
 constexpr float TOWER_HEALTH = 1.0f;
-constexpr float GATE_SWING_PER_FRAME = 2.0f;
+constexpr float GATE_SWING_PER_STEP = 2.0f;  // degrees a tuned step
 // Bounds of a usable line of the walls file.
 constexpr float WALL_PLACE_LIMIT = 1e5f;
 constexpr float WALL_SIZE_LIMIT = 1e4f;
@@ -61,12 +60,6 @@ bool am_defender()
     return g_wall_links.i_am_defender && g_wall_links.i_am_defender();
 }
 
-void show_gate_button()
-{
-    if (am_defender() && g_wall_links.set_button)
-        g_wall_links.set_button(0, gate_up ? lower_gate_texid : raise_gate_texid, gate_func);
-}
-
 void point_vec(const wall_point& pt, float out[3])
 {
     set_vector(out, pt.x, pt.y, pt.z);
@@ -88,7 +81,7 @@ void set_gate_shape_mp(model_node& node, float angle, const float a_in[3], float
     copy_vector(a, a_in);
     copy_vector(b, b_in);
     subtract_vector(b, a, d);
-    unsigned texture = stone_floor_texid;
+    unsigned texture = TEX_stone_floor;
     if (is_gate) {
         float dn[3];
         copy_vector(dn, d);
@@ -98,7 +91,7 @@ void set_gate_shape_mp(model_node& node, float angle, const float a_in[3], float
             b[k] -= GATE_INSET * thick_b * dn[k];
         }
         subtract_vector(b, a, d);
-        texture = kelvarin_gate_texid;
+        texture = TEX_kelvarin_gate;
     }
     float sa[3], sb[3];
     cross_product(up_a, d, sa);
@@ -152,8 +145,7 @@ int add_wall_model(const float a[3], float thick_a, float height_a, const float 
     const float up_b[3] = {0, height_b, 0};
     set_gate_shape_mp(node, 0, a, thick_a, up_a, b, thick_b, up_b, is_gate);
     // A gate changes shape as it swings, so only plain walls are compiled.
-    if (!is_gate)
-        precompute_model_calllist(node);
+    node.fixed_shape = !is_gate;
     return register_top_level_model(std::move(node));
 }
 
@@ -184,12 +176,12 @@ int add_tower_model(const float point[3], float s, float h, int square, wall_poi
         g_wall_links.add_archer)
         g_wall_links.add_archer(point[0] + s / 2, point[1] + h + s / 2, point[2] + s / 2, rec);
     if (square) {
-        add_child_to_tree(node, create_box_tree(0, 0, 0, s, h, s, marble_texid, 0.3f));
+        add_child_to_tree(node, create_box_tree(0, 0, 0, s, h, s, TEX_marble, 0.3f));
     } else {
         primitive cone;
-        create_cone_prim(cone, 0, -h / 2, 0, 0.9f * s, 0.8f * s, h, marble_texid, 8);
+        create_cone_prim(cone, 0, -h / 2, 0, 0.9f * s, 0.8f * s, h, TEX_marble, 8);
         add_primitive_to_tree(node, cone);
-        add_child_to_tree(node, create_box_tree(0, h / 2 - s / 8, 0, s / 2, s / 4, s / 2, marble_texid, 4 / s));
+        add_child_to_tree(node, create_box_tree(0, h / 2 - s / 8, 0, s / 2, s / 4, s / 2, TEX_marble, 4 / s));
     }
     // Battlements: tall merlons at the corners, low ones between.
     const float hi = h / 2 + s / 8, lo = h / 2 - s / 16;
@@ -199,8 +191,8 @@ int add_tower_model(const float point[3], float s, float h, int square, wall_poi
         {-s / 2, hi, -s / 2, tall}, {0, lo, -s / 2, low},    {s / 2, hi, -s / 2, tall}, {s / 2, lo, 0, low},
     };
     for (const auto& m : merlons)
-        add_child_to_tree(node, create_box_tree(m[0], m[1], m[2], s / 2, m[3], s / 2, marble_texid, 4 / s));
-    precompute_model_calllist(node);
+        add_child_to_tree(node, create_box_tree(m[0], m[1], m[2], s / 2, m[3], s / 2, TEX_marble, 4 / s));
+    node.fixed_shape = true;
     return register_top_level_model(std::move(node));
 }
 
@@ -267,7 +259,6 @@ int load_walls()
         the_wall_pts.back().tower = 0;
         the_wall_pts.back().gate = 0;
     }
-    show_gate_button();
     printf("loaded %d wall points from %s\n", n_wall_pts, walls_filename.c_str());
     return n_wall_pts;
 }
@@ -284,7 +275,6 @@ void set_gate_bool(int up)
 {
     gate_up = up;
     set_gate(0, 90.0f - 90.0f * static_cast<float>(up));
-    show_gate_button();
 }
 
 void gate_func()
@@ -324,11 +314,6 @@ void send_wall_command(const char* tag, float p0, float p1, float p2, float p3)
     send_command_message(subtag, float_to_bits(p0), float_to_bits(p1), float_to_bits(p2), float_to_bits(p3));
 }
 
-void set_gate_button(int slot, unsigned texture, void (*action)())
-{
-    set_button(slot, texture, action, 0);
-}
-
 // Only the defenders work the gates.
 void gate_command(const uint32_t p[4], int sender)
 {
@@ -366,7 +351,6 @@ void init_wall_links()
     g_wall_links.send_command = send_wall_command;
     g_wall_links.i_am_defender = i_am_defender;
     g_wall_links.i_am_team_leader = i_am_team_leader;
-    g_wall_links.set_button = set_gate_button;
     // The tower archers are posted through add_archer by the archers' module.
     register_wall_commands();
 }
@@ -384,8 +368,9 @@ std::vector<wall_stretch> closed_wall_stretches()
     return out;
 }
 
-void simulate_walls()
+void simulate_walls(float dt)
 {
+    const float swing = per_tuned_step(GATE_SWING_PER_STEP, dt);
     for (int i = 0; i + 1 < n_wall_pts; ++i) {
         wall_point& pt = the_wall_pts[i];
         if (!pt.gate)
@@ -401,10 +386,10 @@ void simulate_walls()
             pt.target = 90;
         if (pt.angle != pt.target) {
             float step = pt.target - pt.angle;
-            if (step > GATE_SWING_PER_FRAME)
-                step = GATE_SWING_PER_FRAME;
-            if (step < -GATE_SWING_PER_FRAME)
-                step = -GATE_SWING_PER_FRAME;
+            if (step > swing)
+                step = swing;
+            if (step < -swing)
+                step = -swing;
             pt.angle += step;
             float a[3], b[3];
             point_vec(pt, a);

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/game.h"
+
 struct wall_point {
     float x = 0, y = 0, z = 0;     // y: ground - 1.49 (walls are sunk into the ground)
     float thickness = 0, height = 0;
@@ -24,16 +26,14 @@ struct wall_point {
     float regen_time = -1.0f;      // game_time at which an emptied slot may be refilled
 };
 
-// How the walls reach the modules that own the network, the teams, the
-// command bar and the archers. Whoever owns those fills these at start-up;
-// an unset link is simply skipped.
+// How the walls reach the modules that own the network, the teams and the
+// archers. Whoever owns those fills these at start-up; an unset link is
+// simply skipped.
 struct wall_links {
     // Sends a command message with its tag and four parameters.
     void (*send_command)(const char* tag, float p0, float p1, float p2, float p3) = nullptr;
     int (*i_am_defender)() = nullptr;
     int (*i_am_team_leader)() = nullptr;
-    // Puts a button with this texture and action into the command bar slot.
-    void (*set_button)(int slot, unsigned texture, void (*action)()) = nullptr;
     // Posts a tower archer at (x, y, z) and records it in the wall point.
     void (*add_archer)(float x, float y, float z, wall_point& pt) = nullptr;
 };
@@ -70,11 +70,12 @@ std::vector<wall_stretch> closed_wall_stretches();
 
 void set_gate(int ignored, float angle);
 void set_gate_bool(int up);
-// The defenders' gate button (command bar slot 0).
+// The defenders' gate button (command bar slot 0): every gate up or down,
+// and "GATE" to the other copies.
 void gate_func();
 void set_break_gate(int gate_index, float value);
-// Per frame during play: breaking and swinging of the gates.
-void simulate_walls();
+// Once a play step of dt seconds: breaking and swinging of the gates.
+void simulate_walls(float dt = TUNED_STEP);
 
 // Receivers of the "GATE" and "GBRK" commands, given the command's
 // parameters as parsed by the command dispatcher.
@@ -84,5 +85,5 @@ void receive_gate_break_command(float p0, float p1);
 // Registers the "GATE" and "GBRK" command handlers.
 void register_wall_commands();
 // Start-up: joins the walls to the command messages, the participant table
-// and the command bar, and registers the wall commands.
+// and the archers, and registers the wall commands.
 void init_wall_links();

@@ -4,8 +4,8 @@
 #include <AL/alc.h>
 #include <cstdio>
 
-#include "render/camera.h"
-#include "game/main_loop.h"
+#include "sim/player.h"
+#include "sim/game.h"
 #include "platform/paths.h"
 #include "platform/random.h"
 #include "platform/settings.h"
@@ -24,6 +24,9 @@ int music_current = -1;
 float music_time = 0.0f;
 float music_switch_time = 0.0f;
 std::vector<sound_effect> active_effects;
+int do_sound = 0;
+// The sound's own random numbers (which roar, which surf).
+static rand_stream s_rand;
 
 static ALCdevice* sound_device = nullptr;
 static ALCcontext* sound_context = nullptr;
@@ -156,7 +159,7 @@ void initiate_splash_sound(float x, float z)
 
 void initiate_dragon_sound(float x, float y, float z)
 {
-    add_sound_effect(dragon_sounds[game_rand() % 8], 2.0f, 0.0f, x, y, z, 30.0f, 0);
+    add_sound_effect(dragon_sounds[stream_rand(s_rand) % 8], 2.0f, 0.0f, x, y, z, 30.0f, 0);
 }
 
 void reset_game_sound()
@@ -174,7 +177,9 @@ static void move_listener()
     if (game_state == STATE_PLAY) {
         alListener3f(AL_POSITION, eye_x, eye_y, eye_z);
         alListener3f(AL_VELOCITY, eye_vx, eye_vy, eye_vz);
-        const float orientation[6] = {look_vect[0], look_vect[1], look_vect[2], up_vect[0], up_vect[1], up_vect[2]};
+        float look[3], up[3];
+        eye_look_vectors(look, up);
+        const float orientation[6] = {look[0], look[1], look[2], up[0], up[1], up[2]};
         alListenerfv(AL_ORIENTATION, orientation);
     } else {
         alListener3f(AL_POSITION, 0.0f, 0.0f, 0.0f);
@@ -221,7 +226,7 @@ static void simulate_water_sounds()
     surf_position(eye_x, eye_z, pos);
     for (int i = 0; i < 2; ++i) {
         if (water_current[i] == -1) {
-            water_current[i] = game_rand() % 3;
+            water_current[i] = stream_rand(s_rand) % 3;
             alSourceStop(water_sources[i]);
             alSourcei(water_sources[i], AL_BUFFER, static_cast<ALint>(water_sounds[water_current[i]]));
             alSourcei(water_sources[i], AL_LOOPING, AL_TRUE);
@@ -235,9 +240,11 @@ static void simulate_water_sounds()
 
 static void simulate_music(float dt)
 {
+    float look[3], up[3];
+    eye_look_vectors(look, up);
     if (game_state == STATE_PLAY)
-        alSource3f(music_source, AL_POSITION, eye_x + 5.0f * look_vect[0], eye_y + 5.0f * look_vect[1],
-                   eye_z + 5.0f * look_vect[2]);
+        alSource3f(music_source, AL_POSITION, eye_x + 5.0f * look[0], eye_y + 5.0f * look[1],
+                   eye_z + 5.0f * look[2]);
     else
         alSource3f(music_source, AL_POSITION, 0.0f, 0.0f, 5.0f);
     music_time += dt;

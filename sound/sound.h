@@ -25,6 +25,8 @@ extern float music_time;
 extern float music_switch_time;
 // The live effects, in insertion order.
 extern std::vector<sound_effect> active_effects;
+// SOUND (or the settings): music, surf and effects on.
+extern int do_sound;
 
 void init_sound();
 // Sound on or off at once (the Settings menu): the device is opened the

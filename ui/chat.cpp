@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/main_loop.h"
+#include "sim/game.h"
 #include "input/window.h"
 #include "sim/messages.h"
 #include "sim/participants.h"
@@ -308,21 +308,6 @@ void team_click(int vx, int vy, int b)
     int rx = static_cast<int>(vx - chat_x1);
     int ry = static_cast<int>(vy - (chat_y1 + team_scoot));
     int pressed = hit_test_buttons(team_buttons, NUM_TEAM_BUTTONS, rx, ry, b);
-    if (n_parts == 0)
-        return;
-    participant& self = parts[0];
-    --teams[self.team].members;
-    if (pressed == 0) {
-        self.team = 0;
-        if (me)
-            me->team = 0;
-    } else if (pressed == 1) {
-        self.team = 1;
-        if (me)
-            me->team = 1;
-        set_init_position(self);
-    }
-    ++teams[self.team].members;
     if (pressed == 0 || pressed == 1)
-        printf("playing for team %d\n", self.team);
+        choose_team(pressed);
 }

@@ -5,247 +5,41 @@
 #include <cstdio>
 
 #include "render/camera.h"
-#include "game/main_loop.h"
-#include "platform/settings.h"
+#include "render/model_draw.h"
 #include "render/textures.h"
-#include "platform/vector.h"
-#include "input/window.h"
-#include "sim/messages.h"
-#include "sim/participants.h"
-#include "sim/end_game.h"
+#include "sim/game.h"
+#include "sim/light.h"
 #include "sim/magic.h"
-#include "ui/personal.h"
+#include "sim/participants.h"
+#include "sim/player.h"
+#include "sim/terrain.h"
+#include "sim/units.h"
+#include "sim/walls.h"
+#include "sim/world.h"
+#include "ui/end_screens.h"
+#include "ui/hud.h"
 #include "ui/menu.h"
 #include "ui/selection.h"
-#include "sim/dragon.h"
-#include "sim/projectile.h"
-#include "sim/units.h"
-#include "sim/light.h"
-#include "sim/model_tree.h"
-#include "sim/terrain.h"
 
-float next_jump = 0.0f;
-float next_player_cdetect = 0.0f;
-float next_shoot = 0.0f;
 int do_interface = 0;
 float interface_y = INTERFACE_Y_HIDDEN;
 int waiting_mouse_command = 0;
-float g_target_zoom = 1.0f, g_start_zoom = 1.0f, g_start_zoom_time = 0.0f, g_target_zoom_time = 0.0f;
 button_slot the_buttons[7];
+void (*interface_cursor_visible)() = nullptr;
+void (*interface_cursor_look)() = nullptr;
 
-// --- movement -------------------------------------------------------------------
+// The order button last lit (4 attack, 5 move, 6 stop; -1 none): a unit
+// engaged with an enemy leaves the lights as they were.
+static int s_lit_order = -1;
 
-void walk_motion(const move_keys& keys, float yaw, float speed, float dt, float out[2])
+void reset_game_interface()
 {
-    const double y = yaw * DEG_TO_RAD, q = 90.0 * DEG_TO_RAD;
-    double vx = 0.0, vz = 0.0;
-    if (keys.forward) {
-        vx += sin(y);
-        vz -= cos(y);
-        walk_phase += 10.0f * dt;
-    }
-    if (keys.back) {
-        vx -= sin(y);
-        vz += cos(y);
-    }
-    if (keys.left) {
-        vx += sin(y - q);
-        vz -= cos(y - q);
-    }
-    if (keys.right) {
-        vx += sin(y + q);
-        vz -= cos(y + q);
-        walk_phase -= 10.0f * dt;
-    }
-    out[0] = out[1] = 0.0f;
-    const double len = std::sqrt(vx * vx + vz * vz);
-    // Opposite keys cancel to (almost) nothing: no motion rather than a
-    // huge step along a rounding error.
-    if (len < 1e-6)
-        return;
-    out[0] = static_cast<float>(vx / len * speed * dt);
-    out[1] = static_cast<float>(vz / len * speed * dt);
-}
-
-float clamp_to_world(float v)
-{
-    return v < -256.0f ? -256.0f : (v > 256.0f ? 256.0f : v);
-}
-
-void apply_vertical(float h, float dt)
-{
-    if (eye_y < h + eye_float) {
-        eye_y = h + eye_float;
-        eye_vy = 0.0f;
-    } else if (eye_y >= h + eye_float + 0.1f) {
-        eye_vy -= (eye_y >= 10.0f ? 112.5f : 45.0f) * dt;
-    }
-    eye_y += eye_vy * dt;
-}
-
-void move_eye(float dt, const move_keys& keys)
-{
-    const float speed = do_god ? 45.0f : 15.0f;
-
-    // Riding the dragon hands the frame to the dragon's own control (and
-    // stops praying) in place of the walking below.
-    if (riding_dragon) {
-        stop_praying();
-        be_on_dragon(dt);
-        set_self_humanoid_position();
-        return;
-    }
-
-    float motion[2];
-    walk_motion(keys, eye_yaw, speed, dt, motion);
-    eye_x = clamp_to_world(eye_x);
-    eye_z = clamp_to_world(eye_z);
-
-    if (do_god) {
-        if (keys.rise)
-            eye_float += 0.2f;
-        if (keys.sink)
-            eye_float -= 0.2f;
-    }
-
-    const float old_eye_y = eye_y;
-    apply_vertical(get_terrain_height(eye_x, eye_z), dt);
-
-    // The body point, 1.0 below the eye, moves by the frame's motion.
-    float body[3] = {eye_x, old_eye_y - 1.0f, eye_z};
-    const float step[3] = {motion[0], eye_y - old_eye_y, motion[1]};
-    add_vector(body, step, body);
-    if (game_time >= next_player_cdetect) {
-        // Walls, towers, gates, buildings and trunks push the body point
-        // back; the clearance tells when anything could next be reached.
-        model_node* touched = nullptr;
-        const float free_distance = do_collision_check(body, step, 1.0f, &touched);
-        if (me)
-            me->touched_model = touched;
-        next_player_cdetect = game_time + free_distance / (speed + std::fabs(eye_vy));
-    }
-
-    if (dt != 0.0f) {
-        eye_vx = (body[0] - eye_x) / dt;
-        eye_vz = (body[2] - eye_z) / dt;
-    }
-    eye_x = body[0];
-    eye_y = body[1] + 1.0f;
-    eye_z = body[2];
-
-    if (!std::isfinite(eye_y)) {
-        printf("ACK! EYE_Y is not FINITE!\n");
-        eye_y = std::isfinite(old_eye_y) ? old_eye_y : get_terrain_height(eye_x, eye_z) + eye_float;
-    }
-    if (!std::isfinite(old_eye_y))
-        printf("ACK! OLD_EYE_Y is not FINITE!\n");
-    if (dt == 0.0f) {
-        printf("ACK! dt is ZERO!\n");
-    } else if (std::isfinite(old_eye_y)) {
-        const float rate = (eye_y - old_eye_y) / dt;
-        if (std::fabs(rate) < std::fabs(eye_vy))
-            eye_vy = rate;
-    }
-    if (!std::isfinite(eye_vy)) {
-        printf("ACK! EYE_VY is not FINITE!\n");
-        eye_vy = 0.0f;
-    }
-
-    if (keys.jump && game_time > next_jump) {
-        if (eye_y >= 10.0f) {
-            eye_vy = 45.0f;
-            next_jump = game_time + 1.0f;
-        } else {
-            eye_vy = 15.0f;
-            next_jump = game_time;
-        }
-        eye_y += eye_vy * dt;
-    }
-
-    // Any motion ends a prayer.
-    if (eye_vx != 0.0f || eye_vy != 0.0f || eye_vz != 0.0f)
-        stop_praying();
-
-    // The avatar takes the eye's place so the other copies see the player move.
-    set_self_humanoid_position();
-}
-
-void init_movement()
-{
-    // game_time starts again at 0 in every game: timers left from an earlier
-    // game would hold collision tests, jumps and shots back for as long.
-    next_jump = 0.0f;
-    next_player_cdetect = 0.0f;
-    next_shoot = 0.0f;
     waiting_mouse_command = 0;
-    eye_vx = eye_vy = eye_vz = 0.0f;
-    eye_float = 2.0f;
-    // The models of an earlier game are gone.
-    if (me)
-        me->touched_model = nullptr;
-    g_zoom = g_target_zoom = g_start_zoom = 1.0f;
-    g_start_zoom_time = g_target_zoom_time = 0.0f;
-    // An empty command bar, slid away: each side's set-up puts its own
-    // buttons back.
+    s_lit_order = -1;
     for (button_slot& b : the_buttons)
         b = button_slot{};
     do_interface = 0;
     interface_y = INTERFACE_Y_HIDDEN;
-    // The player stands at the start position of the side chosen in the menu.
-    if (!parts.empty())
-        set_init_position(parts[0]);
-}
-
-void update_zoom(bool zoom_held)
-{
-    const float target = zoom_held ? 5.0f : 1.0f;
-    if (target != g_target_zoom) {
-        g_start_zoom = g_zoom;
-        g_start_zoom_time = game_time;
-        g_target_zoom_time = game_time + 0.3f;
-        g_target_zoom = target;
-    }
-    if (game_time < g_target_zoom_time) {
-        const double s = sin((game_time - g_start_zoom_time) * 5.0 * M_PI / 3.0);
-        g_zoom = static_cast<float>(g_start_zoom + (g_target_zoom - g_start_zoom) * s * s);
-    } else {
-        g_zoom = g_target_zoom;
-    }
-}
-
-void key_move(float dt)
-{
-    move_keys keys;
-    keys.forward = check_key('w');
-    keys.back = check_key('s');
-    keys.left = check_key('a');
-    keys.right = check_key('d');
-    keys.jump = check_key(' ');
-    keys.rise = check_key('e');
-    keys.sink = check_key('f');
-    move_eye(dt, keys);
-
-    if (is_shift_down())
-        enable_interface();
-    else
-        disable_interface();
-    update_zoom(is_control_down());
-}
-
-void mouse_look()
-{
-    if (do_interface)
-        return;
-    float dx, dy;
-    mouse_look_delta(dx, dy);
-    // Half a degree per pixel at the normal speed of the Controls settings.
-    const float turn = 0.5f * static_cast<float>(user_settings.mouse_sensitivity) / 100.0f / g_zoom;
-    eye_yaw += dx * turn;
-    eye_pitch += (user_settings.invert_look ? -dy : dy) * turn;
-    if (eye_pitch < -60.0f)
-        eye_pitch = -60.0f;
-    if (eye_pitch > 60.0f)
-        eye_pitch = 60.0f;
 }
 
 // --- command bar ------------------------------------------------------------------
@@ -255,7 +49,8 @@ void enable_interface()
     if (do_interface)
         return;
     do_interface = 1;
-    cursor_visible_mode();
+    if (interface_cursor_visible)
+        interface_cursor_visible();
 }
 
 void disable_interface()
@@ -263,93 +58,107 @@ void disable_interface()
     if (!do_interface)
         return;
     do_interface = 0;
-    cursor_look_mode();
+    if (interface_cursor_look)
+        interface_cursor_look();
 }
 
-void set_button(int slot, unsigned int texture, void (*action)(), int enlarge)
+static int slot_of_order(int order_kind)
 {
-    if (slot < 0 || slot > 6)
-        return;
-    the_buttons[slot] = {texture, 0, enlarge, action};
-}
-
-void set_button_state(int slot, int highlighted)
-{
-    if (slot < 0 || slot > 6)
-        return;
-    the_buttons[slot].highlighted = highlighted;
-}
-
-static void highlight_order(int order_kind)
-{
-    int slot;
     switch (order_kind) {
-    case ORDER_NONE: slot = -1; break;
-    case ORDER_MOVE: slot = 5; break;
-    case ORDER_ATTACK: slot = 4; break;
-    case ORDER_HOLD: slot = 6; break;
-    default: return;
+    case ORDER_MOVE: return 5;
+    case ORDER_ATTACK: return 4;
+    case ORDER_HOLD: return 6;
+    default: return -1;
     }
-    for (int s = 4; s <= 6; ++s)
-        set_button_state(s, s == slot ? 1 : 0);
 }
 
 static void attack_button_action()
 {
-    highlight_order(ORDER_ATTACK);
+    s_lit_order = slot_of_order(ORDER_ATTACK);
     waiting_mouse_command = ORDER_ATTACK;
 }
 
 static void move_button_action()
 {
-    highlight_order(ORDER_MOVE);
+    s_lit_order = slot_of_order(ORDER_MOVE);
     waiting_mouse_command = ORDER_MOVE;
 }
 
 static void stop_button_action()
 {
-    highlight_order(ORDER_HOLD);
+    s_lit_order = slot_of_order(ORDER_HOLD);
     // On this copy only: no command is sent for a stop.
     for (unit* u = unit_list; u; u = u->next)
         if (u->selected)
             u->order_kind = ORDER_HOLD;
 }
 
-void init_command_buttons()
+// The button of each spell code (none for no spell).
+static unsigned spell_texture(int code)
 {
-    set_button(4, attack_button_texid, attack_button_action, 1);
-    set_button(5, move_button_texid, move_button_action, 1);
-    set_button(6, stop_button_texid, stop_button_action, 1);
+    static const unsigned int* const textures[SPELL_CODES] = {
+        nullptr,
+        &dragon_summon_button_texid,
+        &ghoul_button_texid,
+        &firestorm_texid,
+        &invisibility_texid,
+        &lightning_texid,
+        &goblin_button_texid,
+        &dragon_dismount_button_texid,
+        &catapult_summon_button_texid,
+        &ram_button_texid,
+        &footman_button_texid,
+    };
+    return code > SPELL_NONE && code < SPELL_CODES ? *textures[code] : 0;
 }
 
-void deinit_command_buttons()
+void refresh_command_bar()
 {
-    for (int slot = 4; slot <= 6; ++slot)
-        set_button(slot, 0, nullptr, 0);
+    for (button_slot& b : the_buttons)
+        b = button_slot{};
+    if (i_am_defender() && n_wall_pts > 0)
+        the_buttons[0] = {gate_up ? lower_gate_texid : raise_gate_texid, 0, 0, gate_func};
+    else if (i_am_attacker())
+        the_buttons[0] = {select_catas_texid, 0, 1, select_catas};
+    the_buttons[1] = {pray_button_texid, praying, 1, do_pray};
+    void (*const cast[2])() = {magic_button_1, magic_button_2};
+    for (int k = 0; k < 2; ++k)
+        if (what_spells[k] > SPELL_NONE && what_spells[k] < SPELL_CODES)
+            // The dismount button keeps its size when highlighted.
+            the_buttons[2 + k] = {spell_texture(what_spells[k]), 0, what_spells[k] == SPELL_DISMOUNT ? 0 : 1, cast[k]};
+    if (friends_selected <= 0) {
+        s_lit_order = -1;
+        return;
+    }
+    the_buttons[4] = {attack_button_texid, 0, 1, attack_button_action};
+    the_buttons[5] = {move_button_texid, 0, 1, move_button_action};
+    the_buttons[6] = {stop_button_texid, 0, 1, stop_button_action};
+    for (const unit* u = unit_list; u; u = u->next)
+        if (u->selected && u->team == local_team()) {
+            if (u->order_kind != ORDER_ENGAGED)
+                s_lit_order = slot_of_order(u->order_kind);
+            break;
+        }
+    if (s_lit_order >= 4)
+        the_buttons[s_lit_order].highlighted = 1;
 }
 
-void set_commands(const unit* u)
+void animate_interface(float dt)
 {
-    if (u)
-        highlight_order(u->order_kind);
-}
-
-void animate_interface()
-{
+    const float step = per_tuned_step(0.2f, dt);
     if (do_interface) {
-        interface_y += 0.2f;
+        interface_y += step;
         if (interface_y > INTERFACE_Y_SHOWN)
             interface_y = INTERFACE_Y_SHOWN;
     } else {
-        interface_y -= 0.2f;
+        interface_y -= step;
         if (interface_y < INTERFACE_Y_HIDDEN)
             interface_y = INTERFACE_Y_HIDDEN;
     }
 }
-
-
 void draw_interface()
 {
+    refresh_command_bar();
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);
     glPushMatrix();
@@ -400,21 +209,7 @@ int command_bar_slot(int x, int y, int w, int h)
 
 // --- routing ----------------------------------------------------------------------
 
-void game_click(int button)
-{
-    // Riding the dragon: button 1 starts the fire breath, a release stops it.
-    if (riding_dragon) {
-        if (button == 1 || button == 0)
-            tell_dragon_breath(button);
-        return;
-    }
-    if (host_button_down(0) && next_shoot < game_time) {
-        player_shoot_arrow();
-        next_shoot = game_time + 0.666f;
-    }
-}
-
-void interface_click(int x, int y, int b)
+void interface_click(int x, int y, int b, bool first_down)
 {
     switch (game_state) {
     case STATE_MENU:
@@ -428,10 +223,11 @@ void interface_click(int x, int y, int b)
         break;
     }
     if (!do_interface) {
-        game_click(b);
+        player_click(b, first_down);
         return;
     }
     if (b >= 1) {
+        refresh_command_bar();
         const int slot = command_bar_slot(x, y, g_game_width, g_game_height);
         if (slot >= 0) {
             if (the_buttons[slot].action)
@@ -444,7 +240,6 @@ void interface_click(int x, int y, int b)
     // Releases, motion and presses outside the bar go to the selection.
     selection_click(x, y, b);
 }
-
 void interface_key(int key)
 {
     if (game_state == STATE_MENU) {

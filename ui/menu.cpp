@@ -8,14 +8,12 @@
 #include <unistd.h>
 
 #include "render/camera.h"
-#include "render/gamma.h"
-#include "game/main_loop.h"
+#include "sim/game.h"
+#include "render/engine_models.h"
+#include "ui/requests.h"
 #include "platform/random.h"
 #include "render/textures.h"
 #include "input/window.h"
-#include "sim/commands.h"
-#include "sim/messages.h"
-#include "net/multicast.h"
 #include "sim/participants.h"
 #include "ui/chat.h"
 #include "ui/settings_menu.h"
@@ -42,7 +40,8 @@ struct menu_catapult_deleter {
     }
 };
 static std::unique_ptr<unit, menu_catapult_deleter> g_catapult_animation;
-static float next_presence = 0.0f;
+// The picture's own random numbers (the wheels' jitter).
+static rand_stream s_rand;
 
 static const char ALPHABET[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
@@ -198,7 +197,7 @@ static void animate_menu_catapult(const button& start)
     if (!catapult_animation)
         return;
     auto* c = static_cast<catapult_data*>(catapult_animation->kind_data);
-    c->wheel_angle += static_cast<float>(game_rand() * 3.0 / 2147483648.0);
+    c->wheel_angle += static_cast<float>(stream_rand(s_rand) * 3.0 / 2147483648.0);
     c->arm_angle += c->arm_speed;
     if (c->arm_angle > 170.0f) {
         c->arm_angle = 170.0f;
@@ -214,9 +213,8 @@ static void animate_menu_catapult(const button& start)
         if (c->reload_time < game_time) {
             c->arm_speed = -5.0f;
             c->reload_time = game_time + 2.0f;
-            catapult_launch(catapult_animation);
         }
-        c->wheel_angle += static_cast<float>(game_rand() * 7.0 / 2147483648.0);
+        c->wheel_angle += static_cast<float>(stream_rand(s_rand) * 7.0 / 2147483648.0);
     }
 }
 
@@ -285,7 +283,6 @@ void set_menu_gl_params()
     glViewport(0, 0, g_game_width, g_game_height);
     push_2d_matrix();
     glDisable(GL_CULL_FACE);
-    cursor_hidden_mode();
 }
 
 void init_menu()
@@ -293,13 +290,13 @@ void init_menu()
     set_game_gl_params();
     set_menu_gl_params();
     setup_font();
+    // The picture's catapult: a record of its own, outside the world.
     if (!g_catapult_animation)
         g_catapult_animation.reset(new unit{});
     catapult_animation = g_catapult_animation.get();
     init_catapult(catapult_animation, 0.0f, 0.0f);
     catapult_animation->team = 0;
     catapult_animation->pitch = 0.0f;
-    init_participants();
     init_chat();
     init_main_menu_buttons();
     init_settings_buttons();
@@ -447,21 +444,24 @@ void menu_click(int x, int y, int b)
 
 void menu_key(int code)
 {
-    if ((code == 'q' || code == 'Q') && is_alt_down())
-        exit(0);
+    if ((code == 'q' || code == 'Q') && is_alt_down()) {
+        request(ui_request::quit);
+        return;
+    }
     chat_key(code);
 }
 
 int main_menu_step()
 {
     if (main_buttons[MAIN_START].state == BUTTON_ON) {
-        start_game_from_menu();
+        main_buttons[MAIN_START].state = BUTTON_IDLE;
+        request(ui_request::start_game);
         return 1;
     }
     if (main_buttons[MAIN_SETTINGS].state == BUTTON_ON)
         menu_state = 1;
     else if (main_buttons[MAIN_QUIT].state == BUTTON_ON)
-        exit(0);
+        request(ui_request::quit);
     else if (main_buttons[MAIN_CHAT].state == BUTTON_ON)
         main_buttons[MAIN_TEAMS].state = BUTTON_IDLE;
     else if (main_buttons[MAIN_TEAMS].state == BUTTON_ON)
@@ -469,10 +469,10 @@ int main_menu_step()
     return 0;
 }
 
-void simulate_menu(float dt)
+bool simulate_menu(float dt)
 {
     if (main_menu_step())
-        return;
+        return true;
     simulate_chat_window(dt);
     simulate_team_window(dt);
     if (settings_buttons[SETTINGS_MAIN_MENU].state == BUTTON_ON) {
@@ -480,30 +480,11 @@ void simulate_menu(float dt)
         menu_state = 0;
         open_settings_page(PAGE_NONE);
     }
-    if (game_time - next_presence >= 0.2f) {
-        broadcast_self();
-        next_presence = game_time;
-    }
-    check_for_messages();
-    expire_participants();
+    return false;
 }
 
 void reset_game_menu()
 {
-    next_presence = 0.0f;
     if (catapult_animation && catapult_animation->kind_data)
         static_cast<catapult_data*>(catapult_animation->kind_data)->reload_time = 0.0f;
-}
-
-void switch_to_play_mode()
-{
-    gamma_fade_to(0.0f, 0.0f);
-    close_chat();
-    close_ipmulticast();
-    init_ipmulticast(game_rand() % 10000);
-    usleep(300000);
-    single_player = n_parts == 1 ? 1 : 0;
-    prepare_game_mode();
-    game_state = STATE_PLAY;
-    game_time = 0.0f;
 }

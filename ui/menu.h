@@ -1,5 +1,6 @@
-// The main and settings menus, the textured menu font, the button record
-// and the switch from the menu into play.
+// The main and settings menus, the textured menu font and the button
+// record. The menu asks for a start or the end of the program (ui/requests.h);
+// the program carries it out.
 #pragma once
 
 struct unit;
@@ -47,6 +48,7 @@ extern float char_width[256];
 extern int latest_mouse_x, latest_mouse_y;
 extern unit* catapult_animation;
 
+// Builds the menu (the menu's own part: font, buttons, chat, picture).
 void init_menu();
 void set_menu_gl_params();
 // Fills char_width (no GL needed) ...
@@ -65,13 +67,12 @@ void draw_settings_buttons();
 void draw_team_buttons();
 void draw_menu();
 void draw_cursor();
-void simulate_menu(float dt);
+// One step of the menu: its buttons' actions, the chat and team windows
+// sliding; true when a start was asked for.
+bool simulate_menu(float dt);
 void menu_click(int x, int y, int b);
 void menu_key(int code);
-void switch_to_play_mode();
-// A new game: the presence timer follows game_time, which starts again at
-// 0, so that the menu after this game announces this copy at once; the menu
-// picture's catapult may throw again.
+// A new game: the menu picture's catapult may throw again.
 void reset_game_menu();
 
 // Pointer input over a set of buttons in its own virtual coordinates: a
@@ -83,5 +84,5 @@ int hit_test_buttons(button* set, int n, int vx, int vy, int b);
 int window_to_virtual_x(int x);
 int window_to_virtual_y(int y);
 // The menu's actions for this step's button states (start, settings,
-// quit, chat/teams exclusivity); returns 1 when play was started.
+// quit, chat/teams exclusivity); returns 1 when a start was asked for.
 int main_menu_step();

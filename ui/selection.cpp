@@ -4,7 +4,8 @@
 #include <cstdio>
 
 #include "render/camera.h"
-#include "game/main_loop.h"
+#include "sim/game.h"
+#include "render/unit_draw.h"
 #include "input/window.h"
 #include "sim/participants.h"
 #include "ui/interface.h"
@@ -19,7 +20,6 @@ int in_select = 0;
 int x_i = 0, y_i = 0;
 int drag_x1 = 0, drag_y1 = 0, drag_x2 = 0, drag_y2 = 0;
 int extend_selection = 0;
-int waiting_spell_command = 0;
 
 void reset_game_selection()
 {
@@ -28,7 +28,6 @@ void reset_game_selection()
     x_i = y_i = 0;
     drag_x1 = drag_y1 = drag_x2 = drag_y2 = 0;
     extend_selection = 0;
-    waiting_spell_command = 0;
 }
 
 void select_name(uint32_t id)
@@ -45,7 +44,6 @@ void select_name(uint32_t id)
             enemy_selected->selected = 0;
             enemy_selected = nullptr;
         }
-        init_command_buttons();
     } else if (friends_selected == 0 && !enemy_selected) {
         u->selected = 1;
         enemy_selected = u;
@@ -113,7 +111,7 @@ void selection_drag(int x, int y)
     glRenderMode(GL_SELECT);
     g_render_mode = GL_SELECT;
     glInitNames();
-    draw_frame();
+    draw_units_for_picking();
     default_frustum();
     GLint hits = glRenderMode(GL_RENDER);
     g_render_mode = GL_RENDER;

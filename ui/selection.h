@@ -12,7 +12,6 @@ extern int in_select;        // 1 while a left drag is in progress
 extern int x_i, y_i;         // window position where the drag began
 extern int drag_x1, drag_y1, drag_x2, drag_y2;  // current box, x1 <= x2, y1 <= y2
 extern int extend_selection; // Alt held at the last box update
-extern int waiting_spell_command;  // 0 none, 1 firestorm, 2 lightning
 
 // Entries of the selection buffer: about a thousand units per box.
 constexpr int SELECT_BUFFER_SIZE = 4096;

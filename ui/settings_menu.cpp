@@ -7,11 +7,11 @@
 #include <string>
 
 #include "render/camera.h"
-#include "game/main_loop.h"
+#include "sim/game.h"
+#include "input/window.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
 #include "render/textures.h"
-#include "input/window.h"
 #include "sound/sound.h"
 #include "ui/chat.h"
 #include "ui/menu.h"

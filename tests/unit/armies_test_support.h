@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "render/camera.h"
 #include "sim/commands.h"
 #include "net_test_support.h"
 #include "registry_reset.h"
@@ -23,7 +22,6 @@ inline void fresh_game(int team = 1)
     reset_lobby(team, 500);
     game_state = STATE_PLAY;
     game_time = 100.0f;
-    got_hurt = 0.0f;
     sent_datagrams().clear();
 }
 

@@ -11,9 +11,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "game/main_loop.h"
+#include "sim/game.h"
 #include "platform/random.h"
-#include "net/multicast.h"
 #include "sim/participants.h"
 #include "net_test_support.h"
 #include "registry_reset.h"

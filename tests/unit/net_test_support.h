@@ -9,13 +9,12 @@
 #include <sys/time.h>
 #include <vector>
 
-#include "game/main_loop.h"
+#include "sim/events.h"
+#include "sim/game.h"
 #include "platform/random.h"
 #include "sim/messages.h"
-#include "net/multicast.h"
 #include "sim/participants.h"
 #include "sim/wire.h"
-#include "ui/chat.h"
 #include "sim/units.h"
 
 inline std::vector<std::vector<unsigned char>>& sent_datagrams()
@@ -62,7 +61,6 @@ inline std::vector<sent_command> sent_commands(const char* subtag = nullptr)
 
 inline void reset_lobby(int team = 0, int numb = 500)
 {
-    gettimeofday(&prev_tv, nullptr);
     game_state = STATE_MENU;
     game_time = 10.0f;
     static std::string name = "tester";
@@ -76,7 +74,7 @@ inline void reset_lobby(int team = 0, int numb = 500)
     teams[0].members = team == 0 ? 1 : 0;
     teams[1].members = team == 1 ? 1 : 0;
     parts[0].number = numb;
-    init_chat();
+    clear_events();
     updm_len = 0;
     sent_datagrams().clear();
     send_observer = record_send;

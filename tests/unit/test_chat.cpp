@@ -3,6 +3,7 @@
 #include "net_test_support.h"
 #include "input/window.h"
 #include "ui/menu.h"
+#include "ui/chat.h"
 
 TEST(ChatLines, CountsWrapAtTheWindowWidth)
 {

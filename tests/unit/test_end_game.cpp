@@ -8,6 +8,7 @@
 #include "armies_test_support.h"
 #include "siege_test_support.h"
 #include "sim/end_game.h"
+#include "ui/end_screens.h"
 #include "sim/buildings.h"
 #include "sim/model_tree.h"
 

@@ -11,7 +11,7 @@
 #include "ui/interface.h"
 #include "sim/magic.h"
 #include "ui/menu.h"
-#include "ui/personal.h"
+#include "ui/hud.h"
 #include "ui/selection.h"
 #include "sim/dragon.h"
 #include "sim/projectile.h"
@@ -19,6 +19,23 @@
 #include "sim/lightning.h"
 #include "sim/model_tree.h"
 #include "sim/terrain.h"
+#include "sim/world.h"
+#include "sim/events.h"
+#include "game/main_loop.h"
+
+// The command bar as the player's state makes it now, and the banner once
+// the simulation's events have been shown.
+[[maybe_unused]] static const button_slot& bar(int slot)
+{
+    refresh_command_bar();
+    return the_buttons[slot];
+}
+[[maybe_unused]] static const banner_state& banner()
+{
+    deliver_events();
+    return current_banner();
+}
+
 
 namespace {
 
@@ -33,13 +50,15 @@ float level_ground(float, float)
 // temple whose front step lies 10 ahead of the player at (0, 22, 0).
 void new_game(int team)
 {
-    reset_game_state();
+    reset_world_state();
+    clear_events();
+    reset_game_personal();
     fresh_game(team);
     allocate_terrain();
     for (int j = 0; j < 128; ++j)
         for (int i = 0; i < 128; ++i)
             height_map[j][i] = 20.0f;
-    calculate_arrays();
+    calculate_normals();
     clear_model_tree();
     structure_ground = level_ground;
     add_temple_model(0, -20);
@@ -103,7 +122,7 @@ TEST(Prayer, AtATempleASpellAbout11SecondsApartAndNoMoreThanTwo)
     EXPECT_EQ(praying, 1);
     move_eye(0.1f, move_keys{});  // standing against it keeps the prayer
     EXPECT_EQ(praying, 1);
-    EXPECT_EQ(the_buttons[1].texture, pray_button_texid);
+    EXPECT_EQ(bar(1).texture, pray_button_texid);
 
     const float start = game_time;
     std::vector<float> grants = pray_for(40.0f);
@@ -188,12 +207,12 @@ TEST(Grants, DrawsRedrawsAndTheLargeTeamRule)
     grant_spell();
     EXPECT_EQ(target_favor, 1.0f);
     const int code = what_spells[0];
-    EXPECT_FALSE(current_banner().text.empty());
-    EXPECT_EQ(the_buttons[2].action, magic_button_1);
-    EXPECT_EQ(the_buttons[2].enlarge, 1);
+    EXPECT_FALSE(banner().text.empty());
+    EXPECT_EQ(bar(2).action, magic_button_1);
+    EXPECT_EQ(bar(2).enlarge, 1);
     if (code == SPELL_DRAGON) {
         EXPECT_EQ(dragon_button, 2);
-        EXPECT_EQ(current_banner().text, "Apollo has granted you a Dragon");
+        EXPECT_EQ(banner().text, "Apollo has granted you a Dragon");
     }
 
     // More than 99 units on the side: only the four great spells.
@@ -213,11 +232,11 @@ TEST(Casting, SummonsOnTheOwnSideOnly)
     have_spells = 1;
     magic_button(0);
     EXPECT_EQ(count_units(), before);
-    EXPECT_EQ(current_banner().text, "You can only summon units on your side of the map!");
-    EXPECT_EQ(current_banner().red, 1.0f);
+    EXPECT_EQ(banner().text, "You can only summon units on your side of the map!");
+    EXPECT_EQ(banner().red, 1.0f);
     EXPECT_EQ(what_spells[0], SPELL_NONE);  // spent all the same
     EXPECT_EQ(have_spells, 0);
-    EXPECT_EQ(the_buttons[2].texture, 0u);
+    EXPECT_EQ(bar(2).texture, 0u);
 
     struct summon {
         int team, code, count;
@@ -292,12 +311,12 @@ TEST(Casting, FirestormInvisibilityAndTheDragonsSlot)
     magic_button(0);
     ASSERT_NE(my_dragon, nullptr);
     EXPECT_EQ(what_spells[0], SPELL_DISMOUNT);
-    EXPECT_EQ(the_buttons[2].texture, dragon_dismount_button_texid);
-    EXPECT_EQ(the_buttons[2].enlarge, 0);
+    EXPECT_EQ(bar(2).texture, dragon_dismount_button_texid);
+    EXPECT_EQ(bar(2).enlarge, 0);
     EXPECT_EQ(have_spells, 1);
     del_unit(my_dragon);
     EXPECT_EQ(what_spells[0], SPELL_NONE);
-    EXPECT_EQ(the_buttons[2].texture, 0u);
+    EXPECT_EQ(bar(2).texture, 0u);
     EXPECT_EQ(have_spells, 0);
     // Sent away with the dismount button before it came: the player on the
     // ground does not hop (a prayer goes on).
@@ -348,22 +367,22 @@ TEST(Banner, TimelineAndOneWidthForEveryText)
     const float t0 = game_time;
     set_message("You can only summon units on your side of the map!", 1, 0, 0, 0.3f, 2.0f);
     simulate_message();
-    EXPECT_EQ(current_banner().do_message, 1);  // on at once, still transparent
-    EXPECT_LT(current_banner().alpha, 0.0f);
+    EXPECT_EQ(banner().do_message, 1);  // on at once, still transparent
+    EXPECT_LT(banner().alpha, 0.0f);
     for (float t : {0.3f, 1.0f, 2.0f}) {
         game_time = t0 + t;
         simulate_message();
-        EXPECT_EQ(current_banner().alpha, 1.0f) << t;
+        EXPECT_EQ(banner().alpha, 1.0f) << t;
     }
     game_time = t0 + 2.0f + 0.15f;
     simulate_message();
-    EXPECT_GT(current_banner().alpha, 0.0f);
-    EXPECT_LT(current_banner().alpha, 1.0f);
-    EXPECT_EQ(current_banner().do_message, 1);
+    EXPECT_GT(banner().alpha, 0.0f);
+    EXPECT_LT(banner().alpha, 1.0f);
+    EXPECT_EQ(banner().do_message, 1);
     game_time = t0 + 2.0f + BANNER_EDGE + 0.001f;
     simulate_message();
-    EXPECT_EQ(current_banner().do_message, 0);
-    EXPECT_EQ(current_banner().alpha, 0.0f);
+    EXPECT_EQ(banner().do_message, 0);
+    EXPECT_EQ(banner().alpha, 0.0f);
 
     const banner_layout one = layout_banner("Zeus"), two = layout_banner("ZeusZeus");
     EXPECT_NEAR(two.size, one.size / 2, 1e-6);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "armies_test_support.h"
+#include "render/humanoid_model.h"
 #include "sim/terrain.h"
 
 TEST(HumanoidUpdate, CountsByFixedFlag)
@@ -78,19 +79,19 @@ TEST(Animation, PoseByHeightAndSpeed)
 
 TEST(Animation, LimbAngles)
 {
-    humanoid_data h{};
-    animate_limbs(&h, POSE_STANDING, 3.0f);
+    limb_pose h{};
+    animate_limbs(h, POSE_STANDING, 3.0f);
     EXPECT_EQ(h.leg_angles[0][0], 0.1f);
     EXPECT_EQ(h.leg_angles[1][1], 0.1f);
     EXPECT_EQ(h.arm_angles[0], 0.0f);
 
     const float t = 0.3f, p = 4.0f * t;
-    animate_limbs(&h, POSE_WALKING, t);
+    animate_limbs(h, POSE_WALKING, t);
     EXPECT_NEAR(h.leg_angles[0][0], 0.6f * std::sin(p), 1e-6);
     EXPECT_NEAR(h.leg_angles[1][1], 0.3f - 0.3f * std::cos(p + 4.0f), 1e-6);
     EXPECT_NEAR(h.arm_angles[1], 0.6f * std::sin(p), 1e-6);
     const float walking_arm = h.arm_angles[0];
-    animate_limbs(&h, POSE_SWIMMING, t);
+    animate_limbs(h, POSE_SWIMMING, t);
     EXPECT_NEAR(h.arm_angles[0], walking_arm + M_PI, 1e-5);  // overhead
     EXPECT_NEAR(h.leg_angles[0][0], 0.6f * std::sin(p), 1e-6);
 }
@@ -123,41 +124,33 @@ TEST(Ground, FiguresStandOnTheGroundArchersNeverFall)
     EXPECT_EQ(archer->y, 30.0f);
 }
 
-TEST(Swing, StatesAndRestart)
+// The stroke is drawn from the time since it began: down a degree a tuned
+// step until past 70, then back by 0.7 a step; a new stroke starts over,
+// with the roll its seed picks; a sword soldier's blow starts one.
+TEST(Swing, FollowsTheTimeSinceTheStroke)
 {
-    game_srand(5);
-    humanoid_data h{};
-    h.weapon = WEAPON_SWORD;
-    h.swing_state = 1;
-    simulate_weapon(&h);
-    EXPECT_EQ(h.swing_state, 2);
-    EXPECT_GE(h.swing_roll, -45.0f);
-    EXPECT_LE(h.swing_roll, 44.0f);
-    const float first_roll = h.swing_roll;
-    int steps = 0;
-    while (h.swing_state == 2 && steps < 200) {
-        simulate_weapon(&h);
-        ++steps;
-    }
-    EXPECT_EQ(steps, 71);  // one degree a step past 70
-    while (h.swing_state == 3 && steps < 400) {
-        simulate_weapon(&h);
-        ++steps;
-    }
-    EXPECT_EQ(h.swing_state, 0);
-    EXPECT_LT(std::fabs(h.swing_pitch), 1.0f);
+    EXPECT_EQ(sword_swing_at(-1.0f, 7).pitch, 0.0f);  // no stroke yet
+    const sword_swing first = sword_swing_at(0.0f, 7);
+    EXPECT_EQ(first.pitch, 0.0f);
+    EXPECT_GE(first.roll, -45.0f);
+    EXPECT_LE(first.roll, 44.0f);
+    EXPECT_EQ(sword_swing_at(10.0f * TUNED_STEP, 7).pitch, 10.0f);
+    EXPECT_EQ(sword_swing_at(70.5f * TUNED_STEP, 7).pitch, 70.0f);
+    const sword_swing falling = sword_swing_at(72.0f * TUNED_STEP, 7);
+    EXPECT_NEAR(falling.pitch, 71.0f * 0.7f, 1e-3);
+    EXPECT_NEAR(falling.roll, first.roll * 0.7f, 1e-3);
+    const sword_swing rest = sword_swing_at(200.0f * TUNED_STEP, 7);
+    EXPECT_EQ(rest.pitch, 0.0f);
+    EXPECT_EQ(rest.roll, 0.0f);
 
-    // A second request restarts with a new roll; without a sword nothing moves.
-    h.swing_state = 1;
-    game_srand(6);
-    simulate_weapon(&h);
-    EXPECT_EQ(h.swing_state, 2);
-    EXPECT_EQ(h.swing_pitch, 0.0f);  // from the start again
-    (void)first_roll;
-    humanoid_data bare{};
-    bare.swing_state = 1;
-    simulate_weapon(&bare);
-    EXPECT_EQ(bare.swing_state, 1);
+    fresh_game(1);
+    unit* u = soldier(0, 0, 1);
+    game_time = 12.5f;
+    start_sword_stroke(u);
+    EXPECT_EQ(static_cast<humanoid_data*>(u->kind_data)->swing_started, 12.5f);
+    unit* archer = spawn_humanoid(0x80010, 1, HUMANOID_ARCHER);
+    start_sword_stroke(archer);  // no sword, no stroke
+    EXPECT_LT(static_cast<humanoid_data*>(archer->kind_data)->swing_started, 0.0f);
 }
 
 TEST(Spawning, BodyWeaponAndFixedByKind)

@@ -1,9 +1,11 @@
 // Lightning strikes: the darkness timeline, strikes replacing one another,
-// "LIGH" from other copies; and the plane the flame sprites are drawn in.
+// "LIGH" from other copies; and the flames: the plane their sprites are
+// drawn in, and how they follow their fire sources.
 #include <cmath>
 
 #include "armies_test_support.h"
 #include "platform/vector.h"
+#include "render/flames.h"
 #include "sim/fire.h"
 #include "sim/light.h"
 #include "sim/lightning.h"
@@ -72,11 +74,11 @@ TEST_F(Lightning, AStrikeDarkensTheSkyAndGathersStormClouds)
     for (int i = clouds; i < nclouds; ++i)
         EXPECT_EQ(the_clouds[static_cast<size_t>(i)].storm, 1);
     game_time = 100.5f;
-    draw_lightning();
+    simulate_lightning();
     EXPECT_EQ(is_night_time_mode, 1);
-    // Past the bolt (no drawing then), the night lifts.
+    // Past the bolt, the night lifts.
     game_time = 105.5f;
-    draw_lightning();
+    simulate_lightning();
     EXPECT_EQ(is_night_time_mode, 0);
 }
 
@@ -137,4 +139,32 @@ TEST(FlameSprites, FaceTheEyeFromEveryDirection)
         EXPECT_EQ(u[k], 0.0f);
         EXPECT_EQ(v[k], 0.0f);
     }
+}
+
+// The renderer's flames follow the world's fire sources: each emits while
+// it burns (at most 50), a cold one loses its oldest flame a tuned step,
+// and the flames of a source that is gone are forgotten.
+TEST(Flames, FollowTheirSourcesAndNeverExceedFifty)
+{
+    reset_flames();
+    auto f = std::make_unique<fire_source>();
+    f->intensity = 100.0f;  // every attempt emits
+    for (int i = 0; i < 40; ++i) {
+        step_flames(TUNED_STEP);
+        ASSERT_LE(flames_of(f.get()).size(), static_cast<size_t>(FIRE_MAX_PARTICLES));
+    }
+    const size_t full = flames_of(f.get()).size();
+    EXPECT_GE(full, static_cast<size_t>(FIRE_MAX_PARTICLES) - 1);  // full: the oldest goes, a new one comes
+    f->intensity = 0.0f;
+    step_flames(TUNED_STEP);
+    EXPECT_EQ(flames_of(f.get()).size(), full - 1);
+    // Half a step makes no emission nor retirement; the next half does.
+    step_flames(TUNED_STEP / 2);
+    EXPECT_EQ(flames_of(f.get()).size(), full - 1);
+    step_flames(TUNED_STEP / 2);
+    EXPECT_EQ(flames_of(f.get()).size(), full - 2);
+    EXPECT_EQ(flame_source_count(), 1u);
+    f.reset();
+    step_flames(TUNED_STEP);
+    EXPECT_EQ(flame_source_count(), 0u);
 }

@@ -5,6 +5,9 @@
 #include <vector>
 
 #include "game/main_loop.h"
+#include "input/window.h"
+#include "sim/messages.h"
+#include "sound/sound.h"
 
 namespace {
 

@@ -33,7 +33,7 @@ TEST(ModelTreeBuild, QuadNormalFollowsCornerOrderAndBadIndicesAreRefused)
 {
     model_node node;
     empty_model_tree(node, 1, 2, 3, 4);
-    EXPECT_EQ(node.list, -1);
+    EXPECT_FALSE(node.fixed_shape);
     EXPECT_EQ(node.health, -1.0f);
     const float pts[4][3] = {{0, 0, 0}, {10, 0, 0}, {10, 5, 0}, {0, 5, 0}};
     set_tree_points(node, pts, 4);

@@ -5,6 +5,10 @@
 #include "render/camera.h"
 #include "game/main_loop.h"
 #include "input/window.h"
+#include "render/textures.h"
+#include "sim/magic.h"
+#include "sim/participants.h"
+#include "sim/walls.h"
 #include "ui/interface.h"
 #include "sim/units.h"
 #include "sim/light.h"
@@ -18,7 +22,7 @@ void flat_ground(float h)
     for (int j = 0; j < 128; ++j)
         for (int i = 0; i < 128; ++i)
             height_map[j][i] = h;
-    calculate_arrays();
+    calculate_normals();
 }
 
 void stand_at(float x, float y, float z)
@@ -133,13 +137,14 @@ TEST(Movement, AStepWalksAndKeepsTheEyeOnTheGround)
     move_eye(0.1f, move_keys{});
     EXPECT_EQ(eye_x, 256.0f);
 
-    // god mode: three times the speed, "e" lifts the standing height
+    // god mode: three times the speed, "e" lifts the standing height by 0.2
+    // a tuned step (8 a second)
     stand_at(0, 22, 0);
     do_god = 1;
     keys.rise = true;
     move_eye(0.1f, keys);
     EXPECT_NEAR(eye_z, -4.5f, 1e-5);
-    EXPECT_FLOAT_EQ(eye_float, 2.2f);
+    EXPECT_FLOAT_EQ(eye_float, 2.8f);
     do_god = 0;
     game_time = 0;
 }
@@ -229,61 +234,73 @@ TEST(CommandBar, PressesHitTheMiddleOfSlotsOnly)
     EXPECT_EQ(command_bar_slot(1279, 1000, w, h), -2);
 }
 
-namespace {
-int g_actions = 0;
-void count_action() { ++g_actions; }
-} // namespace
-
-TEST(CommandBar, SlotsHighlightsAndClickRouting)
+// The bar follows the player's state: the side's first button, prayer
+// (lit while praying), the spells held, and the orders while friendly
+// units are selected, lit by the first one's order; a press runs the
+// slot's action.
+TEST(CommandBar, FollowsThePlayersStateAndRoutesClicks)
 {
-    set_button(9, 5, count_action, 1);  // ignored
-    set_button(-1, 5, count_action, 1);
-    set_button(3, 77, count_action, 1);
-    set_button_state(3, 1);
-    EXPECT_EQ(the_buttons[3].highlighted, 1);
-    set_button(3, 77, count_action, 1);  // refilling clears the highlight
-    EXPECT_EQ(the_buttons[3].highlighted, 0);
+    select_catas_texid = 11;
+    lower_gate_texid = 12;
+    pray_button_texid = 13;
+    firestorm_texid = 14;
+    dragon_dismount_button_texid = 15;
+    attack_button_texid = 16;
+    move_button_texid = 17;
+    stop_button_texid = 18;
+    init_teams();
+    init_participants();
+    choose_team(TEAM_ATTACKERS);
+    what_spells[0] = SPELL_FIRESTORM;
+    what_spells[1] = SPELL_DISMOUNT;
+    praying = 1;
+    refresh_command_bar();
+    EXPECT_EQ(the_buttons[0].texture, 11u);
+    EXPECT_EQ(the_buttons[1].texture, 13u);
+    EXPECT_EQ(the_buttons[1].highlighted, 1);
+    EXPECT_EQ(the_buttons[2].texture, 14u);
+    EXPECT_EQ(the_buttons[3].texture, 15u);
+    EXPECT_EQ(the_buttons[3].enlarge, 0);  // the dismount button keeps its size
+    for (int slot = 4; slot <= 6; ++slot)
+        EXPECT_EQ(the_buttons[slot].texture, 0u);
+    choose_team(TEAM_DEFENDERS);
+    n_wall_pts = 2;
+    gate_up = 1;
+    refresh_command_bar();
+    EXPECT_EQ(the_buttons[0].texture, 12u);
+    n_wall_pts = 0;
 
-    init_command_buttons();
-    unit ordered{};
-    ordered.order_kind = 1;
-    set_commands(&ordered);
-    EXPECT_EQ(the_buttons[5].highlighted, 1);
-    EXPECT_EQ(the_buttons[4].highlighted, 0);
-    ordered.order_kind = 2;
-    set_commands(&ordered);
-    EXPECT_EQ(the_buttons[4].highlighted, 1);
-    EXPECT_EQ(the_buttons[5].highlighted, 0);
-    ordered.order_kind = 3;
-    set_commands(&ordered);  // other kinds leave the highlights
-    EXPECT_EQ(the_buttons[4].highlighted, 1);
-    ordered.order_kind = 0;
-    set_commands(&ordered);
-    EXPECT_EQ(the_buttons[4].highlighted + the_buttons[5].highlighted + the_buttons[6].highlighted, 0);
+    unit* ordered = add_unit(0x80001);
+    ordered->team = TEAM_DEFENDERS;
+    ordered->selected = 1;
+    friends_selected = 1;
+    const struct {
+        int order, lit;
+    } lights[] = {{ORDER_MOVE, 5}, {ORDER_ATTACK, 4}, {ORDER_ENGAGED, 4}, {ORDER_HOLD, 6}, {ORDER_NONE, -1}};
+    for (const auto& l : lights) {
+        ordered->order_kind = l.order;
+        refresh_command_bar();
+        for (int slot = 4; slot <= 6; ++slot)
+            EXPECT_EQ(the_buttons[slot].highlighted, slot == l.lit ? 1 : 0) << "order " << l.order;
+    }
 
-    // a press on slot 3 with the bar shown runs its action
+    // A press on the move slot with the bar shown waits for a ground click.
     game_state = STATE_PLAY;
     do_interface = 1;
     g_zoom = 1;
     g_game_width = 1280;
     g_game_height = 1024;
-    int x3 = static_cast<int>(std::lround((3.5 * 13.0 / 35.0 - 1.31) * 640.0 / 1.5 + 640.0));
-    g_actions = 0;
-    interface_click(x3, 1000, 1);
-    EXPECT_EQ(g_actions, 1);
-    interface_click(x3, 1000, 0);  // release: to the selection
-    interface_click(x3, 600, 1);   // above the bar: to the selection
-    EXPECT_EQ(g_actions, 1);
-    // the move button waits for a ground click (the press above the bar
-    // began a new box that selected nothing, so the buttons come back)
-    init_command_buttons();
     int x5 = static_cast<int>(std::lround((5.5 * 13.0 / 35.0 - 1.31) * 640.0 / 1.5 + 640.0));
     interface_click(x5, 1000, 1);
-    EXPECT_EQ(waiting_mouse_command, 1);
-    EXPECT_EQ(the_buttons[5].highlighted, 1);
-    deinit_command_buttons();
+    EXPECT_EQ(waiting_mouse_command, ORDER_MOVE);
+    clear_selection();
+    refresh_command_bar();
     EXPECT_EQ(the_buttons[5].texture, 0u);
+    del_unit(ordered);
     do_interface = 0;
+    praying = 0;
+    what_spells[0] = what_spells[1] = SPELL_NONE;
+    waiting_mouse_command = 0;
     game_state = STATE_MENU;
 }
 
@@ -291,14 +308,16 @@ TEST(CommandBar, SlidesTowardsShownAndHidden)
 {
     do_interface = 1;
     interface_y = INTERFACE_Y_HIDDEN;
-    animate_interface();
+    animate_interface(TUNED_STEP);
     EXPECT_FLOAT_EQ(interface_y, -1.53f);
-    animate_interface();
-    animate_interface();
+    animate_interface(TUNED_STEP);
+    animate_interface(TUNED_STEP);
     EXPECT_EQ(interface_y, INTERFACE_Y_SHOWN);
     do_interface = 0;
-    for (int i = 0; i < 5; ++i)
-        animate_interface();
+    // A slow frame slides as far as the steps it stands for.
+    animate_interface(2 * TUNED_STEP);
+    EXPECT_FLOAT_EQ(interface_y, -1.68f);
+    animate_interface(2 * TUNED_STEP);
     EXPECT_EQ(interface_y, INTERFACE_Y_HIDDEN);
 }
 

@@ -6,6 +6,9 @@
 #include "sim/commands.h"
 #include "net_test_support.h"
 #include "sim/humanoid.h"
+#include "ui/chat.h"
+#include "net/multicast.h"
+#include "game/main_loop.h"
 
 TEST(ChannelGroup, LobbyFirstAndLastChannels)
 {
@@ -31,7 +34,7 @@ TEST(Send, FailedDatagramsCountAsNotSentAndARunIsReportedOnce)
     close_ipmulticast();
     testing::internal::CaptureStderr();
     for (int k = 0; k < 3; ++k)
-        EXPECT_EQ(send_game_message(d, 4), -1);
+        EXPECT_EQ(send_multicast(d, 4), -1);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(err.find("sendto"), err.rfind("sendto")) << err;
     EXPECT_NE(err.find("sendto"), std::string::npos);
@@ -222,9 +225,11 @@ TEST(Chat, ReceivedFromKnownAndUnknownSenders)
     reset_lobby(0);
     deliver(helo_bytes("ally", 0, 1), 0x0200000A);
     deliver(helo_bytes("foe", 1, 2), 0x0300000A);
+    deliver_events();
     int before = nchat_lines;
     deliver_text("CHAThi there", 0x0200000A);
     deliver_text("CHAT", 0x0300000A);
+    deliver_events();
     ASSERT_EQ(nchat_lines, before + 2);
     EXPECT_STREQ(lines[static_cast<size_t>(before)].prefix, "ally: ");
     EXPECT_EQ(lines[static_cast<size_t>(before)].text, "hi there");
@@ -236,10 +241,12 @@ TEST(Chat, ReceivedFromKnownAndUnknownSenders)
     deliver_text("CHATwho?", 0x0900000A);
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("Received CHAT message from unknown source: 0900000A"), std::string::npos);
+    deliver_events();
     EXPECT_EQ(nchat_lines, before + 2);
     // Chat during play is dropped.
     game_state = STATE_PLAY;
     deliver_text("CHATlate", 0x0200000A);
+    deliver_events();
     EXPECT_EQ(nchat_lines, before + 2);
 }
 

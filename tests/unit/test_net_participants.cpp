@@ -2,6 +2,8 @@
 
 #include "net_test_support.h"
 #include "sim/humanoid.h"
+#include "ui/chat.h"
+#include "game/main_loop.h"
 
 TEST(Participants, AloneInTheMenuLeadsTheTeam)
 {
@@ -43,6 +45,7 @@ TEST(Participants, ArrivalPlacesTheAvatarAndNotifies)
     EXPECT_FLOAT_EQ(p.avatar->heading, 180.0f);
     EXPECT_EQ(teams[1].members, 1);
     EXPECT_EQ(teams[0].members, 1);
+    deliver_events();
     EXPECT_STREQ(lines.back().prefix, "defender");
     EXPECT_EQ(lines.back().text, " just arrived.");
     EXPECT_EQ(lines.back().colour, 0);
@@ -81,6 +84,7 @@ TEST(Participants, ExpiryAfterFourSecondsNotBefore)
     ASSERT_EQ(n_parts, 2);
     EXPECT_EQ(parts[1].name, "ally");
     EXPECT_EQ(teams[1].members, 0);
+    deliver_events();
     EXPECT_STREQ(lines.back().prefix, "foe");
     EXPECT_EQ(lines.back().text, " just left.");
     EXPECT_EQ(lines.back().colour, 0);
@@ -103,10 +107,12 @@ TEST(Participants, TeamChangeMovesCountsAndNotifies)
     EXPECT_EQ(teams[1].members, 2);
     EXPECT_EQ(parts[1].team, 1);
     EXPECT_EQ(parts[1].avatar->team, 1);
+    deliver_events();
     EXPECT_EQ(lines.back().text, " joined the Defenders's team.");
     EXPECT_EQ(lines.back().colour, 1);
     int n = nchat_lines;
     deliver(helo_bytes("turncoat", 1, 11), 0x0600000A);  // same team: no line
+    deliver_events();
     EXPECT_EQ(nchat_lines, n);
     EXPECT_EQ(teams[1].members, 2);
 }
@@ -264,6 +270,7 @@ TEST(Hostile, LongChatIsKeptWithinTheDatagram)
         testing::internal::CaptureStderr();
         deliver_text(m, 0x0700000A);
         std::string err = testing::internal::GetCapturedStderr();
+        deliver_events();
         EXPECT_EQ(lines.back().text.size(), static_cast<size_t>(len - 4));
         EXPECT_EQ(err.find("may have been cut") != std::string::npos, len == 1023);
     }
@@ -282,6 +289,7 @@ TEST(Hostile, FloodsInOneFrame)
                 0x0B000000 + i);
     testing::internal::GetCapturedStderr();
     testing::internal::GetCapturedStdout();
+    deliver_events();
     EXPECT_LE(nchat_lines, CHAT_MAX_LINES);
     // The table is bounded: a participant's number is one of 1024.
     EXPECT_EQ(n_parts, MAX_PARTICIPANTS);

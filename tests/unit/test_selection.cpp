@@ -2,11 +2,26 @@
 #include "armies_test_support.h"
 #include "ui/interface.h"
 #include "ui/selection.h"
+#include "game/main_loop.h"
+#include "ui/hud.h"
+
+// The command bar as the player's state makes it now, and the banner once
+// the simulation's events have been shown.
+[[maybe_unused]] static const button_slot& bar(int slot)
+{
+    refresh_command_bar();
+    return the_buttons[slot];
+}
+[[maybe_unused]] static const banner_state& banner()
+{
+    deliver_events();
+    return current_banner();
+}
+
 
 TEST(SelectName, FriendsFirstOneEnemyOnlyAlone)
 {
     fresh_game(1);
-    deinit_command_buttons();
     unit* enemy = soldier(0, 10, 0, HUMANOID_GOBLIN);
     unit* other_enemy = soldier(0, 20, 0, HUMANOID_GOBLIN);
     unit* f = soldier(0, 0, 1);
@@ -16,10 +31,10 @@ TEST(SelectName, FriendsFirstOneEnemyOnlyAlone)
     select_name(other_enemy->id);  // only one enemy at a time
     EXPECT_EQ(enemy_selected, enemy);
     EXPECT_EQ(other_enemy->selected, 0);
-    EXPECT_EQ(the_buttons[5].action, nullptr);  // no command buttons for an enemy
+    EXPECT_EQ(bar(5).action, nullptr);  // no command buttons for an enemy
 
     select_name(f->id);  // a friend drops the enemy and shows the buttons
-    EXPECT_NE(the_buttons[5].action, nullptr);
+    EXPECT_NE(bar(5).action, nullptr);
     EXPECT_EQ(friends_selected, 1);
     EXPECT_EQ(enemy_selected, nullptr);
     EXPECT_EQ(enemy->selected, 0);
@@ -33,7 +48,7 @@ TEST(SelectName, FriendsFirstOneEnemyOnlyAlone)
     clear_selection();
     EXPECT_EQ(friends_selected, 0);
     EXPECT_EQ(f->selected, 0);
-    EXPECT_EQ(the_buttons[5].action, nullptr);
+    EXPECT_EQ(bar(5).action, nullptr);
 }
 
 TEST(SelectName, DeletingASelectedFriendHidesTheButtons)
@@ -41,10 +56,10 @@ TEST(SelectName, DeletingASelectedFriendHidesTheButtons)
     fresh_game(1);
     unit* f = soldier(0, 0, 1);
     select_name(f->id);
-    EXPECT_NE(the_buttons[4].action, nullptr);
+    EXPECT_NE(bar(4).action, nullptr);
     del_unit(f);
     EXPECT_EQ(friends_selected, 0);
-    EXPECT_EQ(the_buttons[4].action, nullptr);
+    EXPECT_EQ(bar(4).action, nullptr);
 }
 
 TEST(PickWindow, ClickPicksSixBySixDragPicksItsBox)
@@ -91,9 +106,9 @@ TEST(StopButton, HoldsTheSelectionHereOnly)
     g->order_kind = ORDER_MOVE;
     select_name(f->id);
     sent_datagrams().clear();
-    the_buttons[6].action();
+    bar(6).action();
     EXPECT_EQ(f->order_kind, ORDER_HOLD);
     EXPECT_EQ(g->order_kind, ORDER_MOVE);
     EXPECT_TRUE(sent_datagrams().empty());
-    EXPECT_EQ(the_buttons[6].highlighted, 1);
+    EXPECT_EQ(bar(6).highlighted, 1);
 }

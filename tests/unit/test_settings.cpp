@@ -12,6 +12,9 @@
 #include <unistd.h>
 
 #include "game/main_loop.h"
+#include "input/window.h"
+#include "render/camera.h"
+#include "sound/sound.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
 
@@ -137,6 +140,7 @@ TEST_F(OnDisk, MissingFileGivesDefaultsAndCommandLineWordsStillCount)
 {
     do_sound = 1;  // the SOUND word
     load_settings();
+    apply_settings();
     EXPECT_TRUE(same(user_settings, settings_record{}));
     EXPECT_EQ(do_sound, 1);
     EXPECT_EQ(do_window, 0);
@@ -150,6 +154,7 @@ TEST_F(OnDisk, MissingFileGivesDefaultsAndCommandLineWordsStillCount)
     EXPECT_EQ(settings_file_path(), dir + "/config/kelvarin/settings");
     do_sound = 0;
     load_settings();
+    apply_settings();
     EXPECT_EQ(user_settings.fullscreen, 0);
     EXPECT_EQ(do_window, 1);
     EXPECT_EQ(do_sound, 1);
@@ -165,6 +170,7 @@ TEST_F(OnDisk, BrokenFileIsReportedKeptAndReplacedByDefaults)
     put(path, broken);
     testing::internal::CaptureStderr();
     load_settings();
+    apply_settings();
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find(path), std::string::npos) << err;
     EXPECT_NE(err.find("line 2"), std::string::npos) << err;

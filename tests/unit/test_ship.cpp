@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "render/ship_model.h"
 #include "ship_mesh.h"
 #include "siege_test_support.h"
 #include "sim/ship.h"

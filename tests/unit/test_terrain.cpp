@@ -55,7 +55,9 @@ void flat_map(float h)
     for (int j = 0; j < 128; ++j)
         for (int i = 0; i < 128; ++i)
             height_map[j][i] = h;
-    calculate_arrays();
+    calculate_normals();
+    terrain_replaced();
+    sync_terrain_render();
 }
 
 } // namespace
@@ -147,6 +149,7 @@ TEST(TerrainQueries, NormalsUseAStepOfOneAndTheGradientPointsUphill)
     for (int j = 0; j < 128; ++j)
         for (int i = 0; i < 128; ++i)
             height_map[j][i] = static_cast<float>(i);
+    calculate_normals();
     calculate_arrays();
     EXPECT_NEAR(map_normal[0][10][10], -0.70710677f, 1e-6);
     EXPECT_NEAR(map_normal[1][10][10], 0.70710677f, 1e-6);
@@ -205,6 +208,7 @@ TEST(TerrainFile, WriteThenReadReproducesTheMapExactly)
     std::vector<float> after = snapshot();
     EXPECT_EQ(0, std::memcmp(before.data(), after.data(), before.size() * sizeof(float)));
     // derived arrays follow the file
+    sync_terrain_render();
     EXPECT_EQ(vertex_array[3 * (128 * 3 + 7) + 1], height_map[7][3]);
     unlink(path.c_str());
 }
@@ -297,6 +301,7 @@ TEST(TerrainEdits, RaiseAddsOneAtTheCentreAndRebuildsOnlyReachedBlocks)
     mark_all_blocks_compiled();
     // grid point (48, 48) is x = z = -64, the middle of block (1, 1)
     raise_terrain(-64.0f, -64.0f, 5);
+    sync_terrain_render();
     EXPECT_EQ(height_map[48][48], 21.0f);
     EXPECT_GT(height_map[48][49], 20.0f);
     EXPECT_LT(height_map[48][49], 21.0f);
@@ -309,6 +314,7 @@ TEST(TerrainEdits, RaiseAddsOneAtTheCentreAndRebuildsOnlyReachedBlocks)
     // near a corner of four blocks, never more than four
     mark_all_blocks_compiled();
     lower_terrain(0.0f, 0.0f, 5);
+    sync_terrain_render();
     EXPECT_EQ(height_map[64][64], 19.0f);
     EXPECT_EQ(count_invalid_blocks(), 4);
     EXPECT_EQ(map_lists[1][1], MAP_LIST_NONE);
@@ -321,6 +327,7 @@ TEST(TerrainEdits, SmoothRelaxesTowardsTheMeanAndIgnoresOffGridSquares)
     flat_map(10.0f);
     height_map[48][48] = 30.0f;
     smooth_terrain(-64.0f, -64.0f, 1);  // 3 x 3 square, mean = 10 + 20/9
+    sync_terrain_render();
     float mean = 10.0f + 20.0f / 9.0f;
     EXPECT_NEAR(height_map[48][48], 30.0f * 0.95f + mean * 0.05f, 1e-4);
     EXPECT_NEAR(height_map[47][47], 10.0f * 0.95f + mean * 0.05f, 1e-4);
@@ -329,13 +336,14 @@ TEST(TerrainEdits, SmoothRelaxesTowardsTheMeanAndIgnoresOffGridSquares)
     std::vector<float> before = snapshot();
     mark_all_blocks_compiled();
     smooth_terrain(5000.0f, 5000.0f, 5);
+    sync_terrain_render();
     EXPECT_EQ(0, std::memcmp(before.data(), snapshot().data(), before.size() * sizeof(float)));
     EXPECT_EQ(count_invalid_blocks(), 0);
 }
 
 TEST(TerrainRender, StripTableAndBlockSpheres)
 {
-    allocate_terrain();
+    allocate_terrain_arrays();
     EXPECT_EQ(index_array[0], 0u);
     EXPECT_EQ(index_array[1], 1u);
     EXPECT_EQ(index_array[256 * 5 + 2 * 3], 128u * 3 + 5);
@@ -464,7 +472,7 @@ TEST(TerrainGeneration, OneSeedGivesTheSameIslandTextureAndCloudsOnEveryBuild)
 // neighbouring pieces of any levels share their edges and leave no crack.
 TEST(TerrainDetail, CoarsePiecesCoverTheirSquareAndKeepFullDetailEdges)
 {
-    allocate_terrain();
+    allocate_terrain_arrays();
     auto x_of = [](uint32_t v) { return static_cast<long>(v / 128); };
     auto z_of = [](uint32_t v) { return static_cast<long>(v % 128); };
     // Twice the signed (x, z) area of a triangle, in grid cells.

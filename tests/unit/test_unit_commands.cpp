@@ -124,7 +124,7 @@ TEST(UnitCommand, SwordBlowsReplayTheStroke)
     EXPECT_EQ(err, "");
     EXPECT_EQ(goblin->heading, 180.0f);
     EXPECT_EQ(victim->health, 2.0f);  // this copy is on the victim's team
-    EXPECT_EQ(static_cast<humanoid_data*>(goblin->kind_data)->swing_state, 1);
+    EXPECT_EQ(static_cast<humanoid_data*>(goblin->kind_data)->swing_started, game_time);
 
     // A defender cannot swing the attackers' goblin.
     err = deliver_command("USWD", goblin->id, victim->id, bits_of(0.0f), 0, DEFENDER);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "input/window.h"
+#include "render/screenshot.h"
 
 TEST(Keys, NamesTranslateByTable)
 {

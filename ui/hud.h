@@ -1,14 +1,11 @@
-// The local player's own state on screen: its reset at every game start,
-// the health and favour bars on the command panel, and the banner, one
-// centred coloured message that fades in and out over the scene (the gods'
-// announcements, the summoning warning).
+// The local player's own state on screen: the health and favour bars on
+// the command panel, the aiming mark, and the banner, one centred coloured
+// message that fades in and out over the scene (the gods' announcements,
+// the summoning warning).
 #pragma once
 
 #include <string>
 
-// A new game's start: the pray button in command-bar slot 1, both spell
-// slots empty, full health ahead, favour 5, not praying.
-void setup_personal();
 // No banner left from an earlier game (its times are on that game's clock).
 void reset_game_personal();
 
@@ -25,6 +22,8 @@ void set_message(const char* text, float r, float g, float b, float appear, floa
 void simulate_message();
 // Among the overlays of a play frame.
 void draw_message();
+// The aiming mark in the middle of the view (not while the command bar is out).
+void draw_crosshairs();
 
 // Seconds the banner takes to switch on before it is fully shown, and to
 // switch off after it begins to fade.

@@ -1,9 +1,10 @@
-#include "ui/personal.h"
+#include "ui/hud.h"
 
 #include <GL/gl.h>
 #include <cmath>
 
-#include "game/main_loop.h"
+#include "sim/game.h"
+#include "render/model_draw.h"
 #include "render/textures.h"
 #include "sim/participants.h"
 #include "ui/interface.h"
@@ -17,18 +18,6 @@ static banner_state s_banner;
 const banner_state& current_banner()
 {
     return s_banner;
-}
-
-void setup_personal()
-{
-    set_button(1, pray_button_texid, do_pray, 1);
-    what_spells[0] = what_spells[1] = SPELL_NONE;
-    have_spells = 0;
-    set_button(2, 0, nullptr, 0);
-    set_button(3, 0, nullptr, 0);
-    target_health = MAX_HEALTH;
-    target_favor = now_favor = 5.0f;
-    praying = 0;
 }
 
 void reset_game_personal()
@@ -67,7 +56,6 @@ void draw_hud()
     bar(now_favor, 0.3f, 0.4f);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    set_button_state(1, praying);
 }
 
 // --- banner -----------------------------------------------------------------------
@@ -140,4 +128,22 @@ void draw_message()
     glPopMatrix();
     glEnable(GL_LIGHTING);
     glEnable(GL_DEPTH_TEST);
+}
+
+void draw_crosshairs()
+{
+    if (do_interface)
+        return;
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+    glTranslatef(0.0f, -0.1f, -2.001f);
+    glBindTexture(GL_TEXTURE_2D, crosshairs_texid);
+    glColor3f(1.0f, 0.0f, 0.0f);
+    draw_quad(0.15f, 0.15f);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glEnable(GL_DEPTH_TEST);
+    glPopMatrix();
 }

@@ -1,0 +1,137 @@
+#include "game/headless.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "sim/end_game.h"
+#include "sim/events.h"
+#include "sim/game.h"
+#include "sim/messages.h"
+#include "sim/participants.h"
+#include "sim/world.h"
+
+// The step of the headless loop, the timedemo's.
+constexpr float HEADLESS_STEP = 0.025f;
+
+bool parse_headless_args(std::vector<std::string>& args, headless_options& out, std::string& error)
+{
+    std::vector<std::string> rest;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool takes_value = a == "--headless" || a == "--side" || a == "--seconds";
+        if (!takes_value) {
+            rest.push_back(a);
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            error = a + " needs a value";
+            return false;
+        }
+        const std::string& v = args[++i];
+        char* end = nullptr;
+        errno = 0;
+        if (a == "--headless") {
+            const unsigned long seed = std::strtoul(v.c_str(), &end, 10);
+            if (v.empty() || *end || errno || v[0] == '-' || seed > 0xffffffffUL) {
+                error = "--headless needs a seed (a whole number), not \"" + v + "\"";
+                return false;
+            }
+            out.on = true;
+            out.seed = static_cast<unsigned>(seed);
+        } else if (a == "--side") {
+            if (v == "attackers")
+                out.side = TEAM_ATTACKERS;
+            else if (v == "defenders")
+                out.side = TEAM_DEFENDERS;
+            else {
+                error = "--side is attackers or defenders, not \"" + v + "\"";
+                return false;
+            }
+        } else {
+            const float s = std::strtof(v.c_str(), &end);
+            if (v.empty() || *end || errno || !(s >= 0.0f && s <= 1e6f)) {
+                error = "--seconds needs a number of game seconds, not \"" + v + "\"";
+                return false;
+            }
+            out.seconds = s;
+        }
+    }
+    if (!out.on && rest.size() != args.size()) {
+        error = "--side and --seconds go with --headless SEED";
+        return false;
+    }
+    args = rest;
+    return true;
+}
+
+int take_headless_args(int& argc, char** argv, headless_options& out)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    if (!parse_headless_args(args, out, error)) {
+        fprintf(stderr, "kelvarin: %s\n", error.c_str());
+        return 2;
+    }
+    // What is left keeps its order: the options and their values go.
+    int n = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if ((a == "--headless" || a == "--side" || a == "--seconds") && i + 1 < argc) {
+            ++i;
+            continue;
+        }
+        argv[n++] = argv[i];
+    }
+    argc = n;
+    return -1;
+}
+
+void headless_build(unsigned seed, int side)
+{
+    static bool started = false;
+    if (!started) {
+        init_simulation();
+        started = true;
+    }
+    if (!default_username)
+        default_username = "headless";
+    // A world of its own: nothing of an earlier one in the registry.
+    delete_all_units();
+    game_state = STATE_MENU;
+    init_participants();
+    choose_team(side);
+    seed_game(seed);
+    build_world();
+    game_state = STATE_PLAY;
+    clear_events();
+}
+
+long headless_run(float seconds)
+{
+    const player_controls idle;
+    long steps = 0;
+    for (float t = 0.0f; t + HEADLESS_STEP / 2 < seconds && game_state == STATE_PLAY; t += HEADLESS_STEP) {
+        game_time += HEADLESS_STEP;
+        step_world(HEADLESS_STEP, idle);
+        // Nobody hears or sees: the events of the step are dropped.
+        clear_events();
+        end_of_step();
+        ++steps;
+    }
+    return steps;
+}
+
+int headless_main(const headless_options& o)
+{
+    const auto t0 = std::chrono::steady_clock::now();
+    headless_build(o.seed, o.side);
+    const long steps = headless_run(o.seconds);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    print_world_census();
+    printf("headless: seed %u, %ld steps of %g s (%.1f game seconds) in %.3f s\n", o.seed, steps,
+           static_cast<double>(HEADLESS_STEP), static_cast<double>(steps * HEADLESS_STEP), wall);
+    return 0;
+}

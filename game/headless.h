@@ -1,0 +1,36 @@
+// The headless loop: the simulation alone, with no window, no GL, no sound
+// and no network, stepped at the timedemo's fixed 0.025 s as fast as the
+// machine allows. It builds exactly the world a copy with a window builds
+// from the same seed on the same side.
+//
+//   kelvarin --headless SEED [--side attackers|defenders] [--seconds N]
+//
+// prints the world's census when it is built and after N game seconds
+// (default 10), and the number of steps and the wall time taken.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct headless_options {
+    bool on = false;
+    unsigned seed = 0;
+    int side = 0;          // TEAM_ATTACKERS or TEAM_DEFENDERS
+    float seconds = 10.0f;
+};
+
+// Takes the headless loop's options out of the argument vector (argc and
+// argv are compacted). Returns -1 to go on, or 2 after printing what is
+// wrong.
+int take_headless_args(int& argc, char** argv, headless_options& out);
+// The same on a copy, for tests.
+bool parse_headless_args(std::vector<std::string>& args, headless_options& out, std::string& error);
+
+// Builds the world of `seed` for a lone copy playing `side`, alone on its
+// side and so its leader (start-up once: the teams and the command table).
+void headless_build(unsigned seed, int side);
+// Steps the world `seconds` game seconds at the fixed step; returns the
+// number of steps taken (fewer when the game ended first).
+long headless_run(float seconds);
+// The whole run for the options; the exit status.
+int headless_main(const headless_options& o);

@@ -1,0 +1,6 @@
+// Drawing the dragon and its breath.
+#pragma once
+
+struct unit;
+
+void draw_dragon(const unit* u);

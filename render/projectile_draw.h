@@ -1,0 +1,4 @@
+// Drawing the projectiles in flight.
+#pragma once
+
+void draw_projectiles();

@@ -1,0 +1,11 @@
+// Drawing the ships.
+#pragma once
+
+struct unit;
+
+// Compiles the sail and hull display lists.
+void GenShipList();
+void draw_ship(const unit* u);
+// Face counts of the two model lists.
+int ship_sail_face_count();
+int ship_hull_face_count();

@@ -1,0 +1,29 @@
+#include "sim/game.h"
+
+#include <cmath>
+#include <cstdio>
+
+int game_state = STATE_MENU;
+float game_time = 0.0f;
+team_entry teams[2];
+int do_god = 0;
+
+static void set_team(team_entry& t, float r, float g, float b, const char* name)
+{
+    t.r = r;
+    t.g = g;
+    t.b = b;
+    snprintf(t.name, sizeof t.name, "%s", name);
+    t.members = 0;
+}
+
+void init_teams()
+{
+    set_team(teams[TEAM_ATTACKERS], 1.0f, 0.5f, 0.5f, "Attackers");
+    set_team(teams[TEAM_DEFENDERS], 0.5f, 1.0f, 0.5f, "Defenders");
+}
+
+float tuned_decay(float per_step_factor, float dt)
+{
+    return std::pow(per_step_factor, TUNED_STEPS_PER_SECOND * dt);
+}

@@ -1,0 +1,5 @@
+# The code's floors: includes run downward only, and the simulation library
+# needs no GL, GLU, GLX, X11 or OpenAL symbol.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+add_test(NAME floors
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/check_floors.py --nm $<TARGET_FILE:kelvarin_sim>)

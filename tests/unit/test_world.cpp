@@ -1,0 +1,141 @@
+// The world without a window: the headless loop builds, for a seed and a
+// side, exactly the world a copy with a window builds (its census equals
+// the one copies print in play); and the rules give the same game whatever
+// the step's length.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+#include "game/headless.h"
+#include "platform/paths.h"
+#include "sim/buildings.h"
+#include "sim/route.h"
+#include "sim/sky.h"
+#include "sim/trees.h"
+#include "sim/units.h"
+#include "sim/walls.h"
+#include "sim/world.h"
+
+namespace {
+
+// The game's own placement files, and no terrain file from anywhere.
+class World : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        const std::string src(__FILE__);
+        const std::string data = src.substr(0, src.rfind("/tests/")) + "/data/";
+        walls_filename = data + "walls.txt";
+        houses_filename = data + "houses.txt";
+        trees_filename = data + "trees.txt";
+        char dir[] = "/tmp/kv_world_XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        home = dir;
+        setenv("XDG_DATA_HOME", home.c_str(), 1);
+        init_paths();
+    }
+    void TearDown() override
+    {
+        walls_filename = "walls.txt";
+        houses_filename = "houses.txt";
+        trees_filename = "trees.txt";
+        rmdir(home.c_str());
+        unsetenv("XDG_DATA_HOME");
+        init_paths();
+    }
+    std::string home;
+};
+
+std::string census_of(unsigned seed, int side)
+{
+    headless_build(seed, side);
+    return world_census();
+}
+
+}  // namespace
+
+// The census lines the game printed for these seeds and sides before the
+// simulation stood on its own: island, woods, clouds and armies unchanged.
+TEST_F(World, HeadlessWorldsAreTheWorldsCopiesHaveAlwaysBuilt)
+{
+    const struct {
+        unsigned seed;
+        int side;
+        const char* census;
+    } worlds[] = {
+        {31337, TEAM_ATTACKERS,
+         "world: terrain 56B3F27E, trees 44+41 84F4ABA5, models 135, clouds 20 (0 storm) 73AB166D, water rebuild "
+         "-1.00, night 0 phase 0.00, strike -1e+13, units 35 (17 humanoids, 10 catapults, 5 rams, 3 ships), "
+         "projectiles 0"},
+        {12345, TEAM_DEFENDERS,
+         "world: terrain 03882E63, trees 44+41 F4A1B813, models 135, clouds 20 (0 storm) 0B576C35, water rebuild "
+         "-1.00, night 0 phase 0.00, strike -1e+13, units 27 (27 humanoids, 0 catapults, 0 rams, 0 ships), "
+         "projectiles 0"},
+        {777, TEAM_ATTACKERS,
+         "world: terrain C7CE761C, trees 44+41 BA0D1C9E, models 135, clouds 20 (0 storm) 8E010F8C, water rebuild "
+         "-1.00, night 0 phase 0.00, strike -1e+13, units 35 (17 humanoids, 10 catapults, 5 rams, 3 ships), "
+         "projectiles 0"},
+    };
+    for (const auto& w : worlds)
+        EXPECT_EQ(census_of(w.seed, w.side), w.census) << "seed " << w.seed;
+    // The second game of a run is as good as the first.
+    EXPECT_EQ(census_of(31337, TEAM_ATTACKERS), worlds[0].census);
+}
+
+namespace {
+
+// What a few seconds of a world come to: the first ram's place after it was
+// ordered toward the gate, the gate's swing, the clouds' drift.
+struct outcome {
+    float ram_x, ram_z, ram_heading;
+    float gate_angle;
+    float cloud_x, cloud_z;
+};
+
+outcome play(float dt, float seconds)
+{
+    headless_build(31337, TEAM_ATTACKERS);
+    unit* ram = nullptr;
+    for (unit* u = unit_list; u; u = u->next)
+        if (u->kind == UNIT_RAM)
+            ram = u;
+    int gate = -1;
+    for (int i = 0; i + 1 < n_wall_pts; ++i)
+        if (the_wall_pts[static_cast<size_t>(i)].gate)
+            gate = i;
+    if (!ram || gate < 0)
+        return {};
+    // Ordered to a point 40 units off on dry ground, turning first.
+    route_order(ram, ram->x + 30.0f, ram->z - 30.0f, ORDER_MOVE);
+    receive_gate_command(0.0f);  // the gates come down
+    const player_controls idle;
+    for (float t = 0.0f; t + dt / 2 < seconds; t += dt) {
+        game_time += dt;
+        step_world(dt, idle);
+    }
+    return {ram->x, ram->z, ram->heading, the_wall_pts[static_cast<size_t>(gate)].angle, the_clouds[0].x,
+            the_clouds[0].z};
+}
+
+}  // namespace
+
+// The rules move by amounts a second, not a step: 20, 40 and 80 steps a
+// second give the same game but for the rounding of a step.
+TEST_F(World, TheSameGameAtAnyStepLength)
+{
+    const outcome tuned = play(TUNED_STEP, 3.0f);
+    ASSERT_NE(tuned.ram_x, 0.0f);
+    EXPECT_FLOAT_EQ(tuned.gate_angle, 90.0f);  // 80 degrees a second: down in 1.125 s
+    for (float dt : {TUNED_STEP * 2.0f, TUNED_STEP / 2.0f}) {
+        const outcome o = play(dt, 3.0f);
+        EXPECT_NEAR(o.ram_x, tuned.ram_x, 0.5f) << "dt " << dt;
+        EXPECT_NEAR(o.ram_z, tuned.ram_z, 0.5f) << "dt " << dt;
+        EXPECT_NEAR(o.ram_heading, tuned.ram_heading, 3.0f) << "dt " << dt;
+        EXPECT_FLOAT_EQ(o.gate_angle, tuned.gate_angle) << "dt " << dt;
+        EXPECT_NEAR(o.cloud_x, tuned.cloud_x, 1e-3f) << "dt " << dt;
+        EXPECT_NEAR(o.cloud_z, tuned.cloud_z, 1e-3f) << "dt " << dt;
+    }
+}
