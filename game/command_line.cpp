@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "platform/paths.h"
+#include "sim/game.h"
+#include "sim/sides.h"
 
 #ifndef KELVARIN_VERSION
 #define KELVARIN_VERSION "unknown"
@@ -19,6 +21,8 @@ void print_usage(FILE* out)
     fprintf(out,
             "Usage: kelvarin [NAME] [LOG_POSITION] [REPLAY_P_LOG] [SOUND] [GOD] [WINDOW]\n"
             "       kelvarin [NAME] [WINDOW] --timedemo SEED [--frames N] [--shot FRAME]...\n"
+            "       kelvarin [NAME] [WINDOW] --computer attackers|defenders[:easy|normal|hard]\n"
+            "       kelvarin --battle SEED [--attackers LEVEL] [--defenders LEVEL] [--minutes N] [--json]\n"
             "       kelvarin --headless SEED [--side attackers|defenders] [--seconds N]\n"
             "       kelvarin --help | --version\n"
             "\n"
@@ -37,6 +41,13 @@ void print_usage(FILE* out)
             "                with a fixed step per frame, print the frame rate and exit\n"
             "  --frames N    stop the timedemo after N frames\n"
             "  --shot FRAME  write timedemo frame FRAME as timedemo-FRAME.ppm (repeatable)\n"
+            "  --computer SIDE[:LEVEL]  the computer plays SIDE (attackers or defenders) at\n"
+            "                LEVEL (easy, normal or hard; normal when left out), you the other\n"
+            "  --battle SEED  a whole game of the computer against itself on the island of\n"
+            "                SEED, with no window, sound or network; one line says who won\n"
+            "  --attackers LEVEL, --defenders LEVEL  the sides' levels in a battle (normal)\n"
+            "  --minutes N   a battle ends undecided after N game minutes (30)\n"
+            "  --json        a battle's closing line as one JSON object\n"
             "  --headless SEED  build the island of SEED with no window, sound or network,\n"
             "                play it N game seconds (default 10) as fast as it goes alone on\n"
             "                the given side (default attackers), print its census and exit\n"
@@ -70,5 +81,34 @@ int check_program_options(int argc, char** argv)
         print_usage(stderr);
         return 2;
     }
+    return -1;
+}
+
+int take_computer_args(int& argc, char** argv, int& side, int& level)
+{
+    side = -1;
+    level = LEVEL_NORMAL;
+    int n = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--computer") != 0) {
+            argv[n++] = argv[i];
+            continue;
+        }
+        if (i + 1 >= argc) {
+            fprintf(stderr, "kelvarin: --computer needs a side: attackers or defenders\n");
+            return 2;
+        }
+        const std::string v = argv[++i];
+        const size_t colon = v.find(':');
+        const std::string s = v.substr(0, colon);
+        side = s == "attackers" ? TEAM_ATTACKERS : (s == "defenders" ? TEAM_DEFENDERS : -1);
+        level = colon == std::string::npos ? LEVEL_NORMAL : level_from_name(v.substr(colon + 1).c_str());
+        if (side < 0 || !level) {
+            fprintf(stderr, "kelvarin: --computer takes SIDE[:LEVEL] (attackers or defenders; easy, normal or hard), "
+                            "not \"%s\"\n", v.c_str());
+            return 2;
+        }
+    }
+    argc = n;
     return -1;
 }

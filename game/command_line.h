@@ -14,3 +14,9 @@ void print_usage(FILE* out);
 // else the exit status after printing: 0 for help and version (on standard
 // output), 2 for an unknown option (the usage on standard error).
 int check_program_options(int argc, char** argv);
+
+// Takes "--computer SIDE[:LEVEL]" out of the argument vector (argc and argv
+// are compacted): SIDE attackers or defenders, LEVEL easy, normal (the
+// default) or hard. Returns -1 to go on (side -1 when it was not given), or
+// 2 after printing what is wrong.
+int take_computer_args(int& argc, char** argv, int& side, int& level);

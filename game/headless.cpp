@@ -4,13 +4,20 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cmath>
 #include <cstring>
+#include <set>
 
+#include "ai/battlefield.h"
+#include "ai/computer.h"
 #include "sim/end_game.h"
 #include "sim/events.h"
 #include "sim/game.h"
 #include "sim/messages.h"
 #include "sim/participants.h"
+#include "sim/sides.h"
+#include "sim/units.h"
+#include "sim/walls.h"
 #include "sim/world.h"
 
 // The step of the headless loop, the timedemo's.
@@ -133,5 +140,206 @@ int headless_main(const headless_options& o)
     print_world_census();
     printf("headless: seed %u, %ld steps of %g s (%.1f game seconds) in %.3f s\n", o.seed, steps,
            static_cast<double>(HEADLESS_STEP), static_cast<double>(steps * HEADLESS_STEP), wall);
+    return 0;
+}
+
+// --- battles between two computer sides --------------------------------------
+
+bool parse_battle_args(std::vector<std::string>& args, battle_options& out, std::string& error)
+{
+    std::vector<std::string> rest;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--json") {
+            out.json = true;
+            continue;
+        }
+        const bool takes_value = a == "--battle" || a == "--attackers" || a == "--defenders" || a == "--minutes";
+        if (!takes_value) {
+            rest.push_back(a);
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            error = a + " needs a value";
+            return false;
+        }
+        const std::string& v = args[++i];
+        char* end = nullptr;
+        errno = 0;
+        if (a == "--battle") {
+            const unsigned long seed = std::strtoul(v.c_str(), &end, 10);
+            if (v.empty() || *end || errno || v[0] == '-' || seed > 0xffffffffUL) {
+                error = "--battle needs a seed (a whole number), not \"" + v + "\"";
+                return false;
+            }
+            out.on = true;
+            out.seed = static_cast<unsigned>(seed);
+        } else if (a == "--attackers" || a == "--defenders") {
+            const int level = level_from_name(v.c_str());
+            if (!level) {
+                error = a + " is easy, normal or hard, not \"" + v + "\"";
+                return false;
+            }
+            (a == "--attackers" ? out.attackers : out.defenders) = level;
+        } else {
+            const float m = std::strtof(v.c_str(), &end);
+            if (v.empty() || *end || errno || !(m > 0.0f && m <= 1e4f)) {
+                error = "--minutes needs a number of game minutes, not \"" + v + "\"";
+                return false;
+            }
+            out.minutes = m;
+        }
+    }
+    if (!out.on && rest.size() != args.size()) {
+        error = "--attackers, --defenders, --minutes and --json go with --battle SEED";
+        return false;
+    }
+    args = rest;
+    return true;
+}
+
+int take_battle_args(int& argc, char** argv, battle_options& out)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    if (!parse_battle_args(args, out, error)) {
+        fprintf(stderr, "kelvarin: %s\n", error.c_str());
+        return 2;
+    }
+    int n = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--json")
+            continue;
+        if ((a == "--battle" || a == "--attackers" || a == "--defenders" || a == "--minutes") && i + 1 < argc) {
+            ++i;
+            continue;
+        }
+        argv[n++] = argv[i];
+    }
+    argc = n;
+    return -1;
+}
+
+namespace {
+
+// The units that count in a battle's toll: figures, soldiers and engines
+// (dragons come and go by design, ships never fight).
+bool counts(const unit* u)
+{
+    return u->kind == UNIT_HUMANOID || u->kind == UNIT_CATAPULT || u->kind == UNIT_RAM;
+}
+
+void progress_line(FILE* out, int minute, const battlefield& field)
+{
+    if (getenv("KV_DEBUG"))
+        for (const unit* u = unit_list; u; u = u->next)
+            if (u->kind == UNIT_RAM || u->kind == UNIT_CATAPULT || computer_figure_side(u) >= 0)
+                fprintf(out, "  %8.8X kind %d team %d at (%.1f, %.1f) order %d -> (%.1f, %.1f) health %.1f\n", u->id,
+                        u->kind, u->team, u->x, u->z, u->order_kind, u->order_x, u->order_z, u->health);
+    int units[2] = {0, 0};
+    for (const unit* u = unit_list; u; u = u->next)
+        if (counts(u) && (u->team == 0 || u->team == 1))
+            ++units[u->team];
+    const float gate = gate_health(field);
+    const int holders = count_temple_holders();
+    char gate_text[32];
+    if (field.gate >= 0 && the_wall_pts[static_cast<size_t>(field.gate)].broken)
+        snprintf(gate_text, sizeof gate_text, "broken");
+    else
+        snprintf(gate_text, sizeof gate_text, "%g", static_cast<double>(gate));
+    fprintf(out, "battle: minute %d: attackers %d units, defenders %d units; gate %s; temple %s\n", minute,
+            units[TEAM_ATTACKERS], units[TEAM_DEFENDERS], gate_text,
+            holders > 0 ? (std::to_string(holders) + " attackers at it").c_str() : "held by the defenders");
+}
+
+}  // namespace
+
+battle_result run_battle(const battle_options& o, FILE* progress)
+{
+    const auto t0 = std::chrono::steady_clock::now();
+    static bool started = false;
+    if (!started) {
+        init_simulation();
+        started = true;
+    }
+    // Nobody plays here: both sides are the computer's, hosted here.
+    delete_all_units();
+    parts.clear();
+    n_parts = 0;
+    me = nullptr;
+    teams[0].members = teams[1].members = 0;
+    clear_computer_sides();
+    set_computer_side(TEAM_ATTACKERS, o.attackers, 0);
+    set_computer_side(TEAM_DEFENDERS, o.defenders, 0);
+    game_state = STATE_MENU;
+    seed_game(o.seed);
+    build_world();
+    clear_events();
+    game_state = STATE_PLAY;
+    start_computer_players();
+    const battlefield field = survey_battlefield();
+
+    battle_result r;
+    std::set<uint32_t> seen[2];
+    const player_controls idle;
+    const long steps = std::lround(o.minutes * 60.0f / HEADLESS_STEP);
+    long step = 0;
+    for (; step < steps && r.winner < 0; ++step) {
+        for (const unit* u = unit_list; u; u = u->next)
+            if (counts(u) && (u->team == 0 || u->team == 1))
+                seen[u->team].insert(u->id);
+        game_time += HEADLESS_STEP;
+        step_world(HEADLESS_STEP, idle);
+        step_computer_players(HEADLESS_STEP);
+        clear_events();
+        if (count_temple_holders() > TEMPLE_HOLDERS_TO_WIN)
+            r.winner = TEAM_ATTACKERS;
+        else if (!computer_sides[TEAM_ATTACKERS].figure)
+            r.winner = TEAM_DEFENDERS;
+        else if (!computer_sides[TEAM_DEFENDERS].figure)
+            r.winner = TEAM_ATTACKERS;
+        const long per_minute = std::lround(60.0f / HEADLESS_STEP);
+        if (progress && (step + 1) % per_minute == 0)
+            progress_line(progress, static_cast<int>((step + 1) / per_minute), field);
+    }
+    r.seconds = static_cast<float>(step) * HEADLESS_STEP;
+    for (int team = 0; team < 2; ++team) {
+        int alive = 0;
+        for (const unit* u = unit_list; u; u = u->next)
+            if (u->team == team && counts(u) && seen[team].count(u->id))
+                ++alive;
+        r.made[team] = static_cast<int>(seen[team].size());
+        r.lost[team] = r.made[team] - alive;
+    }
+    game_state = STATE_MENU;
+    r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    return r;
+}
+
+std::string battle_line(const battle_options& o, const battle_result& r, bool json)
+{
+    const char* winner = r.winner == TEAM_ATTACKERS ? "attackers" : (r.winner == TEAM_DEFENDERS ? "defenders" : "none");
+    char line[512];
+    if (json)
+        snprintf(line, sizeof line,
+                 "{\"seed\": %u, \"attackers\": \"%s\", \"defenders\": \"%s\", \"winner\": \"%s\", \"seconds\": %.1f, "
+                 "\"attackers_lost\": %d, \"attackers_units\": %d, \"defenders_lost\": %d, \"defenders_units\": %d, "
+                 "\"wall_seconds\": %.2f}",
+                 o.seed, level_name(o.attackers), level_name(o.defenders), winner, static_cast<double>(r.seconds),
+                 r.lost[0], r.made[0], r.lost[1], r.made[1], r.wall);
+    else
+        snprintf(line, sizeof line,
+                 "battle: seed %u attackers %s defenders %s winner %s after %.1f s; attackers lost %d of %d, "
+                 "defenders lost %d of %d; %.2f s wall",
+                 o.seed, level_name(o.attackers), level_name(o.defenders), winner, static_cast<double>(r.seconds),
+                 r.lost[0], r.made[0], r.lost[1], r.made[1], r.wall);
+    return line;
+}
+
+int battle_main(const battle_options& o)
+{
+    const battle_result r = run_battle(o, stderr);
+    printf("%s\n", battle_line(o, r, o.json).c_str());
     return 0;
 }

@@ -9,6 +9,7 @@
 // (default 10), and the number of steps and the wall time taken.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,43 @@ struct headless_options {
     int side = 0;          // TEAM_ATTACKERS or TEAM_DEFENDERS
     float seconds = 10.0f;
 };
+
+// A whole battle between two computer sides with no window, no sound and no
+// network traffic, at the headless loop's fixed step as fast as the machine
+// allows:
+//
+//   kelvarin --battle SEED [--attackers LEVEL] [--defenders LEVEL] [--minutes N] [--json]
+//
+// prints a progress line to standard error every game minute and one
+// closing line (or one JSON object) on standard output:
+//
+//   battle: seed SEED attackers LEVEL defenders LEVEL winner attackers|defenders|none after S s;
+//   attackers lost A of N, defenders lost D of M; W s wall
+//
+// The same seed and levels give the same line but for the wall time.
+struct battle_options {
+    bool on = false;
+    unsigned seed = 0;
+    int attackers = 2, defenders = 2;  // levels (LEVEL_NORMAL)
+    float minutes = 30.0f;
+    bool json = false;
+};
+
+struct battle_result {
+    int winner = -1;  // TEAM_ATTACKERS, TEAM_DEFENDERS, or -1 when time ran out
+    float seconds = 0.0f;  // game seconds played
+    int made[2] = {0, 0};  // units each side had in the battle (figures, soldiers, engines)
+    int lost[2] = {0, 0};
+    double wall = 0.0;  // seconds it took
+};
+
+int take_battle_args(int& argc, char** argv, battle_options& out);
+bool parse_battle_args(std::vector<std::string>& args, battle_options& out, std::string& error);
+// Plays the battle; progress lines go to `progress` (none when null).
+battle_result run_battle(const battle_options& o, FILE* progress);
+// The closing line, or the JSON object, of a battle (no newline).
+std::string battle_line(const battle_options& o, const battle_result& r, bool json);
+int battle_main(const battle_options& o);
 
 // Takes the headless loop's options out of the argument vector (argc and
 // argv are compacted). Returns -1 to go on, or 2 after printing what is

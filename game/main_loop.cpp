@@ -12,6 +12,7 @@
 
 #include "game/command_line.h"
 #include "game/frame.h"
+#include "ai/computer.h"
 #include "game/headless.h"
 #include "game/timedemo.h"
 #include "input/window.h"
@@ -35,6 +36,7 @@
 #include "sim/events.h"
 #include "sim/messages.h"
 #include "sim/participants.h"
+#include "sim/sides.h"
 #include "sim/player.h"
 #include "sim/units.h"
 #include "sim/world.h"
@@ -245,6 +247,7 @@ static void simulate_play(float dt)
     }
     check_for_messages();
     step_world(dt, read_controls());
+    step_computer_players(dt);
     animate_interface(dt);
     if (is_shift_down())
         enable_interface();
@@ -344,6 +347,7 @@ void prepare_game_mode()
         posi_F = fopen(user_file("path.dat").c_str(), "rb");
     }
     build_world();
+    start_computer_players();
     // Every list and texture of this world is made now, not during play.
     compile_humanoid_lists();
     GenShipList();
@@ -354,12 +358,15 @@ void prepare_game_mode()
     gamma_fade_in();
 }
 
-void begin_play(unsigned seed)
+void begin_play(const start_info& start)
 {
     gamma_fade_to(0.0f, 0.0f);
     close_chat();
     close_ipmulticast();
-    init_ipmulticast(seed_game(seed));
+    clear_computer_sides();
+    if (start.computer_team >= 0)
+        set_computer_side(start.computer_team, start.level, start.host);
+    init_ipmulticast(seed_game(start.seed));
     usleep(300000);
     prepare_game_mode();
     game_state = STATE_PLAY;
@@ -393,8 +400,10 @@ void carry_out_requests()
 {
     switch (take_request()) {
     case ui_request::start_game:
-        if (game_state == STATE_MENU)
-            begin_play(static_cast<unsigned>(announce_start()));
+        if (game_state == STATE_MENU) {
+            const int computer = computer_side_wanted();
+            begin_play(announce_start(computer, computer >= 0 ? user_settings.computer_level : 0));
+        }
         break;
     case ui_request::back_to_menu:
         if (game_state == STATE_WON || game_state == STATE_LOST)
@@ -406,9 +415,9 @@ void carry_out_requests()
     case ui_request::none:
         break;
     }
-    unsigned seed;
-    if (take_start_request(seed) && game_state == STATE_MENU)
-        begin_play(seed);
+    start_info start;
+    if (take_start_request(start) && game_state == STATE_MENU)
+        begin_play(start);
 }
 
 // --- loop and ending ----------------------------------------------------
@@ -525,6 +534,14 @@ int main_program(int argc, char** argv)
     const int headless_args = take_headless_args(argc, argv, headless);
     if (headless_args >= 0)
         return headless_args;
+    battle_options battle;
+    const int battle_args = take_battle_args(argc, argv, battle);
+    if (battle_args >= 0)
+        return battle_args;
+    int computer_side = -1, computer_level = 0;
+    const int computer_args = take_computer_args(argc, argv, computer_side, computer_level);
+    if (computer_args >= 0)
+        return computer_args;
     const int options = check_program_options(argc, argv);
     if (options >= 0)
         return options;
@@ -536,6 +553,8 @@ int main_program(int argc, char** argv)
     parse_args(argc, argv);
     if (headless.on)
         return headless_main(headless);
+    if (battle.on)
+        return battle_main(battle);
     load_settings();
     apply_settings();
     gettimeofday(&prev_tv, nullptr);
@@ -556,6 +575,13 @@ int main_program(int argc, char** argv)
     set_datagram_sender(send_multicast);
     init_ipmulticast(0);
     enter_menu();
+    if (computer_side >= 0) {
+        // The computer takes that side for this run, the player the other.
+        forced_computer_side = computer_side;
+        user_settings.computer_level = computer_level;
+        choose_team(1 - computer_side);
+        team_buttons[2].label = computer_button_label();
+    }
     if (timedemo_requested())
         timedemo_start();
     gettimeofday(&prev_tv, nullptr);

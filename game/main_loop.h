@@ -38,9 +38,11 @@ void simulate();
 // the drawing's lists and textures are made at once, so that none is made
 // during play.
 void prepare_game_mode();
-// Enters play on `seed`, as the copy that started the game and every copy
-// that heard its "STRT" does: black screen, the game's channel, the world.
-void begin_play(unsigned seed);
+// Enters play on the start's seed (the computer playing the side it says,
+// if any), as the copy that started the game and every copy that heard its
+// "STRT" does: black screen, the game's channel, the world.
+struct start_info;
+void begin_play(const start_info& start);
 // Back to the menu in the lobby's channel, with an empty unit registry.
 void back_to_menu();
 // The requests of the interface and the network, carried out between two

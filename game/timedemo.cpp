@@ -12,6 +12,7 @@
 
 #include "game/command_line.h"
 #include "game/main_loop.h"
+#include "sim/commands.h"
 #include "platform/random.h"
 #include "render/camera.h"
 
@@ -159,7 +160,9 @@ void timedemo_start()
            static_cast<double>(TIMEDEMO_STEP));
     // As a received start: the shared seed, then the game's channel and the
     // world, drawn from it.
-    begin_play(s_options.seed);
+    start_info start;
+    start.seed = s_options.seed;
+    begin_play(start);
     s_frames_done = 0;
     s_paused = 0.0;
     s_running = true;

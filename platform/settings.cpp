@@ -24,6 +24,10 @@ const setting_field setting_fields[] = {
      "Controls: mouse look speed in per cent of the normal, 10 to 400"},
     {"invert_look", "off", "on", 0, 1, &settings_record::invert_look,
      "Controls: \"on\" makes moving the mouse up look down"},
+    {"computer", "off", "on", 0, 1, &settings_record::computer,
+     "Teams: \"on\" gives a side nobody took to the computer"},
+    {"computer_level", nullptr, nullptr, 1, 3, &settings_record::computer_level,
+     "Teams: how well the computer plays, 1 easy, 2 normal, 3 hard"},
 };
 const int num_setting_fields = sizeof setting_fields / sizeof setting_fields[0];
 

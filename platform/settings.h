@@ -16,6 +16,8 @@ struct settings_record {
     int effects_volume = 100;    // per cent, effects and surf
     int mouse_sensitivity = 100; // per cent of the normal turning speed
     int invert_look = 0;         // 1: moving the mouse up looks down
+    int computer = 0;            // 1: the computer plays a side nobody took
+    int computer_level = 2;      // 1 easy, 2 normal, 3 hard
 };
 
 // One line of the file: its key, the two words of a switch (off, on) or, for

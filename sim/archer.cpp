@@ -7,6 +7,7 @@
 #include "sim/game.h"
 #include "sim/commands.h"
 #include "sim/participants.h"
+#include "sim/sides.h"
 #include "sim/wire.h"
 #include "sim/humanoid.h"
 #include "sim/projectile.h"
@@ -37,9 +38,9 @@ static void release_archer_post(void* p)
 
 unit* add_archer(float x, float y, float z, wall_point& tower)
 {
-    unit* u = add_humanoid();
+    unit* u = add_humanoid(TEAM_DEFENDERS);
     init_humanoid(u);
-    announce_unit(u->id, HUMANOID_ARCHER);
+    announce_unit(u->id, HUMANOID_ARCHER, TEAM_DEFENDERS);
     auto* h = static_cast<humanoid_data*>(u->kind_data);
     h->kind = HUMANOID_ARCHER;
     h->weapon = WEAPON_BOW;
@@ -94,7 +95,7 @@ void shoot_archer(unit* u)
 
 void simulate_archer(unit* u)
 {
-    if (!me || u->team != me->team || !i_am_team_leader() || u->order_kind == ORDER_HOLD)
+    if (!leads_side(u->team) || u->order_kind == ORDER_HOLD)
         return;
     look_unit(u);
     if (u->attack_target)

@@ -10,6 +10,7 @@
 #include "sim/commands.h"
 #include "sim/messages.h"
 #include "sim/participants.h"
+#include "sim/sides.h"
 #include "sim/wire.h"
 #include "sim/projectile.h"
 #include "sim/combat.h"
@@ -63,12 +64,15 @@ static constexpr float RAD = static_cast<float>(DEG_TO_RAD);
 
 
 
-unit* add_catapult(float x, float z)
+unit* add_catapult(float x, float z, int team)
 {
     const uint32_t id = next_unit_id(ID_CLASS_CATAPULT, catapult_id);
-    announce_unit(id, 0);
+    if (team != TEAM_ATTACKERS && team != TEAM_DEFENDERS)
+        team = me ? me->team : TEAM_DEFENDERS;
+    announce_unit(id, 0, team);
     unit* u = add_unit(id);
     init_catapult(u, x, z);
+    u->team = team;
     return u;
 }
 
@@ -88,10 +92,10 @@ void reset_game_catapults()
 
 void init_catapults()
 {
-    if (i_am_attacker() && i_am_team_leader()) {
+    if (leads_side(TEAM_ATTACKERS)) {
         for (float z : {160.0f, 145.0f})
             for (int i = 0; i < 5; ++i)
-                add_catapult(4.0f * static_cast<float>(i), z);
+                add_catapult(4.0f * static_cast<float>(i), z, TEAM_ATTACKERS);
     }
 }
 
@@ -134,7 +138,7 @@ void move_catapult(unit* u, float dt)
 
 void attack_catapult(unit* u, float dt)
 {
-    if (!me || u->team != me->team || !i_am_team_leader())
+    if (!leads_side(u->team))
         return;
     auto* c = static_cast<catapult_data*>(u->kind_data);
     if (!c)
@@ -313,8 +317,9 @@ static void receive_ball(const uint32_t p[4], int sender)
         fprintf(stderr, "UBAL for unit %8.8X with a heading or pitch out of range, ignored\n", p[0]);
         return;
     }
-    const int team = parts[static_cast<size_t>(sender)].team;
-    if (const unit* u = find_unit(p[0]); u && u->team != team) {
+    const participant& s = parts[static_cast<size_t>(sender)];
+    const int team = s.team;
+    if (const unit* u = find_unit(p[0]); u && !sender_plays_side(s.id, team, u->team)) {
         fprintf(stderr, "member of team %d tried to throw with unit %8.8X of team %d\n", team, p[0], u->team);
         return;
     }

@@ -30,8 +30,9 @@ constexpr float CATAPULT_AIM_TOLERANCE = 3.5f;
 // The cart and its wheels stay on the map square.
 constexpr float CATAPULT_MAP_LIMIT = 250.0f;
 
-// Announces ("UNIT") and adds a new catapult of this copy at (x, z).
-unit* add_catapult(float x, float z);
+// Announces ("UNIT") and adds a new catapult of side `team` (this copy's
+// own by default) at (x, z).
+unit* add_catapult(float x, float z, int team = -1);
 // The copy of a catapult announced by another copy.
 unit* spawn_catapult(unsigned id, int team);
 // The attackers' leader's ten catapults.

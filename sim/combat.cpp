@@ -9,6 +9,7 @@
 #include "platform/random.h"
 #include "sim/commands.h"
 #include "sim/participants.h"
+#include "sim/sides.h"
 #include "sim/wire.h"
 #include "sim/humanoid.h"
 #include "sim/units.h"
@@ -30,9 +31,16 @@ static float ground_height(float x, float z)
 
 // --- creation ---------------------------------------------------------------------
 
-unit* add_proto_footman(float x, float y, float z)
+// The side a new unit is made for: `team`, or this copy's own.
+static int side_of(int team)
 {
-    unit* u = add_humanoid();
+    return team == TEAM_ATTACKERS || team == TEAM_DEFENDERS ? team : local_team();
+}
+
+unit* add_proto_footman(float x, float y, float z, int team)
+{
+    team = side_of(team);
+    unit* u = add_humanoid(team);
     init_humanoid(u);
     auto* h = static_cast<humanoid_data*>(u->kind_data);
     h->kind = HUMANOID_FOOTMAN;
@@ -43,7 +51,7 @@ unit* add_proto_footman(float x, float y, float z)
     u->z = u->order_z = z;
     u->health = u->max_health = humanoid_health(HUMANOID_FOOTMAN);
     u->speed = humanoid_speed(HUMANOID_FOOTMAN);
-    u->team = local_team();
+    u->team = team;
     u->heading = 180.0f;
     u->last_attack_time = game_time - 1.0f;
     u->attack_target = nullptr;
@@ -52,63 +60,63 @@ unit* add_proto_footman(float x, float y, float z)
     return u;
 }
 
-unit* add_footman(float x, float y, float z)
+unit* add_footman(float x, float y, float z, int team)
 {
-    unit* u = add_proto_footman(x, y, z);
-    announce_unit(u->id, HUMANOID_FOOTMAN);
+    unit* u = add_proto_footman(x, y, z, team);
+    announce_unit(u->id, HUMANOID_FOOTMAN, u->team);
     return u;
 }
 
-static unit* add_summoned(float x, float z, int kind, humanoid_type* type, int weapon)
+static unit* add_summoned(float x, float z, int kind, humanoid_type* type, int weapon, int team)
 {
-    unit* u = add_proto_footman(x, ground_height(x, z) + 1.0f, z);
+    unit* u = add_proto_footman(x, ground_height(x, z) + 1.0f, z, team);
     auto* h = static_cast<humanoid_data*>(u->kind_data);
     h->kind = kind;
     h->type = type;
     h->weapon = weapon;
     u->health = u->max_health = humanoid_health(kind);
-    announce_unit(u->id, kind);
+    announce_unit(u->id, kind, u->team);
     return u;
 }
 
-unit* add_ghoul(float x, float z)
+unit* add_ghoul(float x, float z, int team)
 {
-    return add_summoned(x, z, HUMANOID_GHOUL, &ghoul_type, WEAPON_SWORD);
+    return add_summoned(x, z, HUMANOID_GHOUL, &ghoul_type, WEAPON_SWORD, team);
 }
 
-unit* add_goblin(float x, float z)
+unit* add_goblin(float x, float z, int team)
 {
-    return add_summoned(x, z, HUMANOID_GOBLIN, &goblin_type, WEAPON_SWORD);
+    return add_summoned(x, z, HUMANOID_GOBLIN, &goblin_type, WEAPON_SWORD, team);
 }
 
-unit* add_orangatang(float x, float z)
+unit* add_orangatang(float x, float z, int team)
 {
-    unit* u = add_summoned(x, z, HUMANOID_ORANGATANG, &orangatang_type, WEAPON_NONE);
+    unit* u = add_summoned(x, z, HUMANOID_ORANGATANG, &orangatang_type, WEAPON_NONE, team);
     printf("an orangatang was created\n");
     return u;
 }
 
-unit* add_standing_footman(float x, float z)
+unit* add_standing_footman(float x, float z, int team)
 {
-    return add_footman(x, ground_height(x, z) + 1.0f, z);
+    return add_footman(x, ground_height(x, z) + 1.0f, z, team);
 }
 
 void init_footmen()
 {
-    if (!i_am_defender() || !i_am_team_leader())
+    if (!leads_side(TEAM_DEFENDERS))
         return;
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
-            add_standing_footman(5.0f * i - 10.0f, 5.0f * j - 160.0f);
+            add_standing_footman(5.0f * i - 10.0f, 5.0f * j - 160.0f, TEAM_DEFENDERS);
 }
 
 void init_goblins()
 {
-    if (!i_am_attacker() || !i_am_team_leader())
+    if (!leads_side(TEAM_ATTACKERS))
         return;
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
-            add_goblin(5.0f * i - 30.0f, 7.0f * j + 140.0f);
+            add_goblin(5.0f * i - 30.0f, 7.0f * j + 140.0f, TEAM_ATTACKERS);
 }
 
 // --- behaviour --------------------------------------------------------------------
@@ -117,7 +125,7 @@ void look_unit(unit* u)
 {
     const float range = humanoid_kind_of(u) == HUMANOID_ARCHER ? 100.0f : 50.0f;
     const float range2 = range * range;
-    const int my_team = local_team();
+    const int my_team = u->team;
     float best = 1e11f;
     u->target_seen = 0;
     // Every enemy in range draws a random number, in registry order; the
@@ -190,7 +198,7 @@ void attack_footman(unit* u)
 
 void simulate_close_range_unit(unit* u, float dt)
 {
-    if (u->team != local_team() || !i_am_team_leader())
+    if (!leads_side(u->team))
         return;
     switch (u->order_kind) {
     case ORDER_NONE:
@@ -330,16 +338,16 @@ void do_damage(float damage, unit* u)
     if (u == me) {
         target_health = me->health - damage;
         emit_at(sim_event_kind::hurt, me->x, me->y, me->z);
-    } else if (u->team == local_team()) {
+    } else if (plays_side(u->team)) {
         take_unit_damage(damage, u);
     }
-    // Otherwise the copies of the unit's own team apply the blow.
+    // Otherwise the copies of the unit's own side apply the blow.
 }
 
 void take_unit_damage(float damage, unit* u)
 {
-    if (humanoid_kind_of(u) == HUMANOID_AVATAR)
-        return;  // an avatar's health is kept by its own copy
+    if (humanoid_kind_of(u) == HUMANOID_AVATAR && computer_figure_side(u) < 0)
+        return;  // a player's figure's health is kept by its own copy
     u->health -= damage;
     if (u->health > 0.0f)
         return;

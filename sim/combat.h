@@ -21,14 +21,15 @@ constexpr float SWORD_COOLDOWN = 0.666f;
 // Reach of a sword stroke beyond the target's radius.
 constexpr float SWORD_REACH = 3.0f;
 
-// Creation on the copy that owns the new unit; each returns the unit.
-unit* add_proto_footman(float x, float y, float z);
-unit* add_footman(float x, float y, float z);
+// Creation on the copy that owns the new unit; each returns the unit. The
+// unit is of side `team`, by default this copy's own.
+unit* add_proto_footman(float x, float y, float z, int team = -1);
+unit* add_footman(float x, float y, float z, int team = -1);
 // A footman standing on the ground at (x, z).
-unit* add_standing_footman(float x, float z);
-unit* add_ghoul(float x, float z);
-unit* add_goblin(float x, float z);
-unit* add_orangatang(float x, float z);
+unit* add_standing_footman(float x, float z, int team = -1);
+unit* add_ghoul(float x, float z, int team = -1);
+unit* add_goblin(float x, float z, int team = -1);
+unit* add_orangatang(float x, float z, int team = -1);
 // The starting soldiers, made only by the leader of their side.
 void init_footmen();
 void init_goblins();

@@ -8,12 +8,14 @@
 #include "platform/random.h"
 #include "sim/messages.h"
 #include "sim/participants.h"
+#include "sim/sides.h"
 #include "sim/wire.h"
 #include "sim/magic.h"
 #include "sim/humanoid.h"
 #include "sim/units.h"
 
 static void receive_start(const uint32_t p[4], int);
+static const participant& sender_of(int index);
 static void receive_unit(const uint32_t p[4], int);
 static void receive_udie(const uint32_t p[4], int);
 static void receive_order(const uint32_t p[4], int);
@@ -100,39 +102,60 @@ int draw_start_seed()
     return r % 50000 + 10240;
 }
 
-int announce_start()
+start_info announce_start(int computer_team, int level)
 {
-    const int seed = draw_start_seed();
-    send_command_message("STRT", static_cast<uint32_t>(seed), 0, 0, 0);
-    return seed;
+    start_info s;
+    s.seed = static_cast<unsigned>(draw_start_seed());
+    if ((computer_team == TEAM_ATTACKERS || computer_team == TEAM_DEFENDERS) && level_name(level)) {
+        s.computer_team = computer_team;
+        s.level = level;
+    }
+    // The second slot names the side this copy's computer plays (one more
+    // than its number) and the third its level; copies that know nothing of
+    // it read the seed alone.
+    send_command_message("STRT", s.seed, s.computer_team >= 0 ? static_cast<uint32_t>(s.computer_team) + 1 : 0,
+                         s.computer_team >= 0 ? static_cast<uint32_t>(s.level) : 0, 0);
+    return s;
 }
 
-// A start another copy asked for, not yet carried out (-1: none).
-static long s_start_request = -1;
+// A start another copy asked for, not yet carried out.
+static bool s_start_pending = false;
+static start_info s_start_request;
 
 bool start_requested()
 {
-    return s_start_request >= 0;
+    return s_start_pending;
 }
 
-bool take_start_request(unsigned& seed)
+bool take_start_request(start_info& out)
 {
-    if (s_start_request < 0)
+    if (!s_start_pending)
         return false;
-    seed = static_cast<unsigned>(s_start_request);
-    s_start_request = -1;
+    out = s_start_request;
+    s_start_pending = false;
     return true;
 }
 
-static void receive_start(const uint32_t p[4], int)
+static void receive_start(const uint32_t p[4], int index)
 {
     const int seed = static_cast<int>(p[0]);
-    if (game_state != STATE_MENU || s_start_request >= 0) {
+    if (game_state != STATE_MENU || s_start_pending) {
         fprintf(stderr, "Received STRT (seed %d) while not in the menu; the game in progress goes on\n", seed);
         return;
     }
     printf("starting game with random seed = %d\n", seed);
-    s_start_request = static_cast<uint32_t>(seed);
+    start_info s;
+    s.seed = p[0];
+    const int level = static_cast<int>(p[2]);
+    if ((p[1] == 1 || p[1] == 2) && level_name(level)) {
+        s.computer_team = static_cast<int>(p[1]) - 1;
+        s.level = level;
+        s.host = sender_of(index).id;
+        printf("the %s are played by the computer (%s), hosted by %8.8X\n", teams[s.computer_team].name,
+               level_name(level), s.host);
+    }
+    s_start_request = s;
+    s_start_pending = true;
 }
 
 // --- unit commands ------------------------------------------------------------------
@@ -199,7 +222,14 @@ static bool yield_id(unit* had, const participant& from)
 
 static void receive_unit(const uint32_t p[4], int index)
 {
-    const int team = sender_of(index).team;
+    // A unit of a computer side names its side; only the side's host makes
+    // them.
+    const int team = commanded_side(p[2], sender_of(index).id, sender_of(index).team);
+    if (team < 0) {
+        fprintf(stderr, "UNIT %8.8X for side %u from %8.8X, which hosts no such side, refused\n", p[0], p[2],
+                sender_of(index).id);
+        return;
+    }
     const int kind = command_code(p[1]);
     // A copy announces only ids of its own side's ranges, and never a
     // player's figure (those come with the participants).
@@ -230,7 +260,7 @@ static void receive_udie(const uint32_t p[4], int index)
     const participant& s = sender_of(index);
     // Deaths come from the unit's own side; this copy's own figure is never
     // killed from outside.
-    if (u == me || u->team != s.team) {
+    if (u == me || !sender_plays_side(s.id, s.team, u->team)) {
         fprintf(stderr, "member of team %d tried to kill unit %8.8X of team %d\n", s.team, p[0], u->team);
         return;
     }
@@ -268,7 +298,7 @@ static void receive_sword(const uint32_t p[4], int index)
         return;
     }
     const participant& s = sender_of(index);
-    if (unit* a = find_unit(p[0]); a && a->team != s.team) {
+    if (unit* a = find_unit(p[0]); a && !sender_plays_side(s.id, s.team, a->team)) {
         fprintf(stderr, "member of team %d tried to strike with unit %8.8X of team %d\n", s.team, p[0], a->team);
         return;
     }

@@ -29,14 +29,23 @@ void receive_command_message(const unsigned char* buf, int len, uint32_t sender)
 
 // Draws the start seed (10240 .. 10240 + 49999) from the generator.
 int draw_start_seed();
-// This copy starts a game: draws the seed and sends "STRT" with it; the
-// program then plays on that seed.
-int announce_start();
+// How a game starts: its seed, and the side the computer plays (-1: none)
+// at which level, hosted by which copy (0: this one).
+struct start_info {
+    unsigned seed = 0;
+    int computer_team = -1;
+    int level = 0;
+    uint32_t host = 0;
+};
+// This copy starts a game: draws the seed and sends "STRT" with it (and the
+// side it gives the computer, if any, at `level`); the program then plays
+// on that seed.
+start_info announce_start(int computer_team = -1, int level = 0);
 // A "STRT" from another copy becomes a request that the program carries out
 // between two frames (the datagrams after it wait for the game's world).
 bool start_requested();
-// Takes the request: true with its seed, once.
-bool take_start_request(unsigned& seed);
+// Takes the request: true with the start, once.
+bool take_start_request(start_info& out);
 
 // Parameter slots: a float carried bit for bit, and a small code sent as a
 // float value (truncated toward zero; -1 for no number at all).

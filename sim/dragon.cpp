@@ -136,9 +136,30 @@ void call_dragon()
     u->order_kind = ORDER_MOVE;
     emit_at(sim_event_kind::dragon_roar, me->x, me->y + 2.0f, me->z);
     printf("summoned dragon %d, name %8.8X\n", serial, id);
-    announce_unit(id, 0);
+    announce_unit(id, 0, u->team);
     // The others place it at once rather than at its creation point.
     conditionally_update_dragon(u);
+}
+
+unit* send_dragon(int team, unit* target)
+{
+    if (!target)
+        return nullptr;
+    const uint32_t id = next_unit_id(ID_CLASS_DRAGON, dragon_id);
+    unit* u = add_unit(id);
+    init_dragon(u);
+    data_of(u)->controlled = 1;
+    u->team = team;
+    u->attack_target = target;
+    u->order_kind = ORDER_MOVE;
+    // It breathes fire all the way: whatever of the other side comes near
+    // its mouth burns.
+    data_of(u)->breath->intensity = DRAGON_BREATH_ON;
+    emit_at(sim_event_kind::dragon_roar, u->x, u->y, u->z);
+    printf("sent dragon %8.8X of team %d at %8.8X\n", id, team, target->id);
+    announce_unit(id, 0, team);
+    conditionally_update_dragon(u);
+    return u;
 }
 
 unit* spawn_dragon(uint32_t id, int team)

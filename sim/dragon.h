@@ -49,6 +49,10 @@ void be_on_dragon(float dt);
 
 // Creation values of a dragon (and its fire source) in a new unit.
 void init_dragon(unit* u);
+// A dragon of side `team` flown from here at `target`, breathing fire on
+// its way; it is gone when it reaches the target (a computer side's dragon
+// spell). Announced as any dragon.
+unit* send_dragon(int team, unit* target);
 // The copy of a dragon announced by another copy ("UNIT").
 unit* spawn_dragon(uint32_t id, int team);
 // Whether u is a dragon summoned on this copy (flown here, dismissed or not).

@@ -11,6 +11,7 @@
 #include "sim/archer.h"
 #include "sim/combat.h"
 #include "sim/model_tree.h"
+#include "sim/sides.h"
 #include "sim/terrain.h"
 
 humanoid_type human_type, ghoul_type, orangatang_type, goblin_type;
@@ -96,9 +97,11 @@ uint32_t next_humanoid_id(uint32_t base)
     return base + serial;
 }
 
-unit* add_humanoid()
+unit* add_humanoid(int team)
 {
-    return add_unit(next_humanoid_id(i_am_defender() ? DEFENDER_HUMANOID_BASE : ATTACKER_HUMANOID_BASE));
+    if (team != TEAM_ATTACKERS && team != TEAM_DEFENDERS)
+        team = local_team();
+    return add_unit(next_humanoid_id(team == TEAM_DEFENDERS ? DEFENDER_HUMANOID_BASE : ATTACKER_HUMANOID_BASE));
 }
 
 void init_humanoid(unit* u)
@@ -219,6 +222,13 @@ void simulate_humanoid(unit* u, float dt)
         simulate_archer(u);
     } else if (h->kind >= HUMANOID_FOOTMAN) {
         simulate_close_range_unit(u, dt);
+    } else if (computer_figure_side(u) >= 0 && leads_side(u->team)) {
+        // The computer's figure walks where its player sends it, and stands
+        // otherwise.
+        if (u->order_kind == ORDER_MOVE)
+            move_close_range_unit(u, dt);
+        else
+            u->vx = u->vz = 0.0f;
     }
 
     if (!u->fixed) {

@@ -70,9 +70,10 @@ int humanoid_kind_of(const unit* u);
 // The next free soldier id of a side's range (`base`) from this copy's
 // counter, which then stands past it.
 uint32_t next_humanoid_id(uint32_t base);
-// A new, empty unit with the next free humanoid id of this copy's side
-// (0x400 serials; past the last, the count starts again at 0).
-unit* add_humanoid();
+// A new, empty unit with the next free humanoid id of side `team` (this
+// copy's own by default; 0x400 serials; past the last, the count starts
+// again at 0).
+unit* add_humanoid(int team = -1);
 void init_humanoid(unit* u);
 // Appends the humanoid's state record to the open batch.
 void conditionally_update_humanoid(unit* u);

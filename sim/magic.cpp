@@ -8,6 +8,7 @@
 #include "platform/random.h"
 #include "sim/commands.h"
 #include "sim/participants.h"
+#include "sim/sides.h"
 #include "sim/wire.h"
 #include "sim/events.h"
 #include "sim/catapult.h"
@@ -216,58 +217,72 @@ static bool may_summon()
     return true;
 }
 
-// Soldiers in a block around the figure: `columns` x `rows`, 6 apart across
-// and 3 apart along, starting 3 right and 3 ahead of it.
-static void summon_block(int columns, int rows, unit* (*add)(float x, float z))
+// Soldiers of side `team` in a block around (ax, az): `columns` x `rows`, 6
+// apart across and 3 apart along, starting 3 right and 3 ahead of it.
+static void summon_block(float ax, float az, int team, int columns, int rows, unit* (*add)(float, float, int))
 {
-    if (!may_summon())
-        return;
-    const float ax = me->x, az = me->z;
     for (int i = 0; i < columns; ++i)
         for (int j = 0; j < rows; ++j)
-            conditionally_update_humanoid(add(ax + 3.0f - 6.0f * i, az + 3.0f - 3.0f * j));
+            conditionally_update_humanoid(add(ax + 3.0f - 6.0f * i, az + 3.0f - 3.0f * j, team));
 }
 
-// Engines in a row 24 behind the figure (toward -z), 6 apart.
-static void summon_row(int count, unit* (*add)(float x, float z), void (*report)(unit*))
+static unit* add_summoned_catapult(float x, float z, int team)
 {
-    if (!may_summon())
-        return;
-    const float ax = me->x, az = me->z;
-    for (int i = 0; i < count; ++i)
-        report(add(ax + 6.0f - 6.0f * i, az - 24.0f));
-}
-
-void call_dead()
-{
-    summon_block(2, 4, add_ghoul);
-}
-
-void call_goblins()
-{
-    summon_block(2, 2, add_goblin);
-}
-
-void call_footmen()
-{
-    summon_block(3, 2, add_standing_footman);
-}
-
-static unit* add_summoned_catapult(float x, float z)
-{
-    unit* u = add_catapult(x, z);
+    unit* u = add_catapult(x, z, team);
     u->health = u->max_health = 10.0f;
     return u;
 }
 
+// Engines of side `team` in a row 24 behind (ax, az) (toward -z), 6 apart.
+static void summon_row(float ax, float az, int team, int count, unit* (*add)(float, float, int),
+                       void (*report)(unit*))
+{
+    for (int i = 0; i < count; ++i)
+        report(add(ax + 6.0f - 6.0f * i, az - 24.0f, team));
+}
+
+bool summon_at(int code, float x, float z, int team)
+{
+    switch (code) {
+    case SPELL_UNDEAD: summon_block(x, z, team, 2, 4, add_ghoul); return true;
+    case SPELL_GOBLINS: summon_block(x, z, team, 2, 2, add_goblin); return true;
+    case SPELL_FOOTMEN: summon_block(x, z, team, 3, 2, add_standing_footman); return true;
+    case SPELL_CATAPULTS: summon_row(x, z, team, 4, add_summoned_catapult, conditionally_update_catapult); return true;
+    case SPELL_RAMS: summon_row(x, z, team, 3, add_ram, conditionally_update_batram); return true;
+    default: return false;
+    }
+}
+
+// The player's summons, around its figure.
+static void summon_here(int code)
+{
+    if (may_summon())
+        summon_at(code, me->x, me->z, local_team());
+}
+
+void call_dead()
+{
+    summon_here(SPELL_UNDEAD);
+}
+
+void call_goblins()
+{
+    summon_here(SPELL_GOBLINS);
+}
+
+void call_footmen()
+{
+    summon_here(SPELL_FOOTMEN);
+}
+
 void call_catapults()
 {
-    summon_row(4, add_summoned_catapult, conditionally_update_catapult);
+    summon_here(SPELL_CATAPULTS);
 }
 
 void call_rams()
 {
-    summon_row(3, add_ram, conditionally_update_batram);
+    summon_here(SPELL_RAMS);
 }
 
 void do_invisibility()
@@ -306,17 +321,18 @@ static bool spell_lands(const char* lands, const char* spell, float x, float z)
     return ok;
 }
 
-void do_firestorm(float x, float z)
+void do_firestorm(float x, float z, int team)
 {
     if (!spell_lands("firestorm", "the firestorm", x, z))
         return;
     emit_at(sim_event_kind::firestorm, x, 0.0f, z);
-    const int team = local_team();
+    if (team != TEAM_ATTACKERS && team != TEAM_DEFENDERS)
+        team = local_team();
     for (int i = 0; i < METEORS_PER_FIRESTORM; ++i) {
         const float dx = static_cast<float>(game_rand() % 20 - 10);
         const float dz = static_cast<float>(game_rand() % 20 - 10);
         launch_meteor(x + dx, z + dz, team);
-        send_command_message("FIRE", float_to_bits(x + dx), float_to_bits(z + dz), 0, 0);
+        send_command_message("FIRE", float_to_bits(x + dx), float_to_bits(z + dz), side_slot(team), 0);
     }
 }
 
@@ -365,7 +381,13 @@ static void receive_fire(const uint32_t p[4], int sender_index)
         fprintf(stderr, "FIRE while %d projectiles fly, ignored\n", MAX_FLYING_FOR_METEORS);
         return;
     }
-    launch_meteor(x, z, parts[static_cast<size_t>(sender_index)].team);
+    const participant& s = parts[static_cast<size_t>(sender_index)];
+    const int team = commanded_side(p[2], s.id, s.team);
+    if (team < 0) {
+        fprintf(stderr, "FIRE for side %u from %8.8X, which hosts no such side, ignored\n", p[2], s.id);
+        return;
+    }
+    launch_meteor(x, z, team);
 }
 
 void register_magic_commands()

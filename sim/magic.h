@@ -97,6 +97,10 @@ void call_goblins();
 void call_footmen();
 void call_catapults();
 void call_rams();
+// A summons of spell `code` (undead, goblins, footmen, catapults, rams) for
+// side `team` around (x, z), whoever casts it; false for another spell.
+// Each unit is announced and its state record goes out at once.
+bool summon_at(int code, float x, float z, int team);
 // Whether the player may summon at eye depth `z` for `team`.
 bool on_own_side(int team, float z);
 void do_invisibility();
@@ -104,8 +108,9 @@ void do_invisibility();
 // Whether a spell's point lies where meteors and strikes may go.
 bool within_spell_reach(float x, float z);
 // The firestorm at a ground point: ten meteors scattered within 10, each
-// launched here and sent as "FIRE".
-void do_firestorm(float x, float z);
+// launched here and sent as "FIRE", sparing side `team` (this copy's own by
+// default).
+void do_firestorm(float x, float z, int team = -1);
 // One meteor falling at (x, z), sparing `team`.
 void launch_meteor(float x, float z, int team);
 // Lightning from a ground click: the strike here and "LIGH" to the others.

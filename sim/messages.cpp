@@ -10,6 +10,7 @@
 #include "platform/random.h"
 #include "sim/commands.h"
 #include "sim/participants.h"
+#include "sim/sides.h"
 #include "sim/wire.h"
 #include "sim/units.h"
 
@@ -159,6 +160,15 @@ static bool may_report(const participant& s, const unit* u, int led_team)
 {
     if (u == me)
         return false;  // the leader repeats it; this copy knows better
+    // A computer side's units and figure are reported by its host alone.
+    if (computer_plays(u->team)) {
+        if (hosts_computer_side(u->team) || s.id != computer_sides[u->team].host) {
+            fprintf(stderr, "%8.8X sent the state of unit %8.8X of the computer's side, which it does not host, "
+                            "ignored\n", s.id, u->id);
+            return false;
+        }
+        return true;
+    }
     if (u->team != s.team) {
         fprintf(stderr, "member of team %d sent the state of unit %8.8X of team %d, ignored\n", s.team, u->id, u->team);
         return false;

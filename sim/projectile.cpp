@@ -8,6 +8,7 @@
 #include "platform/vector.h"
 #include "sim/commands.h"
 #include "sim/participants.h"
+#include "sim/sides.h"
 #include "sim/wire.h"
 #include "sim/combat.h"
 #include "sim/humanoid.h"
@@ -206,8 +207,9 @@ static void receive_unit_arrow(const uint32_t p[4], int sender)
     const float yaw = bits_to_float(p[1]), pitch = bits_to_float(p[2]);
     if (!aim_ok("UARW", p[0], yaw, pitch))
         return;
-    const int team = parts[static_cast<size_t>(sender)].team;
-    if (const unit* u = find_unit(p[0]); u && u->team != team) {
+    const participant& s = parts[static_cast<size_t>(sender)];
+    const int team = s.team;
+    if (const unit* u = find_unit(p[0]); u && !sender_plays_side(s.id, team, u->team)) {
         fprintf(stderr, "member of team %d tried to shoot with unit %8.8X of team %d\n", team, p[0], u->team);
         return;
     }

@@ -9,6 +9,7 @@
 #include "sim/commands.h"
 #include "sim/messages.h"
 #include "sim/participants.h"
+#include "sim/sides.h"
 #include "sim/catapult.h"
 #include "sim/combat.h"
 #include "sim/units.h"
@@ -54,12 +55,15 @@ void init_battering_ram(unit* u, float x, float z)
     u->param[2] = 3.0f;   // turn rate, degrees per step
 }
 
-unit* add_ram(float x, float z)
+unit* add_ram(float x, float z, int team)
 {
     const uint32_t id = next_unit_id(ID_CLASS_RAM, ram_id);
-    announce_unit(id, 0);
+    if (team != TEAM_ATTACKERS && team != TEAM_DEFENDERS)
+        team = me ? me->team : TEAM_ATTACKERS;
+    announce_unit(id, 0, team);
     unit* u = add_unit(id);
     init_battering_ram(u, x, z);
+    u->team = team;
     return u;
 }
 
@@ -79,12 +83,12 @@ void reset_game_rams()
 
 void init_rams()
 {
-    if (!(i_am_attacker() && i_am_team_leader()))
+    if (!leads_side(TEAM_ATTACKERS))
         return;
     for (int i = 0; i < 5; ++i) {
         const float x = static_cast<float>(game_rand() % 64);
         const float z = static_cast<float>(game_rand() % 64 + 128);
-        add_ram(x, z);
+        add_ram(x, z, TEAM_ATTACKERS);
     }
 }
 

@@ -16,8 +16,9 @@ extern int ram_id;
 constexpr float RAM_BLOW_INTERVAL = 1.0f;
 
 void init_battering_ram(unit* u, float x, float z);
-// Announces ("UNIT") and adds a new ram of this copy at (x, z).
-unit* add_ram(float x, float z);
+// Announces ("UNIT") and adds a new ram of side `team` (this copy's own by
+// default) at (x, z).
+unit* add_ram(float x, float z, int team = -1);
 // The copy of a ram announced by another copy.
 unit* spawn_ram(unsigned id, int team);
 // The attackers' leader's five rams.

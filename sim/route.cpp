@@ -17,6 +17,7 @@
 #include "sim/model_tree.h"
 #include "sim/terrain.h"
 #include "sim/walls.h"
+#include "sim/sides.h"
 
 // --- the water rule -------------------------------------------------------------------
 
@@ -64,6 +65,8 @@ bool is_ground_unit(const unit* u)
         return false;
     if (u->kind == UNIT_CATAPULT || u->kind == UNIT_RAM)
         return true;
+    if (computer_figure_side(u) >= 0)
+        return true;  // the computer's figure walks by routes as its soldiers do
     return u->kind == UNIT_HUMANOID && u->kind_data &&
            static_cast<const humanoid_data*>(u->kind_data)->kind >= HUMANOID_FOOTMAN;
 }

@@ -10,6 +10,7 @@
 #include "sim/commands.h"
 #include "sim/wire.h"
 #include "sim/participants.h"
+#include "sim/sides.h"
 #include "sim/units.h"
 #include "sim/terrain.h"
 
@@ -39,7 +40,7 @@ unit* add_ship(float x, float y, float z)
     u->extra = nullptr;
     u->kind_data = nullptr;
     u->attack_target = nullptr;
-    announce_unit(id, 2);
+    announce_unit(id, 2, TEAM_ATTACKERS);
     return u;
 }
 
@@ -50,7 +51,7 @@ void reset_game_ships()
 
 void init_ships()
 {
-    if (!(i_am_attacker() && i_am_team_leader()))
+    if (!leads_side(TEAM_ATTACKERS))
         return;
     add_ship(0.0f, 0.0f, 500.0f);
     add_ship(100.0f, 0.0f, 420.0f);

@@ -23,6 +23,7 @@
 #include "sim/humanoid.h"
 #include "sim/ram.h"
 #include "sim/route.h"
+#include "sim/sides.h"
 #include "sim/ship.h"
 #include "sim/model_tree.h"
 #include "sim/terrain.h"
@@ -597,29 +598,34 @@ static bool is_avatar(const unit* u)
 
 bool decides_death(const unit* u)
 {
+    // A computer side's figure dies by its host's word.
+    if (computer_figure_side(u) >= 0)
+        return hosts_computer_side(u->team);
     if (is_avatar(u))
         return u == me;
     if (u->made_here)
         return true;
     // A creator that has left decides nothing any more: its side's leader,
     // by the rule every copy applies to the same table, takes over.
-    return u->creator != 0 && find_participant(u->creator) < 0 && u->team == local_team() && i_am_team_leader();
+    return u->creator != 0 && find_participant(u->creator) < 0 && leads_side(u->team);
 }
 
-void announce_unit(uint32_t id, int code)
+void announce_unit(uint32_t id, int code, int team)
 {
-    send_command_message("UNIT", id, float_to_bits(static_cast<float>(code)), 0, 0);
+    // A unit made for a computer side this copy hosts names its side (one
+    // more than the team number); a copy's own units leave it 0.
+    send_command_message("UNIT", id, float_to_bits(static_cast<float>(code)), side_slot(team), 0);
 }
 
 void announce_made_units_again()
 {
     for (const unit* u = unit_list; u; u = u->next) {
-        if (!u->made_here || u->team != local_team())
+        if (!u->made_here || !plays_side(u->team))
             continue;
         if (u->kind == UNIT_HUMANOID && !is_avatar(u))
-            announce_unit(u->id, humanoid_kind_of(u));
+            announce_unit(u->id, humanoid_kind_of(u), u->team);
         else if (u->kind == UNIT_CATAPULT || u->kind == UNIT_RAM)
-            announce_unit(u->id, 0);
+            announce_unit(u->id, 0, u->team);
     }
 }
 
@@ -650,8 +656,12 @@ static void remove_unit(unit* u, bool game_goes_on)
     if (!u)
         return;
     const bool avatar = is_avatar(u);
-    // 1. Another participant's figure takes its table entry with it.
-    if (avatar && u != me)
+    // 1. Another participant's figure takes its table entry with it; a
+    //    computer side's figure leaves its side with nobody.
+    const bool computer_figure = computer_figure_side(u) >= 0;
+    if (computer_figure)
+        computer_figure_gone(u);
+    else if (avatar && u != me)
         delete_participant_by_unit(u);
     // 2. This copy's dragon is forgotten, nobody rides it any more, and its
     //    dismount button leaves the command bar.
@@ -706,7 +716,8 @@ static void remove_unit(unit* u, bool game_goes_on)
     // 7. The copy that decides a unit's death announces it (the creator;
     //    a dragon where it is flown); the own figure is announced by the
     //    side's leader.
-    const bool announce = avatar ? u == me && u->team == my_team && i_am_team_leader() : decides_death(u);
+    const bool announce =
+        avatar && !computer_figure ? u == me && u->team == my_team && i_am_team_leader() : decides_death(u);
     if ((announce && (game_goes_on || u == me)) || dragon_flown_here)
         send_command_message("UDIE", u->id, 0, 0, 0);
     // 8. Release.
@@ -788,17 +799,18 @@ int update_unit_record(unit* u, int n, const float* params)
 // walking on for ever.
 constexpr float RECORDS_STALE_AFTER = 1.0f;
 
-// Soldiers and engines are steered by their side's leader, a figure by its
-// player's copy; ships and dragons are counted as steered here (ships are
-// never reported, a dragon keeps its own rule).
-static bool steered_by_this_copy(const unit* u, int team, bool leader)
+// Soldiers and engines are steered by the copy that steers their side (its
+// leader, or the host of a computer side), a figure by its player's copy;
+// ships and dragons are counted as steered here (ships are never reported,
+// a dragon keeps its own rule).
+static bool steered_by_this_copy(const unit* u)
 {
     switch (u->kind) {
     case UNIT_HUMANOID:
-        return u == me || (u->team == team && leader);
+        return u == me || leads_side(u->team);
     case UNIT_CATAPULT:
     case UNIT_RAM:
-        return u->team == team && leader;
+        return leads_side(u->team);
     default:
         return true;
     }
@@ -833,15 +845,17 @@ static bool waits_to_be_placed(const unit* u)
     return u->awaiting_place && game_time <= u->reported_at + RECORDS_STALE_AFTER;
 }
 
-// Reports the units this copy steers (steered_by_this_copy) and has placed.
+// Reports the units this copy steers (steered_by_this_copy) and has placed:
+// its figure, and the units of the sides it plays (its own, a computer side
+// it hosts).
 void send_unit_messages()
 {
-    if (!me)
+    if (!me && !hosts_computer_side(TEAM_ATTACKERS) && !hosts_computer_side(TEAM_DEFENDERS))
         return;
-    const int my_team = me->team;
-    const bool leader = i_am_team_leader();
+    const int my_team = local_team();
     for (unit* u = unit_list; u; u = u->next)
-        if ((u->team == my_team || u == me) && steered_by_this_copy(u, my_team, leader) && !waits_to_be_placed(u))
+        if ((u == me || u->team == my_team || hosts_computer_side(u->team)) && steered_by_this_copy(u) &&
+            !waits_to_be_placed(u))
             append_unit_record(u);
 }
 
@@ -879,7 +893,7 @@ uint32_t renumber_made_unit(unit* u)
     const uint32_t old = u->id;
     set_unit_id(u, fresh);
     renumber_route(old, fresh);
-    announce_unit(fresh, u->kind == UNIT_HUMANOID ? humanoid_kind_of(u) : 0);
+    announce_unit(fresh, u->kind == UNIT_HUMANOID ? humanoid_kind_of(u) : 0, u->team);
     append_unit_record(u);  // places it where the leader steers it, as a summon does
     return fresh;
 }
@@ -1035,11 +1049,20 @@ static void report_refused(int refused, float x, float z)
            static_cast<double>(z), refused);
 }
 
+int order_unit(unit* u, float x, float z, int order_kind)
+{
+    if (leads_side(u->team))
+        return route_order(u, x, z, order_kind);
+    if (!order_reachable(u, x, z, order_kind))
+        return -1;
+    send_order(u, order_kind, x, z);
+    return 0;
+}
+
 void issue_order(float x, float z, int order_kind)
 {
-    const bool leader = i_am_team_leader();
     const int refused = for_each_order_goal(x, z, [&](unit* u, float gx, float gz) {
-        if (leader)
+        if (leads_side(u->team))
             return route_order(u, gx, gz, order_kind);
         if (!order_reachable(u, gx, gz, order_kind))
             return -1;
@@ -1051,9 +1074,8 @@ void issue_order(float x, float z, int order_kind)
 
 void queue_order(float x, float z)
 {
-    const bool leader = i_am_team_leader();
     const int refused = for_each_order_goal(x, z, [&](unit* u, float gx, float gz) {
-        if (leader)
+        if (leads_side(u->team))
             return queue_waypoint(u, gx, gz);
         // The leader knows the unit's orders and plans the leg; water at
         // the point itself is refused here already.
@@ -1067,9 +1089,7 @@ void queue_order(float x, float z)
 
 int issue_unit_order(uint32_t id, int team, int order_kind, float x, float z)
 {
-    // Only the leader of the sender's team carries out its members' orders.
-    if (!i_am_team_leader())
-        return -1;
+    // Only the copy that steers the unit's side carries out its members' orders.
     unit* u = find_unit(id);
     if (!u) {
         fprintf(stderr, "tried to issue order %d->(%f,%f) to unit %8.8X which doesn't exist!\n", order_kind,
@@ -1080,9 +1100,9 @@ int issue_unit_order(uint32_t id, int team, int order_kind, float x, float z)
         fprintf(stderr, "member of team %d tried to order unit %8.8X of team %d\n", team, id, u->team);
         return -1;
     }
-    // A unit of another team than this leader's is that team's leader's
+    // A unit of a side this copy does not steer is its steering copy's
     // business: its state records would overwrite whatever is done here.
-    if (u->team != local_team())
+    if (!leads_side(u->team))
         return -1;
     const int applied = order_kind == ORDR_QUEUE_MOVE ? queue_waypoint(u, x, z) : route_order(u, x, z, order_kind);
     if (applied != 0) {
@@ -1155,21 +1175,19 @@ static void simulate_kind(unit* u, float dt)
 // How high a soldier steps up onto something low in its way.
 constexpr float STEP_UP = 0.6f;
 
-static bool records_stopped(const unit* u, int team, bool leader)
+static bool records_stopped(const unit* u)
 {
     return (u->kind == UNIT_HUMANOID || u->kind == UNIT_RAM) && game_time > u->reported_at + RECORDS_STALE_AFTER &&
-           !steered_by_this_copy(u, team, leader);
+           !steered_by_this_copy(u);
 }
 
 bool steered_here(const unit* u)
 {
-    return steered_by_this_copy(u, local_team(), i_am_team_leader() != 0);
+    return steered_by_this_copy(u);
 }
 
 void simulate_units(float dt)
 {
-    const int team = local_team();
-    const bool leader = i_am_team_leader() != 0;
     if (s_grid_enabled)
         grid_build();
     for (unit* u = unit_list; u;) {
@@ -1181,7 +1199,7 @@ void simulate_units(float dt)
             u->invisible = 0;
         }
         if (!u->fixed) {
-            if (records_stopped(u, team, leader))
+            if (records_stopped(u))
                 u->vx = u->vz = 0.0f;
             if (held_by_water(u) && height_map[0]) {
                 float g[2];

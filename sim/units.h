@@ -157,9 +157,10 @@ bool decides_death(const unit* u);
 // walk only after creator_left() (a participant left the table).
 void bury_orphaned_dead();
 void creator_left();
-// Tells the other copies ("UNIT") that this copy made the unit `id`; `code`
-// is what they need to make it: a humanoid's kind, a ship's 2, else 0.
-void announce_unit(uint32_t id, int code);
+// Tells the other copies ("UNIT") that this copy made the unit `id` of side
+// `team`; `code` is what they need to make it: a humanoid's kind, a ship's
+// 2, else 0.
+void announce_unit(uint32_t id, int code, int team);
 // Announces again ("UNIT") every unit this copy made, for a copy that joined
 // the game's channel after the first announcements while the world was
 // built (the copies build at their own pace, and a lost "UNIT" is never
@@ -216,6 +217,10 @@ void add_engine_update(const unit* u, float own);
 // another count is reported ("received <what> update with N params") and
 // changes nothing (-1).
 int apply_engine_update(unit* u, int count, const float* values, const char* what, float* own);
+// An order for one unit of a side this copy plays: applied here when this
+// copy steers the side, else sent to the copy that does ("ORDR"). -1 when
+// no dry way takes the unit there.
+int order_unit(unit* u, float x, float z, int order_kind);
 // An order from this copy's user to the whole selection at ground (x, z).
 // Ground units that no dry way takes there are left as they are, and the
 // player is told.

@@ -13,6 +13,7 @@
 #include "platform/vector.h"
 #include "sim/commands.h"
 #include "sim/participants.h"
+#include "sim/sides.h"
 #include "sim/wire.h"
 #include "sim/model_tree.h"
 
@@ -172,8 +173,7 @@ int add_tower_model(const float point[3], float s, float h, int square, wall_poi
     model_node node;
     empty_model_tree(node, point[0], point[1] + h / 2, point[2], h / 2 + s);
     node.health = TOWER_HEALTH;
-    if (am_defender() && g_wall_links.i_am_team_leader && g_wall_links.i_am_team_leader() &&
-        g_wall_links.add_archer)
+    if (leads_side(TEAM_DEFENDERS) && g_wall_links.add_archer)
         g_wall_links.add_archer(point[0] + s / 2, point[1] + h + s / 2, point[2] + s / 2, rec);
     if (square) {
         add_child_to_tree(node, create_box_tree(0, 0, 0, s, h, s, TEX_marble, 0.3f));
@@ -317,8 +317,9 @@ void send_wall_command(const char* tag, float p0, float p1, float p2, float p3)
 // Only the defenders work the gates.
 void gate_command(const uint32_t p[4], int sender)
 {
-    const int team = parts[static_cast<size_t>(sender)].team;
-    if (team != TEAM_DEFENDERS) {
+    const participant& s = parts[static_cast<size_t>(sender)];
+    const int team = s.team;
+    if (!sender_plays_side(s.id, team, TEAM_DEFENDERS)) {
         fprintf(stderr, "member of team %d tried to work the gates\n", team);
         return;
     }

@@ -25,6 +25,7 @@
 #include "sim/ram.h"
 #include "sim/route.h"
 #include "sim/ship.h"
+#include "sim/sides.h"
 #include "sim/siege.h"
 #include "sim/sky.h"
 #include "sim/terrain.h"
@@ -75,6 +76,7 @@ static void (*const world_resets[])() = {
     reset_game_water,        // the inland water's ripple
     reset_game_lightning,    // last strike
     reset_game_light,        // night and day
+    reset_game_sides,        // the computer sides' figures
 };
 
 void reset_world_state()
@@ -86,7 +88,9 @@ void reset_world_state()
 int seed_game(unsigned seed)
 {
     game_srand(seed);
-    single_player = n_parts == 1 ? 1 : 0;
+    // Alone with nobody on the other side, a game never ends for want of
+    // an enemy; the computer is an enemy.
+    single_player = n_parts == 1 && !computer_plays(TEAM_ATTACKERS) && !computer_plays(TEAM_DEFENDERS) ? 1 : 0;
     return game_rand() % 10000;
 }
 
@@ -108,6 +112,10 @@ void build_world()
     init_footmen();
     init_goblins();
     init_ships();
+    // The computer sides' figures, on every copy.
+    for (int team : {TEAM_ATTACKERS, TEAM_DEFENDERS})
+        if (computer_plays(team))
+            make_computer_figure(team);
     build_archer_projectile_table();
     setup_personal();
     print_world_census();

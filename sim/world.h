@@ -17,7 +17,8 @@ void reset_world_state();
 
 // The start of a game on `seed` (whichever copy chose it): the generator
 // is seeded and the game's channel drawn from it (returned, 0..9999), as
-// every copy does, so that the island that follows is everyone's.
+// every copy does, so that the island that follows is everyone's. The
+// computer's sides (sim/sides.h) are set before.
 int seed_game(unsigned seed);
 // Builds the world of the game just seeded, in a fixed order: body types,
 // terrain, walls, buildings, trees, sky, rams, catapults, soldiers, ships,

@@ -10,6 +10,8 @@
 #include "sim/participants.h"
 #include "ui/menu.h"
 #include "sim/units.h"
+#include "sim/sides.h"
+#include "platform/settings.h"
 
 float chat_scoot = CHAT_OUT, scoot_dx = 0.0f;
 float team_scoot = TEAM_OUT, team_scoot_dx = 0.0f;
@@ -271,6 +273,50 @@ void draw_chat_window()
     glPopMatrix();
 }
 
+int forced_computer_side = -1;
+
+static int computer_level_setting()
+{
+    return user_settings.computer_level >= LEVEL_EASY && user_settings.computer_level <= LEVEL_HARD
+               ? user_settings.computer_level
+               : LEVEL_NORMAL;
+}
+
+const char* computer_button_label()
+{
+    static const char* const labels[] = {"Computer: Off", "Computer: Easy", "Computer: Normal", "Computer: Hard"};
+    const bool on = user_settings.computer || forced_computer_side >= 0;
+    return labels[on ? computer_level_setting() : 0];
+}
+
+void cycle_computer_level()
+{
+    if (!user_settings.computer && forced_computer_side < 0) {
+        user_settings.computer = 1;
+        user_settings.computer_level = LEVEL_EASY;
+    } else if (computer_level_setting() < LEVEL_HARD) {
+        user_settings.computer_level = computer_level_setting() + 1;
+    } else {
+        user_settings.computer = 0;
+        forced_computer_side = -1;
+        user_settings.computer_level = LEVEL_NORMAL;
+    }
+    save_settings();
+    team_buttons[2].label = computer_button_label();
+    printf("the computer: %s\n", computer_button_label());
+}
+
+int computer_side_wanted()
+{
+    if (n_parts == 0)
+        return -1;
+    int side = forced_computer_side;
+    if (side < 0 && user_settings.computer)
+        side = 1 - parts[0].team;
+    // Only a side nobody took.
+    return (side == TEAM_ATTACKERS || side == TEAM_DEFENDERS) && teams[side].members == 0 ? side : -1;
+}
+
 static void draw_member_list(int team, float ox, float oy)
 {
     glPushMatrix();
@@ -284,6 +330,13 @@ static void draw_member_list(int team, float ox, float oy)
         bool stopped = false;
         draw_text_run(c, p.name.data(), p.name.size(), false, stopped);
         ++i;
+    }
+    if (computer_side_wanted() == team) {
+        char name[40];
+        snprintf(name, sizeof name, "Computer (%s)", computer_button_label() + 10);
+        text_cursor c{5, 16 * i + 21};
+        bool stopped = false;
+        draw_text_run(c, name, strlen(name), false, stopped);
     }
     glPopMatrix();
 }
@@ -310,4 +363,8 @@ void team_click(int vx, int vy, int b)
     int pressed = hit_test_buttons(team_buttons, NUM_TEAM_BUTTONS, rx, ry, b);
     if (pressed == 0 || pressed == 1)
         choose_team(pressed);
+    else if (pressed == 2) {
+        team_buttons[2].state = BUTTON_IDLE;
+        cycle_computer_level();
+    }
 }

@@ -53,6 +53,18 @@ void draw_chat_window();
 void draw_team_selection();
 void team_click(int vx, int vy, int b);
 
+// The computer in the team window: it plays the side nobody took (when the
+// settings say so, or the command line gave it a side), at the level the
+// settings keep. The button's label says its level ("Computer: Off" ...);
+// a press goes on to the next (off, easy, normal, hard, off) and saves it.
+const char* computer_button_label();
+void cycle_computer_level();
+// The side the command line gave the computer for this run (-1: none).
+extern int forced_computer_side;
+// The side the computer plays if this copy starts the game now, -1 for none:
+// the side nobody took, as the settings or the command line ask.
+int computer_side_wanted();
+
 // Where each character of a text goes when laid out like a chat line from
 // (5, y0): one (x, y) per character until the window's height cuts it.
 struct glyph_pos {

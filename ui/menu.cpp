@@ -169,6 +169,8 @@ void init_team_buttons()
 {
     set_button(team_buttons[0], static_cast<int>(chat_dx / 3 - 90), 50, 180, 36, "Attackers", 1, 1, 1, 0, 0);
     set_button(team_buttons[1], static_cast<int>(2 * chat_dx / 3 - 100), 50, 180, 36, "Defenders", 1, 1, 1, 0, 0);
+    set_button(team_buttons[2], static_cast<int>(chat_dx / 2 - 160), static_cast<int>(chat_dy - 70), 320, 36,
+               computer_button_label(), 1, 1, 1, 0, 0);
 }
 
 int hit_test_buttons(button* set, int n, int vx, int vy, int b)

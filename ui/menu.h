@@ -23,7 +23,7 @@ enum : int {
 
 constexpr int NUM_MAIN_BUTTONS = 5;
 constexpr int NUM_SETTINGS_BUTTONS = 4;
-constexpr int NUM_TEAM_BUTTONS = 2;
+constexpr int NUM_TEAM_BUTTONS = 3;  // the two sides, and the computer's level
 
 enum : int {
     MAIN_START = 0,

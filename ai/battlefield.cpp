@@ -1,0 +1,110 @@
+#include "ai/battlefield.h"
+
+#include <cmath>
+
+#include "sim/buildings.h"
+#include "sim/humanoid.h"
+#include "sim/model_tree.h"
+#include "sim/sides.h"
+#include "sim/units.h"
+#include "sim/walls.h"
+
+battlefield survey_battlefield()
+{
+    battlefield b;
+    for (int i = 0; i + 1 < n_wall_pts; ++i)
+        if (the_wall_pts[static_cast<size_t>(i)].gate) {
+            b.gate = i;
+            break;
+        }
+    if (b.gate >= 0) {
+        const wall_point& a = the_wall_pts[static_cast<size_t>(b.gate)];
+        const wall_point& c = the_wall_pts[static_cast<size_t>(b.gate) + 1];
+        b.gate_x = (a.x + c.x) / 2;
+        b.gate_z = (a.z + c.z) / 2;
+        // Across the gate, pointed at the attackers' shore (+z).
+        float nx = -(c.z - a.z), nz = c.x - a.x;
+        const float len = std::hypot(nx, nz);
+        if (len > 0.0f) {
+            nx /= len;
+            nz /= len;
+        }
+        if (nx * (0.0f - b.gate_x) + nz * (188.0f - b.gate_z) < 0.0f) {
+            nx = -nx;
+            nz = -nz;
+        }
+        b.out_x = nx;
+        b.out_z = nz;
+        if (a.tower)
+            b.towers_by_gate[0] = b.gate;
+        if (c.tower)
+            b.towers_by_gate[1] = b.gate + 1;
+    }
+    for (int id : temple_ids) {
+        const model_node* t = get_top_level_model(id);
+        if (!t)
+            continue;
+        const int side = t->origin[2] < 0.0f ? TEAM_DEFENDERS : TEAM_ATTACKERS;
+        b.home_temple_x[side] = t->origin[0];
+        b.home_temple_z[side] = t->origin[2];
+        if (side == TEAM_DEFENDERS) {
+            b.temple_x = t->origin[0];
+            b.temple_z = t->origin[2];
+        }
+    }
+    return b;
+}
+
+bool gate_open(const battlefield& b)
+{
+    if (b.gate < 0)
+        return true;
+    const wall_point& g = the_wall_pts[static_cast<size_t>(b.gate)];
+    return g.broken || g.angle > 45.0f;
+}
+
+float gate_health(const battlefield& b)
+{
+    if (b.gate < 0)
+        return -1.0f;
+    const model_node* m = get_top_level_model(the_wall_pts[static_cast<size_t>(b.gate)].model_id);
+    return m ? m->health : -1.0f;
+}
+
+void before_gate(const battlefield& b, float d, float side, float& x, float& z)
+{
+    x = b.gate_x + b.out_x * d - b.out_z * side;
+    z = b.gate_z + b.out_z * d + b.out_x * side;
+}
+
+static bool fights(const unit* u)
+{
+    if (u->kind == UNIT_CATAPULT || u->kind == UNIT_RAM)
+        return true;
+    const int kind = humanoid_kind_of(u);
+    return kind >= HUMANOID_ARCHER && computer_figure_side(u) < 0;
+}
+
+std::vector<unit*> fighters_of(int team)
+{
+    std::vector<unit*> out;
+    for (unit* u = unit_list; u; u = u->next)
+        if (u->team == team && fights(u) && u->health > 0.0f)
+            out.push_back(u);
+    return out;
+}
+
+std::vector<unit*> enemies_near(int team, float x, float z, float range)
+{
+    std::vector<unit*> out;
+    for (unit* u = unit_list; u; u = u->next) {
+        if (u->team == team || u->invisible || !(u->health > 0.0f))
+            continue;
+        if (u->kind != UNIT_HUMANOID && u->kind != UNIT_CATAPULT && u->kind != UNIT_RAM)
+            continue;
+        const float dx = u->x - x, dz = u->z - z;
+        if (dx * dx + dz * dz < range * range)
+            out.push_back(u);
+    }
+    return out;
+}

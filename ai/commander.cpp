@@ -1,0 +1,335 @@
+// The commanders: one for each computer side this copy hosts. The
+// attackers group before the gate, send the rams at it and keep them
+// pressing, bombard the towers beside it with the catapults, escort the
+// rams with the soldiers, and once the gate is open pour through to the
+// defenders' temple; they sail the ships in. The defenders meet what comes
+// at the gate with their soldiers, lower the gate to sally out and raise it
+// when the enemy is close, and fall back to the temple when the gate is
+// lost or few are left. Either re-plans a unit that stood short of its goal
+// for longer than its level allows.
+#include "ai/computer.h"
+
+#include <cmath>
+#include <unordered_map>
+
+#include "ai/battlefield.h"
+#include "ai/figure.h"
+#include "sim/end_game.h"
+#include "sim/game.h"
+#include "sim/humanoid.h"
+#include "sim/route.h"
+#include "sim/sides.h"
+#include "sim/units.h"
+#include "sim/walls.h"
+
+namespace {
+
+const level_traits LEVELS[4] = {
+    {1.0f, 12.0f, 4.0f, 0.7f},   // (no level: as normal)
+    {2.5f, 25.0f, 9.0f, 0.2f},   // easy
+    {1.0f, 12.0f, 4.0f, 0.7f},   // normal
+    {0.4f, 6.0f, 1.5f, 1.0f},    // hard
+};
+
+// Where a unit stood and since when, to tell a unit that stopped short of
+// its goal.
+struct unit_memory {
+    float x = 0, z = 0;
+    float since = 0;
+    int detours = 0;  // replans in a row at about the same place
+    // The goal this commander last gave the unit.
+    bool ordered = false;
+    float goal_x = 0, goal_z = 0;
+    int kind = 0;
+};
+
+// How far a unit must move to count as moving, and how near its goal it
+// may stop.
+constexpr float MOVED = 1.0f;
+constexpr float AT_GOAL = 6.0f;
+// The defenders sally when the enemy comes within this of the gate, and
+// raise it when within the second; they leave the gate alone for this long
+// after working it.
+constexpr float SALLY_RANGE = 110.0f;
+constexpr float CLOSE_RANGE = 25.0f;
+constexpr float GATE_WORK_INTERVAL = 4.0f;
+
+struct commander {
+    bool on = false;
+    int team = 0;
+    level_traits traits;
+    float next_think = 0;
+    float next_gate_work = 0;
+    bool ships_sent = false;
+    battlefield field;
+    std::unordered_map<uint32_t, unit_memory> memory;
+    commander_report report;
+};
+
+commander s_commanders[2];
+
+float dist2(float ax, float az, float bx, float bz)
+{
+    return (ax - bx) * (ax - bx) + (az - bz) * (az - bz);
+}
+
+// Gives the unit an order through the path a player's order takes, and
+// counts it; a refused order (no dry way) leaves the unit as it was.
+bool order(commander& c, unit* u, float x, float z, int kind)
+{
+    if (order_unit(u, x, z, kind) != 0)
+        return false;
+    ++c.report.orders;
+    unit_memory& m = c.memory[u->id];
+    m.x = u->x;
+    m.z = u->z;
+    m.since = game_time;
+    m.ordered = true;
+    m.goal_x = x;
+    m.goal_z = z;
+    m.kind = kind;
+    return true;
+}
+
+// Whether the unit stood (moved less than MOVED) for longer than the level
+// allows while short of its goal; its memory follows it.
+bool stuck(commander& c, const unit* u)
+{
+    unit_memory& m = c.memory[u->id];
+    if (dist2(u->x, u->z, m.x, m.z) > MOVED * MOVED) {
+        m.x = u->x;
+        m.z = u->z;
+        m.since = game_time;
+        m.detours = 0;
+        return false;
+    }
+    if (u->order_kind != ORDER_MOVE && u->order_kind != ORDER_ATTACK)
+        return false;
+    // A unit pressing where it was sent (a ram at its gate, a soldier at
+    // its point) has not stopped short.
+    if (dist2(u->x, u->z, m.goal_x, m.goal_z) < AT_GOAL * AT_GOAL)
+        return false;
+    return game_time - m.since > c.traits.replan;
+}
+
+// A unit that stood short of its goal is ordered afresh from where it
+// stands; a second time at the same place, first aside (the side by its id,
+// so that two stuck together part), then on.
+void replan(commander& c, unit* u, float x, float z, int kind)
+{
+    unit_memory& m = c.memory[u->id];
+    ++c.report.replans;
+    if (m.detours++ % 2 == 1) {
+        const float side = (u->id & 1) ? 12.0f : -12.0f;
+        const float dx = x - u->x, dz = z - u->z, d = std::sqrt(dx * dx + dz * dz);
+        if (d > 1.0f && order(c, u, u->x - dz / d * side, u->z + dx / d * side, ORDER_MOVE))
+            return;
+    }
+    order(c, u, x, z, kind);
+    m.since = game_time;
+}
+
+// Keeps a unit on its way to (x, z) with the order `kind`: ordered when it
+// has another order (or none), made again when it stood too long.
+void keep_at(commander& c, unit* u, float x, float z, int kind, float near = 4.0f)
+{
+    const unit_memory& m = c.memory[u->id];
+    // Still on the way this commander sent it (an order that has run out,
+    // a move arrived, counts as no order).
+    const bool going = m.ordered && m.kind == kind && dist2(m.goal_x, m.goal_z, x, z) < near * near &&
+                       u->order_kind != ORDER_NONE;
+    if (!going) {
+        if (!order(c, u, x, z, kind)) {
+            // No dry way to the point itself: as near as the way allows,
+            // before the gate on this side.
+            float bx, bz;
+            before_gate(c.field, 30.0f, 0.0f, bx, bz);
+            order(c, u, bx, bz, ORDER_MOVE);
+        }
+        return;
+    }
+    if (stuck(c, u))
+        replan(c, u, x, z, kind);
+}
+
+bool is_soldier(const unit* u)
+{
+    return humanoid_kind_of(u) >= HUMANOID_FOOTMAN;
+}
+
+// --- the attackers ------------------------------------------------------------
+
+void attack(commander& c)
+{
+    const battlefield& f = c.field;
+    const bool open = gate_open(f);
+    std::vector<unit*> rams, catapults, soldiers;
+    for (unit* u : fighters_of(c.team)) {
+        if (u->kind == UNIT_RAM)
+            rams.push_back(u);
+        else if (u->kind == UNIT_CATAPULT)
+            catapults.push_back(u);
+        else if (is_soldier(u))
+            soldiers.push_back(u);
+    }
+    // Where the rams are: the soldiers escort them.
+    float rx = 0, rz = 0;
+    for (const unit* r : rams) {
+        rx += r->x / static_cast<float>(rams.size());
+        rz += r->z / static_cast<float>(rams.size());
+    }
+    if (rams.empty())
+        before_gate(f, 45.0f, 0.0f, rx, rz);
+    if (!open) {
+        for (unit* r : rams)
+            keep_at(c, r, f.gate_x, f.gate_z, ORDER_ATTACK);
+        // The catapults bombard the towers beside the gate (or the gate).
+        for (size_t k = 0; k < catapults.size(); ++k) {
+            float tx = f.gate_x, tz = f.gate_z;
+            const int tower = f.towers_by_gate[k % 2];
+            if (tower >= 0) {
+                tx = the_wall_pts[static_cast<size_t>(tower)].x;
+                tz = the_wall_pts[static_cast<size_t>(tower)].z;
+            }
+            keep_at(c, catapults[k], tx, tz, ORDER_ATTACK);
+        }
+        // The soldiers keep beside the rams, a little out from them, and
+        // fight whatever comes (a soldier with no order looks for enemies).
+        for (size_t k = 0; k < soldiers.size(); ++k) {
+            unit* s = soldiers[k];
+            if (s->order_kind == ORDER_ENGAGED || s->order_kind == ORDER_ATTACK)
+                continue;
+            const float ex = rx + f.out_x * 12.0f + static_cast<float>(k % 5) * 3.0f - 6.0f;
+            const float ez = rz + f.out_z * 12.0f + static_cast<float>(k / 5 % 4) * 3.0f;
+            if (dist2(s->x, s->z, ex, ez) > 15.0f * 15.0f)
+                keep_at(c, s, ex, ez, ORDER_MOVE, 10.0f);
+        }
+    } else {
+        // Through the gate to the temple, everything that walks.
+        for (unit* u : rams)
+            keep_at(c, u, f.temple_x, f.temple_z, ORDER_MOVE);
+        for (unit* u : soldiers)
+            if (u->order_kind != ORDER_ENGAGED)
+                keep_at(c, u, f.temple_x, f.temple_z, ORDER_MOVE);
+        for (unit* u : catapults)
+            keep_at(c, u, f.temple_x, f.temple_z, ORDER_ATTACK);
+    }
+    if (!c.ships_sent) {
+        c.ships_sent = true;
+        for (unit* u = unit_list; u; u = u->next)
+            if (u->kind == UNIT_SHIP && u->team == c.team)
+                order(c, u, u->x * 0.8f, 260.0f, ORDER_MOVE);
+    }
+}
+
+// --- the defenders ------------------------------------------------------------
+
+void defend(commander& c)
+{
+    const battlefield& f = c.field;
+    std::vector<unit*> soldiers;
+    for (unit* u : fighters_of(c.team))
+        if (is_soldier(u))
+            soldiers.push_back(u);
+    // What comes at the gate from outside, nearest first.
+    std::vector<unit*> threats, close;
+    unit* nearest = nullptr;
+    float nearest2 = 1e30f;
+    for (unit* u : enemies_near(c.team, f.gate_x, f.gate_z, SALLY_RANGE)) {
+        const float out = (u->x - f.gate_x) * f.out_x + (u->z - f.gate_z) * f.out_z;
+        if (out < -5.0f)
+            continue;  // inside already: the temple's defence meets it
+        threats.push_back(u);
+        const float d2 = dist2(u->x, u->z, f.gate_x, f.gate_z);
+        if (d2 < CLOSE_RANGE * CLOSE_RANGE)
+            close.push_back(u);
+        // Rams first: they are what breaks the gate.
+        const float weight = u->kind == UNIT_RAM ? 0.25f : 1.0f;
+        if (d2 * weight < nearest2) {
+            nearest2 = d2 * weight;
+            nearest = u;
+        }
+    }
+    const bool broken = f.gate >= 0 && the_wall_pts[static_cast<size_t>(f.gate)].broken;
+    const int inside = count_temple_holders();
+    const bool fall_back = broken || soldiers.size() < 4 || inside > 0 ||
+                           !enemies_near(c.team, f.temple_x, f.temple_z, 60.0f).empty();
+    // The gate: down to sally while the enemy is on its way, up when it is
+    // close (or nothing comes), never more often than every few seconds.
+    if (f.gate >= 0 && !broken && game_time >= c.next_gate_work) {
+        const bool want_down = !threats.empty() && close.empty() && soldiers.size() >= 4 && !fall_back;
+        if (want_down == (gate_up != 0)) {
+            gate_func();
+            ++c.report.gate_moves;
+            c.next_gate_work = game_time + GATE_WORK_INTERVAL;
+        }
+    }
+    for (size_t k = 0; k < soldiers.size(); ++k) {
+        unit* s = soldiers[k];
+        if (s->order_kind == ORDER_ENGAGED)
+            continue;
+        const float sx = static_cast<float>(k % 4) * 4.0f - 6.0f, sz = static_cast<float>(k / 4 % 4) * 4.0f;
+        if (fall_back) {
+            keep_at(c, s, f.temple_x + sx, f.temple_z + 12.0f + sz, ORDER_MOVE, 8.0f);
+        } else if (nearest && !gate_up) {
+            if (s->order_kind != ORDER_ATTACK || s->attack_target != nearest)
+                keep_at(c, s, nearest->x, nearest->z, ORDER_ATTACK, 10.0f);
+        } else if (s->order_kind == ORDER_NONE) {
+            float hx, hz;
+            before_gate(f, -18.0f - sz, sx, hx, hz);
+            if (dist2(s->x, s->z, hx, hz) > 12.0f * 12.0f)
+                keep_at(c, s, hx, hz, ORDER_MOVE, 8.0f);
+        }
+    }
+}
+
+}  // namespace
+
+const level_traits& traits_of(int level)
+{
+    return LEVELS[level >= LEVEL_EASY && level <= LEVEL_HARD ? level : 0];
+}
+
+const commander_report& computer_report(int team)
+{
+    static const commander_report none;
+    if (team != TEAM_ATTACKERS && team != TEAM_DEFENDERS)
+        return none;
+    commander_report& r = s_commanders[team].report;
+    r.spells_cast = figure_spells_cast(team);
+    r.arrows = figure_arrows(team);
+    return r;
+}
+
+void start_computer_players()
+{
+    const battlefield field = survey_battlefield();
+    for (int team : {TEAM_ATTACKERS, TEAM_DEFENDERS}) {
+        commander& c = s_commanders[team];
+        c = commander{};
+        c.on = hosts_computer_side(team);
+        c.team = team;
+        c.traits = traits_of(computer_sides[team].level);
+        c.field = field;
+        // The two sides think in turn, not in the same step.
+        c.next_think = team == TEAM_ATTACKERS ? 0.5f : 0.5f + c.traits.think / 2;
+        start_figure(team, c.traits, field);
+    }
+}
+
+void step_computer_players(float dt)
+{
+    for (commander& c : s_commanders) {
+        if (!c.on || !computer_plays(c.team))
+            continue;
+        step_figure(c.team, dt);
+        if (game_time < c.next_think)
+            continue;
+        c.next_think = game_time + c.traits.think;
+        if (c.team == TEAM_ATTACKERS)
+            attack(c);
+        else
+            defend(c);
+        think_figure(c.team);
+    }
+}

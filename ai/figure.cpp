@@ -1,0 +1,299 @@
+#include "ai/figure.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "ai/battlefield.h"
+#include "ai/computer.h"
+#include "platform/random.h"
+#include "sim/buildings.h"
+#include "sim/commands.h"
+#include "sim/dragon.h"
+#include "sim/game.h"
+#include "sim/lightning.h"
+#include "sim/magic.h"
+#include "sim/model_tree.h"
+#include "sim/projectile.h"
+#include "sim/sides.h"
+#include "sim/units.h"
+#include "sim/wire.h"
+
+namespace {
+
+// How far the bow reaches (the aiming table's), and when the figure goes to
+// pray: its health below the first, or nothing to cast, its favour short of
+// a grant and no enemy nearer than the second.
+constexpr float BOW_RANGE = 95.0f;
+constexpr float PRAY_BELOW_HEALTH = 7.0f;
+constexpr float QUIET_RANGE = 70.0f;
+constexpr float PLAYER_HEALTH = 15.0f;
+
+enum mode_t { FIGHTING, PRAYING };
+
+struct figure_state {
+    bool on = false;
+    level_traits traits{};
+    battlefield field;
+    mode_t mode = FIGHTING;
+    float favour = 5.0f;  // as a player's at the start of a game
+    int spells[2] = {SPELL_NONE, SPELL_NONE};
+    uint32_t target = 0;  // whom the bow aims at (its id: it may be gone by the next step)
+    float next_shot = 0.0f;
+    int spells_cast = 0;
+    int arrows = 0;
+};
+
+figure_state s_figures[2];
+
+unit* figure_of(int team)
+{
+    return computer_sides[team].figure;
+}
+
+float random_unit()
+{
+    return static_cast<float>(game_rand() % 10001) / 10000.0f;
+}
+
+bool touches_own_temple(const unit* u)
+{
+    const model_node* t = u->touched_model ? is_a_temple(u->touched_model) : nullptr;
+    return t && (t->origin[2] < 0.0f) == (u->team == TEAM_DEFENDERS);
+}
+
+// The bow: an arrow at the target through the archers' aiming table, off
+// by up to the level's error each way, told to the other copies.
+void shoot(figure_state& f, unit* u, const unit* t)
+{
+    const float gx = t->x - u->x, gz = t->z - u->z;
+    const int d = static_cast<int>(std::sqrt(gx * gx + gz * gz));
+    const int dh = static_cast<int>(t->y - u->y);
+    if (d >= AIM_TABLE_SIZE || dh < -50 || dh > 49)
+        return;
+    const float err = f.traits.aim_error;
+    const float yaw = std::atan2(u->z - t->z, u->x - t->x) * static_cast<float>(180.0 / M_PI) - 90.0f +
+                      (random_unit() * 2.0f - 1.0f) * err;
+    const float pitch = -archer_projectile_table[dh + 50][d] * static_cast<float>(180.0 / M_PI) +
+                        (random_unit() * 2.0f - 1.0f) * err;
+    shoot_arrow(u->x, u->y + 0.3f, u->z, yaw, pitch, u->team);
+    send_command_message("UARW", u->id, float_to_bits(yaw), float_to_bits(pitch), 0);
+    u->heading = yaw;
+    ++f.arrows;
+}
+
+// The enemy crowd worth a strike: the enemy with the most enemies within
+// 15 of it, among those within `range` of (x, z); a poor caster takes the
+// nearest instead. Nullptr when there is none; `crowd` is its count.
+unit* crowd_target(const figure_state& f, int team, float x, float z, float range, int& crowd)
+{
+    const std::vector<unit*> near = enemies_near(team, x, z, range);
+    crowd = 0;
+    if (near.empty())
+        return nullptr;
+    if (random_unit() > f.traits.spell_skill) {
+        crowd = 1;
+        return near.front();
+    }
+    unit* best = nullptr;
+    for (unit* a : near) {
+        int n = 0;
+        for (const unit* b : near)
+            n += (a->x - b->x) * (a->x - b->x) + (a->z - b->z) * (a->z - b->z) < 15.0f * 15.0f ? 1 : 0;
+        if (n > crowd) {
+            crowd = n;
+            best = a;
+        }
+    }
+    return best;
+}
+
+// Casts the spell of slot k where it helps, or keeps it for later.
+void cast(figure_state& f, unit* u, int k)
+{
+    const int team = u->team;
+    const int code = f.spells[k];
+    bool cast = false;
+    switch (code) {
+    case SPELL_UNDEAD:
+    case SPELL_GOBLINS:
+    case SPELL_FOOTMEN:
+    case SPELL_CATAPULTS:
+    case SPELL_RAMS:
+        // Summons only on the side's own half of the map, as for a player.
+        if (on_own_side(team, u->z))
+            cast = summon_at(code, u->x, u->z, team);
+        break;
+    case SPELL_FIRESTORM:
+    case SPELL_LIGHTNING: {
+        int crowd = 0;
+        unit* t = crowd_target(f, team, u->x, u->z, 150.0f, crowd);
+        // A good caster waits for a crowd; a poor one strikes at anyone.
+        if (t && crowd >= (f.traits.spell_skill >= 0.7f ? 3 : 1) && within_spell_reach(t->x, t->z)) {
+            if (code == SPELL_FIRESTORM) {
+                do_firestorm(t->x, t->z, team);
+            } else {
+                set_lightning(t->x, t->z);
+                send_command_message("LIGH", float_to_bits(t->x), float_to_bits(t->z), 0, 0);
+            }
+            cast = true;
+        }
+        break;
+    }
+    case SPELL_DRAGON: {
+        // Against the enemy's catapults, else its crowd.
+        unit* t = nullptr;
+        for (unit* e = unit_list; e && !t; e = e->next)
+            if (e->team != team && e->kind == UNIT_CATAPULT)
+                t = e;
+        int crowd = 0;
+        if (!t)
+            t = crowd_target(f, team, u->x, u->z, 250.0f, crowd);
+        cast = t && send_dragon(team, t);
+        break;
+    }
+    default:
+        // Invisibility hides only a player's own figure from the others:
+        // the computer lets the spell go for another.
+        cast = code != SPELL_NONE;
+        break;
+    }
+    if (cast) {
+        f.spells[k] = SPELL_NONE;
+        ++f.spells_cast;
+        printf("the computer's %s cast spell %d\n", teams[team].name, code);
+    }
+}
+
+// The gods' grant by the player's rule: a spell drawn for the side, into the
+// first empty slot, for the favour it costs.
+void grant(figure_state& f, int team)
+{
+    const int slot = f.spells[0] == SPELL_NONE ? 0 : (f.spells[1] == SPELL_NONE ? 1 : -1);
+    if (slot < 0)
+        return;
+    int team_units = 0;
+    for (const unit* u = unit_list; u; u = u->next)
+        team_units += u->team == team ? 1 : 0;
+    int code;
+    do
+        code = spell_for_draw(game_rand(), team_units, team);
+    while (code == f.spells[1 - slot]);
+    f.spells[slot] = code;
+    f.favour -= GRANT_COST;
+}
+
+// Where the figure stands to fight: the attackers' behind their army before
+// the gate (through it once it is open), the defenders' inside the gate.
+void fighting_place(const figure_state& f, const unit* u, float& x, float& z)
+{
+    const battlefield& b = f.field;
+    if (u->team == TEAM_ATTACKERS) {
+        if (gate_open(b)) {
+            x = (b.gate_x + b.temple_x) / 2;
+            z = (b.gate_z + b.temple_z) / 2;
+        } else {
+            before_gate(b, 55.0f, 0.0f, x, z);
+        }
+    } else {
+        before_gate(b, -22.0f, 0.0f, x, z);
+    }
+}
+
+void go(unit* u, float x, float z)
+{
+    const float dx = u->order_x - x, dz = u->order_z - z;
+    if (u->order_kind == ORDER_MOVE && dx * dx + dz * dz < 4.0f)
+        return;
+    if ((u->x - x) * (u->x - x) + (u->z - z) * (u->z - z) < 9.0f)
+        return;
+    order_unit(u, x, z, ORDER_MOVE);
+}
+
+}  // namespace
+
+void start_figure(int team, const level_traits& traits, const battlefield& field)
+{
+    figure_state& f = s_figures[team];
+    f = figure_state{};
+    f.on = hosts_computer_side(team);
+    f.traits = traits;
+    f.field = field;
+}
+
+void step_figure(int team, float dt)
+{
+    figure_state& f = s_figures[team];
+    unit* u = figure_of(team);
+    if (!f.on || !u)
+        return;
+    if (f.mode == PRAYING && touches_own_temple(u)) {
+        // Favour and healing as a player earns them at the temple.
+        f.favour = std::fmin(f.favour + dt * 4.0f * 0.333f, MAX_FAVOR);
+        u->health = std::fmin(u->health + 0.25f * dt, PLAYER_HEALTH);
+        if (f.favour >= GRANT_FAVOR && (f.spells[0] == SPELL_NONE || f.spells[1] == SPELL_NONE))
+            grant(f, team);
+    }
+    // The bow, as often as it reloads.
+    const unit* t = f.target ? find_unit(f.target) : nullptr;
+    if (t && game_time >= f.next_shot) {
+        const float dx = t->x - u->x, dz = t->z - u->z;
+        if (t->health > 0.0f && dx * dx + dz * dz < BOW_RANGE * BOW_RANGE)
+            shoot(f, u, t);
+        f.next_shot = game_time + BOW_RELOAD;
+    }
+}
+
+void think_figure(int team)
+{
+    figure_state& f = s_figures[team];
+    unit* u = figure_of(team);
+    if (!f.on || !u)
+        return;
+    // The nearest enemy in the bow's reach.
+    f.target = 0;
+    float best = BOW_RANGE * BOW_RANGE;
+    for (unit* e : enemies_near(team, u->x, u->z, BOW_RANGE)) {
+        const float d2 = (e->x - u->x) * (e->x - u->x) + (e->z - u->z) * (e->z - u->z);
+        if (d2 < best) {
+            best = d2;
+            f.target = e->id;
+        }
+    }
+    const bool spells_held = f.spells[0] != SPELL_NONE || f.spells[1] != SPELL_NONE;
+    const bool quiet = enemies_near(team, u->x, u->z, QUIET_RANGE).empty();
+    if (u->health < PRAY_BELOW_HEALTH || (!spells_held && f.favour < GRANT_FAVOR && quiet))
+        f.mode = PRAYING;
+    else if (u->health >= PLAYER_HEALTH - 0.5f && (spells_held || f.favour >= GRANT_FAVOR))
+        f.mode = FIGHTING;
+    if (f.mode == PRAYING) {
+        const int home = team;
+        go(u, f.field.home_temple_x[home], f.field.home_temple_z[home]);
+    } else {
+        float x, z;
+        fighting_place(f, u, x, z);
+        // A summons waits for the side's own half of the map.
+        for (int code : f.spells)
+            if (code == SPELL_UNDEAD || code == SPELL_GOBLINS || code == SPELL_FOOTMEN || code == SPELL_CATAPULTS ||
+                code == SPELL_RAMS) {
+                if (!on_own_side(team, z))
+                    z = team == TEAM_ATTACKERS ? 4.0f : -4.0f;
+                break;
+            }
+        go(u, x, z);
+    }
+    for (int k = 0; k < 2; ++k)
+        if (f.spells[k] != SPELL_NONE)
+            cast(f, u, k);
+}
+
+int figure_spells_cast(int team)
+{
+    return team == TEAM_ATTACKERS || team == TEAM_DEFENDERS ? s_figures[team].spells_cast : 0;
+}
+
+int figure_arrows(int team)
+{
+    return team == TEAM_ATTACKERS || team == TEAM_DEFENDERS ? s_figures[team].arrows : 0;
+}

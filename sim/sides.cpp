@@ -1,0 +1,141 @@
+#include "sim/sides.h"
+
+#include <cstring>
+
+#include "sim/game.h"
+#include "sim/humanoid.h"
+#include "sim/participants.h"
+#include "sim/units.h"
+
+computer_side computer_sides[2];
+
+static const char* const LEVEL_NAMES[] = {nullptr, "easy", "normal", "hard"};
+
+const char* level_name(int level)
+{
+    return level >= LEVEL_EASY && level <= LEVEL_HARD ? LEVEL_NAMES[level] : nullptr;
+}
+
+int level_from_name(const char* name)
+{
+    for (int level = LEVEL_EASY; level <= LEVEL_HARD; ++level)
+        if (name && !strcmp(name, LEVEL_NAMES[level]))
+            return level;
+    return 0;
+}
+
+void clear_computer_sides()
+{
+    for (computer_side& s : computer_sides)
+        s = computer_side{};
+}
+
+void set_computer_side(int team, int level, uint32_t host)
+{
+    if (team != TEAM_ATTACKERS && team != TEAM_DEFENDERS)
+        return;
+    computer_side& s = computer_sides[team];
+    s.on = true;
+    s.host = host;
+    s.level = level >= LEVEL_EASY && level <= LEVEL_HARD ? level : LEVEL_NORMAL;
+    s.figure = nullptr;
+}
+
+bool computer_plays(int team)
+{
+    return (team == TEAM_ATTACKERS || team == TEAM_DEFENDERS) && computer_sides[team].on;
+}
+
+bool hosts_computer_side(int team)
+{
+    return computer_plays(team) && computer_sides[team].host == 0;
+}
+
+bool leads_side(int team)
+{
+    if (computer_plays(team))
+        return hosts_computer_side(team);
+    return team >= 0 && team == local_team() && i_am_team_leader();
+}
+
+bool plays_side(int team)
+{
+    if (computer_plays(team))
+        return hosts_computer_side(team);
+    return team >= 0 && team == local_team();
+}
+
+bool sender_plays_side(uint32_t sender, int sender_team, int team)
+{
+    if (computer_plays(team))
+        return !hosts_computer_side(team) && sender == computer_sides[team].host;
+    return sender_team == team;
+}
+
+int commanded_side(uint32_t slot, uint32_t sender, int sender_team)
+{
+    if (slot == 0)
+        return sender_team;
+    const int team = slot == 1 ? TEAM_ATTACKERS : (slot == 2 ? TEAM_DEFENDERS : -1);
+    return team >= 0 && computer_plays(team) && sender == computer_sides[team].host ? team : -1;
+}
+
+uint32_t side_slot(int team)
+{
+    return hosts_computer_side(team) ? static_cast<uint32_t>(team) + 1 : 0;
+}
+
+unit* make_computer_figure(int team)
+{
+    if (!computer_plays(team))
+        return nullptr;
+    unit* u = add_announced_unit(COMPUTER_FIGURE_ID + static_cast<uint32_t>(team));
+    init_humanoid(u);
+    auto* h = static_cast<humanoid_data*>(u->kind_data);
+    h->kind = HUMANOID_AVATAR;
+    h->weapon = WEAPON_BOW;
+    u->made_here = hosts_computer_side(team) ? 1 : 0;
+    u->creator = computer_sides[team].host;
+    u->team = team;
+    u->health = u->max_health = humanoid_health(HUMANOID_AVATAR);
+    u->speed = humanoid_speed(HUMANOID_AVATAR);
+    u->x = 0.0f;
+    u->y = 100.0f;
+    u->z = team == TEAM_ATTACKERS ? 188.0f : -188.0f;
+    u->heading = team == TEAM_ATTACKERS ? 0.0f : 180.0f;
+    u->vx = u->vy = u->vz = 0.0f;
+    u->order_x = u->x;
+    u->order_z = u->z;
+    u->order_kind = ORDER_NONE;
+    u->param[1] = 15.0f;  // walks as fast as a player
+    u->param[2] = 9.0f;   // and turns at 360 degrees a second
+    computer_sides[team].figure = u;
+    ++teams[team].members;
+    return u;
+}
+
+int computer_figure_side(const unit* u)
+{
+    if (!u)
+        return -1;
+    for (int team = 0; team < 2; ++team)
+        if (computer_sides[team].on && computer_sides[team].figure == u)
+            return team;
+    return -1;
+}
+
+void computer_figure_gone(const unit* u)
+{
+    const int team = computer_figure_side(u);
+    if (team < 0)
+        return;
+    computer_sides[team].figure = nullptr;
+    if (teams[team].members > 0)
+        --teams[team].members;
+}
+
+void reset_game_sides()
+{
+    for (computer_side& s : computer_sides)
+        s.figure = nullptr;
+}
