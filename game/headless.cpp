@@ -255,9 +255,8 @@ void progress_line(FILE* out, int minute, const battlefield& field)
 
 }  // namespace
 
-battle_result run_battle(const battle_options& o, FILE* progress)
+void battle_build(const battle_options& o)
 {
-    const auto t0 = std::chrono::steady_clock::now();
     static bool started = false;
     if (!started) {
         init_simulation();
@@ -278,28 +277,45 @@ battle_result run_battle(const battle_options& o, FILE* progress)
     clear_events();
     game_state = STATE_PLAY;
     start_computer_players();
+}
+
+int battle_step()
+{
+    game_time += HEADLESS_STEP;
+    step_world(HEADLESS_STEP, player_controls{});
+    step_computer_players(HEADLESS_STEP);
+    clear_events();
+    if (count_temple_holders() > TEMPLE_HOLDERS_TO_WIN)
+        return TEAM_ATTACKERS;
+    if (!computer_sides[TEAM_ATTACKERS].figure)
+        return TEAM_DEFENDERS;
+    if (!computer_sides[TEAM_DEFENDERS].figure)
+        return TEAM_ATTACKERS;
+    return -1;
+}
+
+battle_result run_battle(const battle_options& o, FILE* progress)
+{
+    const auto t0 = std::chrono::steady_clock::now();
+    battle_build(o);
     const battlefield field = survey_battlefield();
 
     battle_result r;
     std::set<uint32_t> seen[2];
-    const player_controls idle;
     const long steps = std::lround(o.minutes * 60.0f / HEADLESS_STEP);
+    const long per_minute = std::lround(60.0f / HEADLESS_STEP);
     long step = 0;
     for (; step < steps && r.winner < 0; ++step) {
         for (const unit* u = unit_list; u; u = u->next)
             if (counts(u) && (u->team == 0 || u->team == 1))
                 seen[u->team].insert(u->id);
-        game_time += HEADLESS_STEP;
-        step_world(HEADLESS_STEP, idle);
-        step_computer_players(HEADLESS_STEP);
-        clear_events();
-        if (count_temple_holders() > TEMPLE_HOLDERS_TO_WIN)
-            r.winner = TEAM_ATTACKERS;
-        else if (!computer_sides[TEAM_ATTACKERS].figure)
-            r.winner = TEAM_DEFENDERS;
-        else if (!computer_sides[TEAM_DEFENDERS].figure)
-            r.winner = TEAM_ATTACKERS;
-        const long per_minute = std::lround(60.0f / HEADLESS_STEP);
+        r.winner = battle_step();
+        if (r.winner >= 0 && progress)
+            fprintf(progress, "battle: %s after %.1f s\n",
+                    r.winner == TEAM_DEFENDERS ? "the attackers' figure fell"
+                    : count_temple_holders() > TEMPLE_HOLDERS_TO_WIN ? "the attackers hold the temple"
+                                                                     : "the defenders' figure fell",
+                    static_cast<double>((step + 1) * HEADLESS_STEP));
         if (progress && (step + 1) % per_minute == 0)
             progress_line(progress, static_cast<int>((step + 1) / per_minute), field);
     }

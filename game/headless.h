@@ -51,6 +51,11 @@ struct battle_result {
 
 int take_battle_args(int& argc, char** argv, battle_options& out);
 bool parse_battle_args(std::vector<std::string>& args, battle_options& out, std::string& error);
+// The battle's world built for its seed, both sides the computer's, and
+// one step of it: the winner once the battle is decided (the attackers
+// holding the temple, or a side's figure fallen), else -1.
+void battle_build(const battle_options& o);
+int battle_step();
 // Plays the battle; progress lines go to `progress` (none when null).
 battle_result run_battle(const battle_options& o, FILE* progress);
 // The closing line, or the JSON object, of a battle (no newline).

@@ -9,7 +9,9 @@
 #include <string>
 #include <unistd.h>
 
+#include "ai/computer.h"
 #include "game/headless.h"
+#include "sim/sides.h"
 #include "platform/paths.h"
 #include "sim/buildings.h"
 #include "sim/route.h"
@@ -137,5 +139,72 @@ TEST_F(World, TheSameGameAtAnyStepLength)
         EXPECT_FLOAT_EQ(o.gate_angle, tuned.gate_angle) << "dt " << dt;
         EXPECT_NEAR(o.cloud_x, tuned.cloud_x, 1e-3f) << "dt " << dt;
         EXPECT_NEAR(o.cloud_z, tuned.cloud_z, 1e-3f) << "dt " << dt;
+    }
+}
+
+namespace {
+
+battle_options battle_of(unsigned seed, int attackers, int defenders)
+{
+    battle_options o;
+    o.on = true;
+    o.seed = seed;
+    o.attackers = attackers;
+    o.defenders = defenders;
+    return o;
+}
+
+unit* first_of_kind(int kind, int team)
+{
+    for (unit* u = unit_list; u; u = u->next)
+        if (u->kind == kind && u->team == team)
+            return u;
+    return nullptr;
+}
+
+}  // namespace
+
+// A ram that stands short of the gate for longer than its commander's
+// level allows is ordered afresh, from where it stands; a hard commander
+// notices sooner than an easy one.
+TEST_F(World, TheComputerReplansARamThatStandsShortOfTheGate)
+{
+    float noticed[2] = {0, 0};
+    const int levels[2] = {LEVEL_HARD, LEVEL_EASY};
+    for (int k = 0; k < 2; ++k) {
+        battle_build(battle_of(31337, levels[k], LEVEL_NORMAL));
+        unit* ram = first_of_kind(UNIT_RAM, TEAM_ATTACKERS);
+        ASSERT_NE(ram, nullptr);
+        const uint32_t id = ram->id;
+        const float x = ram->x, z = ram->z;
+        const int before = computer_report(TEAM_ATTACKERS).replans;
+        // Held where it stood: something blocks it.
+        float t = 0.0f;
+        for (; t < 60.0f && computer_report(TEAM_ATTACKERS).replans == before; t += TUNED_STEP) {
+            battle_step();
+            ram = find_unit(id);
+            ASSERT_NE(ram, nullptr);
+            ram->x = x;
+            ram->z = z;
+        }
+        noticed[k] = t;
+        EXPECT_GT(computer_report(TEAM_ATTACKERS).replans, before) << "level " << levels[k];
+        EXPECT_NE(ram->order_kind, ORDER_NONE);
+    }
+    EXPECT_LT(noticed[0], noticed[1]);
+}
+
+// Whole battles between two computer sides end by the rules, and the same
+// seed and levels give the same battle.
+TEST_F(World, ComputerBattlesEndAndRepeat)
+{
+    for (unsigned seed : {4001u, 4003u}) {
+        battle_options o = battle_of(seed, LEVEL_NORMAL, LEVEL_NORMAL);
+        o.minutes = 30.0f;
+        const battle_result first = run_battle(o, nullptr);
+        const battle_result again = run_battle(o, nullptr);
+        EXPECT_GE(first.winner, 0) << "seed " << seed;
+        EXPECT_EQ(battle_line(o, first, false).substr(0, battle_line(o, first, false).rfind(';')),
+                  battle_line(o, again, false).substr(0, battle_line(o, again, false).rfind(';')));
     }
 }
