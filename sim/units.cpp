@@ -14,6 +14,7 @@
 #include "sim/commands.h"
 #include "sim/messages.h"
 #include "sim/participants.h"
+#include "sim/rights.h"
 #include "sim/wire.h"
 #include "sim/events.h"
 #include "sim/catapult.h"
@@ -486,6 +487,8 @@ unit* add_unit(uint32_t id)
     u->invisible_until = -1.0f;
     u->made_here = 1;
     u->reported_at = game_time;
+    u->turn_tokens = RATE_BURST;
+    u->turn_at = game_time;
     u->next = unit_list;
     u->prev = nullptr;
     if (unit_list)
@@ -567,7 +570,7 @@ uint32_t free_serial(uint32_t base, uint32_t serials, uint32_t from)
 void spawn_unit(uint32_t id, int team, int kind)
 {
     if (find_unit(id)) {
-        fprintf(stderr, "Trying to spawn %8.8X, which already exists\n", id);
+        refuse(current_sender(), refusal::bad_value, "Trying to spawn %8.8X, which already exists", id);
         return;
     }
     printf("spawning unit %8.8X for team %d\n", id, team);
@@ -597,13 +600,7 @@ static bool is_avatar(const unit* u)
 
 bool decides_death(const unit* u)
 {
-    if (is_avatar(u))
-        return u == me;
-    if (u->made_here)
-        return true;
-    // A creator that has left decides nothing any more: its side's leader,
-    // by the rule every copy applies to the same table, takes over.
-    return u->creator != 0 && find_participant(u->creator) < 0 && u->team == local_team() && i_am_team_leader();
+    return death_decider(u) == 0;
 }
 
 void announce_unit(uint32_t id, int code)
@@ -789,16 +786,16 @@ int update_unit_record(unit* u, int n, const float* params)
 constexpr float RECORDS_STALE_AFTER = 1.0f;
 
 // Soldiers and engines are steered by their side's leader, a figure by its
-// player's copy; ships and dragons are counted as steered here (ships are
-// never reported, a dragon keeps its own rule).
-static bool steered_by_this_copy(const unit* u, int team, bool leader)
+// player's copy (unit_steerer says which copy that is); ships and dragons
+// are counted as steered here (ships are never reported, a dragon keeps its
+// own rule).
+static bool steered_by_this_copy(const unit* u)
 {
     switch (u->kind) {
     case UNIT_HUMANOID:
-        return u == me || (u->team == team && leader);
     case UNIT_CATAPULT:
     case UNIT_RAM:
-        return u->team == team && leader;
+        return unit_steerer(u) == 0;
     default:
         return true;
     }
@@ -839,9 +836,8 @@ void send_unit_messages()
     if (!me)
         return;
     const int my_team = me->team;
-    const bool leader = i_am_team_leader();
     for (unit* u = unit_list; u; u = u->next)
-        if ((u->team == my_team || u == me) && steered_by_this_copy(u, my_team, leader) && !waits_to_be_placed(u))
+        if ((u->team == my_team || u == me) && steered_by_this_copy(u) && !waits_to_be_placed(u))
             append_unit_record(u);
 }
 
@@ -967,7 +963,7 @@ int apply_engine_update(unit* u, int count, const float* values, const char* wha
         return -1;
     }
     if (!wire_values_ok(values, count)) {
-        fprintf(stderr, "received %s update for %8.8X with a value out of range, ignored\n", what, u->id);
+        refuse(current_sender(), refusal::bad_value, "received %s update for %8.8X with a value out of range, ignored", what, u->id);
         return -1;
     }
     u->x = values[0];
@@ -1072,12 +1068,12 @@ int issue_unit_order(uint32_t id, int team, int order_kind, float x, float z)
         return -1;
     unit* u = find_unit(id);
     if (!u) {
-        fprintf(stderr, "tried to issue order %d->(%f,%f) to unit %8.8X which doesn't exist!\n", order_kind,
+        refuse(current_sender(), refusal::bad_value, "tried to issue order %d->(%f,%f) to unit %8.8X which doesn't exist!", order_kind,
                 static_cast<double>(x), static_cast<double>(z), id);
         return -1;
     }
     if (u->team != team) {
-        fprintf(stderr, "member of team %d tried to order unit %8.8X of team %d\n", team, id, u->team);
+        refuse(current_sender(), refusal::wrong_team, "member of team %d tried to order unit %8.8X of team %d", team, id, u->team);
         return -1;
     }
     // A unit of another team than this leader's is that team's leader's
@@ -1086,7 +1082,7 @@ int issue_unit_order(uint32_t id, int team, int order_kind, float x, float z)
         return -1;
     const int applied = order_kind == ORDR_QUEUE_MOVE ? queue_waypoint(u, x, z) : route_order(u, x, z, order_kind);
     if (applied != 0) {
-        fprintf(stderr, "order %d->(%f,%f) for unit %8.8X refused: no way over dry land\n", order_kind,
+        refuse(current_sender(), refusal::bad_value, "order %d->(%f,%f) for unit %8.8X refused: no way over dry land", order_kind,
                 static_cast<double>(x), static_cast<double>(z), id);
         return -1;
     }
@@ -1155,33 +1151,33 @@ static void simulate_kind(unit* u, float dt)
 // How high a soldier steps up onto something low in its way.
 constexpr float STEP_UP = 0.6f;
 
-static bool records_stopped(const unit* u, int team, bool leader)
+static bool records_stopped(const unit* u)
 {
     return (u->kind == UNIT_HUMANOID || u->kind == UNIT_RAM) && game_time > u->reported_at + RECORDS_STALE_AFTER &&
-           !steered_by_this_copy(u, team, leader);
+           !steered_by_this_copy(u);
 }
 
 bool steered_here(const unit* u)
 {
-    return steered_by_this_copy(u, local_team(), i_am_team_leader() != 0);
+    return steered_by_this_copy(u);
 }
 
 void simulate_units(float dt)
 {
-    const int team = local_team();
-    const bool leader = i_am_team_leader() != 0;
     if (s_grid_enabled)
         grid_build();
     for (unit* u = unit_list; u;) {
         s_walk_next = u->next;
         s_stepping = u;
         s_stepping_deleted = false;
-        if (u->invisible_until >= 0.0f && u->invisible_until < game_time) {
+        // An invisible unit shows again once its end time has passed, whatever
+        // that time (-1 only marks a unit that is not hidden).
+        if (u->invisible && u->invisible_until < game_time) {
             u->invisible_until = -1.0f;
             u->invisible = 0;
         }
         if (!u->fixed) {
-            if (records_stopped(u, team, leader))
+            if (records_stopped(u))
                 u->vx = u->vz = 0.0f;
             if (held_by_water(u) && height_map[0]) {
                 float g[2];
@@ -1249,7 +1245,7 @@ int make_unit_invisible(uint32_t id, float until)
 {
     unit* u = find_unit(id);
     if (!u) {
-        fprintf(stderr, "Unit %8.8X trying to be invisible, but doesn't exist\n", id);
+        refuse(current_sender(), refusal::bad_value, "Unit %8.8X trying to be invisible, but doesn't exist", id);
         return -1;
     }
     u->invisible = 1;
@@ -1262,19 +1258,20 @@ int unit_attack_sword(uint32_t attacker, uint32_t target, float heading)
     // The blow may delete its target: a unit striking itself would be
     // gone before its swing.
     if (attacker == target) {
-        fprintf(stderr, "Unit %8.8X trying to strike itself\n", attacker);
+        refuse(current_sender(), refusal::bad_value, "Unit %8.8X trying to strike itself", attacker);
         return -1;
     }
     unit* a = find_unit(attacker);
     if (!a) {
-        fprintf(stderr, "Unit %8.8X trying to swing sword at %8.8X, but doesn't exist\n", attacker, target);
+        refuse(current_sender(), refusal::bad_value, "Unit %8.8X trying to swing sword at %8.8X, but doesn't exist", attacker, target);
         return -1;
     }
     unit* t = find_unit(target);
     if (!t) {
-        fprintf(stderr, "Unit %8.8X trying to attack unit %8.8X which doesn't exist\n", attacker, target);
+        refuse(current_sender(), refusal::bad_value, "Unit %8.8X trying to attack unit %8.8X which doesn't exist", attacker, target);
         return -1;
     }
+    spend_turn(a);
     a->heading = heading;
     damage_this_unit(t, a, 3.0f);
     // The blow may have deleted the target, never the attacker (another

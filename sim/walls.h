@@ -81,6 +81,11 @@ void simulate_walls(float dt = TUNED_STEP);
 // parameters as parsed by the command dispatcher.
 void receive_gate_command(float p0);
 void receive_gate_break_command(float p0, float p1);
+// The gate a "GBRK" names by the float `code`: the index of the wall point
+// that starts it, or -1 when the code names no gate of this city.
+int named_gate(float code);
+// Whether the gate starting at wall point `index` has been broken.
+bool gate_broken(int index);
 
 // Registers the "GATE" and "GBRK" command handlers.
 void register_wall_commands();
