@@ -143,6 +143,23 @@ TEST(Participants, OneEntryAnAddressAndTheTableStopsAtItsCap)
     EXPECT_NE(err.find("the participant table is full (1024 entries): crowd not added"), std::string::npos);
 }
 
+// A side taken is announced at once, not at the next presence message: a
+// start in between would leave the others counting this copy on its old
+// side, with two leaders for one side.
+TEST(Participants, ATeamSwitchIsAnnouncedAtOnce)
+{
+    reset_lobby(0, 500);
+    choose_team(1);
+    ASSERT_EQ(sent_datagrams().size(), 1u);
+    const std::vector<unsigned char>& m = sent_datagrams()[0];
+    ASSERT_EQ(m.size(), static_cast<size_t>(HELO_LEN));
+    wire_reader r(m.data() + 36, 8);
+    int32_t team = -1, number = -1;
+    ASSERT_TRUE(r.i32(team) && r.i32(number));
+    EXPECT_EQ(team, 1);
+    EXPECT_EQ(number, 500);
+}
+
 TEST(Participants, LongNamesComparedOverThirtyTwoCharacters)
 {
     reset_lobby(0);

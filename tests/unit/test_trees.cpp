@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sys/stat.h>
 #include <string>
 #include <unistd.h>
 
+#include "platform/paths.h"
 #include "sim/model_tree.h"
 #include "sim/trees.h"
 
@@ -117,4 +121,45 @@ TEST_F(Trees, RandomTreePictureFollowsTheGroundChestnutStays)
     g_raise = 3;
     EXPECT_EQ(tree_picture_height(chestnuts[0], 0), 14.0f);
     EXPECT_EQ(tree_picture_height(random_trees[0], 1), 18.0f);
+}
+
+// An installed game's data may not be written: a planted tree goes to the
+// user's own trees file, and the next load plants it beside the data's.
+TEST_F(Trees, PlantedTreesGoToTheUsersFileAndAreLoadedAfterTheData)
+{
+    char tmpl[] = "/tmp/kelvarin_trees_XXXXXX";
+    const std::string dir = mkdtemp(tmpl);
+    char here[4096];
+    ASSERT_NE(getcwd(here, sizeof here), nullptr);
+    ASSERT_EQ(mkdir((dir + "/installed").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((dir + "/play").c_str(), 0755), 0);
+    const std::string data = dir + "/installed/" + path;
+    FILE* f = fopen(data.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    fputs("c, 1.000000, 1.000000\n", f);
+    fclose(f);
+    setenv("KELVARIN_DATA", (dir + "/installed").c_str(), 1);
+    setenv("XDG_DATA_HOME", (dir + "/share").c_str(), 1);
+    ASSERT_EQ(chdir((dir + "/play").c_str()), 0);
+    init_paths();
+
+    load_trees();
+    save_tree(12, -40.5f);
+    EXPECT_EQ(num_chestnuts, 2);
+    clear_trees();
+    clear_model_tree();
+    EXPECT_EQ(load_trees(), 2);
+    EXPECT_EQ(num_chestnuts, 1);
+    EXPECT_EQ(num_random_trees, 1);
+    path = data;  // read_back reads the data file: untouched
+    EXPECT_EQ(read_back(), "c, 1.000000, 1.000000\n");
+    path = user_file(trees_filename);
+    EXPECT_EQ(path, dir + "/share/kelvarin/" + trees_filename);
+    EXPECT_EQ(read_back(), "r, 12.000000, -40.500000\n");
+
+    ASSERT_EQ(chdir(here), 0);
+    unsetenv("KELVARIN_DATA");
+    unsetenv("XDG_DATA_HOME");
+    init_paths();
+    std::filesystem::remove_all(dir);
 }
