@@ -143,8 +143,27 @@ int send_multicast(const void* buf, int len)
 long datagrams_received = 0;
 long frames_cut_short = 0;
 uint32_t datagrams_dropped = 0;
-static long s_cut_since_report = 0;
-static double s_cut_reported_at = -1e9;
+// What the last report line covered.
+static long s_cut_reported = 0;
+static uint32_t s_dropped_reported = 0;
+static double s_reported_at = -1e9;
+
+// At most every 5 s, one line when receiving fell behind since the last:
+// frames that left datagrams waiting, datagrams the system dropped.
+static void report_falling_behind(double now)
+{
+    if (now - s_reported_at < 5.0)
+        return;
+    const long cut = frames_cut_short - s_cut_reported;
+    const uint32_t dropped = datagrams_dropped - s_dropped_reported;
+    if (cut == 0 && dropped == 0)
+        return;
+    fprintf(stderr, "receiving: %ld frames left datagrams waiting (%d a frame at most), %u dropped for want of room\n",
+            cut, MAX_DATAGRAMS_PER_FRAME, dropped);
+    s_cut_reported = frames_cut_short;
+    s_dropped_reported = datagrams_dropped;
+    s_reported_at = now;
+}
 
 // One datagram into buf; its length (0 when none waits, -1 on an error),
 // its sender, and the system's count of drops so far when it gives one.
@@ -183,13 +202,6 @@ void check_for_messages()
         if (taken >= MAX_DATAGRAMS_PER_FRAME ||
             (taken % 16 == 0 && taken > 0 && now_seconds() - start > MAX_RECEIVE_SECONDS)) {
             ++frames_cut_short;
-            ++s_cut_since_report;
-            if (start - s_cut_reported_at >= 5.0) {
-                fprintf(stderr, "receiving cut short in %ld frames (%d datagrams a frame at most); %u dropped so far\n",
-                        s_cut_since_report, MAX_DATAGRAMS_PER_FRAME, datagrams_dropped);
-                s_cut_since_report = 0;
-                s_cut_reported_at = start;
-            }
             break;
         }
         unsigned char buf[MAX_DATAGRAM + 1];
@@ -209,6 +221,7 @@ void check_for_messages()
             perror("recvfrom failed");
         break;
     }
+    report_falling_behind(start);
 }
 
 void print_network_stats()

@@ -293,7 +293,7 @@ int unit_launch_ball(unsigned id, float heading, float pitch)
 {
     unit* u = find_unit(id);
     if (!u) {
-        refuse(current_sender(), refusal::bad_value, "Unit %8.8X trying to shoot, but doesn't exist", id);
+        refuse(current_sender(), refusal::unknown_unit, "Unit %8.8X trying to shoot, but doesn't exist", id);
         return -1;
     }
     if (u->kind != UNIT_CATAPULT) {

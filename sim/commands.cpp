@@ -87,6 +87,7 @@ void receive_command_message(const unsigned char* buf, int len, uint32_t sender)
     for (const command_route& route : command_table()) {
         if (route.subtag != subtag)
             continue;
+        set_current_kind(subtag);
         if (route.play_only && game_state != STATE_PLAY)
             return;
         // Who may send it is asked first (sim/rights.h); the handler then

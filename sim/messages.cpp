@@ -77,16 +77,15 @@ void client_message(const unsigned char* buf, int len, uint32_t sender)
         refuse(sender, refusal::malformed, "Malformed network message, len = %d, from %8.8X", len, sender);
         return;
     }
-    set_current_sender(sender);
     for (const message_route& route : routes) {
         if (route.tag != tag)
             continue;
+        set_current_sender(sender, tag);
         if (route.state < 0 || route.state == game_state)
             route.handler(buf, len, sender);
         set_current_sender(0);
         return;
     }
-    set_current_sender(0);
     // An unknown tag: its first bytes shown escaped, once a report period
     // for the sender; the rest are counted.
     const int shown = std::min(len, UNKNOWN_SHOWN_BYTES);

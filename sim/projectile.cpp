@@ -174,7 +174,7 @@ int unit_shoot_arrow(unsigned id, float yaw, float pitch)
 {
     unit* u = find_unit(id);
     if (!u) {
-        refuse(current_sender(), refusal::bad_value, "Unit %8.8X trying to shoot, but doesn't exist", id);
+        refuse(current_sender(), refusal::unknown_unit, "Unit %8.8X trying to shoot, but doesn't exist", id);
         return -1;
     }
     const auto* h = u->kind == UNIT_HUMANOID ? static_cast<const humanoid_data*>(u->kind_data) : nullptr;

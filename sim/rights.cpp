@@ -4,7 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <map>
-#include <utility>
+#include <string>
+#include <tuple>
 
 #include "sim/buildings.h"
 #include "sim/catapult.h"
@@ -12,6 +13,7 @@
 #include "sim/game.h"
 #include "sim/humanoid.h"
 #include "sim/magic.h"
+#include "sim/messages.h"
 #include "sim/model_tree.h"
 #include "sim/participants.h"
 #include "sim/projectile.h"
@@ -102,9 +104,9 @@ namespace {
 const char* const refusal_names[] = {
     "malformed",         "unknown sender",          "not the steering copy", "unit of another side",
     "death not decided", "no sword",                "too soon",              "no bow or catapult",
-    "gate",              "order for a dragon",      "value out of range",    "too many units",
+    "gate mended",       "no ram at the gate",      "order for a dragon",      "value out of range",    "too many units",
     "too many in flight", "participant table full", "id held by the other side", "invisibility",
-    "out of phase",      "unknown tag",
+    "out of phase",      "unknown tag",             "unknown unit",
 };
 static_assert(sizeof refusal_names / sizeof refusal_names[0] == static_cast<size_t>(refusal::count_));
 
@@ -113,12 +115,19 @@ struct report_state {
     long held = 0;            // refused since then, not yet printed
 };
 
+// A line's key: the sender, the reason, and the message's kind (its tag,
+// or a command's sub-tag; 0 when not known).
+using report_key = std::tuple<uint32_t, int, uint32_t>;
+
 long s_totals[static_cast<int>(refusal::count_)] = {};
-// Per sender and reason. Senders are few (one entry an address); a stream
-// of forged addresses shares one entry once the map is full.
-std::map<std::pair<uint32_t, int>, report_state> s_reports;
-constexpr size_t MAX_REPORTED_SENDERS = 512;
+// Senders are few (one entry an address); a stream of forged addresses
+// shares one entry once the map is full.
+std::map<report_key, report_state> s_reports;
+constexpr size_t MAX_REPORTED = 1024;
 constexpr uint32_t SHARED_ENTRY = 0xFFFFFFFF;
+
+uint32_t s_current_sender = 0;
+uint32_t s_current_kind = 0;
 
 // game_time starts again at 0 with every game: a line "printed" in the
 // future belongs to the last game.
@@ -127,10 +136,21 @@ bool period_over(const report_state& r)
     return game_time < r.printed_at || game_time - r.printed_at >= REFUSAL_REPORT_PERIOD;
 }
 
-void print_held(uint32_t sender, int why, report_state& r)
+std::string kind_text(uint32_t kind)
 {
-    fprintf(stderr, "%ld more refused from %8.8X in %.0f s: %s\n", r.held, sender,
-            static_cast<double>(REFUSAL_REPORT_PERIOD), refusal_names[why]);
+    if (!kind)
+        return "";
+    // A tag as make_tag packs it: the first letter in the high byte.
+    const unsigned char b[4] = {static_cast<unsigned char>(kind >> 24), static_cast<unsigned char>(kind >> 16),
+                                static_cast<unsigned char>(kind >> 8), static_cast<unsigned char>(kind)};
+    return printable_bytes(b, 4) + " ";
+}
+
+void print_held(const report_key& key, report_state& r)
+{
+    const auto& [sender, why, kind] = key;
+    fprintf(stderr, "%ld more refused from %8.8X in %.0f s: %s%s\n", r.held, sender,
+            static_cast<double>(REFUSAL_REPORT_PERIOD), kind_text(kind).c_str(), refusal_names[why]);
     r.held = 0;
     r.printed_at = game_time;
 }
@@ -149,16 +169,17 @@ void refuse(uint32_t sender, refusal why, const char* fmt, ...)
     // Sender 0: no datagram, a call from this copy itself; printed each time.
     report_state* r = nullptr;
     if (sender != 0) {
-        if (s_reports.size() >= MAX_REPORTED_SENDERS && !s_reports.count({sender, w}))
-            sender = SHARED_ENTRY;
-        auto [it, fresh] = s_reports.try_emplace({sender, w});
+        report_key key{sender, w, sender == s_current_sender ? s_current_kind : 0};
+        if (s_reports.size() >= MAX_REPORTED && !s_reports.count(key))
+            key = report_key{SHARED_ENTRY, w, 0};
+        auto [it, fresh] = s_reports.try_emplace(key);
         r = &it->second;
         if (!fresh && !period_over(*r)) {
             ++r->held;
             return;
         }
         if (r->held > 0)
-            print_held(sender, w, *r);
+            print_held(key, *r);
     }
     va_list ap;
     va_start(ap, fmt);
@@ -169,23 +190,27 @@ void refuse(uint32_t sender, refusal why, const char* fmt, ...)
         r->printed_at = game_time;
 }
 
-static uint32_t s_current_sender = 0;
-
 uint32_t current_sender()
 {
     return s_current_sender;
 }
 
-void set_current_sender(uint32_t sender)
+void set_current_sender(uint32_t sender, uint32_t kind)
 {
     s_current_sender = sender;
+    s_current_kind = kind;
+}
+
+void set_current_kind(uint32_t kind)
+{
+    s_current_kind = kind;
 }
 
 void report_refusals()
 {
     for (auto& [key, r] : s_reports)
         if (r.held > 0 && period_over(r))
-            print_held(key.first, key.second, r);
+            print_held(key, r);
 }
 
 long refused_total(refusal why)
@@ -280,6 +305,8 @@ bool room_to_shoot(const participant& s, const char* what)
 
 bool unit_rule(const uint32_t p[4], const participant& s, int)
 {
+    if (!id_made_by_team(p[0], s.team))
+        return true;  // no id of the sender's side: the handler says so
     const unit* had = find_unit(p[0]);
     if (had && !had->made_here && had->creator == s.id)
         return true;  // its creator's second announcement
@@ -410,7 +437,7 @@ bool gate_break_rule(const uint32_t p[4], const participant& s, int sender)
         if (u->kind == UNIT_RAM && u->team == TEAM_ATTACKERS && gate && u->touched_model &&
             recursive_find_modeltree(gate, u->touched_model))
             return true;
-    refuse(s.id, refusal::gate, "GBRK for gate %d, which no ram stands against, ignored", index);
+    refuse(s.id, refusal::no_ram, "GBRK for gate %d, which no ram stands against, ignored", index);
     return false;
 }
 

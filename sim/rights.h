@@ -41,7 +41,8 @@ enum class refusal : int {
     not_striker,      // a blow for a unit that does not strike with a sword
     too_soon,         // a blow or shot faster than the unit's interval allows
     not_shooter,      // a shot or throw by a unit that has no bow or is no catapult
-    gate,             // a gate broken without a ram against it, or mended
+    gate,             // a broken gate mended
+    no_ram,           // a gate broken with no ram of the attackers against it
     dragon_order,     // an order for a dragon
     bad_value,        // a value that is no number or out of range
     unit_cap,         // more units than a sender or the world may hold
@@ -51,21 +52,24 @@ enum class refusal : int {
     invisible,        // invisibility for another unit, or for no time
     out_of_phase,     // a message of play in the menu, or the other way
     unknown_tag,      // a datagram of no kind this game sends
+    unknown_unit,     // names a unit this copy does not know
     count_
 };
 // A short name of the reason ("not steering copy", ...).
 const char* refusal_name(refusal why);
 
-// Counts one refused datagram from `sender`. The first of a sender and
-// reason prints the line given (to standard error) at once; later ones are
-// counted, and once REFUSAL_REPORT_PERIOD has passed since that line the
-// count is printed in one line ("N more refused from ..."). Sender 0 (no
+// Counts one refused datagram from `sender`. The first of a sender, reason
+// and kind of message prints the line given (to standard error) at once;
+// later ones are counted, and once REFUSAL_REPORT_PERIOD has passed since
+// that line the count is printed in one line ("N more refused from ..."). Sender 0 (no
 // datagram: a call made by this copy itself) prints every line.
 void refuse(uint32_t sender, refusal why, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
 // The sender of the datagram being handled (the dispatcher sets it; 0
-// outside one), for refusals found deep inside a handler.
+// outside one), for refusals found deep inside a handler, and the kind of
+// message (its tag, a command's sub-tag once known) its lines are kept by.
 uint32_t current_sender();
-void set_current_sender(uint32_t sender);
+void set_current_sender(uint32_t sender, uint32_t kind = 0);
+void set_current_kind(uint32_t kind);
 // Prints the counts held back whose period has passed. Called once a frame.
 void report_refusals();
 // Every datagram refused for the reason since the program started.

@@ -1068,7 +1068,7 @@ int issue_unit_order(uint32_t id, int team, int order_kind, float x, float z)
         return -1;
     unit* u = find_unit(id);
     if (!u) {
-        refuse(current_sender(), refusal::bad_value, "tried to issue order %d->(%f,%f) to unit %8.8X which doesn't exist!", order_kind,
+        refuse(current_sender(), refusal::unknown_unit, "tried to issue order %d->(%f,%f) to unit %8.8X which doesn't exist!", order_kind,
                 static_cast<double>(x), static_cast<double>(z), id);
         return -1;
     }
@@ -1245,7 +1245,7 @@ int make_unit_invisible(uint32_t id, float until)
 {
     unit* u = find_unit(id);
     if (!u) {
-        refuse(current_sender(), refusal::bad_value, "Unit %8.8X trying to be invisible, but doesn't exist", id);
+        refuse(current_sender(), refusal::unknown_unit, "Unit %8.8X trying to be invisible, but doesn't exist", id);
         return -1;
     }
     u->invisible = 1;
@@ -1263,12 +1263,12 @@ int unit_attack_sword(uint32_t attacker, uint32_t target, float heading)
     }
     unit* a = find_unit(attacker);
     if (!a) {
-        refuse(current_sender(), refusal::bad_value, "Unit %8.8X trying to swing sword at %8.8X, but doesn't exist", attacker, target);
+        refuse(current_sender(), refusal::unknown_unit, "Unit %8.8X trying to swing sword at %8.8X, but doesn't exist", attacker, target);
         return -1;
     }
     unit* t = find_unit(target);
     if (!t) {
-        refuse(current_sender(), refusal::bad_value, "Unit %8.8X trying to attack unit %8.8X which doesn't exist", attacker, target);
+        refuse(current_sender(), refusal::unknown_unit, "Unit %8.8X trying to attack unit %8.8X which doesn't exist", attacker, target);
         return -1;
     }
     spend_turn(a);
