@@ -306,6 +306,7 @@ TEST(UnitCommand, EachCommandOnlyFromTheCopyWithTheRightToIt)
     unit* bowman = soldier(0, 4, 0, HUMANOID_ARCHER);
     static_cast<humanoid_data*>(bowman->kind_data)->weapon = WEAPON_BOW;
     unit* victim = soldier(0, 3, 1);
+    victim->health = victim->max_health = 10.0f;  // it outlives the blows below
     const float health = victim->health;
     deliver_command("UNIT", 0x50001, 0, 0, 0, ATTACKER);  // the raider's dragon
     deliver_command("UNIT", 0x10002, 0, 0, 0, ATTACKER);  // an attackers' catapult
