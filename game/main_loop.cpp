@@ -49,7 +49,9 @@
 #include "ui/selection.h"
 
 timeval prev_tv;
-volatile int gDone = 0;
+volatile sig_atomic_t gDone = 0;
+// Set by a second SIGINT.
+static volatile sig_atomic_t g_leave_now = 0;
 int do_log_position = 0;
 int do_replay_position = 0;
 FILE* posi_F = nullptr;
@@ -424,14 +426,27 @@ void carry_out_requests()
 
 void quit_game_event_loop()
 {
-    gamma_fade_in();
     if (gDone) {
-        // No orderly shut-down follows: the user's ramps go back now (a
-        // screen left black or red would outlive the program).
-        restore_gamma();
-        _exit(-1 & 0xff);
+        g_leave_now = 1;
+        alarm(LEAVE_GRACE_SECONDS);
+        return;
     }
     gDone = 1;
+}
+
+void leave_if_interrupted_twice()
+{
+    if (!g_leave_now)
+        return;
+    // No orderly shut-down follows: the user's ramps go back now (a screen
+    // left black or red would outlive the program).
+    restore_gamma();
+    _exit(-1 & 0xff);
+}
+
+static void leave_on_alarm(int)
+{
+    _exit(-1 & 0xff);
 }
 
 void quit_game_event_loop_caller(int)
@@ -463,6 +478,7 @@ void run_game_event_loop()
 {
     gamma_fade_in();
     while (!gDone) {
+        leave_if_interrupted_twice();
         incremental_fade();
         simulate();
         carry_out_requests();
@@ -570,6 +586,7 @@ int main_program(int argc, char** argv)
     interface_cursor_visible = show_cursor_free;
     interface_cursor_look = show_cursor_look;
     signal(SIGINT, quit_game_event_loop_caller);
+    signal(SIGALRM, leave_on_alarm);
     signal(SIGUSR1, request_registry_listing);
     load_the_textures();
     set_datagram_sender(send_multicast);
@@ -587,8 +604,10 @@ int main_program(int argc, char** argv)
     gettimeofday(&prev_tv, nullptr);
     run_game_event_loop();
 
+    leave_if_interrupted_twice();
     close_ipmulticast();
     print_network_stats();
+    leave_if_interrupted_twice();
     close_game_graphics_context();
     close_gamma();
     return timedemo_exit_status();

@@ -3,13 +3,14 @@
 // the event loop and the order of a step of play, and the position log.
 #pragma once
 
+#include <csignal>
 #include <cstdio>
 #include <sys/time.h>
 
 #include "sim/game.h"
 
 extern timeval prev_tv;
-extern volatile int gDone;
+extern volatile sig_atomic_t gDone;
 extern int do_log_position;
 extern int do_replay_position;
 extern FILE* posi_F;
@@ -57,8 +58,17 @@ void deliver_events();
 void log_position();
 void read_log_position();
 void run_game_event_loop();
+// The SIGINT handler's work, flags only (nothing that is not safe in a
+// signal handler: no Xlib, no stdio). The first asks the loop to end, and
+// the orderly shut-down puts the user's gamma ramps back. A second, before
+// that is done, asks to leave at once: the loop does so at its next check
+// (leave_if_interrupted_twice), the ramps put back first; should it reach
+// no check within LEAVE_GRACE_SECONDS (stuck in the driver, say), SIGALRM
+// ends the program with the same status, 255, the ramps as they are.
 void quit_game_event_loop();
 void quit_game_event_loop_caller(int sig);
+void leave_if_interrupted_twice();
+constexpr unsigned LEAVE_GRACE_SECONDS = 2;
 
 // Position log primitives, file-level so they can be exercised on any path.
 bool append_position_record(const char* path, const position_record& rec);

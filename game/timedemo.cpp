@@ -12,6 +12,7 @@
 
 #include "game/command_line.h"
 #include "game/main_loop.h"
+#include "platform/paths.h"
 #include "sim/commands.h"
 #include "platform/random.h"
 #include "render/camera.h"
@@ -140,7 +141,8 @@ long count_position_records(const char* path)
 
 int timedemo_check()
 {
-    const long records = count_position_records("path.dat");
+    // The file the replay reads (main_loop's REPLAY_P_LOG): the user's one.
+    const long records = count_position_records(user_file("path.dat").c_str());
     if (records <= 0) {
         fprintf(stderr, "timedemo: path.dat holds no eye record to replay\n");
         return 2;

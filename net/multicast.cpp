@@ -13,6 +13,7 @@
 #include "sim/commands.h"
 #include "sim/game.h"
 #include "sim/messages.h"
+#include "sim/rights.h"
 
 uint32_t OUR_MULTICAST_ADDR = 0;
 uint16_t OUR_MULTICAST_PORT = 0;
@@ -102,6 +103,11 @@ int init_ipmulticast(int n)
 
     if (fcntl(lskt, F_SETFL, O_NONBLOCK) < 0)
         return fail("fcntl nonblock");
+    // The system counts the datagrams it drops for want of room in the
+    // socket's buffer and hands the count over with each datagram read.
+    int one = 1;
+    if (setsockopt(lskt, SOL_SOCKET, SO_RXQ_OVFL, &one, sizeof one) < 0)
+        perror("setsockopt lskt SO_RXQ_OVFL");
 
     unsigned char loop = 0;
     if (setsockopt(send_skt, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop) < 0)
@@ -134,28 +140,88 @@ int send_multicast(const void* buf, int len)
     return len;
 }
 
+long datagrams_received = 0;
+long frames_cut_short = 0;
+uint32_t datagrams_dropped = 0;
+// What the last report line covered.
+static long s_cut_reported = 0;
+static uint32_t s_dropped_reported = 0;
+static double s_reported_at = -1e9;
+
+// At most every 5 s, one line when receiving fell behind since the last:
+// frames that left datagrams waiting, datagrams the system dropped.
+static void report_falling_behind(double now)
+{
+    if (now - s_reported_at < 5.0)
+        return;
+    const long cut = frames_cut_short - s_cut_reported;
+    const uint32_t dropped = datagrams_dropped - s_dropped_reported;
+    if (cut == 0 && dropped == 0)
+        return;
+    fprintf(stderr, "receiving: %ld frames left datagrams waiting (%d a frame at most), %u dropped for want of room\n",
+            cut, MAX_DATAGRAMS_PER_FRAME, dropped);
+    s_cut_reported = frames_cut_short;
+    s_dropped_reported = datagrams_dropped;
+    s_reported_at = now;
+}
+
+// One datagram into buf; its length (0 when none waits, -1 on an error),
+// its sender, and the system's count of drops so far when it gives one.
+static ssize_t receive_one(unsigned char* buf, uint32_t& sender)
+{
+    sockaddr_in from{};
+    iovec io{buf, MAX_DATAGRAM};
+    alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(uint32_t))];
+    msghdr msg{};
+    msg.msg_name = &from;
+    msg.msg_namelen = sizeof from;
+    msg.msg_iov = &io;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    const ssize_t r = recvmsg(lskt, &msg, 0);
+    if (r < 0)
+        return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c))
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL)
+            memcpy(&datagrams_dropped, CMSG_DATA(c), sizeof datagrams_dropped);
+    sender = from.sin_addr.s_addr;
+    return r;
+}
+
 void check_for_messages()
 {
+    report_refusals();
     if (lskt < 0)
         return;  // no network since the last failed open
-    for (;;) {
+    const double start = now_seconds();
+    for (int taken = 0;; ++taken) {
+        // A flood must not stop the frame: past the frame's share the rest
+        // waits in the socket for the next frame (what the socket cannot
+        // hold the system drops, and counts).
+        if (taken >= MAX_DATAGRAMS_PER_FRAME ||
+            (taken % 16 == 0 && taken > 0 && now_seconds() - start > MAX_RECEIVE_SECONDS)) {
+            ++frames_cut_short;
+            break;
+        }
         unsigned char buf[MAX_DATAGRAM + 1];
-        sockaddr_in from{};
-        socklen_t fromlen = sizeof from;
-        ssize_t r = recvfrom(lskt, buf, MAX_DATAGRAM, 0, reinterpret_cast<sockaddr*>(&from), &fromlen);
+        uint32_t sender = 0;
+        const ssize_t r = receive_one(buf, sender);
         if (r > 0) {
+            ++datagrams_received;
             buf[r] = 0;
-            client_message(buf, static_cast<int>(r), from.sin_addr.s_addr);
+            client_message(buf, static_cast<int>(r), sender);
             // A start waits for the program to build the game's world; what
             // came after it is read in the game's next frame.
             if (start_requested())
                 break;
             continue;
         }
-        if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+        if (r < 0)
             perror("recvfrom failed");
         break;
     }
+    report_falling_behind(start);
 }
 
 void print_network_stats()
@@ -164,4 +230,7 @@ void print_network_stats()
            sent_bytes, sends, static_cast<double>(sent_bytes / game_time * 0.001f));
     if (failed_sends > 0)
         printf("datagrams not sent: %d\n", failed_sends);
+    if (frames_cut_short > 0 || datagrams_dropped > 0)
+        printf("datagrams received: %ld; frames whose receiving was cut short: %ld; dropped for want of room: %u\n",
+               datagrams_received, frames_cut_short, datagrams_dropped);
 }

@@ -27,5 +27,13 @@ void close_ipmulticast();
 // Returns len once the datagram went out, -1 when it could not be sent.
 // The simulation's datagram sender while the channel is open.
 int send_multicast(const void* buf, int len);
+// Hands the waiting datagrams to the dispatcher, at most
+// MAX_DATAGRAMS_PER_FRAME of them or MAX_RECEIVE_SECONDS of handling a
+// frame; the rest wait for the next frame. Stops after a start request.
 void check_for_messages();
+constexpr int MAX_DATAGRAMS_PER_FRAME = 256;
+constexpr double MAX_RECEIVE_SECONDS = 0.008;
+extern long datagrams_received;
+extern long frames_cut_short;   // frames that left datagrams waiting
+extern uint32_t datagrams_dropped;  // by the system, for want of room in the socket
 void print_network_stats();

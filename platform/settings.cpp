@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 #include <strings.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/paths.h"
@@ -140,18 +142,28 @@ std::string format_settings(const settings_record& s)
 settings_status read_settings_file(const std::string& path, settings_record& out, std::string& why,
                                    std::string& ignored)
 {
-    std::unique_ptr<FILE, int (*)(FILE*)> f(fopen(path.c_str(), "rb"), fclose);
-    if (!f) {
+    // Opened without waiting (a FIFO would hold start-up until a writer
+    // came) and read only when it is a regular file.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         if (errno == ENOENT)
             return settings_status::missing;
         why = strerror(errno);
-        return settings_status::broken;
+        return settings_status::unreadable;
+    }
+    std::unique_ptr<FILE, int (*)(FILE*)> f(fdopen(fd, "rb"), fclose);
+    struct stat st;
+    if (!f || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        why = !f ? strerror(errno) : "not a regular file";
+        if (!f)
+            close(fd);
+        return settings_status::unreadable;
     }
     std::string text(SETTINGS_MAX_BYTES + 1, '\0');
     const size_t got = fread(text.data(), 1, text.size(), f.get());
     if (ferror(f.get())) {
         why = strerror(errno);
-        return settings_status::broken;
+        return settings_status::unreadable;
     }
     if (got > SETTINGS_MAX_BYTES) {
         why = "larger than " + std::to_string(SETTINGS_MAX_BYTES) + " bytes";
@@ -190,9 +202,34 @@ bool write_settings_file(const std::string& path, const settings_record& s, std:
     return true;
 }
 
+// Whether save_settings may write the user's file: not over one this run
+// could not read or keep aside.
+static bool s_save_allowed = true;
+
+// Moves a broken settings file aside under a name that no file has yet
+// (".broken", ".broken.1", ...): never over an earlier one. The name taken,
+// or empty when none could be.
+static std::string keep_broken_file(const std::string& path)
+{
+    for (int n = 0; n < 100; ++n) {
+        const std::string kept = path + ".broken" + (n ? "." + std::to_string(n) : "");
+        // A link fails rather than replace what is there.
+        if (link(path.c_str(), kept.c_str()) == 0) {
+            if (unlink(path.c_str()) == 0)
+                return kept;
+            unlink(kept.c_str());
+            return "";
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    return "";
+}
+
 void load_settings()
 {
     user_settings = settings_record{};
+    s_save_allowed = true;
     const std::string path = settings_file_path();
     if (!path.empty()) {
         settings_record read = user_settings;
@@ -208,12 +245,24 @@ void load_settings()
         case settings_status::broken: {
             fprintf(stderr, "kelvarin: the settings file %s cannot be used (%s); the defaults replace it\n",
                     path.c_str(), why.c_str());
-            const std::string kept = path + ".broken";
-            if (rename(path.c_str(), kept.c_str()) == 0)
-                fprintf(stderr, "kelvarin: the old file is kept as %s\n", kept.c_str());
+            const std::string kept = keep_broken_file(path);
+            if (kept.empty()) {
+                fprintf(stderr, "kelvarin: the file could not be kept aside: it is left as it is, and the "
+                                "settings hold for this run only\n");
+                s_save_allowed = false;
+                break;
+            }
+            fprintf(stderr, "kelvarin: the old file is kept as %s\n", kept.c_str());
             save_settings();
             break;
         }
+        case settings_status::unreadable:
+            // Nothing is known of what it holds: it is neither renamed nor
+            // written over.
+            fprintf(stderr, "kelvarin: the settings file %s cannot be read (%s); the defaults hold for this run\n",
+                    path.c_str(), why.c_str());
+            s_save_allowed = false;
+            break;
         }
     }
 }
@@ -224,6 +273,8 @@ void save_settings()
     std::string why;
     if (path.empty())
         fprintf(stderr, "kelvarin: no home directory: the settings are kept for this run only\n");
+    else if (!s_save_allowed)
+        return;  // said at start-up
     else if (!write_settings_file(path, user_settings, why))
         fprintf(stderr, "kelvarin: cannot save the settings to %s: %s\n", path.c_str(), why.c_str());
 }

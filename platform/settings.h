@@ -45,7 +45,11 @@ extern settings_record user_settings;
 bool parse_settings(const std::string& text, settings_record& out, std::string& why, std::string& ignored);
 std::string format_settings(const settings_record& s);
 
-enum class settings_status { missing, read, broken };
+// missing: no file; read: taken; broken: its contents are not a settings
+// file (too large, a line that is no setting); unreadable: it could not be
+// opened or read (no permission, a directory, a FIFO or device, a read
+// error), which says nothing of its contents.
+enum class settings_status { missing, read, broken, unreadable };
 settings_status read_settings_file(const std::string& path, settings_record& out, std::string& why,
                                    std::string& ignored);
 // Writes the whole file through a temporary one, so a failed write leaves
@@ -53,7 +57,9 @@ settings_status read_settings_file(const std::string& path, settings_record& out
 bool write_settings_file(const std::string& path, const settings_record& s, std::string& why);
 
 // Start-up: user_settings from the user's file (defaults when it is
-// missing; a broken one is reported, kept and replaced by the defaults).
+// missing; a broken one is reported, kept beside it as ".broken" (".broken.1"
+// and on when that is taken) and replaced by the defaults; an unreadable one
+// is reported and left alone, and the settings then hold for this run only).
 void load_settings();
 // Writes user_settings to the user's file; a failure is reported.
 void save_settings();

@@ -10,6 +10,7 @@
 #include "sim/commands.h"
 #include "sim/messages.h"
 #include "sim/participants.h"
+#include "sim/rights.h"
 #include "sim/sides.h"
 #include "sim/wire.h"
 #include "sim/projectile.h"
@@ -296,13 +297,14 @@ int unit_launch_ball(unsigned id, float heading, float pitch)
 {
     unit* u = find_unit(id);
     if (!u) {
-        fprintf(stderr, "Unit %8.8X trying to shoot, but doesn't exist\n", id);
+        refuse(current_sender(), refusal::unknown_unit, "Unit %8.8X trying to shoot, but doesn't exist", id);
         return -1;
     }
     if (u->kind != UNIT_CATAPULT) {
-        fprintf(stderr, "Unit %8.8X trying to throw a ball, but is no catapult\n", id);
+        refuse(current_sender(), refusal::not_shooter, "Unit %8.8X trying to throw a ball, but is no catapult", id);
         return -1;
     }
+    spend_turn(u);
     u->heading = heading;
     u->pitch = pitch;
     catapult_launch(u);
@@ -314,13 +316,13 @@ static void receive_ball(const uint32_t p[4], int sender)
 {
     const float heading = bits_to_float(p[1]), pitch = bits_to_float(p[2]);
     if (!wire_value_ok(heading) || !wire_value_ok(pitch)) {
-        fprintf(stderr, "UBAL for unit %8.8X with a heading or pitch out of range, ignored\n", p[0]);
+        refuse(current_sender(), refusal::bad_value, "UBAL for unit %8.8X with a heading or pitch out of range, ignored", p[0]);
         return;
     }
     const participant& s = parts[static_cast<size_t>(sender)];
     const int team = s.team;
     if (const unit* u = find_unit(p[0]); u && !sender_plays_side(s.id, team, u->team)) {
-        fprintf(stderr, "member of team %d tried to throw with unit %8.8X of team %d\n", team, p[0], u->team);
+        refuse(s.id, refusal::wrong_team, "member of team %d tried to throw with unit %8.8X of team %d", team, p[0], u->team);
         return;
     }
     unit_launch_ball(p[0], heading, pitch);

@@ -8,6 +8,7 @@
 #include "platform/random.h"
 #include "sim/messages.h"
 #include "sim/participants.h"
+#include "sim/rights.h"
 #include "sim/sides.h"
 #include "sim/wire.h"
 #include "sim/magic.h"
@@ -69,16 +70,16 @@ void send_command_message(const char (&subtag)[5], uint32_t p1, uint32_t p2, uin
 void receive_command_message(const unsigned char* buf, int len, uint32_t sender)
 {
     if (len != CMND_LEN) {
-        fprintf(stderr, "Malformed network CMND message, len = %d, from %8.8X\n", len, sender);
+        refuse(sender, refusal::malformed, "Malformed network CMND message, len = %d, from %8.8X", len, sender);
         return;
     }
     int idx = find_participant(sender);
     if (idx >= 0 && parts[static_cast<size_t>(idx)].is_self) {
-        fprintf(stderr, "Ignoring a CMND message from self (%8.8X)\n", sender);
+        refuse(sender, refusal::unknown_sender, "Ignoring a CMND message from self (%8.8X)", sender);
         return;
     }
     if (idx < 0) {
-        fprintf(stderr, "Received CMND message from unknown source: %8.8X\n", sender);
+        refuse(sender, refusal::unknown_sender, "Received CMND message from unknown source: %8.8X", sender);
         return;
     }
     wire_reader r(buf, len);
@@ -88,9 +89,13 @@ void receive_command_message(const unsigned char* buf, int len, uint32_t sender)
     for (const command_route& route : command_table()) {
         if (route.subtag != subtag)
             continue;
+        set_current_kind(subtag);
         if (route.play_only && game_state != STATE_PLAY)
             return;
-        route.handler(p, idx);
+        // Who may send it is asked first (sim/rights.h); the handler then
+        // checks what it says.
+        if (command_allowed(subtag, p, idx))
+            route.handler(p, idx);
         return;
     }
     // Unknown sub-tags are ignored.
@@ -140,7 +145,8 @@ static void receive_start(const uint32_t p[4], int index)
 {
     const int seed = static_cast<int>(p[0]);
     if (game_state != STATE_MENU || s_start_pending) {
-        fprintf(stderr, "Received STRT (seed %d) while not in the menu; the game in progress goes on\n", seed);
+        refuse(current_sender(), refusal::out_of_phase,
+               "Received STRT (seed %d) while not in the menu; the game in progress goes on", seed);
         return;
     }
     printf("starting game with random seed = %d\n", seed);
@@ -226,16 +232,16 @@ static void receive_unit(const uint32_t p[4], int index)
     // them.
     const int team = commanded_side(p[2], sender_of(index).id, sender_of(index).team);
     if (team < 0) {
-        fprintf(stderr, "UNIT %8.8X for side %u from %8.8X, which hosts no such side, refused\n", p[0], p[2],
-                sender_of(index).id);
+        refuse(sender_of(index).id, refusal::wrong_team, "UNIT %8.8X for side %u from %8.8X, which hosts no such side, refused",
+               p[0], p[2], sender_of(index).id);
         return;
     }
     const int kind = command_code(p[1]);
     // A copy announces only ids of its own side's ranges, and never a
     // player's figure (those come with the participants).
     if (!id_made_by_team(p[0], team) || (id_class(p[0]) == ID_CLASS_HUMANOID && kind == 0)) {
-        fprintf(stderr, "UNIT %8.8X (kind %d) from a member of team %d is no unit that team makes, refused\n", p[0],
-                kind, team);
+        refuse(sender_of(index).id, refusal::bad_value,
+               "UNIT %8.8X (kind %d) from a member of team %d is no unit that team makes, refused", p[0], kind, team);
         return;
     }
     unit* had = find_unit(p[0]);
@@ -252,25 +258,10 @@ static void receive_unit(const uint32_t p[4], int index)
     }
 }
 
-static void receive_udie(const uint32_t p[4], int index)
+// Only the copy that decides the unit's death sends it (death_decider):
+// this copy's own units and figure die by this copy's word alone.
+static void receive_udie(const uint32_t p[4], int)
 {
-    unit* u = find_unit(p[0]);
-    if (!u)
-        return;  // already gone here
-    const participant& s = sender_of(index);
-    // Deaths come from the unit's own side; this copy's own figure is never
-    // killed from outside.
-    if (u == me || !sender_plays_side(s.id, s.team, u->team)) {
-        fprintf(stderr, "member of team %d tried to kill unit %8.8X of team %d\n", s.team, p[0], u->team);
-        return;
-    }
-    // A unit this copy created dies by this copy's word alone; another copy
-    // naming it either made a unit of the same id at the same moment (two
-    // summons at once) or lies.
-    if (decides_death(u)) {
-        fprintf(stderr, "UDIE for unit %8.8X, whose death this copy decides, ignored\n", p[0]);
-        return;
-    }
     kill_unit(p[0]);
 }
 
@@ -279,27 +270,24 @@ static void receive_order(const uint32_t p[4], int index)
     const int kind = command_code(p[1]);
     const float x = command_float(p[2]), z = command_float(p[3]);
     if (kind < 0 || kind > ORDR_QUEUE_MOVE || !wire_value_ok(x) || !wire_value_ok(z)) {
-        fprintf(stderr, "ORDR for unit %8.8X with order %d to (%f,%f) is no order, ignored\n", p[0], kind,
-                static_cast<double>(x), static_cast<double>(z));
+        refuse(sender_of(index).id, refusal::bad_value, "ORDR for unit %8.8X with order %d to (%f,%f) is no order, ignored",
+               p[0], kind, static_cast<double>(x), static_cast<double>(z));
         return;
     }
     issue_unit_order(p[0], sender_of(index).team, kind, x, z);
 }
 
+// A blow by a sword soldier of the side the sender steers, no sooner than
+// its interval (sword_rule).
 static void receive_sword(const uint32_t p[4], int index)
 {
     const float heading = command_float(p[2]);
     if (!wire_value_ok(heading)) {
-        fprintf(stderr, "USWD for unit %8.8X with no heading, ignored\n", p[0]);
+        refuse(sender_of(index).id, refusal::bad_value, "USWD for unit %8.8X with no heading, ignored", p[0]);
         return;
     }
     if (p[0] == p[1]) {
-        fprintf(stderr, "USWD: unit %8.8X strikes itself, ignored\n", p[0]);
-        return;
-    }
-    const participant& s = sender_of(index);
-    if (unit* a = find_unit(p[0]); a && !sender_plays_side(s.id, s.team, a->team)) {
-        fprintf(stderr, "member of team %d tried to strike with unit %8.8X of team %d\n", s.team, p[0], a->team);
+        refuse(sender_of(index).id, refusal::bad_value, "USWD: unit %8.8X strikes itself, ignored", p[0]);
         return;
     }
     unit_attack_sword(p[0], p[1], heading);
@@ -312,17 +300,19 @@ static void receive_sword(const uint32_t p[4], int index)
 static void receive_invisible(const uint32_t p[4], int index)
 {
     const float until = command_float(p[1]);
+    const uint32_t from = sender_of(index).id;
     if (!wire_value_ok(until)) {
-        fprintf(stderr, "INVS for unit %8.8X without an end time, ignored\n", p[0]);
+        refuse(from, refusal::bad_value, "INVS for unit %8.8X without an end time, ignored", p[0]);
         return;
     }
     const unit* figure = sender_of(index).avatar;
     if (!figure || figure->id != p[0]) {
-        fprintf(stderr, "INVS for unit %8.8X, which is not the sender's figure, ignored\n", p[0]);
+        refuse(from, refusal::invisible, "INVS for unit %8.8X, which is not the sender's figure, ignored", p[0]);
         return;
     }
-    if (until > game_time + 2.0f * INVISIBILITY_TIME) {
-        fprintf(stderr, "INVS for unit %8.8X until %f, too far ahead, ignored\n", p[0], static_cast<double>(until));
+    if (until > game_time + 2.0f * INVISIBILITY_TIME || !(until > game_time)) {
+        refuse(from, refusal::invisible, "INVS for unit %8.8X until %f, not within the next %g s, ignored", p[0],
+               static_cast<double>(until), static_cast<double>(2.0f * INVISIBILITY_TIME));
         return;
     }
     make_unit_invisible(p[0], until);

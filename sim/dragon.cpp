@@ -10,6 +10,7 @@
 #include "sim/commands.h"
 #include "sim/messages.h"
 #include "sim/participants.h"
+#include "sim/rights.h"
 #include "sim/wire.h"
 #include "sim/events.h"
 #include "sim/combat.h"
@@ -211,7 +212,7 @@ void pick_dragon_destination(unit* u)
     u->order_z = z;
 }
 
-void simulate_dragon_breath(unit* u, float dt)
+void simulate_dragon_breath(unit* u, float)
 {
     dragon_data* d = data_of(u);
     if (!d || !d->breath)
@@ -360,18 +361,18 @@ int update_dragon(unit* u, int count, const float* values)
     if (!d)
         return -1;
     if (count != 9) {
-        printf("received dragon update with %d params\n", count);
+        refuse(current_sender(), refusal::bad_value, "received dragon update with %d params", count);
         return -1;
     }
     if (d->controlled) {
-        fprintf(stderr, "received an update for dragon %8.8X, which this copy flies, ignored\n", u->id);
+        refuse(current_sender(), refusal::not_steerer, "received an update for dragon %8.8X, which this copy flies, ignored", u->id);
         return -1;
     }
     const float limits[9] = {MAX_COORD, MAX_COORD, MAX_COORD, MAX_ANGLE, MAX_SPEED,
                              MAX_SPEED, MAX_SPEED, MAX_ANGLE, DRAGON_BREATH_ON};
     for (int i = 0; i < 9; ++i)
         if (!wire_value_within(values[i], limits[i]) || (i == 8 && values[i] < 0.0f)) {
-            fprintf(stderr, "received dragon update for %8.8X with value %d out of range, ignored\n", u->id, i);
+            refuse(current_sender(), refusal::bad_value, "received dragon update for %8.8X with value %d out of range, ignored", u->id, i);
             return -1;
         }
     u->x = values[0];

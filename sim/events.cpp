@@ -16,7 +16,8 @@ void emit_event(sim_event e)
 
 void emit_at(sim_event_kind kind, float x, float y, float z)
 {
-    sim_event e{kind};
+    sim_event e;
+    e.kind = kind;
     e.x = x;
     e.y = y;
     e.z = z;
@@ -25,7 +26,8 @@ void emit_at(sim_event_kind kind, float x, float y, float z)
 
 void emit_banner(const char* text, float r, float g, float b, float appear, float fade)
 {
-    sim_event e{sim_event_kind::banner};
+    sim_event e;
+    e.kind = sim_event_kind::banner;
     e.text = text ? text : "";
     e.r = r;
     e.g = g;
@@ -37,7 +39,8 @@ void emit_banner(const char* text, float r, float g, float b, float appear, floa
 
 void emit_chat(int colour, const char* prefix, const char* text)
 {
-    sim_event e{sim_event_kind::chat};
+    sim_event e;
+    e.kind = sim_event_kind::chat;
     e.colour = colour;
     e.prefix = prefix ? prefix : "";
     e.text = text ? text : "";

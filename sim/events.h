@@ -19,7 +19,7 @@ enum class sim_event_kind {
 };
 
 struct sim_event {
-    sim_event_kind kind;
+    sim_event_kind kind{};
     float x = 0, y = 0, z = 0;
     // A banner's colour and its times (seconds from now until it is fully
     // shown, and until it starts to fade); a chat line's colour in `colour`.

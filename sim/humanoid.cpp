@@ -7,6 +7,7 @@
 #include "platform/vector.h"
 #include "sim/messages.h"
 #include "sim/participants.h"
+#include "sim/rights.h"
 #include "sim/wire.h"
 #include "sim/archer.h"
 #include "sim/combat.h"
@@ -145,14 +146,14 @@ int update_humanoid(unit* u, int count, const float* values)
 {
     const int want = u->fixed ? 4 : 7;
     if (count != want) {
-        printf("received %d-humanoid update with %d params\n", u->fixed ? 1 : 0, count);
+        refuse(current_sender(), refusal::bad_value, "received %d-humanoid update with %d params", u->fixed ? 1 : 0, count);
         return -1;
     }
     // A record that would put the figure nowhere (NaN, infinity, beyond
     // any place or turn) is dropped whole: one bad record must not poison
     // the whole crowd.
     if (!wire_values_ok(values, count)) {
-        fprintf(stderr, "received humanoid update for %8.8X with a value out of range, ignored\n", u->id);
+        refuse(current_sender(), refusal::bad_value, "received humanoid update for %8.8X with a value out of range, ignored", u->id);
         return -1;
     }
     u->x = values[0];
@@ -187,7 +188,7 @@ unit* spawn_humanoid(uint32_t id, int team, int kind)
 {
     printf("spawning humanoid %8.8X for team %d, type %d\n", id, team, kind);
     if (kind < HUMANOID_AVATAR || kind > HUMANOID_ORANGATANG) {
-        fprintf(stderr, "humanoid %8.8X announced with unknown type %d, not created\n", id, kind);
+        refuse(current_sender(), refusal::bad_value, "humanoid %8.8X announced with unknown type %d, not created", id, kind);
         return nullptr;
     }
     // Only ids of a side's range raise the counter, and never past its end.

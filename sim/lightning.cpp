@@ -6,6 +6,7 @@
 #include "sim/game.h"
 #include "platform/random.h"
 #include "sim/commands.h"
+#include "sim/rights.h"
 #include "sim/wire.h"
 #include "sim/events.h"
 #include "sim/light.h"
@@ -57,15 +58,15 @@ static void receive_lightning(const uint32_t p[4], int)
 {
     const float x = bits_to_float(p[0]), z = bits_to_float(p[1]);
     if (!wire_value_ok(x) || !wire_value_ok(z)) {
-        fprintf(stderr, "LIGH at a point that is not a number, ignored\n");
+        refuse(current_sender(), refusal::bad_value, "LIGH at a point that is not a number, ignored");
         return;
     }
     if (game_state != STATE_PLAY) {
-        fprintf(stderr, "LIGH while no game is played, ignored\n");
+        refuse(current_sender(), refusal::out_of_phase, "LIGH while no game is played, ignored");
         return;
     }
     if (count_storm_clouds() >= MAX_STORM_CLOUDS) {
-        fprintf(stderr, "LIGH at (%g, %g): the sky holds %d storm clouds already, ignored\n", static_cast<double>(x),
+        refuse(current_sender(), refusal::projectile_cap, "LIGH at (%g, %g): the sky holds %d storm clouds already, ignored", static_cast<double>(x),
                 static_cast<double>(z), MAX_STORM_CLOUDS);
         return;
     }

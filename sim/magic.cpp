@@ -8,6 +8,7 @@
 #include "platform/random.h"
 #include "sim/commands.h"
 #include "sim/participants.h"
+#include "sim/rights.h"
 #include "sim/sides.h"
 #include "sim/wire.h"
 #include "sim/events.h"
@@ -300,12 +301,14 @@ bool within_spell_reach(float x, float z)
     return std::isfinite(x) && std::isfinite(z) && std::fabs(x) <= SPELL_REACH && std::fabs(z) <= SPELL_REACH;
 }
 
-void launch_meteor(float x, float z, int team)
+void launch_meteor(float x, float z, int team, unsigned source)
 {
     const float pos[3] = {x, 150.0f, z};
     const float vel[3] = {0.0f, -static_cast<float>(5 + game_rand() % 15), 0.0f};
     const float flame[3] = {x, 50.0f, z};
-    throw_ball(pos, vel, team, flame, 1.0f);
+    projectile* p = throw_ball(pos, vel, team, flame, 1.0f);
+    p->meteor = 1;
+    p->source = source;
     printf("meteor falling at (%.1f, %.1f)\n", static_cast<double>(x), static_cast<double>(z));
 }
 
@@ -373,21 +376,23 @@ void simulate_magic(float dt)
 static void receive_fire(const uint32_t p[4], int sender_index)
 {
     const float x = bits_to_float(p[0]), z = bits_to_float(p[1]);
-    if (!within_spell_reach(x, z)) {
-        fprintf(stderr, "FIRE at a point out of reach, ignored\n");
-        return;
-    }
-    if (count_projectiles() >= MAX_FLYING_FOR_METEORS) {
-        fprintf(stderr, "FIRE while %d projectiles fly, ignored\n", MAX_FLYING_FOR_METEORS);
-        return;
-    }
     const participant& s = parts[static_cast<size_t>(sender_index)];
+    if (!within_spell_reach(x, z)) {
+        refuse(s.id, refusal::bad_value, "FIRE at a point out of reach, ignored");
+        return;
+    }
+    // Meteors alone count here: arrows and balls in flight hold no
+    // firestorm back.
+    if (count_meteors() >= MAX_FLYING_FOR_METEORS) {
+        refuse(s.id, refusal::projectile_cap, "FIRE while %d meteors fall, ignored", MAX_FLYING_FOR_METEORS);
+        return;
+    }
     const int team = commanded_side(p[2], s.id, s.team);
     if (team < 0) {
-        fprintf(stderr, "FIRE for side %u from %8.8X, which hosts no such side, ignored\n", p[2], s.id);
+        refuse(s.id, refusal::wrong_team, "FIRE for side %u from %8.8X, which hosts no such side, ignored", p[2], s.id);
         return;
     }
-    launch_meteor(x, z, team);
+    launch_meteor(x, z, team, s.id);
 }
 
 void register_magic_commands()

@@ -54,7 +54,7 @@ constexpr int MAX_TEAM_FOR_SUMMONS = 99;
 // Meteors and the strike points of spells lie within this square; points
 // beyond it are refused.
 constexpr float SPELL_REACH = 300.0f;
-// A peer's meteors are not launched while this many projectiles fly.
+// A peer's meteors are not launched while this many meteors fall.
 constexpr int MAX_FLYING_FOR_METEORS = 400;
 
 // The gods' part of a new game: no dragon slot remembered, no spell
@@ -112,7 +112,9 @@ bool within_spell_reach(float x, float z);
 // default).
 void do_firestorm(float x, float z, int team = -1);
 // One meteor falling at (x, z), sparing `team`.
-void launch_meteor(float x, float z, int team);
+// One meteor from high above (x, z), sparing `team`; `source` is the sender id
+// of the copy that cast it (0 for this one).
+void launch_meteor(float x, float z, int team, unsigned source = 0);
 // Lightning from a ground click: the strike here and "LIGH" to the others.
 void cast_lightning(float x, float z);
 // Damage the last strike deals this frame to a unit at horizontal distance

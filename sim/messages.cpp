@@ -10,6 +10,7 @@
 #include "platform/random.h"
 #include "sim/commands.h"
 #include "sim/participants.h"
+#include "sim/rights.h"
 #include "sim/sides.h"
 #include "sim/wire.h"
 #include "sim/units.h"
@@ -59,6 +60,9 @@ struct message_route {
     message_handler handler;
 };
 
+// Bytes of a datagram with an unknown tag that are shown.
+constexpr int UNKNOWN_SHOWN_BYTES = 64;
+
 static const message_route routes[] = {
     {make_tag("CHAT"), STATE_MENU, receive_chat_message},
     {make_tag("HELO"), STATE_MENU, receive_helo_message},
@@ -71,19 +75,23 @@ void client_message(const unsigned char* buf, int len, uint32_t sender)
     wire_reader r(buf, len);
     uint32_t tag;
     if (!buf || !r.tag(tag)) {
-        fprintf(stderr, "Malformed network message, len = %d, from %8.8X\n", len, sender);
+        refuse(sender, refusal::malformed, "Malformed network message, len = %d, from %8.8X", len, sender);
         return;
     }
     for (const message_route& route : routes) {
         if (route.tag != tag)
             continue;
+        set_current_sender(sender, tag);
         if (route.state < 0 || route.state == game_state)
             route.handler(buf, len, sender);
+        set_current_sender(0);
         return;
     }
-    printf("from %8.8X, %d bytes:\n", sender, len);
-    printf("%s\n", printable_bytes(buf, len).c_str());
-    printf("type = %s\n", printable_bytes(buf, 4).c_str());
+    // An unknown tag: its first bytes shown escaped, once a report period
+    // for the sender; the rest are counted.
+    const int shown = std::min(len, UNKNOWN_SHOWN_BYTES);
+    refuse(sender, refusal::unknown_tag, "from %8.8X, %d bytes:\n%s%s\ntype = %s", sender, len,
+           printable_bytes(buf, shown).c_str(), shown < len ? "..." : "", printable_bytes(buf, 4).c_str());
 }
 
 std::string printable_bytes(const unsigned char* buf, int len)
@@ -152,67 +160,35 @@ void reset_game_messages()
     s_heard_in_game.clear();
 }
 
-// Whether a state record from the participant `s` may change `u`: a copy
-// reports its own side's units (the leader all of them, any other member
-// its own figure), and nobody else reports this copy's figure or the units
-// this copy leads (`led_team`, -1 when it leads none).
-static bool may_report(const participant& s, const unit* u, int led_team)
-{
-    if (u == me)
-        return false;  // the leader repeats it; this copy knows better
-    // A computer side's units and figure are reported by its host alone.
-    if (computer_plays(u->team)) {
-        if (hosts_computer_side(u->team) || s.id != computer_sides[u->team].host) {
-            fprintf(stderr, "%8.8X sent the state of unit %8.8X of the computer's side, which it does not host, "
-                            "ignored\n", s.id, u->id);
-            return false;
-        }
-        return true;
-    }
-    if (u->team != s.team) {
-        fprintf(stderr, "member of team %d sent the state of unit %8.8X of team %d, ignored\n", s.team, u->id, u->team);
-        return false;
-    }
-    // The leader takes the record that places a unit from its creator.
-    const bool placing = u->awaiting_place && u->creator == s.id;
-    if (u->team == led_team && u != s.avatar && !placing) {
-        fprintf(stderr, "member of team %d sent the state of unit %8.8X, which this copy leads, ignored\n", s.team,
-                u->id);
-        return false;
-    }
-    return true;
-}
-
 void receive_updm_list(const unsigned char* buf, int len, uint32_t sender)
 {
     wire_reader r(buf, len);
     uint32_t tag, count;
     if (!r.tag(tag) || !r.u32(count)) {
-        fprintf(stderr, "Malformed network UUPD message, len = %d, from %8.8X\n", len, sender);
+        refuse(sender, refusal::malformed, "Malformed network UUPD message, len = %d, from %8.8X", len, sender);
         return;
     }
     const int index = find_participant(sender);
     if (index < 0 || parts[static_cast<size_t>(index)].is_self) {
-        fprintf(stderr, "Received UUPD message from unknown source: %8.8X\n", sender);
+        refuse(sender, refusal::unknown_sender, "Received UUPD message from unknown source: %8.8X", sender);
         return;
     }
     if (std::find(s_heard_in_game.begin(), s_heard_in_game.end(), sender) == s_heard_in_game.end()) {
         s_heard_in_game.push_back(sender);  // at most one entry a participant
         announce_made_units_again();
     }
-    const participant& s = parts[static_cast<size_t>(index)];
-    const int led_team = i_am_team_leader() ? local_team() : -1;  // applying records changes neither
     std::vector<float> params;
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t id, n;
         if (!r.u32(id) || !r.u32(n) || static_cast<long long>(n) * 4 > r.remaining()) {
-            fprintf(stderr, "UUPD from %8.8X overruns its %d bytes at record %u of %u, rest dropped\n", sender, len,
-                    i, count);
+            refuse(sender, refusal::malformed, "UUPD from %8.8X overruns its %d bytes at record %u of %u, rest dropped",
+                   sender, len, i, count);
             return;
         }
         params.resize(n);
         r.f32s(params.data(), n);
-        if (unit* u = find_unit(id); u && may_report(s, u, led_team))
+        // Only the unit's steering copy reports it (sim/rights.h).
+        if (unit* u = find_unit(id); u && may_report_state(index, u))
             update_unit_record(u, static_cast<int>(n), params.data());
     }
 }
@@ -261,7 +237,7 @@ void receive_chat_message(const unsigned char* buf, int len, uint32_t sender)
 {
     int idx = find_participant(sender);
     if (idx < 0) {
-        fprintf(stderr, "Received CHAT message from unknown source: %8.8X\n", sender);
+        refuse(sender, refusal::unknown_sender, "Received CHAT message from unknown source: %8.8X", sender);
         return;
     }
     if (len >= MAX_DATAGRAM)

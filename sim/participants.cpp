@@ -8,6 +8,7 @@
 #include "sim/player.h"
 #include "sim/events.h"
 #include "sim/messages.h"
+#include "sim/rights.h"
 #include "sim/game.h"
 #include "platform/random.h"
 #include "sim/wire.h"
@@ -95,7 +96,7 @@ int add_participant(const char* name, uint32_t id, int team)
         return -1;
     }
     if (n_parts >= MAX_PARTICIPANTS) {
-        fprintf(stderr, "the participant table is full (%d entries): %.32s not added\n", n_parts, name ? name : "");
+        refuse(id, refusal::table_full, "the participant table is full (%d entries): %.32s not added", n_parts, name ? name : "");
         return -1;
     }
     if (n_parts >= a_parts) {
@@ -207,6 +208,11 @@ void choose_team(int team)
         set_init_position(self);
     ++teams[self.team].members;
     printf("playing for team %d\n", self.team);
+    // The others learn the side at once rather than at the next presence
+    // message: a start in between would have them count this copy on the
+    // old side, and two copies would each take one side's lead.
+    if (game_state == STATE_MENU)
+        broadcast_self();
 }
 
 int i_am_attacker()
@@ -221,14 +227,7 @@ int i_am_defender()
 
 int i_am_team_leader()
 {
-    if (n_parts == 0)
-        return 0;
-    for (int i = 1; i < n_parts; ++i) {
-        const participant& p = parts[static_cast<size_t>(i)];
-        if (p.team == parts[0].team && p.number < my_numb)
-            return 0;
-    }
-    return 1;
+    return n_parts > 0 && side_steerer(parts[0].team) == 0 ? 1 : 0;
 }
 
 int find_participant(uint32_t id)
@@ -242,7 +241,7 @@ int find_participant(uint32_t id)
 void receive_helo_message(const unsigned char* buf, int len, uint32_t sender)
 {
     if (len != 44) {
-        fprintf(stderr, "Malformed network HELO message, len = %d, from %8.8X\n", len, sender);
+        refuse(sender, refusal::malformed, "Malformed network HELO message, len = %d, from %8.8X", len, sender);
         return;
     }
     wire_reader r(buf, len);
@@ -254,24 +253,30 @@ void receive_helo_message(const unsigned char* buf, int len, uint32_t sender)
     // The field is zero-padded but not terminated when the name fills it.
     std::string name(reinterpret_cast<const char*>(raw_name), strnlen(reinterpret_cast<const char*>(raw_name), 32));
     if (number < 0 || number > 1023) {
-        fprintf(stderr, "HELO from %8.8X carries number %d outside 0..1023, dropped\n", sender, number);
+        refuse(sender, refusal::bad_value, "HELO from %8.8X carries number %d outside 0..1023, dropped", sender, number);
         return;
     }
 
-    // Own datagrams never come back (loopback is off), so the own entry is
-    // never the match: a stray datagram must not move this copy's side.
+    // One entry an address: a copy that takes another name keeps its entry
+    // (a stream of names from one address is one participant). Own datagrams
+    // never come back (loopback is off), so the own entry is never the
+    // match: a stray datagram must not move this copy's side.
     int found = -1;
-    for (int i = 1; i < n_parts; ++i) {
-        const participant& p = parts[static_cast<size_t>(i)];
-        if (p.id == sender && p.name == name) {
+    for (int i = 1; i < n_parts; ++i)
+        if (parts[static_cast<size_t>(i)].id == sender) {
             found = i;
             break;
         }
-    }
 
     if (found >= 0) {
         participant& p = parts[static_cast<size_t>(found)];
         p.last_heard = game_time;
+        if (p.name != name) {
+            const std::string before = p.name;
+            p.name = name;
+            const std::string text = " is now called " + name + ".";
+            emit_chat(p.team == my_team() ? 1 : 0, before.c_str(), text.c_str());
+        }
         if (team != p.team) {
             if (team == 0 || team == 1) {
                 --teams[p.team].members;
@@ -283,7 +288,7 @@ void receive_helo_message(const unsigned char* buf, int len, uint32_t sender)
                 snprintf(text, sizeof text, " joined the %s's team.", teams[team].name);
                 emit_chat(team == my_team() ? 1 : 0, p.name.c_str(), text);
             } else {
-                fprintf(stderr, "HELO from %8.8X announces team %d, team kept\n", sender, team);
+                refuse(sender, refusal::bad_value, "HELO from %8.8X announces team %d, team kept", sender, team);
             }
         }
         p.number = number;

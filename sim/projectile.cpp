@@ -8,6 +8,7 @@
 #include "platform/vector.h"
 #include "sim/commands.h"
 #include "sim/participants.h"
+#include "sim/rights.h"
 #include "sim/sides.h"
 #include "sim/wire.h"
 #include "sim/combat.h"
@@ -64,6 +65,14 @@ int count_projectiles()
     int n = 0;
     for (projectile* p = proj; p; p = p->next)
         ++n;
+    return n;
+}
+
+int count_meteors()
+{
+    int n = 0;
+    for (projectile* p = proj; p; p = p->next)
+        n += p->meteor ? 1 : 0;
     return n;
 }
 
@@ -166,14 +175,15 @@ int unit_shoot_arrow(unsigned id, float yaw, float pitch)
 {
     unit* u = find_unit(id);
     if (!u) {
-        fprintf(stderr, "Unit %8.8X trying to shoot, but doesn't exist\n", id);
+        refuse(current_sender(), refusal::unknown_unit, "Unit %8.8X trying to shoot, but doesn't exist", id);
         return -1;
     }
     const auto* h = u->kind == UNIT_HUMANOID ? static_cast<const humanoid_data*>(u->kind_data) : nullptr;
     if (!h || h->weapon != WEAPON_BOW) {
-        fprintf(stderr, "Unit %8.8X trying to shoot, but has no bow\n", id);
+        refuse(current_sender(), refusal::not_shooter, "Unit %8.8X trying to shoot, but has no bow", id);
         return -1;
     }
+    spend_turn(u);
     shoot_arrow(u->x, u->y, u->z, yaw, pitch, u->team);
     return 0;
 }
@@ -183,7 +193,7 @@ static bool aim_ok(const char* what, uint32_t id, float yaw, float pitch)
 {
     if (wire_value_ok(yaw) && wire_value_ok(pitch))
         return true;
-    fprintf(stderr, "%s for unit %8.8X with an aim out of range, ignored\n", what, id);
+    refuse(current_sender(), refusal::bad_value, "%s for unit %8.8X with an aim out of range, ignored", what, id);
     return false;
 }
 
@@ -192,12 +202,13 @@ static void receive_player_arrow(const uint32_t p[4], int sender)
 {
     if (sender < 0 || sender >= static_cast<int>(parts.size()))
         return;
-    const unit* avatar = parts[static_cast<size_t>(sender)].avatar;
+    unit* avatar = parts[static_cast<size_t>(sender)].avatar;
     if (!avatar)
         return;
     const float yaw = bits_to_float(p[0]), pitch = bits_to_float(p[1]);
     if (!aim_ok("AARW", avatar->id, yaw, pitch))
         return;
+    spend_turn(avatar);
     shoot_arrow(avatar->x, avatar->y + 0.3f, avatar->z, yaw, pitch, avatar->team);
 }
 
@@ -210,7 +221,7 @@ static void receive_unit_arrow(const uint32_t p[4], int sender)
     const participant& s = parts[static_cast<size_t>(sender)];
     const int team = s.team;
     if (const unit* u = find_unit(p[0]); u && !sender_plays_side(s.id, team, u->team)) {
-        fprintf(stderr, "member of team %d tried to shoot with unit %8.8X of team %d\n", team, p[0], u->team);
+        refuse(s.id, refusal::wrong_team, "member of team %d tried to shoot with unit %8.8X of team %d", team, p[0], u->team);
         return;
     }
     unit_shoot_arrow(p[0], yaw, pitch);

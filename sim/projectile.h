@@ -20,6 +20,8 @@ struct projectile {
     float radius;
     int team;             // the shooter's team: never hit
     int kind;             // PROJECTILE_ARROW or PROJECTILE_BALL
+    int meteor;           // 1 for a firestorm's meteor
+    unsigned source;      // the sender id of the copy that made it fly; 0 for this copy
     void* data;           // kind data (an arrow: launch yaw and pitch; a ball: its fire source or none)
     void (*simulate)(projectile* p, float dt);  // before the move
     void (*dispose)(projectile* p);             // frees the kind data
@@ -51,6 +53,8 @@ projectile* del_projectile(projectile* p);
 // Frees every projectile (play starts with an empty sky).
 void clear_projectiles();
 int count_projectiles();
+// Meteors in flight (the firestorms' limit counts these alone).
+int count_meteors();
 
 void simulate_projectiles(float dt);
 

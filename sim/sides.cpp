@@ -5,6 +5,7 @@
 #include "sim/game.h"
 #include "sim/humanoid.h"
 #include "sim/participants.h"
+#include "sim/rights.h"
 #include "sim/units.h"
 
 computer_side computer_sides[2];
@@ -53,9 +54,7 @@ bool hosts_computer_side(int team)
 
 bool leads_side(int team)
 {
-    if (computer_plays(team))
-        return hosts_computer_side(team);
-    return team >= 0 && team == local_team() && i_am_team_leader();
+    return (team == TEAM_ATTACKERS || team == TEAM_DEFENDERS) && side_steerer(team) == 0;
 }
 
 bool plays_side(int team)

@@ -77,18 +77,14 @@ void clear_trees()
     num_chestnuts = num_random_trees = 0;
 }
 
-int load_trees()
+// Plants every line of the file; the number of lines read.
+static int plant_from(FILE* f)
 {
-    file_ptr f(fopen(data_file(trees_filename).c_str(), "r"));
-    if (!f) {
-        printf("no %s (%s): no trees planted\n", trees_filename.c_str(), strerror(errno));
-        return -1;
-    }
     int used = 0;
     for (;;) {
         char kind = 0;
         float x = 0, z = 0;
-        if (fscanf(f.get(), "%c, %f, %f\n", &kind, &x, &z) != 3)
+        if (fscanf(f, "%c, %f, %f\n", &kind, &x, &z) != 3)
             break;
         ++used;
         if (kind == 'c')
@@ -96,6 +92,24 @@ int load_trees()
         else if (kind == 'r')
             add_random_tree(x, z);
     }
+    return used;
+}
+
+int load_trees()
+{
+    const std::string data = data_file(trees_filename);
+    file_ptr f(fopen(data.c_str(), "r"));
+    if (!f) {
+        printf("no %s (%s): no trees planted\n", trees_filename.c_str(), strerror(errno));
+        return -1;
+    }
+    int used = plant_from(f.get());
+    // The trees the player planted (save_tree) stand on too: the user's own
+    // file, unless it is the data file itself (a build tree's directory).
+    const std::string own = user_file(trees_filename);
+    if (own != data)
+        if (file_ptr g(fopen(own.c_str(), "r")); g)
+            used += plant_from(g.get());
     printf("loaded %d chestnuts and %d random trees from %s\n", num_chestnuts, num_random_trees,
            trees_filename.c_str());
     return used;
@@ -103,9 +117,12 @@ int load_trees()
 
 void save_tree(float x, float z)
 {
-    file_ptr f(fopen(data_file(trees_filename).c_str(), "a"));
+    // The game's data may be installed read-only: a planted tree goes to
+    // the user's own file, which load_trees reads after the data file.
+    const std::string own = user_file_for_writing(trees_filename);
+    file_ptr f(fopen(own.c_str(), "a"));
     if (!f) {
-        fprintf(stderr, "cannot append to %s: %s\n", trees_filename.c_str(), strerror(errno));
+        fprintf(stderr, "cannot append to %s: %s\n", own.c_str(), strerror(errno));
     } else {
         fprintf(f.get(), "%c, %f, %f\n", 'r', static_cast<double>(x), static_cast<double>(z));
     }

@@ -14,6 +14,7 @@
 #include "sim/commands.h"
 #include "sim/messages.h"
 #include "sim/participants.h"
+#include "sim/rights.h"
 #include "sim/wire.h"
 #include "sim/events.h"
 #include "sim/catapult.h"
@@ -487,6 +488,8 @@ unit* add_unit(uint32_t id)
     u->invisible_until = -1.0f;
     u->made_here = 1;
     u->reported_at = game_time;
+    u->turn_tokens = RATE_BURST;
+    u->turn_at = game_time;
     u->next = unit_list;
     u->prev = nullptr;
     if (unit_list)
@@ -568,7 +571,7 @@ uint32_t free_serial(uint32_t base, uint32_t serials, uint32_t from)
 void spawn_unit(uint32_t id, int team, int kind)
 {
     if (find_unit(id)) {
-        fprintf(stderr, "Trying to spawn %8.8X, which already exists\n", id);
+        refuse(current_sender(), refusal::bad_value, "Trying to spawn %8.8X, which already exists", id);
         return;
     }
     printf("spawning unit %8.8X for team %d\n", id, team);
@@ -598,16 +601,7 @@ static bool is_avatar(const unit* u)
 
 bool decides_death(const unit* u)
 {
-    // A computer side's figure dies by its host's word.
-    if (computer_figure_side(u) >= 0)
-        return hosts_computer_side(u->team);
-    if (is_avatar(u))
-        return u == me;
-    if (u->made_here)
-        return true;
-    // A creator that has left decides nothing any more: its side's leader,
-    // by the rule every copy applies to the same table, takes over.
-    return u->creator != 0 && find_participant(u->creator) < 0 && leads_side(u->team);
+    return death_decider(u) == 0;
 }
 
 void announce_unit(uint32_t id, int code, int team)
@@ -802,15 +796,14 @@ constexpr float RECORDS_STALE_AFTER = 1.0f;
 // Soldiers and engines are steered by the copy that steers their side (its
 // leader, or the host of a computer side), a figure by its player's copy;
 // ships and dragons are counted as steered here (ships are never reported,
-// a dragon keeps its own rule).
+// a dragon keeps its own rule). unit_steerer says which copy that is.
 static bool steered_by_this_copy(const unit* u)
 {
     switch (u->kind) {
     case UNIT_HUMANOID:
-        return u == me || leads_side(u->team);
     case UNIT_CATAPULT:
     case UNIT_RAM:
-        return leads_side(u->team);
+        return unit_steerer(u) == 0;
     default:
         return true;
     }
@@ -981,7 +974,7 @@ int apply_engine_update(unit* u, int count, const float* values, const char* wha
         return -1;
     }
     if (!wire_values_ok(values, count)) {
-        fprintf(stderr, "received %s update for %8.8X with a value out of range, ignored\n", what, u->id);
+        refuse(current_sender(), refusal::bad_value, "received %s update for %8.8X with a value out of range, ignored", what, u->id);
         return -1;
     }
     u->x = values[0];
@@ -1092,12 +1085,12 @@ int issue_unit_order(uint32_t id, int team, int order_kind, float x, float z)
     // Only the copy that steers the unit's side carries out its members' orders.
     unit* u = find_unit(id);
     if (!u) {
-        fprintf(stderr, "tried to issue order %d->(%f,%f) to unit %8.8X which doesn't exist!\n", order_kind,
+        refuse(current_sender(), refusal::unknown_unit, "tried to issue order %d->(%f,%f) to unit %8.8X which doesn't exist!", order_kind,
                 static_cast<double>(x), static_cast<double>(z), id);
         return -1;
     }
     if (u->team != team) {
-        fprintf(stderr, "member of team %d tried to order unit %8.8X of team %d\n", team, id, u->team);
+        refuse(current_sender(), refusal::wrong_team, "member of team %d tried to order unit %8.8X of team %d", team, id, u->team);
         return -1;
     }
     // A unit of a side this copy does not steer is its steering copy's
@@ -1106,7 +1099,7 @@ int issue_unit_order(uint32_t id, int team, int order_kind, float x, float z)
         return -1;
     const int applied = order_kind == ORDR_QUEUE_MOVE ? queue_waypoint(u, x, z) : route_order(u, x, z, order_kind);
     if (applied != 0) {
-        fprintf(stderr, "order %d->(%f,%f) for unit %8.8X refused: no way over dry land\n", order_kind,
+        refuse(current_sender(), refusal::bad_value, "order %d->(%f,%f) for unit %8.8X refused: no way over dry land", order_kind,
                 static_cast<double>(x), static_cast<double>(z), id);
         return -1;
     }
@@ -1194,7 +1187,9 @@ void simulate_units(float dt)
         s_walk_next = u->next;
         s_stepping = u;
         s_stepping_deleted = false;
-        if (u->invisible_until >= 0.0f && u->invisible_until < game_time) {
+        // An invisible unit shows again once its end time has passed, whatever
+        // that time (-1 only marks a unit that is not hidden).
+        if (u->invisible && u->invisible_until < game_time) {
             u->invisible_until = -1.0f;
             u->invisible = 0;
         }
@@ -1267,7 +1262,7 @@ int make_unit_invisible(uint32_t id, float until)
 {
     unit* u = find_unit(id);
     if (!u) {
-        fprintf(stderr, "Unit %8.8X trying to be invisible, but doesn't exist\n", id);
+        refuse(current_sender(), refusal::unknown_unit, "Unit %8.8X trying to be invisible, but doesn't exist", id);
         return -1;
     }
     u->invisible = 1;
@@ -1280,19 +1275,20 @@ int unit_attack_sword(uint32_t attacker, uint32_t target, float heading)
     // The blow may delete its target: a unit striking itself would be
     // gone before its swing.
     if (attacker == target) {
-        fprintf(stderr, "Unit %8.8X trying to strike itself\n", attacker);
+        refuse(current_sender(), refusal::bad_value, "Unit %8.8X trying to strike itself", attacker);
         return -1;
     }
     unit* a = find_unit(attacker);
     if (!a) {
-        fprintf(stderr, "Unit %8.8X trying to swing sword at %8.8X, but doesn't exist\n", attacker, target);
+        refuse(current_sender(), refusal::unknown_unit, "Unit %8.8X trying to swing sword at %8.8X, but doesn't exist", attacker, target);
         return -1;
     }
     unit* t = find_unit(target);
     if (!t) {
-        fprintf(stderr, "Unit %8.8X trying to attack unit %8.8X which doesn't exist\n", attacker, target);
+        refuse(current_sender(), refusal::unknown_unit, "Unit %8.8X trying to attack unit %8.8X which doesn't exist", attacker, target);
         return -1;
     }
+    spend_turn(a);
     a->heading = heading;
     damage_this_unit(t, a, 3.0f);
     // The blow may have deleted the target, never the attacker (another

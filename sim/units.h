@@ -99,6 +99,11 @@ struct alignas(64) unit {
     // and takes no one else's records for it, takes that first one and
     // reports the unit only once it is placed (or the record is overdue).
     int awaiting_place;
+    // The unit's turns to strike or shoot by another copy's word (a blow,
+    // an arrow, a ball): how many it has in hand, and when they were last
+    // counted (take_turn in sim/rights.h).
+    float turn_tokens;
+    float turn_at;
     // Where the crowd grid has the unit filed while simulate_units runs
     // (kept by the registry; meaningless between steps): the slot of its
     // cell and its place in registry order.

@@ -13,6 +13,7 @@
 #include "platform/vector.h"
 #include "sim/commands.h"
 #include "sim/participants.h"
+#include "sim/rights.h"
 #include "sim/sides.h"
 #include "sim/wire.h"
 #include "sim/model_tree.h"
@@ -54,11 +55,6 @@ int truncate_code(float v, int fallback)
 bool is_yes(char c)
 {
     return c == 'y' || c == 'Y';
-}
-
-bool am_defender()
-{
-    return g_wall_links.i_am_defender && g_wall_links.i_am_defender();
 }
 
 void point_vec(const wall_point& pt, float out[3])
@@ -302,6 +298,19 @@ void receive_gate_break_command(float p0, float p1)
     set_break_gate(truncate_code(p0, -1), p1);
 }
 
+int named_gate(float code)
+{
+    const int index = truncate_code(code, -1);
+    if (index < 0 || index + 1 >= n_wall_pts || !the_wall_pts[static_cast<size_t>(index)].gate)
+        return -1;
+    return index;
+}
+
+bool gate_broken(int index)
+{
+    return index >= 0 && index < n_wall_pts && the_wall_pts[static_cast<size_t>(index)].broken;
+}
+
 // --- wiring -----------------------------------------------------------------
 
 namespace {
@@ -320,18 +329,18 @@ void gate_command(const uint32_t p[4], int sender)
     const participant& s = parts[static_cast<size_t>(sender)];
     const int team = s.team;
     if (!sender_plays_side(s.id, team, TEAM_DEFENDERS)) {
-        fprintf(stderr, "member of team %d tried to work the gates\n", team);
+        refuse(s.id, refusal::wrong_team, "member of team %d tried to work the gates", team);
         return;
     }
     receive_gate_command(bits_to_float(p[0]));
 }
 
 // A broken gate must name a gate of this city.
-void gate_break_command(const uint32_t p[4], int)
+void gate_break_command(const uint32_t p[4], int sender)
 {
-    const int index = truncate_code(bits_to_float(p[0]), -1);
-    if (index < 0 || index + 1 >= n_wall_pts || !the_wall_pts[static_cast<size_t>(index)].gate) {
-        fprintf(stderr, "GBRK for wall point %d, which starts no gate, ignored\n", index);
+    if (named_gate(bits_to_float(p[0])) < 0) {
+        refuse(parts[static_cast<size_t>(sender)].id, refusal::bad_value,
+               "GBRK for wall point %d, which starts no gate, ignored", truncate_code(bits_to_float(p[0]), -1));
         return;
     }
     receive_gate_break_command(bits_to_float(p[0]), bits_to_float(p[1]));
@@ -350,8 +359,6 @@ void register_wall_commands()
 void init_wall_links()
 {
     g_wall_links.send_command = send_wall_command;
-    g_wall_links.i_am_defender = i_am_defender;
-    g_wall_links.i_am_team_leader = i_am_team_leader;
     // The tower archers are posted through add_archer by the archers' module.
     register_wall_commands();
 }

@@ -32,8 +32,6 @@ struct wall_point {
 struct wall_links {
     // Sends a command message with its tag and four parameters.
     void (*send_command)(const char* tag, float p0, float p1, float p2, float p3) = nullptr;
-    int (*i_am_defender)() = nullptr;
-    int (*i_am_team_leader)() = nullptr;
     // Posts a tower archer at (x, y, z) and records it in the wall point.
     void (*add_archer)(float x, float y, float z, wall_point& pt) = nullptr;
 };
@@ -81,6 +79,11 @@ void simulate_walls(float dt = TUNED_STEP);
 // parameters as parsed by the command dispatcher.
 void receive_gate_command(float p0);
 void receive_gate_break_command(float p0, float p1);
+// The gate a "GBRK" names by the float `code`: the index of the wall point
+// that starts it, or -1 when the code names no gate of this city.
+int named_gate(float code);
+// Whether the gate starting at wall point `index` has been broken.
+bool gate_broken(int index);
 
 // Registers the "GATE" and "GBRK" command handlers.
 void register_wall_commands();

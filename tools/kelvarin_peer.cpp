@@ -22,10 +22,17 @@
 //   flood N LEN RATE         N chat lines of LEN bytes each at RATE lines a
 //                            second, then "FLOODED <n>"
 //   repeat K COMMAND...      run one of these commands K times
+//   seq N SUB FIRST P2 P3 P4 N CMNDs whose first parameter runs FIRST,
+//                            FIRST+1, ...
+//   blast SECONDS HEX        send those bytes as fast as the socket takes
+//                            them for SECONDS, then "BLASTED <n>"
+//   mute SENDER              print no datagram from SENDER (%8.8X as shown);
+//                            "mute" alone prints them all again
 //   ping                     print "PONG" (every earlier command is done)
 //   quit
 // Output lines: "RECV <seconds> <sender %8.8X> <len> <hex bytes>",
-// "CHANNEL <n>", "JOINED <n>", "FLOODED <n>", "PONG", "ERROR <text>".
+// "CHANNEL <n>", "JOINED <n>", "FLOODED <n>", "BLASTED <n>", "PONG",
+// "ERROR <text>".
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cmath>
@@ -49,6 +56,7 @@
 
 static int rx = -1, tx = -1;
 static int channel = 0;
+static uint32_t muted = 0;  // a sender whose datagrams are not printed (0: none)
 
 static double now()
 {
@@ -115,6 +123,16 @@ static std::vector<unsigned char> helo(const std::string& name, int team, int nu
 
 // One command parameter: a float when written like one, else an integer
 // whose 32 bits are sent as they are.
+static bool parse_slot(const std::string& s, uint32_t& out);
+
+static std::vector<unsigned char> hex_bytes(const std::string& hex)
+{
+    std::vector<unsigned char> m;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        m.push_back(static_cast<unsigned char>(strtoul(hex.substr(i, 2).c_str(), nullptr, 16)));
+    return m;
+}
+
 static bool parse_slot(const std::string& s, uint32_t& out)
 {
     if (s.empty())
@@ -188,13 +206,7 @@ static void run_command(const std::string& line, std::vector<unsigned char>& aut
         put_u32(m, 0);
         send_bytes(m);
     } else if (w == "raw") {
-        std::vector<unsigned char> m;
-        std::string hex = line.size() > 4 ? line.substr(4) : "";
-        for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-            char pair[3] = {hex[i], hex[i + 1], 0};
-            m.push_back(static_cast<unsigned char>(strtoul(pair, nullptr, 16)));
-        }
-        send_bytes(m);
+        send_bytes(hex_bytes(line.size() > 4 ? line.substr(4) : ""));
     } else if (w == "cmnd") {
         char sub[8] = {}, s[4][48] = {};
         if (sscanf(line.c_str(), "%*s %7s %47s %47s %47s %47s", sub, s[0], s[1], s[2], s[3]) != 5 ||
@@ -280,6 +292,49 @@ static void run_command(const std::string& line, std::vector<unsigned char>& aut
         std::getline(in >> std::ws, rest);
         for (int i = 0; i < a && !rest.empty(); ++i)
             run_command(rest, auto_helo, next_helo);
+    } else if (w == "seq") {
+        int n = 0;
+        char sub[8] = {}, s[4][48] = {};
+        uint32_t slots[4] = {};
+        bool ok = sscanf(line.c_str(), "%*s %d %7s %47s %47s %47s %47s", &n, sub, s[0], s[1], s[2], s[3]) == 6 &&
+                  strlen(sub) == 4 && n >= 0;
+        for (int i = 0; ok && i < 4; ++i)
+            ok = parse_slot(s[i], slots[i]);
+        if (!ok) {
+            printf("ERROR seq N SUB FIRST P2 P3 P4: %s\n", line.c_str());
+            return;
+        }
+        for (int i = 0; i < n; ++i) {
+            std::vector<unsigned char> m;
+            m.insert(m.end(), {'C', 'M', 'N', 'D'});
+            m.insert(m.end(), sub, sub + 4);
+            put_u32(m, slots[0] + static_cast<uint32_t>(i));
+            for (int k = 1; k < 4; ++k)
+                put_u32(m, slots[k]);
+            send_bytes(m);
+        }
+    } else if (w == "blast") {
+        double seconds = 0;
+        char hex[4096] = {};
+        if (sscanf(line.c_str(), "%*s %lf %4095s", &seconds, hex) != 2 || seconds <= 0 || seconds > 60) {
+            printf("ERROR blast SECONDS HEX: %s\n", line.c_str());
+            return;
+        }
+        const std::vector<unsigned char> m = hex_bytes(hex);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(channel_port(channel));
+        a.sin_addr.s_addr = channel_group(channel);
+        long sent = 0;
+        const double end = now() + seconds;
+        while (now() < end)
+            for (int k = 0; k < 64; ++k)
+                if (sendto(tx, m.data(), m.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a) >= 0)
+                    ++sent;
+        printf("BLASTED %ld\n", sent);
+    } else if (w == "mute") {
+        char who[16] = {};
+        muted = sscanf(line.c_str(), "%*s %15s", who) == 1 ? static_cast<uint32_t>(strtoul(who, nullptr, 16)) : 0;
     } else if (w == "ping")
         printf("PONG\n");
     else if (w == "seedchannel" && sscanf(line.c_str(), "%*s %d", &a) == 1) {
@@ -305,7 +360,7 @@ int main(int argc, char** argv)
             sockaddr_in from{};
             socklen_t fl = sizeof from;
             ssize_t r = recvfrom(rx, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &fl);
-            if (r >= 0) {
+            if (r >= 0 && (!muted || from.sin_addr.s_addr != muted)) {
                 std::string hex;
                 char h[3];
                 for (ssize_t i = 0; i < r; ++i) {

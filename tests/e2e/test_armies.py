@@ -14,7 +14,7 @@ attackers' side, on a generated island:
   lost a unit; they find their way round the sea and fight ("USWD" both
   ways), the dead go on every copy ("UDIE"), and datagrams naming the dead
   harm no copy; then every goblin left attacks, and the peer's figure
-  strikes down any footman the goblins leave;
+  shoots down any footman the goblins leave (a figure has a bow, no sword);
 - every copy's registry, listed at SIGUSR1, holds the same units; the
   goblins left, the rams and the catapults drive to the temple, which ends
   the game on all three.
@@ -288,7 +288,7 @@ class ThreeCopiesSelection(unittest.TestCase):
         print("battle: %d goblins and %d footmen fell in %d s" % (len(dead & goblins), len(dead & footmen),
                                                                 time.time() - began), file=sys.stderr)
         # Which side wins depends on the frame rate; a footman left is
-        # struck down by the peer's own figure, walked up beside it.
+        # shot down by the peer's own figure, walked up beside it.
         dead |= self.finish_footmen(peer, sorted(footmen - dead), fight_mark)
         self.assertLessEqual(footmen, dead, "footmen left: %d, goblins left: %d" % (
             len(footmen - dead), len(goblins - dead)))
@@ -347,8 +347,9 @@ class ThreeCopiesSelection(unittest.TestCase):
             self.assertLessEqual(other ^ lists[0], announced, sorted((other ^ lists[0]) - announced))
 
     def finish_footmen(self, peer, left, since):
-        """The peer's figure stands beside each footman left and strikes
-        until the footman's death is announced; returns the ids that fell."""
+        """The peer's figure stands two paces east of each footman left,
+        facing it, and shoots (at most as its bow reloads) until the
+        footman's death is announced; returns the ids that fell."""
         figure = AVATAR_ID_BASE + PEER_NUMBER
         fell = set()
         for f in left:
@@ -359,11 +360,11 @@ class ThreeCopiesSelection(unittest.TestCase):
                 at = peer.units(since).get(f)
                 if at is None or len(at) < 3:
                     break
-                peer.send_raw(harness.uupd([(figure, [at[0] + 0.5, at[1], at[2], 270.0, 0.0, 0.0, 0.0])]))
+                peer.send_raw(harness.uupd([(figure, [at[0] + 2.0, at[1], at[2], 270.0, 0.0, 0.0, 0.0])]))
                 time.sleep(0.3)
-                peer.send_raw(harness.cmnd("USWD", figure, f, 270.0))
+                peer.send_raw(harness.cmnd("AARW", 270.0, 0.0))
                 time.sleep(0.7)
-        print("battle: the peer's figure struck down %d of %d footmen left" % (len(fell & set(left)), len(left)),
+        print("battle: the peer's figure shot down %d of %d footmen left" % (len(fell & set(left)), len(left)),
               file=sys.stderr)
         return fell
 

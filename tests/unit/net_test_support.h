@@ -14,6 +14,7 @@
 #include "platform/random.h"
 #include "sim/messages.h"
 #include "sim/participants.h"
+#include "sim/rights.h"
 #include "sim/wire.h"
 #include "sim/units.h"
 
@@ -75,6 +76,7 @@ inline void reset_lobby(int team = 0, int numb = 500)
     teams[1].members = team == 1 ? 1 : 0;
     parts[0].number = numb;
     clear_events();
+    reset_refusal_reports();
     updm_len = 0;
     sent_datagrams().clear();
     send_observer = record_send;

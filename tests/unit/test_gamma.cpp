@@ -128,6 +128,8 @@ TEST_F(GammaExit, AFatalExitRestoresTheRamps)
         testing::ExitedWithCode(255), std::string("fatal.*\n") + SAVED_REPORT);
 }
 
+// The handler only sets flags (no Xlib inside a signal handler); the loop's
+// next check restores the ramps and ends the program.
 TEST_F(GammaExit, TheSecondInterruptRestoresBeforeItEndsTheProgram)
 {
     EXPECT_EXIT(
@@ -135,9 +137,27 @@ TEST_F(GammaExit, TheSecondInterruptRestoresBeforeItEndsTheProgram)
             save_gamma_ramps(linear_ramps(), report_ramps);
             gamma_fade(20.0f, 0, 0, 0);  // a fade under way
             quit_game_event_loop();      // the first: the loop is asked to end
+            leave_if_interrupted_twice();
             fprintf(stderr, "first interrupt taken\n");
             quit_game_event_loop();      // the second, before the loop ended
+            fprintf(stderr, "second interrupt taken\n");
+            leave_if_interrupted_twice();
             fprintf(stderr, "still running\n");
         },
-        testing::ExitedWithCode(255), std::string("first interrupt taken\n") + SAVED_REPORT);
+        testing::ExitedWithCode(255),
+        std::string("first interrupt taken\nsecond interrupt taken\n") + SAVED_REPORT);
+}
+
+// A loop that never reaches its check is ended by the alarm the second
+// interrupt sets.
+TEST_F(GammaExit, ALoopThatNeverChecksIsEndedAfterTheGrace)
+{
+    EXPECT_EXIT(
+        {
+            quit_game_event_loop_caller(SIGINT);
+            quit_game_event_loop_caller(SIGINT);
+            sleep(LEAVE_GRACE_SECONDS + 3);
+            fprintf(stderr, "still running\n");
+        },
+        testing::KilledBySignal(SIGALRM), "^$");
 }

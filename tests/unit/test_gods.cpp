@@ -292,9 +292,19 @@ TEST(Casting, FirestormInvisibilityAndTheDragonsSlot)
     deliver(build_command_message("FIRE", bits_of(NAN), bits_of(2.0f), 0, 0), RAIDER);
     deliver(build_command_message("FIRE", bits_of(1e9f), bits_of(2.0f), 0, 0), RAIDER);
     EXPECT_EQ(count_projectiles(), 11);
+    // One caster's flood stops at its own share; arrows in flight hold
+    // nobody's meteors back, and all meteors together stop at the limit.
     for (int i = 0; i < MAX_FLYING_FOR_METEORS + 50; ++i)
         deliver(build_command_message("FIRE", bits_of(1.0f), bits_of(2.0f), 0, 0), RAIDER);
-    EXPECT_EQ(count_projectiles(), MAX_FLYING_FOR_METEORS);
+    EXPECT_EQ(count_meteors(), 10 + MAX_METEORS_PER_SENDER);
+    for (int i = 0; i < 500; ++i)
+        shoot_arrow(0.0f, 30.0f, 0.0f, 0.0f, 0.0f, TEAM_DEFENDERS);
+    add_member("warlock", RAIDER + 1, TEAM_ATTACKERS, 30);
+    for (int i = 0; i < MAX_FLYING_FOR_METEORS; ++i)
+        deliver(build_command_message("FIRE", bits_of(1.0f), bits_of(2.0f), 0, 0), RAIDER + 1);
+    EXPECT_EQ(count_meteors(), MAX_FLYING_FOR_METEORS);
+    EXPECT_EQ(count_projectiles(), MAX_FLYING_FOR_METEORS + 500);
+    clear_projectiles();
 
     what_spells[1] = SPELL_INVISIBILITY;
     const float cast = game_time;  // (every send advances the clock a little)

@@ -17,16 +17,16 @@ TEST(HumanoidUpdate, CountsByFixedFlag)
     EXPECT_EQ(u->vz, 6.0f);
 
     const float four[4] = {9, 9, 9, 9};
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     EXPECT_EQ(update_humanoid(u, 4, four), -1);
-    EXPECT_NE(testing::internal::GetCapturedStdout().find("received 0-humanoid update with 4 params"),
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("received 0-humanoid update with 4 params"),
               std::string::npos);
     EXPECT_EQ(u->x, 1.0f);
 
     u->fixed = 1;
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     EXPECT_EQ(update_humanoid(u, 7, seven), -1);
-    EXPECT_NE(testing::internal::GetCapturedStdout().find("received 1-humanoid update with 7 params"),
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("received 1-humanoid update with 7 params"),
               std::string::npos);
     EXPECT_EQ(update_humanoid(u, 4, four), 0);
     EXPECT_EQ(u->x, 9.0f);

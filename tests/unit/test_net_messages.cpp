@@ -3,7 +3,9 @@
 #include <arpa/inet.h>
 #include <cstring>
 
+#include "sim/catapult.h"
 #include "sim/commands.h"
+#include "sim/dragon.h"
 #include "net_test_support.h"
 #include "sim/humanoid.h"
 #include "ui/chat.h"
@@ -335,9 +337,10 @@ TEST(StartSeed, AlwaysInItsRange)
     }
 }
 
-// A copy reports its own side's units: the leader all of them, any other
-// member its own figure. Records for anything else are lies.
-TEST(UnitBatch, StateOnlyFromTheUnitsOwnSideAndNeverForWhatThisCopyLeads)
+// A unit's state comes from its steering copy alone: the side's leader for
+// soldiers and engines, the player for a figure, the summoner for a dragon.
+// Records for anything else are lies.
+TEST(UnitBatch, StateOnlyFromTheUnitsSteeringCopy)
 {
     reset_lobby(1, 500);  // this copy leads the defenders
     deliver(helo_bytes("raider", 0, 7), 0x0700000A);
@@ -360,7 +363,7 @@ TEST(UnitBatch, StateOnlyFromTheUnitsOwnSideAndNeverForWhatThisCopyLeads)
     EXPECT_NE(guard->x, 8.0f);
     EXPECT_NE(me->x, 7.0f);
     EXPECT_NE(raider->x, 1.0f);
-    for (const char* why : {"member of team 0 sent the state of unit", "which this copy leads, ignored",
+    for (const char* why : {"member of team 0 sent the state of unit", "which it does not steer, ignored",
                             "with a value out of range", "Received UUPD message from unknown source: 0900000A"})
         EXPECT_NE(err.find(why), std::string::npos) << why << "\n" << err;
 
@@ -369,5 +372,31 @@ TEST(UnitBatch, StateOnlyFromTheUnitsOwnSideAndNeverForWhatThisCopyLeads)
     deliver(updm_batch({record_values(guard->id, {4, 5, 6, 0, 0, 0, 0})}), 0x0800000A);
     EXPECT_EQ(raider->x, 1.0f);
     EXPECT_EQ(guard->x, 4.0f);
+
+    // The attackers' leader moves their catapult but not the raider's
+    // figure; the raider moves neither the catapult nor the leader's figure.
+    game_state = STATE_MENU;
+    deliver(helo_bytes("chief", 0, 3), 0x0500000A);
+    game_state = STATE_PLAY;
+    unit* chief = parts[3].avatar;
+    unit* catapult = spawn_catapult(0x10003, 0);
+    const long refused = refused_total(refusal::not_steerer);
+    deliver(updm_batch({record_values(raider->id, {30, 2, 3, 0, 0, 0, 0}),
+                        record_values(catapult->id, {40, 2, 3, 0, 160, 0, 0, 0, 0})}),
+            0x0500000A);
+    deliver(updm_batch({record_values(chief->id, {50, 2, 3, 0, 0, 0, 0}),
+                        record_values(catapult->id, {60, 2, 3, 0, 160, 0, 0, 0, 0})}),
+            0x0700000A);
+    EXPECT_EQ(raider->x, 1.0f);
+    EXPECT_EQ(catapult->x, 40.0f);
+    EXPECT_NE(chief->x, 50.0f);
+    EXPECT_EQ(refused_total(refusal::not_steerer) - refused, 3);
+
+    // A dragon follows its summoner's records, on the leader's copy too.
+    unit* dragon = spawn_dragon(0x50002, 1);
+    dragon->creator = 0x0800000A;
+    deliver(updm_batch({record_values(dragon->id, {5, 60, 5, 90, 0, 0, 0, 0, 0})}), 0x0800000A);
+    deliver(updm_batch({record_values(dragon->id, {6, 60, 5, 90, 0, 0, 0, 0, 0})}), 0x0800000A);
+    EXPECT_EQ(dragon->x, 6.0f);
     game_state = STATE_MENU;
 }

@@ -321,8 +321,6 @@ protected:
     {
         Projectiles::SetUp();
         g_wall_links = wall_links{};
-        g_wall_links.i_am_defender = i_am_defender;
-        g_wall_links.i_am_team_leader = i_am_team_leader;
         init_archers();
         structure_ground = flat_ground;
         path = "siege_walls_" + std::to_string(getpid()) + ".txt";

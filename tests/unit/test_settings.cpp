@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "game/main_loop.h"
+#include "game/timedemo.h"
 #include "input/window.h"
 #include "render/camera.h"
 #include "sound/sound.h"
@@ -184,6 +185,34 @@ TEST_F(OnDisk, BrokenFileIsReportedKeptAndReplacedByDefaults)
     // Far too large a file is not read at all.
     put(path, std::string(100000, '#'));
     EXPECT_EQ(read_settings_file(path, again, why, ignored), settings_status::broken);
+
+    // A second broken file is kept beside the first, never over it.
+    testing::internal::CaptureStderr();
+    load_settings();
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(get(path + ".broken"), broken);
+    EXPECT_EQ(get(path + ".broken.1"), std::string(100000, '#'));
+}
+
+// What cannot be opened or read is no broken file: it is reported, left as
+// it is and never written over; a FIFO does not hold start-up.
+TEST_F(OnDisk, UnreadableFileIsLeftAloneAndNotWrittenOver)
+{
+    const std::string path = settings_file_path();
+    save_settings();  // makes the directory
+    unlink(path.c_str());
+    for (const bool fifo : {true, false}) {
+        ASSERT_EQ(fifo ? mkfifo(path.c_str(), 0600) : mkdir(path.c_str(), 0700), 0);
+        testing::internal::CaptureStderr();
+        load_settings();
+        save_settings();
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot be read"), std::string::npos);
+        struct stat st;
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_TRUE(fifo ? S_ISFIFO(st.st_mode) : S_ISDIR(st.st_mode));
+        EXPECT_NE(access((path + ".broken").c_str(), F_OK), 0);
+        std::filesystem::remove(path);
+    }
 }
 
 TEST_F(OnDisk, DataFromTheWorkingDirectoryFirstFilesWhereTheUserCanWrite)
@@ -216,4 +245,19 @@ TEST_F(OnDisk, DataFromTheWorkingDirectoryFirstFilesWhereTheUserCanWrite)
     EXPECT_EQ(data_file("textures/oak.tex"), dir + "/installed/textures/oak.tex");
     EXPECT_EQ(user_file("screenshot.rgba"), "screenshot.rgba");
     unsetenv("KELVARIN_DATA");
+}
+
+// The timedemo checks the eye path that its play replays: the user's one.
+TEST_F(OnDisk, TheTimedemoChecksThePathItReplays)
+{
+    init_paths();  // an empty working directory: the user's files go to share/kelvarin
+    const std::string three(sizeof(position_record) * 3, '\0');
+    put("path.dat", three);  // not the file replayed
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(timedemo_check(), 2);
+    testing::internal::GetCapturedStderr();
+    put(user_file_for_writing("path.dat"), three);
+    EXPECT_EQ(timedemo_check(), 0);
+    unlink("path.dat");
+    init_paths();
 }

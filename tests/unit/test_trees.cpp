@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
+#include "platform/paths.h"
 #include "sim/model_tree.h"
 #include "sim/trees.h"
 
@@ -117,4 +120,37 @@ TEST_F(Trees, RandomTreePictureFollowsTheGroundChestnutStays)
     g_raise = 3;
     EXPECT_EQ(tree_picture_height(chestnuts[0], 0), 14.0f);
     EXPECT_EQ(tree_picture_height(random_trees[0], 1), 18.0f);
+}
+
+// An installed game's data may not be written: a planted tree goes to the
+// user's own trees file, and the next load plants it beside the data's.
+TEST_F(Trees, PlantedTreesGoToTheUsersFileAndAreLoadedAfterTheData)
+{
+    char tmpl[] = "/tmp/kelvarin_trees_XXXXXX";
+    const std::string dir = mkdtemp(tmpl), here = std::filesystem::current_path();
+    std::filesystem::create_directories(dir + "/installed");
+    std::filesystem::create_directories(dir + "/play");
+    const std::string data = dir + "/installed/" + path;
+    path = data;
+    write("c, 1.000000, 1.000000\n");
+    setenv("KELVARIN_DATA", (dir + "/installed").c_str(), 1);
+    setenv("XDG_DATA_HOME", (dir + "/share").c_str(), 1);
+    std::filesystem::current_path(dir + "/play");
+    init_paths();
+
+    load_trees();
+    save_tree(12, -40.5f);
+    clear_trees();
+    clear_model_tree();
+    EXPECT_EQ(load_trees(), 2);
+    EXPECT_EQ(num_chestnuts + num_random_trees, 2);
+    EXPECT_EQ(read_back(), "c, 1.000000, 1.000000\n");  // the data file, untouched
+    path = dir + "/share/kelvarin/" + trees_filename;
+    EXPECT_EQ(read_back(), "r, 12.000000, -40.500000\n");
+
+    std::filesystem::current_path(here);
+    unsetenv("KELVARIN_DATA");
+    unsetenv("XDG_DATA_HOME");
+    init_paths();
+    std::filesystem::remove_all(dir);
 }

@@ -3,8 +3,10 @@
 #include <cmath>
 
 #include "armies_test_support.h"
+#include "sim/catapult.h"
 #include "sim/projectile.h"
 #include "sim/siege.h"
+#include "sim/sides.h"
 
 static const uint32_t ATTACKER = 0x0300000A;  // an attackers' copy
 static const uint32_t DEFENDER = 0x0400000A;  // another defenders' copy
@@ -20,6 +22,7 @@ static void setup_two_sides()
 static std::string deliver_command(const char (&tag)[5], uint32_t p1, uint32_t p2, uint32_t p3, uint32_t p4,
                                    uint32_t sender)
 {
+    reset_refusal_reports();  // every refusal prints its line here
     testing::internal::CaptureStderr();
     deliver(build_command_message(tag, p1, p2, p3, p4), sender);
     return testing::internal::GetCapturedStderr();
@@ -75,7 +78,7 @@ TEST(UnitCommand, OrdersForTheOtherTeamsUnitsAreRefused)
     EXPECT_NE(err.find("to unit 00080777 which doesn't exist!"), std::string::npos) << err;
 }
 
-TEST(UnitCommand, DeathsOnlyFromTheUnitsOwnTeam)
+TEST(UnitCommand, DeathsOnlyFromTheUnitsCreatorOrTheFiguresPlayer)
 {
     setup_two_sides();
     unit* f = soldier(0, 0, 1);
@@ -96,11 +99,22 @@ TEST(UnitCommand, DeathsOnlyFromTheUnitsOwnTeam)
     // A unit made here dies by this copy's word alone, even when a team
     // mate names it (it may have made one of the same id at the same time).
     err = deliver_command("UDIE", id, 0, 0, 0, DEFENDER);
-    snprintf(line, sizeof line, "UDIE for unit %8.8X, whose death this copy decides, ignored", id);
+    snprintf(line, sizeof line, "UDIE for unit %8.8X from 0400000A, which does not decide its death, ignored", id);
     EXPECT_NE(err.find(line), std::string::npos) << err;
     EXPECT_EQ(find_unit(id), f);
-    // One announced by a team mate dies at its creator's word.
+    // A team mate's figure dies by its own player's word, not another's.
+    add_member("sentry", 0x0500000A, 1, 900);
+    unit* sentry = parts[3].avatar;
+    deliver_command("UDIE", sentry->id, 0, 0, 0, DEFENDER);
+    ASSERT_EQ(parts[3].avatar, sentry);
+    deliver_command("UDIE", sentry->id, 0, 0, 0, 0x0500000A);
+    EXPECT_EQ(find_participant(0x0500000A), -1);
+    // One announced by a team mate dies at its creator's word alone.
     f->made_here = 0;
+    f->creator = 0x0300000A;  // (as if the raider had made it: it would be refused)
+    deliver_command("UDIE", id, 0, 0, 0, DEFENDER);
+    EXPECT_EQ(find_unit(id), f);
+    f->creator = DEFENDER;
     deliver_command("UDIE", id, 0, 0, 0, DEFENDER);
     EXPECT_EQ(find_unit(id), nullptr);
     // Naming it again, in any command, is harmless.
@@ -154,7 +168,15 @@ TEST(UnitCommand, InvisibilityUntilItsEndTimeForTheSendersOwnFigureOnly)
     err += deliver_command("INVS", raider->id, bits_of(game_time + 1000.0f), 0, 0, ATTACKER);
     EXPECT_EQ(raider->invisible, 0);
     EXPECT_NE(err.find("without an end time"), std::string::npos) << err;
-    EXPECT_NE(err.find("too far ahead"), std::string::npos) << err;
+    EXPECT_NE(err.find("not within the next 30 s"), std::string::npos) << err;
+    // An end time already past (or below zero, which once meant "for ever")
+    // hides nothing; one hidden unit with such a time shows at the next step.
+    err = deliver_command("INVS", raider->id, bits_of(-5.0f), 0, 0, ATTACKER);
+    EXPECT_EQ(raider->invisible, 0);
+    EXPECT_NE(err.find("not within the next 30 s"), std::string::npos) << err;
+    make_unit_invisible(raider->id, -5.0f);
+    simulate_units(0.01f);
+    EXPECT_EQ(raider->invisible, 0);
 
     // Nobody hides another copy's figure or the units of either side.
     unit* f = soldier(0, 0, 1);
@@ -199,6 +221,8 @@ TEST(UnitCommand, ThrowsShotsAndBlowsOnlyFromWhatTheSenderOwnsAndCanDoThem)
     unit* archer = soldier(0, 0, 1, HUMANOID_ARCHER);
     static_cast<humanoid_data*>(archer->kind_data)->weapon = WEAPON_BOW;
     unit* goblin = soldier(0, 2, 0, HUMANOID_GOBLIN);
+    unit* bowman = soldier(0, 4, 0, HUMANOID_ARCHER);
+    static_cast<humanoid_data*>(bowman->kind_data)->weapon = WEAPON_BOW;
     const float heading = ram->heading;
 
     // A ram, a soldier and a figure thrown with as catapults.
@@ -226,10 +250,25 @@ TEST(UnitCommand, ThrowsShotsAndBlowsOnlyFromWhatTheSenderOwnsAndCanDoThem)
     ASSERT_EQ(find_unit(goblin->id), goblin);
     EXPECT_EQ(archer->health, archer->max_health);
 
-    // What is true still goes through.
+    // What is true still goes through, as often as the reload allows.
     EXPECT_EQ(deliver_command("UBAL", 0x10000, bits_of(45.0f), bits_of(0.0f), 0, ATTACKER), "");
-    EXPECT_EQ(deliver_command("UARW", archer->id, bits_of(10.0f), bits_of(5.0f), 0, DEFENDER), "");
+    EXPECT_EQ(deliver_command("UARW", bowman->id, bits_of(10.0f), bits_of(5.0f), 0, ATTACKER), "");
     EXPECT_EQ(count_projectiles(), 2);
+    // The defenders' archer is this copy's to shoot with, not its team mate's.
+    err = deliver_command("UARW", archer->id, bits_of(10.0f), bits_of(5.0f), 0, DEFENDER);
+    EXPECT_NE(err.find("which does not steer it"), std::string::npos) << err;
+    for (int i = 0; i < 10; ++i) {
+        deliver_command("UBAL", 0x10000, bits_of(45.0f), bits_of(0.0f), 0, ATTACKER);
+        deliver_command("UARW", bowman->id, bits_of(10.0f), bits_of(5.0f), 0, ATTACKER);
+        deliver_command("AARW", bits_of(10.0f), bits_of(5.0f), 0, 0, ATTACKER);
+    }
+    // One burst: a throw and an arrow came early (a datagram delayed), the
+    // figure's bow two; then one a reload.
+    EXPECT_EQ(count_projectiles(), 2 + 1 + 1 + 2);
+    game_time += CATAPULT_RELOAD;
+    deliver_command("UBAL", 0x10000, bits_of(45.0f), bits_of(0.0f), 0, ATTACKER);
+    deliver_command("UBAL", 0x10000, bits_of(45.0f), bits_of(0.0f), 0, ATTACKER);
+    EXPECT_EQ(count_projectiles(), 7);
     clear_projectiles();
 }
 
@@ -251,4 +290,104 @@ TEST(UnitCommand, AnnouncedIdsStayInTheSendersRanges)
     deliver_command("UNIT", 0x813FF, bits_of(4.0f), 0, 0, ATTACKER);  // the last of the attackers' range
     EXPECT_EQ(humanoid_id, HUMANOID_SERIALS);
     EXPECT_EQ(count_units(), n + 1);
+}
+
+// --- who may send what -------------------------------------------------------------
+
+// Each command beyond its sender's right: refused, counted under its reason,
+// and without effect. The attackers' leader is the raider (number 20); the
+// grunt is an attacker that leads nothing.
+TEST(UnitCommand, EachCommandOnlyFromTheCopyWithTheRightToIt)
+{
+    init_siege();
+    setup_two_sides();
+    const uint32_t GRUNT = 0x0500000A;
+    add_member("grunt", GRUNT, 0, 40);
+    unit* goblin = soldier(0, 2, 0, HUMANOID_GOBLIN);
+    unit* bowman = soldier(0, 4, 0, HUMANOID_ARCHER);
+    static_cast<humanoid_data*>(bowman->kind_data)->weapon = WEAPON_BOW;
+    unit* victim = soldier(0, 3, 1);
+    victim->health = victim->max_health = 10.0f;  // it outlives the blows below
+    const float health = victim->health;
+    deliver_command("UNIT", 0x50001, 0, 0, 0, ATTACKER);  // the raider's dragon
+    deliver_command("UNIT", 0x10002, 0, 0, 0, ATTACKER);  // an attackers' catapult
+    deliver_command("UNIT", 0x10003, 0, 0, 0, DEFENDER);  // a defenders' one
+    ASSERT_NE(find_unit(0x50001), nullptr);
+    const uint32_t raider_figure = parts[1].avatar->id;
+    struct lie {
+        const char* what;
+        char tag[5];
+        uint32_t p0, p1;
+        uint32_t sender;
+        refusal why;
+    } lies[] = {
+        {"an order for a dragon", "ORDR", 0x50001, bits_of(1.0f), ATTACKER, refusal::dragon_order},
+        {"a blow by a figure", "USWD", raider_figure, victim->id, ATTACKER, refusal::not_striker},
+        {"a blow by a bowman", "USWD", bowman->id, victim->id, ATTACKER, refusal::not_striker},
+        {"a blow from a member that does not lead", "USWD", goblin->id, victim->id, GRUNT, refusal::not_steerer},
+        {"a shot from a member that does not lead", "UARW", bowman->id, 0, GRUNT, refusal::not_steerer},
+        {"a throw from a member that does not lead", "UBAL", 0x10002, 0, GRUNT, refusal::not_steerer},
+        {"the other side's id announced", "UNIT", 0x10003, 0, ATTACKER, refusal::id_taken},
+    };
+    for (const lie& l : lies) {
+        const long before = refused_total(l.why);
+        char tag[5];
+        memcpy(tag, l.tag, 5);
+        deliver_command(tag, l.p0, l.p1, bits_of(0.0f), 0, l.sender);
+        EXPECT_EQ(refused_total(l.why), before + 1) << l.what;
+    }
+    EXPECT_EQ(victim->health, health);
+    EXPECT_EQ(count_projectiles(), 0);
+    EXPECT_EQ(find_unit(0x10003)->team, 1);
+    EXPECT_EQ(find_unit(0x50001)->order_kind, ORDER_NONE);
+
+    // Blows come at most a sword's interval apart (two early at most).
+    for (int i = 0; i < 10; ++i)
+        deliver_command("USWD", goblin->id, victim->id, bits_of(0.0f), 0, ATTACKER);
+    EXPECT_EQ(victim->health, health - 2.0f);
+    game_time += SWORD_COOLDOWN;
+    for (int i = 0; i < 10; ++i)
+        deliver_command("USWD", goblin->id, victim->id, bits_of(0.0f), 0, ATTACKER);
+    EXPECT_EQ(victim->health, health - 3.0f);
+
+    // A sender's units, and all units, stop at their caps.
+    const long capped = refused_total(refusal::unit_cap);
+    for (uint32_t i = 0; i < MAX_UNITS_PER_SENDER + 10; ++i)
+        deliver_command("UNIT", ATTACKER_HUMANOID_BASE + 0x10 + i, bits_of(4.0f), 0, 0, GRUNT);
+    int grunts = 0;
+    for (const unit* u = unit_list; u; u = u->next)
+        grunts += u->creator == GRUNT ? 1 : 0;
+    EXPECT_EQ(grunts, MAX_UNITS_PER_SENDER);
+    EXPECT_EQ(refused_total(refusal::unit_cap) - capped, 10);
+}
+
+// A side the computer plays is steered by the copy hosting it: that copy
+// announces its units, strikes with them and reports them; its own side's
+// members do not, and copies on the side the computer plays do not either.
+TEST(UnitCommand, AComputerSideOnlyFromItsHost)
+{
+    init_siege();
+    setup_two_sides();
+    set_computer_side(TEAM_ATTACKERS, LEVEL_NORMAL, DEFENDER);  // the guard's copy hosts them
+    EXPECT_FALSE(leads_side(TEAM_ATTACKERS));
+    EXPECT_EQ(side_steerer(TEAM_ATTACKERS), find_participant(DEFENDER));
+    unit* goblin = soldier(0, 2, 0, HUMANOID_GOBLIN);
+    EXPECT_EQ(unit_steerer(goblin), find_participant(DEFENDER));
+    unit* victim = soldier(0, 3, 1);
+    victim->health = victim->max_health = 10.0f;
+
+    const long wrong = refused_total(refusal::wrong_team);
+    deliver_command("UNIT", 0x81020, bits_of(4.0f), 2, 0, DEFENDER);  // not the defenders
+    deliver_command("UNIT", 0x81021, bits_of(4.0f), 1, 0, ATTACKER);  // the raider hosts nothing
+    deliver_command("USWD", goblin->id, victim->id, bits_of(0.0f), 0, ATTACKER);
+    EXPECT_EQ(refused_total(refusal::wrong_team), wrong + 3);
+    EXPECT_EQ(find_unit(0x81021), nullptr);
+    EXPECT_EQ(victim->health, 10.0f);
+
+    deliver_command("UNIT", 0x81022, bits_of(4.0f), 1, 0, DEFENDER);
+    ASSERT_NE(find_unit(0x81022), nullptr);
+    EXPECT_EQ(find_unit(0x81022)->team, TEAM_ATTACKERS);
+    deliver_command("USWD", goblin->id, victim->id, bits_of(0.0f), 0, DEFENDER);
+    EXPECT_EQ(victim->health, 9.0f);
+    clear_computer_sides();
 }

@@ -17,15 +17,10 @@ struct sent_command {
     float p0, p1;
 };
 std::vector<sent_command> g_sent;
-int g_defender = 0;
 
 void record_command(const char* tag, float p0, float p1, float, float)
 {
     g_sent.push_back({tag, p0, p1});
-}
-int is_defender()
-{
-    return g_defender;
 }
 
 float slope_ground(float x, float z)
@@ -40,10 +35,8 @@ protected:
     {
         clear_model_tree();
         g_sent.clear();
-        g_defender = 0;
         g_wall_links = wall_links{};
         g_wall_links.send_command = record_command;
-        g_wall_links.i_am_defender = is_defender;
         structure_ground = slope_ground;
         path = "walls_test_" + std::to_string(getpid()) + ".txt";
         walls_filename = path;
@@ -151,7 +144,6 @@ TEST_F(Walls, MissingFileMeansNoWalls)
 
 TEST_F(Walls, TheDefendersGateButtonSwingsGatesAndReverses)
 {
-    g_defender = 1;
     write(GATED_WALL);
     load_walls();
     int g = first_gate();

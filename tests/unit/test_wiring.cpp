@@ -264,7 +264,17 @@ TEST_F(Wiring, GateBreakCommandsAreTakenInAnyStateAndBadIndicesIgnored)
 {
     load_gated_wall();
     add_peer(0);
+    // Only a gate that one of the attackers' rams stands against breaks.
     deliver(command_bytes("GBRK", 1.0f, 1.0f), PEER);
+    EXPECT_EQ(the_wall_pts[1].broken, 0);
+    unit* ram = add_unit(0x40000);
+    ram->kind = UNIT_RAM;
+    ram->team = TEAM_ATTACKERS;
+    ram->touched_model = get_top_level_model(the_wall_pts[1].model_id);
+    deliver(command_bytes("GBRK", 1.0f, 1.0f), PEER);
+    EXPECT_EQ(the_wall_pts[1].broken, 1);
+    // Nobody mends it again (every copy would lay its routes anew).
+    deliver(command_bytes("GBRK", 1.0f, 0.0f), PEER);
     EXPECT_EQ(the_wall_pts[1].broken, 1);
 
     const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -283,4 +293,18 @@ TEST_F(Wiring, GateBreakCommandsAreTakenInAnyStateAndBadIndicesIgnored)
     deliver(command_bytes("GATE", 1.0f, 0), PEER);
     simulate_walls();
     EXPECT_EQ(the_wall_pts[1].target, 90.0f);
+
+    // Only the attackers' leader announces it: not a defender, nor an
+    // attacker with a higher number than the leader's.
+    the_wall_pts[1].broken = 0;
+    game_state = STATE_MENU;
+    deliver(helo_bytes("chief", 0, 5), PEER + 1);
+    deliver(helo_bytes("peer", 1, 900), PEER);
+    deliver(command_bytes("GBRK", 1.0f, 1.0f), PEER);
+    deliver(helo_bytes("peer", 0, 900), PEER);
+    deliver(command_bytes("GBRK", 1.0f, 1.0f), PEER);
+    EXPECT_EQ(the_wall_pts[1].broken, 0);
+    deliver(command_bytes("GBRK", 1.0f, 1.0f), PEER + 1);
+    EXPECT_EQ(the_wall_pts[1].broken, 1);
+    del_unit(ram);
 }
