@@ -1038,7 +1038,15 @@ static void report_refused(int refused, float x, float z)
 void issue_order(float x, float z, int order_kind)
 {
     const bool leader = i_am_team_leader();
+    // Rams sent at a gate go at the gate itself, where they take places
+    // across it, not at the places along the wall that keeping the group's
+    // shape would give them.
+    const bool at_gate = order_kind == ORDER_ATTACK && at_a_gate(x, z);
     const int refused = for_each_order_goal(x, z, [&](unit* u, float gx, float gz) {
+        if (at_gate && u->kind == UNIT_RAM) {
+            gx = x;
+            gz = z;
+        }
         if (leader)
             return route_order(u, gx, gz, order_kind);
         if (!order_reachable(u, gx, gz, order_kind))
@@ -1234,6 +1242,8 @@ void simulate_units(float dt)
         }
         follow_route(u);
         simulate_kind(u, dt);
+        if (!s_stepping_deleted)
+            watch_headway(u, dt);
         if (s_grid.live && !s_stepping_deleted)
             grid_refile(u);
         u = s_walk_next;
