@@ -643,6 +643,52 @@ int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot,
     return throwing_spot({}, x, z, tx, tz, spot, straight, taken);
 }
 
+// Places moved onto joined ground keep this far apart where they can.
+constexpr float PLACES_APART = 6.0f;
+
+void keep_to_joined_ground(std::vector<waypoint>& places, float tx, float tz)
+{
+    if (!height_map[0] || !dry_ground(tx, tz))
+        return;
+    const grid g = make_grid({}, false);
+    const int start = nearest_node(g, tx, tz, 2, true);
+    if (start < 0)
+        return;
+    std::vector<int> cost, from;
+    search(g, start, -1, cost, from);
+    for (size_t k = 0; k < places.size(); ++k) {
+        waypoint& p = places[k];
+        const int here = nearest_node(g, p.x, p.z, 2, false);
+        if (dry_ground(p.x, p.z) && here >= 0 && cost[static_cast<size_t>(here)] != INT_MAX)
+            continue;
+        // The nearest joined grid point with dry ground all round, else the
+        // nearest joined one; apart from the places before it where there
+        // is room.
+        int best = -1;
+        bool best_inland = false, best_apart = false;
+        float best_d = 0.0f;
+        for (int n = 0; n < N * N; ++n) {
+            if (cost[static_cast<size_t>(n)] == INT_MAX)
+                continue;
+            const bool inland = !g.shore[static_cast<size_t>(n)];
+            const bool apart = std::none_of(places.begin(), places.begin() + static_cast<std::ptrdiff_t>(k),
+                                            [&](const waypoint& q) {
+                                                return std::hypot(node_x(n) - q.x, node_z(n) - q.z) < PLACES_APART;
+                                            });
+            const float d = std::hypot(node_x(n) - p.x, node_z(n) - p.z);
+            if (best < 0 || (inland && !best_inland) ||
+                (inland == best_inland && ((apart && !best_apart) || (apart == best_apart && d < best_d)))) {
+                best = n;
+                best_inland = inland;
+                best_apart = apart;
+                best_d = d;
+            }
+        }
+        if (best >= 0)
+            p = {node_x(best), node_z(best)};
+    }
+}
+
 // --- routes of units ------------------------------------------------------------------
 
 namespace {

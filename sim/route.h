@@ -60,6 +60,12 @@ int find_dry_route(float x0, float z0, float x1, float z1, std::vector<waypoint>
 int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot, int* straight,
                            const std::vector<waypoint>& taken = {});
 
+// Moves each of `places` that is under water, or on dry ground that no dry
+// way joins to (tx, tz), to the nearest grid point that one does (one with
+// dry ground all round where there is any). Places stay as they are when
+// (tx, tz) itself is not on dry ground.
+void keep_to_joined_ground(std::vector<waypoint>& places, float tx, float tz);
+
 // Whether (x, z) lies at a gate's middle: rams sent to attack there line up
 // on that gate and take places side by side across it.
 bool at_a_gate(float x, float z);

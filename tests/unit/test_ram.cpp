@@ -71,6 +71,41 @@ TEST_F(Rams, LeaderMakesFiveOthersNone)
     EXPECT_EQ(count_units(), 1);
 }
 
+// Where the camp lies under water, the leader makes its rams on the nearest
+// dry ground a dry way joins to the city, apart; it draws the same places,
+// so every number the game draws after them is the same.
+TEST_F(Rams, NoneIsMadeInTheSea)
+{
+    auto make = [](bool sea) {
+        load_shipped_city();
+        if (sea)
+            for (int j = 0; j < TERRAIN_SIZE; ++j)
+                for (int i = 0; i < TERRAIN_SIZE; ++i)
+                    if (4.0f * i - 256.0f > -20.0f && 4.0f * j - 256.0f > 100.0f)
+                        height_map[j][i] = 0.0f;
+        game_srand(7);
+        init_rams();
+        return game_rand();
+    };
+    const int after = make(false);
+    EXPECT_EQ(make(true), after);
+    std::vector<unit*> rams;
+    for (unit* u = unit_list; u; u = u->next)
+        if (u->kind == UNIT_RAM)
+            rams.push_back(u);
+    ASSERT_EQ(rams.size(), 5u);
+    std::vector<waypoint> way;
+    for (unit* u : rams) {
+        EXPECT_TRUE(dry_ground(u->x, u->z)) << u->x << ", " << u->z;
+        EXPECT_EQ(find_dry_route(u->x, u->z, -6.0f, -108.0f, way), 0) << u->x << ", " << u->z;
+        for (unit* o : rams) {
+            if (o != u) {
+                EXPECT_GE(std::hypot(o->x - u->x, o->z - u->z), 4.0f);
+            }
+        }
+    }
+}
+
 TEST_F(Rams, ReceivedIdsRaiseTheCounter)
 {
     ram_id = 3;
