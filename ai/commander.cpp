@@ -52,6 +52,8 @@ constexpr float AT_GOAL = 6.0f;
 // after working it.
 constexpr float SALLY_RANGE = 110.0f;
 constexpr float CLOSE_RANGE = 25.0f;
+constexpr float REOPEN_RANGE = 45.0f;
+constexpr float TEMPLE_GUARD_RANGE = 80.0f;
 constexpr float GATE_WORK_INTERVAL = 4.0f;
 
 struct commander {
@@ -81,9 +83,15 @@ bool order(commander& c, unit* u, float x, float z, int kind)
         return false;
     ++c.report.orders;
     unit_memory& m = c.memory[u->id];
-    m.x = u->x;
-    m.z = u->z;
-    m.since = game_time;
+    // The same order given again (the unit had let it drop on its way, as
+    // a unit finding its own way round something does) leaves the time it
+    // has stood where it is running.
+    const bool again = m.ordered && m.kind == kind && dist2(m.goal_x, m.goal_z, x, z) < MOVED * MOVED;
+    if (!again) {
+        m.x = u->x;
+        m.z = u->z;
+        m.since = game_time;
+    }
     m.ordered = true;
     m.goal_x = x;
     m.goal_z = z;
@@ -241,7 +249,11 @@ void defend(commander& c)
             continue;  // inside already: the temple's defence meets it
         threats.push_back(u);
         const float d2 = dist2(u->x, u->z, f.gate_x, f.gate_z);
-        if (d2 < CLOSE_RANGE * CLOSE_RANGE)
+        // A gate that is up stays up until the enemy has drawn back well
+        // beyond the range that raised it, or it would swing up and down
+        // while one hovers at the edge.
+        const float reach = gate_up ? REOPEN_RANGE : CLOSE_RANGE;
+        if (d2 < reach * reach)
             close.push_back(u);
         // Rams first: they are what breaks the gate.
         const float weight = u->kind == UNIT_RAM ? 0.25f : 1.0f;
@@ -252,8 +264,18 @@ void defend(commander& c)
     }
     const bool broken = f.gate >= 0 && the_wall_pts[static_cast<size_t>(f.gate)].broken;
     const int inside = count_temple_holders();
-    const bool fall_back = broken || soldiers.size() < 4 || inside > 0 ||
-                           !enemies_near(c.team, f.temple_x, f.temple_z, 60.0f).empty();
+    // Fallen back on the temple, the soldiers go for the nearest enemy that
+    // comes near it: standing by while one lingers would hold the battle
+    // for ever.
+    const std::vector<unit*> at_temple = enemies_near(c.team, f.temple_x, f.temple_z, TEMPLE_GUARD_RANGE);
+    unit* raider = nullptr;
+    float raider2 = 1e30f;
+    for (unit* u : at_temple)
+        if (const float d2 = dist2(u->x, u->z, f.temple_x, f.temple_z); d2 < raider2) {
+            raider2 = d2;
+            raider = u;
+        }
+    const bool fall_back = broken || soldiers.size() < 4 || inside > 0 || raider2 < 60.0f * 60.0f;
     // The gate: down to sally while the enemy is on its way, up when it is
     // close (or nothing comes), never more often than every few seconds.
     if (f.gate >= 0 && !broken && game_time >= c.next_gate_work) {
@@ -269,7 +291,10 @@ void defend(commander& c)
         if (s->order_kind == ORDER_ENGAGED)
             continue;
         const float sx = static_cast<float>(k % 4) * 4.0f - 6.0f, sz = static_cast<float>(k / 4 % 4) * 4.0f;
-        if (fall_back) {
+        if (fall_back && raider) {
+            if (s->order_kind != ORDER_ATTACK || s->attack_target != raider)
+                keep_at(c, s, raider->x, raider->z, ORDER_ATTACK, 10.0f);
+        } else if (fall_back) {
             keep_at(c, s, f.temple_x + sx, f.temple_z + 12.0f + sz, ORDER_MOVE, 8.0f);
         } else if (nearest && !gate_up) {
             if (s->order_kind != ORDER_ATTACK || s->attack_target != nearest)

@@ -12,6 +12,7 @@
 #include "sim/commands.h"
 #include "sim/dragon.h"
 #include "sim/game.h"
+#include "sim/humanoid.h"
 #include "sim/lightning.h"
 #include "sim/magic.h"
 #include "sim/model_tree.h"
@@ -43,6 +44,8 @@ struct figure_state {
     float next_shot = 0.0f;
     int spells_cast = 0;
     int arrows = 0;
+    bool going = false;  // on its way to the goal last ordered
+    float goal_x = 0.0f, goal_z = 0.0f;
 };
 
 figure_state s_figures[2];
@@ -191,8 +194,8 @@ void fighting_place(const figure_state& f, const unit* u, float& x, float& z)
     const battlefield& b = f.field;
     if (u->team == TEAM_ATTACKERS) {
         if (gate_open(b)) {
-            x = (b.gate_x + b.temple_x) / 2;
-            z = (b.gate_z + b.temple_z) / 2;
+            // Just through the gate: a place a walk reaches.
+            before_gate(b, -12.0f, 0.0f, x, z);
         } else {
             before_gate(b, 55.0f, 0.0f, x, z);
         }
@@ -201,14 +204,48 @@ void fighting_place(const figure_state& f, const unit* u, float& x, float& z)
     }
 }
 
-void go(unit* u, float x, float z)
+// Whether the side has nothing left that walks and fights but its figure
+// (engines that throw from afar and the towers' archers aside).
+bool army_spent(int team)
 {
-    const float dx = u->order_x - x, dz = u->order_z - z;
-    if (u->order_kind == ORDER_MOVE && dx * dx + dz * dz < 4.0f)
+    for (const unit* a : fighters_of(team))
+        if (a->kind == UNIT_RAM || (a->kind == UNIT_HUMANOID && !a->fixed))
+            return false;
+    return true;
+}
+
+// The enemy's figure nearest to u (a player's or the computer's), or null.
+const unit* nearest_enemy_figure(const unit* u)
+{
+    const unit* best = nullptr;
+    float best2 = 1e30f;
+    for (const unit* e = unit_list; e; e = e->next) {
+        if (e->team == u->team || e->kind != UNIT_HUMANOID || humanoid_kind_of(e) != HUMANOID_AVATAR ||
+            !(e->health > 0.0f))
+            continue;
+        const float d2 = (e->x - u->x) * (e->x - u->x) + (e->z - u->z) * (e->z - u->z);
+        if (d2 < best2) {
+            best2 = d2;
+            best = e;
+        }
+    }
+    return best;
+}
+
+// Sends the figure to (x, z) unless it is there or on its way there. Its
+// order names the next point of its route, not the goal: the goal is kept
+// here, or every thought would plan the way afresh and undo the way round
+// whatever held it.
+void go(figure_state& f, unit* u, float x, float z)
+{
+    const float dx = f.goal_x - x, dz = f.goal_z - z;
+    if (u->order_kind == ORDER_MOVE && f.going && dx * dx + dz * dz < 4.0f)
         return;
     if ((u->x - x) * (u->x - x) + (u->z - z) * (u->z - z) < 9.0f)
         return;
-    order_unit(u, x, z, ORDER_MOVE);
+    f.going = order_unit(u, x, z, ORDER_MOVE) == 0;
+    f.goal_x = x;
+    f.goal_z = z;
 }
 
 }  // namespace
@@ -269,10 +306,18 @@ void think_figure(int team)
         f.mode = FIGHTING;
     if (f.mode == PRAYING) {
         const int home = team;
-        go(u, f.field.home_temple_x[home], f.field.home_temple_z[home]);
+        go(f, u, f.field.home_temple_x[home], f.field.home_temple_z[home]);
     } else {
         float x, z;
         fighting_place(f, u, x, z);
+        // Its army spent, the figure goes after the enemy's: two sides left
+        // with figures and engines that cannot reach each other would stand
+        // for ever.
+        if (army_spent(team))
+            if (const unit* e = nearest_enemy_figure(u)) {
+                x = e->x;
+                z = e->z;
+            }
         // A summons waits for the side's own half of the map.
         for (int code : f.spells)
             if (code == SPELL_UNDEAD || code == SPELL_GOBLINS || code == SPELL_FOOTMEN || code == SPELL_CATAPULTS ||
@@ -281,7 +326,7 @@ void think_figure(int team)
                     z = team == TEAM_ATTACKERS ? 4.0f : -4.0f;
                 break;
             }
-        go(u, x, z);
+        go(f, u, x, z);
     }
     for (int k = 0; k < 2; ++k)
         if (f.spells[k] != SPELL_NONE)

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cmath>
@@ -14,6 +15,7 @@
 #include "sim/events.h"
 #include "sim/game.h"
 #include "sim/messages.h"
+#include "sim/model_tree.h"
 #include "sim/participants.h"
 #include "sim/sides.h"
 #include "sim/units.h"
@@ -358,4 +360,65 @@ int battle_main(const battle_options& o)
     const battle_result r = run_battle(o, stderr);
     printf("%s\n", battle_line(o, r, o.json).c_str());
     return 0;
+}
+
+siege_outcome headless_siege(unsigned seed, float seconds)
+{
+    siege_outcome out;
+    headless_build(seed, TEAM_ATTACKERS);
+    int gate = -1;
+    for (int i = 0; i + 1 < n_wall_pts && gate < 0; ++i)
+        if (the_wall_pts[static_cast<size_t>(i)].gate)
+            gate = i;
+    if (gate < 0)
+        return out;
+    const wall_point& a = the_wall_pts[static_cast<size_t>(gate)];
+    const wall_point& b = the_wall_pts[static_cast<size_t>(gate) + 1];
+    const float gx = (a.x + b.x) / 2.0f, gz = (a.z + b.z) / 2.0f;
+    const model_node* gate_model = get_top_level_model(a.model_id);
+
+    // Each ordered ram: where it last moved to, when, and whether it has
+    // been pressed against the gate.
+    struct watch {
+        uint32_t id;
+        float x, z, since;
+        bool pressed;
+    };
+    std::vector<watch> rams;
+    for (unit* u = unit_list; u; u = u->next)
+        if (u->kind == UNIT_RAM && u->team == TEAM_ATTACKERS) {
+            if (issue_unit_order(u->id, TEAM_ATTACKERS, ORDER_ATTACK, gx, gz) == 0)
+                rams.push_back({u->id, u->x, u->z, game_time, false});
+            else
+                ++out.refused;
+        }
+    out.rams = static_cast<int>(rams.size());
+    const float start = game_time;
+    while (game_time - start < seconds && game_state == STATE_PLAY) {
+        headless_run(HEADLESS_STEP);
+        for (watch& w : rams) {
+            const unit* u = find_unit(w.id);
+            if (!u)
+                continue;
+            const bool pressing = gate_model && u->touched_model == gate_model;
+            w.pressed = w.pressed || pressing;
+            if (pressing || std::hypot(u->x - w.x, u->z - w.z) > SIEGE_STILL_REACH) {
+                w.x = u->x;
+                w.z = u->z;
+                w.since = game_time;
+            } else if (game_time - w.since > out.longest_still) {
+                out.longest_still = game_time - w.since;
+                out.still_x = w.x;
+                out.still_z = w.z;
+            }
+        }
+        if (a.broken) {
+            out.broken = true;
+            out.broken_after = game_time - start;
+            break;
+        }
+    }
+    for (const watch& w : rams)
+        out.pressed += w.pressed ? 1 : 0;
+    return out;
 }

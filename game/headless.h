@@ -75,5 +75,22 @@ void headless_build(unsigned seed, int side);
 // Steps the world `seconds` game seconds at the fixed step; returns the
 // number of steps taken (fewer when the game ended first).
 long headless_run(float seconds);
+// A siege on the island of `seed`: the attackers' leader is a lone copy,
+// and every one of its rams is ordered once to attack the city's first
+// gate at the gate's middle, as a member's order reaches the leader. Played
+// until the gate breaks or `seconds` game seconds have passed.
+struct siege_outcome {
+    int rams = 0;              // rams ordered
+    int refused = 0;           // orders the leader refused (no dry way)
+    int pressed = 0;           // rams that were pressed against the gate
+    bool broken = false;
+    float broken_after = 0.0f;  // game seconds from the order to the break
+    // The longest time an ordered ram stood still (within SIEGE_STILL_REACH
+    // of one place) without being pressed against the gate, and where.
+    float longest_still = 0.0f;
+    float still_x = 0.0f, still_z = 0.0f;
+};
+constexpr float SIEGE_STILL_REACH = 1.0f;
+siege_outcome headless_siege(unsigned seed, float seconds);
 // The whole run for the options; the exit status.
 int headless_main(const headless_options& o);

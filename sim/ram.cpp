@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "sim/game.h"
 #include "platform/random.h"
@@ -15,7 +16,9 @@
 #include "sim/units.h"
 #include "sim/buildings.h"
 #include "sim/model_tree.h"
+#include "sim/route.h"
 #include "sim/terrain.h"
+#include "sim/walls.h"
 
 int ram_id = 0;
 
@@ -85,11 +88,26 @@ void init_rams()
 {
     if (!leads_side(TEAM_ATTACKERS))
         return;
+    std::vector<waypoint> places;
     for (int i = 0; i < 5; ++i) {
         const float x = static_cast<float>(game_rand() % 64);
         const float z = static_cast<float>(game_rand() % 64 + 128);
-        add_ram(x, z, TEAM_ATTACKERS);
+        places.push_back({x, z});
     }
+    // A ram made in the sea, or on ground no dry way joins to the city,
+    // would never reach a gate: it is made on the nearest ground that one
+    // does instead (the places drawn are the same, so the game's numbers
+    // after them are too).
+    for (int i = 0; i + 1 < n_wall_pts; ++i) {
+        const wall_point& a = the_wall_pts[static_cast<size_t>(i)];
+        const wall_point& b = the_wall_pts[static_cast<size_t>(i) + 1];
+        if (a.gate) {
+            keep_to_joined_ground(places, (a.x + b.x) / 2.0f, (a.z + b.z) / 2.0f);
+            break;
+        }
+    }
+    for (const waypoint& p : places)
+        add_ram(p.x, p.z, TEAM_ATTACKERS);
 }
 
 // The model the registry's last collision test found the ram pressed against.

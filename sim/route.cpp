@@ -275,19 +275,61 @@ bool structure_across(waypoint a, waypoint b)
     return false;
 }
 
+// Units standing in the way of one that finds a way round them: each a
+// circle the unit's middle must keep out of (its radius and theirs).
+struct standing_unit {
+    float x, z, reach;
+};
+using standing_t = std::vector<standing_unit>;
+
+// A grid point this much further from a standing unit is clear of it; a
+// leg keeps this much further away.
+constexpr float UNIT_ROOM = 1.0f;
+constexpr float UNIT_LEG_ROOM = 0.25f;
+// A way found anew goes round the standing units this near, and round a
+// place where a structure held the unit, taken to reach this far before it.
+constexpr float STANDING_REACH = 30.0f;
+constexpr float HELD_AHEAD = 2.0f;
+
+// Whether the straight way from a to b keeps clear of the standing units;
+// one that a already touches does not count when the way leads away from
+// it (a unit pressed against another backs off or turns aside), or, to the
+// grid point a way sets off from, at all (a unit wedged among others slides
+// out between them).
+bool clear_of_units(const standing_t& units, waypoint a, waypoint b, bool setting_off = false)
+{
+    const float dx = b.x - a.x, dz = b.z - a.z;
+    const float len2 = dx * dx + dz * dz;
+    for (const standing_unit& o : units) {
+        const float room = o.reach + UNIT_LEG_ROOM;
+        const float ax = a.x - o.x, az = a.z - o.z;
+        if (ax * ax + az * az < room * room && (setting_off || ax * dx + az * dz >= 0.0f))
+            continue;
+        float t = len2 > 1e-6f ? -(ax * dx + az * dz) / len2 : 0.0f;
+        t = std::fmin(std::fmax(t, 0.0f), 1.0f);
+        const float cx = ax + dx * t, cz = az + dz * t;
+        if (cx * cx + cz * cz < room * room)
+            return false;
+    }
+    return true;
+}
+
 // `dry`: a point a ground unit may stand on, on dry ground and clear of
-// the closed walls; `shore`: one next to a point that is not. `blocked`:
-// the steps the structures close (none when they are left out).
+// the closed walls (and of the standing units a way goes round); `shore`:
+// one next to a point that is not. `blocked`: the steps the structures
+// close (none when they are left out).
 struct grid {
     std::vector<unsigned char> dry, shore;
     walls_t walls;
     const std::vector<unsigned short>* blocked = nullptr;
+    standing_t units;
 };
 
-grid make_grid(const walls_t& walls, bool structures)
+grid make_grid(const walls_t& walls, bool structures, const standing_t& units = {})
 {
     grid g;
     g.walls = walls;
+    g.units = units;
     if (structures)
         g.blocked = &structure_blocks(walls);
     g.dry.assign(N * N, 0);
@@ -307,6 +349,14 @@ grid make_grid(const walls_t& walls, bool structures)
         for (int j = cell(std::fmin(w.az, w.bz) - r); j <= cell(std::fmax(w.az, w.bz) + r) + 1 && j < N; ++j)
             for (int i = cell(std::fmin(w.ax, w.bx) - r); i <= cell(std::fmax(w.ax, w.bx) + r) + 1 && i < N; ++i)
                 if (distance_to(w, node_x(j * N + i), node_z(j * N + i)) < r)
+                    g.dry[static_cast<size_t>(j * N + i)] = 0;
+    }
+    for (const standing_unit& o : units) {
+        const float r = o.reach + UNIT_ROOM;
+        auto cell = [](float v) { return std::clamp(static_cast<int>(std::floor((v + 256.0f) / 4.0f)), 0, N - 1); };
+        for (int j = cell(o.z - r); j <= cell(o.z + r) + 1 && j < N; ++j)
+            for (int i = cell(o.x - r); i <= cell(o.x + r) + 1 && i < N; ++i)
+                if (std::hypot(node_x(j * N + i) - o.x, node_z(j * N + i) - o.z) < r)
                     g.dry[static_cast<size_t>(j * N + i)] = 0;
     }
     for (int n = 0; n < N * N; ++n) {
@@ -396,7 +446,8 @@ int nearest_node(const grid& g, float x, float z, int cells, bool need_line)
             const float d = dx * dx + dz * dz;
             if (best >= 0 && !(d < best_d))
                 continue;
-            if (need_line && !open_line(g.walls, x, z, node_x(n), node_z(n)))
+            if (need_line && !(open_line(g.walls, x, z, node_x(n), node_z(n)) &&
+                               clear_of_units(g.units, {x, z}, {node_x(n), node_z(n)}, true)))
                 continue;
             best = n;
             best_d = d;
@@ -437,7 +488,7 @@ void straighten(const grid& g, const std::vector<waypoint>& pts, std::vector<way
         size_t next = cur + 1;
         for (size_t j = pts.size() - 1; j > cur + 1; --j)
             if (distance(pts[cur], pts[j]) <= MAX_LEG && dry_corridor(pts[cur], pts[j], CORRIDOR, g.walls) &&
-                !(g.blocked && structure_across(pts[cur], pts[j]))) {
+                clear_of_units(g.units, pts[cur], pts[j]) && !(g.blocked && structure_across(pts[cur], pts[j]))) {
                 next = j;
                 break;
             }
@@ -450,17 +501,18 @@ void straighten(const grid& g, const std::vector<waypoint>& pts, std::vector<way
 
 namespace {
 
-int route_between(const walls_t& walls, bool structures, float x0, float z0, float x1, float z1,
-                  std::vector<waypoint>& out)
+int route_between(const walls_t& walls, bool structures, const standing_t& units, float x0, float z0, float x1,
+                  float z1, std::vector<waypoint>& out)
 {
     out.clear();
-    if (open_line(walls, x0, z0, x1, z1) && !(structures && structure_across({x0, z0}, {x1, z1}))) {
+    if (open_line(walls, x0, z0, x1, z1) && clear_of_units(units, {x0, z0}, {x1, z1}) &&
+        !(structures && structure_across({x0, z0}, {x1, z1}))) {
         out.push_back({x1, z1});
         return 0;
     }
     if (!dry_ground(x1, z1))
         return -1;
-    const grid g = make_grid(walls, structures);
+    const grid g = make_grid(walls, structures, units);
     const int start = start_node(g, x0, z0);
     const int goal = nearest_node(g, x1, z1, 2, true);
     if (start < 0 || goal < 0)
@@ -480,7 +532,13 @@ int route_between(const walls_t& walls, bool structures, float x0, float z0, flo
 
 } // namespace
 
-int find_dry_route(float x0, float z0, float x1, float z1, std::vector<waypoint>& out)
+namespace {
+
+// find_dry_route, round the standing units where a way does (else as if
+// they were not there). `kept_clear`: only a way that keeps clear of the
+// structures, none where the ground alone would allow one.
+int dry_route(float x0, float z0, float x1, float z1, std::vector<waypoint>& out, const standing_t& units,
+              bool kept_clear = false)
 {
     out.clear();
     if (!std::isfinite(x0) || !std::isfinite(z0) || !std::isfinite(x1) || !std::isfinite(z1))
@@ -489,9 +547,24 @@ int find_dry_route(float x0, float z0, float x1, float z1, std::vector<waypoint>
     // walls (the gates are shut), the way the water alone allows, which
     // ends at the wall.
     const walls_t walls = closed_wall_stretches();
-    if (num_top_level_models() > 0 && route_between(walls, true, x0, z0, x1, z1, out) == 0)
+    if (num_top_level_models() > 0) {
+        if (!units.empty() && route_between(walls, true, units, x0, z0, x1, z1, out) == 0)
+            return 0;
+        if (route_between(walls, true, {}, x0, z0, x1, z1, out) == 0)
+            return 0;
+    }
+    if (kept_clear)
+        return -1;
+    if (!units.empty() && route_between({}, false, units, x0, z0, x1, z1, out) == 0)
         return 0;
-    return route_between({}, false, x0, z0, x1, z1, out);
+    return route_between({}, false, {}, x0, z0, x1, z1, out);
+}
+
+} // namespace
+
+int find_dry_route(float x0, float z0, float x1, float z1, std::vector<waypoint>& out)
+{
+    return dry_route(x0, z0, x1, z1, out, {});
 }
 
 static int throwing_spot(const walls_t& walls, float x, float z, float tx, float tz, waypoint* spot, int* straight,
@@ -573,6 +646,52 @@ int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot,
     return throwing_spot({}, x, z, tx, tz, spot, straight, taken);
 }
 
+// Places moved onto joined ground keep this far apart where they can.
+constexpr float PLACES_APART = 6.0f;
+
+void keep_to_joined_ground(std::vector<waypoint>& places, float tx, float tz)
+{
+    if (!height_map[0] || !dry_ground(tx, tz))
+        return;
+    const grid g = make_grid({}, false);
+    const int start = nearest_node(g, tx, tz, 2, true);
+    if (start < 0)
+        return;
+    std::vector<int> cost, from;
+    search(g, start, -1, cost, from);
+    for (size_t k = 0; k < places.size(); ++k) {
+        waypoint& p = places[k];
+        const int here = nearest_node(g, p.x, p.z, 2, false);
+        if (dry_ground(p.x, p.z) && here >= 0 && cost[static_cast<size_t>(here)] != INT_MAX)
+            continue;
+        // The nearest joined grid point with dry ground all round, else the
+        // nearest joined one; apart from the places before it where there
+        // is room.
+        int best = -1;
+        bool best_inland = false, best_apart = false;
+        float best_d = 0.0f;
+        for (int n = 0; n < N * N; ++n) {
+            if (cost[static_cast<size_t>(n)] == INT_MAX)
+                continue;
+            const bool inland = !g.shore[static_cast<size_t>(n)];
+            const bool apart = std::none_of(places.begin(), places.begin() + static_cast<std::ptrdiff_t>(k),
+                                            [&](const waypoint& q) {
+                                                return std::hypot(node_x(n) - q.x, node_z(n) - q.z) < PLACES_APART;
+                                            });
+            const float d = std::hypot(node_x(n) - p.x, node_z(n) - p.z);
+            if (best < 0 || (inland && !best_inland) ||
+                (inland == best_inland && ((apart && !best_apart) || (apart == best_apart && d < best_d)))) {
+                best = n;
+                best_inland = inland;
+                best_apart = apart;
+                best_d = d;
+            }
+        }
+        if (best >= 0)
+            p = {node_x(best), node_z(best)};
+    }
+}
+
 // --- routes of units ------------------------------------------------------------------
 
 namespace {
@@ -590,6 +709,14 @@ struct route_leg {
     // before the unit reaches it (a ram's line-up before a gate); a new way
     // leads to it. None when past the end.
     size_t kept_from = SIZE_MAX;
+    // How many times in a row the unit was found getting nowhere, the
+    // last time at (stuck_x, stuck_z).
+    int detours = 0;
+    float stuck_x = 0.0f, stuck_z = 0.0f;
+    // Where it was held by a structure meanwhile (a ram at the step of a
+    // temple's floor, which a soldier's way may cross): ways found anew go
+    // round these.
+    std::vector<waypoint> held_at;
 };
 
 std::unordered_map<uint32_t, std::deque<route_leg>> s_routes;
@@ -597,12 +724,24 @@ std::unordered_map<uint32_t, std::deque<route_leg>> s_routes;
 float s_budget_time = -1.0f;
 int s_planned = 0;
 
-bool within_budget()
+// Ways found anew for units that get nowhere, at the most in one frame (a
+// crowd pressing on can hold many at once; the others try again later),
+// and how many the frame of `s_budget_time` found.
+constexpr int STUCK_PLANS_PER_FRAME = 4;
+int s_stuck_planned = 0;
+
+void new_budget_frame()
 {
     if (game_time != s_budget_time) {
         s_budget_time = game_time;
         s_planned = 0;
+        s_stuck_planned = 0;
     }
+}
+
+bool within_budget()
+{
+    new_budget_frame();
     if (++s_planned <= ROUTE_ORDERS_PER_FRAME)
         return true;
     if (s_planned == ROUTE_ORDERS_PER_FRAME + 1)
@@ -610,14 +749,51 @@ bool within_budget()
     return false;
 }
 
-// A ram sent at a gate lines up before it: it drives to the point this far
-// straight out from the gate's middle, on the side it comes from, and from
-// there straight at the gate, along the bridge that may lie before it
-// (whose railings would hold a ram coming at the gate from aside).
-constexpr float GATE_APPROACH = 50.0f;
-constexpr float AT_GATE = 8.0f;
+// The units within `reach` of u that stand (or get nowhere themselves), as
+// circles u keeps out of; not those on the water or in the air.
+standing_t standing_units_near(const unit* u, float reach)
+{
+    standing_t out;
+    for (const unit* o = unit_list; o; o = o->next) {
+        if (o == u || o->flying || o->on_water || !(std::hypot(o->x - u->x, o->z - u->z) < reach))
+            continue;
+        const bool idle = (o->order_kind == ORDER_NONE || o->order_kind == ORDER_HOLD) && steered_here(o);
+        if (idle || (o->vx == 0.0f && o->vz == 0.0f) || o->stalled_for > 0.0f)
+            out.push_back({o->x, o->z, o->radius + u->radius});
+    }
+    return out;
+}
 
-bool gate_approach(float sx, float sz, float x, float z, waypoint& out)
+// --- rams at a gate -------------------------------------------------------------------
+//
+// A ram sent at a gate lines up before it: it drives to a point straight
+// out from the gate, on the side it comes from, and from there straight at
+// the gate, along the bridge that may lie before it (whose railings would
+// hold a ram coming at the gate from aside). The point lies GATE_APPROACH
+// out where the ground allows, else as far out as there is dry ground all
+// the way in (before some gates the island falls to the water just beyond
+// the bridge's end). Rams sent at one gate take places side by side across
+// it where there is room, since a ram that stands behind another strikes
+// nothing.
+constexpr float GATE_APPROACH = 50.0f;
+constexpr float GATE_APPROACH_MIN = 12.0f;
+constexpr float GATE_APPROACH_STEP = 2.0f;
+constexpr float AT_GATE = 8.0f;
+constexpr float GATE_SLOT = 4.0f;
+// A ram this close to the line in of its place is on it already.
+constexpr float ON_LANE = 1.5f;
+
+// A gate seen from one side: its middle, the way out from it toward that
+// side and the way along it (unit vectors), half its length and how far its
+// face stands from its middle line.
+struct gate_front {
+    int index;
+    float mx, mz, nx, nz, ax, az;
+    float half, face;
+};
+
+// The gate whose middle lies within AT_GATE of (x, z), seen from (sx, sz).
+bool gate_near(float x, float z, float sx, float sz, gate_front& g)
 {
     for (int i = 0; i + 1 < n_wall_pts; ++i) {
         const wall_point& a = the_wall_pts[static_cast<size_t>(i)];
@@ -628,15 +804,213 @@ bool gate_approach(float sx, float sz, float x, float z, waypoint& out)
         const float len = std::hypot(b.x - a.x, b.z - a.z);
         if (!(len > 1e-3f))
             continue;
-        float nx = -(b.z - a.z) / len, nz = (b.x - a.x) / len;
-        if ((sx - mx) * nx + (sz - mz) * nz < 0.0f) {
-            nx = -nx;
-            nz = -nz;
+        g.index = i;
+        g.mx = mx;
+        g.mz = mz;
+        g.ax = (b.x - a.x) / len;
+        g.az = (b.z - a.z) / len;
+        g.nx = -g.az;
+        g.nz = g.ax;
+        if ((sx - mx) * g.nx + (sz - mz) * g.nz < 0.0f) {
+            g.nx = -g.nx;
+            g.nz = -g.nz;
         }
-        out = {mx + nx * GATE_APPROACH, mz + nz * GATE_APPROACH};
-        return std::hypot(sx - mx, sz - mz) > GATE_APPROACH + WAYPOINT_REACH && dry_ground(out.x, out.z);
+        g.half = len / 2.0f;
+        g.face = std::fmax(a.thickness, b.thickness) / 2.0f;
+        return true;
     }
     return false;
+}
+
+// The point `across` along the gate from its middle and `out` before it.
+waypoint gate_point(const gate_front& g, float across, float out)
+{
+    return {g.mx + g.ax * across + g.nx * out, g.mz + g.az * across + g.nz * out};
+}
+
+float across_of(const gate_front& g, float x, float z)
+{
+    return (x - g.mx) * g.ax + (z - g.mz) * g.az;
+}
+
+float out_of(const gate_front& g, float x, float z)
+{
+    return (x - g.mx) * g.nx + (z - g.mz) * g.nz;
+}
+
+// The height at which a ram's body is tried before a gate: riding just
+// clear of a bridge's deck.
+float ram_body_y(float x, float z, float radius)
+{
+    return (height_map[0] ? get_terrain_height(x, z) : 0.0f) + radius + 0.6f;
+}
+
+// Whether a ram of `radius` pressed against the gate at `across` strikes the
+// gate itself (not a tower or the wall beside it, which a blow would meet
+// first), and finds room before it, from its face out to a ram's length or
+// two: no tower or railing within reach of its sides.
+bool gate_place_clear(const gate_front& g, float across, float radius)
+{
+    const model_node* gate = get_top_level_model(the_wall_pts[static_cast<size_t>(g.index)].model_id);
+    const float still[3] = {0.0f, 0.0f, 0.0f};
+    // (A ram steers within a unit or so of its line.)
+    for (float aside : {-1.0f, 0.0f, 1.0f}) {
+        const waypoint at = gate_point(g, across + aside, g.face + radius - 0.1f);
+        float p[3] = {at.x, ram_body_y(at.x, at.z, radius), at.z};
+        model_node* struck = nullptr;
+        do_collision_check(p, still, radius, &struck);
+        if (!gate || struck != gate)
+            return false;
+    }
+    for (int k = 0; k < 4; ++k) {
+        const waypoint w = gate_point(g, across, g.face + radius + 1.0f + 3.0f * static_cast<float>(k));
+        const float y = ram_body_y(w.x, w.z, radius + 0.5f);
+        float q[3] = {w.x, y, w.z};
+        do_collision_check(q, still, radius + 0.5f, nullptr);
+        if (q[0] != w.x || q[1] != y || q[2] != w.z)
+            return false;
+    }
+    return true;
+}
+
+// The places across the gate where rams of `radius` can press it side by
+// side: as many as fit, GATE_SLOT apart, tried every half unit along it.
+std::vector<float> gate_places(const gate_front& g, float radius)
+{
+    std::vector<float> places;
+    for (float across = -g.half; across <= g.half; across += 0.5f)
+        if ((places.empty() || across >= places.back() + GATE_SLOT) && gate_place_clear(g, across, radius))
+            places.push_back(across);
+    return places;
+}
+
+// A place along the gate that another of the side's rams holds: where it
+// stands at the gate (rank 0), or the end of its way there when it is
+// nearer the gate than the ram that looks for a place (1) or further (2).
+struct gate_claim {
+    float across;
+    int rank;
+};
+std::vector<gate_claim> gate_claims(const unit* u, const gate_front& g, float sx, float sz);
+
+// The place across the gate for the ram at (sx, sz), among those where it
+// strikes the gate with room before it: one no other ram holds, else one
+// that a ram further off is on its way to (this one comes first), the
+// nearest to the ram's own line among them; the middle when there is no
+// such place. Where something stands in `units` right before the gate (a
+// place where a structure held the ram, which a place's trial missed), the
+// place counts as held.
+float gate_place(const unit* u, const gate_front& g, float sx, float sz, const standing_t& units)
+{
+    std::vector<gate_claim> claims = gate_claims(u, g, sx, sz);
+    for (const standing_unit& o : units)
+        if (std::fabs(out_of(g, o.x, o.z)) <= g.face + u->radius + HELD_AHEAD &&
+            std::fabs(across_of(g, o.x, o.z)) <= g.half)
+            claims.push_back({across_of(g, o.x, o.z), 0});
+    const float own = across_of(g, sx, sz);
+    float best = 0.0f;
+    int best_rank = -1;
+    float best_d = 0.0f;
+    for (float across : gate_places(g, u->radius)) {
+        int rank = 3;
+        for (const gate_claim& c : claims)
+            if (std::fabs(c.across - across) < GATE_SLOT * 0.75f)
+                rank = std::min(rank, c.rank);
+        const float d = std::fabs(own - across);
+        if (rank > best_rank || (rank == best_rank && d < best_d)) {
+            best = across;
+            best_rank = rank;
+            best_d = d;
+        }
+    }
+    return best;
+}
+
+// The point to line up on before the gate's place `across`: the farthest
+// out (up to GATE_APPROACH) that is dry with dry ground all the way in.
+bool gate_line_up(const gate_front& g, float across, waypoint& out)
+{
+    const waypoint face = gate_point(g, across, g.face);
+    for (float d = GATE_APPROACH; d >= GATE_APPROACH_MIN; d -= GATE_APPROACH_STEP) {
+        const waypoint p = gate_point(g, across, d);
+        if (dry_ground(p.x, p.z) && dry_line(p.x, p.z, face.x, face.z)) {
+            out = p;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Where the way in before a gate is closed to the grid's ways (a bridge
+// whose railings reach the water's edge: its deck is entered from the bank
+// below a railing's end, between the grid's points), a way clear of the
+// structures from (sx, sz) to the nearest point beside the line-up point
+// `before` that such a way reaches and from which the ram drives straight
+// to it.
+bool gate_entry(const gate_front& g, waypoint before, float sx, float sz, const standing_t& units,
+                std::vector<waypoint>& way)
+{
+    const grid reach = make_grid(closed_wall_stretches(), true, units);
+    const int start = start_node(reach, sx, sz);
+    if (start < 0)
+        return false;
+    std::vector<int> cost, from;
+    search(reach, start, -1, cost, from);
+    for (float aside = 4.0f; aside <= 20.0f; aside += 2.0f)
+        for (float out : {0.0f, 2.0f, 4.0f})
+            for (float sign : {-1.0f, 1.0f}) {
+                const waypoint p{before.x + g.ax * sign * aside + g.nx * out, before.z + g.az * sign * aside + g.nz * out};
+                const int n = nearest_node(reach, p.x, p.z, 1, true);
+                if (n < 0 || cost[static_cast<size_t>(n)] == INT_MAX || !dry_line(p.x, p.z, before.x, before.z) ||
+                    structure_across(p, before))
+                    continue;
+                if (dry_route(sx, sz, p.x, p.z, way, units, true) == 0)
+                    return true;
+            }
+    return false;
+}
+
+// The way of a ram at (sx, sz) sent at the gate: to the line-up point of its
+// place, kept when the way is planned anew, then in. A ram on the line in
+// already drives straight in; one standing right before the gate (held
+// behind another) moves across to its place first. False when there is no
+// point to line up on, or no dry way to it.
+bool plan_gate_attack(const unit* u, float sx, float sz, const gate_front& g, const standing_t& units,
+                      route_leg& leg)
+{
+    const float across = gate_place(u, g, sx, sz, units);
+    waypoint before;
+    if (!gate_line_up(g, across, before))
+        return false;
+    const waypoint press = gate_point(g, across, 0.0f);
+    leg.points.clear();
+    leg.gx = press.x;
+    leg.gz = press.z;
+    leg.drive_kind = leg.final_kind = ORDER_ATTACK;
+    const float out = out_of(g, sx, sz), side = across_of(g, sx, sz);
+    const float lined_up = out_of(g, before.x, before.z) + WAYPOINT_REACH;
+    if (out > g.face && out <= lined_up && std::fabs(side - across) < ON_LANE) {
+        leg.points.push_back(press);
+        return true;
+    }
+    const waypoint beside = gate_point(g, across, out);
+    if (out > g.face && out < GATE_APPROACH_MIN && std::fabs(side) < g.half &&
+        open_line(closed_wall_stretches(), sx, sz, beside.x, beside.z) && clear_of_units(units, {sx, sz}, beside)) {
+        leg.points = {beside, press};
+        return true;
+    }
+    if (dry_route(sx, sz, before.x, before.z, leg.points, units, true) == 0) {
+        leg.kept_from = leg.points.size() - 1;
+    } else if (gate_entry(g, before, sx, sz, units, leg.points)) {
+        leg.kept_from = leg.points.size() - 1;
+        leg.points.push_back(before);
+    } else if (dry_route(sx, sz, before.x, before.z, leg.points, units) == 0) {
+        leg.kept_from = leg.points.size() - 1;
+    } else {
+        return false;
+    }
+    leg.points.push_back(press);
+    return true;
 }
 
 // Where the side's other catapults throw from or are on their way to throw
@@ -659,9 +1033,37 @@ std::vector<waypoint> catapult_spots_taken(const unit* u)
     return taken;
 }
 
-// Plans the way for one order from (sx, sz); `plain` when the kind's own
-// straight driving does it. -1 when no dry way reaches the point.
-int plan_leg(const unit* u, float sx, float sz, float x, float z, int order_kind, route_leg& leg, bool& plain)
+std::vector<gate_claim> gate_claims(const unit* u, const gate_front& g, float sx, float sz)
+{
+    std::vector<gate_claim> claims;
+    auto at_gate = [&](float x, float z) {
+        return std::fabs(out_of(g, x, z)) <= AT_GATE && std::fabs(across_of(g, x, z)) <= g.half + AT_GATE;
+    };
+    const float own = std::hypot(sx - g.mx, sz - g.mz);
+    for (const unit* o = unit_list; o; o = o->next) {
+        if (o == u || o->kind != UNIT_RAM || o->team != u->team)
+            continue;
+        auto it = s_routes.find(o->id);
+        float tx = o->order_x, tz = o->order_z;
+        bool attacking = o->order_kind == ORDER_ATTACK;
+        if (it != s_routes.end() && !it->second.empty()) {
+            tx = it->second.back().gx;
+            tz = it->second.back().gz;
+            attacking = it->second.back().final_kind == ORDER_ATTACK;
+        }
+        if (std::fabs(out_of(g, o->x, o->z)) <= g.face + o->radius + 3.0f && at_gate(o->x, o->z))
+            claims.push_back({across_of(g, o->x, o->z), 0});
+        else if (attacking && at_gate(tx, tz))
+            claims.push_back({across_of(g, tx, tz), std::hypot(o->x - g.mx, o->z - g.mz) < own ? 1 : 2});
+    }
+    return claims;
+}
+
+// Plans the way for one order from (sx, sz), round the standing `units`
+// where a way does; `plain` when the kind's own straight driving does it.
+// -1 when no dry way reaches the point.
+int plan_leg(const unit* u, float sx, float sz, float x, float z, int order_kind, route_leg& leg, bool& plain,
+             const standing_t& units = {})
 {
     plain = true;
     if (!is_ground_unit(u) || (order_kind != ORDER_MOVE && order_kind != ORDER_ATTACK))
@@ -677,23 +1079,20 @@ int plan_leg(const unit* u, float sx, float sz, float x, float z, int order_kind
             return -1;
         if (straight)
             return 0;
-        if (find_dry_route(sx, sz, spot.x, spot.z, leg.points) != 0)
+        if (dry_route(sx, sz, spot.x, spot.z, leg.points, units) != 0)
             return -1;
         leg.drive_kind = ORDER_MOVE;
         leg.final_kind = ORDER_ATTACK;
         plain = false;
         return 0;
     }
-    waypoint before;
-    if (u->kind == UNIT_RAM && order_kind == ORDER_ATTACK && gate_approach(sx, sz, x, z, before) &&
-        find_dry_route(sx, sz, before.x, before.z, leg.points) == 0) {
-        leg.kept_from = leg.points.size() - 1;
-        leg.points.push_back({x, z});
-        leg.drive_kind = leg.final_kind = order_kind;
+    gate_front g;
+    if (u->kind == UNIT_RAM && order_kind == ORDER_ATTACK && gate_near(x, z, sx, sz, g) &&
+        !the_wall_pts[static_cast<size_t>(g.index)].broken && plan_gate_attack(u, sx, sz, g, units, leg)) {
         plain = false;
         return 0;
     }
-    if (find_dry_route(sx, sz, x, z, leg.points) != 0)
+    if (dry_route(sx, sz, x, z, leg.points, units) != 0)
         return -1;
     leg.drive_kind = leg.final_kind = order_kind;
     const waypoint a{sx, sz}, b{x, z};
@@ -741,6 +1140,16 @@ float off_leg(const unit* u, waypoint a, waypoint b)
     return std::sqrt(distance2(u, {a.x + dx * t, a.z + dz * t}));
 }
 
+// What a way found anew for u goes round: the units standing near it, and
+// the places where a structure held it on this leg.
+standing_t in_the_way(const unit* u, const route_leg& leg)
+{
+    standing_t units = standing_units_near(u, STANDING_REACH);
+    for (const waypoint& w : leg.held_at)
+        units.push_back({w.x, w.z, u->radius + HELD_AHEAD});
+    return units;
+}
+
 // A unit off its way (and not off it to fight: an attack chases whom it
 // sees) is given a new way from where it stands to the leg's end. When the
 // frame's planning is spent, or no dry way is found from here (the water
@@ -762,7 +1171,7 @@ void replan_if_lost(unit* u, route_leg& leg)
         head = leg.kept_from;
     const waypoint end = leg.points[head];
     std::vector<waypoint> way;
-    if (find_dry_route(u->x, u->z, end.x, end.z, way) != 0)
+    if (dry_route(u->x, u->z, end.x, end.z, way, in_the_way(u, leg)) != 0)
         return;
     leg.kept_from = head < leg.points.size() - 1 ? way.size() - 1 : SIZE_MAX;
     way.insert(way.end(), leg.points.begin() + static_cast<std::ptrdiff_t>(head) + 1, leg.points.end());
@@ -771,13 +1180,185 @@ void replan_if_lost(unit* u, route_leg& leg)
     aim_at(u, leg, {u->x, u->z});
 }
 
+// --- units that get nowhere -----------------------------------------------------------
+//
+// A unit sent somewhere that drives on for STUCK_AFTER seconds without
+// getting STILL_REACH from where it was (held by units standing in its way,
+// by a tower or a railing, by a bank it cannot climb) finds another way from
+// where it stands: round the units standing near it and the places where a
+// structure held it, and a ram sent at a gate lines up on it anew, at a
+// place across it that no other ram holds. Found stuck again near the same
+// place, it first steps aside, and the idle units of its side in front of
+// it step off its line. A move held within WAYPOINT_REACH of its end has
+// come as near as it can, and ends there. Nothing here draws from the
+// game's random numbers: the same seed and orders give the same siege.
+constexpr float STILL_REACH = 1.0f;
+constexpr float STUCK_AFTER = 2.0f;
+constexpr float STEP_ASIDE = 6.0f;
+// How far off a stuck unit's line the idle units before it step.
+constexpr float MAKE_WAY = 6.0f;
+
+// A ram pressed against a gate that still stands: where it was sent.
+bool pressing_gate(const unit* u)
+{
+    if (u->kind != UNIT_RAM || !u->touched_model)
+        return false;
+    for (int i = 0; i + 1 < n_wall_pts; ++i) {
+        const wall_point& pt = the_wall_pts[static_cast<size_t>(i)];
+        if (pt.gate && !pt.broken && get_top_level_model(pt.model_id) == u->touched_model)
+            return true;
+    }
+    return false;
+}
+
+// A place STEP_ASIDE to one side of the unit (the side turns with `n`),
+// else behind it, that it can drive straight to: dry, clear of the walls,
+// the structures and the standing units.
+bool step_aside(const unit* u, const standing_t& units, int n, waypoint& out)
+{
+    const float h = u->heading * static_cast<float>(M_PI / 180.0);
+    const float fx = std::sin(h), fz = std::cos(h);
+    const float side = n % 2 ? 1.0f : -1.0f;
+    const waypoint here{u->x, u->z};
+    const waypoint tries[3] = {{u->x + fz * side * STEP_ASIDE, u->z - fx * side * STEP_ASIDE},
+                               {u->x - fz * side * STEP_ASIDE, u->z + fx * side * STEP_ASIDE},
+                               {u->x - fx * STEP_ASIDE, u->z - fz * STEP_ASIDE}};
+    for (const waypoint& w : tries)
+        if (open_line(closed_wall_stretches(), u->x, u->z, w.x, w.z) && clear_of_units(units, here, w) &&
+            !body_meets_structure(w.x, w.z)) {
+            out = w;
+            return true;
+        }
+    return false;
+}
+
+// The idle ground units of u's side that stand against its front step off
+// its line (a ram made among the goblins of the camp could not get out).
+void make_way(const unit* u)
+{
+    const float h = u->heading * static_cast<float>(M_PI / 180.0);
+    const float fx = std::sin(h), fz = std::cos(h);
+    for (unit* o = unit_list; o; o = o->next) {
+        if (o == u || o->team != u->team || o->order_kind != ORDER_NONE || !is_ground_unit(o) || !steered_here(o) ||
+            (o->target_seen && o->attack_target))
+            continue;
+        const float dx = o->x - u->x, dz = o->z - u->z;
+        const float reach = o->radius + u->radius;
+        const float along = dx * fx + dz * fz, across = dx * fz - dz * fx;
+        if (!(along > 0.0f) || !(std::hypot(dx, dz) < reach + 1.0f))
+            continue;
+        // (Clear of u's line even where the unit stops short, as a
+        // catapult does, within 5 of where it was sent.)
+        const float side = across < 0.0f ? -1.0f : 1.0f;
+        const float off = side * (reach + MAKE_WAY);
+        route_order(o, u->x + fx * along + fz * off, u->z + fz * along - fx * off, ORDER_MOVE);
+    }
+}
+
+void find_a_way(unit* u)
+{
+    auto it = s_routes.find(u->id);
+    route_leg* cur = it != s_routes.end() && !it->second.empty() ? &it->second.front() : nullptr;
+    const int final_kind = cur ? cur->final_kind : u->order_kind;
+    const waypoint target = cur ? waypoint{cur->gx, cur->gz} : waypoint{u->order_x, u->order_z};
+    const waypoint end = cur ? cur->points.back() : target;
+    const waypoint here{u->x, u->z};
+    gate_front g;
+    const bool at_gate = u->kind == UNIT_RAM && final_kind == ORDER_ATTACK &&
+                         gate_near(target.x, target.z, u->x, u->z, g) &&
+                         !the_wall_pts[static_cast<size_t>(g.index)].broken;
+    if (!at_gate && distance(here, end) <= WAYPOINT_REACH) {
+        if (u->order_kind == ORDER_MOVE) {
+            u->order_kind = ORDER_NONE;  // a route goes on with its next leg
+            u->vx = u->vz = 0.0f;
+        }
+        return;
+    }
+    new_budget_frame();
+    if (s_planned >= ROUTE_ORDERS_PER_FRAME || ++s_stuck_planned > STUCK_PLANS_PER_FRAME)
+        return;  // tried again once it has driven as long again
+    // Stuck again near the place it was stuck before, it remembers where
+    // structures held it since.
+    route_leg leg;
+    int detours = 1;
+    if (cur && cur->detours > 0 && distance(here, {cur->stuck_x, cur->stuck_z}) < 2.0f * WAYPOINT_REACH) {
+        detours = cur->detours + 1;
+        leg.held_at = cur->held_at;
+    }
+    if (u->touched_model) {
+        const float h = u->heading * static_cast<float>(M_PI / 180.0);
+        leg.held_at.push_back(
+            {u->x + std::sin(h) * (u->radius + HELD_AHEAD), u->z + std::cos(h) * (u->radius + HELD_AHEAD)});
+    }
+    const standing_t units = in_the_way(u, leg);
+    if (detours > 1)
+        make_way(u);
+    waypoint from = here, aside;
+    const bool stepping = detours > 1 && step_aside(u, units, detours, aside);
+    if (stepping)
+        from = aside;
+    bool plain = true;
+    if (plan_leg(u, from.x, from.z, target.x, target.z, final_kind, leg, plain, units) != 0)
+        return;
+    if (leg.points.empty()) {
+        // A catapult that throws from where its own driving takes it: only
+        // the step aside is left to try.
+        if (!stepping)
+            return;
+        leg.drive_kind = ORDER_MOVE;
+        leg.final_kind = final_kind;
+    }
+    if (stepping) {
+        leg.points.insert(leg.points.begin(), aside);
+        if (leg.kept_from != SIZE_MAX)
+            ++leg.kept_from;
+    }
+    leg.detours = detours;
+    leg.stuck_x = u->x;
+    leg.stuck_z = u->z;
+    leg.started = true;
+    leg.next_check = game_time + REPLAN_INTERVAL;
+    std::deque<route_leg>& legs = s_routes[u->id];
+    if (cur)
+        legs.front() = std::move(leg);
+    else
+        legs.push_front(std::move(leg));
+    aim_at(u, legs.front(), here);
+}
+
 } // namespace
+
+void watch_headway(unit* u, float dt)
+{
+    const bool going = (u->order_kind == ORDER_MOVE || u->order_kind == ORDER_ATTACK) && is_ground_unit(u) &&
+                       !(u->target_seen && u->attack_target) && steered_here(u);
+    if (!going || std::hypot(u->x - u->headway_x, u->z - u->headway_z) > STILL_REACH || pressing_gate(u)) {
+        u->headway_x = u->x;
+        u->headway_z = u->z;
+        u->stalled_for = 0.0f;
+        return;
+    }
+    // Turning where it stands, or standing at its goal, it wants no headway.
+    if (u->vx == 0.0f && u->vz == 0.0f)
+        return;
+    u->stalled_for += dt;
+    if (u->stalled_for < STUCK_AFTER)
+        return;
+    u->stalled_for = 0.0f;
+    find_a_way(u);
+}
+
+bool at_a_gate(float x, float z)
+{
+    gate_front g;
+    return gate_near(x, z, x, z, g);
+}
 
 int route_order(unit* u, float x, float z, int order_kind)
 {
     route_leg leg;
     bool plain = true;
-    if (plan_leg(u, u->x, u->z, x, z, order_kind, leg, plain) != 0)
+    if (plan_leg(u, u->x, u->z, x, z, order_kind, leg, plain, standing_units_near(u, HUGE_VALF)) != 0)
         return -1;
     forget_route(u->id);
     if (plain) {
@@ -917,4 +1498,5 @@ void reset_game_routes()
     s_structures.valid = false;
     s_budget_time = -1.0f;
     s_planned = 0;
+    s_stuck_planned = 0;
 }

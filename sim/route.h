@@ -60,6 +60,15 @@ int find_dry_route(float x0, float z0, float x1, float z1, std::vector<waypoint>
 int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot, int* straight,
                            const std::vector<waypoint>& taken = {});
 
+// Moves each of `places` that is under water, or on dry ground that no dry
+// way joins to (tx, tz), to the nearest grid point that one does (one with
+// dry ground all round where there is any). Places stay as they are when
+// (tx, tz) itself is not on dry ground.
+void keep_to_joined_ground(std::vector<waypoint>& places, float tx, float tz);
+
+// Whether (x, z) lies at a gate's middle: rams sent to attack there line up
+// on that gate and take places side by side across it.
+bool at_a_gate(float x, float z);
 // Applies an order to a unit of this copy's side, routed where needed.
 // -1 (the unit keeps its order) when no dry way reaches the point.
 int route_order(unit* u, float x, float z, int order_kind);
@@ -73,6 +82,10 @@ int route_legs(const unit* u);
 // One step along the unit's route, before its kind's own step: passes
 // reached waypoints and starts queued legs.
 void follow_route(unit* u);
+// After the unit's own step: a ground unit of this copy's side sent
+// somewhere that has driven for a while without getting anywhere finds
+// another way from where it stands (sim/route.cpp says how).
+void watch_headway(unit* u, float dt);
 // The unit is gone (or was given a plain order): its route goes too.
 void forget_route(uint32_t id);
 // The unit now goes by another id: its route follows it.

@@ -1054,7 +1054,15 @@ int order_unit(unit* u, float x, float z, int order_kind)
 
 void issue_order(float x, float z, int order_kind)
 {
+    // Rams sent at a gate go at the gate itself, where they take places
+    // across it, not at the places along the wall that keeping the group's
+    // shape would give them.
+    const bool at_gate = order_kind == ORDER_ATTACK && at_a_gate(x, z);
     const int refused = for_each_order_goal(x, z, [&](unit* u, float gx, float gz) {
+        if (at_gate && u->kind == UNIT_RAM) {
+            gx = x;
+            gz = z;
+        }
         if (leads_side(u->team))
             return route_order(u, gx, gz, order_kind);
         if (!order_reachable(u, gx, gz, order_kind))
@@ -1247,6 +1255,8 @@ void simulate_units(float dt)
         }
         follow_route(u);
         simulate_kind(u, dt);
+        if (!s_stepping_deleted)
+            watch_headway(u, dt);
         if (s_grid.live && !s_stepping_deleted)
             grid_refile(u);
         u = s_walk_next;

@@ -109,6 +109,11 @@ struct alignas(64) unit {
     // cell and its place in registry order.
     int grid_slot;
     long long grid_order;
+    // Kept on the copy that steers the unit while it has an order to go
+    // somewhere: where it last made headway, and for how long it has been
+    // driving since without getting anywhere (sim/route.cpp).
+    float headway_x, headway_z;
+    float stalled_for;
     unit* next;
     unit* prev;
 };

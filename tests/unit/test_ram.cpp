@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "armies_test_support.h"
 #include "platform/random.h"
 #include "siege_test_support.h"
 #include "sim/ram.h"
@@ -67,6 +69,41 @@ TEST_F(Rams, LeaderMakesFiveOthersNone)
     siege_reset(TEAM_DEFENDERS);
     init_rams();
     EXPECT_EQ(count_units(), 1);
+}
+
+// Where the camp lies under water, the leader makes its rams on the nearest
+// dry ground a dry way joins to the city, apart; it draws the same places,
+// so every number the game draws after them is the same.
+TEST_F(Rams, NoneIsMadeInTheSea)
+{
+    auto make = [](bool sea) {
+        load_shipped_city();
+        if (sea)
+            for (int j = 0; j < TERRAIN_SIZE; ++j)
+                for (int i = 0; i < TERRAIN_SIZE; ++i)
+                    if (4.0f * i - 256.0f > -20.0f && 4.0f * j - 256.0f > 100.0f)
+                        height_map[j][i] = 0.0f;
+        game_srand(7);
+        init_rams();
+        return game_rand();
+    };
+    const int after = make(false);
+    EXPECT_EQ(make(true), after);
+    std::vector<unit*> rams;
+    for (unit* u = unit_list; u; u = u->next)
+        if (u->kind == UNIT_RAM)
+            rams.push_back(u);
+    ASSERT_EQ(rams.size(), 5u);
+    std::vector<waypoint> way;
+    for (unit* u : rams) {
+        EXPECT_TRUE(dry_ground(u->x, u->z)) << u->x << ", " << u->z;
+        EXPECT_EQ(find_dry_route(u->x, u->z, -6.0f, -108.0f, way), 0) << u->x << ", " << u->z;
+        for (unit* o : rams) {
+            if (o != u) {
+                EXPECT_GE(std::hypot(o->x - u->x, o->z - u->z), 4.0f);
+            }
+        }
+    }
 }
 
 TEST_F(Rams, ReceivedIdsRaiseTheCounter)
@@ -281,6 +318,62 @@ TEST_F(Rams, OrderedAtTheGateFromAsideItLinesUpAndBreaksIt)
     run_until_broken(second, 90.0f);
     EXPECT_EQ(the_wall_pts[static_cast<size_t>(second)].broken, 1)
         << "the ram stands at (" << v->x << ", " << v->z << ")";
+}
+
+// Rams sent together at the gate take places side by side across it, so
+// that each strikes the gate and none stands behind another; one sent from
+// beside the bridge, against whose railing it would stall, lines up before
+// the gate first.
+TEST_F(Rams, SentTogetherAtTheGateTheyPressItSideBySide)
+{
+    const int gate = load_shipped_city();
+    ASSERT_GE(gate, 0);
+    const wall_point& a = the_wall_pts[static_cast<size_t>(gate)];
+    const wall_point& b = the_wall_pts[static_cast<size_t>(gate) + 1];
+    const float gx = (a.x + b.x) / 2, gz = (a.z + b.z) / 2;
+    const model_node* gate_model = get_top_level_model(a.model_id);
+    std::vector<unit*> rams = {add_ram(gx - 16.0f, gz + 12.0f)};
+    for (float dx : {-8.0f, 0.0f, 8.0f})
+        rams.push_back(add_ram(gx + dx, gz + 70.0f));
+    for (unit* u : rams)
+        ASSERT_EQ(route_order(u, gx, gz, ORDER_ATTACK), 0);
+    std::vector<unit*> pressed;
+    const float start = game_time;
+    for (int i = 0; i < 60 * 50 && !a.broken; ++i) {
+        game_time += 0.02f;
+        simulate_units(0.02f);
+        simulate_walls();
+        for (unit* u : rams)
+            if (u->touched_model == gate_model && std::find(pressed.begin(), pressed.end(), u) == pressed.end())
+                pressed.push_back(u);
+    }
+    EXPECT_EQ(a.broken, 1);
+    EXPECT_EQ(pressed.size(), rams.size());
+    EXPECT_NE(std::find(pressed.begin(), pressed.end(), rams[0]), pressed.end())
+        << "the ram from beside the bridge stands at (" << rams[0]->x << ", " << rams[0]->z << ")";
+    EXPECT_LT(game_time - start, 30.0f);  // sooner than one ram alone strikes 30 blows
+}
+
+// A member's copy that sends its selected rams at the gate sends the gate
+// itself for each of them (the leader gives them places across it), not the
+// places along the wall that keeping the group's shape would give them.
+TEST_F(Rams, SelectedRamsSentAtTheGateAreEachSentAtTheGate)
+{
+    const int gate = load_shipped_city();
+    ASSERT_GE(gate, 0);
+    add_member("boss", 0x0200000A, TEAM_ATTACKERS, 10);  // leads the attackers
+    const wall_point& a = the_wall_pts[static_cast<size_t>(gate)];
+    const float gx = (a.x + the_wall_pts[static_cast<size_t>(gate) + 1].x) / 2, gz = a.z;
+    for (float dx : {-30.0f, 30.0f})
+        add_ram(gx + dx, gz + 80.0f)->selected = 1;
+    friends_selected = 2;
+    issue_order(gx, gz, ORDER_ATTACK);
+    const auto orders = sent_commands("ORDR");
+    ASSERT_EQ(orders.size(), 2u);
+    for (const auto& o : orders) {
+        EXPECT_FLOAT_EQ(as_float(o.p[2]), gx);
+        EXPECT_FLOAT_EQ(as_float(o.p[3]), gz);
+    }
 }
 
 // A ram with no order that the water pushes ashore stops on dry ground

@@ -318,3 +318,33 @@ TEST(DryRoutes, CatapultsSentTogetherSpreadOutAndAllThrow)
     for (unit* c : cats)
         EXPECT_TRUE(dry_ground(c->x, c->z)) << "catapult " << std::hex << c->id;
 }
+
+// A row of idle catapults put across a footman's way after it set off,
+// closer together than it is wide, holds it only a few seconds: it finds a
+// way round them from where it stands. Sent to where a catapult stands, it
+// stops beside it rather than push on for good.
+TEST(DryRoutes, AUnitHeldByUnitsInItsWayGoesRoundThem)
+{
+    siege_reset(TEAM_ATTACKERS, 20.0f);
+    unit* f = add_footman(0, 21.2f, 0);
+    ASSERT_EQ(route_order(f, 0, 80, ORDER_MOVE), 0);
+    for (int i = -5; i <= 5; ++i)
+        add_catapult(3.0f * static_cast<float>(i), 30.0f);
+    float still_since = game_time, longest = 0.0f, x = f->x, z = f->z;
+    run_until(f, 60.0f, [&] {
+        if (std::hypot(f->x - x, f->z - z) > 1.0f) {
+            x = f->x;
+            z = f->z;
+            still_since = game_time;
+        }
+        longest = std::fmax(longest, game_time - still_since);
+        return f->order_kind == ORDER_NONE;
+    });
+    EXPECT_LT(std::hypot(f->x, f->z - 80.0f), 2.0f) << "the footman stands at " << f->x << ", " << f->z;
+    EXPECT_LT(longest, 5.0f);
+
+    ASSERT_EQ(route_order(f, 0, 30, ORDER_MOVE), 0);
+    run_until(f, 20.0f, [&] { return f->order_kind == ORDER_NONE; });
+    EXPECT_EQ(f->order_kind, ORDER_NONE);
+    EXPECT_LT(std::hypot(f->x, f->z - 30.0f), WAYPOINT_REACH + 0.5f);
+}

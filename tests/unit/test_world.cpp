@@ -208,3 +208,26 @@ TEST_F(World, ComputerBattlesEndAndRepeat)
                   battle_line(o, again, false).substr(0, battle_line(o, again, false).rfind(';')));
     }
 }
+
+// Sieges as a player orders them, headless: on each island every ram of the
+// attackers' lone leader is sent once at the city's gate. On these islands
+// rams used to stall for good: held by the camp's catapults and goblins, made
+// in the sea, lined up over water before the gate or pressed against the
+// bridge's railing and the tower beside it (the whole measurement over 20
+// islands is bench/siege_gates, figures in bench/RESULTS.md).
+TEST_F(World, RamsOrderedOnceAtTheGateBreakItAndNoneStandsStill)
+{
+    for (unsigned seed : {2u, 8u, 16u, 45u}) {
+        const siege_outcome o = headless_siege(seed, 240.0f);
+        SCOPED_TRACE(testing::Message() << "seed " << seed);
+        EXPECT_EQ(o.rams, 5);
+        EXPECT_EQ(o.refused, 0);
+        EXPECT_TRUE(o.broken);
+        EXPECT_GE(o.pressed, 2);
+        EXPECT_LT(o.longest_still, 10.0f) << "a ram stood at (" << o.still_x << ", " << o.still_z << ")";
+    }
+    // The same island and orders make the same siege.
+    const siege_outcome a = headless_siege(8, 240.0f), b = headless_siege(8, 240.0f);
+    EXPECT_EQ(a.broken_after, b.broken_after);
+    EXPECT_EQ(a.longest_still, b.longest_still);
+}
