@@ -6,7 +6,8 @@
 #
 #   scripts/fuzz.sh [seconds-per-target]      (default 30)
 #
-# Environment: JOBS (default 2) compile jobs; FUZZ_TARGETS (space-separated
+# Environment: JOBS (default 2) compile jobs; FUZZ_JOBS (default 2) targets
+# fuzzed at once; FUZZ_TARGETS (space-separated
 # names, default all); FUZZ_KEEP=1 keeps the grown corpora; FUZZ_TIMEOUT
 # (default 5) seconds per input before it is reported as a hang.  A crashing
 # input is saved as build-fuzz/fuzz-artifacts/<target>-crash-<sha1>; replay
@@ -62,22 +63,17 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 python3 "$ROOT/tests/fuzz/make_seeds.py" --large "$work/generated" || fail_all "seed generation failed"
 
-passed=0
-failed=0
-results=()
-for t in "${targets[@]}"; do
-  bin="$BUILD/tests/fuzz/$t"
+# One target: its result line in $work/$t.result, "ok" lines first word.
+fuzz_one() {
+  local t="$1" bin="$BUILD/tests/fuzz/$1" corpus="$work/corpus/$1" log="$work/$1.log" rc runs cov
   if [[ ! -x "$bin" ]]; then
-    results+=("$t: MISSING")
-    failed=$((failed + 1))
-    continue
+    echo "$t: MISSING" >"$work/$t.result"
+    return
   fi
-  corpus="$work/corpus/$t"
   mkdir -p "$corpus"
   for d in "$ROOT/tests/fuzz/corpus/$t" "$work/generated/$t"; do
     [[ -d "$d" ]] && cp "$d"/* "$corpus"/ 2>/dev/null
   done
-  log="$work/$t.log"
   echo "=== fuzz $t (${SECONDS_EACH}s) ==="
   # stdout of the game code (progress lines) is closed; reports go to stderr.
   ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}" UBSAN_OPTIONS="print_stacktrace=1" \
@@ -88,15 +84,38 @@ for t in "${targets[@]}"; do
   runs="$(grep -Eo 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -Eo '[0-9]+$' || true)"
   cov="$(grep -Eo 'cov: [0-9]+' "$log" | tail -n 1 || true)"
   if ((rc == 0)); then
-    results+=("$t: ok, ${runs:-?} runs, ${cov:-cov ?}")
-    passed=$((passed + 1))
+    echo "$t: ok, ${runs:-?} runs, ${cov:-cov ?}" >"$work/$t.result"
   else
     grep -E 'ERROR|SUMMARY|runtime error|Test unit written|==[0-9]+==' "$log" | head -n 20 >&2
-    results+=("$t: FAILED (status $rc), input in $ART/")
-    failed=$((failed + 1))
+    echo "$t: FAILED (status $rc), input in $ART/" >"$work/$t.result"
   fi
   if [[ -n "${FUZZ_KEEP:-}" ]]; then
     mkdir -p "$BUILD/fuzz-corpus/$t" && cp "$corpus"/* "$BUILD/fuzz-corpus/$t"/ 2>/dev/null
+  fi
+}
+
+# FUZZ_JOBS targets at a time (default 2, one a core): each is one process.
+running=0
+for t in "${targets[@]}"; do
+  if ((running >= ${FUZZ_JOBS:-2})); then
+    wait -n
+    running=$((running - 1))
+  fi
+  fuzz_one "$t" &
+  running=$((running + 1))
+done
+wait
+
+passed=0
+failed=0
+results=()
+for t in "${targets[@]}"; do
+  r="$(cat "$work/$t.result" 2>/dev/null || echo "$t: no result")"
+  results+=("$r")
+  if [[ $r == "$t: ok"* ]]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
   fi
 done
 
