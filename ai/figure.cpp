@@ -104,7 +104,12 @@ unit* crowd_target(const figure_state& f, int team, float x, float z, float rang
         return nullptr;
     if (random_unit() > f.traits.skill) {
         crowd = 1;
-        return near.front();
+        unit* nearest = near.front();
+        for (unit* a : near)
+            if ((a->x - x) * (a->x - x) + (a->z - z) * (a->z - z) <
+                (nearest->x - x) * (nearest->x - x) + (nearest->z - z) * (nearest->z - z))
+                nearest = a;
+        return nearest;
     }
     unit* best = nullptr;
     for (unit* a : near) {
@@ -152,11 +157,14 @@ void cast(figure_state& f, unit* u, int k)
         break;
     }
     case SPELL_DRAGON: {
-        // Against the enemy's catapults, else its crowd.
+        // Against the enemy's catapults, else (a skilled caster) its
+        // figure, whose fall ends the battle, else its crowd.
         unit* t = nullptr;
         for (unit* e = unit_list; e && !t; e = e->next)
             if (e->team != team && e->kind == UNIT_CATAPULT)
                 t = e;
+        if (!t && f.traits.skill >= 0.7f)
+            t = nearest_enemy_figure(team, u->x, u->z);
         int crowd = 0;
         if (!t)
             t = crowd_target(f, team, u->x, u->z, 250.0f, crowd);
