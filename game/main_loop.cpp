@@ -52,6 +52,9 @@ timeval prev_tv;
 volatile sig_atomic_t gDone = 0;
 // Set by a second SIGINT.
 static volatile sig_atomic_t g_leave_now = 0;
+// Set once the window and the display's ramps are closed: a second SIGINT
+// from then on ends the program in its handler.
+static volatile sig_atomic_t g_display_closed = 0;
 int do_log_position = 0;
 int do_replay_position = 0;
 FILE* posi_F = nullptr;
@@ -427,6 +430,9 @@ void carry_out_requests()
 void quit_game_event_loop()
 {
     if (gDone) {
+        // Past the display's close nothing is left to put back: leave now.
+        if (g_display_closed)
+            _exit(-1 & 0xff);
         g_leave_now = 1;
         alarm(LEAVE_GRACE_SECONDS);
         return;
@@ -610,5 +616,8 @@ int main_program(int argc, char** argv)
     leave_if_interrupted_twice();
     close_game_graphics_context();
     close_gamma();
+    g_display_closed = 1;
+    // A second SIGINT that came while the window closed.
+    leave_if_interrupted_twice();
     return timedemo_exit_status();
 }
