@@ -82,8 +82,9 @@ class AloneAgainstTheComputer(unittest.TestCase):
                 mark = copy.game.mark()
                 press(447, 385)
                 press(x, y)
-                time.sleep(0.5)
-                if not copy.game.wait_for_line(r"^No way over dry land", 0.5, start=mark):
+                # A refusal is printed within the frame of the click; a
+                # loaded machine may draw a frame in a second or two.
+                if not copy.game.wait_for_line(r"^No way over dry land", 2.5, start=mark):
                     break
         finally:
             xin.key_up("shift")
@@ -115,8 +116,16 @@ class AloneAgainstTheComputer(unittest.TestCase):
             if computer_side == DEFENDERS:
                 self.advance(copy)
             deadline = time.time() + seconds
+            advanced = time.time()
             while time.time() < deadline and not ready(peer, mark):
                 time.sleep(5)
+                # The player's catapults not on their way (every point
+                # refused, or the order lost to a slow frame): again.
+                if computer_side == DEFENDERS and time.time() - advanced > 30:
+                    went = travels(peer, mark)
+                    if not any(d > 5.0 for u, d in went.items() if u >> 16 == 1):
+                        self.advance(copy)
+                    advanced = time.time()
             self.assertTrue(copy.game.running(), copy.game.dump())
             return peer, copy, mark
 
@@ -146,7 +155,7 @@ class AloneAgainstTheComputer(unittest.TestCase):
                 self.assertTrue(ids, "no unit of the computer's side is reported")
                 self.assertTrue(units_moved, "none of the computer's units moves")
                 # ... and it fights: arrows, sword blows or deaths go out.
-                self.assertGreater(fights, 0, copy.game.dump())
+                self.assertGreater(fights, 0, "\n".join(l for _, l in copy.game.lines if not l.startswith("FPS"))[-4000:])
 
 
 class ThreeCopiesOneHosting(unittest.TestCase):
