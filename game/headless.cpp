@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <set>
 
 #include "ai/battlefield.h"
@@ -76,19 +76,32 @@ bool parse_headless_args(std::vector<std::string>& args, headless_options& out, 
     return true;
 }
 
-int take_headless_args(int& argc, char** argv, headless_options& out)
+namespace {
+
+// Takes the options a parser understood out of argv; what is left keeps its
+// order. `valued` are the options followed by a value, `flags` those alone.
+template <class Options>
+int take_args(int& argc, char** argv, Options& out,
+              bool (*parse)(std::vector<std::string>&, Options&, std::string&),
+              std::initializer_list<const char*> valued, std::initializer_list<const char*> flags)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
-    if (!parse_headless_args(args, out, error)) {
+    if (!parse(args, out, error)) {
         fprintf(stderr, "kelvarin: %s\n", error.c_str());
         return 2;
     }
-    // What is left keeps its order: the options and their values go.
+    const auto among = [](const char* a, std::initializer_list<const char*> names) {
+        for (const char* n : names)
+            if (!strcmp(a, n))
+                return true;
+        return false;
+    };
     int n = 1;
     for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if ((a == "--headless" || a == "--side" || a == "--seconds") && i + 1 < argc) {
+        if (among(argv[i], flags))
+            continue;
+        if (among(argv[i], valued) && i + 1 < argc) {
             ++i;
             continue;
         }
@@ -96,6 +109,13 @@ int take_headless_args(int& argc, char** argv, headless_options& out)
     }
     argc = n;
     return -1;
+}
+
+}  // namespace
+
+int take_headless_args(int& argc, char** argv, headless_options& out)
+{
+    return take_args(argc, argv, out, parse_headless_args, {"--headless", "--side", "--seconds"}, {});
 }
 
 void headless_build(unsigned seed, int side)
@@ -202,25 +222,8 @@ bool parse_battle_args(std::vector<std::string>& args, battle_options& out, std:
 
 int take_battle_args(int& argc, char** argv, battle_options& out)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    std::string error;
-    if (!parse_battle_args(args, out, error)) {
-        fprintf(stderr, "kelvarin: %s\n", error.c_str());
-        return 2;
-    }
-    int n = 1;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--json")
-            continue;
-        if ((a == "--battle" || a == "--attackers" || a == "--defenders" || a == "--minutes") && i + 1 < argc) {
-            ++i;
-            continue;
-        }
-        argv[n++] = argv[i];
-    }
-    argc = n;
-    return -1;
+    return take_args(argc, argv, out, parse_battle_args, {"--battle", "--attackers", "--defenders", "--minutes"},
+                     {"--json"});
 }
 
 namespace {
