@@ -157,13 +157,13 @@ void cast(figure_state& f, unit* u, int k)
         break;
     }
     case SPELL_DRAGON: {
-        // Against the enemy's catapults, else (a skilled caster) its
+        // Against the enemy's catapults, else (a master caster) its
         // figure, whose fall ends the battle, else its crowd.
         unit* t = nullptr;
         for (unit* e = unit_list; e && !t; e = e->next)
             if (e->team != team && e->kind == UNIT_CATAPULT)
                 t = e;
-        if (!t && f.traits.skill >= 0.7f)
+        if (!t && f.traits.skill >= 1.0f)
             t = nearest_enemy_figure(team, u->x, u->z);
         int crowd = 0;
         if (!t)
