@@ -8,7 +8,6 @@
 #include "platform/vector.h"
 #include "sim/game.h"
 #include "sim/light.h"
-#include "sim/light.h"
 
 int g_game_width = 0, g_game_height = 0;
 float g_zoom = 1.0f;
@@ -16,7 +15,6 @@ float got_hurt = 0.0f;
 float g_target_zoom = 1.0f, g_start_zoom = 1.0f, g_start_zoom_time = 0.0f, g_target_zoom_time = 0.0f;
 int do_fog = 1;
 int do_lighting = 1;
-int g_render_mode = GL_RENDER;
 
 // How fast the hurt tilt wears off, degrees a second.
 constexpr float HURT_RECOVERY = 56.0f;
@@ -147,14 +145,21 @@ void set_scene_color()
     glColor3f(1.0f, 1.0f, 1.0f);
 }
 
+view_pose current_view_pose()
+{
+    return {{eye_x, eye_y + 0.4f * sinf(walk_phase), eye_z}, eye_pitch, eye_yaw, got_hurt,
+            g_zoom, g_game_width, g_game_height};
+}
+
 void load_eye_matrix()
 {
+    const view_pose v = current_view_pose();
     glLoadIdentity();
-    glScalef(5.0f, 5.0f, 5.0f);
-    glRotatef(eye_pitch, 1.0f, 0.0f, 0.0f);
-    glRotatef(eye_yaw, 0.0f, 1.0f, 0.0f);
-    glRotatef(got_hurt, 0.0f, 0.0f, 1.0f);
-    glTranslatef(-eye_x, -(eye_y + 0.4f * sinf(walk_phase)), -eye_z);
+    glScalef(VIEW_SCALE, VIEW_SCALE, VIEW_SCALE);
+    glRotatef(v.pitch, 1.0f, 0.0f, 0.0f);
+    glRotatef(v.yaw, 0.0f, 1.0f, 0.0f);
+    glRotatef(v.roll, 0.0f, 0.0f, 1.0f);
+    glTranslatef(-v.eye[0], -v.eye[1], -v.eye[2]);
 }
 
 void push_2d_matrix()

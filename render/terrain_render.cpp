@@ -525,53 +525,51 @@ void draw_map()
         glFogf(GL_FOG_START, 0.0f);
         glFogf(GL_FOG_END, 1.0f);
     }
-    if (g_render_mode == GL_RENDER) {
-        generate_map_call_list();
-        // Nearest pieces first, so that the depth test drops the hidden
-        // parts of farther pieces before they are shaded. A piece is drawn
-        // coarser the fewer pixels a grid cell covers at its nearest point.
-        struct visible {
-            float d2;
-            int list;
-            bool detail;
-        };
-        visible order[PIECES * PIECES];
-        int n = 0;
-        const float eye[3] = {eye_x, eye_y, eye_z};
-        const float cells_across = 2.0f * g_zoom * static_cast<float>(g_game_width);
-        for (int pa = 0; pa < PIECES; ++pa)
-            for (int pb = 0; pb < PIECES; ++pb) {
-                const piece_bounds& p = pieces[pa][pb];
-                if (!sphere_in_view(p.sphere, p.sphere[3]))
-                    continue;
-                float d[3];
-                for (int c = 0; c < 3; ++c)
-                    d[c] = std::max({p.lo[c] - eye[c], 0.0f, eye[c] - p.hi[c]});
-                const float d2 = dot_product(d, d);
-                const float cell_pixels = cells_across / std::sqrt(std::max(d2, 1e-6f));
-                const int level = terrain_detail_level(cell_pixels);
-                const int a = pa / SUB_BLOCKS, b = pb / SUB_BLOCKS;
-                order[n++] = {d2,
-                              static_cast<int>(map_lists[a][b]) +
-                                  terrain_block_list(pa % SUB_BLOCKS, pb % SUB_BLOCKS, level),
-                              terrain_detail_layer_shown(cell_pixels)};
-            }
-        std::sort(order, order + n, [](const visible& p, const visible& q) { return p.d2 < q.d2; });
-        // The detail layer's state is switched only where the look changes
-        // along the nearest-first order: the layer is on the nearest pieces,
-        // so that is about once a frame.
-        for (int k = 0; k < n; ++k) {
-            if (k == 0 || order[k].detail != order[k - 1].detail) {
-                if (k > 0)
-                    end_block_state();
-                begin_block_state(order[k].detail);
-            }
-            glCallList(static_cast<GLuint>(order[k].list));
-            g_terrain_count += 1.0f / (SUB_BLOCKS * SUB_BLOCKS);
+    generate_map_call_list();
+    // Nearest pieces first, so that the depth test drops the hidden
+    // parts of farther pieces before they are shaded. A piece is drawn
+    // coarser the fewer pixels a grid cell covers at its nearest point.
+    struct visible {
+        float d2;
+        int list;
+        bool detail;
+    };
+    visible order[PIECES * PIECES];
+    int n = 0;
+    const float eye[3] = {eye_x, eye_y, eye_z};
+    const float cells_across = 2.0f * g_zoom * static_cast<float>(g_game_width);
+    for (int pa = 0; pa < PIECES; ++pa)
+        for (int pb = 0; pb < PIECES; ++pb) {
+            const piece_bounds& p = pieces[pa][pb];
+            if (!sphere_in_view(p.sphere, p.sphere[3]))
+                continue;
+            float d[3];
+            for (int c = 0; c < 3; ++c)
+                d[c] = std::max({p.lo[c] - eye[c], 0.0f, eye[c] - p.hi[c]});
+            const float d2 = dot_product(d, d);
+            const float cell_pixels = cells_across / std::sqrt(std::max(d2, 1e-6f));
+            const int level = terrain_detail_level(cell_pixels);
+            const int a = pa / SUB_BLOCKS, b = pb / SUB_BLOCKS;
+            order[n++] = {d2,
+                          static_cast<int>(map_lists[a][b]) +
+                              terrain_block_list(pa % SUB_BLOCKS, pb % SUB_BLOCKS, level),
+                          terrain_detail_layer_shown(cell_pixels)};
         }
-        if (n > 0)
-            end_block_state();
+    std::sort(order, order + n, [](const visible& p, const visible& q) { return p.d2 < q.d2; });
+    // The detail layer's state is switched only where the look changes
+    // along the nearest-first order: the layer is on the nearest pieces,
+    // so that is about once a frame.
+    for (int k = 0; k < n; ++k) {
+        if (k == 0 || order[k].detail != order[k - 1].detail) {
+            if (k > 0)
+                end_block_state();
+            begin_block_state(order[k].detail);
+        }
+        glCallList(static_cast<GLuint>(order[k].list));
+        g_terrain_count += 1.0f / (SUB_BLOCKS * SUB_BLOCKS);
     }
+    if (n > 0)
+        end_block_state();
     glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FRAGMENT_DEPTH_EXT);
     if (fog_by_height)
         glFogi(GL_FOG_MODE, fog_mode);
