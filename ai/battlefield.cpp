@@ -94,6 +94,31 @@ std::vector<unit*> fighters_of(int team)
     return out;
 }
 
+bool army_spent(int team)
+{
+    for (const unit* a : fighters_of(team))
+        if (a->kind == UNIT_RAM || (a->kind == UNIT_HUMANOID && !a->fixed))
+            return false;
+    return true;
+}
+
+unit* nearest_enemy_figure(int team, float x, float z)
+{
+    unit* best = nullptr;
+    float best2 = 1e30f;
+    for (unit* e = unit_list; e; e = e->next) {
+        if (e->team == team || e->kind != UNIT_HUMANOID || humanoid_kind_of(e) != HUMANOID_AVATAR ||
+            !(e->health > 0.0f))
+            continue;
+        const float d2 = (e->x - x) * (e->x - x) + (e->z - z) * (e->z - z);
+        if (d2 < best2) {
+            best2 = d2;
+            best = e;
+        }
+    }
+    return best;
+}
+
 std::vector<unit*> enemies_near(int team, float x, float z, float range)
 {
     std::vector<unit*> out;

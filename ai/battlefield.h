@@ -32,3 +32,9 @@ void before_gate(const battlefield& b, float d, float side, float& x, float& z);
 // figures, dragons or ships), and the enemy's within `range` of (x, z).
 std::vector<unit*> fighters_of(int team);
 std::vector<unit*> enemies_near(int team, float x, float z, float range);
+// Whether side `team` has nothing left that walks and fights but its
+// figure (engines that throw from afar and the towers' archers aside).
+bool army_spent(int team);
+// The figure of side `team`'s enemy nearest to (x, z) (a player's or the
+// computer's), or null.
+unit* nearest_enemy_figure(int team, float x, float z);

@@ -14,6 +14,7 @@
 
 #include "ai/battlefield.h"
 #include "ai/figure.h"
+#include "sim/buildings.h"
 #include "sim/end_game.h"
 #include "sim/game.h"
 #include "sim/humanoid.h"
@@ -25,10 +26,10 @@
 namespace {
 
 const level_traits LEVELS[4] = {
-    {1.0f, 12.0f, 4.0f, 0.7f},   // (no level: as normal)
-    {2.5f, 25.0f, 9.0f, 0.2f},   // easy
-    {1.0f, 12.0f, 4.0f, 0.7f},   // normal
-    {0.4f, 6.0f, 1.5f, 1.0f},    // hard
+    {1.0f, 12.0f, 4.0f, 0.7f, 8},    // (no level: as normal)
+    {2.5f, 25.0f, 9.0f, 0.2f, 3},    // easy
+    {1.0f, 12.0f, 4.0f, 0.7f, 8},    // normal
+    {0.4f, 6.0f, 1.5f, 1.0f, 1000},  // hard
 };
 
 // Where a unit stood and since when, to tell a unit that stopped short of
@@ -62,6 +63,8 @@ struct commander {
     level_traits traits;
     float next_think = 0;
     float next_gate_work = 0;
+    float gate_full = 0;  // the gate's health when the battle began
+    int orders_left = 0;  // orders it may still give in this look
     bool ships_sent = false;
     battlefield field;
     std::unordered_map<uint32_t, unit_memory> memory;
@@ -79,8 +82,9 @@ float dist2(float ax, float az, float bx, float bz)
 // counts it; a refused order (no dry way) leaves the unit as it was.
 bool order(commander& c, unit* u, float x, float z, int kind)
 {
-    if (order_unit(u, x, z, kind) != 0)
+    if (c.orders_left <= 0 || order_unit(u, x, z, kind) != 0)
         return false;
+    --c.orders_left;
     ++c.report.orders;
     unit_memory& m = c.memory[u->id];
     // The same order given again (the unit had let it drop on its way, as
@@ -191,16 +195,6 @@ void attack(commander& c)
     if (!open) {
         for (unit* r : rams)
             keep_at(c, r, f.gate_x, f.gate_z, ORDER_ATTACK);
-        // The catapults bombard the towers beside the gate (or the gate).
-        for (size_t k = 0; k < catapults.size(); ++k) {
-            float tx = f.gate_x, tz = f.gate_z;
-            const int tower = f.towers_by_gate[k % 2];
-            if (tower >= 0) {
-                tx = the_wall_pts[static_cast<size_t>(tower)].x;
-                tz = the_wall_pts[static_cast<size_t>(tower)].z;
-            }
-            keep_at(c, catapults[k], tx, tz, ORDER_ATTACK);
-        }
         // The soldiers keep beside the rams, a little out from them, and
         // fight whatever comes (a soldier with no order looks for enemies).
         for (size_t k = 0; k < soldiers.size(); ++k) {
@@ -219,14 +213,25 @@ void attack(commander& c)
         for (unit* u : soldiers)
             if (u->order_kind != ORDER_ENGAGED)
                 keep_at(c, u, f.temple_x, f.temple_z, ORDER_MOVE);
-        for (unit* u : catapults)
-            keep_at(c, u, f.temple_x, f.temple_z, ORDER_ATTACK);
+    }
+    // The catapults bombard the towers beside the gate (or the gate), open
+    // or not: their archers cover the way in, and a catapult sent at the
+    // temple drives straight at it, not by the way through the gate.
+    for (size_t k = 0; k < catapults.size(); ++k) {
+        float tx = f.gate_x, tz = f.gate_z;
+        const int tower = f.towers_by_gate[k % 2];
+        if (tower >= 0) {
+            tx = the_wall_pts[static_cast<size_t>(tower)].x;
+            tz = the_wall_pts[static_cast<size_t>(tower)].z;
+        }
+        keep_at(c, catapults[k], tx, tz, ORDER_ATTACK);
     }
     if (!c.ships_sent) {
+        // The ships sail off once, out of the way (one order for them all).
         c.ships_sent = true;
         for (unit* u = unit_list; u; u = u->next)
             if (u->kind == UNIT_SHIP && u->team == c.team)
-                order(c, u, u->x * 0.8f, 260.0f, ORDER_MOVE);
+                order_unit(u, u->x * 0.8f, 260.0f, ORDER_MOVE);
     }
 }
 
@@ -255,8 +260,9 @@ void defend(commander& c)
         const float reach = gate_up ? REOPEN_RANGE : CLOSE_RANGE;
         if (d2 < reach * reach)
             close.push_back(u);
-        // Rams first: they are what breaks the gate.
-        const float weight = u->kind == UNIT_RAM ? 0.25f : 1.0f;
+        // Rams first: they are what breaks the gate (a skilled commander
+        // knows it better).
+        const float weight = u->kind == UNIT_RAM ? 0.5f - 0.4f * c.traits.skill : 1.0f;
         if (d2 * weight < nearest2) {
             nearest2 = d2 * weight;
             nearest = u;
@@ -270,21 +276,43 @@ void defend(commander& c)
     const std::vector<unit*> at_temple = enemies_near(c.team, f.temple_x, f.temple_z, TEMPLE_GUARD_RANGE);
     unit* raider = nullptr;
     float raider2 = 1e30f;
-    for (unit* u : at_temple)
-        if (const float d2 = dist2(u->x, u->z, f.temple_x, f.temple_z); d2 < raider2) {
+    for (unit* u : at_temple) {
+        float d2 = dist2(u->x, u->z, f.temple_x, f.temple_z);
+        // A skilled commander takes those at the temple itself first.
+        if (c.traits.skill >= 0.7f && u->touched_model && is_a_temple(u->touched_model))
+            d2 *= 0.1f;
+        if (d2 < raider2) {
             raider2 = d2;
             raider = u;
         }
-    const bool fall_back = broken || soldiers.size() < 4 || inside > 0 || raider2 < 60.0f * 60.0f;
+    }
+    // The soldiers fall back on the temple once the gate is broken, or
+    // (the more skilled the sooner) once it is worn down.
+    const float gate_left = f.gate >= 0 && c.gate_full > 0.0f ? gate_health(f) / c.gate_full : 1.0f;
+    const bool worn = gate_left < 0.5f * c.traits.skill;
+    const bool fall_back = broken || worn || soldiers.size() < 4 || inside > 0 || raider2 < 60.0f * 60.0f;
     // The gate: down to sally while the enemy is on its way, up when it is
     // close (or nothing comes), never more often than every few seconds.
     if (f.gate >= 0 && !broken && game_time >= c.next_gate_work) {
-        const bool want_down = !threats.empty() && close.empty() && soldiers.size() >= 4 && !fall_back;
+        // It sallies only as many as it is against, the more skilled the
+        // fewer it dares to meet.
+        const float dare = 0.5f + c.traits.skill;
+        const bool want_down = !threats.empty() && close.empty() && soldiers.size() >= 4 &&
+                               static_cast<float>(soldiers.size()) >= dare * static_cast<float>(threats.size()) &&
+                               !fall_back;
         if (want_down == (gate_up != 0)) {
             gate_func();
             ++c.report.gate_moves;
             c.next_gate_work = game_time + GATE_WORK_INTERVAL;
         }
+    }
+    // The attackers' army spent, the soldiers go out after their figure:
+    // nothing else would end the battle.
+    if (unit* raider_figure = army_spent(1 - c.team) ? nearest_enemy_figure(c.team, f.gate_x, f.gate_z) : nullptr) {
+        for (unit* s : soldiers)
+            if (s->order_kind != ORDER_ENGAGED && (s->order_kind != ORDER_ATTACK || s->attack_target != raider_figure))
+                keep_at(c, s, raider_figure->x, raider_figure->z, ORDER_ATTACK, 10.0f);
+        return;
     }
     for (size_t k = 0; k < soldiers.size(); ++k) {
         unit* s = soldiers[k];
@@ -336,6 +364,7 @@ void start_computer_players()
         c.team = team;
         c.traits = traits_of(computer_sides[team].level);
         c.field = field;
+        c.gate_full = gate_health(field);
         // The two sides think in turn, not in the same step.
         c.next_think = team == TEAM_ATTACKERS ? 0.5f : 0.5f + c.traits.think / 2;
         start_figure(team, c.traits, field);
@@ -351,6 +380,7 @@ void step_computer_players(float dt)
         if (game_time < c.next_think)
             continue;
         c.next_think = game_time + c.traits.think;
+        c.orders_left = c.traits.orders;
         if (c.team == TEAM_ATTACKERS)
             attack(c);
         else

@@ -13,7 +13,9 @@ struct level_traits {
     float think;        // seconds between two looks at the battle
     float replan;       // seconds an ordered unit may stand before it is ordered afresh
     float aim_error;    // degrees an arrow may go off either way
-    float spell_skill;  // 0..1: how well spells are aimed and when they are cast
+    float skill;        // 0..1: how well it uses what it has: spells aimed and timed,
+                        // when its soldiers sally and when they fall back
+    int orders;         // orders it may give in one look, as a player's hands allow
 };
 const level_traits& traits_of(int level);
 

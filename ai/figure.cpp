@@ -30,6 +30,7 @@ constexpr float BOW_RANGE = 95.0f;
 constexpr float PRAY_BELOW_HEALTH = 7.0f;
 constexpr float QUIET_RANGE = 70.0f;
 constexpr float PLAYER_HEALTH = 15.0f;
+constexpr float TEMPLE_REACH = 8.0f;
 
 enum mode_t { FIGHTING, PRAYING };
 
@@ -60,10 +61,16 @@ float random_unit()
     return static_cast<float>(game_rand() % 10001) / 10000.0f;
 }
 
-bool touches_own_temple(const unit* u)
+// Whether the figure is at its side's temple: touching it, as a player
+// must to pray, or standing within it (its middle is open between the
+// pillars, where nothing is touched).
+bool at_own_temple(const figure_state& f, const unit* u)
 {
     const model_node* t = u->touched_model ? is_a_temple(u->touched_model) : nullptr;
-    return t && (t->origin[2] < 0.0f) == (u->team == TEAM_DEFENDERS);
+    if (t && (t->origin[2] < 0.0f) == (u->team == TEAM_DEFENDERS))
+        return true;
+    const float dx = u->x - f.field.home_temple_x[u->team], dz = u->z - f.field.home_temple_z[u->team];
+    return dx * dx + dz * dz < TEMPLE_REACH * TEMPLE_REACH;
 }
 
 // The bow: an arrow at the target through the archers' aiming table, off
@@ -95,7 +102,7 @@ unit* crowd_target(const figure_state& f, int team, float x, float z, float rang
     crowd = 0;
     if (near.empty())
         return nullptr;
-    if (random_unit() > f.traits.spell_skill) {
+    if (random_unit() > f.traits.skill) {
         crowd = 1;
         return near.front();
     }
@@ -133,7 +140,7 @@ void cast(figure_state& f, unit* u, int k)
         int crowd = 0;
         unit* t = crowd_target(f, team, u->x, u->z, 150.0f, crowd);
         // A good caster waits for a crowd; a poor one strikes at anyone.
-        if (t && crowd >= (f.traits.spell_skill >= 0.7f ? 3 : 1) && within_spell_reach(t->x, t->z)) {
+        if (t && crowd >= (f.traits.skill >= 0.7f ? 3 : 1) && within_spell_reach(t->x, t->z)) {
             if (code == SPELL_FIRESTORM) {
                 do_firestorm(t->x, t->z, team);
             } else {
@@ -199,37 +206,14 @@ void fighting_place(const figure_state& f, const unit* u, float& x, float& z)
         } else {
             before_gate(b, 55.0f, 0.0f, x, z);
         }
+    } else if (gate_open(b)) {
+        // The gate open, in front of the temple: the figure's fall loses
+        // the battle.
+        x = b.temple_x + (b.gate_x - b.temple_x) * 0.25f;
+        z = b.temple_z + (b.gate_z - b.temple_z) * 0.25f;
     } else {
         before_gate(b, -22.0f, 0.0f, x, z);
     }
-}
-
-// Whether the side has nothing left that walks and fights but its figure
-// (engines that throw from afar and the towers' archers aside).
-bool army_spent(int team)
-{
-    for (const unit* a : fighters_of(team))
-        if (a->kind == UNIT_RAM || (a->kind == UNIT_HUMANOID && !a->fixed))
-            return false;
-    return true;
-}
-
-// The enemy's figure nearest to u (a player's or the computer's), or null.
-const unit* nearest_enemy_figure(const unit* u)
-{
-    const unit* best = nullptr;
-    float best2 = 1e30f;
-    for (const unit* e = unit_list; e; e = e->next) {
-        if (e->team == u->team || e->kind != UNIT_HUMANOID || humanoid_kind_of(e) != HUMANOID_AVATAR ||
-            !(e->health > 0.0f))
-            continue;
-        const float d2 = (e->x - u->x) * (e->x - u->x) + (e->z - u->z) * (e->z - u->z);
-        if (d2 < best2) {
-            best2 = d2;
-            best = e;
-        }
-    }
-    return best;
 }
 
 // Sends the figure to (x, z) unless it is there or on its way there. Its
@@ -265,7 +249,7 @@ void step_figure(int team, float dt)
     unit* u = figure_of(team);
     if (!f.on || !u)
         return;
-    if (f.mode == PRAYING && touches_own_temple(u)) {
+    if (f.mode == PRAYING && at_own_temple(f, u)) {
         // Favour and healing as a player earns them at the temple.
         f.favour = std::fmin(f.favour + dt * 4.0f * 0.333f, MAX_FAVOR);
         u->health = std::fmin(u->health + 0.25f * dt, PLAYER_HEALTH);
@@ -292,7 +276,11 @@ void think_figure(int team)
     f.target = 0;
     float best = BOW_RANGE * BOW_RANGE;
     for (unit* e : enemies_near(team, u->x, u->z, BOW_RANGE)) {
-        const float d2 = (e->x - u->x) * (e->x - u->x) + (e->z - u->z) * (e->z - u->z);
+        float d2 = (e->x - u->x) * (e->x - u->x) + (e->z - u->z) * (e->z - u->z);
+        // A skilled archer aims at the enemy's figure before its soldiers:
+        // its fall ends the battle.
+        if (f.traits.skill >= 0.7f && humanoid_kind_of(e) == HUMANOID_AVATAR)
+            d2 *= 0.05f;
         if (d2 < best) {
             best = d2;
             f.target = e->id;
@@ -314,7 +302,7 @@ void think_figure(int team)
         // with figures and engines that cannot reach each other would stand
         // for ever.
         if (army_spent(team))
-            if (const unit* e = nearest_enemy_figure(u)) {
+            if (const unit* e = nearest_enemy_figure(team, u->x, u->z)) {
                 x = e->x;
                 z = e->z;
             }

@@ -234,11 +234,6 @@ bool counts(const unit* u)
 
 void progress_line(FILE* out, int minute, const battlefield& field)
 {
-    if (getenv("KV_DEBUG"))
-        for (const unit* u = unit_list; u; u = u->next)
-            if (u->kind == UNIT_RAM || u->kind == UNIT_CATAPULT || computer_figure_side(u) >= 0)
-                fprintf(out, "  %8.8X kind %d team %d at (%.1f, %.1f) order %d -> (%.1f, %.1f) health %.1f\n", u->id,
-                        u->kind, u->team, u->x, u->z, u->order_kind, u->order_x, u->order_z, u->health);
     int units[2] = {0, 0};
     for (const unit* u = unit_list; u; u = u->next)
         if (counts(u) && (u->team == 0 || u->team == 1))

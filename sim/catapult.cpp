@@ -1,5 +1,7 @@
+#include "sim/route.h"
 #include "sim/catapult.h"
 
+#include <vector>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -94,9 +96,14 @@ void reset_game_catapults()
 void init_catapults()
 {
     if (leads_side(TEAM_ATTACKERS)) {
+        // None in the sea or cut off from the city (as the rams).
+        std::vector<waypoint> places;
         for (float z : {160.0f, 145.0f})
             for (int i = 0; i < 5; ++i)
-                add_catapult(4.0f * static_cast<float>(i), z, TEAM_ATTACKERS);
+                places.push_back({4.0f * static_cast<float>(i), z});
+        keep_to_ground_joined_to_gate(places);
+        for (const waypoint& p : places)
+            add_catapult(p.x, p.z, TEAM_ATTACKERS);
     }
 }
 

@@ -1,3 +1,4 @@
+#include "sim/route.h"
 #include "sim/combat.h"
 
 #include <cmath>
@@ -114,9 +115,14 @@ void init_goblins()
 {
     if (!leads_side(TEAM_ATTACKERS))
         return;
+    // None in the sea or cut off from the city (as the rams).
+    std::vector<waypoint> places;
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
-            add_goblin(5.0f * i - 30.0f, 7.0f * j + 140.0f, TEAM_ATTACKERS);
+            places.push_back({5.0f * i - 30.0f, 7.0f * j + 140.0f});
+    keep_to_ground_joined_to_gate(places);
+    for (const waypoint& p : places)
+        add_goblin(p.x, p.z, TEAM_ATTACKERS);
 }
 
 // --- behaviour --------------------------------------------------------------------

@@ -98,14 +98,7 @@ void init_rams()
     // would never reach a gate: it is made on the nearest ground that one
     // does instead (the places drawn are the same, so the game's numbers
     // after them are too).
-    for (int i = 0; i + 1 < n_wall_pts; ++i) {
-        const wall_point& a = the_wall_pts[static_cast<size_t>(i)];
-        const wall_point& b = the_wall_pts[static_cast<size_t>(i) + 1];
-        if (a.gate) {
-            keep_to_joined_ground(places, (a.x + b.x) / 2.0f, (a.z + b.z) / 2.0f);
-            break;
-        }
-    }
+    keep_to_ground_joined_to_gate(places);
     for (const waypoint& p : places)
         add_ram(p.x, p.z, TEAM_ATTACKERS);
 }

@@ -692,6 +692,18 @@ void keep_to_joined_ground(std::vector<waypoint>& places, float tx, float tz)
     }
 }
 
+void keep_to_ground_joined_to_gate(std::vector<waypoint>& places)
+{
+    for (int i = 0; i + 1 < n_wall_pts; ++i) {
+        const wall_point& a = the_wall_pts[static_cast<size_t>(i)];
+        const wall_point& b = the_wall_pts[static_cast<size_t>(i) + 1];
+        if (a.gate) {
+            keep_to_joined_ground(places, (a.x + b.x) / 2.0f, (a.z + b.z) / 2.0f);
+            return;
+        }
+    }
+}
+
 // --- routes of units ------------------------------------------------------------------
 
 namespace {

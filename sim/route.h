@@ -65,6 +65,9 @@ int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot,
 // dry ground all round where there is any). Places stay as they are when
 // (tx, tz) itself is not on dry ground.
 void keep_to_joined_ground(std::vector<waypoint>& places, float tx, float tz);
+// The same toward the middle of the city's first gate: where the attackers'
+// camp is made, none of it in the sea or cut off from the city.
+void keep_to_ground_joined_to_gate(std::vector<waypoint>& places);
 
 // Whether (x, z) lies at a gate's middle: rams sent to attack there line up
 // on that gate and take places side by side across it.

@@ -1,5 +1,7 @@
+#include "sim/route.h"
 #include "sim/sides.h"
 
+#include <vector>
 #include <cstring>
 
 #include "sim/game.h"
@@ -98,9 +100,13 @@ unit* make_computer_figure(int team)
     u->team = team;
     u->health = u->max_health = humanoid_health(HUMANOID_AVATAR);
     u->speed = humanoid_speed(HUMANOID_AVATAR);
-    u->x = 0.0f;
+    // A player's start place, or the nearest ground joined to the city's
+    // gate where that lies in the sea: the computer walks by dry ways.
+    std::vector<waypoint> place{{0.0f, team == TEAM_ATTACKERS ? 188.0f : -188.0f}};
+    keep_to_ground_joined_to_gate(place);
+    u->x = place[0].x;
     u->y = 100.0f;
-    u->z = team == TEAM_ATTACKERS ? 188.0f : -188.0f;
+    u->z = place[0].z;
     u->heading = team == TEAM_ATTACKERS ? 0.0f : 180.0f;
     u->vx = u->vy = u->vz = 0.0f;
     u->order_x = u->x;

@@ -44,20 +44,18 @@ class Copy:
         return None
 
 
-def moved(peer, unit_id, since):
-    """How far the unit went between its first and last state records heard
-    since the mark."""
-    first = last = None
+def travels(peer, since):
+    """{unit id: how far it went between its first and last state records
+    heard since the mark}."""
+    first, last = {}, {}
     for _, d in peer.received(since):
         if d[:4] != b"UUPD":
             continue
-        rec = harness.unit_records([d]).get(unit_id)
-        if rec and len(rec) >= 3:
-            first = first or rec
-            last = rec
-    if not first:
-        return None
-    return math.hypot(last[0] - first[0], last[2] - first[2])
+        for uid, rec in harness.unit_records([d]).items():
+            if len(rec) >= 3:
+                first.setdefault(uid, rec)
+                last[uid] = rec
+    return {u: math.hypot(last[u][0] - first[u][0], last[u][2] - first[u][2]) for u in first}
 
 
 class AloneAgainstTheComputer(unittest.TestCase):
@@ -90,11 +88,12 @@ class AloneAgainstTheComputer(unittest.TestCase):
         finally:
             xin.key_up("shift")
 
-    def play_alone(self, extra, computer_side, level, seconds):
+    def play_alone(self, extra, computer_side, level, seconds, ready):
         """A copy alone with the computer on `computer_side`: the start, and
-        `seconds` of battle heard by a silent peer (the player's catapults
-        sent toward the city when the computer defends it). Returns (peer,
-        copy, mark)."""
+        the battle heard by a silent peer (the player's catapults sent
+        toward the city when the computer defends it) until ready(peer,
+        mark) holds or `seconds` pass; the island decides how soon the
+        sides meet. Returns (peer, copy, mark)."""
         with contextlib.ExitStack() as stack:
             net = stack.enter_context(harness.linked_namespaces(2))
             copy = Copy(stack, net[0], "solo", extra)
@@ -115,27 +114,38 @@ class AloneAgainstTheComputer(unittest.TestCase):
             mark = peer.mark()
             if computer_side == DEFENDERS:
                 self.advance(copy)
-            time.sleep(seconds)
+            deadline = time.time() + seconds
+            while time.time() < deadline and not ready(peer, mark):
+                time.sleep(5)
             self.assertTrue(copy.game.running(), copy.game.dump())
             return peer, copy, mark
 
     def test_the_computer_defends_and_attacks(self):
-        for extra, side, level, seconds in ((["--computer", "defenders"], DEFENDERS, 2, 50),
-                                            (["--computer", "attackers:hard"], ATTACKERS, 3, 35)):
+        for extra, side, level, seconds in ((["--computer", "defenders"], DEFENDERS, 2, 150),
+                                            (["--computer", "attackers:hard"], ATTACKERS, 3, 90)):
             with self.subTest(extra=extra):
-                peer, copy, mark = self.play_alone(extra, side, level, seconds)
                 figure = FIGURE_ID + side
-                units = peer.units(mark)
-                self.assertIn(figure, units, "the computer's figure is never reported")
-                self.assertGreater(moved(peer, figure, mark) or 0.0, 5.0, "the computer's figure stands still")
+
+                def seen(peer, mark):
+                    """The computer's figure, whether it moved, its units that
+                    moved (rams when it attacks, soldiers when it defends)
+                    and the fighting heard (arrows, blows, deaths, balls)."""
+                    went = travels(peer, mark)
+                    ids = [u for u in went if u != figure and (u >> 16 == 4 if side == ATTACKERS else
+                                                                0x80000 <= u < 0x80400)]
+                    return (figure in went, went.get(figure, 0.0) > 5.0, ids,
+                            any(went[u] > 5.0 for u in ids),
+                            sum(len(peer.commands(c, mark)) for c in ("UARW", "USWD", "UDIE", "UBAL")))
+
+                peer, copy, mark = self.play_alone(extra, side, level, seconds,
+                                                   lambda p, m: all(seen(p, m)))
+                reported, walked, ids, units_moved, fights = seen(peer, mark)
+                self.assertTrue(reported, "the computer's figure is never reported")
+                self.assertTrue(walked, "the computer's figure stands still")
                 # Its side's units move under its orders ...
-                ids = [u for u in units if u != figure and (u >> 16 == 4 if side == ATTACKERS else
-                                                             0x80000 <= u < 0x80400)]
                 self.assertTrue(ids, "no unit of the computer's side is reported")
-                self.assertTrue(any((moved(peer, u, mark) or 0.0) > 5.0 for u in ids),
-                                "none of the computer's units moves")
+                self.assertTrue(units_moved, "none of the computer's units moves")
                 # ... and it fights: arrows, sword blows or deaths go out.
-                fights = sum(len(peer.commands(c, mark)) for c in ("UARW", "USWD", "UDIE", "UBAL"))
                 self.assertGreater(fights, 0, copy.game.dump())
 
 

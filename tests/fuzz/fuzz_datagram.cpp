@@ -43,6 +43,7 @@
 #include "sim/units.h"
 #include "sim/model_tree.h"
 #include "sim/walls.h"
+#include "sim/world.h"
 
 #include "../unit/registry_reset.h"
 
@@ -68,7 +69,7 @@ void reset_world(bool with_peer, int peer_team, int own_number)
     my_numb = own_number;
     init_participants();
     empty_registry();
-    reset_game_state();
+    reset_world_state();
     if (with_peer) {
         const int idx = add_participant("peer", PEER, peer_team);
         parts[static_cast<size_t>(idx)].number = 1;
