@@ -66,22 +66,28 @@ bool sphere_in_view(const float centre[3], float radius)
     return true;
 }
 
+float fog_colour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+
+// Every frame, above the water or under it, draws everything in exp2 fog
+// from the fragment's depth: the driver builds a program for each mix of
+// fixed-function state it meets, so one mode and one source keep their
+// number fixed however the eye moves. Under the water the fog is thick and
+// blue, 1/e at 200 units, through its colour and density alone.
 void set_fog_mode()
 {
+    glFogi(GL_FOG_MODE, GL_EXP2);
     if (eye_y < 10.0f) {
-        GLfloat colour[4] = {0.4f, 0.4f, 0.8f, 0.0f};
-        glFogi(GL_FOG_MODE, GL_EXP);
-        glFogfv(GL_FOG_COLOR, colour);
-        glFogf(GL_FOG_DENSITY, 0.005f);
-        glClearColor(0.4f, 0.4f, 0.8f, 0.0f);
+        set_vector(fog_colour, 0.4f, 0.4f, 0.8f);
+        fog_colour[3] = 0.0f;
+        glFogf(GL_FOG_DENSITY, UNDERWATER_FOG_DENSITY);
     } else {
-        float g = 0.41f + 0.3f * cosf(phase);
-        GLfloat colour[4] = {g, g, g, 1.0f};
-        glFogi(GL_FOG_MODE, GL_EXP2);
-        glFogfv(GL_FOG_COLOR, colour);
+        const float g = 0.41f + 0.3f * cosf(phase);
+        set_vector(fog_colour, g, g, g);
+        fog_colour[3] = 1.0f;
         glFogf(GL_FOG_DENSITY, HIGH_FOG_DENSITY);
-        glClearColor(g, g, g, 0.0f);
     }
+    glFogfv(GL_FOG_COLOR, fog_colour);
+    glClearColor(fog_colour[0], fog_colour[1], fog_colour[2], 0.0f);
 }
 
 void set_game_gl_params()

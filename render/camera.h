@@ -23,8 +23,12 @@ constexpr float VIRTUAL_HEIGHT = 1024.0f;
 void default_frustum();
 // Recomputes the view vectors and side planes from eye_yaw, eye_pitch, g_zoom.
 void calculate_viewing_vectors();
-// Fog with the eye above 10: exp2 mode at this density (per eye-space unit).
+// Fog, exp2 from the fragment's depth in every frame: this density (per
+// eye-space unit) with the eye above 10, the other under the water.
 constexpr float HIGH_FOG_DENSITY = 0.0005f;
+constexpr float UNDERWATER_FOG_DENSITY = 0.005f;
+// This frame's fog colour, RGBA, as set_fog_mode left it.
+extern float fog_colour[4];
 void set_fog_mode();
 void set_game_gl_params();
 // A new game's view: no hurt tilt or flash, no zoom.
