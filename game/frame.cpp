@@ -39,13 +39,9 @@ void checkpoint(const char* label)
 void draw_game_frame()
 {
     checkpoint("pre-setup");
-    const bool selecting = g_render_mode == GL_SELECT;
-    if (!selecting)
-        default_frustum();
+    default_frustum();
     enable_lighting();
     calculate_viewing_vectors();
-    if (selecting)
-        glPushName(99);
 
     set_fog_mode();
     glClear(GL_COLOR_BUFFER_BIT);
@@ -69,17 +65,6 @@ void draw_game_frame()
     glDisable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
     set_scene_color();
-    if (selecting) {
-        // A picking pass records hits only for named things, and only the
-        // units carry names (the scenery would all answer to 99, which
-        // names nothing). Drawing the scenery here would change no
-        // selection, cost a whole frame per drag step, and, in the GL
-        // selection mode of some drivers, memory on every pass.
-        set_scene_color();
-        draw_units();
-        checkpoint("post-units");
-        return;
-    }
     // The city's models are opaque and drawn with the depth test, so the
     // order among them and the ground does not change the picture; drawn
     // first, they let the depth test drop the ground they hide before it

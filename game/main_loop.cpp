@@ -21,11 +21,14 @@
 #include "platform/random.h"
 #include "platform/settings.h"
 #include "render/camera.h"
+#include "render/dragon_model.h"
+#include "render/engine_models.h"
 #include "render/flames.h"
 #include "render/gamma.h"
 #include "render/humanoid_model.h"
 #include "render/lightning_draw.h"
 #include "render/model_draw.h"
+#include "render/projectile_draw.h"
 #include "render/screenshot.h"
 #include "render/ship_model.h"
 #include "render/terrain_render.h"
@@ -331,7 +334,7 @@ static void (*const presentation_resets[])() = {
     release_humanoid_lists,     // body-type and sword lists
     release_model_lists,        // the structures' lists
     reset_game_terrain_render,  // terrain blocks, terrain and minimap textures
-    reset_water_draw,           // the inland water's list
+    reset_water_draw,           // the inland water's vertices
     reset_lightning_draw,       // the bolt's twist
     reset_flames,               // flames of the last game's fires
     reset_game_sound,           // effects under way, surf switch time
@@ -353,11 +356,17 @@ void prepare_game_mode()
     }
     build_world();
     start_computer_players();
-    // Every list and texture of this world is made now, not during play.
+    // Every list and texture of this world is made now, not during play: a
+    // list compiled in play lands in whatever buffer the driver is filling
+    // then, and holds it for the rest of the program.
     compile_humanoid_lists();
     GenShipList();
+    compile_engine_lists();
+    compile_projectile_lists();
+    compile_dragon_lists();
     compile_model_lists();
     sync_terrain_render();
+    generate_map_call_list();
     set_game_gl_params();
     cursor_look_mode();
     gamma_fade_in();
@@ -492,7 +501,6 @@ void run_game_event_loop()
             break;
         g_game_width = window_width;
         g_game_height = window_height;
-        g_render_mode = GL_RENDER;
         draw_frame();
         timedemo_frame_drawn();
         swap_buffers();

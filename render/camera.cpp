@@ -8,7 +8,6 @@
 #include "platform/vector.h"
 #include "sim/game.h"
 #include "sim/light.h"
-#include "sim/light.h"
 
 int g_game_width = 0, g_game_height = 0;
 float g_zoom = 1.0f;
@@ -16,7 +15,6 @@ float got_hurt = 0.0f;
 float g_target_zoom = 1.0f, g_start_zoom = 1.0f, g_start_zoom_time = 0.0f, g_target_zoom_time = 0.0f;
 int do_fog = 1;
 int do_lighting = 1;
-int g_render_mode = GL_RENDER;
 
 // How fast the hurt tilt wears off, degrees a second.
 constexpr float HURT_RECOVERY = 56.0f;
@@ -68,22 +66,28 @@ bool sphere_in_view(const float centre[3], float radius)
     return true;
 }
 
+float fog_colour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+
+// Every frame, above the water or under it, draws everything in exp2 fog
+// from the fragment's depth: the driver builds a program for each mix of
+// fixed-function state it meets, so one mode and one source keep their
+// number fixed however the eye moves. Under the water the fog is thick and
+// blue, 1/e at 200 units, through its colour and density alone.
 void set_fog_mode()
 {
+    glFogi(GL_FOG_MODE, GL_EXP2);
     if (eye_y < 10.0f) {
-        GLfloat colour[4] = {0.4f, 0.4f, 0.8f, 0.0f};
-        glFogi(GL_FOG_MODE, GL_EXP);
-        glFogfv(GL_FOG_COLOR, colour);
-        glFogf(GL_FOG_DENSITY, 0.005f);
-        glClearColor(0.4f, 0.4f, 0.8f, 0.0f);
+        set_vector(fog_colour, 0.4f, 0.4f, 0.8f);
+        fog_colour[3] = 0.0f;
+        glFogf(GL_FOG_DENSITY, UNDERWATER_FOG_DENSITY);
     } else {
-        float g = 0.41f + 0.3f * cosf(phase);
-        GLfloat colour[4] = {g, g, g, 1.0f};
-        glFogi(GL_FOG_MODE, GL_EXP2);
-        glFogfv(GL_FOG_COLOR, colour);
+        const float g = 0.41f + 0.3f * cosf(phase);
+        set_vector(fog_colour, g, g, g);
+        fog_colour[3] = 1.0f;
         glFogf(GL_FOG_DENSITY, HIGH_FOG_DENSITY);
-        glClearColor(g, g, g, 0.0f);
     }
+    glFogfv(GL_FOG_COLOR, fog_colour);
+    glClearColor(fog_colour[0], fog_colour[1], fog_colour[2], 0.0f);
 }
 
 void set_game_gl_params()
@@ -147,14 +151,21 @@ void set_scene_color()
     glColor3f(1.0f, 1.0f, 1.0f);
 }
 
+view_pose current_view_pose()
+{
+    return {{eye_x, eye_y + 0.4f * sinf(walk_phase), eye_z}, eye_pitch, eye_yaw, got_hurt,
+            g_zoom, g_game_width, g_game_height};
+}
+
 void load_eye_matrix()
 {
+    const view_pose v = current_view_pose();
     glLoadIdentity();
-    glScalef(5.0f, 5.0f, 5.0f);
-    glRotatef(eye_pitch, 1.0f, 0.0f, 0.0f);
-    glRotatef(eye_yaw, 0.0f, 1.0f, 0.0f);
-    glRotatef(got_hurt, 0.0f, 0.0f, 1.0f);
-    glTranslatef(-eye_x, -(eye_y + 0.4f * sinf(walk_phase)), -eye_z);
+    glScalef(VIEW_SCALE, VIEW_SCALE, VIEW_SCALE);
+    glRotatef(v.pitch, 1.0f, 0.0f, 0.0f);
+    glRotatef(v.yaw, 0.0f, 1.0f, 0.0f);
+    glRotatef(v.roll, 0.0f, 0.0f, 1.0f);
+    glTranslatef(-v.eye[0], -v.eye[1], -v.eye[2]);
 }
 
 void push_2d_matrix()

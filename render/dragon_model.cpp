@@ -7,7 +7,9 @@
 #include <cstdint>
 
 #include "dragon_mesh.h"
+#include "render/camera.h"
 #include "render/flames.h"
+#include "render/model_draw.h"
 #include "render/textures.h"
 #include "sim/dragon.h"
 #include "sim/game.h"
@@ -20,6 +22,13 @@ GLuint body_list[2] = {0, 0}, wing_list[2] = {0, 0};
 
 // The tint every material is drawn with.
 constexpr float TINT[3] = {1.0f, 0.7f, 0.7f};
+
+// The mesh is in twentieths of the dragon's size. The lists' normals are
+// as long as the eye's and the dragon's scales shrink them from, so the
+// dragon is lit as the driver's normalizing would light it, without
+// switching that on and off around the dragon.
+constexpr float DRAGON_MODEL_SCALE = 20.0f;
+constexpr float DRAGON_NORMAL_LENGTH = VIEW_SCALE * DRAGON_MODEL_SCALE;
 
 void set_dragon_material(int m, float alpha)
 {
@@ -51,7 +60,7 @@ void emit_dragon_faces(const int16_t (*faces)[9], int count, int& run, int& left
         }
         const int16_t* f = faces[i];
         for (int k = 0; k < 3; ++k) {
-            glNormal3fv(dragon_normals[f[3 + k]]);
+            scaled_normal(dragon_normals[f[3 + k]], DRAGON_NORMAL_LENGTH);
             glTexCoord2fv(dragon_texcoords[f[6 + k]]);
             glVertex3fv(dragon_vertices[f[k]]);
         }
@@ -60,8 +69,12 @@ void emit_dragon_faces(const int16_t (*faces)[9], int count, int& run, int& left
     glEnd();
 }
 
-void build_dragon_lists()
+} // namespace
+
+void compile_dragon_lists()
 {
+    if (body_list[0])
+        return;
     for (int v = 0; v < 2; ++v) {
         const float alpha = v == 0 ? 1.0f : 0.5f;
         int run = 0, left = 0;
@@ -76,12 +89,12 @@ void build_dragon_lists()
     }
 }
 
+namespace {
+
 void display_dragon(float wing_phase, int see_through)
 {
-    if (!body_list[0])
-        build_dragon_lists();
     glRotatef(180.0f, 0.0f, 0.0f, 1.0f);
-    glScalef(20.0f, 20.0f, 20.0f);
+    glScalef(DRAGON_MODEL_SCALE, DRAGON_MODEL_SCALE, DRAGON_MODEL_SCALE);
     glPushMatrix();
     glRotatef(23.0f, 0.0f, 1.0f, 0.0f);
     glTranslatef(0.0f, 0.0f, -0.06f);
@@ -130,11 +143,7 @@ void draw_dragon(const unit* u)
     glBindTexture(GL_TEXTURE_2D, dragon_skin_red_texid);
     // The materials of the model's runs, not the current colour, light it.
     glDisable(GL_COLOR_MATERIAL);
-    const GLboolean normalize = glIsEnabled(GL_NORMALIZE);
-    glEnable(GL_NORMALIZE);
     display_dragon(std::sin(8.0f * game_time), see_through);  // the wing beat
-    if (!normalize)
-        glDisable(GL_NORMALIZE);
     // Leave the material as everything else expects it.
     const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);

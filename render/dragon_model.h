@@ -3,4 +3,6 @@
 
 struct unit;
 
+// Compiles the body and wing display lists (once; before a dragon is drawn).
+void compile_dragon_lists();
 void draw_dragon(const unit* u);

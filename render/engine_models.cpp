@@ -139,8 +139,6 @@ static void wheels(unsigned int list, float angle)
 
 void draw_cart(float wheel_angle)
 {
-    if (!axles_list)
-        build_lists();
     // Grouped by texture: the GL driver pays more for each texture change
     // than for these few triangles. The wood is left bound, as the arm and
     // the ram's housing that follow are wood too.
@@ -163,7 +161,7 @@ void draw_catapult_model(const unit* u)
     if (!c)
         return;
     if (!axles_list)
-        build_lists();
+        build_lists();  // the menu's picture comes before any world
     const int t = (u->team == 0 || u->team == 1) ? u->team : 0;
     glColor3f(teams[t].r, teams[t].g, teams[t].b);
     glEnable(GL_TEXTURE_2D);
@@ -205,6 +203,32 @@ static constexpr float BEAM_Y = POST_Y - 0.1f, BEAM_SIZE = 0.3f, BEAM_LENGTH = 3
 
 static unsigned housing_list = 0;
 
+static void build_housing_list()
+{
+    housing_list = glGenLists(1);
+    glNewList(housing_list, GL_COMPILE);
+    glPushMatrix();
+    glTranslatef(0.0f, PLANK_Y, 0.0f);
+    box(0.3f, 0.02f, 0.8f);
+    glPopMatrix();
+    for (float px : {-POST_X, POST_X})
+        for (float pz : {-POST_Z, POST_Z}) {
+            glPushMatrix();
+            glTranslatef(px, POST_Y, pz);
+            box(0.03f, POST_HEIGHT, 0.03f);
+            glPopMatrix();
+        }
+    glEndList();
+}
+
+void compile_engine_lists()
+{
+    if (!axles_list)
+        build_lists();
+    if (!housing_list)
+        build_housing_list();
+}
+
 void draw_battering_ram(const unit* u)
 {
     const auto* r = static_cast<const ram_data*>(u->kind_data);
@@ -224,22 +248,6 @@ void draw_battering_ram(const unit* u)
     glScalef(2.5f, 2.0f, 2.0f);
     glTranslatef(0.0f, 0.13f, 0.0f);
     draw_cart(r->wheel_angle);
-    if (!housing_list) {
-        housing_list = glGenLists(1);
-        glNewList(housing_list, GL_COMPILE);
-        glPushMatrix();
-        glTranslatef(0.0f, PLANK_Y, 0.0f);
-        box(0.3f, 0.02f, 0.8f);
-        glPopMatrix();
-        for (float px : {-POST_X, POST_X})
-            for (float pz : {-POST_Z, POST_Z}) {
-                glPushMatrix();
-                glTranslatef(px, POST_Y, pz);
-                box(0.03f, POST_HEIGHT, 0.03f);
-                glPopMatrix();
-            }
-        glEndList();
-    }
     glCallList(housing_list);  // in the wood the cart left bound
     // The beam, swinging along the cart.
     glPushMatrix();

@@ -3,6 +3,9 @@
 
 struct unit;
 
+// Compiles the carts', arms' and rams' display lists (once; before an
+// engine is drawn in play).
+void compile_engine_lists();
 // Draws the catapult unless it lies behind the viewer.
 void draw_catapult(const unit* u);
 // Draws the model at the unit's position without the visibility test (the

@@ -387,3 +387,10 @@ void draw_box(float sx, float sy, float sz)
     }
     glEnd();
 }
+
+void scaled_normal(const float n[3], float length)
+{
+    const float l = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    const float k = l > 0.0f ? length / l : 0.0f;
+    glNormal3f(k * n[0], k * n[1], k * n[2]);
+}

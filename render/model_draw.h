@@ -55,3 +55,7 @@ void draw_sphere(float r, int stacks, int slices);
 // A closed box from -1 to 1 on each axis scaled by (sx, sy, sz), drawn with
 // the current texture.
 void draw_box(float sx, float sy, float sz);
+// The normal along n, `length` long (none for a zero n): a model drawn
+// scaled by s, in the eye's view, is lit as the driver's normalizing would
+// light it with normals VIEW_SCALE * s long, without switching that on.
+void scaled_normal(const float n[3], float length);

@@ -15,6 +15,30 @@
 static unsigned ball_list = 0;
 static unsigned arrow_list = 0;
 
+void compile_projectile_lists()
+{
+    if (ball_list)
+        return;
+    ball_list = glGenLists(2);
+    arrow_list = ball_list + 1;
+    glNewList(ball_list, GL_COMPILE);
+    draw_sphere(0.5f, 10, 10);
+    glEndList();
+    glNewList(arrow_list, GL_COMPILE);
+    glCullFace(GL_FRONT);
+    // Along -z: a point, the shaft, a point; 1.6 long in all.
+    glPushMatrix();
+    glRotatef(180.0f, 0.0f, 1.0f, 0.0f);
+    glTranslatef(0.0f, 0.0f, -0.8f);
+    draw_cone(0.2f, 0.0f, 0.05f, 5);
+    glTranslatef(0.0f, 0.0f, 0.2f);
+    draw_cone(1.2f, 0.05f, 0.05f, 5);
+    glTranslatef(0.0f, 0.0f, 1.2f);
+    draw_cone(0.2f, 0.05f, 0.0f, 5);
+    glPopMatrix();
+    glEndList();
+}
+
 static void draw_ball(const projectile* p)
 {
     glColor3f(1.0f, 1.0f, 1.0f);
@@ -22,12 +46,6 @@ static void draw_ball(const projectile* p)
     glDisable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, wood_texid);
-    if (!ball_list) {
-        ball_list = glGenLists(1);
-        glNewList(ball_list, GL_COMPILE);
-        draw_sphere(0.5f, 10, 10);
-        glEndList();
-    }
     glCallList(ball_list);
     if (const auto* f = static_cast<const fire_source*>(p->data)) {
         glEnable(GL_BLEND);
@@ -45,22 +63,6 @@ static void draw_arrow(const projectile* p)
     if (a) {
         glRotatef(-a->yaw, 0.0f, 1.0f, 0.0f);
         glRotatef(-a->pitch, 1.0f, 0.0f, 0.0f);
-    }
-    if (!arrow_list) {
-        arrow_list = glGenLists(1);
-        glNewList(arrow_list, GL_COMPILE);
-        glCullFace(GL_FRONT);
-        // Along -z: a point, the shaft, a point; 1.6 long in all.
-        glPushMatrix();
-        glRotatef(180.0f, 0.0f, 1.0f, 0.0f);
-        glTranslatef(0.0f, 0.0f, -0.8f);
-        draw_cone(0.2f, 0.0f, 0.05f, 5);
-        glTranslatef(0.0f, 0.0f, 0.2f);
-        draw_cone(1.2f, 0.05f, 0.05f, 5);
-        glTranslatef(0.0f, 0.0f, 1.2f);
-        draw_cone(0.2f, 0.05f, 0.0f, 5);
-        glPopMatrix();
-        glEndList();
     }
     glCallList(arrow_list);
     glCullFace(GL_BACK);

@@ -1,6 +1,6 @@
 // The ships' look: sails and hull from the meshes made at build time, the
-// hull's wood grain worked out once when its list is compiled, rocking as
-// it sails.
+// hull's wood grain and the normals' length for the ship's scale worked out
+// once when its lists are compiled, rocking as it sails.
 #include "render/ship_model.h"
 
 #include <GL/gl.h>
@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "render/camera.h"
+#include "render/model_draw.h"
 #include "render/textures.h"
 #include "ship_mesh.h"
 #include "sim/game.h"
@@ -15,6 +17,13 @@
 #include "sim/units.h"
 
 static unsigned sail_list = 0, hull_list = 0;
+
+// The meshes are in hundredths of the ship's size.
+constexpr float SHIP_MODEL_SCALE = 100.0f;
+// The lists' normals are this long: the eye's and the ship's scales shrink
+// them back to unit length, so the ship is lit as the driver's normalizing
+// would light it, without switching that on and off around every ship.
+constexpr float SHIP_NORMAL_LENGTH = VIEW_SCALE * SHIP_MODEL_SCALE;
 
 int ship_sail_face_count()
 {
@@ -55,7 +64,7 @@ static void emit_faces(const int16_t (*faces)[9], int count, bool grain)
             if (vi < 0 || vi >= nv)
                 continue;
             if (ni >= 0 && ni < nn)
-                glNormal3fv(ship_normals[ni]);
+                scaled_normal(ship_normals[ni], SHIP_NORMAL_LENGTH);
             if (grain)
                 grain_texcoord(ship_vertices[vi]);
             else if (ti >= 0 && ti < nt)
@@ -84,7 +93,7 @@ void GenShipList()
     // would lie on the line).
     const float deck[4][3] = {{0.0f, -0.4f, -0.18f}, {0.1f, 0.0f, -0.18f}, {0.0f, 0.4f, -0.18f}, {-0.1f, 0.0f, -0.18f}};
     glBegin(GL_POLYGON);
-    glNormal3f(0.0f, 0.0f, 1.0f);
+    glNormal3f(0.0f, 0.0f, SHIP_NORMAL_LENGTH);
     for (const auto& v : deck) {
         grain_texcoord(v);
         glVertex3f(v[0] + 0.01f, v[1], v[2]);
@@ -95,16 +104,13 @@ void GenShipList()
 
 void draw_ship(const unit* u)
 {
-    if (!sail_list)
-        GenShipList();
     glEnable(GL_TEXTURE_2D);
     glPushMatrix();
     glTranslatef(u->x, SHIP_DRAW_HEIGHT, u->z);
     glRotatef(u->heading, 0.0f, 1.0f, 0.0f);
     glRotatef(2.0f * std::sin(game_time) + u->pitch, 1.0f, 0.0f, 0.0f);  // rocking
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
-    glScalef(100.0f, 100.0f, 100.0f);
-    glEnable(GL_NORMALIZE);
+    glScalef(SHIP_MODEL_SCALE, SHIP_MODEL_SCALE, SHIP_MODEL_SCALE);
     glColor3f(1.0f, 1.0f, 1.0f);
     glDisable(GL_TEXTURE_2D);
     // Sails are seen from both sides, and the open hull from inside.
@@ -115,6 +121,5 @@ void draw_ship(const unit* u)
     glCallList(hull_list);
     if (culling)
         glEnable(GL_CULL_FACE);
-    glDisable(GL_NORMALIZE);
     glPopMatrix();
 }

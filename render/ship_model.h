@@ -3,7 +3,8 @@
 
 struct unit;
 
-// Compiles the sail and hull display lists.
+// Compiles the sail and hull display lists (once; before the ships are
+// drawn).
 void GenShipList();
 void draw_ship(const unit* u);
 // Face counts of the two model lists.

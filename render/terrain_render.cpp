@@ -164,15 +164,19 @@ struct piece_bounds {
 };
 piece_bounds pieces[PIECES][PIECES];
 
-// With the eye above 10 the ground's fog comes from a coordinate per point
-// (fog_array, from its height), so its exp2 fog factor is fixed per point.
-// The lists carry 1 - that factor, and the ground is drawn in linear fog
-// from 0 to 1, which gives the factor back at every point and interpolates
-// it between them: no exponential a pixel. Across a triangle the exp2 of the
-// interpolated coordinate and the interpolated exp2 differ by under one
-// level of colour but on a few cells of the steepest cliffs (under three
-// there).
-std::vector<float> fog_factors;
+// With the eye above 10 low ground lies in a haze by its height: the exp2
+// fog of a coordinate per point (fog_array), fixed per point. The frame's
+// fog is one exp2 from depth for everything it reaches, so the haze comes
+// from a third texture unit: the lists carry 0.25 + 0.5 (1 - the factor) as its
+// coordinate into a texture of two texels, clear and hazy, whose linear
+// filtering gives the factor back at every point and interpolates it
+// between them, and the unit blends toward the fog colour by it. Across a
+// triangle the exp2 of the interpolated coordinate and the interpolated
+// exp2 differ by under one level of colour but on a few cells of the
+// steepest cliffs (under three there). Under the water the clear texture
+// is bound instead: the ground there is fogged by depth, as all else is.
+std::vector<float> haze_coords;
+unsigned int haze_texid = 0, clear_texid = 0;
 
 int terrain_block_list(int sa, int sb, int level)
 {
@@ -187,7 +191,6 @@ namespace {
 
 PFNGLACTIVETEXTUREARBPROC p_active_texture;
 PFNGLCLIENTACTIVETEXTUREARBPROC p_client_active_texture;
-PFNGLFOGCOORDPOINTEREXTPROC p_fog_coord_pointer;
 PFNGLDRAWRANGEELEMENTSPROC p_draw_range_elements;
 
 template <typename F>
@@ -204,7 +207,6 @@ void load_extensions()
     done = true;
     lookup(p_active_texture, "glActiveTextureARB");
     lookup(p_client_active_texture, "glClientActiveTextureARB");
-    lookup(p_fog_coord_pointer, "glFogCoordPointerEXT");
     lookup(p_draw_range_elements, "glDrawRangeElements");
 }
 
@@ -220,13 +222,6 @@ void client_active_texture(GLenum unit)
     load_extensions();
     if (p_client_active_texture)
         p_client_active_texture(unit);
-}
-
-void fog_coord_pointer(GLenum type, GLsizei stride, const void* p)
-{
-    load_extensions();
-    if (p_fog_coord_pointer)
-        p_fog_coord_pointer(type, stride, p);
 }
 
 void draw_range_elements(GLenum mode, GLuint start, GLuint end, GLsizei count, GLenum type, const void* idx)
@@ -259,7 +254,7 @@ void reset_terrain_renderer()
 void reset_game_terrain_render()
 {
     reset_terrain_renderer();
-    for (unsigned int* tex : {&terrain_texid, &terrain_plain_texid, &minimap_texid}) {
+    for (unsigned int* tex : {&terrain_texid, &terrain_plain_texid, &minimap_texid, &haze_texid, &clear_texid}) {
         if (*tex)
             glDeleteTextures(1, tex);
         *tex = 0;
@@ -297,7 +292,9 @@ void calculate_map_seg_sphere(int a, int b, int i0, int j0, int i1, int j1)
 
 void enable_terrain_arrays()
 {
-    terrain_fog_factors(fog_array, TERRAIN_VERTS, HIGH_FOG_DENSITY, fog_factors);
+    terrain_fog_factors(fog_array, TERRAIN_VERTS, HIGH_FOG_DENSITY, haze_coords);
+    for (float& c : haze_coords)
+        c = 0.25f + 0.5f * c;
     glVertexPointer(3, GL_FLOAT, 0, vertex_array);
     glEnableClientState(GL_VERTEX_ARRAY);
     glNormalPointer(GL_FLOAT, 0, normal_array);
@@ -308,15 +305,18 @@ void enable_terrain_arrays()
     client_active_texture(GL_TEXTURE0_ARB);
     glTexCoordPointer(2, GL_FLOAT, 0, tex2_array);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    fog_coord_pointer(GL_FLOAT, 0, fog_factors.data());
-    glEnableClientState(GL_FOG_COORDINATE_ARRAY_EXT);
+    client_active_texture(GL_TEXTURE2_ARB);
+    glTexCoordPointer(1, GL_FLOAT, 0, haze_coords.data());
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    client_active_texture(GL_TEXTURE0_ARB);
 }
 
 void disable_terrain_arrays()
 {
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
-    glDisableClientState(GL_FOG_COORDINATE_ARRAY_EXT);
+    client_active_texture(GL_TEXTURE2_ARB);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     client_active_texture(GL_TEXTURE1_ARB);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     client_active_texture(GL_TEXTURE0_ARB);
@@ -412,6 +412,47 @@ int terrain_detail_level(float cell_pixels)
 }
 
 namespace {
+
+// The haze's unit: the colour so far toward the fog colour by the texture's
+// alpha (1 clear, 0 hazy); the alpha so far kept.
+void begin_haze(bool hazy)
+{
+    active_texture(GL_TEXTURE2_ARB);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, hazy ? haze_texid : clear_texid);
+    static const GLenum env[][2] = {
+        {GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB},     {GL_COMBINE_RGB_ARB, GL_INTERPOLATE_ARB},
+        {GL_SOURCE0_RGB_ARB, GL_PREVIOUS_ARB},     {GL_OPERAND0_RGB_ARB, GL_SRC_COLOR},
+        {GL_SOURCE1_RGB_ARB, GL_CONSTANT_ARB},     {GL_OPERAND1_RGB_ARB, GL_SRC_COLOR},
+        {GL_SOURCE2_RGB_ARB, GL_TEXTURE},          {GL_OPERAND2_RGB_ARB, GL_SRC_ALPHA},
+        {GL_COMBINE_ALPHA_ARB, GL_REPLACE},        {GL_SOURCE0_ALPHA_ARB, GL_PREVIOUS_ARB},
+        {GL_OPERAND0_ALPHA_ARB, GL_SRC_ALPHA}};
+    for (const auto& e : env)
+        glTexEnvi(GL_TEXTURE_ENV, e[0], static_cast<GLint>(e[1]));
+    glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, fog_colour);
+    active_texture(GL_TEXTURE0_ARB);
+}
+
+void end_haze()
+{
+    active_texture(GL_TEXTURE2_ARB);
+    glDisable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    active_texture(GL_TEXTURE0_ARB);
+}
+
+// A texture of two texels side by side with these alphas: linear, clamped.
+void make_haze_texture(unsigned int& tex, unsigned char first, unsigned char second)
+{
+    const unsigned char texels[8] = {255, 255, 255, first, 255, 255, 255, second};
+    glGenTextures(1, &tex);
+    glBindTexture(GL_TEXTURE_2D, tex);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 2, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+}
 
 void begin_block_state(bool detail)
 {
@@ -516,65 +557,61 @@ void draw_map()
     glLineWidth(1.0f);
     // The pieces' lists carry their own copies of the arrays, which are
     // enabled only while compiling.
-    const bool fog_by_height = eye_y >= 10.0f;
-    GLint fog_mode = GL_EXP2;
-    if (fog_by_height) {
-        glGetIntegerv(GL_FOG_MODE, &fog_mode);
-        glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FOG_COORDINATE_EXT);
-        glFogi(GL_FOG_MODE, GL_LINEAR);
-        glFogf(GL_FOG_START, 0.0f);
-        glFogf(GL_FOG_END, 1.0f);
-    }
-    if (g_render_mode == GL_RENDER) {
-        generate_map_call_list();
-        // Nearest pieces first, so that the depth test drops the hidden
-        // parts of farther pieces before they are shaded. A piece is drawn
-        // coarser the fewer pixels a grid cell covers at its nearest point.
-        struct visible {
-            float d2;
-            int list;
-            bool detail;
-        };
-        visible order[PIECES * PIECES];
-        int n = 0;
-        const float eye[3] = {eye_x, eye_y, eye_z};
-        const float cells_across = 2.0f * g_zoom * static_cast<float>(g_game_width);
-        for (int pa = 0; pa < PIECES; ++pa)
-            for (int pb = 0; pb < PIECES; ++pb) {
-                const piece_bounds& p = pieces[pa][pb];
-                if (!sphere_in_view(p.sphere, p.sphere[3]))
-                    continue;
-                float d[3];
-                for (int c = 0; c < 3; ++c)
-                    d[c] = std::max({p.lo[c] - eye[c], 0.0f, eye[c] - p.hi[c]});
-                const float d2 = dot_product(d, d);
-                const float cell_pixels = cells_across / std::sqrt(std::max(d2, 1e-6f));
-                const int level = terrain_detail_level(cell_pixels);
-                const int a = pa / SUB_BLOCKS, b = pb / SUB_BLOCKS;
-                order[n++] = {d2,
-                              static_cast<int>(map_lists[a][b]) +
-                                  terrain_block_list(pa % SUB_BLOCKS, pb % SUB_BLOCKS, level),
-                              terrain_detail_layer_shown(cell_pixels)};
-            }
-        std::sort(order, order + n, [](const visible& p, const visible& q) { return p.d2 < q.d2; });
-        // The detail layer's state is switched only where the look changes
-        // along the nearest-first order: the layer is on the nearest pieces,
-        // so that is about once a frame.
-        for (int k = 0; k < n; ++k) {
-            if (k == 0 || order[k].detail != order[k - 1].detail) {
-                if (k > 0)
-                    end_block_state();
-                begin_block_state(order[k].detail);
-            }
-            glCallList(static_cast<GLuint>(order[k].list));
-            g_terrain_count += 1.0f / (SUB_BLOCKS * SUB_BLOCKS);
+    generate_map_call_list();
+    // Above the water the ground's only fog is its haze: depth fog, which
+    // reaches the far hills' trees and walls, leaves the ground itself
+    // clear to the horizon, as the sky box is.
+    const bool above_water = eye_y >= 10.0f;
+    begin_haze(above_water && do_fog);
+    if (above_water)
+        glDisable(GL_FOG);
+    // Nearest pieces first, so that the depth test drops the hidden
+    // parts of farther pieces before they are shaded. A piece is drawn
+    // coarser the fewer pixels a grid cell covers at its nearest point.
+    struct visible {
+        float d2;
+        int list;
+        bool detail;
+    };
+    visible order[PIECES * PIECES];
+    int n = 0;
+    const float eye[3] = {eye_x, eye_y, eye_z};
+    const float cells_across = 2.0f * g_zoom * static_cast<float>(g_game_width);
+    for (int pa = 0; pa < PIECES; ++pa)
+        for (int pb = 0; pb < PIECES; ++pb) {
+            const piece_bounds& p = pieces[pa][pb];
+            if (!sphere_in_view(p.sphere, p.sphere[3]))
+                continue;
+            float d[3];
+            for (int c = 0; c < 3; ++c)
+                d[c] = std::max({p.lo[c] - eye[c], 0.0f, eye[c] - p.hi[c]});
+            const float d2 = dot_product(d, d);
+            const float cell_pixels = cells_across / std::sqrt(std::max(d2, 1e-6f));
+            const int level = terrain_detail_level(cell_pixels);
+            const int a = pa / SUB_BLOCKS, b = pb / SUB_BLOCKS;
+            order[n++] = {d2,
+                          static_cast<int>(map_lists[a][b]) +
+                              terrain_block_list(pa % SUB_BLOCKS, pb % SUB_BLOCKS, level),
+                          terrain_detail_layer_shown(cell_pixels)};
         }
-        if (n > 0)
-            end_block_state();
+    std::sort(order, order + n, [](const visible& p, const visible& q) { return p.d2 < q.d2; });
+    // The detail layer's state is switched only where the look changes
+    // along the nearest-first order: the layer is on the nearest pieces,
+    // so that is about once a frame.
+    for (int k = 0; k < n; ++k) {
+        if (k == 0 || order[k].detail != order[k - 1].detail) {
+            if (k > 0)
+                end_block_state();
+            begin_block_state(order[k].detail);
+        }
+        glCallList(static_cast<GLuint>(order[k].list));
+        g_terrain_count += 1.0f / (SUB_BLOCKS * SUB_BLOCKS);
     }
-    glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FRAGMENT_DEPTH_EXT);
-    if (fog_by_height)
-        glFogi(GL_FOG_MODE, fog_mode);
+    if (n > 0)
+        end_block_state();
+    end_haze();
+    if (above_water && do_fog)
+        glEnable(GL_FOG);
 }
 
 // --- textures -----------------------------------------------------------------
@@ -593,7 +630,7 @@ void load_terrain_texture()
         return;
     const std::vector<unsigned char>& rgb = terrain_colour_texels;
     const std::vector<unsigned char>& rgba = minimap_texels;
-    for (unsigned int* tex : {&terrain_texid, &terrain_plain_texid, &minimap_texid}) {
+    for (unsigned int* tex : {&terrain_texid, &terrain_plain_texid, &minimap_texid, &haze_texid, &clear_texid}) {
         if (*tex)
             glDeleteTextures(1, tex);
         *tex = 0;
@@ -612,6 +649,8 @@ void load_terrain_texture()
     printf("minimap_texid = %d\n", static_cast<int>(minimap_texid));
     glBindTexture(GL_TEXTURE_2D, minimap_texid);
     gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA8, 64, 64, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    make_haze_texture(haze_texid, 255, 0);
+    make_haze_texture(clear_texid, 255, 255);
 }
 
 // --- minimap ------------------------------------------------------------------

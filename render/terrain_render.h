@@ -63,7 +63,8 @@ void walk_map(int j0, int i0, int j1, int i1);
 // without cracks.
 void terrain_block_triangles(int i0, int j0, int i1, int j1, int step, std::vector<uint32_t>& out);
 // For each of n fog coordinates, 1 - its exp2 fog factor at the density:
-// what linear fog from 0 to 1 turns back into that factor.
+// the ground's haze at each point, which the haze texture's linear
+// filtering interpolates between points.
 void terrain_fog_factors(const float* coords, int n, float density, std::vector<float>& out);
 // Level of detail for a piece where one grid cell spans cell_pixels pixels.
 int terrain_detail_level(float cell_pixels);

@@ -1,6 +1,5 @@
-// Drawing the units: each kind's model, a ring with a health bar around
-// the selected ones, and, in the GL selection mode, a named box for each
-// unit to be picked by.
+// Drawing the units: each kind's model, and a ring with a health bar around
+// the selected ones.
 #include "render/unit_draw.h"
 
 #include <GL/gl.h>
@@ -16,33 +15,6 @@
 #include "sim/participants.h"
 #include "sim/ship.h"
 #include "sim/units.h"
-
-// The picking box: a cube of side s centred on the origin. It is kept in a
-// display list (a unit cube, scaled): immediate-mode drawing in the GL
-// selection mode costs some drivers memory on every pass, and picking runs
-// every frame of a drag.
-static void draw_pick_box(float s)
-{
-    static GLuint cube_list = 0;
-    if (!cube_list) {
-        cube_list = glGenLists(1);
-        glNewList(cube_list, GL_COMPILE);
-        const float h = 0.5f;
-        const float v[8][3] = {{-h, -h, -h}, {h, -h, -h}, {h, h, -h}, {-h, h, -h},
-                               {-h, -h, h},  {h, -h, h},  {h, h, h},  {-h, h, h}};
-        const int f[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {3, 7, 6, 2}, {0, 4, 7, 3}, {1, 2, 6, 5}};
-        glBegin(GL_QUADS);
-        for (const auto& face : f)
-            for (int i : face)
-                glVertex3fv(v[i]);
-        glEnd();
-        glEndList();
-    }
-    glPushMatrix();
-    glScalef(s, s, s);
-    glCallList(cube_list);
-    glPopMatrix();
-}
 
 void draw_billboarded_circle(unit* u)
 {
@@ -123,33 +95,11 @@ static void draw_unit_by_kind(unit* u)
     }
 }
 
-void draw_units_for_picking()
-{
-    calculate_viewing_vectors();
-    glPushName(99);
-    load_eye_matrix();
-    draw_units();
-}
-
 void draw_units()
 {
-    const bool picking = g_render_mode == GL_SELECT;
     for (unit* u = unit_list; u; u = u->next) {
         if (u->invisible || u == me)
             continue;
-        if (picking) {
-            glPushName(u->id);
-            if (u->kind != UNIT_DRAGON) {
-                // A ship is drawn at a fixed height whatever its own; its
-                // box goes where it is seen, so that it can be picked.
-                glPushMatrix();
-                glTranslatef(u->x, u->kind == UNIT_SHIP ? SHIP_DRAW_HEIGHT : u->y, u->z);
-                draw_pick_box(u->radius);
-                glPopMatrix();
-            }
-            glPopName();
-            continue;
-        }
         const float centre[3] = {u->x, u->y, u->z};
         // The dragon's wings and tail reach far beyond its body's radius.
         const float reach = u->kind == UNIT_DRAGON ? DRAGON_DRAW_RADIUS : 1.5f * u->radius;

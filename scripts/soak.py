@@ -5,22 +5,33 @@ own Xvfb, play one game for a number of minutes with scripted real input
 the left button, Shift + drag selections followed by the move button and a
 click on the ground.
 
-Each copy's VmRSS and VmHWM (/proc/<pid>/status) are sampled every few
-seconds.  The run fails when a copy ends, when a copy prints no "FPS:" line
-for 10 s, or when a copy's memory keeps growing: the median VmRSS of the last
-minute more than 5 % above the median of the minute after the first (by then
-the world, the driver's caches and the allocator's pools have reached their
-size; what grows after that grows with the length of the game).  Medians,
-because a frame holds the driver's buffers for what it draws until it is
-shown: a busy view or a picking pass lifts VmRSS for a few seconds, which a
-single sample may catch and a leak's steady rise outlasts.
+Every few seconds each copy's memory is sampled: VmRSS and VmHWM
+(/proc/<pid>/status); from /proc/<pid>/smaps the resident anonymous memory
+(the allocator's arenas and the driver's buffers) and the resident
+anonymous executable mappings (the machine code the GL driver compiles for
+each combination of fixed-function state it meets, which no heap profiler
+sees); and the allocator's bytes in use (mallinfo2, reported by the
+preloaded bench/libheap_report.so when the build has it).  Every minute a
+line gives each copy's medians of that minute.
 
-    scripts/soak.py [--minutes N] [--binary B] [--data D] [--seed S]
+The run fails when a copy ends, when a copy prints no "FPS:" line for 10 s,
+or when a copy's memory keeps growing: in a run of 20 minutes or more, the
+median VmRSS of the last 10 minutes more than 2 % above the median of
+minutes 5 to 10 (by then the world, the driver's caches and the allocator's
+pools have reached their size; what grows after that grows with the length
+of the game); in a shorter run, the median of the last minute more than 5 %
+above that of the minute after the first.  Medians, because a frame holds
+the driver's buffers for what it draws until it is shown: a busy view lifts
+VmRSS for a few seconds, which a single sample may catch and a leak's
+steady rise outlasts.
+
+    scripts/soak.py [--minutes N] [--binary B] [--data D] [--seed S] [--csv FILE]
 """
 import argparse
 import contextlib
 import os
 import random
+import re
 import signal
 import sys
 import threading
@@ -35,6 +46,37 @@ FIRST_SAMPLE = 60.0  # warm-up: the steady state is judged from here on
 WINDOW = 60.0  # seconds of samples whose median stands for a moment
 SAMPLE_EVERY = 5.0
 GROWTH_LIMIT = 1.05
+# Runs this long are judged on their settled windows: minutes 5 to 10
+# against the last 10.
+LONG_RUN = 20 * 60.0
+SETTLED_FROM, SETTLED_TO, LATE_SPAN = 5 * 60.0, 10 * 60.0, 10 * 60.0
+LONG_GROWTH_LIMIT = 1.02
+COLUMNS = ("rss", "heap", "anon", "code")  # one sample: kB each (heap None without the shim)
+HEAP_LINE = re.compile(r"^heap_report: in use (\d+) kB ")
+
+
+def smaps_summary(pid):
+    """Resident kB of a process's anonymous mappings, (data, executable):
+    the allocator's arenas and [heap], the driver's buffers; the machine
+    code compiled at run time. None once the process is gone."""
+    data = code = 0
+    anonymous = executable = False
+    try:
+        with open("/proc/%d/smaps" % pid) as f:
+            for line in f:
+                first = line.split(None, 5)
+                if len(first) >= 5 and "-" in first[0] and len(first[1]) == 4:
+                    name = first[5].strip() if len(first) > 5 else ""
+                    anonymous = first[4] == "0" and (not name or name == "[heap]" or name.startswith("[anon"))
+                    executable = "x" in first[1]
+                elif anonymous and first and first[0] == "Rss:":
+                    if executable:
+                        code += int(first[1])
+                    else:
+                        data += int(first[1])
+    except (OSError, ValueError):
+        return None
+    return data, code
 
 
 class Copy:
@@ -42,13 +84,14 @@ class Copy:
         self.name = name
         self.x = stack.enter_context(harness.Xvfb())
         self.dir = stack.enter_context(harness.workdir(args.data))
-        self.game = harness.Game(args.binary, [name, "WINDOW"], ns=ns, display=self.x.display, cwd=self.dir)
+        env = {"LD_PRELOAD": args.heap_shim} if args.heap_shim else None
+        self.game = harness.Game(args.binary, [name, "WINDOW"], ns=ns, display=self.x.display, cwd=self.dir, env=env)
         stack.enter_context(self.game)
         self.win = harness.wait_for_window(self.x.display, "Kelvarin", timeout=30, game=self.game)
         self.xin = harness.XInput(self.x.display, self.win)
         self.pid = None
         self.samples = {}
-        self.rss = []  # (seconds into play, VmRSS kB)
+        self.series = []  # (seconds into play, {column: kB})
         self.fps_lines = 0
         self.last_fps = None
         self.longest_gap = 0.0
@@ -59,6 +102,31 @@ class Copy:
 
     def choose_team(self, team):
         harness.choose_team(self.xin, team)
+
+    def heap_in_use(self):
+        """The allocator's last reported kB in use, or None."""
+        for line in reversed(self.game.output("stderr")):
+            m = HEAP_LINE.match(line)
+            if m:
+                return int(m.group(1))
+        return None
+
+    def sample(self, t):
+        """Records one sample of every column at ``t`` seconds into play."""
+        m = harness.memory(self.pid)
+        maps = smaps_summary(self.pid)
+        if not m or not maps:
+            return
+        self.series.append((t, {"rss": m[0], "heap": self.heap_in_use(), "anon": maps[0], "code": maps[1]}))
+
+    def minute_line(self, t):
+        """This copy's medians over the minute before ``t``."""
+        recent = [v for s, v in self.series if t - 60.0 <= s <= t]
+        parts = []
+        for col in COLUMNS:
+            vals = [v[col] for v in recent if v[col] is not None]
+            parts.append("%s %s" % (col, median(vals) if vals else "-"))
+        return "%s %s kB" % (self.name, " ".join(parts))
 
     def watch_frames(self, now):
         """Notes new "FPS:" lines; returns the seconds since the last one."""
@@ -127,19 +195,30 @@ def median(values):
     return v[n // 2] if n % 2 else (v[n // 2 - 1] + v[n // 2]) // 2
 
 
-def steady_medians(rss, played_s):
-    """Median VmRSS of the minute after the warm-up and of the last minute
-    (each window shrinks to a third of the time after the warm-up in a short
-    run, so the two never overlap); (None, None) without samples in both."""
+def judged_windows(played_s):
+    """The two windows a run is judged on, ((from, to), (from, to)) in
+    seconds into play, and the growth allowed from the first to the second;
+    None when the run is too short for both. A run of LONG_RUN or more: minutes
+    5 to 10 and the last 10. A shorter one: the minute after the warm-up and
+    the last minute (each shrinks to a third of the time after the warm-up,
+    so the two never overlap)."""
+    if played_s >= LONG_RUN:
+        return (SETTLED_FROM, SETTLED_TO), (played_s - LATE_SPAN, played_s), LONG_GROWTH_LIMIT
     span = played_s - FIRST_SAMPLE
     if span <= 0:
-        return None, None
+        return None
     width = min(WINDOW, span / 3.0)
-    early = [kb for t, kb in rss if FIRST_SAMPLE <= t < FIRST_SAMPLE + width]
-    late = [kb for t, kb in rss if t >= played_s - width]
-    if not early or not late:
-        return None, None
-    return median(early), median(late)
+    return (FIRST_SAMPLE, FIRST_SAMPLE + width), (played_s - width, played_s), GROWTH_LIMIT
+
+
+def window_medians(series, windows, col):
+    """Medians of one column over the two windows; None where a window has
+    no sample of it."""
+    out = []
+    for lo, hi in windows:
+        vals = [v[col] for t, v in series if lo <= t <= hi and v[col] is not None]
+        out.append(median(vals) if vals else None)
+    return out
 
 
 def run(args):
@@ -187,15 +266,12 @@ def run(args):
                     if "1min" not in c.samples and now - start >= FIRST_SAMPLE:
                         c.samples["1min"] = harness.memory(c.pid)
                     if now >= next_sample:
-                        m = harness.memory(c.pid)
-                        if m:
-                            c.rss.append((now - start, m[0]))
+                        c.sample(now - start)
                 if now >= next_sample:
                     next_sample += SAMPLE_EVERY
                 if now >= next_report:
                     next_report += 60.0
-                    print("%5.1f min: " % ((now - start) / 60.0) +
-                          ", ".join("%s RSS %s kB" % (c.name, (harness.memory(c.pid) or ("gone",))[0]) for c in copies),
+                    print("%5.1f min: " % ((now - start) / 60.0) + ", ".join(c.minute_line(now - start) for c in copies),
                           flush=True)
         finally:
             stop.set()
@@ -207,23 +283,43 @@ def run(args):
                 c.longest_gap
         played = (time.time() - start) / 60.0
 
+        if args.csv:
+            with open(args.csv, "w") as f:
+                f.write("copy,seconds," + ",".join(COLUMNS) + "\n")
+                for c in copies:
+                    for t, v in c.series:
+                        f.write("%s,%.1f,%s\n" % (c.name, t, ",".join(str(v[k]) if v[k] is not None else ""
+                                                                      for k in COLUMNS)))
+
         print()
         print("soak: %.1f min of play, 2 copies" % played)
-        print("| copy  | RSS 1 min kB | HWM 1 min kB | RSS end kB | HWM end kB | median early kB | median late kB "
+        judged = judged_windows(played * 60.0)
+        if judged:
+            (e0, e1), (l0, l1), allowed = judged
+            print("medians of minutes %.1f-%.1f (early) and %.1f-%.1f (late), growth allowed %.0f %%" %
+                  (e0 / 60, e1 / 60, l0 / 60, l1 / 60, 100 * (allowed - 1)))
+        print("| copy  | RSS 1 min kB | HWM 1 min kB | RSS end kB | HWM end kB "
+              "| RSS early kB | RSS late kB | heap early kB | heap late kB | code early kB | code late kB "
               "| FPS lines | longest gap s |")
-        print("|-------|-------------:|-------------:|-----------:|-----------:|----------------:|---------------:"
+        print("|-------|-------------:|-------------:|-----------:|-----------:"
+              "|-------------:|------------:|--------------:|-------------:|--------------:|-------------:"
               "|----------:|--------------:|")
         for c in copies:
             one = c.samples.get("1min") or (0, 0)
             last = c.samples.get("end") or (0, 0)
-            early, late = steady_medians(c.rss, played * 60.0)
-            print("| %-5s | %12d | %12d | %10d | %10d | %15s | %14s | %9d | %13.1f |" %
-                  (c.name, one[0], one[1], last[0], last[1], early or "-", late or "-", c.fps_lines, c.longest_gap))
+            med = {col: window_medians(c.series, judged[:2], col) if judged else [None, None] for col in COLUMNS}
+            cell = lambda v: "-" if v is None else str(v)  # noqa: E731
+            print("| %-5s | %12d | %12d | %10d | %10d | %12s | %11s | %13s | %12s | %13s | %12s | %9d | %13.1f |" %
+                  (c.name, one[0], one[1], last[0], last[1], cell(med["rss"][0]), cell(med["rss"][1]),
+                   cell(med["heap"][0]), cell(med["heap"][1]), cell(med["code"][0]), cell(med["code"][1]),
+                   c.fps_lines, c.longest_gap))
+            early, late = med["rss"]
             if early and late:
-                limit = GROWTH_LIMIT * early
+                limit = judged[2] * early
+                print("%s: late median %+.1f %% of the early one" % (c.name, 100.0 * (late - early) / early))
                 if late > limit:
-                    failures.append("%s grew from a median of %d kB after the first minute to %d kB in the last "
-                                    "(limit %d kB)" % (c.name, early, late, limit))
+                    failures.append("%s grew from a median of %d kB early to %d kB late (limit %d kB)" %
+                                    (c.name, early, late, limit))
             elif played * 60.0 >= FIRST_SAMPLE:
                 failures.append("%s: no memory sample" % c.name)
         # A clean end: SIGINT ends the loop and the program exits.
@@ -246,8 +342,13 @@ def main():
     ap.add_argument("--binary", default=os.path.join(ROOT, "build", "kelvarin"))
     ap.add_argument("--data", default=os.path.join(ROOT, "build", "data"))
     ap.add_argument("--seed", type=int, default=1)
+    ap.add_argument("--csv", help="write every sample to this file")
     args = ap.parse_args()
     args.binary, args.data = os.path.abspath(args.binary), os.path.abspath(args.data)
+    shim = os.path.join(os.path.dirname(args.binary), "bench", "libheap_report.so")
+    args.heap_shim = shim if os.path.exists(shim) else None
+    if not args.heap_shim:
+        print("no %s: the heap column stays empty" % shim)
     if os.geteuid() != 0:
         print("needs root for network namespaces")
         return 77

@@ -5,11 +5,11 @@
 
 #include "render/camera.h"
 #include "sim/game.h"
-#include "render/unit_draw.h"
 #include "input/window.h"
 #include "sim/participants.h"
 #include "ui/interface.h"
 #include "sim/magic.h"
+#include "sim/pick.h"
 #include "sim/units.h"
 #include "sim/terrain.h"
 #include "render/terrain_render.h"
@@ -64,24 +64,6 @@ pick_window make_pick_window(int x1, int y1, int x2, int y2, int w, int h)
     return p;
 }
 
-int select_hit_records(const uint32_t* buffer, int size, int hits)
-{
-    int names = 0;
-    int i = 0;
-    for (int r = 0; r < hits && i < size; ++r) {
-        const uint32_t count = buffer[i];
-        // name count, minimum depth, maximum depth, then the names
-        if (i + 3 > size || count > static_cast<uint32_t>(size - i - 3))
-            break;
-        for (uint32_t k = 0; k < count; ++k) {
-            select_name(buffer[i + 3 + static_cast<int>(k)]);
-            ++names;
-        }
-        i += 3 + static_cast<int>(count);
-    }
-    return names;
-}
-
 void selection_drag(int x, int y)
 {
     extend_selection = display && is_alt_down() ? 1 : 0;
@@ -92,36 +74,13 @@ void selection_drag(int x, int y)
     drag_y1 = y_i < y ? y_i : y;
     drag_y2 = y_i < y ? y : y_i;
     const int w = g_game_width, h = g_game_height;
+    if (w <= 0 || h <= 0)
+        return;  // no picture to pick from
     const pick_window p = make_pick_window(drag_x1, drag_y1, drag_x2, drag_y2, w, h);
-    if (!display)
-        return;  // no window, no picture to pick from
-
-    static GLuint buffer[SELECT_BUFFER_SIZE];
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glFrustum(p.left, p.right, p.bottom, p.top, 2.0, 4000.0);
-    glScalef(0.25f, 0.3333f, 1.0f);
-    glScalef(static_cast<float>(w), static_cast<float>(h), 1.0f);
-    glScalef(g_zoom, g_zoom, 1.0f);
-    glMatrixMode(GL_MODELVIEW);
-
-    glSelectBuffer(SELECT_BUFFER_SIZE, buffer);
-    glRenderMode(GL_SELECT);
-    g_render_mode = GL_SELECT;
-    glInitNames();
-    draw_units_for_picking();
-    default_frustum();
-    GLint hits = glRenderMode(GL_RENDER);
-    g_render_mode = GL_RENDER;
-    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
-    if (hits < 0) {
-        // The buffer overflowed: the records that fitted are still used.
-        fprintf(stderr, "selection buffer overflow; using the units that fitted\n");
-        hits = SELECT_BUFFER_SIZE;
-    }
-    select_hit_records(buffer, SELECT_BUFFER_SIZE, hits);
+    const view_rect r{static_cast<float>(p.left), static_cast<float>(p.right), static_cast<float>(p.bottom),
+                      static_cast<float>(p.top)};
+    for (uint32_t id : units_in_view_rect(current_view_pose(), r))
+        select_name(id);
 }
 
 void move_click(int x, int y)
@@ -198,7 +157,7 @@ void selection_click(int x, int y, int button)
 
 void draw_selection()
 {
-    if (!in_select || g_render_mode == GL_SELECT)
+    if (!in_select)
         return;
     push_2d_matrix();
     glPushMatrix();

@@ -1,8 +1,8 @@
 // Selection: while the command bar is shown, a left drag draws a box and
-// picks every unit drawn inside it (GL selection mode); a left press on the
-// ground carries out a pending move or attack order; the middle button
-// orders the selection straight to a point (and edits the ground in god
-// mode).
+// picks every unit whose picking box shows inside it (sim/pick.h); a left
+// press on the ground carries out a pending move or attack order; the
+// middle button orders the selection straight to a point (and edits the
+// ground in god mode).
 #pragma once
 
 #include <cstdint>
@@ -13,8 +13,6 @@ extern int x_i, y_i;         // window position where the drag began
 extern int drag_x1, drag_y1, drag_x2, drag_y2;  // current box, x1 <= x2, y1 <= y2
 extern int extend_selection; // Alt held at the last box update
 
-// Entries of the selection buffer: about a thousand units per box.
-constexpr int SELECT_BUFFER_SIZE = 4096;
 // A click without a drag picks within a square this wide.
 constexpr int MIN_PICK_SIZE = 6;
 
@@ -24,11 +22,6 @@ struct pick_window {
 // The picking window for the box (x1, y1)-(x2, y2) in a w x h window,
 // relative to the window centre, widened to at least 6 x 6 pixels.
 pick_window make_pick_window(int x1, int y1, int x2, int y2, int w, int h);
-// Calls select_name for every name of every hit record in `buffer`
-// (`hits` records; never reads past `size` entries); returns the number of
-// names seen.
-int select_hit_records(const uint32_t* buffer, int size, int hits);
-
 // A new game: no drag or pick under way, no spell waiting for its target.
 void reset_game_selection();
 

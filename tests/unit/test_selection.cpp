@@ -4,6 +4,10 @@
 #include "ui/selection.h"
 #include "game/main_loop.h"
 #include "ui/hud.h"
+#include "render/camera.h"
+#include "sim/participants.h"
+#include "sim/player.h"
+#include "sim/ship.h"
 
 // The command bar as the player's state makes it now, and the banner once
 // the simulation's events have been shown.
@@ -79,21 +83,60 @@ TEST(PickWindow, ClickPicksSixBySixDragPicksItsBox)
     EXPECT_EQ(p.top - p.bottom, 90);
 }
 
-TEST(HitRecords, EveryNameOfEveryRecordInOrderNeverPastTheEnd)
+// The eye at (0, 20, 0) looks along -z at a 600 x 400 picture: a point d
+// ahead and s aside shows 300 s / d pixels right of the centre, s up 267 s
+// / d pixels above it (at zoom 1).
+TEST(Picking, AClickOrABoxPicksTheUnitsDrawnThere)
 {
     fresh_game(1);
-    unit* a = soldier(0, 0, 1);
-    unit* b = soldier(5, 0, 1);
-    // [99] for the ground, [99, a], [99, b]
-    const uint32_t buf[] = {1, 0, 0, 99, 2, 5, 6, 99, a->id, 2, 1, 2, 99, b->id};
-    EXPECT_EQ(select_hit_records(buf, 14, 3), 5);
-    EXPECT_EQ(friends_selected, 2);
-    // A record claiming more names than the buffer holds is not followed.
-    clear_selection();
-    const uint32_t cut[] = {2, 0, 0, 99, a->id, 1000, 0, 0, b->id};
-    EXPECT_EQ(select_hit_records(cut, 9, 2), 2);
-    EXPECT_EQ(a->selected, 1);
-    EXPECT_EQ(b->selected, 0);
+    eye_x = eye_z = eye_yaw = eye_pitch = walk_phase = got_hurt = 0.0f;
+    eye_y = 20.0f;
+    g_zoom = 1.0f;
+    g_game_width = 600;
+    g_game_height = 400;
+    unit* ahead = soldier(0, -50, 1);
+    unit* aside = soldier(10, -50, 1);     // 60 pixels right
+    unit* near = soldier(2, -50, 1);       // 12 right: 60 at zoom 5
+    unit* above = soldier(0, -50, 1);      // 53 up; 60 left with the view rolled a quarter turn
+    above->y = 30.0f;
+    unit* behind = soldier(0, 50, 1);
+    unit* too_far = soldier(0, -900, 1);   // picking reaches 800
+    unit* hidden = soldier(0, -60, 1);
+    hidden->invisible = 1;
+    unit* around_eye = soldier(0, 0, 1);   // its box holds the eye: only its back faces are turned to it
+    unit* ship = add_ship(100, 0, -300);   // drawn at 30, 9 pixels up, whatever its own height
+    ship->team = 1;
+    const std::vector<unit*> all{ahead, aside, near, above, behind, too_far, hidden, around_eye, ship};
+    auto picked = [&](int x, int y, int x2, int y2) {
+        selection_click(x, y, 1);
+        selection_drag(x2, y2);
+        selection_click(x2, y2, 0);
+        std::vector<unit*> out;
+        for (unit* u : all)
+            if (u->selected)
+                out.push_back(u);
+        return out;
+    };
+    using v = std::vector<unit*>;
+    EXPECT_EQ(picked(300, 200, 300, 200), v{ahead});
+    EXPECT_EQ(picked(360, 200, 360, 200), v{aside});
+    EXPECT_EQ(picked(312, 200, 312, 200), v{near});
+    EXPECT_EQ(picked(300, 147, 300, 147), v{above});
+    EXPECT_EQ(picked(330, 200, 330, 200), v{});
+    EXPECT_EQ(picked(400, 191, 400, 191), v{ship});
+    EXPECT_EQ(picked(400, 218, 400, 218), v{});
+    EXPECT_EQ(picked(250, 130, 370, 215), (v{ahead, aside, near, above}));
+    EXPECT_EQ(picked(0, 0, 599, 399), (v{ahead, aside, near, above, ship}));
+    g_zoom = 5.0f;
+    EXPECT_EQ(picked(360, 200, 360, 200), v{near});
+    g_zoom = 1.0f;
+    got_hurt = 90.0f;  // the hurt roll turns the view about the world's z
+    EXPECT_EQ(picked(240, 200, 240, 200), v{above});
+    got_hurt = 0.0f;
+    eye_yaw = 180.0f;  // turned round, the one behind is ahead
+    EXPECT_EQ(picked(300, 200, 300, 200), v{behind});
+    eye_yaw = 0.0f;
+    g_game_width = g_game_height = 0;
 }
 
 TEST(StopButton, HoldsTheSelectionHereOnly)

@@ -546,9 +546,9 @@ TEST(TerrainDetail, CoarsePiecesCoverTheirSquareAndKeepFullDetailEdges)
     EXPECT_EQ(last, TERRAIN_DETAIL_LEVELS - 1);
 }
 
-TEST(TerrainFog, LinearFogOverTheFactorsGivesTheExp2FogOfTheIslandsGround)
+TEST(TerrainFog, HazeInterpolatedOverTheFactorsGivesTheExp2FogOfTheIslandsGround)
 {
-    // The ground is drawn in linear fog from 0 to 1 over 1 - its exp2 fog
+    // The ground's haze is interpolated linearly over 1 - its exp2 fog
     // factors: between points (along the edges and across the middle of each
     // cell's triangles) that must stay close to the exp2 fog of the
     // interpolated coordinate: within a colour level but for a few cells of
