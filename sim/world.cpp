@@ -123,8 +123,11 @@ void build_world()
 
 // --- the step ---------------------------------------------------------------
 
-// When the units made while the world was built are announced again.
-constexpr float REANNOUNCE_TIME = 1.5f;
+// When the units made while the world was built are announced again: a
+// copy whose world took longer to build (a loaded machine, a slow driver)
+// joins the game's channel after the first announcement and would never
+// hear of them.
+constexpr float REANNOUNCE_TIMES[] = {1.5f, 5.0f, 15.0f};
 
 static void send_unit_state_now()
 {
@@ -144,8 +147,9 @@ void step_world(float dt, const player_controls& controls)
 {
     set_controls(controls);
     bury_orphaned_dead();
-    if (game_time - dt < REANNOUNCE_TIME && game_time >= REANNOUNCE_TIME)
-        announce_made_units_again();
+    for (float t : REANNOUNCE_TIMES)
+        if (game_time - dt < t && game_time >= t)
+            announce_made_units_again();
     simulate_units(dt);
     simulate_walls(dt);
     simulate_skybox(dt);

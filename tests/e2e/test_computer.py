@@ -124,6 +124,11 @@ class AloneAgainstTheComputer(unittest.TestCase):
                 if computer_side == DEFENDERS and time.time() - advanced > 30:
                     went = travels(peer, mark)
                     if not any(d > 5.0 for u, d in went.items() if u >> 16 == 1):
+                        # The player walks toward the city too: the tower
+                        # archers and the soldiers meet a figure that comes
+                        # near whatever the orders' fate.
+                        with copy.xin.held("w"):
+                            time.sleep(8)
                         self.advance(copy)
                     advanced = time.time()
             self.assertTrue(copy.game.running(), copy.game.dump())
@@ -138,13 +143,13 @@ class AloneAgainstTheComputer(unittest.TestCase):
                 def seen(peer, mark):
                     """The computer's figure, whether it moved, its units that
                     moved (rams when it attacks, soldiers when it defends)
-                    and the fighting heard (arrows, blows, deaths, balls)."""
+                    and the fighting heard (arrows, blows, deaths, balls, strikes)."""
                     went = travels(peer, mark)
                     ids = [u for u in went if u != figure and (u >> 16 == 4 if side == ATTACKERS else
                                                                 0x80000 <= u < 0x80400)]
                     return (figure in went, went.get(figure, 0.0) > 5.0, ids,
                             any(went[u] > 5.0 for u in ids),
-                            sum(len(peer.commands(c, mark)) for c in ("UARW", "USWD", "UDIE", "UBAL")))
+                            sum(len(peer.commands(c, mark)) for c in ("UARW", "USWD", "UDIE", "UBAL", "LIGH", "FIRE")))
 
                 peer, copy, mark = self.play_alone(extra, side, level, seconds,
                                                    lambda p, m: all(seen(p, m)))
@@ -154,7 +159,7 @@ class AloneAgainstTheComputer(unittest.TestCase):
                 # Its side's units move under its orders ...
                 self.assertTrue(ids, "no unit of the computer's side is reported")
                 self.assertTrue(units_moved, "none of the computer's units moves")
-                # ... and it fights: arrows, sword blows or deaths go out.
+                # ... and it fights: arrows, sword blows, deaths or strikes go out.
                 self.assertGreater(fights, 0, "\n".join(l for _, l in copy.game.lines if not l.startswith("FPS"))[-4000:])
 
 

@@ -245,16 +245,27 @@ class SoakJudgementTest(unittest.TestCase):
     def test_steady_rise_fails_and_short_peaks_do_not(self):
         sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
         import soak
+
+        def medians(series, played):
+            windows = soak.judged_windows(played)
+            return soak.window_medians(series, windows[:2], "rss"), windows[2]
+
         times = range(0, 241, 5)
-        rising = [(t, 150000 + 75 * t) for t in times]  # 4.5 MB a minute
-        early, late = soak.steady_medians(rising, 240)
-        self.assertGreater(late, soak.GROWTH_LIMIT * early)
-        peaks = [(t, 150000 + (9000 if t % 60 < 10 else 0)) for t in times]
-        self.assertEqual(soak.steady_medians(peaks, 240), (150000, 150000))
+        rising = [(t, {"rss": 150000 + 75 * t}) for t in times]  # 4.5 MB a minute
+        (early, late), limit = medians(rising, 240)
+        self.assertEqual(limit, soak.GROWTH_LIMIT)
+        self.assertGreater(late, limit * early)
+        peaks = [(t, {"rss": 150000 + (9000 if t % 60 < 10 else 0)}) for t in times]
+        self.assertEqual(medians(peaks, 240)[0], [150000, 150000])
         # Before the warm-up ends nothing is judged; a short run still
-        # compares two windows that do not overlap.
-        self.assertEqual(soak.steady_medians(rising[:12], 55), (None, None))
-        self.assertEqual(soak.steady_medians([(t, t) for t in range(0, 91, 5)], 90), (62, 85))
+        # compares two windows that do not overlap; a long one minutes 5
+        # to 10 against the last 10, with less growth allowed.
+        self.assertIsNone(soak.judged_windows(55))
+        self.assertEqual(medians([(t, {"rss": t}) for t in range(0, 91, 5)], 90)[0], [65, 85])
+        self.assertEqual(soak.judged_windows(1800), ((300.0, 600.0), (1200.0, 1800.0), soak.LONG_GROWTH_LIMIT))
+        # A column the run could not sample (no heap shim) has no median.
+        self.assertEqual(soak.window_medians([(t, {"rss": 1, "heap": None}) for t in times],
+                                             soak.judged_windows(240)[:2], "heap"), [None, None])
 
 
 class ScreenshotDecodeTest(unittest.TestCase):
