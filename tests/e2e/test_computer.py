@@ -122,20 +122,20 @@ class AloneAgainstTheComputer(unittest.TestCase):
                 # The player's catapults not on their way (every point
                 # refused, or the order lost to a slow frame): again.
                 if computer_side == DEFENDERS and time.time() - advanced > 30:
+                    # The player walks toward the city too: the tower
+                    # archers and the soldiers meet a figure that comes near,
+                    # whatever became of the catapults' orders.
+                    with copy.xin.held("w"):
+                        time.sleep(8)
                     went = travels(peer, mark)
                     if not any(d > 5.0 for u, d in went.items() if u >> 16 == 1):
-                        # The player walks toward the city too: the tower
-                        # archers and the soldiers meet a figure that comes
-                        # near whatever the orders' fate.
-                        with copy.xin.held("w"):
-                            time.sleep(8)
                         self.advance(copy)
                     advanced = time.time()
             self.assertTrue(copy.game.running(), copy.game.dump())
             return peer, copy, mark
 
     def test_the_computer_defends_and_attacks(self):
-        for extra, side, level, seconds in ((["--computer", "defenders"], DEFENDERS, 2, 150),
+        for extra, side, level, seconds in ((["--computer", "defenders"], DEFENDERS, 2, 200),
                                             (["--computer", "attackers:hard"], ATTACKERS, 3, 90)):
             with self.subTest(extra=extra):
                 figure = FIGURE_ID + side
