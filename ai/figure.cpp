@@ -1,5 +1,6 @@
 #include "ai/figure.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -104,12 +105,9 @@ unit* crowd_target(const figure_state& f, int team, float x, float z, float rang
         return nullptr;
     if (random_unit() > f.traits.skill) {
         crowd = 1;
-        unit* nearest = near.front();
-        for (unit* a : near)
-            if ((a->x - x) * (a->x - x) + (a->z - z) * (a->z - z) <
-                (nearest->x - x) * (nearest->x - x) + (nearest->z - z) * (nearest->z - z))
-                nearest = a;
-        return nearest;
+        const auto from_here = [x, z](const unit* a) { return (a->x - x) * (a->x - x) + (a->z - z) * (a->z - z); };
+        return *std::min_element(near.begin(), near.end(),
+                                 [&](const unit* a, const unit* b) { return from_here(a) < from_here(b); });
     }
     unit* best = nullptr;
     for (unit* a : near) {

@@ -1,10 +1,9 @@
-#include "sim/route.h"
 #include "sim/catapult.h"
 
-#include <vector>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "sim/game.h"
 #include "platform/random.h"
@@ -13,6 +12,7 @@
 #include "sim/messages.h"
 #include "sim/participants.h"
 #include "sim/rights.h"
+#include "sim/route.h"
 #include "sim/sides.h"
 #include "sim/wire.h"
 #include "sim/projectile.h"

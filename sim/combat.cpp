@@ -1,4 +1,3 @@
-#include "sim/route.h"
 #include "sim/combat.h"
 
 #include <cmath>
@@ -10,6 +9,7 @@
 #include "platform/random.h"
 #include "sim/commands.h"
 #include "sim/participants.h"
+#include "sim/route.h"
 #include "sim/sides.h"
 #include "sim/wire.h"
 #include "sim/humanoid.h"

@@ -1,13 +1,13 @@
-#include "sim/route.h"
 #include "sim/sides.h"
 
-#include <vector>
 #include <cstring>
+#include <vector>
 
 #include "sim/game.h"
 #include "sim/humanoid.h"
 #include "sim/participants.h"
 #include "sim/rights.h"
+#include "sim/route.h"
 #include "sim/units.h"
 
 computer_side computer_sides[2];
