@@ -589,7 +589,12 @@ int main_program(int argc, char** argv)
     apply_settings();
     gettimeofday(&prev_tv, nullptr);
     init_simulation();
-    game_srand(timedemo_requested() ? timedemo_seed() : static_cast<unsigned>(time(nullptr)));
+    // The menu's draws (this copy's player number among them) differ between
+    // copies started in the same second: the time alone gave two such copies
+    // the same number. A game's own draws start from its island's seed.
+    game_srand(timedemo_requested() ? timedemo_seed()
+                                    : static_cast<unsigned>(time(nullptr)) ^ (static_cast<unsigned>(getpid()) << 10) ^
+                                          static_cast<unsigned>(prev_tv.tv_usec));
     init_sound();
     setup_game_graphics_context();
     init_gamma();

@@ -83,9 +83,12 @@ class Siege(unittest.TestCase):
     def start_battle(self):
         """Sides: copy 0 attackers (it leads: the peer's number is higher),
         copy 1 defenders; the peer starts the game on the chosen island."""
-        line = self.games[0].wait_for_line(r"^my_numb = (\d+)$", 15)
-        self.assertIsNotNone(line, self.games[0].dump())
-        numb = int(re.search(r"(\d+)$", line).group(1))
+        for g in self.games:
+            self.assertIsNotNone(g.wait_for_line(r"^my_numb = (\d+)$", 15), g.dump())
+        # Copies that drew the same number have drawn again once they heard
+        # each other: the last number is the copy's.
+        time.sleep(1.5)
+        numb = int(re.findall(r"^my_numb = (\d+)$", "\n".join(self.games[0].output("stdout")), re.M)[-1])
         # A higher number than copy 0's, so copy 0 stays the attackers' leader.
         self.peer.send("autohelo peer 0 %d" % min(numb + 1 + (1023 - numb) // 2, 1023))
         time.sleep(1.5)
@@ -137,7 +140,9 @@ class Siege(unittest.TestCase):
         while len(goblins) < 16 and time.time() < deadline:
             time.sleep(0.5)
             goblins = self.goblins()
-        self.assertEqual(len(goblins), 16, a.dump() + "\n----\n" + d.dump())
+        self.assertEqual(len(goblins), 16, "\n----\n".join(
+            "\n".join(l for l in g.output() if re.search(r"team|my_numb|leader|seed", l) and "spawning" not in l)
+            + "\n" + g.dump() for g in self.games))
         # The attacking player draws the bow: the left button held with the
         # command bar hidden shoots an arrow at most every 0.666 s, and each
         # goes to the other copies as "AARW".
