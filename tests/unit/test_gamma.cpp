@@ -125,7 +125,7 @@ TEST_F(GammaExit, AFatalExitRestoresTheRamps)
             fprintf(stderr, "fatal: a texture is missing\n");
             exit(-1);
         },
-        testing::ExitedWithCode(255), std::string("fatal.*\n") + SAVED_REPORT);
+        testing::ExitedWithCode(255), std::string("fatal.*\n").append(SAVED_REPORT));
 }
 
 // The handler only sets flags (no Xlib inside a signal handler); the loop's
@@ -145,7 +145,7 @@ TEST_F(GammaExit, TheSecondInterruptRestoresBeforeItEndsTheProgram)
             fprintf(stderr, "still running\n");
         },
         testing::ExitedWithCode(255),
-        std::string("first interrupt taken\nsecond interrupt taken\n") + SAVED_REPORT);
+        std::string("first interrupt taken\nsecond interrupt taken\n").append(SAVED_REPORT));
 }
 
 // A loop that never reaches its check is ended by the alarm the second
