@@ -13,13 +13,14 @@ set -uo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$ROOT"
 
+phase_start=$SECONDS
 if ! bash scripts/setup.sh --asan; then
   echo "test.sh: setup or build failed" >&2
   echo "0% tests passed, 1 tests failed out of 1"
   exit 1
 fi
 
-summaries=()
+summaries=("builds: $((SECONDS - phase_start)) s")
 status=0
 # The sanitizer build runs what it finds faults in: every unit test, the
 # asset and layout checks, the harness, and the copies under hostile and
@@ -28,6 +29,7 @@ status=0
 # (label plain_only). Tests not marked RUN_SERIAL run two at a time.
 for dir in build-asan build; do
   echo "=== ctest in $dir ==="
+  phase_start=$SECONDS
   log="$(mktemp)"
   only=()
   if [[ $dir == build-asan ]]; then only=(-LE plain_only); else only=(-LE sanitizer_only); fi
@@ -38,7 +40,7 @@ for dir in build-asan build; do
     line="No tests were found"
     rc=1
   fi
-  summaries+=("$dir: ${line:-no summary (ctest status $rc)}")
+  summaries+=("$dir: ${line:-no summary (ctest status $rc)} ($((SECONDS - phase_start)) s)")
   rm -f "$log"
   ((rc != 0)) && status=1
 done
@@ -47,10 +49,11 @@ done
 # clang build (build-fuzz); FUZZ_SECONDS=0 leaves it out.
 if [[ "${FUZZ_SECONDS:-30}" != 0 ]]; then
   log="$(mktemp)"
+  phase_start=$SECONDS
   bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}" 2>&1 | tee "$log"
   rc=${PIPESTATUS[0]}
   line="$(grep -E '^[0-9]+% tests passed' "$log" | tail -n 1 || true)"
-  summaries+=("fuzz: ${line:-no summary (fuzz.sh status $rc)}")
+  summaries+=("fuzz: ${line:-no summary (fuzz.sh status $rc)} ($((SECONDS - phase_start)) s, its build included)")
   rm -f "$log"
   ((rc != 0)) && status=1
 fi
@@ -62,7 +65,7 @@ done
 # Last line: CTest's summary form over both builds together, so that a
 # failure in either one shows in the closing line.
 passed=0; failed=0; total=0
-for s in "${summaries[@]}"; do
+for s in "${summaries[@]:1}"; do
   if [[ $s =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
     failed=$((failed + BASH_REMATCH[1]))
     total=$((total + BASH_REMATCH[2]))
@@ -76,5 +79,6 @@ if ((total > 0)); then
 else
   pct=0
 fi
+echo "whole run: $SECONDS s"
 echo "${pct}% tests passed, ${failed} tests failed out of ${total}"
 exit "$status"
