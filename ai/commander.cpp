@@ -9,6 +9,7 @@
 // for longer than its level allows.
 #include "ai/computer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <unordered_map>
 
@@ -66,6 +67,7 @@ struct commander {
     float gate_full = 0;  // the gate's health when the battle began
     int orders_left = 0;  // orders it may still give in this look
     bool ships_sent = false;
+    bool pushing = false;  // the attackers gathered inside the gate go on to the temple
     battlefield field;
     std::unordered_map<uint32_t, unit_memory> memory;
     commander_report report;
@@ -207,12 +209,32 @@ void attack(commander& c)
                 keep_at(c, s, ex, ez, ORDER_MOVE, 10.0f);
         }
     } else {
-        // Through the gate to the temple, everything that walks.
-        for (unit* u : rams)
-            keep_at(c, u, f.temple_x, f.temple_z, ORDER_MOVE);
+        // Through the gate to the temple, everything that walks. A master
+        // commander sends them together, since one by one they fall to the
+        // temple's guard: they gather just inside the gate until enough to
+        // hold the temple are there, then go on; too few left, they gather
+        // again.
+        std::vector<unit*> walkers = rams;
         for (unit* u : soldiers)
             if (u->order_kind != ORDER_ENGAGED)
-                keep_at(c, u, f.temple_x, f.temple_z, ORDER_MOVE);
+                walkers.push_back(u);
+        float mx, mz;
+        before_gate(f, -15.0f, 0.0f, mx, mz);
+        const size_t needed = std::min<size_t>(walkers.size(), TEMPLE_HOLDERS_TO_WIN + 1);
+        size_t gathered = 0;
+        for (const unit* u : walkers)
+            gathered += dist2(u->x, u->z, mx, mz) < 20.0f * 20.0f ? 1 : 0;
+        if (walkers.size() < TEMPLE_HOLDERS_TO_WIN + 1 || c.traits.skill < 1.0f)
+            c.pushing = c.traits.skill < 1.0f;
+        else if (gathered >= needed)
+            c.pushing = true;
+        for (size_t k = 0; k < walkers.size(); ++k) {
+            if (c.pushing)
+                keep_at(c, walkers[k], f.temple_x, f.temple_z, ORDER_MOVE);
+            else
+                keep_at(c, walkers[k], mx + static_cast<float>(k % 4) * 3.0f - 4.5f,
+                        mz - static_cast<float>(k / 4 % 4) * 3.0f, ORDER_MOVE, 8.0f);
+        }
     }
     // The catapults bombard the towers beside the gate (or the gate), open
     // or not: their archers cover the way in, and a catapult sent at the

@@ -142,6 +142,13 @@ void cast(figure_state& f, unit* u, int k)
     case SPELL_LIGHTNING: {
         int crowd = 0;
         unit* t = crowd_target(f, team, u->x, u->z, 150.0f, crowd);
+        // A master caster strikes the enemy's figure with lightning when it
+        // is in reach: two strikes end the battle.
+        if (code == SPELL_LIGHTNING && f.traits.skill >= 1.0f)
+            if (unit* e = nearest_enemy_figure(team, u->x, u->z)) {
+                t = e;
+                crowd = 3;
+            }
         // A good caster waits for a crowd; a poor one strikes at anyone.
         if (t && crowd >= (f.traits.skill >= 0.7f ? 3 : 1) && within_spell_reach(t->x, t->z)) {
             if (code == SPELL_FIRESTORM) {
@@ -155,14 +162,12 @@ void cast(figure_state& f, unit* u, int k)
         break;
     }
     case SPELL_DRAGON: {
-        // Against the enemy's catapults, else (a master caster) its
-        // figure, whose fall ends the battle, else its crowd.
-        unit* t = nullptr;
+        // A master caster sends it at the enemy's figure, whose fall ends
+        // the battle; others at the enemy's catapults, else its crowd.
+        unit* t = f.traits.skill >= 1.0f ? nearest_enemy_figure(team, u->x, u->z) : nullptr;
         for (unit* e = unit_list; e && !t; e = e->next)
             if (e->team != team && e->kind == UNIT_CATAPULT)
                 t = e;
-        if (!t && f.traits.skill >= 1.0f)
-            t = nearest_enemy_figure(team, u->x, u->z);
         int crowd = 0;
         if (!t)
             t = crowd_target(f, team, u->x, u->z, 250.0f, crowd);
@@ -218,7 +223,7 @@ void fighting_place(const figure_state& f, const unit* u, float& x, float& z)
         x = b.temple_x + (b.gate_x - b.temple_x) * 0.25f;
         z = b.temple_z + (b.gate_z - b.temple_z) * 0.25f;
     } else {
-        before_gate(b, -22.0f, 0.0f, x, z);
+        before_gate(b, -40.0f, 0.0f, x, z);
     }
 }
 
