@@ -1,5 +1,7 @@
 #include "game/command_line.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/paths.h"
@@ -22,6 +24,7 @@ void print_usage(FILE* out)
             "Usage: kelvarin [NAME] [LOG_POSITION] [REPLAY_P_LOG] [SOUND] [GOD] [WINDOW]\n"
             "       kelvarin [NAME] [WINDOW] --timedemo SEED [--frames N] [--shot FRAME]...\n"
             "       kelvarin [NAME] [WINDOW] --computer attackers|defenders[:easy|normal|hard]\n"
+            "       kelvarin [NAME] [WINDOW] --island SEED\n"
             "       kelvarin --battle SEED [--attackers LEVEL] [--defenders LEVEL] [--minutes N] [--json]\n"
             "       kelvarin --headless SEED [--side attackers|defenders] [--seconds N]\n"
             "       kelvarin --help | --version\n"
@@ -43,6 +46,7 @@ void print_usage(FILE* out)
             "  --shot FRAME  write timedemo frame FRAME as timedemo-FRAME.ppm (repeatable)\n"
             "  --computer SIDE[:LEVEL]  the computer plays SIDE (attackers or defenders) at\n"
             "                LEVEL (easy, normal or hard; normal when left out), you the other\n"
+            "  --island SEED  the games this copy starts are played on the island of SEED\n"
             "  --battle SEED  a whole game of the computer against itself on the island of\n"
             "                SEED, with no window, sound or network; one line says who won\n"
             "  --attackers LEVEL, --defenders LEVEL  the sides' levels in a battle (normal)\n"
@@ -81,6 +85,29 @@ int check_program_options(int argc, char** argv)
         print_usage(stderr);
         return 2;
     }
+    return -1;
+}
+
+int take_island_args(int& argc, char** argv, long long& island)
+{
+    island = -1;
+    int n = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--island") != 0) {
+            argv[n++] = argv[i];
+            continue;
+        }
+        const char* v = i + 1 < argc ? argv[++i] : "";
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long long seed = std::strtoull(v, &end, 10);
+        if (!*v || *end || errno || v[0] == '-' || seed > 0xffffffffULL) {
+            fprintf(stderr, "kelvarin: --island needs a seed (a whole number below 4294967296), not \"%s\"\n", v);
+            return 2;
+        }
+        island = static_cast<long long>(seed);
+    }
+    argc = n;
     return -1;
 }
 

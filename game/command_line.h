@@ -20,3 +20,8 @@ int check_program_options(int argc, char** argv);
 // default) or hard. Returns -1 to go on (side -1 when it was not given), or
 // 2 after printing what is wrong.
 int take_computer_args(int& argc, char** argv, int& side, int& level);
+// Takes "--island SEED" out of the argument vector: the games this copy
+// starts are played on the island of SEED (a whole number below 2^32).
+// Returns -1 to go on (island -1 when it was not given), or 2 after
+// printing what is wrong.
+int take_island_args(int& argc, char** argv, long long& island);

@@ -572,6 +572,11 @@ int main_program(int argc, char** argv)
     const int computer_args = take_computer_args(argc, argv, computer_side, computer_level);
     if (computer_args >= 0)
         return computer_args;
+    long long island = -1;
+    const int island_args = take_island_args(argc, argv, island);
+    if (island_args >= 0)
+        return island_args;
+    choose_start_island(island);
     const int options = check_program_options(argc, argv);
     if (options >= 0)
         return options;

@@ -107,10 +107,20 @@ int draw_start_seed()
     return r % 50000 + 10240;
 }
 
+static long long s_start_island = -1;
+
+void choose_start_island(long long seed)
+{
+    s_start_island = seed >= 0 && seed <= 0xffffffffLL ? seed : -1;
+}
+
 start_info announce_start(int computer_team, int level)
 {
     start_info s;
+    // The draw is made either way: the menu's generator moves on alike.
     s.seed = static_cast<unsigned>(draw_start_seed());
+    if (s_start_island >= 0)
+        s.seed = static_cast<unsigned>(s_start_island);
     if ((computer_team == TEAM_ATTACKERS || computer_team == TEAM_DEFENDERS) && level_name(level)) {
         s.computer_team = computer_team;
         s.level = level;

@@ -29,6 +29,9 @@ void receive_command_message(const unsigned char* buf, int len, uint32_t sender)
 
 // Draws the start seed (10240 .. 10240 + 49999) from the generator.
 int draw_start_seed();
+// The island every game this copy starts is played on (the command line's
+// "--island SEED"), instead of a drawn one; negative: drawn.
+void choose_start_island(long long seed);
 // How a game starts: its seed, and the side the computer plays (-1: none)
 // at which level, hosted by which copy (0: this one).
 struct start_info {
