@@ -220,13 +220,15 @@ void attack(commander& c)
                 walkers.push_back(u);
         float mx, mz;
         before_gate(f, -15.0f, 0.0f, mx, mz);
-        const size_t needed = std::min<size_t>(walkers.size(), TEMPLE_HOLDERS_TO_WIN + 1);
-        size_t gathered = 0;
-        for (const unit* u : walkers)
-            gathered += dist2(u->x, u->z, mx, mz) < 20.0f * 20.0f ? 1 : 0;
-        if (walkers.size() < TEMPLE_HOLDERS_TO_WIN + 1 || c.traits.skill < 1.0f)
-            c.pushing = c.traits.skill < 1.0f;
-        else if (gathered >= needed)
+        const size_t needed = TEMPLE_HOLDERS_TO_WIN + 1;
+        const auto gathered = std::count_if(walkers.begin(), walkers.end(), [&](const unit* u) {
+            return dist2(u->x, u->z, mx, mz) < 20.0f * 20.0f;
+        });
+        if (c.traits.skill < 1.0f)
+            c.pushing = true;
+        else if (walkers.size() < needed)
+            c.pushing = false;
+        else if (static_cast<size_t>(gathered) >= needed)
             c.pushing = true;
         for (size_t k = 0; k < walkers.size(); ++k) {
             if (c.pushing)

@@ -143,14 +143,13 @@ void cast(figure_state& f, unit* u, int k)
         int crowd = 0;
         unit* t = crowd_target(f, team, u->x, u->z, 150.0f, crowd);
         // A master caster strikes the enemy's figure with lightning when it
-        // is in reach: two strikes end the battle.
-        if (code == SPELL_LIGHTNING && f.traits.skill >= 1.0f)
-            if (unit* e = nearest_enemy_figure(team, u->x, u->z)) {
-                t = e;
-                crowd = 3;
-            }
-        // A good caster waits for a crowd; a poor one strikes at anyone.
-        if (t && crowd >= (f.traits.skill >= 0.7f ? 3 : 1) && within_spell_reach(t->x, t->z)) {
+        // is in reach: two strikes end the battle. Else a good caster waits
+        // for a crowd; a poor one strikes at anyone.
+        unit* figure = code == SPELL_LIGHTNING && f.traits.skill >= 1.0f ? nearest_enemy_figure(team, u->x, u->z)
+                                                                          : nullptr;
+        if (figure)
+            t = figure;
+        if (t && (figure || crowd >= (f.traits.skill >= 0.7f ? 3 : 1)) && within_spell_reach(t->x, t->z)) {
             if (code == SPELL_FIRESTORM) {
                 do_firestorm(t->x, t->z, team);
             } else {

@@ -18,9 +18,7 @@ ARGS = harness.default_paths()
 FIGURE_ID = 0x80800  # + the side
 ATTACKERS, DEFENDERS = 0, 1
 START = (175, 125)  # "Start Game" in the menu's virtual screen
-# The island the lone copy starts on (--island): its camp lies near the
-# city, so the sides meet within a minute or two of the start.
-ISLAND = 4001
+ISLAND = 4001  # the lone copy's (--island): the sides meet within minutes
 
 
 class Copy:
@@ -100,7 +98,7 @@ class AloneAgainstTheComputer(unittest.TestCase):
         sides meet. Returns (peer, copy, mark)."""
         with contextlib.ExitStack() as stack:
             net = stack.enter_context(harness.linked_namespaces(2))
-            copy = Copy(stack, net[0], "solo", extra)
+            copy = Copy(stack, net[0], "solo", extra + ["--island", str(ISLAND)])
             peer = stack.enter_context(harness.Peer(net[1], ARGS.peer))
             self.assertIsNotNone(copy.game.wait_for_line(r"^my_numb = \d+$", 20), copy.game.dump())
             # The player stands on the other side already.
@@ -138,9 +136,8 @@ class AloneAgainstTheComputer(unittest.TestCase):
             return peer, copy, mark
 
     def test_the_computer_defends_and_attacks(self):
-        for extra, side, level, seconds in ((["--computer", "defenders", "--island", str(ISLAND)], DEFENDERS, 2, 200),
-                                            (["--computer", "attackers:hard", "--island", str(ISLAND)], ATTACKERS, 3,
-                                             90)):
+        for extra, side, level, seconds in ((["--computer", "defenders"], DEFENDERS, 2, 200),
+                                            (["--computer", "attackers:hard"], ATTACKERS, 3, 90)):
             with self.subTest(extra=extra):
                 figure = FIGURE_ID + side
 
