@@ -169,8 +169,11 @@ float node_z(int n)
 // wall and house) may not overlap a structure's model. For each grid point
 // and each step to a neighbour, sampled every SAMPLE along the step, whether
 // such a body overlaps one. The collision test per sample makes this too
-// dear for every search, so it is kept until the structures change: a world
-// is built (other models) or a gate falls or is lowered (other closed walls).
+// dear for every search (a fifth of a second for the whole island), so it
+// is kept until the structures change: a world is built (other models), or
+// a gate comes to rest at another tilt (lowered, raised or fallen), when
+// only the ground the gate can reach is tested again. A gate still swinging
+// keeps the tilt it was tested at.
 constexpr float STANDING = 2.0f;
 constexpr float BODY = 0.8f;
 constexpr float SAMPLE = 0.5f;
@@ -178,7 +181,9 @@ constexpr float SAMPLE = 0.5f;
 struct structure_cache {
     bool valid = false;
     int models = -1;
-    std::vector<float> walls_key;
+    // Each wall point's gate tilt when its ground was last tested (0 for a
+    // point without a gate).
+    std::vector<float> gate_tilts;
     // Bit d of blocked[n]: the step from n in direction d (dirs below)
     // meets a structure; bit 8: a body over n itself does.
     std::vector<unsigned short> blocked;
@@ -199,64 +204,109 @@ bool body_meets_structure(float x, float z)
     return p[0] != x || p[1] != y || p[2] != z;
 }
 
-std::vector<float> walls_key(const walls_t& walls)
-{
-    std::vector<float> key;
-    for (const wall_stretch& w : walls)
-        key.insert(key.end(), {w.ax, w.az, w.bx, w.bz, w.half});
-    return key;
-}
+// A rectangle of grid points, corners included.
+struct grid_rect {
+    int i0, j0, i1, j1;
+    bool holds(int i, int j) const { return i >= i0 && i <= i1 && j >= j0 && j <= j1; }
+};
 
-const std::vector<unsigned short>& structure_blocks(const walls_t& walls)
+// Tests the grid points of `r` and the steps between two of them afresh.
+// A step that leaves `r` keeps what it had: `r` reaches a step's length
+// beyond the ground that changed, so neither its samples nor its outer end
+// changed.
+void test_structures(std::vector<unsigned short>& blocked, const grid_rect& r)
 {
-    structure_cache& c = s_structures;
-    const int models = num_top_level_models();
-    std::vector<float> key = walls_key(walls);
-    if (c.valid && c.models == models && c.walls_key == key)
-        return c.blocked;
-    c.valid = true;
-    c.models = models;
-    c.walls_key = std::move(key);
-    c.blocked.assign(N * N, 0);
-    if (models == 0)
-        return c.blocked;
     auto inside = [](int i, int j) {
         return i >= 0 && j >= 0 && i < N && j < N && std::fabs(node_x(j * N + i)) <= EDGE &&
                std::fabs(node_z(j * N + i)) <= EDGE;
     };
-    for (int n = 0; n < N * N; ++n)
-        if (inside(n % N, n / N) && body_meets_structure(node_x(n), node_z(n)))
-            c.blocked[static_cast<size_t>(n)] = 0x100;
+    for (int j = r.j0; j <= r.j1; ++j)
+        for (int i = r.i0; i <= r.i1; ++i) {
+            if (!inside(i, j))
+                continue;
+            const int n = j * N + i;
+            unsigned short kept = 0;
+            for (int d = 0; d < 8; ++d)
+                if (!r.holds(i + STEP_DIRS[d][0], j + STEP_DIRS[d][1]))
+                    kept = static_cast<unsigned short>(kept | (blocked[static_cast<size_t>(n)] & (1u << d)));
+            blocked[static_cast<size_t>(n)] = body_meets_structure(node_x(n), node_z(n)) ? 0x100 | kept : kept;
+        }
     // A step and its way back share the points between their ends: each
     // pair is sampled once. A step is closed by those points or by a body
     // over the end it leads to.
-    for (int n = 0; n < N * N; ++n) {
-        const int i = n % N, j = n / N;
-        if (!inside(i, j))
-            continue;
-        const float x = node_x(n), z = node_z(n);
-        for (int d = 0; d < 8; ++d) {
-            const int d_back = OPPOSITE_DIR[d];
-            if (d_back < d)
+    for (int j = r.j0; j <= r.j1; ++j)
+        for (int i = r.i0; i <= r.i1; ++i) {
+            if (!inside(i, j))
                 continue;
-            const int a = i + STEP_DIRS[d][0], b = j + STEP_DIRS[d][1];
-            if (!inside(a, b))
-                continue;
-            const int m = b * N + a;
-            const float dx = 4.0f * static_cast<float>(STEP_DIRS[d][0]), dz = 4.0f * static_cast<float>(STEP_DIRS[d][1]);
-            const int samples = static_cast<int>(std::ceil(std::hypot(dx, dz) / SAMPLE));
-            bool between = false;
-            for (int k = 1; k < samples && !between; ++k) {
-                const float t = static_cast<float>(k) / static_cast<float>(samples);
-                between = body_meets_structure(x + dx * t, z + dz * t);
+            const int n = j * N + i;
+            const float x = node_x(n), z = node_z(n);
+            for (int d = 0; d < 8; ++d) {
+                const int d_back = OPPOSITE_DIR[d];
+                if (d_back < d)
+                    continue;
+                const int a = i + STEP_DIRS[d][0], b = j + STEP_DIRS[d][1];
+                if (!inside(a, b) || !r.holds(a, b))
+                    continue;
+                const int m = b * N + a;
+                const float dx = 4.0f * static_cast<float>(STEP_DIRS[d][0]);
+                const float dz = 4.0f * static_cast<float>(STEP_DIRS[d][1]);
+                const int samples = static_cast<int>(std::ceil(std::hypot(dx, dz) / SAMPLE));
+                bool between = false;
+                for (int k = 1; k < samples && !between; ++k) {
+                    const float t = static_cast<float>(k) / static_cast<float>(samples);
+                    between = body_meets_structure(x + dx * t, z + dz * t);
+                }
+                unsigned short& there = blocked[static_cast<size_t>(n)];
+                unsigned short& back = blocked[static_cast<size_t>(m)];
+                if (between || (back & 0x100))
+                    there = static_cast<unsigned short>(there | (1u << d));
+                if (between || (there & 0x100))
+                    back = static_cast<unsigned short>(back | (1u << d_back));
             }
-            unsigned short& there = c.blocked[static_cast<size_t>(n)];
-            unsigned short& back = c.blocked[static_cast<size_t>(m)];
-            if (between || (back & 0x100))
-                there = static_cast<unsigned short>(there | (1u << d));
-            if (between || (there & 0x100))
-                back = static_cast<unsigned short>(back | (1u << d_back));
         }
+}
+
+// The grid points whose tests the gate starting at wall point i can change,
+// whatever its tilt: the ground within its height (and a body) of the
+// stretch, and a step's length more.
+grid_rect gate_ground(size_t i)
+{
+    const wall_point& a = the_wall_pts[i];
+    const wall_point& b = the_wall_pts[i + 1];
+    const float reach = std::fmax(a.height, b.height) + std::fmax(a.thickness, b.thickness) + BODY + 8.0f;
+    auto low = [](float v) { return std::clamp(static_cast<int>(std::floor((v + 256.0f) / 4.0f)), 0, N - 1); };
+    auto high = [](float v) { return std::clamp(static_cast<int>(std::ceil((v + 256.0f) / 4.0f)), 0, N - 1); };
+    return {low(std::fmin(a.x, b.x) - reach), low(std::fmin(a.z, b.z) - reach), high(std::fmax(a.x, b.x) + reach),
+            high(std::fmax(a.z, b.z) + reach)};
+}
+
+float gate_tilt(size_t i)
+{
+    return i + 1 < static_cast<size_t>(n_wall_pts) && the_wall_pts[i].gate ? the_wall_pts[i].angle : 0.0f;
+}
+
+const std::vector<unsigned short>& structure_blocks()
+{
+    structure_cache& c = s_structures;
+    const int models = num_top_level_models();
+    const size_t points = static_cast<size_t>(std::max(n_wall_pts, 0));
+    if (!c.valid || c.models != models || c.gate_tilts.size() != points) {
+        c.valid = true;
+        c.models = models;
+        c.gate_tilts.assign(points, 0.0f);
+        for (size_t i = 0; i < points; ++i)
+            c.gate_tilts[i] = gate_tilt(i);
+        c.blocked.assign(N * N, 0);
+        if (models > 0)
+            test_structures(c.blocked, {0, 0, N - 1, N - 1});
+        return c.blocked;
+    }
+    for (size_t i = 0; i < points; ++i) {
+        const wall_point& p = the_wall_pts[i];
+        if (gate_tilt(i) == c.gate_tilts[i] || p.angle != p.target)
+            continue;
+        c.gate_tilts[i] = gate_tilt(i);
+        test_structures(c.blocked, gate_ground(i));
     }
     return c.blocked;
 }
@@ -331,7 +381,7 @@ grid make_grid(const walls_t& walls, bool structures, const standing_t& units = 
     g.walls = walls;
     g.units = units;
     if (structures)
-        g.blocked = &structure_blocks(walls);
+        g.blocked = &structure_blocks();
     g.dry.assign(N * N, 0);
     g.shore.assign(N * N, 0);
     for (int n = 0; n < N * N; ++n) {
