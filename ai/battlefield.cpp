@@ -59,8 +59,7 @@ bool gate_open(const battlefield& b)
 {
     if (b.gate < 0)
         return true;
-    const wall_point& g = the_wall_pts[static_cast<size_t>(b.gate)];
-    return g.broken || g.angle > 45.0f;
+    return gate_stands_open(the_wall_pts[static_cast<size_t>(b.gate)]);
 }
 
 float gate_health(const battlefield& b)

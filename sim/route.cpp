@@ -584,6 +584,8 @@ int route_between(const walls_t& walls, bool structures, const standing_t& units
 
 namespace {
 
+int through_open_gate(const walls_t& walls, float x0, float z0, float x1, float z1, std::vector<waypoint>& out);
+
 // find_dry_route, round the standing units where a way does (else as if
 // they were not there). `kept_clear`: only a way that keeps clear of the
 // structures, none where the ground alone would allow one.
@@ -601,6 +603,8 @@ int dry_route(float x0, float z0, float x1, float z1, std::vector<waypoint>& out
         if (!units.empty() && route_between(walls, true, units, x0, z0, x1, z1, out) == 0)
             return 0;
         if (route_between(walls, true, {}, x0, z0, x1, z1, out) == 0)
+            return 0;
+        if (through_open_gate(walls, x0, z0, x1, z1, out) == 0)
             return 0;
     }
     if (kept_clear)
@@ -1003,12 +1007,39 @@ bool gate_line_up(const gate_front& g, float across, waypoint& out)
     return false;
 }
 
-// Where the way in before a gate is closed to the grid's ways (a bridge
-// whose railings reach the water's edge: its deck is entered from the bank
-// below a railing's end, between the grid's points), a way clear of the
-// structures from (sx, sz) to the nearest point beside the line-up point
-// `before` that such a way reaches and from which the ram drives straight
-// to it.
+// Points beside the line-up point `before` of the gate `g`, nearest first,
+// from which a body drives straight to it (dry ground, no structure across):
+// where a bridge's railings reach the water's edge, its deck is entered
+// from the bank below a railing's end, between the grid's points. The first
+// that `take` accepts is kept in `out`.
+template <class F>
+bool beside_line_up(const gate_front& g, waypoint before, F&& take, waypoint& out)
+{
+    for (float aside = 4.0f; aside <= 20.0f; aside += 2.0f)
+        for (float away : {0.0f, 2.0f, 4.0f})
+            for (float sign : {-1.0f, 1.0f}) {
+                const waypoint p{before.x + g.ax * sign * aside + g.nx * away,
+                                 before.z + g.az * sign * aside + g.nz * away};
+                if (dry_line(p.x, p.z, before.x, before.z) && !structure_across(p, before) && take(p)) {
+                    out = p;
+                    return true;
+                }
+            }
+    return false;
+}
+
+// Whether the grid's ways from the point whose costs `cost` holds reach a
+// grid point beside (x, z).
+bool reached(const grid& reach, const std::vector<int>& cost, waypoint p)
+{
+    const int n = nearest_node(reach, p.x, p.z, 1, true);
+    return n >= 0 && cost[static_cast<size_t>(n)] != INT_MAX;
+}
+
+// Where the way in before a gate is closed to the grid's ways, a way clear
+// of the structures from (sx, sz) to the nearest point beside the line-up
+// point `before` that such a way reaches and from which the ram drives
+// straight to it.
 bool gate_entry(const gate_front& g, waypoint before, float sx, float sz, const standing_t& units,
                 std::vector<waypoint>& way)
 {
@@ -1018,18 +1049,10 @@ bool gate_entry(const gate_front& g, waypoint before, float sx, float sz, const 
         return false;
     std::vector<int> cost, from;
     search(reach, start, -1, cost, from);
-    for (float aside = 4.0f; aside <= 20.0f; aside += 2.0f)
-        for (float out : {0.0f, 2.0f, 4.0f})
-            for (float sign : {-1.0f, 1.0f}) {
-                const waypoint p{before.x + g.ax * sign * aside + g.nx * out, before.z + g.az * sign * aside + g.nz * out};
-                const int n = nearest_node(reach, p.x, p.z, 1, true);
-                if (n < 0 || cost[static_cast<size_t>(n)] == INT_MAX || !dry_line(p.x, p.z, before.x, before.z) ||
-                    structure_across(p, before))
-                    continue;
-                if (dry_route(sx, sz, p.x, p.z, way, units, true) == 0)
-                    return true;
-            }
-    return false;
+    waypoint p;
+    return beside_line_up(
+        g, before,
+        [&](waypoint q) { return reached(reach, cost, q) && dry_route(sx, sz, q.x, q.z, way, units, true) == 0; }, p);
 }
 
 // The way of a ram at (sx, sz) sent at the gate: to the line-up point of its
@@ -1073,6 +1096,73 @@ bool plan_gate_attack(const unit* u, float sx, float sz, const gate_front& g, co
     }
     leg.points.push_back(press);
     return true;
+}
+
+// The way from the grid's ways onto the line out through the middle of the
+// gate `g` on its side: the nearest point on it that the grid's ways from
+// the point whose costs `cost` holds reach; where they reach none (a bridge
+// before the gate), a point beside its line-up point that they reach, then
+// that point. Empty when there is neither.
+std::vector<waypoint> onto_gate_line(const grid& reach, const gate_front& g, const std::vector<int>& cost)
+{
+    const waypoint face = gate_point(g, 0.0f, g.face);
+    for (float d = g.face + WAYPOINT_REACH; d <= GATE_APPROACH; d += GATE_APPROACH_STEP) {
+        const waypoint p = gate_point(g, 0.0f, d);
+        if (!dry_line(p.x, p.z, face.x, face.z))
+            break;
+        if (reached(reach, cost, p))
+            return {p};
+    }
+    waypoint before, p;
+    if (gate_line_up(g, 0.0f, before) &&
+        beside_line_up(g, before, [&](waypoint q) { return reached(reach, cost, q); }, p))
+        return {p, before};
+    return {};
+}
+
+// Where the grid's ways lead through no open gate (a bridge before it whose
+// deck they cannot step onto, as above), a way straight through the middle
+// of one: onto its line on the start's side, through, and off its line on
+// the goal's side.
+int through_open_gate(const walls_t& walls, float x0, float z0, float x1, float z1, std::vector<waypoint>& out)
+{
+    out.clear();
+    const grid reach = make_grid(walls, true);
+    const int start = start_node(reach, x0, z0);
+    const int goal = nearest_node(reach, x1, z1, 2, true);
+    if (start < 0 || goal < 0)
+        return -1;
+    std::vector<int> from_start, from_goal, unused;
+    search(reach, start, -1, from_start, unused);
+    search(reach, goal, -1, from_goal, unused);
+    for (int i = 0; i + 1 < n_wall_pts; ++i) {
+        const wall_point& a = the_wall_pts[static_cast<size_t>(i)];
+        const wall_point& b = the_wall_pts[static_cast<size_t>(i) + 1];
+        gate_front near, far;
+        if (!gate_stands_open(a) || !gate_near((a.x + b.x) / 2.0f, (a.z + b.z) / 2.0f, x0, z0, near))
+            continue;
+        for (int flip = 0; flip < 2; ++flip) {
+            if (flip) {
+                near.nx = -near.nx;
+                near.nz = -near.nz;
+            }
+            far = near;
+            far.nx = -near.nx;
+            far.nz = -near.nz;
+            const std::vector<waypoint> in = onto_gate_line(reach, near, from_start);
+            const std::vector<waypoint> on = onto_gate_line(reach, far, from_goal);
+            std::vector<waypoint> last;
+            if (in.empty() || on.empty() || route_between(walls, true, {}, x0, z0, in[0].x, in[0].z, out) != 0 ||
+                route_between(walls, true, {}, on[0].x, on[0].z, x1, z1, last) != 0)
+                continue;
+            out.insert(out.end(), in.begin() + 1, in.end());
+            out.insert(out.end(), on.rbegin(), on.rend());
+            out.insert(out.end(), last.begin(), last.end());
+            return 0;
+        }
+    }
+    out.clear();
+    return -1;
 }
 
 // Where the side's other catapults throw from or are on their way to throw

@@ -363,13 +363,18 @@ void init_wall_links()
     register_wall_commands();
 }
 
+bool gate_stands_open(const wall_point& p)
+{
+    return p.gate && (p.broken || p.angle > 45.0f);
+}
+
 std::vector<wall_stretch> closed_wall_stretches()
 {
     std::vector<wall_stretch> out;
     for (int i = 0; i + 1 < n_wall_pts; ++i) {
         const wall_point& a = the_wall_pts[static_cast<size_t>(i)];
         const wall_point& b = the_wall_pts[static_cast<size_t>(i) + 1];
-        if (a.gate && (a.broken || a.angle > 45.0f))
+        if (gate_stands_open(a))
             continue;
         out.push_back({a.x, a.z, b.x, b.z, std::fmax(a.thickness, b.thickness) / 2.0f});
     }

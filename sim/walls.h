@@ -62,8 +62,11 @@ int add_tower_model(const float point[3], float width, float height, int square,
 struct wall_stretch {
     float ax, az, bx, bz, half;
 };
-// The stretches a unit on the ground cannot pass: every one but the gates
-// that are broken or lowered more than half way.
+// Whether the gate starting at this point lets units on the ground through:
+// broken, or lowered more than half way.
+bool gate_stands_open(const wall_point& p);
+// The stretches a unit on the ground cannot pass: every one but the open
+// gates.
 std::vector<wall_stretch> closed_wall_stretches();
 
 void set_gate(int ignored, float angle);

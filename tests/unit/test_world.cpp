@@ -212,6 +212,51 @@ TEST_F(World, ComputerBattlesEndAndRepeat)
     }
 }
 
+namespace {
+
+// Whether the straight way from p to q crosses a stretch of wall that is
+// closed to units on the ground.
+bool crosses_closed_wall(waypoint p, waypoint q)
+{
+    auto side = [](float ax, float az, float bx, float bz, float x, float z) {
+        return (bx - ax) * (z - az) - (bz - az) * (x - ax);
+    };
+    for (const wall_stretch& w : closed_wall_stretches())
+        if (side(w.ax, w.az, w.bx, w.bz, p.x, p.z) * side(w.ax, w.az, w.bx, w.bz, q.x, q.z) < 0.0f &&
+            side(p.x, p.z, q.x, q.z, w.ax, w.az) * side(p.x, p.z, q.x, q.z, w.bx, w.bz) < 0.0f)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+// On these islands the bridge before the gate stands above its bank, so
+// the search's grid cannot step onto its deck: with the gate broken, a way
+// from outside the walls to the temple still leads through the gate, not
+// straight at a wall.
+TEST_F(World, WaysIntoTheCityLeadThroughTheBrokenGateOverItsBridge)
+{
+    for (unsigned seed : {4007u, 4013u}) {
+        headless_build(seed, TEAM_ATTACKERS);
+        int gate = 0;
+        while (gate + 1 < n_wall_pts && !the_wall_pts[static_cast<size_t>(gate)].gate)
+            ++gate;
+        the_wall_pts[static_cast<size_t>(gate)].broken = 1;
+        for (int k = 0; k < 200; ++k)
+            simulate_walls();
+        for (const waypoint from : {waypoint{-86, -169}, waypoint{9, -88}}) {
+            std::vector<waypoint> way;
+            ASSERT_EQ(find_dry_route(from.x, from.z, -40, -136, way), 0);
+            waypoint at = from;
+            for (const waypoint& w : way) {
+                EXPECT_FALSE(crosses_closed_wall(at, w))
+                    << "seed " << seed << ": from (" << at.x << ", " << at.z << ") to (" << w.x << ", " << w.z << ")";
+                at = w;
+            }
+        }
+    }
+}
+
 // Sieges as a player orders them, headless: on each island every ram of the
 // attackers' lone leader is sent once at the city's gate. On these islands
 // rams used to stall for good: held by the camp's catapults and goblins, made
