@@ -198,10 +198,12 @@ void attack(commander& c)
         for (unit* r : rams)
             keep_at(c, r, f.gate_x, f.gate_z, ORDER_ATTACK);
         // The soldiers keep beside the rams, a little out from them, and
-        // fight whatever comes (a soldier with no order looks for enemies).
+        // fight whatever comes (a soldier with no order looks for enemies),
+        // unless what they went for stands where they cannot reach it
+        // (behind the walls).
         for (size_t k = 0; k < soldiers.size(); ++k) {
             unit* s = soldiers[k];
-            if (s->order_kind == ORDER_ENGAGED || s->order_kind == ORDER_ATTACK)
+            if (s->order_kind == ORDER_ENGAGED || (s->order_kind == ORDER_ATTACK && !stuck(c, s)))
                 continue;
             const float ex = rx + f.out_x * 12.0f + static_cast<float>(k % 5) * 3.0f - 6.0f;
             const float ez = rz + f.out_z * 12.0f + static_cast<float>(k / 5 % 4) * 3.0f;
@@ -238,13 +240,14 @@ void attack(commander& c)
                         mz - static_cast<float>(k / 4 % 4) * 3.0f, ORDER_MOVE, 8.0f);
         }
     }
-    // The catapults bombard the towers beside the gate (or the gate), open
-    // or not: their archers cover the way in, and a catapult sent at the
-    // temple drives straight at it, not by the way through the gate.
+    // The catapults bombard the towers beside the gate, open or not: their
+    // archers cover the way in, and a catapult sent at the temple drives
+    // straight at it, not by the way through the gate. With no ram left to
+    // break the gate, they bombard the gate itself.
     for (size_t k = 0; k < catapults.size(); ++k) {
         float tx = f.gate_x, tz = f.gate_z;
         const int tower = f.towers_by_gate[k % 2];
-        if (tower >= 0) {
+        if (tower >= 0 && (open || !rams.empty())) {
             tx = the_wall_pts[static_cast<size_t>(tower)].x;
             tz = the_wall_pts[static_cast<size_t>(tower)].z;
         }
@@ -294,22 +297,22 @@ void defend(commander& c)
     }
     const bool broken = f.gate >= 0 && the_wall_pts[static_cast<size_t>(f.gate)].broken;
     const int inside = count_temple_holders();
-    // Fallen back on the temple, the soldiers go for the nearest enemy that
-    // comes near it: standing by while one lingers would hold the battle
-    // for ever.
-    const std::vector<unit*> at_temple = enemies_near(c.team, f.temple_x, f.temple_z, TEMPLE_GUARD_RANGE);
-    unit* raider = nullptr;
-    float raider2 = 1e30f;
-    for (unit* u : at_temple) {
-        float d2 = dist2(u->x, u->z, f.temple_x, f.temple_z);
-        // A skilled commander takes those at the temple itself first.
-        if (c.traits.skill >= 0.7f && u->touched_model && is_a_temple(u->touched_model))
-            d2 *= 0.1f;
-        if (d2 < raider2) {
-            raider2 = d2;
-            raider = u;
-        }
-    }
+    // Fallen back on the temple, the soldiers go for the enemies that come
+    // near it: standing by while they linger would hold the battle for ever.
+    std::vector<unit*> raiders = enemies_near(c.team, f.temple_x, f.temple_z, TEMPLE_GUARD_RANGE);
+    // Nearest the temple first; a skilled commander takes those at the
+    // temple itself first of all.
+    auto urgency = [&](const unit* u) {
+        const float d2 = dist2(u->x, u->z, f.temple_x, f.temple_z);
+        return c.traits.skill >= 0.7f && u->touched_model && is_a_temple(u->touched_model) ? d2 * 0.1f : d2;
+    };
+    std::stable_sort(raiders.begin(), raiders.end(),
+                     [&](const unit* a, const unit* b) { return urgency(a) < urgency(b); });
+    unit* raider = raiders.empty() ? nullptr : raiders.front();
+    const float raider2 = raider ? urgency(raider) : 1e30f;
+    // A skilled commander meets as many raiders as it has soldiers for, two
+    // at each; a poor one sends them all at the first.
+    const size_t met = c.traits.skill >= 0.7f ? std::max<size_t>(1, std::min(raiders.size(), soldiers.size() / 2)) : 1;
     // The soldiers fall back on the temple once the gate is broken, or
     // (the more skilled the sooner) once it is worn down.
     const float gate_left = f.gate >= 0 && c.gate_full > 0.0f ? gate_health(f) / c.gate_full : 1.0f;
@@ -344,8 +347,9 @@ void defend(commander& c)
             continue;
         const float sx = static_cast<float>(k % 4) * 4.0f - 6.0f, sz = static_cast<float>(k / 4 % 4) * 4.0f;
         if (fall_back && raider) {
-            if (s->order_kind != ORDER_ATTACK || s->attack_target != raider)
-                keep_at(c, s, raider->x, raider->z, ORDER_ATTACK, 10.0f);
+            unit* r = raiders[k % met];
+            if (s->order_kind != ORDER_ATTACK || s->attack_target != r)
+                keep_at(c, s, r->x, r->z, ORDER_ATTACK, 10.0f);
         } else if (fall_back) {
             keep_at(c, s, f.temple_x + sx, f.temple_z + 12.0f + sz, ORDER_MOVE, 8.0f);
         } else if (nearest && !gate_up) {

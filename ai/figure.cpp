@@ -94,12 +94,27 @@ void shoot(figure_state& f, unit* u, const unit* t)
     ++f.arrows;
 }
 
-// The enemy crowd worth a strike: the enemy with the most enemies within
-// 15 of it, among those within `range` of (x, z); a poor caster takes the
-// nearest instead. Nullptr when there is none; `crowd` is its count.
-unit* crowd_target(const figure_state& f, int team, float x, float z, float range, int& crowd)
+// Whether a unit of side `team` (its figure too) stands within `range` of
+// (x, z).
+bool friends_near(int team, float x, float z, float range)
 {
-    const std::vector<unit*> near = enemies_near(team, x, z, range);
+    for (const unit* u = unit_list; u; u = u->next)
+        if (u->team == team && (u->x - x) * (u->x - x) + (u->z - z) * (u->z - z) < range * range)
+            return true;
+    return false;
+}
+
+// The enemy crowd worth a strike: the enemy with the most enemies within
+// 15 of it, among those within `range` of (x, z) and with none of the side's
+// own within `spare` of them; a poor caster takes the nearest instead.
+// Nullptr when there is none; `crowd` is its count.
+unit* crowd_target(const figure_state& f, int team, float x, float z, float range, int& crowd, float spare = 0.0f)
+{
+    std::vector<unit*> near = enemies_near(team, x, z, range);
+    if (spare > 0.0f)
+        near.erase(std::remove_if(near.begin(), near.end(),
+                                  [&](const unit* e) { return friends_near(team, e->x, e->z, spare); }),
+                   near.end());
     crowd = 0;
     if (near.empty())
         return nullptr;
@@ -140,13 +155,18 @@ void cast(figure_state& f, unit* u, int k)
         break;
     case SPELL_FIRESTORM:
     case SPELL_LIGHTNING: {
+        // Lightning strikes friend and foe: a good caster keeps it off its
+        // own (the firestorm spares them).
+        const float spare = code == SPELL_LIGHTNING && f.traits.skill >= 0.7f ? LIGHTNING_REACH + 5.0f : 0.0f;
         int crowd = 0;
-        unit* t = crowd_target(f, team, u->x, u->z, 150.0f, crowd);
+        unit* t = crowd_target(f, team, u->x, u->z, 150.0f, crowd, spare);
         // A master caster strikes the enemy's figure with lightning when it
         // is in reach: two strikes end the battle. Else a good caster waits
         // for a crowd; a poor one strikes at anyone.
         unit* figure = code == SPELL_LIGHTNING && f.traits.skill >= 1.0f ? nearest_enemy_figure(team, u->x, u->z)
                                                                           : nullptr;
+        if (figure && friends_near(team, figure->x, figure->z, spare))
+            figure = nullptr;
         if (figure)
             t = figure;
         if (t && (figure || crowd >= (f.traits.skill >= 0.7f ? 3 : 1)) && within_spell_reach(t->x, t->z)) {
@@ -308,10 +328,12 @@ void think_figure(int team)
     } else {
         float x, z;
         fighting_place(f, u, x, z);
-        // Its army spent, the figure goes after the enemy's: two sides left
-        // with figures and engines that cannot reach each other would stand
-        // for ever.
-        if (army_spent(team))
+        // Both armies spent, the figure goes after the enemy's: two sides
+        // left with figures and engines that cannot reach each other would
+        // stand for ever. While the enemy still has an army, that army
+        // comes (or is sought out by the figure's own side), and a figure
+        // that walked out alone would only fall.
+        if (army_spent(team) && army_spent(1 - team))
             if (const unit* e = nearest_enemy_figure(team, u->x, u->z)) {
                 x = e->x;
                 z = e->z;
