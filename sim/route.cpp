@@ -1127,6 +1127,11 @@ std::vector<waypoint> onto_gate_line(const grid& reach, const gate_front& g, con
 int through_open_gate(const walls_t& walls, float x0, float z0, float x1, float z1, std::vector<waypoint>& out)
 {
     out.clear();
+    bool any_open = false;
+    for (int i = 0; i + 1 < n_wall_pts; ++i)
+        any_open = any_open || gate_stands_open(the_wall_pts[static_cast<size_t>(i)]);
+    if (!any_open)
+        return -1;
     const grid reach = make_grid(walls, true);
     const int start = start_node(reach, x0, z0);
     const int goal = nearest_node(reach, x1, z1, 2, true);
