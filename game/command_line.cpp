@@ -88,44 +88,56 @@ int check_program_options(int argc, char** argv)
     return -1;
 }
 
-int take_island_args(int& argc, char** argv, long long& island)
+namespace {
+
+// Takes every "NAME VALUE" out of the argument vector (compacting it) and
+// hands each VALUE to `take` (null when NAME ends the line), which prints
+// what is wrong and returns false for a bad one. Returns -1 to go on, or 2.
+template <class F>
+int take_option(int& argc, char** argv, const char* name, F&& take)
 {
-    island = -1;
     int n = 1;
     for (int i = 1; i < argc; ++i) {
-        if (strcmp(argv[i], "--island") != 0) {
+        if (strcmp(argv[i], name) != 0) {
             argv[n++] = argv[i];
             continue;
         }
-        const char* v = i + 1 < argc ? argv[++i] : "";
+        if (!take(i + 1 < argc ? argv[++i] : nullptr))
+            return 2;
+    }
+    argc = n;
+    return -1;
+}
+
+}  // namespace
+
+int take_island_args(int& argc, char** argv, long long& island)
+{
+    island = -1;
+    return take_option(argc, argv, "--island", [&](const char* value) {
+        const char* v = value ? value : "";
         char* end = nullptr;
         errno = 0;
         const unsigned long long seed = std::strtoull(v, &end, 10);
         if (!*v || *end || errno || v[0] == '-' || seed > 0xffffffffULL) {
             fprintf(stderr, "kelvarin: --island needs a seed (a whole number below 4294967296), not \"%s\"\n", v);
-            return 2;
+            return false;
         }
         island = static_cast<long long>(seed);
-    }
-    argc = n;
-    return -1;
+        return true;
+    });
 }
 
 int take_computer_args(int& argc, char** argv, int& side, int& level)
 {
     side = -1;
     level = LEVEL_NORMAL;
-    int n = 1;
-    for (int i = 1; i < argc; ++i) {
-        if (strcmp(argv[i], "--computer") != 0) {
-            argv[n++] = argv[i];
-            continue;
-        }
-        if (i + 1 >= argc) {
+    return take_option(argc, argv, "--computer", [&](const char* value) {
+        if (!value) {
             fprintf(stderr, "kelvarin: --computer needs a side: attackers or defenders\n");
-            return 2;
+            return false;
         }
-        const std::string v = argv[++i];
+        const std::string v = value;
         const size_t colon = v.find(':');
         const std::string s = v.substr(0, colon);
         side = s == "attackers" ? TEAM_ATTACKERS : (s == "defenders" ? TEAM_DEFENDERS : -1);
@@ -133,9 +145,8 @@ int take_computer_args(int& argc, char** argv, int& side, int& level)
         if (side < 0 || !level) {
             fprintf(stderr, "kelvarin: --computer takes SIDE[:LEVEL] (attackers or defenders; easy, normal or hard), "
                             "not \"%s\"\n", v.c_str());
-            return 2;
+            return false;
         }
-    }
-    argc = n;
-    return -1;
+        return true;
+    });
 }
