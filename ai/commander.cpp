@@ -300,6 +300,14 @@ void defend(commander& c)
     // Fallen back on the temple, the soldiers go for the enemies that come
     // near it: standing by while they linger would hold the battle for ever.
     std::vector<unit*> raiders = enemies_near(c.team, f.temple_x, f.temple_z, TEMPLE_GUARD_RANGE);
+    // Those still outside a shut gate are beyond reach (the way to them
+    // ends at the wall).
+    if (f.gate >= 0 && !gate_open(f))
+        raiders.erase(std::remove_if(raiders.begin(), raiders.end(),
+                                     [&](const unit* u) {
+                                         return (u->x - f.gate_x) * f.out_x + (u->z - f.gate_z) * f.out_z > -5.0f;
+                                     }),
+                      raiders.end());
     // Nearest the temple first; a skilled commander takes those at the
     // temple itself first of all.
     auto urgency = [&](const unit* u) {
@@ -318,27 +326,30 @@ void defend(commander& c)
     const float gate_left = f.gate >= 0 && c.gate_full > 0.0f ? gate_health(f) / c.gate_full : 1.0f;
     const bool worn = gate_left < 0.5f * c.traits.skill;
     const bool fall_back = broken || worn || soldiers.size() < 4 || inside > 0 || raider2 < 60.0f * 60.0f;
-    // The gate: down to sally while the enemy is on its way, up when it is
-    // close (or nothing comes), never more often than every few seconds.
+    // The attackers' army spent, the soldiers go out after their figure:
+    // nothing else would end the battle.
+    unit* hunted = army_spent(1 - c.team) && !soldiers.empty() ? nearest_enemy_figure(c.team, f.gate_x, f.gate_z)
+                                                                : nullptr;
+    // The gate: down to sally while the enemy is on its way (or to go out
+    // after its figure), up when it is close (or nothing comes), never more
+    // often than every few seconds.
     if (f.gate >= 0 && !broken && game_time >= c.next_gate_work) {
         // It sallies only as many as it is against, the more skilled the
         // fewer it dares to meet.
         const float dare = 0.5f + c.traits.skill;
-        const bool want_down = !threats.empty() && close.empty() && soldiers.size() >= 4 &&
-                               static_cast<float>(soldiers.size()) >= dare * static_cast<float>(threats.size()) &&
-                               !fall_back;
+        const bool want_down = hunted || (!threats.empty() && close.empty() && soldiers.size() >= 4 &&
+                                          static_cast<float>(soldiers.size()) >= dare * static_cast<float>(threats.size()) &&
+                                          !fall_back);
         if (want_down == (gate_up != 0)) {
             gate_func();
             ++c.report.gate_moves;
             c.next_gate_work = game_time + GATE_WORK_INTERVAL;
         }
     }
-    // The attackers' army spent, the soldiers go out after their figure:
-    // nothing else would end the battle.
-    if (unit* raider_figure = army_spent(1 - c.team) ? nearest_enemy_figure(c.team, f.gate_x, f.gate_z) : nullptr) {
+    if (hunted) {
         for (unit* s : soldiers)
-            if (s->order_kind != ORDER_ENGAGED && (s->order_kind != ORDER_ATTACK || s->attack_target != raider_figure))
-                keep_at(c, s, raider_figure->x, raider_figure->z, ORDER_ATTACK, 10.0f);
+            if (s->order_kind != ORDER_ENGAGED && (s->order_kind != ORDER_ATTACK || s->attack_target != hunted))
+                keep_at(c, s, hunted->x, hunted->z, ORDER_ATTACK, 10.0f);
         return;
     }
     for (size_t k = 0; k < soldiers.size(); ++k) {

@@ -162,14 +162,19 @@ void cast(figure_state& f, unit* u, int k)
         unit* t = crowd_target(f, team, u->x, u->z, 150.0f, crowd, spare);
         // A master caster strikes the enemy's figure with lightning when it
         // is in reach: two strikes end the battle. Else a good caster waits
-        // for a crowd; a poor one strikes at anyone.
-        unit* figure = code == SPELL_LIGHTNING && f.traits.skill >= 1.0f ? nearest_enemy_figure(team, u->x, u->z)
-                                                                          : nullptr;
+        // for a crowd; a poor one strikes at anyone. With its army spent,
+        // any caster strikes what it can (the figure first): nothing else
+        // is left to wait for, and an empty hand may be granted a summons.
+        const bool spent = army_spent(team);
+        unit* figure = code == SPELL_LIGHTNING && (f.traits.skill >= 1.0f || spent)
+                           ? nearest_enemy_figure(team, u->x, u->z)
+                           : nullptr;
         if (figure && friends_near(team, figure->x, figure->z, spare))
             figure = nullptr;
         if (figure)
             t = figure;
-        if (t && (figure || crowd >= (f.traits.skill >= 0.7f ? 3 : 1)) && within_spell_reach(t->x, t->z)) {
+        const int wanted = f.traits.skill >= 0.7f && !spent ? 3 : 1;
+        if (t && (figure || crowd >= wanted) && within_spell_reach(t->x, t->z)) {
             if (code == SPELL_FIRESTORM) {
                 do_firestorm(t->x, t->z, team);
             } else {
@@ -328,12 +333,14 @@ void think_figure(int team)
     } else {
         float x, z;
         fighting_place(f, u, x, z);
-        // Both armies spent, the figure goes after the enemy's: two sides
-        // left with figures and engines that cannot reach each other would
-        // stand for ever. While the enemy still has an army, that army
-        // comes (or is sought out by the figure's own side), and a figure
-        // that walked out alone would only fall.
-        if (army_spent(team) && army_spent(1 - team))
+        // Both armies spent, the attackers' figure goes after the
+        // defenders' (and strikes it with what it holds): two sides left
+        // with figures and engines that cannot reach each other would stand
+        // for ever. The defenders' figure holds its city, and while the
+        // enemy still has an army, that army comes (or is sought out by
+        // the figure's own side): a figure that walked out alone would
+        // only fall.
+        if (team == TEAM_ATTACKERS && army_spent(team) && army_spent(1 - team))
             if (const unit* e = nearest_enemy_figure(team, u->x, u->z)) {
                 x = e->x;
                 z = e->z;
