@@ -162,11 +162,11 @@ void cast(figure_state& f, unit* u, int k)
         unit* t = crowd_target(f, team, u->x, u->z, 150.0f, crowd, spare);
         // A master caster strikes the enemy's figure with lightning when it
         // is in reach: two strikes end the battle. Else a good caster waits
-        // for a crowd; a poor one strikes at anyone. With its army spent,
-        // any caster strikes what it can (the figure first): nothing else
+        // for a crowd; a poor one strikes at anyone. With its army spent, a
+        // good caster strikes what it can (the figure first): nothing else
         // is left to wait for, and an empty hand may be granted a summons.
         const bool spent = army_spent(team);
-        unit* figure = code == SPELL_LIGHTNING && (f.traits.skill >= 1.0f || spent)
+        unit* figure = code == SPELL_LIGHTNING && (f.traits.skill >= 1.0f || (spent && f.traits.skill >= 0.7f))
                            ? nearest_enemy_figure(team, u->x, u->z)
                            : nullptr;
         if (figure && friends_near(team, figure->x, figure->z, spare))
