@@ -76,6 +76,11 @@ void before_gate(const battlefield& b, float d, float side, float& x, float& z)
     z = b.gate_z + b.out_z * d + b.out_x * side;
 }
 
+bool within_gate(const battlefield& b, const unit* u)
+{
+    return (u->x - b.gate_x) * b.out_x + (u->z - b.gate_z) * b.out_z < -5.0f;
+}
+
 static bool fights(const unit* u)
 {
     if (u->kind == UNIT_CATAPULT || u->kind == UNIT_RAM)

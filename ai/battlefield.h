@@ -27,6 +27,8 @@ float gate_health(const battlefield& b);
 
 // A point `d` out of the city from the gate's middle, and `side` across it.
 void before_gate(const battlefield& b, float d, float side, float& x, float& z);
+// Whether the unit stands past the gate, in the city.
+bool within_gate(const battlefield& b, const unit* u);
 
 // Units of side `team` that fight for it (soldiers and engines, not the
 // figures, dragons or ships), and the enemy's within `range` of (x, z).

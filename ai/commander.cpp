@@ -276,8 +276,7 @@ void defend(commander& c)
     unit* nearest = nullptr;
     float nearest2 = 1e30f;
     for (unit* u : enemies_near(c.team, f.gate_x, f.gate_z, SALLY_RANGE)) {
-        const float out = (u->x - f.gate_x) * f.out_x + (u->z - f.gate_z) * f.out_z;
-        if (out < -5.0f)
+        if (within_gate(f, u))
             continue;  // inside already: the temple's defence meets it
         threats.push_back(u);
         const float d2 = dist2(u->x, u->z, f.gate_x, f.gate_z);
@@ -302,11 +301,8 @@ void defend(commander& c)
     std::vector<unit*> raiders = enemies_near(c.team, f.temple_x, f.temple_z, TEMPLE_GUARD_RANGE);
     // Those still outside a shut gate are beyond reach (the way to them
     // ends at the wall).
-    if (f.gate >= 0 && !gate_open(f))
-        raiders.erase(std::remove_if(raiders.begin(), raiders.end(),
-                                     [&](const unit* u) {
-                                         return (u->x - f.gate_x) * f.out_x + (u->z - f.gate_z) * f.out_z > -5.0f;
-                                     }),
+    if (!gate_open(f))
+        raiders.erase(std::remove_if(raiders.begin(), raiders.end(), [&](const unit* u) { return !within_gate(f, u); }),
                       raiders.end());
     // Nearest the temple first; a skilled commander takes those at the
     // temple itself first of all.
