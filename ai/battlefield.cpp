@@ -111,7 +111,7 @@ unit* nearest_enemy_figure(int team, float x, float z)
     unit* best = nullptr;
     float best2 = 1e30f;
     for (unit* e = unit_list; e; e = e->next) {
-        if (e->team == team || e->kind != UNIT_HUMANOID || humanoid_kind_of(e) != HUMANOID_AVATAR ||
+        if (e->team == team || e->kind != UNIT_HUMANOID || humanoid_kind_of(e) != HUMANOID_FIGURE ||
             !(e->health > 0.0f))
             continue;
         const float d2 = (e->x - x) * (e->x - x) + (e->z - z) * (e->z - z);

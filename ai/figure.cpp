@@ -314,7 +314,7 @@ void think_figure(int team)
         float d2 = (e->x - u->x) * (e->x - u->x) + (e->z - u->z) * (e->z - u->z);
         // A skilled archer aims at the enemy's figure before its soldiers:
         // its fall ends the battle.
-        if (f.traits.skill >= 0.7f && humanoid_kind_of(e) == HUMANOID_AVATAR)
+        if (f.traits.skill >= 0.7f && humanoid_kind_of(e) == HUMANOID_FIGURE)
             d2 *= 0.05f;
         if (d2 < best) {
             best = d2;

@@ -108,7 +108,7 @@ void hear_leaders()
     game_state = STATE_PLAY;
     uint32_t serial[2] = {0, 0};
     for (unit* u = unit_list; u; u = u->next)
-        if (u->kind == UNIT_HUMANOID && humanoid_kind_of(u) != HUMANOID_AVATAR && (u->team == 0 || u->team == 1))
+        if (u->kind == UNIT_HUMANOID && humanoid_kind_of(u) != HUMANOID_FIGURE && (u->team == 0 || u->team == 1))
             set_unit_id(u, (u->team == 1 ? 0x88000u : 0x8c000u) + serial[u->team]++);
 }
 
@@ -130,7 +130,7 @@ void BM_apply_records(benchmark::State& state)
     for (int send = 0; send < 20; ++send)
         for (int team = 1; team >= 0; --team) {
             for (unit* u = unit_list; u; u = u->next) {
-                if (u->team != team || (u->kind == UNIT_HUMANOID && humanoid_kind_of(u) == HUMANOID_AVATAR))
+                if (u->team != team || (u->kind == UNIT_HUMANOID && humanoid_kind_of(u) == HUMANOID_FIGURE))
                     continue;
                 const float v[7] = {u->x + 0.01f * static_cast<float>(send), u->y, u->z, u->heading, u->vx, u->vy, u->vz};
                 add_unit_update(u->id, 7, v);

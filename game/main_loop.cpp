@@ -52,7 +52,7 @@
 #include "ui/selection.h"
 
 timeval prev_tv;
-volatile sig_atomic_t gDone = 0;
+volatile sig_atomic_t quit_requested = 0;
 // Set by a second SIGINT.
 static volatile sig_atomic_t g_leave_now = 0;
 // Set once the window and the display's ramps are closed: a second SIGINT
@@ -60,7 +60,7 @@ static volatile sig_atomic_t g_leave_now = 0;
 static volatile sig_atomic_t g_display_closed = 0;
 int do_log_position = 0;
 int do_replay_position = 0;
-FILE* posi_F = nullptr;
+FILE* position_log_file = nullptr;
 int nframes = 0;
 int tframes = 0;
 float old_frame_time = 0.0f;
@@ -170,7 +170,7 @@ void log_position()
 void read_log_position()
 {
     position_record rec;
-    if (!read_position_record(posi_F, rec))
+    if (!read_position_record(position_log_file, rec))
         return;
     eye_x = rec.x;
     eye_y = rec.y;
@@ -350,9 +350,9 @@ void prepare_game_mode()
 {
     reset_presentation();
     if (do_replay_position) {
-        if (posi_F)
-            fclose(posi_F);
-        posi_F = fopen(user_file("path.dat").c_str(), "rb");
+        if (position_log_file)
+            fclose(position_log_file);
+        position_log_file = fopen(user_file("path.dat").c_str(), "rb");
     }
     build_world();
     start_computer_players();
@@ -360,7 +360,7 @@ void prepare_game_mode()
     // list compiled in play lands in whatever buffer the driver is filling
     // then, and holds it for the rest of the program.
     compile_humanoid_lists();
-    GenShipList();
+    compile_ship_lists();
     compile_engine_lists();
     compile_projectile_lists();
     compile_dragon_lists();
@@ -424,7 +424,7 @@ void carry_out_requests()
             back_to_menu();
         break;
     case ui_request::quit:
-        gDone = 1;
+        quit_requested = 1;
         break;
     case ui_request::none:
         break;
@@ -438,7 +438,7 @@ void carry_out_requests()
 
 void quit_game_event_loop()
 {
-    if (gDone) {
+    if (quit_requested) {
         // Past the display's close nothing is left to put back: leave now.
         if (g_display_closed)
             _exit(-1 & 0xff);
@@ -446,7 +446,7 @@ void quit_game_event_loop()
         alarm(LEAVE_GRACE_SECONDS);
         return;
     }
-    gDone = 1;
+    quit_requested = 1;
 }
 
 void leave_if_interrupted_twice()
@@ -492,12 +492,12 @@ static void route_input()
 void run_game_event_loop()
 {
     gamma_fade_in();
-    while (!gDone) {
+    while (!quit_requested) {
         leave_if_interrupted_twice();
         incremental_fade();
         simulate();
         carry_out_requests();
-        if (gDone)
+        if (quit_requested)
             break;
         g_game_width = window_width;
         g_game_height = window_height;

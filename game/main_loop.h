@@ -10,10 +10,10 @@
 #include "sim/game.h"
 
 extern timeval prev_tv;
-extern volatile sig_atomic_t gDone;
+extern volatile sig_atomic_t quit_requested;
 extern int do_log_position;
 extern int do_replay_position;
-extern FILE* posi_F;
+extern FILE* position_log_file;
 extern int nframes;
 extern int tframes;
 extern float old_frame_time;

@@ -602,7 +602,7 @@ void draw_participants()
     const int my_team = n_parts > 0 ? parts[0].team : -1;
     for (int i = 1; i < n_parts; ++i) {
         const participant& p = parts[static_cast<size_t>(i)];
-        const unit* a = p.avatar;
+        const unit* a = p.figure;
         if (!a || a->invisible)
             continue;
         const double hd = a->heading * M_PI / 180.0;

@@ -75,7 +75,7 @@ static void emit_faces(const int16_t (*faces)[9], int count, bool grain)
     glEnd();
 }
 
-void GenShipList()
+void compile_ship_lists()
 {
     if (sail_list)
         return;

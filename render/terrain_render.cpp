@@ -27,7 +27,7 @@ unsigned int map_lists[4][4] = {
 float map_list_spheres[4][4][4];
 unsigned int terrain_texid = 0;
 unsigned int minimap_texid = 0;
-float relVec[3];
+
 int g_terrain_compiles = 0;
 float g_terrain_count = 0.0f;
 
@@ -704,6 +704,7 @@ void draw_minimap()
 
 int screen_to_terrain_coords(int px, int py, float* out_x, float* out_z)
 {
+    float ray[3];  // from the eye through the pixel, one unit long
     float p[3] = {eye_x, eye_y, eye_z};
     const int W = g_game_width, H = g_game_height;
     const float sx = (px - W / 2) * (2.0f / g_zoom) / W;
@@ -716,13 +717,13 @@ int screen_to_terrain_coords(int px, int py, float* out_x, float* out_z)
     cross_product(down, look_vect, right);
     normalize_vector(right);
     for (int c = 0; c < 3; ++c)
-        relVec[c] = sy * down[c] + sx * right[c] + look_vect[c];
-    normalize_vector(relVec);
+        ray[c] = sy * down[c] + sx * right[c] + look_vect[c];
+    normalize_vector(ray);
 
     // A ray that goes nowhere (no direction) cannot find the ground; the
     // step cap bounds the march should the direction be degenerate.
-    const bool usable = std::isfinite(relVec[0]) && std::isfinite(relVec[1]) && std::isfinite(relVec[2]) &&
-                        dot_product(relVec, relVec) > 0.5f;
+    const bool usable = std::isfinite(ray[0]) && std::isfinite(ray[1]) && std::isfinite(ray[2]) &&
+                        dot_product(ray, ray) > 0.5f;
     for (int steps = 0;; ++steps) {
         if (p[0] < -256 || p[0] > 256 || p[2] < -256 || p[2] > 256 || p[1] < get_terrain_height(p[0], p[2]))
             break;
@@ -732,11 +733,11 @@ int screen_to_terrain_coords(int px, int py, float* out_x, float* out_z)
         }
         if (p[1] < 0)
             break;
-        add_vector(p, relVec, p);
+        add_vector(p, ray, p);
     }
     if (p[0] < -256 || p[0] > 256 || p[2] < -256 || p[2] > 256) {
-        const float t = (-ocean_height - p[1]) / relVec[1];
-        const float x = p[0] + t * relVec[0], z = p[2] + t * relVec[2];
+        const float t = (-ocean_height - p[1]) / ray[1];
+        const float x = p[0] + t * ray[0], z = p[2] + t * ray[2];
         if (!std::isfinite(x) || !std::isfinite(z)) {
             *out_x = *out_z = 0.0f;
             return -1;

@@ -19,8 +19,6 @@ extern unsigned int map_lists[4][4];
 extern float map_list_spheres[4][4][4];
 extern unsigned int terrain_texid;
 extern unsigned int minimap_texid;
-// Unit direction of the last picking ray.
-extern float relVec[3];
 // Blocks compiled since start (for diagnostics and tests), and blocks drawn
 // since the last frame-rate report.
 extern int g_terrain_compiles;

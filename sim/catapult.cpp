@@ -274,7 +274,7 @@ projectile* throw_ball(const float pos[3], const float vel[3], int team, const f
     p->expiry = game_time + BALL_LIFETIME;
     p->max_speed = BALL_SPEED;
     p->kind = PROJECTILE_BALL;
-    p->simulate = simulate_ball;
+    p->step = simulate_ball;
     p->dispose = dispose_ball;
     if (flame_at) {
         auto* f = new fire_source{};

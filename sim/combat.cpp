@@ -352,7 +352,7 @@ void do_damage(float damage, unit* u)
 
 void take_unit_damage(float damage, unit* u)
 {
-    if (humanoid_kind_of(u) == HUMANOID_AVATAR && computer_figure_side(u) < 0)
+    if (humanoid_kind_of(u) == HUMANOID_FIGURE && computer_figure_side(u) < 0)
         return;  // a player's figure's health is kept by its own copy
     u->health -= damage;
     if (u->health > 0.0f)

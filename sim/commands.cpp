@@ -315,7 +315,7 @@ static void receive_invisible(const uint32_t p[4], int index)
         refuse(from, refusal::bad_value, "INVS for unit %8.8X without an end time, ignored", p[0]);
         return;
     }
-    const unit* figure = sender_of(index).avatar;
+    const unit* figure = sender_of(index).figure;
     if (!figure || figure->id != p[0]) {
         refuse(from, refusal::invisible, "INVS for unit %8.8X, which is not the sender's figure, ignored", p[0]);
         return;

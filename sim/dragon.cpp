@@ -318,7 +318,7 @@ void be_on_dragon(float dt)
     eye_x = u->x;
     eye_y = u->y + RIDER_HEIGHT;
     eye_z = u->z;
-    // The avatar reports the dragon's motion as its own.
+    // The figure reports the dragon's motion as its own.
     eye_vx = u->vx;
     eye_vy = u->vy;
     eye_vz = u->vz;

@@ -41,7 +41,7 @@ static void forget_own_figure()
 {
     for (participant& p : parts)
         if (p.is_self)
-            p.avatar = nullptr;
+            p.figure = nullptr;
 }
 
 // The registry is cleared because the game is over here, not because its

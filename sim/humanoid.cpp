@@ -111,7 +111,7 @@ void init_humanoid(unit* u)
         u->kind_release(u->kind_data);
     auto* h = new humanoid_data{};
     h->type = &human_type;
-    h->kind = HUMANOID_AVATAR;
+    h->kind = HUMANOID_FIGURE;
     h->weapon = WEAPON_NONE;
     h->swing_started = -1.0f;
     u->kind = UNIT_HUMANOID;
@@ -170,24 +170,24 @@ int update_humanoid(unit* u, int count, const float* values)
 
 // --- the network's humanoids ----------------------------------------------------------
 
-// By humanoid kind: avatar, archer, footman, ghoul, goblin, orangatang.
+// By humanoid kind: figure, archer, footman, ghoul, goblin, orangatang.
 static const float kind_health[6] = {15.0f, 2.0f, 3.0f, 2.0f, 5.0f, 4.0f};
 static const float kind_speed[6] = {35.0f, 10.0f, 10.0f, 10.0f, 10.0f, 10.0f};
 
 float humanoid_health(int kind)
 {
-    return kind >= HUMANOID_AVATAR && kind <= HUMANOID_ORANGATANG ? kind_health[kind] : 1.0f;
+    return kind >= HUMANOID_FIGURE && kind <= HUMANOID_ORANGATANG ? kind_health[kind] : 1.0f;
 }
 
 float humanoid_speed(int kind)
 {
-    return kind >= HUMANOID_AVATAR && kind <= HUMANOID_ORANGATANG ? kind_speed[kind] : 1e-5f;
+    return kind >= HUMANOID_FIGURE && kind <= HUMANOID_ORANGATANG ? kind_speed[kind] : 1e-5f;
 }
 
 unit* spawn_humanoid(uint32_t id, int team, int kind)
 {
     printf("spawning humanoid %8.8X for team %d, type %d\n", id, team, kind);
-    if (kind < HUMANOID_AVATAR || kind > HUMANOID_ORANGATANG) {
+    if (kind < HUMANOID_FIGURE || kind > HUMANOID_ORANGATANG) {
         refuse(current_sender(), refusal::bad_value, "humanoid %8.8X announced with unknown type %d, not created", id, kind);
         return nullptr;
     }

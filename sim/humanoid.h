@@ -1,4 +1,4 @@
-// Humanoids: the walking figures (avatars, archers, footmen and the summoned
+// Humanoids: the walking figures (figures, archers, footmen and the summoned
 // kinds). A humanoid is a unit of kind UNIT_HUMANOID carrying a
 // humanoid_data record.
 #pragma once
@@ -8,7 +8,7 @@
 #include "sim/units.h"
 
 enum : int {
-    HUMANOID_AVATAR = 0,
+    HUMANOID_FIGURE = 0,
     HUMANOID_ARCHER = 1,
     HUMANOID_FOOTMAN = 2,
     HUMANOID_GHOUL = 3,
@@ -64,7 +64,7 @@ void reset_game_humanoids();
 // The four body types' measures and colours, filled when a world is built.
 void fill_human_types();
 
-// The humanoid kind of a unit (HUMANOID_AVATAR ...), -1 for other kinds.
+// The humanoid kind of a unit (HUMANOID_FIGURE ...), -1 for other kinds.
 int humanoid_kind_of(const unit* u);
 
 // The next free soldier id of a side's range (`base`) from this copy's

@@ -50,13 +50,13 @@ static void look_up_username()
     default_username = g_default_username_storage.c_str();
 }
 
-static unit* make_avatar(int team)
+static unit* make_figure(int team)
 {
     // The figure's id follows the participant's number (set_init_position);
     // it takes no serial of the humanoids the copies make.
-    unit* u = add_unit(AVATAR_ID_BASE);
+    unit* u = add_unit(FIGURE_ID_BASE);
     init_humanoid(u);
-    static_cast<humanoid_data*>(u->kind_data)->kind = HUMANOID_AVATAR;
+    static_cast<humanoid_data*>(u->kind_data)->kind = HUMANOID_FIGURE;
     u->team = team;
     u->health = 15.0f;
     u->max_health = 15.0f;
@@ -68,10 +68,10 @@ void init_participants()
 {
     if (!default_username)
         look_up_username();
-    // A rebuilt menu starts afresh: the previous table and its avatars go.
+    // A rebuilt menu starts afresh: the previous table and its figures go.
     std::vector<unit*> old;
     for (auto& p : parts)
-        old.push_back(p.avatar);
+        old.push_back(p.figure);
     parts.clear();
     n_parts = 0;
     teams[0].members = teams[1].members = 0;
@@ -85,7 +85,7 @@ void init_participants()
     int idx = add_participant(default_username, 0, game_rand() % 2);
     parts[idx].is_self = 1;
     parts[idx].number = my_numb;
-    me = parts[idx].avatar;
+    me = parts[idx].figure;
     set_init_position(parts[idx]);
 }
 
@@ -110,7 +110,7 @@ int add_participant(const char* name, uint32_t id, int team)
     p.team = team;
     p.number = 0;
     p.is_self = 0;
-    p.avatar = make_avatar(team);
+    p.figure = make_figure(team);
     parts.push_back(std::move(p));
     n_parts = static_cast<int>(parts.size());
     ++teams[team].members;
@@ -132,7 +132,7 @@ void del_participant(int index)
 void delete_participant_by_unit(unit* u)
 {
     for (int i = 0; i < n_parts; ++i)
-        if (parts[static_cast<size_t>(i)].avatar == u) {
+        if (parts[static_cast<size_t>(i)].figure == u) {
             del_participant(i);
             return;
         }
@@ -152,12 +152,12 @@ void expire_participants()
             emit_chat(p.team == my_team() ? 1 : 0, prefix.c_str(), " just left.");
             // The figure of a participant who left is of no use to anyone:
             // take it out of the registry with the entry.
-            unit* avatar = p.avatar;
+            unit* figure = p.figure;
             del_participant(i);
-            // An entry's avatar is in the registry for as long as the entry
+            // An entry's figure is in the registry for as long as the entry
             // exists (deleting the unit removes the entry).
-            if (avatar)
-                del_unit(avatar);
+            if (figure)
+                del_unit(figure);
             continue;  // examine the entry that moved into this place
         }
         ++i;
@@ -171,7 +171,7 @@ int local_team()
 
 void set_init_position(participant& p)
 {
-    unit* a = p.avatar;
+    unit* a = p.figure;
     if (!a)
         return;
     if (p.team == 0) {
@@ -186,7 +186,7 @@ void set_init_position(participant& p)
         a->heading = 180.0f;
     }
     a->vx = a->vy = a->vz = 0.0f;
-    set_unit_id(a, static_cast<uint32_t>(p.number) + AVATAR_ID_BASE);
+    set_unit_id(a, static_cast<uint32_t>(p.number) + FIGURE_ID_BASE);
     if (p.is_self) {
         eye_x = a->x;
         eye_y = a->y + 0.6f;
@@ -281,8 +281,8 @@ void receive_helo_message(const unsigned char* buf, int len, uint32_t sender)
             if (team == 0 || team == 1) {
                 --teams[p.team].members;
                 p.team = team;
-                if (p.avatar)
-                    p.avatar->team = team;
+                if (p.figure)
+                    p.figure->team = team;
                 ++teams[team].members;
                 char text[96];
                 snprintf(text, sizeof text, " joined the %s's team.", teams[team].name);

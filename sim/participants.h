@@ -16,7 +16,7 @@ struct participant {
     int team;
     int number;
     int is_self;
-    unit* avatar;
+    unit* figure;
 };
 
 extern std::vector<participant> parts;  // entry 0 is this copy

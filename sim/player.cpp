@@ -170,7 +170,7 @@ void move_eye(float dt, const move_keys& keys)
     if (eye_vx != 0.0f || eye_vy != 0.0f || eye_vz != 0.0f)
         stop_praying();
 
-    // The avatar takes the eye's place so the other copies see the player move.
+    // The figure takes the eye's place so the other copies see the player move.
     set_self_humanoid_position();
 }
 

@@ -90,8 +90,8 @@ void simulate_projectiles(float dt)
             p = del_projectile(p);
             continue;
         }
-        if (p->simulate)
-            p->simulate(p, dt);
+        if (p->step)
+            p->step(p, dt);
         const float s = speed_of(p);
         if (s > p->max_speed && s > 0.0f) {
             const float k = p->max_speed / s;
@@ -164,7 +164,7 @@ int shoot_arrow(float x, float y, float z, float yaw, float pitch, int team)
     p->expiry = game_time + ARROW_LIFETIME;
     p->data = new arrow_data{yaw, pitch};
     p->kind = PROJECTILE_ARROW;
-    p->simulate = simulate_arrow;
+    p->step = simulate_arrow;
     p->dispose = dispose_arrow;
     return add_projectile(p);
 }
@@ -202,14 +202,14 @@ static void receive_player_arrow(const uint32_t p[4], int sender)
 {
     if (sender < 0 || sender >= static_cast<int>(parts.size()))
         return;
-    unit* avatar = parts[static_cast<size_t>(sender)].avatar;
-    if (!avatar)
+    unit* figure = parts[static_cast<size_t>(sender)].figure;
+    if (!figure)
         return;
     const float yaw = bits_to_float(p[0]), pitch = bits_to_float(p[1]);
-    if (!aim_ok("AARW", avatar->id, yaw, pitch))
+    if (!aim_ok("AARW", figure->id, yaw, pitch))
         return;
-    spend_turn(avatar);
-    shoot_arrow(avatar->x, avatar->y + 0.3f, avatar->z, yaw, pitch, avatar->team);
+    spend_turn(figure);
+    shoot_arrow(figure->x, figure->y + 0.3f, figure->z, yaw, pitch, figure->team);
 }
 
 // "UARW": an archer of the sender's side shoots.

@@ -23,7 +23,7 @@ struct projectile {
     int meteor;           // 1 for a firestorm's meteor
     unsigned source;      // the sender id of the copy that made it fly; 0 for this copy
     void* data;           // kind data (an arrow: launch yaw and pitch; a ball: its fire source or none)
-    void (*simulate)(projectile* p, float dt);  // before the move
+    void (*step)(projectile* p, float dt);  // before the move
     void (*dispose)(projectile* p);             // frees the kind data
     projectile* next;
     projectile* prev;

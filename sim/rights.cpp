@@ -55,7 +55,7 @@ static int owner_of_figure(const unit* u)
     if (const int team = computer_figure_side(u); team >= 0)
         return side_steerer(team);
     for (int i = 0; i < n_parts; ++i)
-        if (parts[static_cast<size_t>(i)].avatar == u)
+        if (parts[static_cast<size_t>(i)].figure == u)
             return i;
     return -1;
 }
@@ -78,7 +78,7 @@ static int weapon_of(const unit* u)
 
 static bool is_figure(const unit* u)
 {
-    return u->kind == UNIT_HUMANOID && humanoid_kind_of(u) == HUMANOID_AVATAR;
+    return u->kind == UNIT_HUMANOID && humanoid_kind_of(u) == HUMANOID_FIGURE;
 }
 
 int unit_steerer(const unit* u)
@@ -399,9 +399,9 @@ bool unit_arrow_rule(const uint32_t p[4], const participant& s, int sender)
 
 bool player_arrow_rule(const uint32_t[4], const participant& s, int)
 {
-    if (!s.avatar)
+    if (!s.figure)
         return true;
-    return room_to_shoot(s, "AARW") && turn_taken(s.avatar, s, BOW_RELOAD, "AARW");
+    return room_to_shoot(s, "AARW") && turn_taken(s.figure, s, BOW_RELOAD, "AARW");
 }
 
 bool ball_rule(const uint32_t p[4], const participant& s, int sender)

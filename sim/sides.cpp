@@ -93,13 +93,13 @@ unit* make_computer_figure(int team)
     unit* u = add_announced_unit(COMPUTER_FIGURE_ID + static_cast<uint32_t>(team));
     init_humanoid(u);
     auto* h = static_cast<humanoid_data*>(u->kind_data);
-    h->kind = HUMANOID_AVATAR;
+    h->kind = HUMANOID_FIGURE;
     h->weapon = WEAPON_BOW;
     u->made_here = hosts_computer_side(team) ? 1 : 0;
     u->creator = computer_sides[team].host;
     u->team = team;
-    u->health = u->max_health = humanoid_health(HUMANOID_AVATAR);
-    u->speed = humanoid_speed(HUMANOID_AVATAR);
+    u->health = u->max_health = humanoid_health(HUMANOID_FIGURE);
+    u->speed = humanoid_speed(HUMANOID_FIGURE);
     // A player's start place, or the nearest ground joined to the city's
     // gate where that lies in the sea: the computer walks by dry ways.
     std::vector<waypoint> place{{0.0f, team == TEAM_ATTACKERS ? 188.0f : -188.0f}};

@@ -594,9 +594,9 @@ void spawn_unit(uint32_t id, int team, int kind)
     }
 }
 
-static bool is_avatar(const unit* u)
+static bool is_figure(const unit* u)
 {
-    return humanoid_kind_of(u) == HUMANOID_AVATAR;
+    return humanoid_kind_of(u) == HUMANOID_FIGURE;
 }
 
 bool decides_death(const unit* u)
@@ -616,7 +616,7 @@ void announce_made_units_again()
     for (const unit* u = unit_list; u; u = u->next) {
         if (!u->made_here || !plays_side(u->team))
             continue;
-        if (u->kind == UNIT_HUMANOID && !is_avatar(u))
+        if (u->kind == UNIT_HUMANOID && !is_figure(u))
             announce_unit(u->id, humanoid_kind_of(u), u->team);
         else if (u->kind == UNIT_CATAPULT || u->kind == UNIT_RAM)
             announce_unit(u->id, 0, u->team);
@@ -639,7 +639,7 @@ void bury_orphaned_dead()
     s_creator_left = false;
     for (unit* u = unit_list; u;) {
         unit* next = u->next;
-        if (!(u->health > 0.0f) && !is_avatar(u) && decides_death(u))
+        if (!(u->health > 0.0f) && !is_figure(u) && decides_death(u))
             del_unit(u);  // frees only this unit: the walk goes on from next
         u = next;
     }
@@ -649,13 +649,13 @@ static void remove_unit(unit* u, bool game_goes_on)
 {
     if (!u)
         return;
-    const bool avatar = is_avatar(u);
+    const bool figure = is_figure(u);
     // 1. Another participant's figure takes its table entry with it; a
     //    computer side's figure leaves its side with nobody.
     const bool computer_figure = computer_figure_side(u) >= 0;
     if (computer_figure)
         computer_figure_gone(u);
-    else if (avatar && u != me)
+    else if (figure && u != me)
         delete_participant_by_unit(u);
     // 2. This copy's dragon is forgotten, nobody rides it any more, and its
     //    dismount button leaves the command bar.
@@ -711,7 +711,7 @@ static void remove_unit(unit* u, bool game_goes_on)
     //    a dragon where it is flown); the own figure is announced by the
     //    side's leader.
     const bool announce =
-        avatar && !computer_figure ? u == me && u->team == my_team && i_am_team_leader() : decides_death(u);
+        figure && !computer_figure ? u == me && u->team == my_team && i_am_team_leader() : decides_death(u);
     if ((announce && (game_goes_on || u == me)) || dragon_flown_here)
         send_command_message("UDIE", u->id, 0, 0, 0);
     // 8. Release.
@@ -878,7 +878,7 @@ static uint32_t fresh_unit_id(const unit* u)
 
 uint32_t renumber_made_unit(unit* u)
 {
-    if (!u->made_here || is_avatar(u))
+    if (!u->made_here || is_figure(u))
         return 0;
     const uint32_t fresh = fresh_unit_id(u);
     if (!fresh)

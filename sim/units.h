@@ -27,12 +27,12 @@ enum : uint32_t {
     ID_CLASS_HUMANOID = 0x0008,
 };
 
-// A participant's avatar carries 0x80400 + the participant's number.
-constexpr uint32_t AVATAR_ID_BASE = 0x80400;
+// A participant's figure carries 0x80400 + the participant's number.
+constexpr uint32_t FIGURE_ID_BASE = 0x80400;
 // Serials of an id class: the numbered classes (catapults, rams, the dragon,
 // ships) use the lower 16 bits; the humanoids a copy makes take 0x400
 // serials above their side's base, so that neither side reaches the
-// avatars' range or the other side's.
+// figures' range or the other side's.
 constexpr uint32_t CLASS_SERIALS = 0x10000;
 constexpr uint32_t HUMANOID_SERIALS = 0x400;
 constexpr uint32_t DEFENDER_HUMANOID_BASE = 0x80000;

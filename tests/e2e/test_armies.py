@@ -31,7 +31,7 @@ SEED = 30002  # an island whose sea lies between the goblins and the city
 TEMPLE = (-40.0, -150.0)  # the defenders' temple (houses.txt)
 SQUARE = (-2.5, -152.5)  # the footmen's square
 PEER_NUMBER = 1023
-AVATAR_ID_BASE = 0x80400  # a player's figure is this plus the player's number
+FIGURE_ID_BASE = 0x80400  # a player's figure is this plus the player's number
 
 
 def params(datagram):
@@ -84,7 +84,7 @@ class Copy:
                 break
             time.sleep(0.2)
         assert len(ids) == count, (count, ids)
-        return {int(i, 16) for i in ids if not (AVATAR_ID_BASE <= int(i, 16) < AVATAR_ID_BASE + 1024 or int(i, 16) >> 16 == 6)}
+        return {int(i, 16) for i in ids if not (FIGURE_ID_BASE <= int(i, 16) < FIGURE_ID_BASE + 1024 or int(i, 16) >> 16 == 6)}
 
     def shot(self, path=None):
         s = harness.take_screenshot(self.game, self.xin, 600, 400)
@@ -350,7 +350,7 @@ class ThreeCopiesSelection(unittest.TestCase):
         """The peer's figure stands two paces east of each footman left,
         facing it, and shoots (at most as its bow reloads) until the
         footman's death is announced; returns the ids that fell."""
-        figure = AVATAR_ID_BASE + PEER_NUMBER
+        figure = FIGURE_ID_BASE + PEER_NUMBER
         fell = set()
         for f in left:
             for blow in range(12):

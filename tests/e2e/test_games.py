@@ -18,7 +18,7 @@ sys.path.insert(0, os.path.dirname(__file__))
 import harness  # noqa: E402
 
 ARGS = harness.default_paths()
-AVATAR_ID_BASE = 0x80400
+FIGURE_ID_BASE = 0x80400
 PEER_NUMBER = 1023  # the highest: the peer never leads a side it shares
 FPS = r"^FPS: (\d+) "
 WORLD = r"^world: .*$"
@@ -73,7 +73,7 @@ class TwoGames(unittest.TestCase):
         size, the sanitizer's and the allocator's returns to the system
         aside); then the peer's figure dies, and A has won."""
         rss = harness.memory(harness.game_pid(a.game))[0]
-        peer.send("cmnd UDIE 0x%X 0 0 0" % (AVATAR_ID_BASE + PEER_NUMBER))
+        peer.send("cmnd UDIE 0x%X 0 0 0" % (FIGURE_ID_BASE + PEER_NUMBER))
         deadline = time.time() + 15
         while time.time() < deadline:
             m = a.game.mark()
@@ -151,8 +151,8 @@ class TwoGames(unittest.TestCase):
             self.line(a.game, FPS, ma, 40)
             time.sleep(6.5)
             fps_a = [int(re.match(FPS, l).group(1)) for s, l in a.game.lines[ma:] if re.match(FPS, l)]
-            sent_a = peer.record_times(AVATAR_ID_BASE + a.number(), mp, net.sender_id(0))
-            sent_b = peer.record_times(AVATAR_ID_BASE + b.number(), mp, net.sender_id(2))
+            sent_a = peer.record_times(FIGURE_ID_BASE + a.number(), mp, net.sender_id(0))
+            sent_b = peer.record_times(FIGURE_ID_BASE + b.number(), mp, net.sender_id(2))
             self.assertTrue(sent_a and sent_b, "no state records:\n" + a.game.dump())
             print("second game: A's frames %s; A's first record %.2f s after B's" % (fps_a, sent_a[0] - sent_b[0]))
             self.assertLess(abs(sent_a[0] - sent_b[0]), 5.0, "A's first record came late")

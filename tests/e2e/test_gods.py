@@ -35,7 +35,7 @@ FIRESTORM, LIGHTNING, DRAGON, DISMOUNT = 3, 5, 1, 7
 DISMISS = 500.0  # where a dismissed dragon flies, on x, y and z
 FIRE_PIXEL = (450, 215)  # ground ahead and to the right of the praying attacker
 MAX_CASTS = 90
-AVATAR_ID_BASE = 0x80400
+FIGURE_ID_BASE = 0x80400
 
 
 def overlay_pixel(x, y):
@@ -177,7 +177,7 @@ class Gods(unittest.TestCase):
 
     def position(self, copy, timeout=5):
         """The copy's figure as its latest state records give it (or None)."""
-        fig = AVATAR_ID_BASE + copy.number()
+        fig = FIGURE_ID_BASE + copy.number()
         sender = self.net.sender_id(0 if copy is self.a else 1)
         deadline = time.time() + timeout
         while True:

@@ -25,7 +25,7 @@ sys.path.insert(0, os.path.dirname(__file__))
 import harness  # noqa: E402
 
 ARGS = harness.default_paths()
-AVATAR_ID_BASE = 0x80400
+FIGURE_ID_BASE = 0x80400
 CHAT_LINE = 1100  # longer than a datagram carries: the copy reports each one
 GATE = 8  # the wall point of data/walls.txt that starts the city's gate
 
@@ -159,15 +159,15 @@ class HostilePeer(unittest.TestCase):
             units = peer.units(mark_p)
             footmen = sorted(u for u in units if (u >> 12) == 0x80)
             self.assertGreaterEqual(len(footmen), 8, units.keys())
-            copy_avatar = AVATAR_ID_BASE + int(re.findall(r"^my_numb = (\d+)$", g.stdout_text(), re.M)[-1])
-            self.assertIn(copy_avatar, units)
+            copy_figure = FIGURE_ID_BASE + int(re.findall(r"^my_numb = (\d+)$", g.stdout_text(), re.M)[-1])
+            self.assertIn(copy_figure, units)
             # The copy reports its own figure and soldiers, no one else's.
-            self.assertEqual([hex(u) for u in units if u >= AVATAR_ID_BASE and u != copy_avatar], [])
-            made = [u for u in units if u != copy_avatar]
+            self.assertEqual([hex(u) for u in units if u >= FIGURE_ID_BASE and u != copy_figure], [])
+            made = [u for u in units if u != copy_figure]
             self.assertEqual([hex(u) for u in made if not 0x80000 <= u < 0x80400], [])
             archer = min(u for u in made if len(units[u]) == 4)
-            peer_avatar = AVATAR_ID_BASE + 1000
-            grunt_avatar = AVATAR_ID_BASE + 1010
+            peer_figure = FIGURE_ID_BASE + 1000
+            grunt_figure = FIGURE_ID_BASE + 1010
             f, victim = footmen[0], footmen[-1]
             play_start = g.mark()
 
@@ -204,30 +204,30 @@ class HostilePeer(unittest.TestCase):
                 (peer, "repeat 20 uupd 25 0x00081F00 7 1.5", None),
                 (peer, "uupd 2 0x00081F00 7 1.5 100000",
                  r"UUPD from %s overruns its 80 bytes at record 2 of 100000, rest dropped" % peer_id),
-                (peer, "uupd 1 0x%X 7 nan" % peer_avatar,
-                 r"received humanoid update for %08X with a value out of range, ignored" % peer_avatar),
+                (peer, "uupd 1 0x%X 7 nan" % peer_figure,
+                 r"received humanoid update for %08X with a value out of range, ignored" % peer_figure),
                 (peer, "uupd 1 0x%X 7 1.0" % f, r"member of team 0 sent the state of unit %08X of team 1, ignored" % f),
                 (peer, "uupd 1 0x40000 9 inf", None),
                 (peer, "uupd 1 0x5FFFF 9 1000000.0", None),
                 (grunt, "uupd 1 0x81001 7 50.0",
                  r"member of team 0 sent the state of unit 00081001, which it does not steer, ignored"),
-                (grunt, "uupd 1 0x%X 7 50.0" % peer_avatar, None),
-                (ally, "uupd 1 0x%X 7 50.0" % copy_avatar,
-                 r"member of team 1 sent the state of unit %08X, which it does not steer, ignored" % copy_avatar),
+                (grunt, "uupd 1 0x%X 7 50.0" % peer_figure, None),
+                (ally, "uupd 1 0x%X 7 50.0" % copy_figure,
+                 r"member of team 1 sent the state of unit %08X, which it does not steer, ignored" % copy_figure),
                 # Deaths: of nothing, the other side's footman, the copy's own
                 # figure, and the leader's goblin and figure from the grunt.
                 (peer, "repeat 30 cmnd UDIE 0x00081234 0 0 0", None),
                 (peer, "cmnd UDIE 0x%X 0 0 0" % f, r"member of team 0 tried to kill unit %08X of team 1" % f),
-                (peer, "cmnd UDIE 0x%X 0 0 0" % copy_avatar, None),
+                (peer, "cmnd UDIE 0x%X 0 0 0" % copy_figure, None),
                 (grunt, "cmnd UDIE 0x81001 0 0 0",
                  r"UDIE for unit 00081001 from %s, which does not decide its death, ignored" % grunt_id),
-                (grunt, "cmnd UDIE 0x%X 0 0 0" % peer_avatar, None),
+                (grunt, "cmnd UDIE 0x%X 0 0 0" % peer_figure, None),
                 # Throws: with a ram, a soldier and a figure; with the other
                 # side's catapult and footman; with no heading; from the grunt;
                 # faster than the reload.
                 (peer, "cmnd UBAL 0x40000 90.0 0.0 0", r"Unit 00040000 trying to throw a ball, but is no catapult"),
                 (peer, "cmnd UBAL 0x81001 90.0 0.0 0", None),
-                (peer, "cmnd UBAL 0x%X 90.0 0.0 0" % peer_avatar, None),
+                (peer, "cmnd UBAL 0x%X 90.0 0.0 0" % peer_figure, None),
                 (peer, "cmnd UBAL 0x10005 90.0 0.0 0", r"member of team 0 tried to throw with unit 00010005 of team 1"),
                 (peer, "cmnd UBAL 0x%X 90.0 0.0 0" % f, None),
                 (peer, "cmnd UBAL 0x10001 inf 0.0 0", r"UBAL for unit 00010001 with a heading or pitch out of range"),
@@ -240,15 +240,15 @@ class HostilePeer(unittest.TestCase):
                 (peer, "cmnd UARW 0x%X 0.0 0.0 0" % archer,
                  r"member of team 0 tried to shoot with unit %08X of team 1" % archer),
                 (peer, "cmnd UARW 0x81001 0.0 0.0 0", r"Unit 00081001 trying to shoot, but has no bow"),
-                (peer, "cmnd AARW nan 0.0 0 0", r"AARW for unit %08X with an aim out of range" % peer_avatar),
+                (peer, "cmnd AARW nan 0.0 0 0", r"AARW for unit %08X with an aim out of range" % peer_figure),
                 (peer, "repeat 10 cmnd AARW 0.0 0.0 0 0",
-                 r"AARW for unit %08X sooner than every 0\.666 s" % peer_avatar),
+                 r"AARW for unit %08X sooner than every 0\.666 s" % peer_figure),
                 # Blows: no heading, a unit striking itself, the liar's figure
                 # (no sword), from the grunt, faster than the sword's interval.
                 (peer, "cmnd USWD 0x81001 0x%X 1.0e30 0" % f, r"USWD for unit 00081001 with no heading, ignored"),
                 (peer, "cmnd USWD 0x81001 0x81001 0.0 0", None),
-                (peer, "cmnd USWD 0x%X 0x%X 0.0 0" % (peer_avatar, copy_avatar),
-                 r"USWD for unit %08X, which carries no sword, ignored" % peer_avatar),
+                (peer, "cmnd USWD 0x%X 0x%X 0.0 0" % (peer_figure, copy_figure),
+                 r"USWD for unit %08X, which carries no sword, ignored" % peer_figure),
                 (grunt, "cmnd USWD 0x81001 0x%X 0.0 0" % victim,
                  r"USWD for unit 00081001 from %s, which does not steer it, ignored" % grunt_id),
                 (peer, "repeat 10 cmnd USWD 0x81001 0x%X 0.0 0" % victim,
@@ -267,10 +267,10 @@ class HostilePeer(unittest.TestCase):
                 (peer, "cmnd GBRK %d.0 0.0 0 0" % GATE, r"GBRK mending gate %d, ignored" % GATE),
                 (peer, "cmnd GBRK 100000.0 1.0 0 0", r"GBRK for wall point 100000, which starts no gate, ignored"),
                 # Invisibility for another's figure, and for an end already past.
-                (ally, "cmnd INVS 0x%X 1000.0 0 0" % copy_avatar,
-                 r"INVS for unit %08X, which is not the sender's figure" % copy_avatar),
-                (peer, "cmnd INVS 0x%X -5.0 0 0" % peer_avatar,
-                 r"INVS for unit %08X until -5\.000000, not within the next 30 s, ignored" % peer_avatar),
+                (ally, "cmnd INVS 0x%X 1000.0 0 0" % copy_figure,
+                 r"INVS for unit %08X, which is not the sender's figure" % copy_figure),
+                (peer, "cmnd INVS 0x%X -5.0 0 0" % peer_figure,
+                 r"INVS for unit %08X until -5\.000000, not within the next 30 s, ignored" % peer_figure),
             ]
             for who, cmd, regex in lies:
                 m = g.mark()
@@ -307,7 +307,7 @@ class HostilePeer(unittest.TestCase):
             m = g.mark()
             peer.send("strt 99999")
             self.expect(g, r"Received STRT \(seed 99999\) while not in the menu; the game in progress goes on", m)
-            peer.send("repeat 20 helo liar 1 %d" % (copy_avatar - AVATAR_ID_BASE))
+            peer.send("repeat 20 helo liar 1 %d" % (copy_figure - FIGURE_ID_BASE))
             mark_f = peer.mark()
             peer.send("flood 3000 %d 1000" % CHAT_LINE)
             deadline = time.time() + 30
@@ -329,7 +329,7 @@ class HostilePeer(unittest.TestCase):
             time.sleep(1.5)
             units = peer.units(mark_p)
             self.assertIn(f, units)
-            self.assertIn(copy_avatar, units)
+            self.assertIn(copy_figure, units)
             played = "\n".join(l for s, l in g.lines[play_start:])
             self.assertEqual(sorted(re.findall(r"^spawning unit (\w+)", played, re.M)),
                              ["00010001", "00010005", "00040000", "0005FFFF", "00081001"])
@@ -376,7 +376,7 @@ class HostilePeer(unittest.TestCase):
             blasted = int(peer.wait_for(r"^BLASTED (\d+)$", 1, since=mark_b).group(1))
             frames = [l for s, l in g.lines[m:] if l.startswith("FPS: ")]
             # The copy's figure reported to the ally while the flood went on.
-            figure = struct.pack("<I", copy_avatar).hex()
+            figure = struct.pack("<I", copy_figure).hex()
             reported = [float(l.split()[1]) for l in ally.lines
                         if l.startswith("RECV ") and l.split()[2] == net.sender_id(0)
                         and l.split()[4].startswith(b"UUPD".hex()) and figure in l.split()[4]]
@@ -396,8 +396,8 @@ class HostilePeer(unittest.TestCase):
             # click brings it back to the lobby's channel, where it announces
             # itself again.
             self.assertGreater(g.count_lines(r"^FPS: "), 5)
-            grunt.send("cmnd UDIE 0x%X 0 0 0" % grunt_avatar)
-            peer.send("cmnd UDIE 0x%X 0 0 0" % peer_avatar)
+            grunt.send("cmnd UDIE 0x%X 0 0 0" % grunt_figure)
+            peer.send("cmnd UDIE 0x%X 0 0 0" % peer_figure)
             time.sleep(2.0)
             m = g.mark()
             time.sleep(2.5)

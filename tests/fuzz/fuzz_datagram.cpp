@@ -61,7 +61,7 @@ void start_without_world(const uint32_t[4], int)
     }
 }
 
-// Back to one participant (this copy) and no units but its avatar, with
+// Back to one participant (this copy) and no units but its figure, with
 // everything of the last input's game reset as a new game resets it.
 void reset_world(bool with_peer, int peer_team, int own_number)
 {

@@ -12,7 +12,7 @@ inline void empty_registry()
         unit* next = u->next;
         bool figure = false;
         for (const participant& p : parts)
-            figure = figure || p.avatar == u;
+            figure = figure || p.figure == u;
         if (!figure)
             del_unit(u);
         u = next;

@@ -187,7 +187,7 @@ TEST(Health, FallsOnlyOnTheVictimsTeamsCopies)
 
     // Another participant's figure on this team keeps its health here.
     int idx = add_member("pal", 0x0200000A, 1, 900);
-    unit* pal = parts[static_cast<size_t>(idx)].avatar;
+    unit* pal = parts[static_cast<size_t>(idx)].figure;
     const float pal_health = pal->health;
     do_damage(5.0f, pal);
     EXPECT_EQ(pal->health, pal_health);

@@ -104,7 +104,7 @@ TEST_F(EndGame, TheOtherSideGoneWinsOnceAndNeverAlone)
     EXPECT_EQ(is_end_game(), END_GOES_ON);
     EXPECT_EQ(do_check_win, 1);  // kept until the other side is gone
     // The raider's figure dies here: the raider leaves this copy's table.
-    del_unit(parts[static_cast<size_t>(idx)].avatar);
+    del_unit(parts[static_cast<size_t>(idx)].figure);
     EXPECT_EQ(teams[TEAM_ATTACKERS].members, 0);
     EXPECT_EQ(is_end_game(), END_WON);
     EXPECT_EQ(do_check_win, 0);
@@ -135,7 +135,7 @@ TEST_F(EndGame, TheLastOfASideTakesEveryUnitWithIt)
     ASSERT_EQ(udie.size(), 1u);
     EXPECT_EQ(udie[0].p[0], own);
     for (const participant& p : parts)
-        EXPECT_EQ(p.avatar, nullptr) << p.name;  // nothing left pointing at freed figures
+        EXPECT_EQ(p.figure, nullptr) << p.name;  // nothing left pointing at freed figures
 }
 
 TEST_F(EndGame, OneOfSeveralLosesOnlyItsOwnFigure)
@@ -148,7 +148,7 @@ TEST_F(EndGame, OneOfSeveralLosesOnlyItsOwnFigure)
     end_game(END_LOST);
     EXPECT_EQ(game_state, STATE_LOST);
     EXPECT_EQ(me, nullptr);
-    EXPECT_EQ(parts[0].avatar, nullptr);
+    EXPECT_EQ(parts[0].figure, nullptr);
     bool goblin_left = false, own_left = false;
     for (unit* u = unit_list; u; u = u->next) {
         goblin_left = goblin_left || u == goblin;

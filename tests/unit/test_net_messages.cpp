@@ -137,11 +137,11 @@ TEST(UnitBatch, ExactlyFiveHundredStaysInOneDatagram)
     EXPECT_EQ(updm_len, 500);
 }
 
-TEST(UnitBatch, ReceivedBatchUpdatesAvatarsInPlay)
+TEST(UnitBatch, ReceivedBatchUpdatesFiguresInPlay)
 {
     reset_lobby();
     deliver(helo_bytes("peer", 0, 7), 0x0700000A);
-    unit* peer = parts[1].avatar;
+    unit* peer = parts[1].figure;
     ASSERT_EQ(peer->id, 0x80407u);
     game_state = STATE_PLAY;
     // The second record names an unknown unit: ignored.
@@ -157,7 +157,7 @@ TEST(UnitBatch, ReceivedBatchUpdatesAvatarsInPlay)
     EXPECT_FLOAT_EQ(peer->x, 5);
 }
 
-TEST(UnitBatch, OwnAvatarIsReportedWithSevenValues)
+TEST(UnitBatch, OwnFigureIsReportedWithSevenValues)
 {
     reset_lobby(1, 33);
     send_unit_messages();
@@ -197,7 +197,7 @@ TEST(Helo, EncodedBitForBit)
     EXPECT_EQ(std::string(m.begin() + 4, m.begin() + 36), std::string(32, 'N'));
 }
 
-TEST(Helo, FirstBroadcastDrawsTheNumberAndRenewsTheAvatarId)
+TEST(Helo, FirstBroadcastDrawsTheNumberAndRenewsTheFigureId)
 {
     reset_lobby(0, -1);
     testing::internal::CaptureStdout();
@@ -252,7 +252,7 @@ TEST(Chat, ReceivedFromKnownAndUnknownSenders)
     EXPECT_EQ(nchat_lines, before + 2);
 }
 
-TEST(Command, EncodedBitForBitWithAnAvatarIdInAFloatSlot)
+TEST(Command, EncodedBitForBitWithAnFigureIdInAFloatSlot)
 {
     const uint32_t id = 0x807FF;
     // The id reads as a tiny denormal float and must still survive.
@@ -346,8 +346,8 @@ TEST(UnitBatch, StateOnlyFromTheUnitsSteeringCopy)
     deliver(helo_bytes("raider", 0, 7), 0x0700000A);
     deliver(helo_bytes("guard", 1, 900), 0x0800000A);
     game_state = STATE_PLAY;
-    unit* raider = parts[1].avatar;
-    unit* guard = parts[2].avatar;
+    unit* raider = parts[1].figure;
+    unit* guard = parts[2].figure;
     unit* footman = add_humanoid();
     init_humanoid(footman);
     footman->team = 1;
@@ -378,7 +378,7 @@ TEST(UnitBatch, StateOnlyFromTheUnitsSteeringCopy)
     game_state = STATE_MENU;
     deliver(helo_bytes("chief", 0, 3), 0x0500000A);
     game_state = STATE_PLAY;
-    unit* chief = parts[3].avatar;
+    unit* chief = parts[3].figure;
     unit* catapult = spawn_catapult(0x10003, 0);
     const long refused = refused_total(refusal::not_steerer);
     deliver(updm_batch({record_values(raider->id, {30, 2, 3, 0, 0, 0, 0}),

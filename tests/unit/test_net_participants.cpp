@@ -31,7 +31,7 @@ TEST(Participants, LowestNumberOnTheTeamLeads)
     EXPECT_EQ(i_am_team_leader(), 1);
 }
 
-TEST(Participants, ArrivalPlacesTheAvatarAndNotifies)
+TEST(Participants, ArrivalPlacesTheFigureAndNotifies)
 {
     reset_lobby(0);
     deliver(helo_bytes("defender", 1, 9), 0x0400000A);
@@ -40,9 +40,9 @@ TEST(Participants, ArrivalPlacesTheAvatarAndNotifies)
     EXPECT_EQ(p.name, "defender");
     EXPECT_EQ(p.team, 1);
     EXPECT_EQ(p.number, 9);
-    EXPECT_EQ(p.avatar->id, 0x80409u);
-    EXPECT_FLOAT_EQ(p.avatar->z, -188.0f);
-    EXPECT_FLOAT_EQ(p.avatar->heading, 180.0f);
+    EXPECT_EQ(p.figure->id, 0x80409u);
+    EXPECT_FLOAT_EQ(p.figure->z, -188.0f);
+    EXPECT_FLOAT_EQ(p.figure->heading, 180.0f);
     EXPECT_EQ(teams[1].members, 1);
     EXPECT_EQ(teams[0].members, 1);
     deliver_events();
@@ -74,7 +74,7 @@ TEST(Participants, ExpiryAfterFourSecondsNotBefore)
     game_time = 100.0f;
     deliver(helo_bytes("ally", 0, 1), 0x0200000A);
     deliver(helo_bytes("foe", 1, 2), 0x0300000A);
-    uint32_t foe_avatar = parts[2].avatar->id;
+    uint32_t foe_figure = parts[2].figure->id;
     game_time = 103.9f;
     expire_participants();
     EXPECT_EQ(n_parts, 3);
@@ -88,7 +88,7 @@ TEST(Participants, ExpiryAfterFourSecondsNotBefore)
     EXPECT_STREQ(lines.back().prefix, "foe");
     EXPECT_EQ(lines.back().text, " just left.");
     EXPECT_EQ(lines.back().colour, 0);
-    EXPECT_EQ(find_unit(foe_avatar), nullptr);
+    EXPECT_EQ(find_unit(foe_figure), nullptr);
     // The own entry never expires.
     game_time = 1000.0f;
     expire_participants();
@@ -106,7 +106,7 @@ TEST(Participants, TeamChangeMovesCountsAndNotifies)
     EXPECT_EQ(teams[0].members, 0);
     EXPECT_EQ(teams[1].members, 2);
     EXPECT_EQ(parts[1].team, 1);
-    EXPECT_EQ(parts[1].avatar->team, 1);
+    EXPECT_EQ(parts[1].figure->team, 1);
     deliver_events();
     EXPECT_EQ(lines.back().text, " joined the Defenders's team.");
     EXPECT_EQ(lines.back().colour, 1);
@@ -180,12 +180,12 @@ TEST(Participants, UsernameFromPasswordFields)
     EXPECT_EQ(username_from_fields(std::string(50, 'z').c_str(), "z").size(), 31u);
 }
 
-TEST(Participants, DeletingAnAvatarRemovesItsEntry)
+TEST(Participants, DeletingAnFigureRemovesItsEntry)
 {
     reset_lobby(0);
     deliver(helo_bytes("a", 0, 1), 0x0200000A);
     deliver(helo_bytes("b", 1, 2), 0x0300000A);
-    del_unit(parts[1].avatar);
+    del_unit(parts[1].figure);
     ASSERT_EQ(n_parts, 2);
     EXPECT_EQ(parts[1].name, "b");
     EXPECT_EQ(teams[0].members, 1);
@@ -256,7 +256,7 @@ TEST(Hostile, OverrunningBatchDropsTheRest)
 {
     reset_lobby();
     deliver(helo_bytes("peer", 0, 7), 0x0700000A);
-    unit* peer = parts[1].avatar;
+    unit* peer = parts[1].figure;
     game_state = STATE_PLAY;
     std::vector<unsigned char> m;
     put_tag(m, "UUPD");

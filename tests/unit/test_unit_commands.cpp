@@ -104,9 +104,9 @@ TEST(UnitCommand, DeathsOnlyFromTheUnitsCreatorOrTheFiguresPlayer)
     EXPECT_EQ(find_unit(id), f);
     // A team mate's figure dies by its own player's word, not another's.
     add_member("sentry", 0x0500000A, 1, 900);
-    unit* sentry = parts[3].avatar;
+    unit* sentry = parts[3].figure;
     deliver_command("UDIE", sentry->id, 0, 0, 0, DEFENDER);
-    ASSERT_EQ(parts[3].avatar, sentry);
+    ASSERT_EQ(parts[3].figure, sentry);
     deliver_command("UDIE", sentry->id, 0, 0, 0, 0x0500000A);
     EXPECT_EQ(find_participant(0x0500000A), -1);
     // One announced by a team mate dies at its creator's word alone.
@@ -154,7 +154,7 @@ TEST(UnitCommand, SwordBlowsReplayTheStroke)
 TEST(UnitCommand, InvisibilityUntilItsEndTimeForTheSendersOwnFigureOnly)
 {
     setup_two_sides();
-    unit* raider = parts[static_cast<size_t>(find_participant(ATTACKER))].avatar;
+    unit* raider = parts[static_cast<size_t>(find_participant(ATTACKER))].figure;
     ASSERT_NE(raider, nullptr);
     deliver_command("INVS", raider->id, bits_of(game_time + 15.0f), 0, 0, ATTACKER);
     EXPECT_EQ(raider->invisible, 1);
@@ -228,7 +228,7 @@ TEST(UnitCommand, ThrowsShotsAndBlowsOnlyFromWhatTheSenderOwnsAndCanDoThem)
     // A ram, a soldier and a figure thrown with as catapults.
     std::string err = deliver_command("UBAL", ram->id, bits_of(90.0f), 0, 0, ATTACKER);
     err += deliver_command("UBAL", goblin->id, bits_of(90.0f), 0, 0, ATTACKER);
-    err += deliver_command("UBAL", parts[1].avatar->id, bits_of(90.0f), 0, 0, ATTACKER);
+    err += deliver_command("UBAL", parts[1].figure->id, bits_of(90.0f), 0, 0, ATTACKER);
     // The attackers' catapult thrown by a defender, or with no heading.
     err += deliver_command("UBAL", 0x10000, bits_of(90.0f), 0, 0, DEFENDER);
     err += deliver_command("UBAL", 0x10000, bits_of(INFINITY), 0, 0, ATTACKER);
@@ -313,7 +313,7 @@ TEST(UnitCommand, EachCommandOnlyFromTheCopyWithTheRightToIt)
     deliver_command("UNIT", 0x10002, 0, 0, 0, ATTACKER);  // an attackers' catapult
     deliver_command("UNIT", 0x10003, 0, 0, 0, DEFENDER);  // a defenders' one
     ASSERT_NE(find_unit(0x50001), nullptr);
-    const uint32_t raider_figure = parts[1].avatar->id;
+    const uint32_t raider_figure = parts[1].figure->id;
     struct lie {
         const char* what;
         char tag[5];

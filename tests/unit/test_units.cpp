@@ -159,7 +159,7 @@ TEST(Registry, AnotherParticipantsFigureLeavesTheTableUnannounced)
 {
     fresh_game(1);
     int idx = add_member("other", 0x0200000A, 1, 700);
-    unit* fig = parts[static_cast<size_t>(idx)].avatar;
+    unit* fig = parts[static_cast<size_t>(idx)].figure;
     sent_datagrams().clear();
     del_unit(fig);
     EXPECT_EQ(n_parts, 1);
@@ -202,11 +202,11 @@ TEST(Registry, DeathsAreDecidedAndAnnouncedByTheCreatorAlone)
     take_unit_damage(1.0f, orphan);
     take_unit_damage(3.0f, find_unit(0x80007));  // struck down, waits for "boss"
     EXPECT_FALSE(decides_death(orphan));
-    kill_unit(AVATAR_ID_BASE + 10);  // "boss" leaves the table
+    kill_unit(FIGURE_ID_BASE + 10);  // "boss" leaves the table
     EXPECT_FALSE(decides_death(orphan));  // "third" leads now
     bury_orphaned_dead();
     EXPECT_NE(find_unit(0x80007), nullptr);
-    kill_unit(parts[static_cast<size_t>(third)].avatar->id);
+    kill_unit(parts[static_cast<size_t>(third)].figure->id);
     sent_datagrams().clear();
     // This copy leads now: the one struck down is buried without another
     // blow, the wounded one lives on.

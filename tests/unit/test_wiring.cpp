@@ -1,5 +1,5 @@
 // The joints between modules: the player's movement against the model
-// trees and the avatar, the start of a game, and the gate commands between
+// trees and the figure, the start of a game, and the gate commands between
 // copies.
 #include <gtest/gtest.h>
 
@@ -164,7 +164,7 @@ TEST_F(Wiring, WalkingIntoAWallStopsInFrontOfItAndTouchesIt)
     EXPECT_GT(eye_z, -5.0f);
 }
 
-TEST_F(Wiring, TheAvatarFollowsTheEyeWithItsVelocity)
+TEST_F(Wiring, TheFigureFollowsTheEyeWithItsVelocity)
 {
     stand_at(5, 7);
     eye_yaw = 90;  // looking along +x
