@@ -8,18 +8,20 @@
 #include "sim/sides.h"
 #include "sim/units.h"
 #include "sim/walls.h"
+#include "sim/world.h"
 
-battlefield survey_battlefield()
+battlefield survey_battlefield(const world& w)
 {
     battlefield b;
-    for (int i = 0; i + 1 < n_wall_pts; ++i)
-        if (the_wall_pts[static_cast<size_t>(i)].gate) {
+    const std::vector<wall_point>& points = w.walls.points;
+    for (int i = 0; i + 1 < w.walls.count(); ++i)
+        if (points[static_cast<size_t>(i)].gate) {
             b.gate = i;
             break;
         }
     if (b.gate >= 0) {
-        const wall_point& a = the_wall_pts[static_cast<size_t>(b.gate)];
-        const wall_point& c = the_wall_pts[static_cast<size_t>(b.gate) + 1];
+        const wall_point& a = points[static_cast<size_t>(b.gate)];
+        const wall_point& c = points[static_cast<size_t>(b.gate) + 1];
         b.gate_x = (a.x + c.x) / 2;
         b.gate_z = (a.z + c.z) / 2;
         // Across the gate, pointed at the attackers' shore (+z).
@@ -40,8 +42,8 @@ battlefield survey_battlefield()
         if (c.tower)
             b.towers_by_gate[1] = b.gate + 1;
     }
-    for (int id : temple_ids) {
-        const model_node* t = get_top_level_model(id);
+    for (int id : w.buildings.temple_ids) {
+        const model_node* t = get_top_level_model(w.structures, id);
         if (!t)
             continue;
         const int side = t->origin[2] < 0.0f ? TEAM_DEFENDERS : TEAM_ATTACKERS;
@@ -55,18 +57,18 @@ battlefield survey_battlefield()
     return b;
 }
 
-bool gate_open(const battlefield& b)
+bool gate_open(const world& w, const battlefield& b)
 {
     if (b.gate < 0)
         return true;
-    return gate_stands_open(the_wall_pts[static_cast<size_t>(b.gate)]);
+    return gate_stands_open(w.walls.points[static_cast<size_t>(b.gate)]);
 }
 
-float gate_health(const battlefield& b)
+float gate_health(const world& w, const battlefield& b)
 {
     if (b.gate < 0)
         return -1.0f;
-    const model_node* m = get_top_level_model(the_wall_pts[static_cast<size_t>(b.gate)].model_id);
+    const model_node* m = get_top_level_model(w.structures, w.walls.points[static_cast<size_t>(b.gate)].model_id);
     return m ? m->health : -1.0f;
 }
 
@@ -81,36 +83,36 @@ bool within_gate(const battlefield& b, const unit* u)
     return (u->x - b.gate_x) * b.out_x + (u->z - b.gate_z) * b.out_z < -5.0f;
 }
 
-static bool fights(const unit* u)
+static bool fights(const world& w, const unit* u)
 {
     if (u->kind == UNIT_CATAPULT || u->kind == UNIT_RAM)
         return true;
     const int kind = humanoid_kind_of(u);
-    return kind >= HUMANOID_ARCHER && computer_figure_side(u) < 0;
+    return kind >= HUMANOID_ARCHER && computer_figure_side(w, u) < 0;
 }
 
-std::vector<unit*> fighters_of(int team)
+std::vector<unit*> fighters_of(world& w, int team)
 {
     std::vector<unit*> out;
-    for (unit* u = unit_list; u; u = u->next)
-        if (u->team == team && fights(u) && u->health > 0.0f)
+    for (unit* u = w.units.list; u; u = u->next)
+        if (u->team == team && fights(w, u) && u->health > 0.0f)
             out.push_back(u);
     return out;
 }
 
-bool army_spent(int team)
+bool army_spent(world& w, int team)
 {
-    for (const unit* a : fighters_of(team))
+    for (const unit* a : fighters_of(w, team))
         if (a->kind == UNIT_RAM || (a->kind == UNIT_HUMANOID && !a->fixed))
             return false;
     return true;
 }
 
-unit* nearest_enemy_figure(int team, float x, float z)
+unit* nearest_enemy_figure(world& w, int team, float x, float z)
 {
     unit* best = nullptr;
     float best2 = 1e30f;
-    for (unit* e = unit_list; e; e = e->next) {
+    for (unit* e = w.units.list; e; e = e->next) {
         if (e->team == team || e->kind != UNIT_HUMANOID || humanoid_kind_of(e) != HUMANOID_FIGURE ||
             !(e->health > 0.0f))
             continue;
@@ -123,10 +125,10 @@ unit* nearest_enemy_figure(int team, float x, float z)
     return best;
 }
 
-std::vector<unit*> enemies_near(int team, float x, float z, float range)
+std::vector<unit*> enemies_near(world& w, int team, float x, float z, float range)
 {
     std::vector<unit*> out;
-    for (unit* u = unit_list; u; u = u->next) {
+    for (unit* u = w.units.list; u; u = u->next) {
         if (u->team == team || u->invisible || !(u->health > 0.0f))
             continue;
         if (u->kind != UNIT_HUMANOID && u->kind != UNIT_CATAPULT && u->kind != UNIT_RAM)

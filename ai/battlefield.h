@@ -6,6 +6,7 @@
 #include <vector>
 
 struct unit;
+struct world;
 
 struct battlefield {
     int gate = -1;                    // the wall point that starts the gate, -1 without one
@@ -18,12 +19,12 @@ struct battlefield {
 };
 
 // Looks the battlefield up in the world just built.
-battlefield survey_battlefield();
+battlefield survey_battlefield(const world& w);
 
 // Whether the gate stands open (broken, or lowered more than half way).
-bool gate_open(const battlefield& b);
+bool gate_open(const world& w, const battlefield& b);
 // The gate's health left (its model's), -1 without a gate.
-float gate_health(const battlefield& b);
+float gate_health(const world& w, const battlefield& b);
 
 // A point `d` out of the city from the gate's middle, and `side` across it.
 void before_gate(const battlefield& b, float d, float side, float& x, float& z);
@@ -32,11 +33,11 @@ bool within_gate(const battlefield& b, const unit* u);
 
 // Units of side `team` that fight for it (soldiers and engines, not the
 // figures, dragons or ships), and the enemy's within `range` of (x, z).
-std::vector<unit*> fighters_of(int team);
-std::vector<unit*> enemies_near(int team, float x, float z, float range);
+std::vector<unit*> fighters_of(world& w, int team);
+std::vector<unit*> enemies_near(world& w, int team, float x, float z, float range);
 // Whether side `team` has nothing left that walks and fights but its
 // figure (engines that throw from afar and the towers' archers aside).
-bool army_spent(int team);
+bool army_spent(world& w, int team);
 // The figure of side `team`'s enemy nearest to (x, z) (a player's or the
 // computer's), or null.
-unit* nearest_enemy_figure(int team, float x, float z);
+unit* nearest_enemy_figure(world& w, int team, float x, float z);

@@ -22,7 +22,9 @@
 #include "sim/route.h"
 #include "sim/sides.h"
 #include "sim/units.h"
+#include "sim/session.h"
 #include "sim/walls.h"
+#include "sim/world.h"
 
 namespace {
 
@@ -31,18 +33,6 @@ const level_traits LEVELS[4] = {
     {2.5f, 25.0f, 9.0f, 0.2f, 3},    // easy
     {1.0f, 12.0f, 4.0f, 0.7f, 8},    // normal
     {0.4f, 6.0f, 1.5f, 1.0f, 1000},  // hard
-};
-
-// Where a unit stood and since when, to tell a unit that stopped short of
-// its goal.
-struct unit_memory {
-    float x = 0, z = 0;
-    float since = 0;
-    int detours = 0;  // replans in a row at about the same place
-    // The goal this commander last gave the unit.
-    bool ordered = false;
-    float goal_x = 0, goal_z = 0;
-    int kind = 0;
 };
 
 // How far a unit must move to count as moving, and how near its goal it
@@ -58,23 +48,6 @@ constexpr float REOPEN_RANGE = 45.0f;
 constexpr float TEMPLE_GUARD_RANGE = 80.0f;
 constexpr float GATE_WORK_INTERVAL = 4.0f;
 
-struct commander {
-    bool on = false;
-    int team = 0;
-    level_traits traits;
-    float next_think = 0;
-    float next_gate_work = 0;
-    float gate_full = 0;  // the gate's health when the battle began
-    int orders_left = 0;  // orders it may still give in this look
-    bool ships_sent = false;
-    bool pushing = false;  // the attackers gathered inside the gate go on to the temple
-    battlefield field;
-    std::unordered_map<uint32_t, unit_memory> memory;
-    commander_report report;
-};
-
-commander s_commanders[2];
-
 float dist2(float ax, float az, float bx, float bz)
 {
     return (ax - bx) * (ax - bx) + (az - bz) * (az - bz);
@@ -82,9 +55,9 @@ float dist2(float ax, float az, float bx, float bz)
 
 // Gives the unit an order through the path a player's order takes, and
 // counts it; a refused order (no dry way) leaves the unit as it was.
-bool order(commander& c, unit* u, float x, float z, int kind)
+bool order(world& w, commander& c, unit* u, float x, float z, int kind)
 {
-    if (c.orders_left <= 0 || order_unit(u, x, z, kind) != 0)
+    if (c.orders_left <= 0 || order_unit(w, u, x, z, kind) != 0)
         return false;
     --c.orders_left;
     ++c.report.orders;
@@ -96,7 +69,7 @@ bool order(commander& c, unit* u, float x, float z, int kind)
     if (!again) {
         m.x = u->x;
         m.z = u->z;
-        m.since = game_time;
+        m.since = w.time;
     }
     m.ordered = true;
     m.goal_x = x;
@@ -107,13 +80,13 @@ bool order(commander& c, unit* u, float x, float z, int kind)
 
 // Whether the unit stood (moved less than MOVED) for longer than the level
 // allows while short of its goal; its memory follows it.
-bool stuck(commander& c, const unit* u)
+bool stuck(const world& w, commander& c, const unit* u)
 {
     unit_memory& m = c.memory[u->id];
     if (dist2(u->x, u->z, m.x, m.z) > MOVED * MOVED) {
         m.x = u->x;
         m.z = u->z;
-        m.since = game_time;
+        m.since = w.time;
         m.detours = 0;
         return false;
     }
@@ -123,29 +96,29 @@ bool stuck(commander& c, const unit* u)
     // its point) has not stopped short.
     if (dist2(u->x, u->z, m.goal_x, m.goal_z) < AT_GOAL * AT_GOAL)
         return false;
-    return game_time - m.since > c.traits.replan;
+    return w.time - m.since > c.traits.replan;
 }
 
 // A unit that stood short of its goal is ordered afresh from where it
 // stands; a second time at the same place, first aside (the side by its id,
 // so that two stuck together part), then on.
-void replan(commander& c, unit* u, float x, float z, int kind)
+void replan(world& w, commander& c, unit* u, float x, float z, int kind)
 {
     unit_memory& m = c.memory[u->id];
     ++c.report.replans;
     if (m.detours++ % 2 == 1) {
         const float side = (u->id & 1) ? 12.0f : -12.0f;
         const float dx = x - u->x, dz = z - u->z, d = std::sqrt(dx * dx + dz * dz);
-        if (d > 1.0f && order(c, u, u->x - dz / d * side, u->z + dx / d * side, ORDER_MOVE))
+        if (d > 1.0f && order(w, c, u, u->x - dz / d * side, u->z + dx / d * side, ORDER_MOVE))
             return;
     }
-    order(c, u, x, z, kind);
-    m.since = game_time;
+    order(w, c, u, x, z, kind);
+    m.since = w.time;
 }
 
 // Keeps a unit on its way to (x, z) with the order `kind`: ordered when it
 // has another order (or none), made again when it stood too long.
-void keep_at(commander& c, unit* u, float x, float z, int kind, float near = 4.0f)
+void keep_at(world& w, commander& c, unit* u, float x, float z, int kind, float near = 4.0f)
 {
     const unit_memory& m = c.memory[u->id];
     // Still on the way this commander sent it (an order that has run out,
@@ -153,17 +126,17 @@ void keep_at(commander& c, unit* u, float x, float z, int kind, float near = 4.0
     const bool going = m.ordered && m.kind == kind && dist2(m.goal_x, m.goal_z, x, z) < near * near &&
                        u->order_kind != ORDER_NONE;
     if (!going) {
-        if (!order(c, u, x, z, kind)) {
+        if (!order(w, c, u, x, z, kind)) {
             // No dry way to the point itself: as near as the way allows,
             // before the gate on this side.
             float bx, bz;
             before_gate(c.field, 30.0f, 0.0f, bx, bz);
-            order(c, u, bx, bz, ORDER_MOVE);
+            order(w, c, u, bx, bz, ORDER_MOVE);
         }
         return;
     }
-    if (stuck(c, u))
-        replan(c, u, x, z, kind);
+    if (stuck(w, c, u))
+        replan(w, c, u, x, z, kind);
 }
 
 bool is_soldier(const unit* u)
@@ -173,12 +146,12 @@ bool is_soldier(const unit* u)
 
 // --- the attackers ------------------------------------------------------------
 
-void attack(commander& c)
+void attack(world& w, commander& c)
 {
     const battlefield& f = c.field;
-    const bool open = gate_open(f);
+    const bool open = gate_open(w, f);
     std::vector<unit*> rams, catapults, soldiers;
-    for (unit* u : fighters_of(c.team)) {
+    for (unit* u : fighters_of(w, c.team)) {
         if (u->kind == UNIT_RAM)
             rams.push_back(u);
         else if (u->kind == UNIT_CATAPULT)
@@ -196,19 +169,19 @@ void attack(commander& c)
         before_gate(f, 45.0f, 0.0f, rx, rz);
     if (!open) {
         for (unit* r : rams)
-            keep_at(c, r, f.gate_x, f.gate_z, ORDER_ATTACK);
+            keep_at(w, c, r, f.gate_x, f.gate_z, ORDER_ATTACK);
         // The soldiers keep beside the rams, a little out from them, and
         // fight whatever comes (a soldier with no order looks for enemies),
         // unless what they went for stands where they cannot reach it
         // (behind the walls).
         for (size_t k = 0; k < soldiers.size(); ++k) {
             unit* s = soldiers[k];
-            if (s->order_kind == ORDER_ENGAGED || (s->order_kind == ORDER_ATTACK && !stuck(c, s)))
+            if (s->order_kind == ORDER_ENGAGED || (s->order_kind == ORDER_ATTACK && !stuck(w, c, s)))
                 continue;
             const float ex = rx + f.out_x * 12.0f + static_cast<float>(k % 5) * 3.0f - 6.0f;
             const float ez = rz + f.out_z * 12.0f + static_cast<float>(k / 5 % 4) * 3.0f;
             if (dist2(s->x, s->z, ex, ez) > 15.0f * 15.0f)
-                keep_at(c, s, ex, ez, ORDER_MOVE, 10.0f);
+                keep_at(w, c, s, ex, ez, ORDER_MOVE, 10.0f);
         }
     } else {
         // Through the gate to the temple, everything that walks. A master
@@ -234,9 +207,9 @@ void attack(commander& c)
             c.pushing = true;
         for (size_t k = 0; k < walkers.size(); ++k) {
             if (c.pushing)
-                keep_at(c, walkers[k], f.temple_x, f.temple_z, ORDER_MOVE);
+                keep_at(w, c, walkers[k], f.temple_x, f.temple_z, ORDER_MOVE);
             else
-                keep_at(c, walkers[k], mx + static_cast<float>(k % 4) * 3.0f - 4.5f,
+                keep_at(w, c, walkers[k], mx + static_cast<float>(k % 4) * 3.0f - 4.5f,
                         mz - static_cast<float>(k / 4 % 4) * 3.0f, ORDER_MOVE, 8.0f);
         }
     }
@@ -248,34 +221,34 @@ void attack(commander& c)
         float tx = f.gate_x, tz = f.gate_z;
         const int tower = f.towers_by_gate[k % 2];
         if (tower >= 0 && (open || !rams.empty())) {
-            tx = the_wall_pts[static_cast<size_t>(tower)].x;
-            tz = the_wall_pts[static_cast<size_t>(tower)].z;
+            tx = w.walls.points[static_cast<size_t>(tower)].x;
+            tz = w.walls.points[static_cast<size_t>(tower)].z;
         }
-        keep_at(c, catapults[k], tx, tz, ORDER_ATTACK);
+        keep_at(w, c, catapults[k], tx, tz, ORDER_ATTACK);
     }
     if (!c.ships_sent) {
         // The ships sail off once, out of the way (one order for them all).
         c.ships_sent = true;
-        for (unit* u = unit_list; u; u = u->next)
+        for (unit* u = w.units.list; u; u = u->next)
             if (u->kind == UNIT_SHIP && u->team == c.team)
-                order_unit(u, u->x * 0.8f, 260.0f, ORDER_MOVE);
+                order_unit(w, u, u->x * 0.8f, 260.0f, ORDER_MOVE);
     }
 }
 
 // --- the defenders ------------------------------------------------------------
 
-void defend(commander& c)
+void defend(world& w, commander& c)
 {
     const battlefield& f = c.field;
     std::vector<unit*> soldiers;
-    for (unit* u : fighters_of(c.team))
+    for (unit* u : fighters_of(w, c.team))
         if (is_soldier(u))
             soldiers.push_back(u);
     // What comes at the gate from outside, nearest first.
     std::vector<unit*> threats, close;
     unit* nearest = nullptr;
     float nearest2 = 1e30f;
-    for (unit* u : enemies_near(c.team, f.gate_x, f.gate_z, SALLY_RANGE)) {
+    for (unit* u : enemies_near(w, c.team, f.gate_x, f.gate_z, SALLY_RANGE)) {
         if (within_gate(f, u))
             continue;  // inside already: the temple's defence meets it
         threats.push_back(u);
@@ -283,7 +256,7 @@ void defend(commander& c)
         // A gate that is up stays up until the enemy has drawn back well
         // beyond the range that raised it, or it would swing up and down
         // while one hovers at the edge.
-        const float reach = gate_up ? REOPEN_RANGE : CLOSE_RANGE;
+        const float reach = w.walls.gate_up ? REOPEN_RANGE : CLOSE_RANGE;
         if (d2 < reach * reach)
             close.push_back(u);
         // Rams first: they are what breaks the gate (a skilled commander
@@ -294,21 +267,21 @@ void defend(commander& c)
             nearest = u;
         }
     }
-    const bool broken = f.gate >= 0 && the_wall_pts[static_cast<size_t>(f.gate)].broken;
-    const int inside = count_temple_holders();
+    const bool broken = f.gate >= 0 && w.walls.points[static_cast<size_t>(f.gate)].broken;
+    const int inside = count_temple_holders(w);
     // Fallen back on the temple, the soldiers go for the enemies that come
     // near it: standing by while they linger would hold the battle for ever.
-    std::vector<unit*> raiders = enemies_near(c.team, f.temple_x, f.temple_z, TEMPLE_GUARD_RANGE);
+    std::vector<unit*> raiders = enemies_near(w, c.team, f.temple_x, f.temple_z, TEMPLE_GUARD_RANGE);
     // Those still outside a shut gate are beyond reach (the way to them
     // ends at the wall).
-    if (!gate_open(f))
+    if (!gate_open(w, f))
         raiders.erase(std::remove_if(raiders.begin(), raiders.end(), [&](const unit* u) { return !within_gate(f, u); }),
                       raiders.end());
     // Nearest the temple first; a skilled commander takes those at the
     // temple itself first of all.
     auto urgency = [&](const unit* u) {
         const float d2 = dist2(u->x, u->z, f.temple_x, f.temple_z);
-        return c.traits.skill >= 0.7f && u->touched_model && is_a_temple(u->touched_model) ? d2 * 0.1f : d2;
+        return c.traits.skill >= 0.7f && u->touched_model && is_a_temple(w, u->touched_model) ? d2 * 0.1f : d2;
     };
     std::stable_sort(raiders.begin(), raiders.end(),
                      [&](const unit* a, const unit* b) { return urgency(a) < urgency(b); });
@@ -319,33 +292,33 @@ void defend(commander& c)
     const size_t met = c.traits.skill >= 0.7f ? std::max<size_t>(1, std::min(raiders.size(), soldiers.size() / 2)) : 1;
     // The soldiers fall back on the temple once the gate is broken, or
     // (the more skilled the sooner) once it is worn down.
-    const float gate_left = f.gate >= 0 && c.gate_full > 0.0f ? gate_health(f) / c.gate_full : 1.0f;
+    const float gate_left = f.gate >= 0 && c.gate_full > 0.0f ? gate_health(w, f) / c.gate_full : 1.0f;
     const bool worn = gate_left < 0.5f * c.traits.skill;
     const bool fall_back = broken || worn || soldiers.size() < 4 || inside > 0 || raider2 < 60.0f * 60.0f;
     // The attackers' army spent, the soldiers go out after their figure:
     // nothing else would end the battle.
-    unit* hunted = army_spent(1 - c.team) && !soldiers.empty() ? nearest_enemy_figure(c.team, f.gate_x, f.gate_z)
+    unit* hunted = army_spent(w, 1 - c.team) && !soldiers.empty() ? nearest_enemy_figure(w, c.team, f.gate_x, f.gate_z)
                                                                 : nullptr;
     // The gate: down to sally while the enemy is on its way (or to go out
     // after its figure), up when it is close (or nothing comes), never more
     // often than every few seconds.
-    if (f.gate >= 0 && !broken && game_time >= c.next_gate_work) {
+    if (f.gate >= 0 && !broken && w.time >= c.next_gate_work) {
         // It sallies only as many as it is against, the more skilled the
         // fewer it dares to meet.
         const float dare = 0.5f + c.traits.skill;
         const bool want_down = hunted || (!threats.empty() && close.empty() && soldiers.size() >= 4 &&
                                           static_cast<float>(soldiers.size()) >= dare * static_cast<float>(threats.size()) &&
                                           !fall_back);
-        if (want_down == (gate_up != 0)) {
-            gate_func();
+        if (want_down == (w.walls.gate_up != 0)) {
+            gate_func(w);
             ++c.report.gate_moves;
-            c.next_gate_work = game_time + GATE_WORK_INTERVAL;
+            c.next_gate_work = w.time + GATE_WORK_INTERVAL;
         }
     }
     if (hunted) {
         for (unit* s : soldiers)
             if (s->order_kind != ORDER_ENGAGED && (s->order_kind != ORDER_ATTACK || s->attack_target != hunted))
-                keep_at(c, s, hunted->x, hunted->z, ORDER_ATTACK, 10.0f);
+                keep_at(w, c, s, hunted->x, hunted->z, ORDER_ATTACK, 10.0f);
         return;
     }
     for (size_t k = 0; k < soldiers.size(); ++k) {
@@ -356,17 +329,17 @@ void defend(commander& c)
         if (fall_back && raider) {
             unit* r = raiders[k % met];
             if (s->order_kind != ORDER_ATTACK || s->attack_target != r)
-                keep_at(c, s, r->x, r->z, ORDER_ATTACK, 10.0f);
+                keep_at(w, c, s, r->x, r->z, ORDER_ATTACK, 10.0f);
         } else if (fall_back) {
-            keep_at(c, s, f.temple_x + sx, f.temple_z + 12.0f + sz, ORDER_MOVE, 8.0f);
-        } else if (nearest && !gate_up) {
+            keep_at(w, c, s, f.temple_x + sx, f.temple_z + 12.0f + sz, ORDER_MOVE, 8.0f);
+        } else if (nearest && !w.walls.gate_up) {
             if (s->order_kind != ORDER_ATTACK || s->attack_target != nearest)
-                keep_at(c, s, nearest->x, nearest->z, ORDER_ATTACK, 10.0f);
+                keep_at(w, c, s, nearest->x, nearest->z, ORDER_ATTACK, 10.0f);
         } else if (s->order_kind == ORDER_NONE) {
             float hx, hz;
             before_gate(f, -18.0f - sz, sx, hx, hz);
             if (dist2(s->x, s->z, hx, hz) > 12.0f * 12.0f)
-                keep_at(c, s, hx, hz, ORDER_MOVE, 8.0f);
+                keep_at(w, c, s, hx, hz, ORDER_MOVE, 8.0f);
         }
     }
 }
@@ -378,48 +351,47 @@ const level_traits& traits_of(int level)
     return LEVELS[level >= LEVEL_EASY && level <= LEVEL_HARD ? level : 0];
 }
 
-const commander_report& computer_report(int team)
+commander_report computer_report(const computer_players& ai, int team)
 {
-    static const commander_report none;
     if (team != TEAM_ATTACKERS && team != TEAM_DEFENDERS)
-        return none;
-    commander_report& r = s_commanders[team].report;
-    r.spells_cast = figure_spells_cast(team);
-    r.arrows = figure_arrows(team);
+        return {};
+    commander_report r = ai.commanders[team].report;
+    r.spells_cast = ai.figures[team].spells_cast;
+    r.arrows = ai.figures[team].arrows;
     return r;
 }
 
-void start_computer_players()
+void start_computer_players(computer_players& ai, const world& w)
 {
-    const battlefield field = survey_battlefield();
+    const battlefield field = survey_battlefield(w);
     for (int team : {TEAM_ATTACKERS, TEAM_DEFENDERS}) {
-        commander& c = s_commanders[team];
+        commander& c = ai.commanders[team];
         c = commander{};
-        c.on = hosts_computer_side(team);
+        c.on = hosts_computer_side(w.session, team);
         c.team = team;
-        c.traits = traits_of(computer_sides[team].level);
+        c.traits = traits_of(w.session.sides[team].level);
         c.field = field;
-        c.gate_full = gate_health(field);
+        c.gate_full = gate_health(w, field);
         // The two sides think in turn, not in the same step.
         c.next_think = team == TEAM_ATTACKERS ? 0.5f : 0.5f + c.traits.think / 2;
-        start_figure(team, c.traits, field);
+        start_figure(ai.figures[team], w, team, c.traits, field);
     }
 }
 
-void step_computer_players(float dt)
+void step_computer_players(computer_players& ai, world& w, float dt)
 {
-    for (commander& c : s_commanders) {
-        if (!c.on || !computer_plays(c.team))
+    for (commander& c : ai.commanders) {
+        if (!c.on || !computer_plays(w.session, c.team))
             continue;
-        step_figure(c.team, dt);
-        if (game_time < c.next_think)
+        step_figure(ai.figures[c.team], w, dt);
+        if (w.time < c.next_think)
             continue;
-        c.next_think = game_time + c.traits.think;
+        c.next_think = w.time + c.traits.think;
         c.orders_left = c.traits.orders;
         if (c.team == TEAM_ATTACKERS)
-            attack(c);
+            attack(w, c);
         else
-            defend(c);
-        think_figure(c.team);
+            defend(w, c);
+        think_figure(ai.figures[c.team], w);
     }
 }

@@ -6,24 +6,14 @@
 // often, as its level says, the two sides staggered.
 #pragma once
 
-// How a level plays: how often it looks at the battle, how long a plan may
-// fail before it is made again, how far its arrows go wrong, how well it
-// uses what the gods grant. A level never has more of anything.
-struct level_traits {
-    float think;        // seconds between two looks at the battle
-    float replan;       // seconds an ordered unit may stand before it is ordered afresh
-    float aim_error;    // degrees an arrow may go off either way
-    float skill;        // 0..1: how well it uses what it has: spells aimed and timed,
-                        // when its soldiers sally and when they fall back
-    int orders;         // orders it may give in one look, as a player's hands allow
-};
-const level_traits& traits_of(int level);
+#include <cstdint>
+#include <unordered_map>
 
-// A new game (its world built): commanders and figures for the computer
-// sides this copy hosts, none for the others.
-void start_computer_players();
-// Once a play step, after the world's step.
-void step_computer_players(float dt);
+#include "ai/battlefield.h"
+#include "ai/figure.h"
+#include "ai/levels.h"
+
+struct world;
 
 // What the commanders did, for a battle's progress lines and the tests.
 struct commander_report {
@@ -33,4 +23,47 @@ struct commander_report {
     int spells_cast = 0;
     int arrows = 0;
 };
-const commander_report& computer_report(int team);
+
+// Where a unit stood and since when, to tell a unit that stopped short of
+// its goal.
+struct unit_memory {
+    float x = 0, z = 0;
+    float since = 0;
+    int detours = 0;  // replans in a row at about the same place
+    // The goal this commander last gave the unit.
+    bool ordered = false;
+    float goal_x = 0, goal_z = 0;
+    int kind = 0;
+};
+
+// One side's commander in a battle.
+struct commander {
+    bool on = false;
+    int team = 0;
+    level_traits traits{};
+    float next_think = 0;
+    float next_gate_work = 0;
+    float gate_full = 0;  // the gate's health when the battle began
+    int orders_left = 0;  // orders it may still give in this look
+    bool ships_sent = false;
+    bool pushing = false;  // the attackers gathered inside the gate go on to the temple
+    battlefield field;
+    std::unordered_map<uint32_t, unit_memory> memory;
+    commander_report report;
+};
+
+// The computer players of one battle: a commander and a figure for each
+// side (idle for a side this copy does not host). They go with their
+// battle.
+struct computer_players {
+    commander commanders[2];
+    figure_state figures[2];
+};
+
+// A new battle (its world built): commanders and figures for the computer
+// sides this copy hosts, none for the others.
+void start_computer_players(computer_players& ai, const world& w);
+// Once a play step, after the world's step.
+void step_computer_players(computer_players& ai, world& w, float dt);
+
+commander_report computer_report(const computer_players& ai, int team);

@@ -8,7 +8,6 @@
 
 #include "ai/battlefield.h"
 #include "ai/computer.h"
-#include "platform/random.h"
 #include "sim/buildings.h"
 #include "sim/commands.h"
 #include "sim/dragon.h"
@@ -20,7 +19,9 @@
 #include "sim/projectile.h"
 #include "sim/sides.h"
 #include "sim/units.h"
+#include "sim/session.h"
 #include "sim/wire.h"
+#include "sim/world.h"
 
 namespace {
 
@@ -33,41 +34,22 @@ constexpr float QUIET_RANGE = 70.0f;
 constexpr float PLAYER_HEALTH = 15.0f;
 constexpr float TEMPLE_REACH = 8.0f;
 
-enum mode_t { FIGHTING, PRAYING };
-
-struct figure_state {
-    bool on = false;
-    level_traits traits{};
-    battlefield field;
-    mode_t mode = FIGHTING;
-    float favour = 5.0f;  // as a player's at the start of a game
-    int spells[2] = {SPELL_NONE, SPELL_NONE};
-    uint32_t target = 0;  // whom the bow aims at (its id: it may be gone by the next step)
-    float next_shot = 0.0f;
-    int spells_cast = 0;
-    int arrows = 0;
-    bool going = false;  // on its way to the goal last ordered
-    float goal_x = 0.0f, goal_z = 0.0f;
-};
-
-figure_state s_figures[2];
-
-unit* figure_of(int team)
+unit* figure_of(world& w, int team)
 {
-    return computer_sides[team].figure;
+    return w.computer_figures[team];
 }
 
-float random_unit()
+float random_unit(world& w)
 {
-    return static_cast<float>(game_rand() % 10001) / 10000.0f;
+    return static_cast<float>(w.rand() % 10001) / 10000.0f;
 }
 
 // Whether the figure is at its side's temple: touching it, as a player
 // must to pray, or standing within it (its middle is open between the
 // pillars, where nothing is touched).
-bool at_own_temple(const figure_state& f, const unit* u)
+bool at_own_temple(const world& w, const figure_state& f, const unit* u)
 {
-    const model_node* t = u->touched_model ? is_a_temple(u->touched_model) : nullptr;
+    const model_node* t = u->touched_model ? is_a_temple(w, u->touched_model) : nullptr;
     if (t && (t->origin[2] < 0.0f) == (u->team == TEAM_DEFENDERS))
         return true;
     const float dx = u->x - f.field.home_temple_x[u->team], dz = u->z - f.field.home_temple_z[u->team];
@@ -76,7 +58,7 @@ bool at_own_temple(const figure_state& f, const unit* u)
 
 // The bow: an arrow at the target through the archers' aiming table, off
 // by up to the level's error each way, told to the other copies.
-void shoot(figure_state& f, unit* u, const unit* t)
+void shoot(world& w, figure_state& f, unit* u, const unit* t)
 {
     const float gx = t->x - u->x, gz = t->z - u->z;
     const int d = static_cast<int>(std::sqrt(gx * gx + gz * gz));
@@ -85,20 +67,20 @@ void shoot(figure_state& f, unit* u, const unit* t)
         return;
     const float err = f.traits.aim_error;
     const float yaw = std::atan2(u->z - t->z, u->x - t->x) * static_cast<float>(180.0 / M_PI) - 90.0f +
-                      (random_unit() * 2.0f - 1.0f) * err;
-    const float pitch = -archer_projectile_table[dh + 50][d] * static_cast<float>(180.0 / M_PI) +
-                        (random_unit() * 2.0f - 1.0f) * err;
-    shoot_arrow(u->x, u->y + 0.3f, u->z, yaw, pitch, u->team);
-    send_command_message("UARW", u->id, float_to_bits(yaw), float_to_bits(pitch), 0);
+                      (random_unit(w) * 2.0f - 1.0f) * err;
+    const float pitch = -w.aim.elevation[dh + 50][d] * static_cast<float>(180.0 / M_PI) +
+                        (random_unit(w) * 2.0f - 1.0f) * err;
+    shoot_arrow(w, u->x, u->y + 0.3f, u->z, yaw, pitch, u->team);
+    send_command_message(w.session, "UARW", u->id, float_to_bits(yaw), float_to_bits(pitch), 0);
     u->heading = yaw;
     ++f.arrows;
 }
 
 // Whether a unit of side `team` (its figure too) stands within `range` of
 // (x, z).
-bool friends_near(int team, float x, float z, float range)
+bool friends_near(const world& w, int team, float x, float z, float range)
 {
-    for (const unit* u = unit_list; u; u = u->next)
+    for (const unit* u = w.units.list; u; u = u->next)
         if (u->team == team && (u->x - x) * (u->x - x) + (u->z - z) * (u->z - z) < range * range)
             return true;
     return false;
@@ -108,17 +90,18 @@ bool friends_near(int team, float x, float z, float range)
 // 15 of it, among those within `range` of (x, z) and with none of the side's
 // own within `spare` of them; a poor caster takes the nearest instead.
 // Nullptr when there is none; `crowd` is its count.
-unit* crowd_target(const figure_state& f, int team, float x, float z, float range, int& crowd, float spare = 0.0f)
+unit* crowd_target(world& w, const figure_state& f, int team, float x, float z, float range, int& crowd,
+                   float spare = 0.0f)
 {
-    std::vector<unit*> near = enemies_near(team, x, z, range);
+    std::vector<unit*> near = enemies_near(w, team, x, z, range);
     if (spare > 0.0f)
         near.erase(std::remove_if(near.begin(), near.end(),
-                                  [&](const unit* e) { return friends_near(team, e->x, e->z, spare); }),
+                                  [&](const unit* e) { return friends_near(w, team, e->x, e->z, spare); }),
                    near.end());
     crowd = 0;
     if (near.empty())
         return nullptr;
-    if (random_unit() > f.traits.skill) {
+    if (random_unit(w) > f.traits.skill) {
         crowd = 1;
         const auto from_here = [x, z](const unit* a) { return (a->x - x) * (a->x - x) + (a->z - z) * (a->z - z); };
         return *std::min_element(near.begin(), near.end(),
@@ -138,7 +121,7 @@ unit* crowd_target(const figure_state& f, int team, float x, float z, float rang
 }
 
 // Casts the spell of slot k where it helps, or keeps it for later.
-void cast(figure_state& f, unit* u, int k)
+void cast(world& w, figure_state& f, unit* u, int k)
 {
     const int team = u->team;
     const int code = f.spells[k];
@@ -151,7 +134,7 @@ void cast(figure_state& f, unit* u, int k)
     case SPELL_RAMS:
         // Summons only on the side's own half of the map, as for a player.
         if (on_own_side(team, u->z))
-            cast = summon_at(code, u->x, u->z, team);
+            cast = summon_at(w, code, u->x, u->z, team);
         break;
     case SPELL_FIRESTORM:
     case SPELL_LIGHTNING: {
@@ -159,27 +142,27 @@ void cast(figure_state& f, unit* u, int k)
         // own (the firestorm spares them).
         const float spare = code == SPELL_LIGHTNING && f.traits.skill >= 0.7f ? LIGHTNING_REACH + 5.0f : 0.0f;
         int crowd = 0;
-        unit* t = crowd_target(f, team, u->x, u->z, 150.0f, crowd, spare);
+        unit* t = crowd_target(w, f, team, u->x, u->z, 150.0f, crowd, spare);
         // A master caster strikes the enemy's figure with lightning when it
         // is in reach: two strikes end the battle. Else a good caster waits
         // for a crowd; a poor one strikes at anyone. With its army spent, a
         // good caster strikes what it can (the figure first): nothing else
         // is left to wait for, and an empty hand may be granted a summons.
-        const bool spent = army_spent(team);
+        const bool spent = army_spent(w, team);
         unit* figure = code == SPELL_LIGHTNING && (f.traits.skill >= 1.0f || (spent && f.traits.skill >= 0.7f))
-                           ? nearest_enemy_figure(team, u->x, u->z)
+                           ? nearest_enemy_figure(w, team, u->x, u->z)
                            : nullptr;
-        if (figure && friends_near(team, figure->x, figure->z, spare))
+        if (figure && friends_near(w, team, figure->x, figure->z, spare))
             figure = nullptr;
         if (figure)
             t = figure;
         const int wanted = f.traits.skill >= 0.7f && !spent ? 3 : 1;
         if (t && (figure || crowd >= wanted) && within_spell_reach(t->x, t->z)) {
             if (code == SPELL_FIRESTORM) {
-                do_firestorm(t->x, t->z, team);
+                do_firestorm(w, t->x, t->z, team);
             } else {
-                set_lightning(t->x, t->z);
-                send_command_message("LIGH", float_to_bits(t->x), float_to_bits(t->z), 0, 0);
+                set_lightning(w, t->x, t->z);
+                send_command_message(w.session, "LIGH", float_to_bits(t->x), float_to_bits(t->z), 0, 0);
             }
             cast = true;
         }
@@ -188,14 +171,14 @@ void cast(figure_state& f, unit* u, int k)
     case SPELL_DRAGON: {
         // A master caster sends it at the enemy's figure, whose fall ends
         // the battle; others at the enemy's catapults, else its crowd.
-        unit* t = f.traits.skill >= 1.0f ? nearest_enemy_figure(team, u->x, u->z) : nullptr;
-        for (unit* e = unit_list; e && !t; e = e->next)
+        unit* t = f.traits.skill >= 1.0f ? nearest_enemy_figure(w, team, u->x, u->z) : nullptr;
+        for (unit* e = w.units.list; e && !t; e = e->next)
             if (e->team != team && e->kind == UNIT_CATAPULT)
                 t = e;
         int crowd = 0;
         if (!t)
-            t = crowd_target(f, team, u->x, u->z, 250.0f, crowd);
-        cast = t && send_dragon(team, t);
+            t = crowd_target(w, f, team, u->x, u->z, 250.0f, crowd);
+        cast = t && send_dragon(w, team, t);
         break;
     }
     default:
@@ -207,23 +190,23 @@ void cast(figure_state& f, unit* u, int k)
     if (cast) {
         f.spells[k] = SPELL_NONE;
         ++f.spells_cast;
-        printf("the computer's %s cast spell %d\n", teams[team].name, code);
+        printf("the computer's %s cast spell %d\n", w.session.teams[team].name, code);
     }
 }
 
 // The gods' grant by the player's rule: a spell drawn for the side, into the
 // first empty slot, for the favour it costs.
-void grant(figure_state& f, int team)
+void grant(world& w, figure_state& f, int team)
 {
     const int slot = f.spells[0] == SPELL_NONE ? 0 : (f.spells[1] == SPELL_NONE ? 1 : -1);
     if (slot < 0)
         return;
     int team_units = 0;
-    for (const unit* u = unit_list; u; u = u->next)
+    for (const unit* u = w.units.list; u; u = u->next)
         team_units += u->team == team ? 1 : 0;
     int code;
     do
-        code = spell_for_draw(game_rand(), team_units, team);
+        code = spell_for_draw(w.rand(), team_units, team);
     while (code == f.spells[1 - slot]);
     f.spells[slot] = code;
     f.favour -= GRANT_COST;
@@ -231,17 +214,17 @@ void grant(figure_state& f, int team)
 
 // Where the figure stands to fight: the attackers' behind their army before
 // the gate (through it once it is open), the defenders' inside the gate.
-void fighting_place(const figure_state& f, const unit* u, float& x, float& z)
+void fighting_place(const world& w, const figure_state& f, const unit* u, float& x, float& z)
 {
     const battlefield& b = f.field;
     if (u->team == TEAM_ATTACKERS) {
-        if (gate_open(b)) {
+        if (gate_open(w, b)) {
             // Just through the gate: a place a walk reaches.
             before_gate(b, -12.0f, 0.0f, x, z);
         } else {
             before_gate(b, 55.0f, 0.0f, x, z);
         }
-    } else if (gate_open(b)) {
+    } else if (gate_open(w, b)) {
         // The gate open, in front of the temple: the figure's fall loses
         // the battle.
         x = b.temple_x + (b.gate_x - b.temple_x) * 0.25f;
@@ -255,62 +238,62 @@ void fighting_place(const figure_state& f, const unit* u, float& x, float& z)
 // order names the next point of its route, not the goal: the goal is kept
 // here, or every thought would plan the way afresh and undo the way round
 // whatever held it.
-void go(figure_state& f, unit* u, float x, float z)
+void go(world& w, figure_state& f, unit* u, float x, float z)
 {
     const float dx = f.goal_x - x, dz = f.goal_z - z;
     if (u->order_kind == ORDER_MOVE && f.going && dx * dx + dz * dz < 4.0f)
         return;
     if ((u->x - x) * (u->x - x) + (u->z - z) * (u->z - z) < 9.0f)
         return;
-    f.going = order_unit(u, x, z, ORDER_MOVE) == 0;
+    f.going = order_unit(w, u, x, z, ORDER_MOVE) == 0;
     f.goal_x = x;
     f.goal_z = z;
 }
 
 }  // namespace
 
-void start_figure(int team, const level_traits& traits, const battlefield& field)
+void start_figure(figure_state& f, const world& w, int team, const level_traits& traits, const battlefield& field)
 {
-    figure_state& f = s_figures[team];
     f = figure_state{};
-    f.on = hosts_computer_side(team);
+    f.on = hosts_computer_side(w.session, team);
+    f.team = team;
     f.traits = traits;
     f.field = field;
 }
 
-void step_figure(int team, float dt)
+void step_figure(figure_state& f, world& w, float dt)
 {
-    figure_state& f = s_figures[team];
-    unit* u = figure_of(team);
+    const int team = f.team;
+    unit* u = figure_of(w, team);
     if (!f.on || !u)
         return;
-    if (f.mode == PRAYING && at_own_temple(f, u)) {
+    if (f.praying && at_own_temple(w, f, u)) {
         // Favour and healing as a player earns them at the temple.
         f.favour = std::fmin(f.favour + dt * 4.0f * 0.333f, MAX_FAVOR);
         u->health = std::fmin(u->health + 0.25f * dt, PLAYER_HEALTH);
         if (f.favour >= GRANT_FAVOR && (f.spells[0] == SPELL_NONE || f.spells[1] == SPELL_NONE))
-            grant(f, team);
+            grant(w, f, team);
     }
     // The bow, as often as it reloads.
-    const unit* t = f.target ? find_unit(f.target) : nullptr;
-    if (t && game_time >= f.next_shot) {
+    const unit* t = f.target ? find_unit(w, f.target) : nullptr;
+    if (t && w.time >= f.next_shot) {
         const float dx = t->x - u->x, dz = t->z - u->z;
         if (t->health > 0.0f && dx * dx + dz * dz < BOW_RANGE * BOW_RANGE)
-            shoot(f, u, t);
-        f.next_shot = game_time + BOW_RELOAD;
+            shoot(w, f, u, t);
+        f.next_shot = w.time + BOW_RELOAD;
     }
 }
 
-void think_figure(int team)
+void think_figure(figure_state& f, world& w)
 {
-    figure_state& f = s_figures[team];
-    unit* u = figure_of(team);
+    const int team = f.team;
+    unit* u = figure_of(w, team);
     if (!f.on || !u)
         return;
     // The nearest enemy in the bow's reach.
     f.target = 0;
     float best = BOW_RANGE * BOW_RANGE;
-    for (unit* e : enemies_near(team, u->x, u->z, BOW_RANGE)) {
+    for (unit* e : enemies_near(w, team, u->x, u->z, BOW_RANGE)) {
         float d2 = (e->x - u->x) * (e->x - u->x) + (e->z - u->z) * (e->z - u->z);
         // A skilled archer aims at the enemy's figure before its soldiers:
         // its fall ends the battle.
@@ -322,17 +305,17 @@ void think_figure(int team)
         }
     }
     const bool spells_held = f.spells[0] != SPELL_NONE || f.spells[1] != SPELL_NONE;
-    const bool quiet = enemies_near(team, u->x, u->z, QUIET_RANGE).empty();
+    const bool quiet = enemies_near(w, team, u->x, u->z, QUIET_RANGE).empty();
     if (u->health < PRAY_BELOW_HEALTH || (!spells_held && f.favour < GRANT_FAVOR && quiet))
-        f.mode = PRAYING;
+        f.praying = true;
     else if (u->health >= PLAYER_HEALTH - 0.5f && (spells_held || f.favour >= GRANT_FAVOR))
-        f.mode = FIGHTING;
-    if (f.mode == PRAYING) {
+        f.praying = false;
+    if (f.praying) {
         const int home = team;
-        go(f, u, f.field.home_temple_x[home], f.field.home_temple_z[home]);
+        go(w, f, u, f.field.home_temple_x[home], f.field.home_temple_z[home]);
     } else {
         float x, z;
-        fighting_place(f, u, x, z);
+        fighting_place(w, f, u, x, z);
         // Both armies spent, the attackers' figure goes after the
         // defenders' (and strikes it with what it holds): two sides left
         // with figures and engines that cannot reach each other would stand
@@ -340,8 +323,8 @@ void think_figure(int team)
         // enemy still has an army, that army comes (or is sought out by
         // the figure's own side): a figure that walked out alone would
         // only fall.
-        if (team == TEAM_ATTACKERS && army_spent(team) && army_spent(1 - team))
-            if (const unit* e = nearest_enemy_figure(team, u->x, u->z)) {
+        if (team == TEAM_ATTACKERS && army_spent(w, team) && army_spent(w, 1 - team))
+            if (const unit* e = nearest_enemy_figure(w, team, u->x, u->z)) {
                 x = e->x;
                 z = e->z;
             }
@@ -353,19 +336,9 @@ void think_figure(int team)
                     z = team == TEAM_ATTACKERS ? 4.0f : -4.0f;
                 break;
             }
-        go(f, u, x, z);
+        go(w, f, u, x, z);
     }
     for (int k = 0; k < 2; ++k)
         if (f.spells[k] != SPELL_NONE)
-            cast(f, u, k);
-}
-
-int figure_spells_cast(int team)
-{
-    return team == TEAM_ATTACKERS || team == TEAM_DEFENDERS ? s_figures[team].spells_cast : 0;
-}
-
-int figure_arrows(int team)
-{
-    return team == TEAM_ATTACKERS || team == TEAM_DEFENDERS ? s_figures[team].arrows : 0;
+            cast(w, f, u, k);
 }

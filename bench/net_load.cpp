@@ -1,19 +1,20 @@
 // Network load of one copy in play: the datagrams and bytes per second it
 // sends when it leads a team of 16, 100 and 1000 moving units of its own,
-// counted with send_observer over 10 s of game time (200 status sends at
-// 20 per second), set against the rule's own arithmetic: every unit's
-// record is 8 + 4n bytes, records are batched into datagrams of at most
-// UPDM_LIMIT bytes, and the status goes out 20 times a second.
+// counted with the session's send observer over 10 s of game time (200
+// status sends at 20 per second), set against the rule's own arithmetic:
+// every unit's record is 8 + 4n bytes, records are batched into datagrams
+// of at most STATE_BATCH_LIMIT bytes, and the status goes out 20 times a
+// second.
 //
 //   build/bench/net_load 2>/dev/null
-// (without a network every send complains on stderr; nothing leaves the
-// process: the sending socket is closed.)  Figures only, never a test.
+// (without a network nothing leaves the process: the session has no sender,
+// and the datagrams are only counted; the counts by tag go to stderr.)
+// Figures only, never a test.
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
 
-#include "game/main_loop.h"
 #include "crowd_scene.h"
 #include "sim/messages.h"
 #include "sim/world.h"
@@ -56,27 +57,26 @@ void count_send(const unsigned char* buf, int len)
 void measure(int own_units)
 {
     // The scene counts this copy's figure as one of the units.
-    build_crowd_scene(own_units - 1, 9);
+    crowd_scene sc;
+    build_crowd_scene(sc, own_units - 1, 9);
+    world& w = *sc.w;
     constexpr int frames = 400;  // 10 s of game time at 40 frames a second
     constexpr float dt = 0.025f;
     const float seconds = frames * dt;
     g_tally = tally{};
-    send_observer = count_send;
-    reset_send_timer();
-    float t = game_time;
+    sc.s.link.observer = count_send;
+    reset_send_timer(w);
     for (int f = 0; f < frames; ++f) {
-        t += dt;
-        game_time = t;
-        simulate_units(dt);
-        game_time = t;
-        send_network_status();
+        w.time += dt;
+        simulate_units(w, dt);
+        send_network_status(w);
     }
-    send_observer = nullptr;
+    sc.s.link.observer = nullptr;
     const double rec_avg = g_tally.records ? static_cast<double>(g_tally.record_bytes) / g_tally.records : 0.0;
     // The rule: every unit reported 20 times a second in records of its
-    // size, packed into datagrams of at most UPDM_LIMIT bytes with an
-    // 8-byte batch head.
-    const int per_batch = rec_avg > 0 ? static_cast<int>((UPDM_LIMIT - 8) / rec_avg) : 1;
+    // size, packed into datagrams of at most STATE_BATCH_LIMIT bytes with
+    // an 8-byte batch head.
+    const int per_batch = rec_avg > 0 ? static_cast<int>((STATE_BATCH_LIMIT - 8) / rec_avg) : 1;
     const double rule_datagrams = 20.0 * ((own_units + per_batch - 1) / per_batch);
     const double rule_bytes = 20.0 * (own_units * rec_avg + 8.0 * ((own_units + per_batch - 1) / per_batch));
     printf("| %5d | %9.1f | %10.0f | %6.1f | %7.1f | %7ld | %9.1f | %10.0f |\n", own_units,

@@ -6,26 +6,20 @@
 //   siege_gates [FIRST_SEED [ISLANDS [SECONDS]]]     (1, 20, 240)
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 #include <unistd.h>
 
 #include "game/headless.h"
 #include "platform/paths.h"
-#include "sim/buildings.h"
-#include "sim/trees.h"
-#include "sim/walls.h"
 
 int main(int argc, char** argv)
 {
     const unsigned first = argc > 1 ? static_cast<unsigned>(std::strtoul(argv[1], nullptr, 10)) : 1u;
     const int islands = argc > 2 ? std::atoi(argv[2]) : 20;
     const float seconds = argc > 3 ? std::strtof(argv[3], nullptr) : 240.0f;
-    // The source tree's placement files, and no terrain file written by a
-    // game: every island is the one its seed generates.
-    const std::string data = KELVARIN_SOURCE_DATA;
-    walls_filename = data + "/walls.txt";
-    houses_filename = data + "/houses.txt";
-    trees_filename = data + "/trees.txt";
+    // The source tree's placement files (every siege's session reads them
+    // as the installed data), and no terrain file written by a game: every
+    // island is the one its seed generates.
+    setenv("KELVARIN_DATA", KELVARIN_SOURCE_DATA, 1);
     char home[] = "/tmp/siege_gates_XXXXXX";
     if (!mkdtemp(home)) {
         perror("mkdtemp");

@@ -1,9 +1,10 @@
 // What one frame shows, by the game's phase.
 #pragma once
 
+struct program;
+
 // A frame of play: the scenery, the projectiles and units, the clouds,
-// then the overlays. In the GL selection mode only the units are drawn
-// (they alone carry names to pick).
-void draw_game_frame();
+// then the overlays, from the eye of the player of the battle being played.
+void draw_game_frame(program& p);
 // The frame of the current phase: the menu, play, or an end screen.
-void draw_frame();
+void draw_frame(program& p);

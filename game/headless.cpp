@@ -17,6 +17,7 @@
 #include "sim/messages.h"
 #include "sim/model_tree.h"
 #include "sim/participants.h"
+#include "sim/session.h"
 #include "sim/sides.h"
 #include "sim/units.h"
 #include "sim/walls.h"
@@ -118,36 +119,33 @@ int take_headless_args(int& argc, char** argv, headless_options& out)
     return take_args(argc, argv, out, parse_headless_args, {"--headless", "--side", "--seconds"}, {});
 }
 
-void headless_build(unsigned seed, int side)
+void headless_build(headless_game& g, unsigned seed, int side)
 {
-    static bool started = false;
-    if (!started) {
-        init_simulation();
-        started = true;
-    }
-    if (!default_username)
-        default_username = "headless";
-    // A world of its own: nothing of an earlier one in the registry.
-    delete_all_units();
-    game_state = STATE_MENU;
-    init_participants();
-    choose_team(side);
-    seed_game(seed);
-    build_world();
-    game_state = STATE_PLAY;
-    clear_events();
+    session& s = g.s;
+    if (s.username.empty())
+        s.username = "headless";
+    // A world of its own: the last one and its table go.
+    g.w.reset();
+    s.phase = STATE_MENU;
+    init_participants(s);
+    choose_team(s, side);
+    g.w = std::make_unique<world>(s, seed);
+    build_world(*g.w);
+    s.phase = STATE_PLAY;
+    s.events.pending.clear();
 }
 
-long headless_run(float seconds)
+long headless_run(headless_game& g, float seconds)
 {
+    world& w = *g.w;
     const player_controls idle;
     long steps = 0;
-    for (float t = 0.0f; t + HEADLESS_STEP / 2 < seconds && game_state == STATE_PLAY; t += HEADLESS_STEP) {
-        game_time += HEADLESS_STEP;
-        step_world(HEADLESS_STEP, idle);
+    for (float t = 0.0f; t + HEADLESS_STEP / 2 < seconds && g.s.phase == STATE_PLAY; t += HEADLESS_STEP) {
+        w.time += HEADLESS_STEP;
+        step_world(w, HEADLESS_STEP, idle);
         // Nobody hears or sees: the events of the step are dropped.
-        clear_events();
-        end_of_step();
+        g.s.events.pending.clear();
+        end_of_step(w);
         ++steps;
     }
     return steps;
@@ -156,10 +154,11 @@ long headless_run(float seconds)
 int headless_main(const headless_options& o)
 {
     const auto t0 = std::chrono::steady_clock::now();
-    headless_build(o.seed, o.side);
-    const long steps = headless_run(o.seconds);
+    headless_game g;
+    headless_build(g, o.seed, o.side);
+    const long steps = headless_run(g, o.seconds);
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    print_world_census();
+    print_world_census(*g.w);
     printf("headless: seed %u, %ld steps of %g s (%.1f game seconds) in %.3f s\n", o.seed, steps,
            static_cast<double>(HEADLESS_STEP), static_cast<double>(steps * HEADLESS_STEP), wall);
     return 0;
@@ -235,16 +234,16 @@ bool counts(const unit* u)
     return u->kind == UNIT_HUMANOID || u->kind == UNIT_CATAPULT || u->kind == UNIT_RAM;
 }
 
-void progress_line(FILE* out, int minute, const battlefield& field)
+void progress_line(const world& w, FILE* out, int minute, const battlefield& field)
 {
     int units[2] = {0, 0};
-    for (const unit* u = unit_list; u; u = u->next)
+    for (const unit* u = w.units.list; u; u = u->next)
         if (counts(u) && (u->team == 0 || u->team == 1))
             ++units[u->team];
-    const float gate = gate_health(field);
-    const int holders = count_temple_holders();
+    const float gate = gate_health(w, field);
+    const int holders = count_temple_holders(w);
     char gate_text[32];
-    if (field.gate >= 0 && the_wall_pts[static_cast<size_t>(field.gate)].broken)
+    if (field.gate >= 0 && w.walls.points[static_cast<size_t>(field.gate)].broken)
         snprintf(gate_text, sizeof gate_text, "broken");
     else
         snprintf(gate_text, sizeof gate_text, "%g", static_cast<double>(gate));
@@ -255,41 +254,36 @@ void progress_line(FILE* out, int minute, const battlefield& field)
 
 }  // namespace
 
-void battle_build(const battle_options& o)
+void battle_build(headless_game& g, const battle_options& o)
 {
-    static bool started = false;
-    if (!started) {
-        init_simulation();
-        started = true;
-    }
+    session& s = g.s;
     // Nobody plays here: both sides are the computer's, hosted here.
-    delete_all_units();
-    parts.clear();
-    n_parts = 0;
-    me = nullptr;
-    teams[0].members = teams[1].members = 0;
-    clear_computer_sides();
-    set_computer_side(TEAM_ATTACKERS, o.attackers, 0);
-    set_computer_side(TEAM_DEFENDERS, o.defenders, 0);
-    game_state = STATE_MENU;
-    seed_game(o.seed);
-    build_world();
-    clear_events();
-    game_state = STATE_PLAY;
-    start_computer_players();
+    g.w.reset();
+    s.parts.clear();
+    s.teams[0].members = s.teams[1].members = 0;
+    clear_computer_sides(s);
+    set_computer_side(s, TEAM_ATTACKERS, o.attackers, 0);
+    set_computer_side(s, TEAM_DEFENDERS, o.defenders, 0);
+    s.phase = STATE_MENU;
+    g.w = std::make_unique<world>(s, o.seed);
+    build_world(*g.w);
+    s.events.pending.clear();
+    s.phase = STATE_PLAY;
+    start_computer_players(g.ai, *g.w);
 }
 
-int battle_step()
+int battle_step(headless_game& g)
 {
-    game_time += HEADLESS_STEP;
-    step_world(HEADLESS_STEP, player_controls{});
-    step_computer_players(HEADLESS_STEP);
-    clear_events();
-    if (count_temple_holders() > TEMPLE_HOLDERS_TO_WIN)
+    world& w = *g.w;
+    w.time += HEADLESS_STEP;
+    step_world(w, HEADLESS_STEP, player_controls{});
+    step_computer_players(g.ai, w, HEADLESS_STEP);
+    g.s.events.pending.clear();
+    if (count_temple_holders(w) > TEMPLE_HOLDERS_TO_WIN)
         return TEAM_ATTACKERS;
-    if (!computer_sides[TEAM_ATTACKERS].figure)
+    if (!w.computer_figures[TEAM_ATTACKERS])
         return TEAM_DEFENDERS;
-    if (!computer_sides[TEAM_DEFENDERS].figure)
+    if (!w.computer_figures[TEAM_DEFENDERS])
         return TEAM_ATTACKERS;
     return -1;
 }
@@ -297,8 +291,10 @@ int battle_step()
 battle_result run_battle(const battle_options& o, FILE* progress)
 {
     const auto t0 = std::chrono::steady_clock::now();
-    battle_build(o);
-    const battlefield field = survey_battlefield();
+    headless_game g;
+    battle_build(g, o);
+    const world& w = *g.w;
+    const battlefield field = survey_battlefield(w);
 
     battle_result r;
     std::set<uint32_t> seen[2];
@@ -306,29 +302,29 @@ battle_result run_battle(const battle_options& o, FILE* progress)
     const long per_minute = std::lround(60.0f / HEADLESS_STEP);
     long step = 0;
     for (; step < steps && r.winner < 0; ++step) {
-        for (const unit* u = unit_list; u; u = u->next)
+        for (const unit* u = w.units.list; u; u = u->next)
             if (counts(u) && (u->team == 0 || u->team == 1))
                 seen[u->team].insert(u->id);
-        r.winner = battle_step();
+        r.winner = battle_step(g);
         if (r.winner >= 0 && progress)
             fprintf(progress, "battle: %s after %.1f s\n",
                     r.winner == TEAM_DEFENDERS ? "the attackers' figure fell"
-                    : count_temple_holders() > TEMPLE_HOLDERS_TO_WIN ? "the attackers hold the temple"
+                    : count_temple_holders(w) > TEMPLE_HOLDERS_TO_WIN ? "the attackers hold the temple"
                                                                      : "the defenders' figure fell",
                     static_cast<double>((step + 1) * HEADLESS_STEP));
         if (progress && (step + 1) % per_minute == 0)
-            progress_line(progress, static_cast<int>((step + 1) / per_minute), field);
+            progress_line(w, progress, static_cast<int>((step + 1) / per_minute), field);
     }
     r.seconds = static_cast<float>(step) * HEADLESS_STEP;
     for (int team = 0; team < 2; ++team) {
         int alive = 0;
-        for (const unit* u = unit_list; u; u = u->next)
+        for (const unit* u = w.units.list; u; u = u->next)
             if (u->team == team && counts(u) && seen[team].count(u->id))
                 ++alive;
         r.made[team] = static_cast<int>(seen[team].size());
         r.lost[team] = r.made[team] - alive;
     }
-    game_state = STATE_MENU;
+    g.s.phase = STATE_MENU;
     r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     return r;
 }
@@ -363,17 +359,19 @@ int battle_main(const battle_options& o)
 siege_outcome headless_siege(unsigned seed, float seconds)
 {
     siege_outcome out;
-    headless_build(seed, TEAM_ATTACKERS);
+    headless_game g;
+    headless_build(g, seed, TEAM_ATTACKERS);
+    world& w = *g.w;
     int gate = -1;
-    for (int i = 0; i + 1 < n_wall_pts && gate < 0; ++i)
-        if (the_wall_pts[static_cast<size_t>(i)].gate)
+    for (int i = 0; i + 1 < w.walls.count() && gate < 0; ++i)
+        if (w.walls.points[static_cast<size_t>(i)].gate)
             gate = i;
     if (gate < 0)
         return out;
-    const wall_point& a = the_wall_pts[static_cast<size_t>(gate)];
-    const wall_point& b = the_wall_pts[static_cast<size_t>(gate) + 1];
+    const wall_point& a = w.walls.points[static_cast<size_t>(gate)];
+    const wall_point& b = w.walls.points[static_cast<size_t>(gate) + 1];
     const float gx = (a.x + b.x) / 2.0f, gz = (a.z + b.z) / 2.0f;
-    const model_node* gate_model = get_top_level_model(a.model_id);
+    const model_node* gate_model = get_top_level_model(w.structures, a.model_id);
 
     // Each ordered ram: where it last moved to, when, and whether it has
     // been pressed against the gate.
@@ -383,40 +381,40 @@ siege_outcome headless_siege(unsigned seed, float seconds)
         bool pressed;
     };
     std::vector<watch> rams;
-    for (unit* u = unit_list; u; u = u->next)
+    for (unit* u = w.units.list; u; u = u->next)
         if (u->kind == UNIT_RAM && u->team == TEAM_ATTACKERS) {
-            if (issue_unit_order(u->id, TEAM_ATTACKERS, ORDER_ATTACK, gx, gz) == 0)
-                rams.push_back({u->id, u->x, u->z, game_time, false});
+            if (issue_unit_order(w, u->id, TEAM_ATTACKERS, ORDER_ATTACK, gx, gz) == 0)
+                rams.push_back({u->id, u->x, u->z, w.time, false});
             else
                 ++out.refused;
         }
     out.rams = static_cast<int>(rams.size());
-    const float start = game_time;
-    while (game_time - start < seconds && game_state == STATE_PLAY) {
-        headless_run(HEADLESS_STEP);
-        for (watch& w : rams) {
-            const unit* u = find_unit(w.id);
+    const float start = w.time;
+    while (w.time - start < seconds && g.s.phase == STATE_PLAY) {
+        headless_run(g, HEADLESS_STEP);
+        for (watch& r : rams) {
+            const unit* u = find_unit(w, r.id);
             if (!u)
                 continue;
             const bool pressing = gate_model && u->touched_model == gate_model;
-            w.pressed = w.pressed || pressing;
-            if (pressing || std::hypot(u->x - w.x, u->z - w.z) > SIEGE_STILL_REACH) {
-                w.x = u->x;
-                w.z = u->z;
-                w.since = game_time;
-            } else if (game_time - w.since > out.longest_still) {
-                out.longest_still = game_time - w.since;
-                out.still_x = w.x;
-                out.still_z = w.z;
+            r.pressed = r.pressed || pressing;
+            if (pressing || std::hypot(u->x - r.x, u->z - r.z) > SIEGE_STILL_REACH) {
+                r.x = u->x;
+                r.z = u->z;
+                r.since = w.time;
+            } else if (w.time - r.since > out.longest_still) {
+                out.longest_still = w.time - r.since;
+                out.still_x = r.x;
+                out.still_z = r.z;
             }
         }
         if (a.broken) {
             out.broken = true;
-            out.broken_after = game_time - start;
+            out.broken_after = w.time - start;
             break;
         }
     }
-    for (const watch& w : rams)
-        out.pressed += w.pressed ? 1 : 0;
+    for (const watch& r : rams)
+        out.pressed += r.pressed ? 1 : 0;
     return out;
 }

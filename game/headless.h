@@ -10,8 +10,21 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "ai/computer.h"
+#include "sim/session.h"
+#include "sim/world.h"
+
+// A game with no window: its session, the world of its battle and the
+// computer players that go with that battle.
+struct headless_game {
+    session s;
+    std::unique_ptr<world> w;
+    computer_players ai;
+};
 
 struct headless_options {
     bool on = false;
@@ -54,8 +67,8 @@ bool parse_battle_args(std::vector<std::string>& args, battle_options& out, std:
 // The battle's world built for its seed, both sides the computer's, and
 // one step of it: the winner once the battle is decided (the attackers
 // holding the temple, or a side's figure fallen), else -1.
-void battle_build(const battle_options& o);
-int battle_step();
+void battle_build(headless_game& g, const battle_options& o);
+int battle_step(headless_game& g);
 // Plays the battle; progress lines go to `progress` (none when null).
 battle_result run_battle(const battle_options& o, FILE* progress);
 // The closing line, or the JSON object, of a battle (no newline).
@@ -70,11 +83,11 @@ int take_headless_args(int& argc, char** argv, headless_options& out);
 bool parse_headless_args(std::vector<std::string>& args, headless_options& out, std::string& error);
 
 // Builds the world of `seed` for a lone copy playing `side`, alone on its
-// side and so its leader (start-up once: the teams and the command table).
-void headless_build(unsigned seed, int side);
+// side and so its leader.
+void headless_build(headless_game& g, unsigned seed, int side);
 // Steps the world `seconds` game seconds at the fixed step; returns the
 // number of steps taken (fewer when the game ended first).
-long headless_run(float seconds);
+long headless_run(headless_game& g, float seconds);
 // A siege on the island of `seed`: the attackers' leader is a lone copy,
 // and every one of its rams is ordered once to attack the city's first
 // gate at the gate's middle, as a member's order reaches the leader. Played

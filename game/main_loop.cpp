@@ -51,41 +51,28 @@
 #include "ui/requests.h"
 #include "ui/selection.h"
 
-timeval prev_tv;
 volatile sig_atomic_t quit_requested = 0;
 // Set by a second SIGINT.
 static volatile sig_atomic_t g_leave_now = 0;
 // Set once the window and the display's ramps are closed: a second SIGINT
 // from then on ends the program in its handler.
 static volatile sig_atomic_t g_display_closed = 0;
-int do_log_position = 0;
-int do_replay_position = 0;
-FILE* position_log_file = nullptr;
-int nframes = 0;
-int tframes = 0;
-float old_frame_time = 0.0f;
 
-static std::string g_username_storage;
-// When this copy next announces itself in the menu.
-static float s_next_presence = 0.0f;
-
-void parse_args(int argc, char** argv)
+void parse_args(program& p, int argc, char** argv)
 {
-    if (argc > 1 && argv[1]) {
+    if (argc > 1 && argv[1])
         // Names travel in 32-byte fields: keep at most 31 characters.
-        g_username_storage.assign(argv[1], strnlen(argv[1], 31));
-        default_username = g_username_storage.c_str();
-    }
+        p.s.username.assign(argv[1], strnlen(argv[1], 31));
     for (int i = 2; i < argc; ++i) {
         const char* w = argv[i];
         if (!strcmp(w, "LOG_POSITION"))
-            do_log_position = 1;
+            p.positions.write = true;
         else if (!strcmp(w, "REPLAY_P_LOG"))
-            do_replay_position = 1;
+            p.positions.replay = true;
         else if (!strcmp(w, "SOUND"))
-            do_sound = 1;
+            p.snd.on = 1;
         else if (!strcmp(w, "GOD"))
-            do_god = 1;
+            p.s.god = 1;
         else if (!strcmp(w, "WINDOW"))
             do_window = 1;
     }
@@ -93,26 +80,44 @@ void parse_args(int argc, char** argv)
 
 // The settings of the file, where the command line left the choice open:
 // its words only ever turn these on for the run.
-void apply_settings()
+void apply_settings(program& p)
 {
     if (user_settings.sound)
-        do_sound = 1;
+        p.snd.on = 1;
     if (!user_settings.fullscreen)
         do_window = 1;
-    do_fog = user_settings.fog;
+    p.r.view.fog = user_settings.fog;
 }
 
-void update_timer()
+// A clock moved on by ds seconds and du microseconds, in the steps the
+// game's clock has always taken (whole seconds first, in float).
+static void advance_clock(float& clock, long ds, long du)
+{
+    clock = static_cast<float>(clock + static_cast<float>(ds));
+    clock = static_cast<float>(clock + du * 1e-6);
+}
+
+float update_timer(program& p)
 {
     timeval tv;
     gettimeofday(&tv, nullptr);
-    long ds = static_cast<long>(tv.tv_sec) - static_cast<long>(prev_tv.tv_sec);
-    long du = static_cast<long>(tv.tv_usec) - static_cast<long>(prev_tv.tv_usec);
-    prev_tv = tv;
-    if (timedemo_running())
-        return;  // the timedemo's clock moves by its fixed step only
-    game_time = static_cast<float>(game_time + static_cast<float>(ds));
-    game_time = static_cast<float>(game_time + du * 1e-6);
+    const long ds = static_cast<long>(tv.tv_sec) - static_cast<long>(p.prev_tv.tv_sec);
+    const long du = static_cast<long>(tv.tv_usec) - static_cast<long>(p.prev_tv.tv_usec);
+    p.prev_tv = tv;
+    const bool play = p.s.phase == STATE_PLAY && p.w;
+    float& clock = play ? p.w->time : p.s.now;
+    const float t0 = clock;
+    if (p.demo.running) {
+        // The timedemo's clocks move by its fixed step only.
+        clock = t0 + TIMEDEMO_STEP;
+        if (play)
+            p.s.now += TIMEDEMO_STEP;
+    } else {
+        advance_clock(clock, ds, du);
+        if (play)
+            advance_clock(p.s.now, ds, du);
+    }
+    return clock - t0;
 }
 
 // --- position log -------------------------------------------------------
@@ -161,62 +166,67 @@ bool read_position_record(FILE* f, position_record& rec)
     return true;
 }
 
-void log_position()
+void log_position(const program& p)
 {
+    const local_player& e = p.w->player;
     append_position_record(user_file_for_writing("path.dat").c_str(),
-                           {eye_x, eye_y, eye_z, eye_float, eye_pitch, eye_yaw, 0.0f, 0.0f});
+                           {e.eye_x, e.eye_y, e.eye_z, e.eye_float, e.eye_pitch, e.eye_yaw, 0.0f, 0.0f});
 }
 
-void read_log_position()
+void read_log_position(program& p)
 {
     position_record rec;
-    if (!read_position_record(position_log_file, rec))
+    if (!read_position_record(p.positions.replay_file.get(), rec))
         return;
-    eye_x = rec.x;
-    eye_y = rec.y;
-    eye_z = rec.z;
-    eye_float = rec.float_height;
-    eye_pitch = rec.pitch;
-    eye_yaw = rec.yaw;
+    local_player& e = p.w->player;
+    e.eye_x = rec.x;
+    e.eye_y = rec.y;
+    e.eye_z = rec.z;
+    e.eye_float = rec.float_height;
+    e.eye_pitch = rec.pitch;
+    e.eye_yaw = rec.yaw;
 }
 
 // --- events -------------------------------------------------------------
 
-void deliver_events()
+void deliver_events(program& p)
 {
-    for (const sim_event& e : pending_events()) {
+    event_list& events = p.s.events;
+    for (const sim_event& e : events.pending) {
         switch (e.kind) {
         case sim_event_kind::splash:
-            initiate_splash_sound(e.x, e.z);
+            initiate_splash_sound(p.snd, e.x, e.z);
             break;
         case sim_event_kind::thunder:
-            initiate_lightning_sound(e.x, e.z);
+            if (p.w)
+                initiate_lightning_sound(p.snd, p.w->terrain, e.x, e.z);
             break;
         case sim_event_kind::firestorm:
-            initiate_firestorm_sound(e.x, e.z);
+            if (p.w)
+                initiate_firestorm_sound(p.snd, p.w->terrain, e.x, e.z);
             break;
         case sim_event_kind::dragon_roar:
-            initiate_dragon_sound(e.x, e.y, e.z);
+            initiate_dragon_sound(p.snd, e.x, e.y, e.z);
             break;
         case sim_event_kind::hurt:
-            camera_hurt();
+            camera_hurt(p.r.view);
             break;
         case sim_event_kind::banner:
-            set_message(e.text.c_str(), e.r, e.g, e.b, e.appear, e.fade);
+            set_message(p.ui.banner, p.ui.now(), e.text.c_str(), e.r, e.g, e.b, e.appear, e.fade);
             break;
         case sim_event_kind::chat:
-            add_chat_line(e.colour, e.prefix.c_str(), e.text.c_str());
+            add_chat_line(p.ui.chat, e.colour, e.prefix.c_str(), e.text.c_str());
             break;
         }
     }
-    clear_events();
+    events.pending.clear();
 }
 
 // --- the steps of the phases --------------------------------------------
 
 // The player's controls of this step: the walking keys held, and how far
 // the mouse turned the view (not while the command bar frees the pointer).
-static player_controls read_controls()
+static player_controls read_controls(const program& p)
 {
     player_controls c;
     c.keys.forward = check_key('w');
@@ -226,202 +236,174 @@ static player_controls read_controls()
     c.keys.jump = check_key(' ');
     c.keys.rise = check_key('e');
     c.keys.sink = check_key('f');
-    if (!do_interface) {
+    if (!p.ui.bar.shown) {
         float dx, dy;
         mouse_look_delta(dx, dy);
         // Half a degree per pixel at the normal speed of the Controls settings.
-        const float turn = 0.5f * static_cast<float>(user_settings.mouse_sensitivity) / 100.0f / g_zoom;
+        const float turn = 0.5f * static_cast<float>(user_settings.mouse_sensitivity) / 100.0f / p.r.view.zoom;
         c.turn_yaw = dx * turn;
         c.turn_pitch = (user_settings.invert_look ? -dy : dy) * turn;
     }
     return c;
 }
 
-static void simulate_play(float dt)
+static void report_frame_rate(program& p)
 {
-    ++nframes;
-    ++tframes;
-    if (game_time > old_frame_time + 1.0f) {
-        printf("FPS: %d (avg: %f) (avg terrain: %f blocks/frame)\n", nframes,
-               static_cast<double>(tframes / game_time), static_cast<double>(g_terrain_count / nframes));
-        nframes = 0;
-        g_terrain_count = 0.0f;
-        old_frame_time = game_time;
+    frame_report& f = p.report;
+    const float now = p.w->time;
+    ++f.frames;
+    ++f.total_frames;
+    if (now > f.last_line + 1.0f) {
+        printf("FPS: %d (avg: %f) (avg terrain: %f blocks/frame)\n", f.frames,
+               static_cast<double>(f.total_frames / now), static_cast<double>(p.r.terrain.count / f.frames));
+        f.frames = 0;
+        p.r.terrain.count = 0.0f;
+        f.last_line = now;
         // The GL driver holds memory for what a frame draws until the frame
         // is shown; freed, it stays in the allocator's heap, which would
         // keep the size of the busiest frame so far for the rest of the run.
         // Once a second the free pages go back to the system.
         malloc_trim(0);
     }
-    check_for_messages();
-    step_world(dt, read_controls());
-    step_computer_players(dt);
-    animate_interface(dt);
+}
+
+static void simulate_play(program& p, float dt)
+{
+    world& w = *p.w;
+    report_frame_rate(p);
+    check_for_messages(p.s, &w);
+    step_world(w, dt, read_controls(p));
+    step_computer_players(p.ai, w, dt);
+    animate_interface(p.ui.bar, dt);
     if (is_shift_down())
-        enable_interface();
+        enable_interface(p.ui);
     else
-        disable_interface();
-    step_view(dt, is_control_down());
-    step_flames(dt);
-    simulate_message();
-    if (do_log_position)
-        log_position();
-    if (do_replay_position)
-        read_log_position();
-    end_of_step();
+        disable_interface(p.ui);
+    step_view(p.r.view, dt, is_control_down());
+    step_flames(p.r.flames, w.fires, dt);
+    simulate_message(p.ui.banner, w.time);
+    if (p.positions.write)
+        log_position(p);
+    if (p.positions.replay)
+        read_log_position(p);
+    end_of_step(w);
 }
 
-void simulate_lobby(float dt)
+void simulate_lobby(program& p, float dt)
 {
-    if (simulate_menu(dt))
+    if (simulate_menu(p.ui, dt))
         return;  // a start was asked for: it is carried out before the next frame
-    if (game_time - s_next_presence >= 0.2f) {
-        broadcast_self();
-        s_next_presence = game_time;
+    if (p.s.now - p.next_presence >= 0.2f) {
+        broadcast_self(p.s);
+        p.next_presence = p.s.now;
     }
-    check_for_messages();
-    expire_participants();
+    check_for_messages(p.s, nullptr);
+    expire_participants(p.s);
 }
 
-void simulate()
+void simulate(program& p)
 {
-    float t0 = game_time;
-    update_timer();
-    if (timedemo_running())
-        game_time = t0 + TIMEDEMO_STEP;
-    float dt = game_time - t0;
-
-    simulate_sound(dt);
+    const float dt = update_timer(p);
+    simulate_sound(p.snd, dt, p.w && p.s.phase == STATE_PLAY ? &p.w->player : nullptr);
     if (dt == 0.0f)
         return;
-    switch (game_state) {
+    switch (p.s.phase) {
     case STATE_MENU:
-        simulate_lobby(dt);
+        simulate_lobby(p, dt);
         break;
     case STATE_PLAY:
-        simulate_play(dt);
+        simulate_play(p, dt);
         break;
     default:
         // End screens simulate nothing and touch no network.
         break;
     }
-    deliver_events();
+    deliver_events(p);
+}
+
+void apply_player_actions(program& p)
+{
+    std::vector<player_action> actions = take_player_actions(p.ui);
+    if (!p.w || p.s.phase != STATE_PLAY)
+        return;  // asked of a battle that is over
+    for (const player_action& a : actions)
+        apply_player_action(*p.w, a);
 }
 
 // --- switches between the phases ---------------------------------------
 
-static void reset_frame_report()
+void reset_presentation(program& p)
 {
     // The frame-rate report counts this game's frames from its first second.
-    nframes = 0;
-    tframes = 0;
-    old_frame_time = 0.0f;
-    g_terrain_count = 0.0f;
-    // The presence timer follows game_time, which starts again at 0, so that
-    // the menu after this game announces this copy at once.
-    s_next_presence = 0.0f;
+    p.report = frame_report{};
+    p.r.terrain.count = 0.0f;
+    reset_game_renderer(p.r);
+    reset_game_interface(p.ui);
+    reset_game_sound(p.snd);
 }
 
-// The presentation's part of everything that belongs to one game; the
-// simulation resets its own when the world is built (reset_world_state).
-static void (*const presentation_resets[])() = {
-    reset_frame_report,         // frame-rate report, presence timer
-    reset_game_camera,          // hurt tilt, zoom
-    reset_game_interface,       // command bar, an order waiting for its point
-    reset_game_selection,       // drag and pick state
-    reset_game_menu,            // the menu picture's catapult
-    reset_game_personal,        // the banner
-    release_humanoid_lists,     // body-type and sword lists
-    release_model_lists,        // the structures' lists
-    reset_game_terrain_render,  // terrain blocks, terrain and minimap textures
-    reset_water_draw,           // the inland water's vertices
-    reset_lightning_draw,       // the bolt's twist
-    reset_flames,               // flames of the last game's fires
-    reset_game_sound,           // effects under way, surf switch time
-};
-
-void reset_presentation()
-{
-    for (void (*reset)() : presentation_resets)
-        reset();
-}
-
-void prepare_game_mode()
-{
-    reset_presentation();
-    if (do_replay_position) {
-        if (position_log_file)
-            fclose(position_log_file);
-        position_log_file = fopen(user_file("path.dat").c_str(), "rb");
-    }
-    build_world();
-    start_computer_players();
-    // Every list and texture of this world is made now, not during play: a
-    // list compiled in play lands in whatever buffer the driver is filling
-    // then, and holds it for the rest of the program.
-    compile_humanoid_lists();
-    compile_ship_lists();
-    compile_engine_lists();
-    compile_projectile_lists();
-    compile_dragon_lists();
-    compile_model_lists();
-    sync_terrain_render();
-    generate_map_call_list();
-    set_game_gl_params();
-    cursor_look_mode();
-    gamma_fade_in();
-}
-
-void begin_play(const start_info& start)
+void begin_play(program& p, const start_info& start)
 {
     gamma_fade_to(0.0f, 0.0f);
-    close_chat();
+    close_chat(p.ui.chat);
     close_ipmulticast();
-    clear_computer_sides();
+    clear_computer_sides(p.s);
     if (start.computer_team >= 0)
-        set_computer_side(start.computer_team, start.level, start.host);
-    init_ipmulticast(seed_game(start.seed));
+        set_computer_side(p.s, start.computer_team, start.level, start.host);
+    // The world of the start's seed: its first draw is the game's channel.
+    p.w.reset();
+    p.w = std::make_unique<world>(p.s, start.seed);
+    init_ipmulticast(p.w->channel);
     usleep(300000);
-    prepare_game_mode();
-    game_state = STATE_PLAY;
-    game_time = 0.0f;
+    reset_presentation(p);
+    if (p.positions.replay)
+        p.positions.replay_file.reset(fopen(user_file("path.dat").c_str(), "rb"));
+    build_world(*p.w);
+    start_computer_players(p.ai, *p.w);
+    compile_world_lists(p.r, *p.w);
+    set_game_gl_params(p.r.view);
+    cursor_look_mode();
+    gamma_fade_in();
+    p.ui.world = p.w.get();
+    p.s.phase = STATE_PLAY;
     // The world took its time to build: play starts from now.
-    gettimeofday(&prev_tv, nullptr);
+    gettimeofday(&p.prev_tv, nullptr);
 }
 
 // The menu, built afresh: its own part, then the participant table (this
 // copy's entry first).
-static void enter_menu()
+static void enter_menu(program& p)
 {
-    init_menu();
+    init_menu(p.ui);
     cursor_hidden_mode();
-    init_participants();
+    init_participants(p.s);
 }
 
-void back_to_menu()
+void back_to_menu(program& p)
 {
-    // Whatever the result, the next game starts from an empty registry:
-    // units left over from this one must not walk into it.
-    delete_all_units();
+    // The battle's world goes with everything in it: nothing of it walks
+    // into the next game.
+    p.ui.world = nullptr;
+    p.w.reset();
     // Back in the lobby's channel, where the menu meets the other copies.
     close_ipmulticast();
     init_ipmulticast(0);
-    game_state = STATE_MENU;
-    enter_menu();
+    p.s.phase = STATE_MENU;
+    enter_menu(p);
 }
 
-void carry_out_requests()
+void carry_out_requests(program& p)
 {
-    switch (take_request()) {
+    switch (take_request(p.ui)) {
     case ui_request::start_game:
-        if (game_state == STATE_MENU) {
-            const int computer = computer_side_wanted();
-            begin_play(announce_start(computer, computer >= 0 ? user_settings.computer_level : 0));
+        if (p.s.phase == STATE_MENU) {
+            const int computer = computer_side_wanted(p.ui);
+            begin_play(p, announce_start(p.s, computer, computer >= 0 ? user_settings.computer_level : 0));
         }
         break;
     case ui_request::back_to_menu:
-        if (game_state == STATE_WON || game_state == STATE_LOST)
-            back_to_menu();
+        if (p.s.phase == STATE_WON || p.s.phase == STATE_LOST)
+            back_to_menu(p);
         break;
     case ui_request::quit:
         quit_requested = 1;
@@ -430,8 +412,8 @@ void carry_out_requests()
         break;
     }
     start_info start;
-    if (take_start_request(start) && game_state == STATE_MENU)
-        begin_play(start);
+    if (take_start_request(p.s, start) && p.s.phase == STATE_MENU)
+        begin_play(p, start);
 }
 
 // --- loop and ending ----------------------------------------------------
@@ -479,43 +461,45 @@ static void request_registry_listing(int)
 }
 
 // The input of the last pass over the window's events, to the interface.
-static void route_input()
+static void route_input(program& p)
 {
     for (const input_event& e : take_input_events()) {
         if (e.kind == input_event::typed)
-            interface_key(e.key);
+            interface_key(p.ui, e.key);
         else
-            interface_click(e.x, e.y, e.button, host_button_down(0) != 0);
+            interface_click(p.ui, e.x, e.y, e.button, host_button_down(0) != 0);
     }
 }
 
-void run_game_event_loop()
+void run_game_event_loop(program& p)
 {
     gamma_fade_in();
     while (!quit_requested) {
         leave_if_interrupted_twice();
         incremental_fade();
-        simulate();
-        carry_out_requests();
+        simulate(p);
+        carry_out_requests(p);
         if (quit_requested)
             break;
-        g_game_width = window_width;
-        g_game_height = window_height;
-        draw_frame();
-        timedemo_frame_drawn();
+        p.r.view.width = window_width;
+        p.r.view.height = window_height;
+        draw_frame(p);
+        timedemo_frame_drawn(p.demo, p.s.phase, p.r.view.width, p.r.view.height);
         swap_buffers();
-        if (timedemo_finished())
+        if (timedemo_finished(p.demo, p.s.phase, p.r.view.width, p.r.view.height))
             break;
         if (check_key('x') && is_alt_down())
-            take_screenshot();
+            take_screenshot(p.r.view.width, p.r.view.height);
         if (check_key('q') && is_alt_down())
             break;
         process_events();
-        route_input();
-        carry_out_requests();
+        route_input(p);
+        apply_player_actions(p);
+        carry_out_requests(p);
         if (g_registry_wanted) {
             g_registry_wanted = 0;
-            print_registry();
+            if (p.w)
+                print_registry(*p.w);
         }
     }
 }
@@ -556,7 +540,8 @@ int main_program(int argc, char** argv)
     init_paths();
     // The timedemo's options come out of the argument list first; what is
     // left is checked like any command line.
-    const int timedemo_args = take_timedemo_args(argc, argv);
+    timedemo_options demo;
+    const int timedemo_args = take_timedemo_args(argc, argv, demo);
     if (timedemo_args >= 0)
         return timedemo_args;
     // The headless loop needs nothing of the window, the sound or the network.
@@ -576,66 +561,76 @@ int main_program(int argc, char** argv)
     const int island_args = take_island_args(argc, argv, island);
     if (island_args >= 0)
         return island_args;
-    choose_start_island(island);
     const int options = check_program_options(argc, argv);
     if (options >= 0)
         return options;
-    if (timedemo_requested()) {
-        const int status = timedemo_check();
+    if (headless.on || battle.on) {
+        if (headless.on)
+            return headless_main(headless);
+        return battle_main(battle);
+    }
+    // The program: its session, renderer, sound and interface, for the run.
+    auto owned = std::make_unique<program>();
+    program& p = *owned;
+    p.demo.options = demo;
+    if (demo.on) {
+        const int status = timedemo_check(p.demo);
         if (status)
             return status;
     }
-    parse_args(argc, argv);
-    if (headless.on)
-        return headless_main(headless);
-    if (battle.on)
-        return battle_main(battle);
+    choose_start_island(p.s, island);
+    parse_args(p, argc, argv);
     load_settings();
-    apply_settings();
-    gettimeofday(&prev_tv, nullptr);
-    init_simulation();
+    apply_settings(p);
+    gettimeofday(&p.prev_tv, nullptr);
     // The menu's draws (this copy's player number among them) differ between
     // copies started in the same second: the time alone gave two such copies
     // the same number. A game's own draws start from its island's seed.
-    game_srand(timedemo_requested() ? timedemo_seed()
-                                    : static_cast<unsigned>(time(nullptr)) ^ (static_cast<unsigned>(getpid()) << 10) ^
-                                          static_cast<unsigned>(prev_tv.tv_usec));
-    init_sound();
+    stream_srand(p.s.rng, demo.on ? demo.seed
+                                  : static_cast<unsigned>(time(nullptr)) ^ (static_cast<unsigned>(getpid()) << 10) ^
+                                        static_cast<unsigned>(p.prev_tv.tv_usec));
+    init_sound(p.snd);
     setup_game_graphics_context();
     init_gamma();
     gamma_fade_to(0, 0);
-    g_game_width = window_width;
-    g_game_height = window_height;
-    name_tag_font_base = bitmap_font_base;
-    interface_cursor_visible = show_cursor_free;
-    interface_cursor_look = show_cursor_look;
+    p.r.view.width = window_width;
+    p.r.view.height = window_height;
+    p.r.humanoids.name_tag_font_base = bitmap_font_base;
+    p.ui.cursor_visible = show_cursor_free;
+    p.ui.cursor_look = show_cursor_look;
     signal(SIGINT, quit_game_event_loop_caller);
     signal(SIGALRM, leave_on_alarm);
     signal(SIGUSR1, request_registry_listing);
-    load_the_textures();
-    set_datagram_sender(send_multicast);
+    load_the_textures(p.r.textures);
+    p.s.link.sender = send_multicast;
     init_ipmulticast(0);
-    enter_menu();
+    enter_menu(p);
     if (computer_side >= 0) {
         // The computer takes that side for this run, the player the other.
-        forced_computer_side = computer_side;
+        p.ui.chat.forced_computer_side = computer_side;
         user_settings.computer_level = computer_level;
-        choose_team(1 - computer_side);
-        team_buttons[2].label = computer_button_label();
+        choose_team(p.s, 1 - computer_side);
+        p.ui.menu.teams[2].label = computer_button_label(p.ui.chat);
     }
-    if (timedemo_requested())
-        timedemo_start();
-    gettimeofday(&prev_tv, nullptr);
-    run_game_event_loop();
+    if (demo.on) {
+        p.positions.replay = true;
+        begin_play(p, timedemo_start(p.demo));
+    }
+    gettimeofday(&p.prev_tv, nullptr);
+    run_game_event_loop(p);
 
     leave_if_interrupted_twice();
     close_ipmulticast();
-    print_network_stats();
+    print_network_stats(p.s.now);
     leave_if_interrupted_twice();
+    // The battle's lists and the renderer's textures go while the context
+    // still stands.
+    p.ui.world = nullptr;
+    p.w.reset();
     close_game_graphics_context();
     close_gamma();
     g_display_closed = 1;
     // A second SIGINT that came while the window closed.
     leave_if_interrupted_twice();
-    return timedemo_exit_status();
+    return timedemo_exit_status(p.demo);
 }

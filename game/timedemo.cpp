@@ -12,20 +12,13 @@
 
 #include "game/command_line.h"
 #include "game/main_loop.h"
+#include "sim/game.h"
 #include "platform/paths.h"
 #include "sim/commands.h"
 #include "platform/random.h"
 #include "render/camera.h"
 
 namespace {
-
-timedemo_options s_options;
-bool s_running = false;
-bool s_failed = false;
-int s_frames_wanted = 0;
-int s_frames_done = 0;
-double s_start = 0.0;
-double s_paused = 0.0;  // seconds spent writing pictures, not counted
 
 double now_seconds()
 {
@@ -98,37 +91,28 @@ bool parse_timedemo_args(std::vector<std::string>& args, timedemo_options& out, 
     return true;
 }
 
-int take_timedemo_args(int& argc, char** argv)
+int take_timedemo_args(int& argc, char** argv, timedemo_options& out)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
-    if (!parse_timedemo_args(args, s_options, error)) {
+    if (!parse_timedemo_args(args, out, error)) {
         fprintf(stderr, "kelvarin: %s\n", error.c_str());
         print_usage(stderr);
         return 2;
     }
-    // The remaining words, in their order, are the game's own.
-    static std::vector<std::string> rest;
-    rest = std::move(args);
-    argc = 1 + static_cast<int>(rest.size());
-    for (size_t i = 0; i < rest.size(); ++i)
-        argv[i + 1] = rest[i].data();
+    // The remaining words, in their order, are the game's own: every
+    // option the parser took goes with the value after it.
+    int n = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if ((a == "--timedemo" || a == "--frames" || a == "--shot") && i + 1 < argc) {
+            ++i;
+            continue;
+        }
+        argv[n++] = argv[i];
+    }
+    argc = n;
     return -1;
-}
-
-bool timedemo_requested()
-{
-    return s_options.on;
-}
-
-unsigned timedemo_seed()
-{
-    return s_options.seed;
-}
-
-bool timedemo_running()
-{
-    return s_running;
 }
 
 long count_position_records(const char* path)
@@ -139,36 +123,36 @@ long count_position_records(const char* path)
     return static_cast<long>(st.st_size / static_cast<off_t>(sizeof(position_record)));
 }
 
-int timedemo_check()
+int timedemo_check(timedemo_run& d)
 {
+    const timedemo_options& o = d.options;
     // The file the replay reads (main_loop's REPLAY_P_LOG): the user's one.
     const long records = count_position_records(user_file("path.dat").c_str());
     if (records <= 0) {
         fprintf(stderr, "timedemo: path.dat holds no eye record to replay\n");
         return 2;
     }
-    s_frames_wanted = s_options.frames > 0 ? static_cast<int>(std::min<long>(s_options.frames, records))
+    d.frames_wanted = o.frames > 0 ? static_cast<int>(std::min<long>(o.frames, records))
                                            : static_cast<int>(std::min<long>(records, MAX_FRAMES));
-    if (s_options.frames > records)
+    if (o.frames > records)
         printf("timedemo: path.dat holds %ld records: %ld frames instead of %d\n", records, records,
-               s_options.frames);
+               o.frames);
     return 0;
 }
 
-void timedemo_start()
+start_info timedemo_start(timedemo_run& d)
 {
-    do_replay_position = 1;
-    printf("timedemo: seed %u, %d frames of %g s\n", s_options.seed, s_frames_wanted,
+    printf("timedemo: seed %u, %d frames of %g s\n", d.options.seed, d.frames_wanted,
            static_cast<double>(TIMEDEMO_STEP));
     // As a received start: the shared seed, then the game's channel and the
     // world, drawn from it.
     start_info start;
-    start.seed = s_options.seed;
-    begin_play(start);
-    s_frames_done = 0;
-    s_paused = 0.0;
-    s_running = true;
-    s_start = now_seconds();
+    start.seed = d.options.seed;
+    d.frames_done = 0;
+    d.paused = 0.0;
+    d.running = true;
+    d.start = now_seconds();
+    return start;
 }
 
 bool write_ppm(const char* path, int width, int height, const unsigned char* rgb_bottom_up)
@@ -183,50 +167,49 @@ bool write_ppm(const char* path, int width, int height, const unsigned char* rgb
     return (fclose(f) == 0) && ok;
 }
 
-void timedemo_frame_drawn()
+void timedemo_frame_drawn(timedemo_run& d, int phase, int width, int height)
 {
-    if (!s_running)
+    if (!d.running || phase != STATE_PLAY)
         return;
-    if (game_state != STATE_PLAY)
-        return;
-    ++s_frames_done;
-    if (std::find(s_options.shots.begin(), s_options.shots.end(), s_frames_done) == s_options.shots.end())
+    ++d.frames_done;
+    const std::vector<int>& shots = d.options.shots;
+    if (std::find(shots.begin(), shots.end(), d.frames_done) == shots.end())
         return;
     const double t0 = now_seconds();
-    std::vector<unsigned char> rgb(static_cast<size_t>(g_game_width) * g_game_height * 3);
+    std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, g_game_width, g_game_height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
     char name[64];
-    snprintf(name, sizeof name, "timedemo-%d.ppm", s_frames_done);
-    if (write_ppm(name, g_game_width, g_game_height, rgb.data()))
-        printf("timedemo: frame %d written to %s\n", s_frames_done, name);
+    snprintf(name, sizeof name, "timedemo-%d.ppm", d.frames_done);
+    if (write_ppm(name, width, height, rgb.data()))
+        printf("timedemo: frame %d written to %s\n", d.frames_done, name);
     else
         fprintf(stderr, "timedemo: cannot write %s: %s\n", name, strerror(errno));
-    s_paused += now_seconds() - t0;
+    d.paused += now_seconds() - t0;
 }
 
-bool timedemo_finished()
+bool timedemo_finished(timedemo_run& d, int phase, int width, int height)
 {
-    if (!s_running)
+    if (!d.running)
         return false;
-    if (game_state != STATE_PLAY) {
-        fprintf(stderr, "timedemo: play ended after %d of %d frames\n", s_frames_done, s_frames_wanted);
-        s_running = false;
-        s_failed = true;
+    if (phase != STATE_PLAY) {
+        fprintf(stderr, "timedemo: play ended after %d of %d frames\n", d.frames_done, d.frames_wanted);
+        d.running = false;
+        d.failed = true;
         return true;
     }
-    if (s_frames_done < s_frames_wanted)
+    if (d.frames_done < d.frames_wanted)
         return false;
     glFinish();
-    const double seconds = now_seconds() - s_start - s_paused;
-    printf("timedemo: %d frames %.3f seconds %.2f frames/s (%dx%d)\n", s_frames_done, seconds,
-           seconds > 0.0 ? s_frames_done / seconds : 0.0, g_game_width, g_game_height);
-    s_running = false;
+    const double seconds = now_seconds() - d.start - d.paused;
+    printf("timedemo: %d frames %.3f seconds %.2f frames/s (%dx%d)\n", d.frames_done, seconds,
+           seconds > 0.0 ? d.frames_done / seconds : 0.0, width, height);
+    d.running = false;
     return true;
 }
 
-int timedemo_exit_status()
+int timedemo_exit_status(const timedemo_run& d)
 {
-    return s_failed ? 1 : 0;
+    return d.failed ? 1 : 0;
 }

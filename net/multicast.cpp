@@ -13,7 +13,9 @@
 #include "sim/commands.h"
 #include "sim/game.h"
 #include "sim/messages.h"
+#include "sim/message_table.h"
 #include "sim/rights.h"
+#include "sim/session.h"
 
 uint32_t OUR_MULTICAST_ADDR = 0;
 uint16_t OUR_MULTICAST_PORT = 0;
@@ -189,9 +191,9 @@ static ssize_t receive_one(unsigned char* buf, uint32_t& sender)
     return r;
 }
 
-void check_for_messages()
+void check_for_messages(session& s, world* w)
 {
-    report_refusals();
+    report_refusals(s);
     if (lskt < 0)
         return;  // no network since the last failed open
     const double start = now_seconds();
@@ -210,10 +212,10 @@ void check_for_messages()
         if (r > 0) {
             ++datagrams_received;
             buf[r] = 0;
-            client_message(buf, static_cast<int>(r), sender);
+            client_message(s, w, buf, static_cast<int>(r), sender);
             // A start waits for the program to build the game's world; what
             // came after it is read in the game's next frame.
-            if (start_requested())
+            if (start_requested(s))
                 break;
             continue;
         }
@@ -224,10 +226,10 @@ void check_for_messages()
     report_falling_behind(start);
 }
 
-void print_network_stats()
+void print_network_stats(float seconds)
 {
     printf("total send: %f, bytes: %d, num: %d\t\tavg bandwidth: %.2fk/sec\n", static_cast<double>(total_send_time),
-           sent_bytes, sends, static_cast<double>(sent_bytes / game_time * 0.001f));
+           sent_bytes, sends, static_cast<double>(sent_bytes / seconds * 0.001f));
     if (failed_sends > 0)
         printf("datagrams not sent: %d\n", failed_sends);
     if (frames_cut_short > 0 || datagrams_dropped > 0)

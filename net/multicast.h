@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+struct session;
+struct world;
+
 extern uint32_t OUR_MULTICAST_ADDR;  // network byte order
 extern uint16_t OUR_MULTICAST_PORT;  // network byte order
 extern int send_skt;
@@ -30,10 +33,11 @@ int send_multicast(const void* buf, int len);
 // Hands the waiting datagrams to the dispatcher, at most
 // MAX_DATAGRAMS_PER_FRAME of them or MAX_RECEIVE_SECONDS of handling a
 // frame; the rest wait for the next frame. Stops after a start request.
-void check_for_messages();
+void check_for_messages(session& s, world* w);
 constexpr int MAX_DATAGRAMS_PER_FRAME = 256;
 constexpr double MAX_RECEIVE_SECONDS = 0.008;
 extern long datagrams_received;
 extern long frames_cut_short;   // frames that left datagrams waiting
 extern uint32_t datagrams_dropped;  // by the system, for want of room in the socket
-void print_network_stats();
+// The send statistic over the `seconds` the program ran.
+void print_network_stats(float seconds);

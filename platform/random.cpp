@@ -5,8 +5,6 @@ namespace {
 constexpr int kDegree = 31;
 constexpr int kSeparation = 3;
 
-rand_stream g_game;
-
 int32_t step(rand_stream& s)
 {
     uint32_t val = static_cast<uint32_t>(s.words[s.front]) + static_cast<uint32_t>(s.words[s.rear]);
@@ -51,14 +49,4 @@ int stream_rand(rand_stream& s)
     if (!s.seeded)
         stream_srand(s, 1);
     return step(s);
-}
-
-void game_srand(unsigned int seed)
-{
-    stream_srand(g_game, seed);
-}
-
-int game_rand()
-{
-    return stream_rand(g_game);
 }

@@ -11,9 +11,9 @@
 
 constexpr int GAME_RAND_MAX = 2147483647;
 
-// One stream of the algorithm: the game's generator is one; the renderer
-// and the sound, which must not take numbers from the game's, keep their
-// own.
+// One stream of the algorithm (numbers in 0..GAME_RAND_MAX): a battle's
+// world draws from one, the session's menu from another; the renderer and
+// the sound, which must not take numbers from the world's, keep their own.
 struct rand_stream {
     int32_t words[31] = {};
     int front = 0;  // index of the word that receives the sum
@@ -24,8 +24,3 @@ struct rand_stream {
 // if seeded with 1.
 void stream_srand(rand_stream& s, unsigned int seed);
 int stream_rand(rand_stream& s);
-
-// Seeds the game's generator; seed 0 behaves like seed 1.
-void game_srand(unsigned int seed);
-// Next number in 0..GAME_RAND_MAX.
-int game_rand();

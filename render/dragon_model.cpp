@@ -10,15 +10,14 @@
 #include "render/camera.h"
 #include "render/flames.h"
 #include "render/model_draw.h"
+#include "render/renderer.h"
 #include "render/textures.h"
 #include "sim/dragon.h"
 #include "sim/game.h"
 #include "sim/units.h"
+#include "sim/world.h"
 
 namespace {
-
-// Display lists: body and wing, each opaque and see-through (the rider's own).
-GLuint body_list[2] = {0, 0}, wing_list[2] = {0, 0};
 
 // The tint every material is drawn with.
 constexpr float TINT[3] = {1.0f, 0.7f, 0.7f};
@@ -71,8 +70,10 @@ void emit_dragon_faces(const int16_t (*faces)[9], int count, int& run, int& left
 
 } // namespace
 
-void compile_dragon_lists()
+void compile_dragon_lists(renderer& r)
 {
+    unsigned int(&body_list)[2] = r.dragons.body_list;
+    unsigned int(&wing_list)[2] = r.dragons.wing_list;
     if (body_list[0])
         return;
     for (int v = 0; v < 2; ++v) {
@@ -91,14 +92,14 @@ void compile_dragon_lists()
 
 namespace {
 
-void display_dragon(float wing_phase, int see_through)
+void display_dragon(const dragon_looks& looks, float wing_phase, int see_through)
 {
     glRotatef(180.0f, 0.0f, 0.0f, 1.0f);
     glScalef(DRAGON_MODEL_SCALE, DRAGON_MODEL_SCALE, DRAGON_MODEL_SCALE);
     glPushMatrix();
     glRotatef(23.0f, 0.0f, 1.0f, 0.0f);
     glTranslatef(0.0f, 0.0f, -0.06f);
-    glCallList(body_list[see_through]);
+    glCallList(looks.body_list[see_through]);
     glPopMatrix();
     for (int side = 0; side < 2; ++side) {
         glPushMatrix();
@@ -111,7 +112,7 @@ void display_dragon(float wing_phase, int see_through)
         glRotatef(wing_phase * 30.0f, 1.0f, 0.0f, 0.0f);
         glTranslatef(0.0f, 0.03f, -0.08f);
         glRotatef(23.0f, 0.0f, 1.0f, 0.0f);
-        glCallList(wing_list[see_through]);
+        glCallList(looks.wing_list[see_through]);
         glPopMatrix();
     }
     glFrontFace(GL_CCW);
@@ -119,19 +120,19 @@ void display_dragon(float wing_phase, int see_through)
 
 } // namespace
 
-void draw_dragon(const unit* u)
+void draw_dragon(renderer& r, const world& w, const unit* u)
 {
-    const dragon_data* d = u->kind == UNIT_DRAGON ? static_cast<const dragon_data*>(u->kind_data) : nullptr;
+    const dragon_data* d = u->kind == UNIT_DRAGON ? dragon_of(u) : nullptr;
     if (!d)
         return;
     glEnable(GL_BLEND);
     if (d->breath) {
         glPushMatrix();
         glTranslatef(d->breath->pos[0], d->breath->pos[1], d->breath->pos[2]);
-        draw_firesource(d->breath.get());
+        draw_firesource(r, d->breath.get());
         glPopMatrix();
     }
-    const int see_through = u == my_dragon && riding_dragon ? 1 : 0;
+    const int see_through = u == w.player.dragon && w.player.riding_dragon ? 1 : 0;
     if (!see_through)
         glDisable(GL_BLEND);
     glPushMatrix();
@@ -140,10 +141,10 @@ void draw_dragon(const unit* u)
     glRotatef(u->pitch, 0.0f, 0.0f, 1.0f);
     glColor4f(TINT[0], TINT[1], TINT[2], see_through ? 0.5f : 1.0f);
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, dragon_skin_red_texid);
+    glBindTexture(GL_TEXTURE_2D, r.textures[TEX_dragon_skin_red]);
     // The materials of the model's runs, not the current colour, light it.
     glDisable(GL_COLOR_MATERIAL);
-    display_dragon(std::sin(8.0f * game_time), see_through);  // the wing beat
+    display_dragon(r.dragons, std::sin(8.0f * w.time), see_through);  // the wing beat
     // Leave the material as everything else expects it.
     const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);

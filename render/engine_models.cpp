@@ -9,11 +9,14 @@
 #include "platform/vector.h"
 #include "render/camera.h"
 #include "render/model_draw.h"
+#include "render/renderer.h"
 #include "render/textures.h"
 #include "sim/catapult.h"
 #include "sim/game.h"
 #include "sim/ram.h"
+#include "sim/session.h"
 #include "sim/units.h"
+#include "sim/world.h"
 
 // A closed tube along +z from 0 to `length`.
 static void tube(float length, float radius, int sides)
@@ -63,15 +66,13 @@ static void half_sphere(float radius, int slices, int stacks)
     }
 }
 
-static unsigned int axles_list = 0, frame_list = 0, arm_list = 0, rim_list = 0, face_list = 0;
-
-static void build_lists()
+static void build_lists(engine_looks& e)
 {
-    axles_list = glGenLists(5);
-    frame_list = axles_list + 1;
-    arm_list = axles_list + 2;
-    rim_list = axles_list + 3;
-    face_list = axles_list + 4;
+    const unsigned int axles_list = e.axles_list = glGenLists(5);
+    const unsigned int frame_list = e.frame_list = axles_list + 1;
+    const unsigned int arm_list = e.arm_list = axles_list + 2;
+    const unsigned int rim_list = e.rim_list = axles_list + 3;
+    const unsigned int face_list = e.face_list = axles_list + 4;
 
     // A wheel about the z axis: its wooden rim, and its two faces in a list
     // of their own, so that a cart's wheels share one texture change.
@@ -137,31 +138,32 @@ static void wheels(unsigned int list, float angle)
         }
 }
 
-void draw_cart(float wheel_angle)
+void draw_cart(const renderer& r, float wheel_angle)
 {
+    const engine_looks& e = r.engines;
     // Grouped by texture: the GL driver pays more for each texture change
     // than for these few triangles. The wood is left bound, as the arm and
     // the ram's housing that follow are wood too.
-    glBindTexture(GL_TEXTURE_2D, wheel_texid);
-    wheels(face_list, wheel_angle);
-    glBindTexture(GL_TEXTURE_2D, wood_texid);
-    wheels(rim_list, wheel_angle);
+    glBindTexture(GL_TEXTURE_2D, r.textures[TEX_wheel]);
+    wheels(e.face_list, wheel_angle);
+    glBindTexture(GL_TEXTURE_2D, r.textures[TEX_wood]);
+    wheels(e.rim_list, wheel_angle);
     for (float az : {-0.75f, 0.75f}) {
         glPushMatrix();
         glTranslatef(0.0f, 0.0f, az);
-        glCallList(axles_list);
+        glCallList(e.axles_list);
         glPopMatrix();
     }
-    glCallList(frame_list);
+    glCallList(e.frame_list);
 }
 
-void draw_catapult_model(const unit* u)
+void draw_catapult_model(renderer& r, const team_entry (&teams)[2], const unit* u)
 {
-    const auto* c = static_cast<const catapult_data*>(u->kind_data);
+    const catapult_data* c = catapult_of(u);
     if (!c)
         return;
-    if (!axles_list)
-        build_lists();  // the menu's picture comes before any world
+    if (!r.engines.axles_list)
+        build_lists(r.engines);  // the menu's picture comes before any world
     const int t = (u->team == 0 || u->team == 1) ? u->team : 0;
     glColor3f(teams[t].r, teams[t].g, teams[t].b);
     glEnable(GL_TEXTURE_2D);
@@ -171,21 +173,21 @@ void draw_catapult_model(const unit* u)
     glRotatef(u->heading, 0.0f, 1.0f, 0.0f);
     glRotatef(u->pitch, 1.0f, 0.0f, 0.0f);
     glScalef(2.0f, 2.0f, 2.0f);
-    draw_cart(c->wheel_angle);
+    draw_cart(r, c->wheel_angle);
     glPushMatrix();
     glRotatef(-c->arm_angle, 1.0f, 0.0f, 0.0f);
-    glCallList(arm_list);
+    glCallList(r.engines.arm_list);
     glPopMatrix();
     glPopMatrix();
     glColor3f(1.0f, 1.0f, 1.0f);
 }
 
-void draw_catapult(const unit* u)
+void draw_catapult(renderer& r, const world& w, const unit* u)
 {
-    float to_eye[3] = {eye_x - u->x, eye_y - u->y, eye_z - u->z};
-    if (dot_product(to_eye, look_vect) > 0.0f)
+    float to_eye[3] = {r.view.eye[0] - u->x, r.view.eye[1] - u->y, r.view.eye[2] - u->z};
+    if (dot_product(to_eye, r.view.look) > 0.0f)
         return;
-    draw_catapult_model(u);
+    draw_catapult_model(r, w.session.teams, u);
 }
 
 // --- the ram's housing and beam ----------------------------------------------
@@ -201,12 +203,10 @@ static constexpr float PLANK_Y = 0.2f, POST_Y = PLANK_Y + 0.5f, POST_HEIGHT = 0.
 static constexpr float POST_TOP = POST_Y + POST_HEIGHT / 2;
 static constexpr float BEAM_Y = POST_Y - 0.1f, BEAM_SIZE = 0.3f, BEAM_LENGTH = 3.0f, BEAM_SCALE = 1.1f;
 
-static unsigned housing_list = 0;
-
-static void build_housing_list()
+static void build_housing_list(engine_looks& e)
 {
-    housing_list = glGenLists(1);
-    glNewList(housing_list, GL_COMPILE);
+    e.housing_list = glGenLists(1);
+    glNewList(e.housing_list, GL_COMPILE);
     glPushMatrix();
     glTranslatef(0.0f, PLANK_Y, 0.0f);
     box(0.3f, 0.02f, 0.8f);
@@ -221,21 +221,22 @@ static void build_housing_list()
     glEndList();
 }
 
-void compile_engine_lists()
+void compile_engine_lists(renderer& r)
 {
-    if (!axles_list)
-        build_lists();
-    if (!housing_list)
-        build_housing_list();
+    if (!r.engines.axles_list)
+        build_lists(r.engines);
+    if (!r.engines.housing_list)
+        build_housing_list(r.engines);
 }
 
-void draw_battering_ram(const unit* u)
+void draw_battering_ram(const renderer& r, const world& w, const unit* u)
 {
-    const auto* r = static_cast<const ram_data*>(u->kind_data);
-    if (!r)
+    const ram_data* ram = ram_of(u);
+    if (!ram)
         return;
-    float to_eye[3] = {eye_x - u->x, eye_y - u->y, eye_z - u->z};
-    if (dot_product(to_eye, look_vect) > 0.0f)
+    const team_entry(&teams)[2] = w.session.teams;
+    float to_eye[3] = {r.view.eye[0] - u->x, r.view.eye[1] - u->y, r.view.eye[2] - u->z};
+    if (dot_product(to_eye, r.view.look) > 0.0f)
         return;
     const int t = (u->team == 0 || u->team == 1) ? u->team : 0;
     glColor3f(teams[t].r, teams[t].g, teams[t].b);
@@ -247,11 +248,11 @@ void draw_battering_ram(const unit* u)
     glScalef(1.1f, 1.1f, 1.1f);
     glScalef(2.5f, 2.0f, 2.0f);
     glTranslatef(0.0f, 0.13f, 0.0f);
-    draw_cart(r->wheel_angle);
-    glCallList(housing_list);  // in the wood the cart left bound
+    draw_cart(r, ram->wheel_angle);
+    glCallList(r.engines.housing_list);  // in the wood the cart left bound
     // The beam, swinging along the cart.
     glPushMatrix();
-    glTranslatef(0.0f, BEAM_Y, 0.5f - r->swing);
+    glTranslatef(0.0f, BEAM_Y, 0.5f - ram->swing);
     glScalef(BEAM_SCALE, BEAM_SCALE, BEAM_SCALE);
     box(BEAM_SIZE, BEAM_SIZE, BEAM_LENGTH);
     glPopMatrix();
@@ -264,7 +265,7 @@ void draw_battering_ram(const unit* u)
     for (float px : {-POST_X, POST_X})
         for (float pz : {-POST_Z, POST_Z}) {
             glVertex3f(px, POST_TOP, pz);
-            glVertex3f(px * 0.5f, beam_top, pz - r->swing);
+            glVertex3f(px * 0.5f, beam_top, pz - ram->swing);
         }
     glEnd();
     glLineWidth(1.0f);

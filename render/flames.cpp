@@ -6,34 +6,23 @@
 
 #include "platform/random.h"
 #include "platform/vector.h"
+#include "render/renderer.h"
 #include "render/textures.h"
 #include "sim/fire.h"
 #include "sim/game.h"
-#include "sim/player.h"
+#include "sim/world.h"
 
-namespace {
-
-struct flame_set {
-    std::vector<fire_particle> particles;  // oldest first
-    float steps = 0.0f;                    // tuned steps not yet taken
-    bool seen = false;
-};
-
-std::unordered_map<unsigned, flame_set> s_flames;
-rand_stream s_rand;
-
-} // namespace
-
-void step_fire_particles(const fire_source& f, std::vector<fire_particle>& particles, float steps, float dt)
+void step_fire_particles(rand_stream& rng, const fire_source& f, std::vector<fire_particle>& particles, float steps,
+                         float dt)
 {
     for (int n = 0; n < static_cast<int>(steps); ++n) {
         if (static_cast<int>(particles.size()) < FIRE_MAX_PARTICLES && f.intensity > 0.0001f) {
             for (int attempt = 0; attempt < 4 && static_cast<int>(particles.size()) < FIRE_MAX_PARTICLES;
                  ++attempt) {
-                if (f.intensity * 10.0f > static_cast<float>(stream_rand(s_rand) % 160)) {
+                if (f.intensity * 10.0f > static_cast<float>(stream_rand(rng) % 160)) {
                     fire_particle p{};
                     for (int k = 0; k < 3; ++k)
-                        p.vel[k] = static_cast<float>(stream_rand(s_rand) % 20000) * 0.001f + f.emit_vel[k] - 10.0f;
+                        p.vel[k] = static_cast<float>(stream_rand(rng) % 20000) * 0.001f + f.emit_vel[k] - 10.0f;
                     p.ref_height = f.pos[1] + 7.0f;
                     p.life = f.initial_life;
                     particles.push_back(p);
@@ -56,39 +45,38 @@ void step_fire_particles(const fire_source& f, std::vector<fire_particle>& parti
     }
 }
 
-void step_flames(float dt)
+void step_flames(flame_state& flames, const fire_list& fires, float dt)
 {
-    for (auto& [serial, set] : s_flames)
+    for (auto& [serial, set] : flames.sets)
         set.seen = false;
-    for (const fire_source* f : live_fire_sources()) {
-        flame_set& set = s_flames[f->serial];
+    for (const fire_source* f : fires.live) {
+        flame_set& set = flames.sets[f->serial];
         set.seen = true;
         set.steps += TUNED_STEPS_PER_SECOND * dt;
         const float whole = std::floor(set.steps);
-        step_fire_particles(*f, set.particles, whole, dt);
+        step_fire_particles(flames.rng, *f, set.particles, whole, dt);
         set.steps -= whole;
     }
-    for (auto it = s_flames.begin(); it != s_flames.end();)
-        it = it->second.seen ? std::next(it) : s_flames.erase(it);
+    for (auto it = flames.sets.begin(); it != flames.sets.end();)
+        it = it->second.seen ? std::next(it) : flames.sets.erase(it);
 }
 
-const std::vector<fire_particle>& flames_of(const fire_source* f)
+const std::vector<fire_particle>* flames_of(const flame_state& flames, const fire_source* f)
 {
-    static const std::vector<fire_particle> none;
     if (!f)
-        return none;
-    const auto it = s_flames.find(f->serial);
-    return it == s_flames.end() ? none : it->second.particles;
+        return nullptr;
+    const auto it = flames.sets.find(f->serial);
+    return it == flames.sets.end() ? nullptr : &it->second.particles;
 }
 
-size_t flame_source_count()
+size_t flame_source_count(const flame_state& flames)
 {
-    return s_flames.size();
+    return flames.sets.size();
 }
 
-void reset_flames()
+void reset_flames(flame_state& flames)
 {
-    s_flames.clear();
+    flames.sets.clear();
 }
 
 void flame_sprite_axes(const float source_pos[3], const float eye[3], float d[3], float u[3], float v[3])
@@ -106,24 +94,25 @@ void flame_sprite_axes(const float source_pos[3], const float eye[3], float d[3]
     normalize_vector(v);
 }
 
-void draw_firesource(const fire_source* f)
+void draw_firesource(const renderer& r, const fire_source* f)
 {
-    const std::vector<fire_particle>& particles = flames_of(f);
-    if (particles.empty())
+    const std::vector<fire_particle>* found = flames_of(r.flames, f);
+    if (!found || found->empty())
         return;
-    const float eye[3] = {eye_x, eye_y, eye_z};
+    const std::vector<fire_particle>& particles = *found;
+    const float* eye = r.view.eye;
     float d[3], u[3], v[3];
     flame_sprite_axes(f->pos, eye, d, u, v);
     glEnable(GL_TEXTURE_2D);
     glDepthMask(GL_FALSE);
-    glBindTexture(GL_TEXTURE_2D, flame_texid);
+    glBindTexture(GL_TEXTURE_2D, r.textures[TEX_flame]);
     const float life0 = f->initial_life != 0.0f ? f->initial_life : 1.0f;
     int i = 0;
     for (const fire_particle& p : particles) {
         // Older particles are larger, and fade from white through pink to
         // dark red as their life runs out.
-        const float r = 2.0f * p.life / life0;
-        glColor4f(r, r / 2, r / 2, std::fabs(p.pos[1] - p.ref_height) / 7.0f);
+        const float red = 2.0f * p.life / life0;
+        glColor4f(red, red / 2, red / 2, std::fabs(p.pos[1] - p.ref_height) / 7.0f);
         const float s = static_cast<float>(100 - i) * 0.08f;
         float corner[3];
         for (int k = 0; k < 3; ++k)

@@ -11,19 +11,14 @@
 #include "platform/vector.h"
 #include "render/camera.h"
 #include "render/model_draw.h"
+#include "render/renderer.h"
 #include "render/textures.h"
 #include "sim/game.h"
 #include "sim/humanoid.h"
 #include "sim/participants.h"
+#include "sim/session.h"
 #include "sim/wire.h"
-
-// The bitmap font of the name tags (glXUseXFont's lists), set by the program.
-unsigned int name_tag_font_base = 0;
-
-// The sword's display list, compiled with the world's model lists.
-static unsigned int swordList = 0;
-// Each body type's six lists, by body type.
-static unsigned int s_body_lists[HUMAN_TYPE_COUNT][6];
+#include "sim/world.h"
 
 // --- the sword mesh -----------------------------------------------------------------
 
@@ -334,10 +329,10 @@ unsigned int GenSwordList()
     return list;
 }
 
-void draw_sword()
+void draw_sword(const renderer& r)
 {
-    if (swordList)
-        glCallList(swordList);
+    if (r.humanoids.sword_list)
+        glCallList(r.humanoids.sword_list);
 }
 
 // A five-sided tube along +Z from 0 to `length`, `width` across.
@@ -354,7 +349,7 @@ static void draw_head(float size)
 }
 
 // A body type's six lists.
-static void compile_body(const humanoid_type* t, unsigned int lists[6])
+static void compile_body(const renderer& r, const humanoid_type* t, unsigned int lists[6])
 {
     const unsigned int base = glGenLists(6);
     for (int i = 0; i < 6; ++i)
@@ -372,7 +367,7 @@ static void compile_body(const humanoid_type* t, unsigned int lists[6])
     // is set by the drawing, which tints it with the team's colour.
     glNewList(lists[1], GL_COMPILE);
     glRotatef(-90.0f + t->lean, 1.0f, 0.0f, 0.0f);
-    glBindTexture(GL_TEXTURE_2D, fabric_texid);
+    glBindTexture(GL_TEXTURE_2D, r.textures[TEX_fabric]);
     humanoid_line(t->torso_length, t->hip_width);
     glTranslatef(0.0f, 0.0f, t->torso_length);
     glEndList();
@@ -400,12 +395,13 @@ static void compile_body(const humanoid_type* t, unsigned int lists[6])
     glEndList();
 }
 
-void release_humanoid_lists()
+void release_humanoid_lists(renderer& r)
 {
-    if (swordList)
-        glDeleteLists(swordList, 1);
-    swordList = 0;
-    for (auto& lists : s_body_lists) {
+    humanoid_looks& h = r.humanoids;
+    if (h.sword_list)
+        glDeleteLists(h.sword_list, 1);
+    h.sword_list = 0;
+    for (auto& lists : h.body_lists) {
         if (lists[0])
             glDeleteLists(lists[0], 6);
         for (unsigned int& list : lists)
@@ -413,12 +409,12 @@ void release_humanoid_lists()
     }
 }
 
-void compile_humanoid_lists()
+void compile_humanoid_lists(renderer& r)
 {
-    release_humanoid_lists();
+    release_humanoid_lists(r);
     for (int i = 0; i < HUMAN_TYPE_COUNT; ++i)
-        compile_body(human_type_of(i), s_body_lists[i]);
-    swordList = GenSwordList();
+        compile_body(r, human_type_of(i), r.humanoids.body_lists[i]);
+    r.humanoids.sword_list = GenSwordList();
 }
 
 int humanoid_pose(const unit* u)
@@ -501,9 +497,9 @@ static void draw_arm(const unsigned int lists[6], float angle)
     glPopMatrix();
 }
 
-void draw_weapon(const unit* u, const limb_pose& limbs)
+void draw_weapon(const renderer& r, const world& w, const unit* u, const limb_pose& limbs)
 {
-    const auto* h = static_cast<const humanoid_data*>(u->kind_data);
+    const humanoid_data* h = humanoid_of(u);
     const humanoid_type* t = h->type;
     glPushMatrix();
     glRotatef(-180.0f, 1.0f, 0.0f, 0.0f);
@@ -514,33 +510,33 @@ void draw_weapon(const unit* u, const limb_pose& limbs)
     glRotatef(90.0f, 0.0f, 1.0f, 0.0f);
     if (h->weapon == WEAPON_SWORD) {
         glScalef(2.0f, 2.0f, 2.0f);
-        glBindTexture(GL_TEXTURE_2D, marble_texid);
+        glBindTexture(GL_TEXTURE_2D, r.textures[TEX_marble]);
         glColor3f(1.0f, 1.0f, 1.0f);
-        const sword_swing swing = sword_swing_at(game_time - h->swing_started, u->id ^ float_to_bits(h->swing_started));
+        const sword_swing swing = sword_swing_at(w.time - h->swing_started, u->id ^ float_to_bits(h->swing_started));
         glRotatef(swing.roll, 0.0f, 0.0f, 1.0f);
         glRotatef(swing.pitch, 0.0f, 1.0f, 0.0f);
-        draw_sword();
+        draw_sword(r);
     }
     glPopMatrix();
 }
 
-void draw_humanoid(const unit* u)
+void draw_humanoid(const renderer& r, const world& w, const unit* u)
 {
-    const auto* h = static_cast<const humanoid_data*>(u->kind_data);
+    const humanoid_data* h = humanoid_of(u);
     if (!h || !h->type)
         return;
     const humanoid_type* t = h->type;
-    const unsigned int* lists = s_body_lists[human_type_index(t)];
+    const unsigned int* lists = r.humanoids.body_lists[human_type_index(t)];
     limb_pose limbs;
-    animate_limbs(limbs, humanoid_pose(u), game_time);
-    const float to_eye[3] = {eye_x - u->x, eye_y - u->y, eye_z - u->z};
-    if (dot_product(to_eye, look_vect) > 0.0f)
+    animate_limbs(limbs, humanoid_pose(u), w.time);
+    const float to_eye[3] = {r.view.eye[0] - u->x, r.view.eye[1] - u->y, r.view.eye[2] - u->z};
+    if (dot_product(to_eye, r.view.look) > 0.0f)
         return;
     check_gl("pre-humanoid");
     // The clothing shows the side: the body type's colour tinted by the
     // team's colour.
     float cloth[3];
-    const team_entry& team = teams[u->team == TEAM_DEFENDERS ? TEAM_DEFENDERS : TEAM_ATTACKERS];
+    const team_entry& team = w.session.teams[u->team == TEAM_DEFENDERS ? TEAM_DEFENDERS : TEAM_ATTACKERS];
     const float tint[3] = {team.r, team.g, team.b};
     for (int i = 0; i < 3; ++i)
         cloth[i] = t->clothing[i] * tint[i] * 1.4f > 1.0f ? 1.0f : t->clothing[i] * tint[i] * 1.4f;
@@ -576,7 +572,7 @@ void draw_humanoid(const unit* u)
     glPushMatrix();
     glRotatef(-180.0f - t->lean, 1.0f, 0.0f, 0.0f);
     glTranslatef(t->shoulder_width / 2, 0.0f, 0.0f);
-    glBindTexture(GL_TEXTURE_2D, fabric_texid);
+    glBindTexture(GL_TEXTURE_2D, r.textures[TEX_fabric]);
     glColor3fv(t->skin);
     draw_arm(lists, limbs.arm_angles[0]);
     glColor3fv(cloth);
@@ -588,20 +584,21 @@ void draw_humanoid(const unit* u)
     glPopMatrix();
     check_gl("post-humanoid");
 
-    draw_weapon(u, limbs);
+    draw_weapon(r, w, u, limbs);
     check_gl("post-hweapon");
     glColor3f(1.0f, 1.0f, 1.0f);
     glPopMatrix();
     glEnable(GL_CULL_FACE);
 }
 
-void draw_participants()
+void draw_participants(const renderer& r, const world& w)
 {
     glDisable(GL_LIGHTING);
     glDisable(GL_TEXTURE_2D);
-    const int my_team = n_parts > 0 ? parts[0].team : -1;
-    for (int i = 1; i < n_parts; ++i) {
-        const participant& p = parts[static_cast<size_t>(i)];
+    const std::vector<participant>& parts = w.session.parts;
+    const int my_team = parts.empty() ? -1 : parts[0].team;
+    for (size_t i = 1; i < parts.size(); ++i) {
+        const participant& p = parts[i];
         const unit* a = p.figure;
         if (!a || a->invisible)
             continue;
@@ -614,10 +611,10 @@ void draw_participants()
         for (unsigned char c : p.name) {
             if (c <= 32)
                 break;
-            glCallList(name_tag_font_base + c);
+            glCallList(r.humanoids.name_tag_font_base + c);
         }
     }
     glColor3f(1.0f, 1.0f, 1.0f);
     glEnable(GL_TEXTURE_2D);
-    enable_lighting();
+    enable_lighting(r.view);
 }

@@ -6,8 +6,17 @@
 
 #include "sim/humanoid.h"
 
-// The bitmap font's first list for the name tags (set by the program).
-extern unsigned int name_tag_font_base;
+struct renderer;
+struct world;
+
+// The figures' display lists: each body type's six (hips, torso, neck and
+// head, shoulder bar, arm, leg) and the sword's, and the bitmap font's first
+// list for the name tags (set by the program).
+struct humanoid_looks {
+    unsigned int body_lists[HUMAN_TYPE_COUNT][6] = {};
+    unsigned int sword_list = 0;
+    unsigned int name_tag_font_base = 0;
+};
 
 // The sword mesh: 80 triangles in four material runs (pommel, grip, guard,
 // blade); the blade lies along Y from -0.5 to 0.5.
@@ -47,11 +56,11 @@ sword_swing sword_swing_at(float since, uint32_t seed);
 
 // Compiles the body types' and the sword's lists (when a world is built);
 // release_humanoid_lists frees them.
-void compile_humanoid_lists();
-void release_humanoid_lists();
+void compile_humanoid_lists(renderer& r);
+void release_humanoid_lists(renderer& r);
 unsigned int GenSwordList();
-void draw_sword();
-void draw_humanoid(const unit* u);
-void draw_weapon(const unit* u, const limb_pose& limbs);
+void draw_sword(const renderer& r);
+void draw_humanoid(const renderer& r, const world& w, const unit* u);
+void draw_weapon(const renderer& r, const world& w, const unit* u, const limb_pose& limbs);
 // Name tags over the other participants' figures.
-void draw_participants();
+void draw_participants(const renderer& r, const world& w);

@@ -8,10 +8,11 @@
 #include "sim/game.h"
 #include "sim/light.h"
 #include "sim/terrain.h"
+#include "sim/world.h"
 
-void setup_sunlight()
+void setup_sunlight(const world& w)
 {
-    const float c = cosf(phase), s = sinf(phase);
+    const float c = cosf(w.light.darkness), s = sinf(w.light.darkness);
     const GLfloat position[4] = {0.0f, 3.0f * c, -3.0f * s, 0.0f};
     const float a = 0.2f + 0.15f * c, d = 0.75f + 0.25f * c;
     const GLfloat ambient[4] = {a, a, a, 1.0f};
@@ -24,11 +25,11 @@ void setup_sunlight()
     glEnable(GL_LIGHT0);
 }
 
-void setup_flamelight()
+void setup_flamelight(const world& w)
 {
-    const float t = game_time;
+    const float t = w.time;
     const float x = 100.0f * sinf(t), z = 100.0f * cosf(t);
-    const GLfloat position[4] = {x, get_terrain_height(x, z) + 10.0f, z, 1.0f};
+    const GLfloat position[4] = {x, get_terrain_height(w.terrain, x, z) + 10.0f, z, 1.0f};
     const GLfloat diffuse[4] = {1.0f, 0.3f, 0.3f, 1.0f};
     const GLfloat ambient[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     glLightfv(GL_LIGHT2, GL_POSITION, position);

@@ -8,38 +8,30 @@
 
 #include "platform/random.h"
 #include "render/camera.h"
+#include "render/renderer.h"
 #include "sim/game.h"
 #include "sim/lightning.h"
 #include "sim/terrain.h"
+#include "sim/world.h"
 
-// The bolt bulges sideways toward this angle (radians), which changes four
-// times a second.
-static float s_twist_angle = 0.0f;
-static float s_next_twist = 0.0f;
-static rand_stream s_rand;
-
-static int bolt_rand()
+void reset_lightning_draw(bolt_look& b)
 {
-    return stream_rand(s_rand);
+    b.twist_angle = 0.0f;
+    b.next_twist = 0.0f;
 }
 
-void reset_lightning_draw()
+void draw_lightning(renderer& r, const world& w)
 {
-    s_twist_angle = 0.0f;
-    s_next_twist = 0.0f;
-}
-
-void draw_lightning()
-{
-    const lightning_moment m = lightning_timeline(game_time, last_lightning_time, time_lightning_lasts);
-    if (!m.night_on && m.bolt_may_show && bolt_rand() % 5 == 0)
-        do_lightning(last_lightning_x, last_lightning_z);  // flickers: about one frame in five
+    const lightning_state& bolt = w.lightning;
+    const lightning_moment m = lightning_timeline(w.time, bolt.time, bolt.lasts);
+    if (!m.night_on && m.bolt_may_show && stream_rand(r.bolt.rng) % 5 == 0)
+        do_lightning(r, w, bolt.x, bolt.z);  // flickers: about one frame in five
 }
 
 // One branch of the bolt, n segments down from (ox, oy, oz) in a frame
 // turned by (rx, ry, rz) degrees; heights use whole-number division, as the
 // bolt's shape is made of.
-static void display_lightning(float width, float ox, float oy, float oz, float rx, float ry, float rz, int depth,
+static void display_lightning(rand_stream& rng, float width, float ox, float oy, float oz, float rx, float ry, float rz, int depth,
                               int n, int length, float angle)
 {
     glPushMatrix();
@@ -54,17 +46,17 @@ static void display_lightning(float width, float ox, float oy, float oz, float r
         const float top = static_cast<float>(-(i * length) / n);
         const float bottom = static_cast<float>(-((i + 1) * length) / n);
         const double wave = bulge * std::sin(2.0 * M_PI * i / n);
-        const float nx = static_cast<float>((bolt_rand() % 500 - 1000) * 0.01 + wave * std::sin(angle));
-        const float nz = static_cast<float>((bolt_rand() % 500 - 1000) * 0.01 + wave * std::cos(angle));
+        const float nx = static_cast<float>((stream_rand(rng) % 500 - 1000) * 0.01 + wave * std::sin(angle));
+        const float nz = static_cast<float>((stream_rand(rng) % 500 - 1000) * 0.01 + wave * std::cos(angle));
         glBegin(GL_LINES);
         glVertex3f(x, top, z);
         glVertex3f(nx, bottom, nz);
         glEnd();
-        if (bolt_rand() % (n + 2) == 0 && depth != 0) {
-            const float brx = static_cast<float>(bolt_rand() % 60 - 30);
-            const float bry = static_cast<float>(bolt_rand() % 360);
-            const float brz = static_cast<float>(bolt_rand() % 60 - 30);
-            display_lightning(width * 0.5f, nx, bottom, nz, brx, bry, brz, depth - 1, (n - i) / 2, length * 2 / 7,
+        if (stream_rand(rng) % (n + 2) == 0 && depth != 0) {
+            const float brx = static_cast<float>(stream_rand(rng) % 60 - 30);
+            const float bry = static_cast<float>(stream_rand(rng) % 360);
+            const float brz = static_cast<float>(stream_rand(rng) % 60 - 30);
+            display_lightning(rng, width * 0.5f, nx, bottom, nz, brx, bry, brz, depth - 1, (n - i) / 2, length * 2 / 7,
                               angle);
             glLineWidth(width);
         }
@@ -74,11 +66,12 @@ static void display_lightning(float width, float ox, float oy, float oz, float r
     glPopMatrix();
 }
 
-void do_lightning(float x, float z)
+void do_lightning(renderer& r, const world& w, float x, float z)
 {
-    if (game_time > s_next_twist) {
-        s_twist_angle = static_cast<float>(bolt_rand() % 10);
-        s_next_twist = game_time + 0.25f;
+    bolt_look& b = r.bolt;
+    if (w.time > b.next_twist) {
+        b.twist_angle = static_cast<float>(stream_rand(b.rng) % 10);
+        b.next_twist = w.time + 0.25f;
     }
     glDisable(GL_LIGHTING);
     glEnable(GL_BLEND);
@@ -86,11 +79,12 @@ void do_lightning(float x, float z)
     glDisable(GL_CULL_FACE);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     glDisable(GL_TEXTURE_2D);
-    display_lightning(6.0f, x, get_terrain_height(x, z) + 150.0f, z, 0.0f, 0.0f, 0.0f, 4, 30, 150, s_twist_angle);
+    display_lightning(b.rng, 6.0f, x, get_terrain_height(w.terrain, x, z) + 150.0f, z, 0.0f, 0.0f, 0.0f, 4, 30, 150,
+                      b.twist_angle);
     glEnable(GL_TEXTURE_2D);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     glDisable(GL_BLEND);
     glEnable(GL_CULL_FACE);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    enable_lighting();
+    enable_lighting(r.view);
 }

@@ -14,46 +14,48 @@
 
 #include "platform/vector.h"
 #include "render/camera.h"
+#include "render/renderer.h"
 #include "render/textures.h"
-
-float current_trans[3] = {0, 0, 0};
+#include "sim/world.h"
 
 // --- culling ------------------------------------------------------------
 
-int sphere_behind_plane(float x, float y, float z, float r, const float plane[3])
+int sphere_behind_plane(renderer& r, float x, float y, float z, float radius, const float plane[3])
 {
-    float q[3] = {x + current_trans[0] + r * plane[0] - eye_x, y + current_trans[1] + r * plane[1] - eye_y,
-                  z + current_trans[2] + r * plane[2] - eye_z};
+    float q[3] = {x + r.models.trans[0] + radius * plane[0] - r.view.eye[0],
+                  y + r.models.trans[1] + radius * plane[1] - r.view.eye[1],
+                  z + r.models.trans[2] + radius * plane[2] - r.view.eye[2]};
     return dot_product(plane, q) < 0.0f;
 }
 
-int cull_sphere(float x, float y, float z, float r)
+int cull_sphere(renderer& r, float x, float y, float z, float radius)
 {
-    const float* planes[] = {look_vect, frustum_left_vect, frustum_right_vect, frustum_top_vect, frustum_bot_vect};
+    const float* planes[] = {r.view.look, r.view.frustum_left, r.view.frustum_right, r.view.frustum_top,
+                             r.view.frustum_bot};
     for (const float* n : planes)
-        if (sphere_behind_plane(x, y, z, r, n))
+        if (sphere_behind_plane(r, x, y, z, radius, n))
             return 1;
     return 0;
 }
 
-int bounding_sphere_behind_plane(const model_node& node, const float plane[3])
+int bounding_sphere_behind_plane(renderer& r, const model_node& node, const float plane[3])
 {
-    return sphere_behind_plane(node.origin[0], node.origin[1], node.origin[2], node.radius, plane);
+    return sphere_behind_plane(r, node.origin[0], node.origin[1], node.origin[2], node.radius, plane);
 }
 
-int cull_bounding_sphere(const model_node& node)
+int cull_bounding_sphere(renderer& r, const model_node& node)
 {
-    return bounding_sphere_behind_plane(node, look_vect) || bounding_sphere_behind_plane(node, frustum_left_vect) ||
-           bounding_sphere_behind_plane(node, frustum_right_vect);
+    return bounding_sphere_behind_plane(r, node, r.view.look) || bounding_sphere_behind_plane(r, node, r.view.frustum_left) ||
+           bounding_sphere_behind_plane(r, node, r.view.frustum_right);
 }
 
 // --- drawing ------------------------------------------------------------
 
-void draw_quad_face(const model_node& node, const quad_prim& q)
+void draw_quad_face(renderer& r, const model_node& node, const quad_prim& q)
 {
     (void)node;
     glColor3f(q.brightness, q.brightness, q.brightness);
-    glBindTexture(GL_TEXTURE_2D, gl_texture(q.texture));
+    glBindTexture(GL_TEXTURE_2D, r.textures.texture_of(q.texture));
     glNormal3fv(q.n);
     glBegin(GL_QUADS);
     glTexCoord2f(0, 0);
@@ -86,35 +88,35 @@ static void dome_shape(const dome_prim& d, const float offset[3], const float* c
 
 static const float NO_OFFSET[3] = {0.0f, 0.0f, 0.0f};
 
-void draw_prim_cone(const cone_prim& c)
+void draw_prim_cone(renderer& r, const cone_prim& c)
 {
     if (c.flags & PRIM_HIDDEN)
         return;
     glColor3f(1, 1, 1);
-    glBindTexture(GL_TEXTURE_2D, gl_texture(c.texture));
+    glBindTexture(GL_TEXTURE_2D, r.textures.texture_of(c.texture));
     cone_shape(c, NO_OFFSET, nullptr);
 }
 
-void draw_prim_sphere_top(const dome_prim& d)
+void draw_prim_sphere_top(renderer& r, const dome_prim& d)
 {
     if (d.flags & PRIM_HIDDEN)
         return;
     glColor3f(1, 1, 1);
-    glBindTexture(GL_TEXTURE_2D, gl_texture(d.texture));
+    glBindTexture(GL_TEXTURE_2D, r.textures.texture_of(d.texture));
     dome_shape(d, NO_OFFSET, nullptr);
 }
 
-void draw_primitive(const model_node& node, const primitive& prim)
+void draw_primitive(renderer& r, const model_node& node, const primitive& prim)
 {
     switch (prim.type) {
     case PRIM_QUAD:
-        draw_quad_face(node, prim.quad);
+        draw_quad_face(r, node, prim.quad);
         break;
     case PRIM_CONE:
-        draw_prim_cone(prim.cone);
+        draw_prim_cone(r, prim.cone);
         break;
     case PRIM_DOME:
-        draw_prim_sphere_top(prim.dome);
+        draw_prim_sphere_top(r, prim.dome);
         break;
     default:
         printf("unknown primitive type %d\n", prim.type);
@@ -122,9 +124,9 @@ void draw_primitive(const model_node& node, const primitive& prim)
     }
 }
 
-void draw_model_tree(const model_node& node, unsigned list)
+void draw_model_tree(renderer& r, const model_node& node, unsigned list)
 {
-    if (cull_bounding_sphere(node))
+    if (cull_bounding_sphere(r, node))
         return;
     if (list) {
         glCallList(list);
@@ -132,7 +134,7 @@ void draw_model_tree(const model_node& node, unsigned list)
     }
     glPushMatrix();
     glTranslatef(node.origin[0], node.origin[1], node.origin[2]);
-    add_vector(current_trans, node.origin, current_trans);
+    add_vector(r.models.trans, node.origin, r.models.trans);
     if (!node.prims.empty()) {
         const bool arrays = !node.points.empty();
         if (arrays) {
@@ -140,13 +142,13 @@ void draw_model_tree(const model_node& node, unsigned list)
             glEnableClientState(GL_VERTEX_ARRAY);
         }
         for (const primitive& prim : node.prims)
-            draw_primitive(node, prim);
+            draw_primitive(r, node, prim);
         if (arrays)
             glDisableClientState(GL_VERTEX_ARRAY);
     }
     for (const auto& child : node.children)
-        draw_model_tree(*child, 0);
-    subtract_vector(current_trans, node.origin, current_trans);
+        draw_model_tree(r, *child, 0);
+    subtract_vector(r.models.trans, node.origin, r.models.trans);
     glPopMatrix();
 }
 
@@ -158,7 +160,7 @@ namespace {
 // about one draw a texture (the city is some 950 quads and 40 cones and
 // domes in a few textures). Each quad keeps its corners, normal,
 // brightness and texture repeat.
-void compile_model(const model_node& node)
+void compile_model(renderer& r, const model_node& node)
 {
     std::map<unsigned, std::vector<placed_quad>> quads;
     std::map<unsigned, std::vector<placed_rounded>> rounded;
@@ -170,7 +172,7 @@ void compile_model(const model_node& node)
         textures.insert(group.first);
     static const float white[3] = {1.0f, 1.0f, 1.0f};
     for (unsigned texture : textures) {
-        glBindTexture(GL_TEXTURE_2D, gl_texture(texture));
+        glBindTexture(GL_TEXTURE_2D, r.textures.texture_of(texture));
         if (auto it = quads.find(texture); it != quads.end()) {
             glBegin(GL_QUADS);
             for (const placed_quad& pq : it->second) {
@@ -187,30 +189,27 @@ void compile_model(const model_node& node)
             glEnd();
         }
         if (auto it = rounded.find(texture); it != rounded.end())
-            for (const placed_rounded& r : it->second) {
-                if (r.prim->type == PRIM_CONE)
-                    cone_shape(r.prim->cone, r.offset, white);
+            for (const placed_rounded& pr : it->second) {
+                if (pr.prim->type == PRIM_CONE)
+                    cone_shape(pr.prim->cone, pr.offset, white);
                 else
-                    dome_shape(r.prim->dome, r.offset, white);
+                    dome_shape(pr.prim->dome, pr.offset, white);
             }
     }
 }
 
 } // namespace
 
-// The display lists of the top-level models whose shape never changes, by
-// model id (0: none).
-static std::vector<GLuint> s_model_lists;
 
-void release_model_lists()
+void release_model_lists(renderer& r)
 {
-    for (GLuint list : s_model_lists)
+    for (GLuint list : r.models.lists)
         if (list)
             glDeleteLists(list, 1);
-    s_model_lists.clear();
+    r.models.lists.clear();
 }
 
-int precompute_model_calllist(const model_node& node, unsigned& list)
+int precompute_model_calllist(renderer& r, const model_node& node, unsigned& list)
 {
     if (list)
         glDeleteLists(list, 1);  // compiled again: the old list goes
@@ -220,41 +219,42 @@ int precompute_model_calllist(const model_node& node, unsigned& list)
         return -1;
     }
     glNewList(list, GL_COMPILE);
-    compile_model(node);
+    compile_model(r, node);
     glEndList();
     return 0;
 }
 
-void compile_model_lists()
+void compile_model_lists(renderer& r, const world& w)
 {
-    release_model_lists();
-    const int n = num_top_level_models();
-    s_model_lists.assign(static_cast<size_t>(n), 0);
+    release_model_lists(r);
+    const int n = num_top_level_models(w.structures);
+    r.models.lists.assign(static_cast<size_t>(n), 0);
     for (int id = 0; id < n; ++id) {
-        const model_node* node = get_top_level_model(id);
+        const model_node* node = get_top_level_model(w.structures, id);
         if (node && node->fixed_shape) {
             unsigned list = 0;
-            if (precompute_model_calllist(*node, list) == 0)
-                s_model_lists[static_cast<size_t>(id)] = list;
+            if (precompute_model_calllist(r, *node, list) == 0)
+                r.models.lists[static_cast<size_t>(id)] = list;
         }
     }
 }
 
-void draw_models()
+void draw_models(renderer& r, const world& w)
 {
     // The root's own node: its translation, then each top-level model by
     // its list when it has one.
-    if (cull_bounding_sphere(root_tree))
+    const model_node& root_tree = w.structures.root;
+    if (cull_bounding_sphere(r, root_tree))
         return;
     glPushMatrix();
     glTranslatef(root_tree.origin[0], root_tree.origin[1], root_tree.origin[2]);
-    add_vector(current_trans, root_tree.origin, current_trans);
+    add_vector(r.models.trans, root_tree.origin, r.models.trans);
     const int n = root_tree.child_count();
     for (int id = 0; id < n; ++id) {
-        const GLuint list = static_cast<size_t>(id) < s_model_lists.size() ? s_model_lists[static_cast<size_t>(id)] : 0;
-        draw_model_tree(*root_tree.children[static_cast<size_t>(id)], list);
+        const GLuint list = static_cast<size_t>(id) < r.models.lists.size() ? r.models.lists[static_cast<size_t>(id)] : 0;
+        draw_model_tree(r, *root_tree.children[static_cast<size_t>(id)], list);
     }
-    subtract_vector(current_trans, root_tree.origin, current_trans);
+    subtract_vector(r.models.trans, root_tree.origin, r.models.trans);
     glPopMatrix();
 }
 

@@ -7,29 +7,37 @@
 
 #include "sim/model_tree.h"
 
-// The translation of the node being drawn (the sum of its ancestors').
-extern float current_trans[3];
+struct renderer;
+struct world;
+
+// The structures' drawing: the display lists of the top-level models whose
+// shape never changes, by model id (0: none), and the translation of the
+// node being drawn (the sum of its ancestors').
+struct model_lists {
+    std::vector<unsigned> lists;
+    float trans[3] = {0, 0, 0};
+};
 
 // Compiles a display list for every top-level model of fixed shape (when a
 // world has been built); release_model_lists frees them (a new game).
-void compile_model_lists();
-void release_model_lists();
+void compile_model_lists(renderer& r, const world& w);
+void release_model_lists(renderer& r);
 // Compiles one model into `list` (deleting what `list` held before).
-int precompute_model_calllist(const model_node& node, unsigned& list);
+int precompute_model_calllist(renderer& r, const model_node& node, unsigned& list);
 
 // --- drawing and culling ----------------------------------------------------
-void draw_models();
+void draw_models(renderer& r, const world& w);
 // Draws a tree's nodes in view: a compiled node by its display list, one
 // that changes shape (a gate) primitive by primitive.
-void draw_model_tree(const model_node& node, unsigned list);
-void draw_primitive(const model_node& node, const primitive& prim);
-void draw_quad_face(const model_node& node, const quad_prim& q);
-void draw_prim_cone(const cone_prim& c);
-void draw_prim_sphere_top(const dome_prim& d);
-int cull_sphere(float x, float y, float z, float r);
-int sphere_behind_plane(float x, float y, float z, float r, const float plane[3]);
-int cull_bounding_sphere(const model_node& node);
-int bounding_sphere_behind_plane(const model_node& node, const float plane[3]);
+void draw_model_tree(renderer& r, const model_node& node, unsigned list);
+void draw_primitive(renderer& r, const model_node& node, const primitive& prim);
+void draw_quad_face(renderer& r, const model_node& node, const quad_prim& q);
+void draw_prim_cone(renderer& r, const cone_prim& c);
+void draw_prim_sphere_top(renderer& r, const dome_prim& d);
+int cull_sphere(renderer& r, float x, float y, float z, float radius);
+int sphere_behind_plane(renderer& r, float x, float y, float z, float radius, const float plane[3]);
+int cull_bounding_sphere(renderer& r, const model_node& node);
+int bounding_sphere_behind_plane(renderer& r, const model_node& node, const float plane[3]);
 
 // --- shapes (immediate mode, shared with the unit models) -------------------
 // A textured w x h quad centred on the origin in the z = 0 plane, normal +z,

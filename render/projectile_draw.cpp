@@ -8,19 +8,18 @@
 #include "render/camera.h"
 #include "render/flames.h"
 #include "render/model_draw.h"
+#include "render/renderer.h"
 #include "render/textures.h"
 #include "sim/fire.h"
 #include "sim/projectile.h"
+#include "sim/world.h"
 
-static unsigned ball_list = 0;
-static unsigned arrow_list = 0;
-
-void compile_projectile_lists()
+void compile_projectile_lists(renderer& r)
 {
-    if (ball_list)
+    if (r.projectiles.ball_list)
         return;
-    ball_list = glGenLists(2);
-    arrow_list = ball_list + 1;
+    const unsigned int ball_list = r.projectiles.ball_list = glGenLists(2);
+    const unsigned int arrow_list = r.projectiles.arrow_list = ball_list + 1;
     glNewList(ball_list, GL_COMPILE);
     draw_sphere(0.5f, 10, 10);
     glEndList();
@@ -39,45 +38,45 @@ void compile_projectile_lists()
     glEndList();
 }
 
-static void draw_ball(const projectile* p)
+static void draw_ball(renderer& r, const projectile* p)
 {
     glColor3f(1.0f, 1.0f, 1.0f);
     set_scene_color();
     glDisable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, wood_texid);
-    glCallList(ball_list);
+    glBindTexture(GL_TEXTURE_2D, r.textures[TEX_wood]);
+    glCallList(r.projectiles.ball_list);
     if (const auto* f = static_cast<const fire_source*>(p->data)) {
         glEnable(GL_BLEND);
-        draw_firesource(f);
+        draw_firesource(r, f);
         glDisable(GL_BLEND);
     }
 }
 
-static void draw_arrow(const projectile* p)
+static void draw_arrow(const renderer& r, const projectile* p)
 {
     const auto* a = static_cast<const arrow_data*>(p->data);
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, wood_texid);
+    glBindTexture(GL_TEXTURE_2D, r.textures[TEX_wood]);
     glColor3f(1.0f, 0.0f, 0.0f);
     if (a) {
         glRotatef(-a->yaw, 0.0f, 1.0f, 0.0f);
         glRotatef(-a->pitch, 1.0f, 0.0f, 0.0f);
     }
-    glCallList(arrow_list);
+    glCallList(r.projectiles.arrow_list);
     glCullFace(GL_BACK);
     glColor3f(1.0f, 1.0f, 1.0f);
 }
 
-void draw_projectiles()
+void draw_projectiles(renderer& r, const world& w)
 {
-    for (projectile* p = proj; p; p = p->next) {
+    for (const projectile* p = w.projectiles.head; p; p = p->next) {
         glPushMatrix();
         glTranslatef(p->x, p->y, p->z);
         if (p->kind == PROJECTILE_ARROW)
-            draw_arrow(p);
+            draw_arrow(r, p);
         else if (p->kind == PROJECTILE_BALL)
-            draw_ball(p);
+            draw_ball(r, p);
         glPopMatrix();
     }
 }

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "platform/paths.h"
-#include "render/camera.h"
 
 void screenshot_bytes(const unsigned char* rgba, int width, int height, unsigned char* out)
 {
@@ -21,19 +20,19 @@ void screenshot_bytes(const unsigned char* rgba, int width, int height, unsigned
     }
 }
 
-void take_screenshot()
+void take_screenshot(int width, int height)
 {
-    const size_t w = g_game_width, h = g_game_height;
+    const size_t w = static_cast<size_t>(width), h = static_cast<size_t>(height);
     std::vector<unsigned char> pixels(w * h * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, g_game_width, g_game_height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     FILE* f = fopen(user_file_for_writing("screenshot.rgba").c_str(), "wb");
     if (!f) {
         printf("couldn't open screenshot.raw\n");
         return;
     }
     std::vector<unsigned char> out(w * h * 8);
-    screenshot_bytes(pixels.data(), g_game_width, g_game_height, out.data());
+    screenshot_bytes(pixels.data(), width, height, out.data());
     size_t written = fwrite(out.data(), 1, out.size(), f);
     if (fclose(f) != 0 || written != out.size()) {
         printf("couldn't write screenshot.rgba completely\n");

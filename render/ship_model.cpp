@@ -10,13 +10,13 @@
 
 #include "render/camera.h"
 #include "render/model_draw.h"
+#include "render/renderer.h"
 #include "render/textures.h"
 #include "ship_mesh.h"
 #include "sim/game.h"
 #include "sim/ship.h"
 #include "sim/units.h"
-
-static unsigned sail_list = 0, hull_list = 0;
+#include "sim/world.h"
 
 // The meshes are in hundredths of the ship's size.
 constexpr float SHIP_MODEL_SCALE = 100.0f;
@@ -75,19 +75,19 @@ static void emit_faces(const int16_t (*faces)[9], int count, bool grain)
     glEnd();
 }
 
-void compile_ship_lists()
+void compile_ship_lists(renderer& r)
 {
-    if (sail_list)
+    if (r.ships.sail_list)
         return;
-    sail_list = glGenLists(2);
-    hull_list = sail_list + 1;
+    const unsigned int sail_list = r.ships.sail_list = glGenLists(2);
+    const unsigned int hull_list = r.ships.hull_list = sail_list + 1;
 
     glNewList(sail_list, GL_COMPILE);
     emit_faces(ship_sail_faces, ship_sail_face_count(), false);
     glEndList();
 
     glNewList(hull_list, GL_COMPILE);
-    glBindTexture(GL_TEXTURE_2D, wood_texid);
+    glBindTexture(GL_TEXTURE_2D, r.textures[TEX_wood]);
     emit_faces(ship_hull_faces, ship_hull_face_count(), true);
     // The deck, a little off the centre line (its grain from where it
     // would lie on the line).
@@ -102,13 +102,13 @@ void compile_ship_lists()
     glEndList();
 }
 
-void draw_ship(const unit* u)
+void draw_ship(const renderer& r, const world& w, const unit* u)
 {
     glEnable(GL_TEXTURE_2D);
     glPushMatrix();
     glTranslatef(u->x, SHIP_DRAW_HEIGHT, u->z);
     glRotatef(u->heading, 0.0f, 1.0f, 0.0f);
-    glRotatef(2.0f * std::sin(game_time) + u->pitch, 1.0f, 0.0f, 0.0f);  // rocking
+    glRotatef(2.0f * std::sin(w.time) + u->pitch, 1.0f, 0.0f, 0.0f);  // rocking
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
     glScalef(SHIP_MODEL_SCALE, SHIP_MODEL_SCALE, SHIP_MODEL_SCALE);
     glColor3f(1.0f, 1.0f, 1.0f);
@@ -116,9 +116,9 @@ void draw_ship(const unit* u)
     // Sails are seen from both sides, and the open hull from inside.
     const GLboolean culling = glIsEnabled(GL_CULL_FACE);
     glDisable(GL_CULL_FACE);
-    glCallList(sail_list);
+    glCallList(r.ships.sail_list);
     glEnable(GL_TEXTURE_2D);
-    glCallList(hull_list);
+    glCallList(r.ships.hull_list);
     if (culling)
         glEnable(GL_CULL_FACE);
     glPopMatrix();

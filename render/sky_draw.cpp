@@ -4,23 +4,23 @@
 #include <GL/gl.h>
 #include <cmath>
 
+#include "render/renderer.h"
 #include "render/textures.h"
 #include "sim/light.h"
 #include "sim/sky.h"
+#include "sim/world.h"
 
-float skybox_dx = 1000.0f, skybox_dy = 840.0f, skybox_dz = 1000.0f;
-
-void draw_clouds()
+void draw_clouds(const renderer& r, const world& w)
 {
     glColor4f(1.0f, 1.0f, 1.0f, 0.5f);
     glEnable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
-    for (const cloud& c : the_clouds) {
+    for (const cloud& c : w.sky.clouds) {
         const float h = c.size * 0.5f;
         glDepthMask(GL_FALSE);
         glPushMatrix();
         glTranslatef(c.x, c.y, c.z);
-        glBindTexture(GL_TEXTURE_2D, gl_texture(c.texture));
+        glBindTexture(GL_TEXTURE_2D, r.textures.texture_of(c.texture));
         glBegin(GL_QUADS);
         glTexCoord2f(0.0f, 0.0f);
         glVertex3f(-h, 0.0f, -h);
@@ -44,7 +44,7 @@ static void sky_vertex(float s, float t, float x, float y, float z)
     glVertex3f(x, y, z);
 }
 
-void draw_skybox()
+void draw_skybox(const renderer& r, float darkness)
 {
     glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT);
     // Opaque: blending would only read back what it paints over.
@@ -53,10 +53,10 @@ void draw_skybox()
     glDisable(GL_FOG);
     glDisable(GL_CULL_FACE);  // seen from inside
     glEnable(GL_TEXTURE_2D);
-    const float g = 0.55f + 0.45f * cosf(phase);
+    const float g = 0.55f + 0.45f * cosf(darkness);
     glColor3f(g, g, g);
     glPushMatrix();
-    glScalef(skybox_dx, skybox_dy, skybox_dz);
+    glScalef(SKYBOX_DX, SKYBOX_DY, SKYBOX_DZ);
     const float e = 1.01f;
     auto face = [](unsigned int tex) {
         glBindTexture(GL_TEXTURE_2D, tex);
@@ -64,7 +64,7 @@ void draw_skybox()
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     };
     // Back (z = +1)
-    face(sky_back_texid);
+    face(r.textures[TEX_sky_back]);
     glBegin(GL_QUADS);
     glNormal3f(0.0f, 0.0f, -1.0f);
     sky_vertex(0, 0, e, e, e);
@@ -73,7 +73,7 @@ void draw_skybox()
     sky_vertex(1, 0, -e, e, e);
     glEnd();
     // Front (z = -1)
-    face(sky_front_texid);
+    face(r.textures[TEX_sky_front]);
     glBegin(GL_QUADS);
     glNormal3f(0.0f, 0.0f, -1.0f);
     sky_vertex(0, 0, -e, e, -e);
@@ -82,7 +82,7 @@ void draw_skybox()
     sky_vertex(1, 0, e, e, -e);
     glEnd();
     // Left (x = +1)
-    face(sky_left_texid);
+    face(r.textures[TEX_sky_left]);
     glBegin(GL_QUADS);
     glNormal3f(-1.0f, 0.0f, 0.0f);
     sky_vertex(0, 0, e, e, -e);
@@ -91,7 +91,7 @@ void draw_skybox()
     sky_vertex(1, 0, e, e, e);
     glEnd();
     // Right (x = -1)
-    face(sky_right_texid);
+    face(r.textures[TEX_sky_right]);
     glBegin(GL_QUADS);
     glNormal3f(1.0f, 0.0f, 0.0f);
     sky_vertex(0, 0, -e, e, e);
@@ -100,7 +100,7 @@ void draw_skybox()
     sky_vertex(1, 0, -e, e, -e);
     glEnd();
     // Top (y = +1)
-    face(sky_top_texid);
+    face(r.textures[TEX_sky_top]);
     glBegin(GL_QUADS);
     glNormal3f(0.0f, -1.0f, 0.0f);
     sky_vertex(1, 0, e, e, e);

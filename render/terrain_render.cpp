@@ -10,80 +10,55 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/camera.h"
-#include "sim/game.h"
-#include "render/textures.h"
 #include "platform/vector.h"
+#include "render/camera.h"
+#include "render/renderer.h"
+#include "render/textures.h"
+#include "sim/game.h"
 #include "sim/participants.h"
-#include "sim/units.h"
 #include "sim/terrain.h"
+#include "sim/units.h"
+#include "sim/world.h"
 
-unsigned int map_lists[4][4] = {
-    {MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE},
-    {MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE},
-    {MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE},
-    {MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE, MAP_LIST_NONE},
-};
-float map_list_spheres[4][4][4];
-unsigned int terrain_texid = 0;
-unsigned int minimap_texid = 0;
-
-int g_terrain_compiles = 0;
-float g_terrain_count = 0.0f;
-
-float* vertex_array;
-float* normal_array;
-float* tex2_array;
-float* tex1_array;
-float* fog_array;
-uint32_t* index_array;
-
-// Storage behind the pointers above; allocated once, kept for the program's life.
-static std::vector<float> s_vertices, s_vnormals, s_tex2, s_tex1, s_fog;
-static std::vector<uint32_t> s_indices;
-// The ground's state the arrays and blocks were made from.
-static long s_generation_seen = -1;
-static size_t s_edits_seen = 0;
-static long s_colours_seen = 0;
-
-void allocate_terrain_arrays()
+terrain_view::terrain_view()
 {
-    if (!s_vertices.empty())
+    for (auto& row : map_lists)
+        for (unsigned int& list : row)
+            list = MAP_LIST_NONE;
+}
+
+void allocate_terrain_arrays(terrain_view& t)
+{
+    if (!t.vertex_array.empty())
         return;
-    s_vertices.assign(3 * TERRAIN_VERTS, 0.0f);
-    s_vnormals.assign(3 * TERRAIN_VERTS, 0.0f);
-    s_tex2.assign(2 * TERRAIN_VERTS, 0.0f);
-    s_tex1.assign(2 * TERRAIN_VERTS, 0.0f);
-    s_fog.assign(TERRAIN_VERTS, 0.0f);
-    s_indices.assign(256 * TERRAIN_SIZE, 0);
-    vertex_array = s_vertices.data();
-    normal_array = s_vnormals.data();
-    tex2_array = s_tex2.data();
-    tex1_array = s_tex1.data();
-    fog_array = s_fog.data();
-    index_array = s_indices.data();
+    t.vertex_array.assign(3 * TERRAIN_VERTS, 0.0f);
+    t.normal_array.assign(3 * TERRAIN_VERTS, 0.0f);
+    t.tex2_array.assign(2 * TERRAIN_VERTS, 0.0f);
+    t.tex1_array.assign(2 * TERRAIN_VERTS, 0.0f);
+    t.fog_array.assign(TERRAIN_VERTS, 0.0f);
+    t.index_array.assign(256 * TERRAIN_SIZE, 0);
     // Strip s joins row j = s to row j = s + 1; pair i is (128 i + s, 128 i + s + 1).
     for (int s = 0; s < TERRAIN_SIZE - 1; ++s)
         for (int i = 0; i < TERRAIN_SIZE; ++i) {
-            index_array[256 * s + 2 * i] = static_cast<uint32_t>(128 * i + s);
-            index_array[256 * s + 2 * i + 1] = static_cast<uint32_t>(128 * i + s + 1);
+            t.index_array[256 * s + 2 * i] = static_cast<uint32_t>(128 * i + s);
+            t.index_array[256 * s + 2 * i + 1] = static_cast<uint32_t>(128 * i + s + 1);
         }
 }
 
-void calculate_arrays()
+void calculate_arrays(terrain_view& t, const terrain_state& ground)
 {
-    allocate_terrain_arrays();
+    allocate_terrain_arrays(t);
     for (int i = 0; i < TERRAIN_SIZE; ++i)
         for (int j = 0; j < TERRAIN_SIZE; ++j) {
             int k = 128 * i + j;
-            vertex_array[3 * k] = 4.0f * i;
-            vertex_array[3 * k + 2] = 4.0f * j;
-            tex2_array[2 * k] = j / 128.0f;
-            tex2_array[2 * k + 1] = i / 128.0f;
-            tex1_array[2 * k] = i * 0.125f;
-            tex1_array[2 * k + 1] = -j * 0.125f;
+            t.vertex_array[3 * k] = 4.0f * i;
+            t.vertex_array[3 * k + 2] = 4.0f * j;
+            t.tex2_array[2 * k] = j / 128.0f;
+            t.tex2_array[2 * k + 1] = i / 128.0f;
+            t.tex1_array[2 * k] = i * 0.125f;
+            t.tex1_array[2 * k + 1] = -j * 0.125f;
         }
-    calc_dynamic_arrays(0, 0, 127, 127);
+    calc_dynamic_arrays(t, ground, 0, 0, 127, 127);
 }
 
 static int clamp_index(int v)
@@ -91,10 +66,10 @@ static int clamp_index(int v)
     return v < 0 ? 0 : (v > 127 ? 127 : v);
 }
 
-void calc_dynamic_arrays(int i0, int j0, int i1, int j1)
+void calc_dynamic_arrays(terrain_view& t, const terrain_state& ground, int i0, int j0, int i1, int j1)
 {
-    allocate_terrain_arrays();
-    if (!height_map[0])
+    allocate_terrain_arrays(t);
+    if (!ground.made)
         return;
     i0 = clamp_index(i0);
     j0 = clamp_index(j0);
@@ -103,34 +78,35 @@ void calc_dynamic_arrays(int i0, int j0, int i1, int j1)
     for (int i = i0; i <= i1; ++i)
         for (int j = j0; j <= j1; ++j) {
             int k = 128 * i + j;
-            float h = height_map[j][i];
-            vertex_array[3 * k + 1] = h;
+            float h = ground.height_map[j][i];
+            t.vertex_array[3 * k + 1] = h;
             float fog = 2500.0f - 50.0f * h;
-            fog_array[k] = fog > 0.0f ? fog : 0.0f;
+            t.fog_array[k] = fog > 0.0f ? fog : 0.0f;
             for (int c = 0; c < 3; ++c)
-                normal_array[3 * k + c] = map_normal[c][j][i];
+                t.normal_array[3 * k + c] = ground.normals[c][j][i];
         }
 }
 
-void sync_terrain_render()
+void sync_terrain_render(renderer& r, const terrain_state& ground)
 {
-    if (!height_map[0])
+    terrain_view& t = r.terrain;
+    if (!ground.made)
         return;
-    if (s_generation_seen != terrain_generation) {
-        calculate_arrays();
-        reset_terrain_renderer();
-        s_generation_seen = terrain_generation;
-        s_edits_seen = 0;
+    if (t.generation_seen != ground.generation) {
+        calculate_arrays(t, ground);
+        reset_terrain_renderer(t);
+        t.generation_seen = ground.generation;
+        t.edits_seen = 0;
     }
-    const std::vector<terrain_edit>& edits = terrain_edits();
-    for (; s_edits_seen < edits.size(); ++s_edits_seen) {
-        const terrain_edit& e = edits[s_edits_seen];
-        calc_dynamic_arrays(e.i0, e.j0, e.i1, e.j1);
-        invalidate_map_blocks(e.cx, e.cz, e.r);
+    const std::vector<terrain_edit>& edits = ground.edits;
+    for (; t.edits_seen < edits.size(); ++t.edits_seen) {
+        const terrain_edit& e = edits[t.edits_seen];
+        calc_dynamic_arrays(t, ground, e.i0, e.j0, e.i1, e.j1);
+        invalidate_map_blocks(t, e.cx, e.cz, e.r);
     }
-    if (s_colours_seen != terrain_colours_made) {
-        load_terrain_texture();
-        s_colours_seen = terrain_colours_made;
+    if (t.colours_seen != ground.colours_made) {
+        load_terrain_texture(r, ground);
+        t.colours_seen = ground.colours_made;
     }
 }
 
@@ -145,6 +121,7 @@ namespace {
 constexpr int SUB_BLOCKS = 2;
 constexpr int SUB_CELLS = 32 / SUB_BLOCKS;
 constexpr int PIECES = 4 * SUB_BLOCKS;
+static_assert(PIECES == TERRAIN_PIECES);
 // A piece is drawn at full detail where a cell spans this many pixels, and
 // with the detail layer where it spans the second; the layer is only ever on
 // full-detail pieces.
@@ -154,15 +131,6 @@ static_assert(DETAIL_LAYER_CELL_PIXELS >= FULL_DETAIL_CELL_PIXELS);
 constexpr int LISTS_PER_PIECE = TERRAIN_DETAIL_LEVELS;
 constexpr int LISTS_PER_BLOCK = SUB_BLOCKS * SUB_BLOCKS * LISTS_PER_PIECE;
 
-// The ground colour without the detail layer: the colour texture with the
-// layer's mean colour multiplied in, drawn with one texture unit.
-unsigned int terrain_plain_texid = 0;
-
-struct piece_bounds {
-    float sphere[4];      // centre x, y, z and radius
-    float lo[3], hi[3];   // box: least and greatest x, height, z
-};
-piece_bounds pieces[PIECES][PIECES];
 
 // With the eye above 10 low ground lies in a haze by its height: the exp2
 // fog of a coordinate per point (fog_array), fixed per point. The frame's
@@ -175,8 +143,6 @@ piece_bounds pieces[PIECES][PIECES];
 // exp2 differ by under one level of colour but on a few cells of the
 // steepest cliffs (under three there). Under the water the clear texture
 // is bound instead: the ground there is fogged by depth, as all else is.
-std::vector<float> haze_coords;
-unsigned int haze_texid = 0, clear_texid = 0;
 
 int terrain_block_list(int sa, int sb, int level)
 {
@@ -189,46 +155,28 @@ int terrain_block_list(int sa, int sb, int level)
 // game links against only exports the core functions.
 namespace {
 
-PFNGLACTIVETEXTUREARBPROC p_active_texture;
-PFNGLCLIENTACTIVETEXTUREARBPROC p_client_active_texture;
-PFNGLDRAWRANGEELEMENTSPROC p_draw_range_elements;
-
 template <typename F>
-void lookup(F& f, const char* name)
+F lookup(const char* name)
 {
-    f = reinterpret_cast<F>(glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)));
-}
-
-void load_extensions()
-{
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    lookup(p_active_texture, "glActiveTextureARB");
-    lookup(p_client_active_texture, "glClientActiveTextureARB");
-    lookup(p_draw_range_elements, "glDrawRangeElements");
+    return reinterpret_cast<F>(glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)));
 }
 
 void active_texture(GLenum unit)
 {
-    load_extensions();
-    if (p_active_texture)
-        p_active_texture(unit);
+    if (auto f = lookup<PFNGLACTIVETEXTUREARBPROC>("glActiveTextureARB"))
+        f(unit);
 }
 
 void client_active_texture(GLenum unit)
 {
-    load_extensions();
-    if (p_client_active_texture)
-        p_client_active_texture(unit);
+    if (auto f = lookup<PFNGLCLIENTACTIVETEXTUREARBPROC>("glClientActiveTextureARB"))
+        f(unit);
 }
 
 void draw_range_elements(GLenum mode, GLuint start, GLuint end, GLsizei count, GLenum type, const void* idx)
 {
-    load_extensions();
-    if (p_draw_range_elements)
-        p_draw_range_elements(mode, start, end, count, type, idx);
+    if (auto f = lookup<PFNGLDRAWRANGEELEMENTSPROC>("glDrawRangeElements"))
+        f(mode, start, end, count, type, idx);
     else
         glDrawElements(mode, count, type, idx);
 }
@@ -237,76 +185,81 @@ void draw_range_elements(GLenum mode, GLuint start, GLuint end, GLsizei count, G
 
 // --- blocks -------------------------------------------------------------------
 
-void delete_map_block(int a, int b)
+void delete_map_block(terrain_view& t, int a, int b)
 {
-    if (map_lists[a][b] != MAP_LIST_NONE)
-        glDeleteLists(map_lists[a][b], LISTS_PER_BLOCK);
-    map_lists[a][b] = MAP_LIST_NONE;
+    if (t.map_lists[a][b] != MAP_LIST_NONE)
+        glDeleteLists(t.map_lists[a][b], LISTS_PER_BLOCK);
+    t.map_lists[a][b] = MAP_LIST_NONE;
 }
 
-void reset_terrain_renderer()
+void reset_terrain_renderer(terrain_view& t)
 {
     for (int a = 0; a < 4; ++a)
         for (int b = 0; b < 4; ++b)
-            delete_map_block(a, b);
+            delete_map_block(t, a, b);
 }
 
-void reset_game_terrain_render()
+void reset_game_terrain_render(terrain_view& t)
 {
-    reset_terrain_renderer();
-    for (unsigned int* tex : {&terrain_texid, &terrain_plain_texid, &minimap_texid, &haze_texid, &clear_texid}) {
+    reset_terrain_renderer(t);
+    for (unsigned int* tex : {&t.terrain_texid, &t.plain_texid, &t.minimap_texid, &t.haze_texid, &t.clear_texid}) {
         if (*tex)
             glDeleteTextures(1, tex);
         *tex = 0;
     }
+    // A new world's ground starts its counts afresh: nothing of it is made yet.
+    t.generation_seen = -1;
+    t.edits_seen = 0;
+    t.colours_seen = 0;
 }
 
-void invalidate_map_blocks(float cx, float cz, int r)
+void invalidate_map_blocks(terrain_view& t, float cx, float cz, int r)
 {
     for (int a = 0; a < 4; ++a)
         for (int b = 0; b < 4; ++b)
             if (32 * a <= cx + r && 32 * (a + 1) + 1 >= cx - r && 32 * b <= cz + r && 32 * (b + 1) + 1 >= cz - r)
-                delete_map_block(a, b);
+                delete_map_block(t, a, b);
 }
 
 // A sphere about world point (x, z) on the ground holding grid points
 // i0..i1 by j0..j1: centre x, y, z and radius.
-static void ground_sphere(float* s, float x, float z, int i0, int j0, int i1, int j1)
+static void ground_sphere(const terrain_state& ground, float* s, float x, float z, int i0, int j0, int i1, int j1)
 {
     s[0] = x;
     s[2] = z;
-    s[1] = get_terrain_height(s[0], s[2]);
+    s[1] = get_terrain_height(ground, s[0], s[2]);
     float best = 0.0f;
     for (int i = i0; i <= i1; ++i)
         for (int j = j0; j <= j1; ++j) {
-            float d[3] = {4.0f * i - 256.0f - s[0], height_map[j][i] - s[1], 4.0f * j - 256.0f - s[2]};
+            float d[3] = {4.0f * i - 256.0f - s[0], ground.height_map[j][i] - s[1], 4.0f * j - 256.0f - s[2]};
             best = std::max(best, dot_product(d, d));
         }
     s[3] = std::sqrt(best);
 }
 
-void calculate_map_seg_sphere(int a, int b, int i0, int j0, int i1, int j1)
+void calculate_map_seg_sphere(terrain_view& t, const terrain_state& ground, int a, int b, int i0, int j0, int i1,
+                              int j1)
 {
-    ground_sphere(map_list_spheres[a][b], 128.0f * a - 192.0f, 128.0f * b - 192.0f, i0, j0, i1, j1);
+    ground_sphere(ground, t.map_list_spheres[a][b], 128.0f * a - 192.0f, 128.0f * b - 192.0f, i0, j0, i1, j1);
 }
 
-void enable_terrain_arrays()
+void enable_terrain_arrays(terrain_view& t)
 {
-    terrain_fog_factors(fog_array, TERRAIN_VERTS, HIGH_FOG_DENSITY, haze_coords);
-    for (float& c : haze_coords)
+    terrain_fog_factors(t.fog_array.data(), TERRAIN_VERTS, HIGH_FOG_DENSITY, t.haze_coords);
+    for (float& c : t.haze_coords)
         c = 0.25f + 0.5f * c;
-    glVertexPointer(3, GL_FLOAT, 0, vertex_array);
+    glVertexPointer(3, GL_FLOAT, 0, t.vertex_array.data());
     glEnableClientState(GL_VERTEX_ARRAY);
-    glNormalPointer(GL_FLOAT, 0, normal_array);
+    glNormalPointer(GL_FLOAT, 0, t.normal_array.data());
     glEnableClientState(GL_NORMAL_ARRAY);
     client_active_texture(GL_TEXTURE1_ARB);
-    glTexCoordPointer(2, GL_FLOAT, 0, tex1_array);
+    glTexCoordPointer(2, GL_FLOAT, 0, t.tex1_array.data());
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     client_active_texture(GL_TEXTURE0_ARB);
-    glTexCoordPointer(2, GL_FLOAT, 0, tex2_array);
+    glTexCoordPointer(2, GL_FLOAT, 0, t.tex2_array.data());
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     client_active_texture(GL_TEXTURE2_ARB);
-    glTexCoordPointer(1, GL_FLOAT, 0, haze_coords.data());
+    glTexCoordPointer(1, GL_FLOAT, 0, t.haze_coords.data());
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     client_active_texture(GL_TEXTURE0_ARB);
 }
@@ -323,13 +276,13 @@ void disable_terrain_arrays()
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
 }
 
-void walk_map(int j0, int i0, int j1, int i1)
+void walk_map(const terrain_view& t, int j0, int i0, int j1, int i1)
 {
     const int count = 2 * (i1 - i0 + 1);
     for (int s = j0; s <= j1 && s <= 126; ++s) {
         const GLuint first = static_cast<GLuint>(128 * i0 + s);
         const GLuint last = static_cast<GLuint>(128 * i1 + s + 1);
-        draw_range_elements(GL_TRIANGLE_STRIP, first, last, count, GL_UNSIGNED_INT, &index_array[256 * s + 2 * i0]);
+        draw_range_elements(GL_TRIANGLE_STRIP, first, last, count, GL_UNSIGNED_INT, &t.index_array[256 * s + 2 * i0]);
     }
 }
 
@@ -415,11 +368,11 @@ namespace {
 
 // The haze's unit: the colour so far toward the fog colour by the texture's
 // alpha (1 clear, 0 hazy); the alpha so far kept.
-void begin_haze(bool hazy)
+void begin_haze(const renderer& r, bool hazy)
 {
     active_texture(GL_TEXTURE2_ARB);
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, hazy ? haze_texid : clear_texid);
+    glBindTexture(GL_TEXTURE_2D, hazy ? r.terrain.haze_texid : r.terrain.clear_texid);
     static const GLenum env[][2] = {
         {GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB},     {GL_COMBINE_RGB_ARB, GL_INTERPOLATE_ARB},
         {GL_SOURCE0_RGB_ARB, GL_PREVIOUS_ARB},     {GL_OPERAND0_RGB_ARB, GL_SRC_COLOR},
@@ -429,7 +382,7 @@ void begin_haze(bool hazy)
         {GL_OPERAND0_ALPHA_ARB, GL_SRC_ALPHA}};
     for (const auto& e : env)
         glTexEnvi(GL_TEXTURE_ENV, e[0], static_cast<GLint>(e[1]));
-    glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, fog_colour);
+    glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, r.view.fog_colour);
     active_texture(GL_TEXTURE0_ARB);
 }
 
@@ -454,18 +407,18 @@ void make_haze_texture(unsigned int& tex, unsigned char first, unsigned char sec
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 2, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
 }
 
-void begin_block_state(bool detail)
+void begin_block_state(const renderer& r, bool detail)
 {
     glDisable(GL_BLEND);
     glPushMatrix();
     glTranslatef(-256.0f, 0.0f, -256.0f);
     glNormal3f(0.0f, 1.0f, 0.0f);
     active_texture(GL_TEXTURE0_ARB);
-    glBindTexture(GL_TEXTURE_2D, detail ? terrain_texid : terrain_plain_texid);
+    glBindTexture(GL_TEXTURE_2D, detail ? r.terrain.terrain_texid : r.terrain.plain_texid);
     active_texture(GL_TEXTURE1_ARB);
     if (detail) {
         glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, terrain_detail_texid);
+        glBindTexture(GL_TEXTURE_2D, r.textures[TEX_terrain_detail]);
     }
     glColor3f(1.0f, 1.0f, 1.0f);
 }
@@ -482,18 +435,18 @@ void end_block_state()
 }
 
 // Bounding sphere (about the piece's middle) and box of grid points i0..i1 by j0..j1.
-void calculate_piece_bounds(piece_bounds& p, int i0, int j0, int i1, int j1)
+void calculate_piece_bounds(const terrain_state& ground, piece_bounds& p, int i0, int j0, int i1, int j1)
 {
-    ground_sphere(p.sphere, 2.0f * (i0 + i1) - 256.0f, 2.0f * (j0 + j1) - 256.0f, i0, j0, i1, j1);
+    ground_sphere(ground, p.sphere, 2.0f * (i0 + i1) - 256.0f, 2.0f * (j0 + j1) - 256.0f, i0, j0, i1, j1);
     p.lo[0] = 4.0f * i0 - 256.0f;
     p.hi[0] = 4.0f * i1 - 256.0f;
     p.lo[2] = 4.0f * j0 - 256.0f;
     p.hi[2] = 4.0f * j1 - 256.0f;
-    p.lo[1] = p.hi[1] = height_map[j0][i0];
+    p.lo[1] = p.hi[1] = ground.height_map[j0][i0];
     for (int i = i0; i <= i1; ++i)
         for (int j = j0; j <= j1; ++j) {
-            p.lo[1] = std::min(p.lo[1], height_map[j][i]);
-            p.hi[1] = std::max(p.hi[1], height_map[j][i]);
+            p.lo[1] = std::min(p.lo[1], ground.height_map[j][i]);
+            p.hi[1] = std::max(p.hi[1], ground.height_map[j][i]);
         }
 }
 
@@ -501,10 +454,11 @@ void calculate_piece_bounds(piece_bounds& p, int i0, int j0, int i1, int j1)
 
 // The piece's triangles at one level: strip s joins rows s and s + 1, so a
 // full-detail piece leaves its last row to the next piece's first strip.
-static void compile_piece(int i0, int j0, int i1, int j1, int level, std::vector<uint32_t>& triangles)
+static void compile_piece(const terrain_view& t, int i0, int j0, int i1, int j1, int level,
+                          std::vector<uint32_t>& triangles)
 {
     if (level == 0) {
-        walk_map(j0, i0, j1 - 1, i1);
+        walk_map(t, j0, i0, j1 - 1, i1);
         return;
     }
     triangles.clear();
@@ -513,56 +467,57 @@ static void compile_piece(int i0, int j0, int i1, int j1, int level, std::vector
                         static_cast<GLsizei>(triangles.size()), GL_UNSIGNED_INT, triangles.data());
 }
 
-void generate_map_call_list()
+void generate_map_call_list(terrain_view& t, const terrain_state& ground)
 {
     bool enabled = false;
     std::vector<uint32_t> triangles;
     for (int a = 0; a < 4; ++a)
         for (int b = 0; b < 4; ++b) {
-            if (map_lists[a][b] != MAP_LIST_NONE)
+            if (t.map_lists[a][b] != MAP_LIST_NONE)
                 continue;
             if (!enabled) {
-                enable_terrain_arrays();
+                enable_terrain_arrays(t);
                 enabled = true;
             }
-            calculate_map_seg_sphere(a, b, 32 * a, 32 * b, std::min(32 * (a + 1), 127), std::min(32 * (b + 1), 127));
-            map_lists[a][b] = glGenLists(LISTS_PER_BLOCK);
+            calculate_map_seg_sphere(t, ground, a, b, 32 * a, 32 * b, std::min(32 * (a + 1), 127),
+                                     std::min(32 * (b + 1), 127));
+            t.map_lists[a][b] = glGenLists(LISTS_PER_BLOCK);
             for (int sa = 0; sa < SUB_BLOCKS; ++sa)
                 for (int sb = 0; sb < SUB_BLOCKS; ++sb) {
                     const int pa = a * SUB_BLOCKS + sa, pb = b * SUB_BLOCKS + sb;
                     const int i0 = SUB_CELLS * pa, i1 = std::min(SUB_CELLS * (pa + 1), 127);
                     const int j0 = SUB_CELLS * pb, j1 = std::min(SUB_CELLS * (pb + 1), 127);
-                    calculate_piece_bounds(pieces[pa][pb], i0, j0, i1, j1);
+                    calculate_piece_bounds(ground, t.pieces[pa][pb], i0, j0, i1, j1);
                     for (int level = 0; level < TERRAIN_DETAIL_LEVELS; ++level) {
-                        glNewList(map_lists[a][b] + terrain_block_list(sa, sb, level), GL_COMPILE);
-                        compile_piece(i0, j0, i1, j1, level, triangles);
+                        glNewList(t.map_lists[a][b] + terrain_block_list(sa, sb, level), GL_COMPILE);
+                        compile_piece(t, i0, j0, i1, j1, level, triangles);
                         glEndList();
                     }
                 }
-            ++g_terrain_compiles;
+            ++t.compiles;
         }
     if (enabled)
         disable_terrain_arrays();
 }
 
-int frustum_cull_terrain(int a, int b)
+int frustum_cull_terrain(const renderer& r, int a, int b)
 {
-    const float* s = map_list_spheres[a][b];
-    return sphere_in_view(s, s[3]) ? 0 : 1;
+    const float* s = r.terrain.map_list_spheres[a][b];
+    return sphere_in_view(r.view, s, s[3]) ? 0 : 1;
 }
 
-void draw_map()
+void draw_map(renderer& r, const world& w)
 {
-    sync_terrain_render();
+    sync_terrain_render(r, w.terrain);
     glLineWidth(1.0f);
     // The pieces' lists carry their own copies of the arrays, which are
     // enabled only while compiling.
-    generate_map_call_list();
+    generate_map_call_list(r.terrain, w.terrain);
     // Above the water the ground's only fog is its haze: depth fog, which
     // reaches the far hills' trees and walls, leaves the ground itself
     // clear to the horizon, as the sky box is.
-    const bool above_water = eye_y >= 10.0f;
-    begin_haze(above_water && do_fog);
+    const bool above_water = r.view.eye[1] >= 10.0f;
+    begin_haze(r, above_water && r.view.fog);
     if (above_water)
         glDisable(GL_FOG);
     // Nearest pieces first, so that the depth test drops the hidden
@@ -575,12 +530,12 @@ void draw_map()
     };
     visible order[PIECES * PIECES];
     int n = 0;
-    const float eye[3] = {eye_x, eye_y, eye_z};
-    const float cells_across = 2.0f * g_zoom * static_cast<float>(g_game_width);
+    const float* eye = r.view.eye;
+    const float cells_across = 2.0f * r.view.zoom * static_cast<float>(r.view.width);
     for (int pa = 0; pa < PIECES; ++pa)
         for (int pb = 0; pb < PIECES; ++pb) {
-            const piece_bounds& p = pieces[pa][pb];
-            if (!sphere_in_view(p.sphere, p.sphere[3]))
+            const piece_bounds& p = r.terrain.pieces[pa][pb];
+            if (!sphere_in_view(r.view, p.sphere, p.sphere[3]))
                 continue;
             float d[3];
             for (int c = 0; c < 3; ++c)
@@ -590,7 +545,7 @@ void draw_map()
             const int level = terrain_detail_level(cell_pixels);
             const int a = pa / SUB_BLOCKS, b = pb / SUB_BLOCKS;
             order[n++] = {d2,
-                          static_cast<int>(map_lists[a][b]) +
+                          static_cast<int>(r.terrain.map_lists[a][b]) +
                               terrain_block_list(pa % SUB_BLOCKS, pb % SUB_BLOCKS, level),
                           terrain_detail_layer_shown(cell_pixels)};
         }
@@ -602,15 +557,15 @@ void draw_map()
         if (k == 0 || order[k].detail != order[k - 1].detail) {
             if (k > 0)
                 end_block_state();
-            begin_block_state(order[k].detail);
+            begin_block_state(r, order[k].detail);
         }
         glCallList(static_cast<GLuint>(order[k].list));
-        g_terrain_count += 1.0f / (SUB_BLOCKS * SUB_BLOCKS);
+        r.terrain.count += 1.0f / (SUB_BLOCKS * SUB_BLOCKS);
     }
     if (n > 0)
         end_block_state();
     end_haze();
-    if (above_water && do_fog)
+    if (above_water && r.view.fog)
         glEnable(GL_FOG);
 }
 
@@ -624,55 +579,56 @@ std::vector<unsigned char> terrain_plain_texels(const std::vector<unsigned char>
     return out;
 }
 
-void load_terrain_texture()
+void load_terrain_texture(renderer& r, const terrain_state& ground)
 {
-    if (terrain_colour_texels.size() != 512 * 512 * 3 || minimap_texels.size() != 64 * 64 * 4)
+    terrain_view& t = r.terrain;
+    if (ground.colour_texels.size() != 512 * 512 * 3 || ground.minimap_texels.size() != 64 * 64 * 4)
         return;
-    const std::vector<unsigned char>& rgb = terrain_colour_texels;
-    const std::vector<unsigned char>& rgba = minimap_texels;
-    for (unsigned int* tex : {&terrain_texid, &terrain_plain_texid, &minimap_texid, &haze_texid, &clear_texid}) {
+    const std::vector<unsigned char>& rgb = ground.colour_texels;
+    const std::vector<unsigned char>& rgba = ground.minimap_texels;
+    for (unsigned int* tex : {&t.terrain_texid, &t.plain_texid, &t.minimap_texid, &t.haze_texid, &t.clear_texid}) {
         if (*tex)
             glDeleteTextures(1, tex);
         *tex = 0;
     }
-    glGenTextures(1, &terrain_texid);
-    printf("terrain_texid = %d\n", static_cast<int>(terrain_texid));
-    glBindTexture(GL_TEXTURE_2D, terrain_texid);
+    glGenTextures(1, &t.terrain_texid);
+    printf("terrain_texid = %d\n", static_cast<int>(t.terrain_texid));
+    glBindTexture(GL_TEXTURE_2D, t.terrain_texid);
     gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA8, 512, 512, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
     read_one_mipmap_level();
-    const std::vector<unsigned char> plain = terrain_plain_texels(rgb, terrain_detail_mean);
-    glGenTextures(1, &terrain_plain_texid);
-    glBindTexture(GL_TEXTURE_2D, terrain_plain_texid);
+    const std::vector<unsigned char> plain = terrain_plain_texels(rgb, r.textures.detail_mean);
+    glGenTextures(1, &t.plain_texid);
+    glBindTexture(GL_TEXTURE_2D, t.plain_texid);
     gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA8, 512, 512, GL_RGB, GL_UNSIGNED_BYTE, plain.data());
     read_one_mipmap_level();
-    glGenTextures(1, &minimap_texid);
-    printf("minimap_texid = %d\n", static_cast<int>(minimap_texid));
-    glBindTexture(GL_TEXTURE_2D, minimap_texid);
+    glGenTextures(1, &t.minimap_texid);
+    printf("minimap_texid = %d\n", static_cast<int>(t.minimap_texid));
+    glBindTexture(GL_TEXTURE_2D, t.minimap_texid);
     gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA8, 64, 64, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    make_haze_texture(haze_texid, 255, 0);
-    make_haze_texture(clear_texid, 255, 255);
+    make_haze_texture(t.haze_texid, 255, 0);
+    make_haze_texture(t.clear_texid, 255, 255);
 }
 
 // --- minimap ------------------------------------------------------------------
 
-void draw_minimap()
+void draw_minimap(const renderer& r, const world& w)
 {
     glPushMatrix();
     glLoadIdentity();
     glEnable(GL_BLEND);
     glDisable(GL_LIGHTING);
     glTranslatef(1.5f, 1.0f, -2.001f);
-    glRotatef(eye_yaw - 90.0f, 0.0f, 0.0f, 1.0f);
-    glBindTexture(GL_TEXTURE_2D, minimap_texid);
+    glRotatef(r.view.yaw - 90.0f, 0.0f, 0.0f, 1.0f);
+    glBindTexture(GL_TEXTURE_2D, r.terrain.minimap_texid);
     glColor4f(0.7f, 0.5f, 0.5f, 0.7f);
     glDisable(GL_TEXTURE_2D);
     glPointSize(3.0f);
     // One dot per unit, green for the player's own side and red for the
     // other; an invisible unit shows no more here than in the view.
     constexpr float K = 0.0015625f * 0.7072135785007072f;
-    const int own = me ? me->team : local_team();
+    const int own = local_team(w);
     glBegin(GL_POINTS);
-    for (const unit* u = unit_list; u; u = u->next) {
+    for (const unit* u = w.units.list; u; u = u->next) {
         if (u->invisible)
             continue;
         if (u->team == own)
@@ -696,20 +652,22 @@ void draw_minimap()
     glEnd();
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     glDisable(GL_BLEND);
-    enable_lighting();
+    enable_lighting(r.view);
     glPopMatrix();
 }
 
 // --- picking ------------------------------------------------------------------
 
-int screen_to_terrain_coords(int px, int py, float* out_x, float* out_z)
+int screen_to_terrain_coords(const view_state& v, const terrain_state& ground, int px, int py, float* out_x,
+                             float* out_z)
 {
     float ray[3];  // from the eye through the pixel, one unit long
-    float p[3] = {eye_x, eye_y, eye_z};
-    const int W = g_game_width, H = g_game_height;
-    const float sx = (px - W / 2) * (2.0f / g_zoom) / W;
-    const float sy = -(H / 2 - py) * (1.5f / g_zoom) / H;
-    const double yaw = eye_yaw * DEG_TO_RAD;
+    float p[3] = {v.eye[0], v.eye[1], v.eye[2]};
+    const float* look_vect = v.look;
+    const int W = v.width, H = v.height;
+    const float sx = (px - W / 2) * (2.0f / v.zoom) / W;
+    const float sy = -(H / 2 - py) * (1.5f / v.zoom) / H;
+    const double yaw = v.yaw * DEG_TO_RAD;
     float right[3] = {static_cast<float>(cos(yaw)), 0.0f, static_cast<float>(sin(yaw))};
     float down[3];
     cross_product(look_vect, right, down);
@@ -725,7 +683,7 @@ int screen_to_terrain_coords(int px, int py, float* out_x, float* out_z)
     const bool usable = std::isfinite(ray[0]) && std::isfinite(ray[1]) && std::isfinite(ray[2]) &&
                         dot_product(ray, ray) > 0.5f;
     for (int steps = 0;; ++steps) {
-        if (p[0] < -256 || p[0] > 256 || p[2] < -256 || p[2] > 256 || p[1] < get_terrain_height(p[0], p[2]))
+        if (p[0] < -256 || p[0] > 256 || p[2] < -256 || p[2] > 256 || p[1] < get_terrain_height(ground, p[0], p[2]))
             break;
         if (!usable || steps > 4000 || p[1] < -200 || p[1] > 200) {
             *out_x = *out_z = 0.0f;
@@ -736,7 +694,7 @@ int screen_to_terrain_coords(int px, int py, float* out_x, float* out_z)
         add_vector(p, ray, p);
     }
     if (p[0] < -256 || p[0] > 256 || p[2] < -256 || p[2] > 256) {
-        const float t = (-ocean_height - p[1]) / ray[1];
+        const float t = (-OCEAN_HEIGHT - p[1]) / ray[1];
         const float x = p[0] + t * ray[0], z = p[2] + t * ray[2];
         if (!std::isfinite(x) || !std::isfinite(z)) {
             *out_x = *out_z = 0.0f;

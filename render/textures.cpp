@@ -12,10 +12,6 @@
 
 #include "platform/paths.h"
 
-#define KELVARIN_DEFINE_TEXID(name) unsigned int name##_texid = 0;
-KELVARIN_TEXTURE_TABLE(KELVARIN_DEFINE_TEXID)
-#undef KELVARIN_DEFINE_TEXID
-
 namespace {
 
 // Owns a file descriptor for the duration of a read.
@@ -156,8 +152,6 @@ unsigned int load_texture(const char* name)
     return load_file_texture(rec);
 }
 
-float terrain_detail_mean[3] = {1.0f, 1.0f, 1.0f};
-
 void texture_mean_colour(const texture_record& rec, float mean[3])
 {
     const size_t texels = static_cast<size_t>(rec.width) * static_cast<size_t>(rec.height);
@@ -180,29 +174,20 @@ void read_one_mipmap_level()
 }
 
 namespace {
-struct texture_entry {
-    const char* name;
-    unsigned int* id;
+// The texture files by material id.
+const char* const TEXTURE_NAMES[] = {
+#define KELVARIN_TEXTURE_NAME(name) #name,
+    KELVARIN_TEXTURE_TABLE(KELVARIN_TEXTURE_NAME)
+#undef KELVARIN_TEXTURE_NAME
 };
-// The loaded textures by material id.
-const texture_entry kTable[] = {
-#define KELVARIN_TEXTURE_ENTRY(name) {#name, &name##_texid},
-    KELVARIN_TEXTURE_TABLE(KELVARIN_TEXTURE_ENTRY)
-#undef KELVARIN_TEXTURE_ENTRY
-};
-static_assert(sizeof kTable / sizeof kTable[0] == TEXTURE_COUNT);
+static_assert(sizeof TEXTURE_NAMES / sizeof TEXTURE_NAMES[0] == TEXTURE_COUNT);
 }  // namespace
 
-unsigned int gl_texture(unsigned material)
-{
-    return material < TEXTURE_COUNT ? *kTable[material].id : 0;
-}
-
-void load_the_textures()
+void load_the_textures(texture_table& table)
 {
     constexpr size_t n = TEXTURE_COUNT;
     for (size_t i = 0; i + 1 < n; ++i)
-        *kTable[i].id = load_texture(kTable[i].name);
+        table.id[i] = load_texture(TEXTURE_NAMES[i]);
 
     // The terrain detail layer lives on the second texture unit.
     auto active_texture = reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(
@@ -213,9 +198,9 @@ void load_the_textures()
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
     }
     texture_record detail;
-    read_texture_file(kTable[n - 1].name, detail);
-    texture_mean_colour(detail, terrain_detail_mean);
-    *kTable[n - 1].id = load_file_texture(detail);
+    read_texture_file(TEXTURE_NAMES[n - 1], detail);
+    texture_mean_colour(detail, table.detail_mean);
+    table.id[n - 1] = load_file_texture(detail);
     if (active_texture) {
         glDisable(GL_TEXTURE_2D);
         active_texture(GL_TEXTURE0_ARB);
@@ -223,13 +208,14 @@ void load_the_textures()
     glEnable(GL_TEXTURE_2D);
     glDisable(GL_TEXTURE_1D);
 
-    for (unsigned int id : {water_texid, terrain_detail_texid}) {
+    for (unsigned int id : {table[TEX_water], table[TEX_terrain_detail]}) {
         glBindTexture(GL_TEXTURE_2D, id);
         read_one_mipmap_level();
     }
     // The sky box is magnified at the window sizes the game runs at, so its
     // faces need no mipmap level chosen per pixel.
-    for (unsigned int id : {sky_front_texid, sky_back_texid, sky_left_texid, sky_right_texid, sky_top_texid}) {
+    for (unsigned int id : {table[TEX_sky_front], table[TEX_sky_back], table[TEX_sky_left], table[TEX_sky_right],
+                            table[TEX_sky_top]}) {
         glBindTexture(GL_TEXTURE_2D, id);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     }

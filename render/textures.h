@@ -9,12 +9,15 @@
 
 #include "sim/materials.h"
 
-#define KELVARIN_DECLARE_TEXID(name) extern unsigned int name##_texid;
-KELVARIN_TEXTURE_TABLE(KELVARIN_DECLARE_TEXID)
-#undef KELVARIN_DECLARE_TEXID
-
-// The loaded texture of a material id (0 for none or before loading).
-unsigned int gl_texture(unsigned material);
+// The loaded textures: a GL texture for every material id (0 before
+// loading), and the mean colour of the terrain's detail layer.
+struct texture_table {
+    unsigned int id[TEXTURE_COUNT] = {};
+    float detail_mean[3] = {1.0f, 1.0f, 1.0f};
+    // The loaded texture of a material id (0 for none or before loading).
+    unsigned int operator[](unsigned material) const { return texture_of(material); }
+    unsigned int texture_of(unsigned material) const { return material < TEXTURE_COUNT ? id[material] : 0; }
+};
 
 // Largest texture accepted from a file, per side and in total bytes.
 constexpr int TEXTURE_MAX_SIDE = 8192;
@@ -34,13 +37,12 @@ bool read_texture_path(const char* path, texture_record& rec);
 void read_texture_file(const char* name, texture_record& rec);
 unsigned int load_file_texture(const texture_record& rec);
 unsigned int load_texture(const char* name);
-void load_the_textures();
+void load_the_textures(texture_table& table);
 
 // Mean colour of a texture's texels, 0..1 a channel (red, green, blue).
 void texture_mean_colour(const texture_record& rec, float mean[3]);
 // The terrain detail layer's mean colour: what the layer multiplies the
 // ground by once it is minified into a fine grain (white until loaded).
-extern float terrain_detail_mean[3];
 
 // Ground and water cover most of the screen, and the software rasteriser
 // pays for every texel it reads: the texture bound to GL_TEXTURE_2D reads

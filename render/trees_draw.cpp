@@ -6,8 +6,10 @@
 #include <cmath>
 
 #include "render/model_draw.h"
+#include "render/renderer.h"
 #include "render/textures.h"
 #include "sim/trees.h"
+#include "sim/world.h"
 
 namespace {
 
@@ -37,32 +39,33 @@ void tree_quads(float x, float y, float z)
 
 // Every tree of one kind in view, in one draw: one bind and one
 // glBegin/glEnd for the lot rather than one for each tree.
-void draw_tree_kind(const std::vector<tree_pos>& trees, unsigned texture, int is_random, float radius)
+void draw_tree_kind(renderer& r, const world& w, const std::vector<tree_pos>& trees, unsigned texture, int is_random,
+                    float radius)
 {
     glBindTexture(GL_TEXTURE_2D, texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
     glBegin(GL_QUADS);
     for (const tree_pos& t : trees) {
-        const float x = static_cast<float>(t.x), y = tree_picture_height(t, is_random), z = static_cast<float>(t.z);
-        if (!cull_sphere(x, y, z, radius))
+        const float x = static_cast<float>(t.x), y = tree_picture_height(w, t, is_random), z = static_cast<float>(t.z);
+        if (!cull_sphere(r, x, y, z, radius))
             tree_quads(x, y, z);
     }
     glEnd();
 }
 } // namespace
 
-void draw_trees()
+void draw_trees(renderer& r, const world& w)
 {
-    const float w = static_cast<float>(chestnut_w), h = static_cast<float>(chestnut_h);
-    const float r = std::sqrt(2 * w * w + h * h);
+    const float width = static_cast<float>(chestnut_w), h = static_cast<float>(chestnut_h);
+    const float radius = std::sqrt(2 * width * width + h * h);
     // One pass with depth writes: only wholly opaque texels are drawn
     // (blending is off), so a first pass without depth writes would be
     // painted over pixel for pixel by the second.
     glEnable(GL_ALPHA_TEST);
     glAlphaFunc(GL_EQUAL, 1.0f);
     glColor3f(1, 1, 1);
-    draw_tree_kind(chestnuts, tree_chestnut_texid, 0, r);
-    draw_tree_kind(random_trees, tree_random_texid, 1, r);
+    draw_tree_kind(r, w, w.trees.chestnuts, r.textures[TEX_tree_chestnut], 0, radius);
+    draw_tree_kind(r, w, w.trees.random_trees, r.textures[TEX_tree_random], 1, radius);
     glDisable(GL_ALPHA_TEST);
 }

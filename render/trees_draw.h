@@ -1,4 +1,7 @@
 // Drawing the trees placed from "trees.txt".
 #pragma once
 
-void draw_trees();
+struct renderer;
+struct world;
+
+void draw_trees(renderer& r, const world& w);

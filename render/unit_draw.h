@@ -1,8 +1,13 @@
-// Drawing the units of the registry.
+// Drawing the units: each kind's look, and a ring with a health bar around
+// the ones this copy's player selected.
 #pragma once
 
-struct unit;
+#include <cstdint>
+#include <vector>
 
-// Draws every unit in view but this copy's figure and the invisible.
-void draw_units();
-void draw_billboarded_circle(unit* u);
+struct renderer;
+struct unit;
+struct world;
+
+void draw_units(renderer& r, const world& w, const std::vector<uint32_t>& selected);
+void draw_billboarded_circle(const renderer& r, const world& w, const unit* u);

@@ -4,51 +4,39 @@
 #include <cstdint>
 #include <cstring>
 
-#include "sim/game.h"
-#include "sim/commands.h"
-#include "sim/participants.h"
-#include "sim/sides.h"
-#include "sim/wire.h"
-#include "sim/humanoid.h"
-#include "sim/projectile.h"
 #include "sim/combat.h"
+#include "sim/commands.h"
+#include "sim/game.h"
+#include "sim/humanoid.h"
+#include "sim/participants.h"
+#include "sim/projectile.h"
+#include "sim/session.h"
+#include "sim/sides.h"
 #include "sim/units.h"
 #include "sim/walls.h"
+#include "sim/wire.h"
+#include "sim/world.h"
 
-
-// An archer's extra record: the wall point whose tower it stands on. The
-// index (not a pointer) keeps it valid whatever happens to the wall table.
-struct archer_post {
-    int wall_index;
-};
-
-// The archer fell: its tower waits 300 s for a new one.
-static void release_archer_post(void* p)
+void archer_fell(world& w, int tower)
 {
-    auto* post = static_cast<archer_post*>(p);
-    if (post->wall_index >= 0 && post->wall_index < static_cast<int>(the_wall_pts.size())) {
-        wall_point& w = the_wall_pts[static_cast<size_t>(post->wall_index)];
-        w.has_archer = false;
-        w.archer_id = 0;
-        w.archer_emptied = true;
-        w.regen_time = game_time + ARCHER_REGENERATION_DELAY;
-    }
-    delete post;
+    if (tower < 0 || tower >= w.walls.count())
+        return;
+    wall_point& p = w.walls.points[static_cast<size_t>(tower)];
+    p.has_archer = false;
+    p.archer_id = 0;
+    p.archer_emptied = true;
+    p.regen_time = w.time + ARCHER_REGENERATION_DELAY;
 }
 
-unit* add_archer(float x, float y, float z, wall_point& tower)
+unit* add_archer(world& w, float x, float y, float z, int tower)
 {
-    unit* u = add_humanoid(TEAM_DEFENDERS);
-    init_humanoid(u);
-    announce_unit(u->id, HUMANOID_ARCHER, TEAM_DEFENDERS);
-    auto* h = static_cast<humanoid_data*>(u->kind_data);
+    unit* u = add_humanoid(w, TEAM_DEFENDERS);
+    init_humanoid(w, u);
+    announce_unit(w, u->id, HUMANOID_ARCHER, TEAM_DEFENDERS);
+    humanoid_data* h = humanoid_of(u);
     h->kind = HUMANOID_ARCHER;
     h->weapon = WEAPON_BOW;
-    int index = -1;
-    if (!the_wall_pts.empty() && &tower >= the_wall_pts.data() && &tower < the_wall_pts.data() + the_wall_pts.size())
-        index = static_cast<int>(&tower - the_wall_pts.data());
-    u->extra = new archer_post{index};
-    u->extra_release = release_archer_post;
+    h->post = tower >= 0 && tower < w.walls.count() ? tower : -1;
     u->fixed = 1;
     u->team = TEAM_DEFENDERS;
     const float leg = h->type ? h->type->leg_length : 0.0f;
@@ -62,16 +50,19 @@ unit* add_archer(float x, float y, float z, wall_point& tower)
     u->attack_target = nullptr;
     u->target_seen = 0;
     u->last_attack_time = 0.0f;
-    tower.has_archer = true;
-    tower.archer_id = u->id;
-    tower.archer_emptied = false;
+    if (h->post >= 0) {
+        wall_point& p = w.walls.points[static_cast<size_t>(h->post)];
+        p.has_archer = true;
+        p.archer_id = u->id;
+        p.archer_emptied = false;
+    }
     return u;
 }
 
-void shoot_archer(unit* u)
+void shoot_archer(world& w, unit* u)
 {
     unit* t = u->attack_target;
-    if (!t || !(game_time - u->last_attack_time > BOW_RELOAD))
+    if (!t || !(w.time - u->last_attack_time > BOW_RELOAD))
         return;
     const float yaw =
         std::atan2(u->z - t->z, u->x - t->x) * static_cast<float>(180.0 / M_PI) - 90.0f;
@@ -85,40 +76,31 @@ void shoot_archer(unit* u)
     const int dh = static_cast<int>(t->y - u->y);
     if (dh < -50 || dh > 49)
         return;  // out of the table: no shot, but the target stays
-    const float pitch = -archer_projectile_table[dh + 50][d] * static_cast<float>(180.0 / M_PI);
-    shoot_arrow(u->x, u->y + 0.3f, u->z, yaw, pitch, u->team);
-    send_command_message("UARW", u->id, float_to_bits(yaw), float_to_bits(pitch), 0);
-    u->last_attack_time = game_time;
+    const float pitch = -w.aim.elevation[dh + 50][d] * static_cast<float>(180.0 / M_PI);
+    shoot_arrow(w, u->x, u->y + 0.3f, u->z, yaw, pitch, u->team);
+    send_command_message(w.session, "UARW", u->id, float_to_bits(yaw), float_to_bits(pitch), 0);
+    u->last_attack_time = w.time;
     u->heading = yaw;
     u->pitch = pitch;
 }
 
-void simulate_archer(unit* u)
+void simulate_archer(world& w, unit* u)
 {
-    if (!leads_side(u->team) || u->order_kind == ORDER_HOLD)
+    if (!leads_side(w.session, u->team) || u->order_kind == ORDER_HOLD)
         return;
-    look_unit(u);
+    look_unit(w, u);
     if (u->attack_target)
-        shoot_archer(u);
+        shoot_archer(w, u);
 }
 
-void regenerate_archers()
+void regenerate_archers(world& w)
 {
-    for (wall_point& w : the_wall_pts) {
-        if (!w.tower || !w.archer_emptied || w.has_archer || !(w.regen_time < game_time))
+    for (int i = 0; i < w.walls.count(); ++i) {
+        const wall_point& p = w.walls.points[static_cast<size_t>(i)];
+        if (!p.tower || !p.archer_emptied || p.has_archer || !(p.regen_time < w.time))
             continue;
-        const float s = w.thickness * 1.2f;
-        const float H = w.height + 5.0f;
-        add_archer(w.x + s / 2, w.y + H + s / 2, w.z + s / 2, w);
+        const float s = p.thickness * 1.2f;
+        const float H = p.height + 5.0f;
+        add_archer(w, p.x + s / 2, p.y + H + s / 2, p.z + s / 2, i);
     }
-}
-
-static void post_archer(float x, float y, float z, wall_point& pt)
-{
-    add_archer(x, y, z, pt);
-}
-
-void init_archers()
-{
-    g_wall_links.add_archer = post_archer;
 }

@@ -5,17 +5,18 @@
 #pragma once
 
 struct unit;
-struct wall_point;
+struct world;
 
 constexpr float ARCHER_REGENERATION_DELAY = 300.0f;
 
-// Posts an archer whose feet stand at (x, y, z) on the tower of `tower`.
-unit* add_archer(float x, float y, float z, wall_point& tower);
+// Posts an archer whose feet stand at (x, y, z) on the tower of wall point
+// `tower`.
+unit* add_archer(world& w, float x, float y, float z, int tower);
+// The archer of wall point `tower` fell: its tower waits 300 s for a new one.
+void archer_fell(world& w, int tower);
 // Behaviour step (from the humanoid step, for archers).
-void simulate_archer(unit* u);
+void simulate_archer(world& w, unit* u);
 // One shot at the current target.
-void shoot_archer(unit* u);
+void shoot_archer(world& w, unit* u);
 // Refills the towers whose archer fell on this copy, once their time is up.
-void regenerate_archers();
-// Connects the walls to the archer posting.
-void init_archers();
+void regenerate_archers(world& w);

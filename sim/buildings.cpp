@@ -11,10 +11,8 @@
 #include "sim/materials.h"
 #include "platform/vector.h"
 #include "sim/model_tree.h"
-
-std::vector<int> temple_ids;
-int num_temples = 0;
-std::string houses_filename = "houses.txt";
+#include "sim/session.h"
+#include "sim/world.h"
 
 namespace {
 
@@ -23,10 +21,10 @@ struct file_closer {
 };
 using file_ptr = std::unique_ptr<FILE, file_closer>;
 
-int finish(model_node&& node)
+int finish(world& w, model_node&& node)
 {
     node.fixed_shape = true;
-    return register_top_level_model(std::move(node));
+    return register_top_level_model(w.structures, std::move(node));
 }
 
 void add_cone(model_node& node, float x, float y, float z, float r0, float r1, float h, unsigned texture,
@@ -83,35 +81,35 @@ model_node create_angle_box_tree(float x, float y, float z, float w, float h, fl
     return node;
 }
 
-int add_house_model(int x, int z)
+int add_house_model(world& w, int x, int z)
 {
     const float fx = static_cast<float>(x), fz = static_cast<float>(z);
     model_node node;
-    empty_model_tree(node, fx, structure_ground(fx, fz) + 3, fz, std::sqrt(81.5f));
+    empty_model_tree(node, fx, structure_ground(w, fx, fz) + 3, fz, std::sqrt(81.5f));
     add_child_to_tree(node, create_box_tree(0, 0, 0, 9, 8, 7, TEX_stucco, 0.25f));
     add_child_to_tree(node, create_prism_tree(0, 4, 0, 9, 3, 7, TEX_wood_ceiling, 0.2f, 0.2f));
-    return finish(std::move(node));
+    return finish(w, std::move(node));
 }
 
-int add_mansion_model(int x, int z)
+int add_mansion_model(world& w, int x, int z)
 {
     const float fx = static_cast<float>(x), fz = static_cast<float>(z);
     model_node node;
-    empty_model_tree(node, fx, structure_ground(fx, fz) + 8, fz, std::sqrt(352.25f));
+    empty_model_tree(node, fx, structure_ground(w, fx, fz) + 8, fz, std::sqrt(352.25f));
     add_child_to_tree(node, create_box_tree(0, -4, 0, 27, 8, 14, TEX_stucco, 0.25f));
     add_child_to_tree(node, create_box_tree(-9, 4, 0, 9, 8, 14, TEX_stucco, 0.25f));
     add_child_to_tree(node, create_box_tree(9, 4, 0, 9, 8, 14, TEX_stucco, 0.25f));
     add_child_to_tree(node, create_box_tree(0, 4, 3.5f, 9, 8, 7, TEX_stucco, 0.25f));
     add_child_to_tree(node, create_prism_tree(-9, 8, 0, 9, 3, 14, TEX_wood_ceiling, 0.2f, 0.2f));
     add_child_to_tree(node, create_prism_tree(9, 8, 0, 9, 3, 14, TEX_wood_ceiling, 0.2f, 0.2f));
-    return finish(std::move(node));
+    return finish(w, std::move(node));
 }
 
-int add_pagoda_model(int x, int z)
+int add_pagoda_model(world& w, int x, int z)
 {
     const float fx = static_cast<float>(x), fz = static_cast<float>(z);
     model_node node;
-    empty_model_tree(node, fx, structure_ground(fx, fz) + 6, fz, 8);
+    empty_model_tree(node, fx, structure_ground(w, fx, fz) + 6, fz, 8);
     add_child_to_tree(node, create_box_tree(0, -6, 0, 8, 2, 8, TEX_marble, 0.3f));
     add_child_to_tree(node, create_box_tree(0, 4, 0, 8, 1, 8, TEX_marble, 0.3f));
     primitive dome;
@@ -120,14 +118,14 @@ int add_pagoda_model(int x, int z)
     const float corners[4][2] = {{-3, -3}, {-3, 3}, {3, -3}, {3, 3}};
     for (const auto& c : corners)
         add_cone(node, c[0], -6, c[1], 0.8f, 0.5f, 10, TEX_marble, 3);
-    return finish(std::move(node));
+    return finish(w, std::move(node));
 }
 
-int add_temple_model(int x, int z)
+int add_temple_model(world& w, int x, int z)
 {
     const float fx = static_cast<float>(x), fz = static_cast<float>(z);
     model_node node;
-    empty_model_tree(node, fx, structure_ground(fx, fz) - 0.1f + 6.4f, fz, 15);
+    empty_model_tree(node, fx, structure_ground(w, fx, fz) - 0.1f + 6.4f, fz, 15);
     add_child_to_tree(node, create_box_tree(0, -6, 0, 18, 1.6f, 18, TEX_stone_floor, 0.3f));
     add_child_to_tree(node, create_box_tree(0, -6.4f, 9, 6.75f, 1.6f, 3.375f, TEX_stone_floor, 0.3f));
     add_child_to_tree(node, create_box_tree(0, 2, 0, 18.4f, 0.64f, 18.4f, TEX_marble, 0.05f));
@@ -137,31 +135,30 @@ int add_temple_model(int x, int z)
         add_cone(node, -8, -6, cz, 1, 0.7f, 8, TEX_column, 3);
         add_cone(node, 8, -6, cz, 1, 0.7f, 8, TEX_column, 3);
     }
-    int id = finish(std::move(node));
-    temple_ids.push_back(id);
-    num_temples = static_cast<int>(temple_ids.size());
+    int id = finish(w, std::move(node));
+    w.buildings.temple_ids.push_back(id);
     return id;
 }
 
-int add_bridge_model(int x, int z, float angle, float length, float height)
+int add_bridge_model(world& w, int x, int z, float angle, float length, float height)
 {
     const float fx = static_cast<float>(x), fz = static_cast<float>(z);
     const float th = angle * static_cast<float>(DEG_TO_RAD);
     const float along[3] = {length * std::cos(th), 0, -length * std::sin(th)};
     const float across[3] = {18 * std::sin(th), 0, 18 * std::cos(th)};
     model_node node;
-    empty_model_tree(node, fx + along[0] / 2 + across[0] / 2, structure_ground(fx, fz) - 0.5f + height,
+    empty_model_tree(node, fx + along[0] / 2 + across[0] / 2, structure_ground(w, fx, fz) - 0.5f + height,
                      fz + along[2] / 2 + across[2] / 2, std::sqrt(length * length / 4 + 83));
     add_child_to_tree(node, create_angle_box_tree(0, 0, 0, length, 1, 18, 0.25f, angle));
     add_child_to_tree(node, create_angle_box_tree(across[0] / 2, 1.5f, across[2] / 2, length, 2, 1, 0.25f, angle));
     add_child_to_tree(node, create_angle_box_tree(-across[0] / 2, 1.5f, -across[2] / 2, length, 2, 1, 0.25f, angle));
-    return finish(std::move(node));
+    return finish(w, std::move(node));
 }
 
-int load_buildings()
+int load_buildings(world& w)
 {
-    temple_ids.clear();
-    num_temples = 0;
+    const std::string& houses_filename = w.session.files.houses;
+    w.buildings.temple_ids.clear();
     file_ptr f(fopen(data_file(houses_filename).c_str(), "r"));
     if (!f) {
         fprintf(stderr, "cannot open %s (%s): the island has no buildings and no temple to pray at\n",
@@ -178,25 +175,26 @@ int load_buildings()
         ++used;
         switch (kind) {
         case 'b':
-            add_bridge_model(x, z, angle, length, height);
+            add_bridge_model(w, x, z, angle, length, height);
             break;
         case 'h':
-            add_house_model(x, z);
+            add_house_model(w, x, z);
             break;
         case 'm':
-            add_mansion_model(x, z);
+            add_mansion_model(w, x, z);
             break;
         case 'p':
-            add_pagoda_model(x, z);
+            add_pagoda_model(w, x, z);
             break;
         case 't':
-            add_temple_model(x, z);
+            add_temple_model(w, x, z);
             break;
         default:
             break;
         }
     }
-    printf("loaded %d building lines and %d temples from %s\n", used, num_temples, houses_filename.c_str());
+    printf("loaded %d building lines and %d temples from %s\n", used, static_cast<int>(w.buildings.temple_ids.size()),
+           houses_filename.c_str());
     return used;
 }
 
@@ -212,10 +210,20 @@ int recursive_find_modeltree(const model_node* tree, const model_node* node)
     return 0;
 }
 
-model_node* is_a_temple(const model_node* node)
+model_node* is_a_temple(world& w, const model_node* node)
 {
-    for (int id : temple_ids) {
-        model_node* temple = get_top_level_model(id);
+    for (int id : w.buildings.temple_ids) {
+        model_node* temple = get_top_level_model(w.structures, id);
+        if (temple && recursive_find_modeltree(temple, node))
+            return temple;
+    }
+    return nullptr;
+}
+
+const model_node* is_a_temple(const world& w, const model_node* node)
+{
+    for (int id : w.buildings.temple_ids) {
+        const model_node* temple = get_top_level_model(w.structures, id);
         if (temple && recursive_find_modeltree(temple, node))
             return temple;
     }

@@ -3,24 +3,25 @@
 // remembered so that praying and the attackers' victory can recognise them.
 #pragma once
 
-#include <string>
 #include <vector>
 
 struct model_node;
+struct world;
 
-extern std::vector<int> temple_ids;  // model ids of all temples, in file order
-extern int num_temples;
-extern std::string houses_filename;  // "houses.txt"
+// The buildings of one battle: the model ids of all temples, in file order.
+struct buildings_state {
+    std::vector<int> temple_ids;
+};
 
-// Reads houses_filename and builds every building. Returns the number of
-// lines used (buildings built plus skipped letters), or -1 when the file
-// cannot be opened.
-int load_buildings();
-int add_house_model(int x, int z);
-int add_mansion_model(int x, int z);
-int add_pagoda_model(int x, int z);
-int add_temple_model(int x, int z);
-int add_bridge_model(int x, int z, float angle, float length, float height);
+// Reads the session's houses file and builds every building. Returns the
+// number of lines used (buildings built plus skipped letters), or -1 when
+// the file cannot be opened.
+int load_buildings(world& w);
+int add_house_model(world& w, int x, int z);
+int add_mansion_model(world& w, int x, int z);
+int add_pagoda_model(world& w, int x, int z);
+int add_temple_model(world& w, int x, int z);
+int add_bridge_model(world& w, int x, int z, float angle, float length, float height);
 
 // A gabled roof whose base is the node's origin plane; the ridge runs along
 // z at height h.
@@ -30,5 +31,6 @@ model_node create_prism_tree(float x, float y, float z, float w, float h, float 
 model_node create_angle_box_tree(float x, float y, float z, float w, float h, float d, float scale, float angle);
 
 // The temple model containing `node` (itself or a descendant), or nullptr.
-model_node* is_a_temple(const model_node* node);
+model_node* is_a_temple(world& w, const model_node* node);
+const model_node* is_a_temple(const world& w, const model_node* node);
 int recursive_find_modeltree(const model_node* tree, const model_node* node);

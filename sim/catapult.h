@@ -4,18 +4,14 @@
 
 #include "sim/game.h"
 
-struct unit;
+#include <cstdint>
+
+struct message_context;
 struct projectile;
+struct unit;
+struct world;
 
-struct catapult_data {
-    float arm_angle;    // degrees: 160 cocked, 90 at the end of a throw
-    float arm_speed;    // in units of 75 degrees per second
-    float wheel_angle;  // degrees
-    float reload_time;  // game_time before which no throw
-    int burning;        // throws burning balls
-};
-
-extern int catapult_id;
+// The catapult's own record is catapult_data (sim/units.h).
 
 constexpr float BALL_SPEED = 35.0f;
 constexpr float BALL_ELEVATION = 60.0f;  // degrees
@@ -32,20 +28,18 @@ constexpr float CATAPULT_MAP_LIMIT = 250.0f;
 
 // Announces ("UNIT") and adds a new catapult of side `team` (this copy's
 // own by default) at (x, z).
-unit* add_catapult(float x, float z, int team = -1);
+unit* add_catapult(world& w, float x, float z, int team = -1);
 // The copy of a catapult announced by another copy.
-unit* spawn_catapult(unsigned id, int team);
+unit* spawn_catapult(world& w, uint32_t id, int team, int code);
 // The attackers' leader's ten catapults.
-void init_catapults();
-// A new game numbers its catapults from 0.
-void reset_game_catapults();
+void init_catapults(world& w);
 
-void simulate_catapult(unit* u, float dt);
+void simulate_catapult(world& w, unit* u, float dt);
 // Settles a cart on the ground under its two axles (tilting it along the
 // slope), or lets it fall; shared with the battering rams.
-void settle_cart(unit* u, float dt);
-void move_catapult(unit* u, float dt = TUNED_STEP);
-void attack_catapult(unit* u, float dt = TUNED_STEP);
+void settle_cart(world& w, unit* u, float dt);
+void move_catapult(world& w, unit* u, float dt = TUNED_STEP);
+void attack_catapult(world& w, unit* u, float dt = TUNED_STEP);
 // Where a ball thrown from the catapult's height lands on ground of height
 // `target_ground`: the throwing range (0 when the ball cannot get so high).
 float predicted_catapult_range(float catapult_y, float target_ground);
@@ -53,19 +47,19 @@ float predicted_catapult_range(float catapult_y, float target_ground);
 // `flame_at` it burns, trailing flames whose particles start with life
 // `flame_life` from a fire source first placed there. Returns the ball,
 // already in the projectile list.
-projectile* throw_ball(const float pos[3], const float vel[3], int team, const float* flame_at, float flame_life);
+projectile* throw_ball(world& w, const float pos[3], const float vel[3], int team, const float* flame_at,
+                       float flame_life);
 // Throws one ball along the current heading.
-void catapult_launch(unit* u);
+void catapult_launch(world& w, unit* u);
 // Re-creates a throw announced with "UBAL"; -1 for an unknown id or a
 // unit that is no catapult.
-int unit_launch_ball(unsigned id, float heading, float pitch);
+int unit_launch_ball(world& w, uint32_t id, float heading, float pitch);
+// "UBAL": a catapult of the sender's side throws.
+void receive_ball(message_context& c, const uint32_t p[4]);
 
 // Unit-state record: x, y, z, heading, arm angle, pitch, vx, vy, vz.
-void conditionally_update_catapult(unit* u);
-int update_catapult(unit* u, int count, const float* values);
-
-// Registers "UBAL" with the command receiver.
-void init_catapult_commands();
+void conditionally_update_catapult(world& w, unit* u);
+int update_catapult(world& w, unit* u, int count, const float* values);
 
 // Makes `u` a catapult standing at (x, z).
-void init_catapult(unit* u, float x, float z);
+void init_catapult(world& w, unit* u, float x, float z);

@@ -6,23 +6,14 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
 #include "sim/fire.h"
 
 struct unit;
+struct world;
 
-struct dragon_data {
-    int controlled = 0;       // 1 on the copy that summoned it
-    std::unique_ptr<fire_source> breath;  // intensity 10 while breathing fire, else 0
-};
-
-// The dragon this copy summoned and has not dismissed, or none.
-extern unit* my_dragon;
-// 1 while the local player sits on my_dragon.
-extern int riding_dragon;
-// Serial of the next dragon id (0x50000 + serial, no team bit).
-extern int dragon_id;
+// The dragon's own record is dragon_data (sim/units.h); the one this copy
+// summoned is its player's (local_player::dragon).
 
 constexpr float DRAGON_FLIGHT_SPEED = 35.0f;   // units per second
 constexpr float DRAGON_MOUNT_DISTANCE2 = 5.0f; // squared: mounted, or arrived
@@ -37,44 +28,41 @@ constexpr float DRAGON_DRAW_RADIUS = 12.0f;    // the drawn model lies within th
 
 // Summons this copy's dragon (the dragon spell): refused with an error line
 // while one is held, and at most once a second.
-void call_dragon();
+void call_dragon(world& w);
 // Sends this copy's dragon away; the player hops off.
-void dismount_dragon();
+void dismount_dragon(world& w);
 // Starts (on != 0) or stops the fire breath of this copy's dragon; -1 when
 // there is none.
-int tell_dragon_breath(int on);
-// The rider's view and steering, each frame instead of walking while
-// riding_dragon is set.
-void be_on_dragon(float dt);
+int tell_dragon_breath(world& w, int on);
+// The rider's view and steering, each frame instead of walking while the
+// player rides.
+void be_on_dragon(world& w, float dt);
 
 // Creation values of a dragon (and its fire source) in a new unit.
-void init_dragon(unit* u);
+void init_dragon(world& w, unit* u);
 // A dragon of side `team` flown from here at `target`, breathing fire on
 // its way; it is gone when it reaches the target (a computer side's dragon
 // spell). Announced as any dragon.
-unit* send_dragon(int team, unit* target);
+unit* send_dragon(world& w, int team, unit* target);
 // The copy of a dragon announced by another copy ("UNIT").
-unit* spawn_dragon(uint32_t id, int team);
+unit* spawn_dragon(world& w, uint32_t id, int team, int code);
 // Whether u is a dragon summoned on this copy (flown here, dismissed or not).
 bool dragon_is_flown_here(const unit* u);
-// A new game: no dragon held or ridden, counters and the summoning guard
-// from the start.
-void reset_game_dragons();
 
 // One step of a dragon on any copy; a landed dragon ridden here takes off
 // on the walking keys of the step's controls.
-void simulate_dragon(unit* u, float dt);
+void simulate_dragon(world& w, unit* u, float dt);
 // The same step with the take-off keys (space, w, a, s, d) given.
-void step_dragon(unit* u, float dt, bool takeoff_key);
+void step_dragon(world& w, unit* u, float dt, bool takeoff_key);
 // A random destination for a ridden dragon, into its order target.
-void pick_dragon_destination(unit* u);
+void pick_dragon_destination(world& w, unit* u);
 // The fire source ahead of the dragon's mouth, and the burn while it breathes.
-void simulate_dragon_breath(unit* u, float dt);
+void simulate_dragon_breath(world& w, unit* u, float dt);
 
 // Unit-state record (a dragon summoned here only): x, y, z, heading, vx,
 // vy, vz, pitch, breath intensity.
-void conditionally_update_dragon(unit* u);
+void conditionally_update_dragon(world& w, unit* u);
 // Stores such a record; another count, a value that is not finite or out of
 // range, or a record for this copy's own dragon changes nothing (-1).
-int update_dragon(unit* u, int count, const float* values);
+int update_dragon(world& w, unit* u, int count, const float* values);
 

@@ -28,19 +28,20 @@ struct sim_event {
     std::string prefix, text;
 };
 
-// Events longer than this are dropped, oldest kept: the list is cleared
+// Events beyond this many are dropped, oldest kept: the list is cleared
 // once a frame, so only a copy that stopped taking them (none does) or a
 // flood of handled datagrams could fill it.
 constexpr size_t MAX_PENDING_EVENTS = 4096;
 
-void emit_event(sim_event e);
-// Shorthands for the common events.
-void emit_at(sim_event_kind kind, float x, float y, float z);
-void emit_banner(const char* text, float r, float g, float b, float appear, float fade);
-void emit_chat(int colour, const char* prefix, const char* text);
+// The events since the program last took them, oldest first (the session
+// keeps the list: the menu's handlers add chat lines too).
+struct event_list {
+    std::vector<sim_event> pending;
+    long dropped = 0;  // how many were dropped because the list was full
+};
 
-// The events since the list was last cleared, oldest first.
-const std::vector<sim_event>& pending_events();
-void clear_events();
-// How many were dropped because the list was full.
-long dropped_events();
+void emit_event(event_list& events, sim_event e);
+// Shorthands for the common events.
+void emit_at(event_list& events, sim_event_kind kind, float x, float y, float z);
+void emit_banner(event_list& events, const char* text, float r, float g, float b, float appear, float fade);
+void emit_chat(event_list& events, int colour, const char* prefix, const char* text);

@@ -2,20 +2,12 @@
 
 #include <algorithm>
 
-static std::vector<const fire_source*> s_live;
-static unsigned s_next_serial = 1;
-
-fire_source::fire_source() : serial(s_next_serial++)
+fire_source::fire_source(fire_list& list) : serial(list.next_serial++), list_(list)
 {
-    s_live.push_back(this);
+    list_.live.push_back(this);
 }
 
 fire_source::~fire_source()
 {
-    s_live.erase(std::find(s_live.begin(), s_live.end(), this));
-}
-
-const std::vector<const fire_source*>& live_fire_sources()
-{
-    return s_live;
+    list_.live.erase(std::find(list_.live.begin(), list_.live.end(), this));
 }

@@ -3,11 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-int game_state = STATE_MENU;
-float game_time = 0.0f;
-team_entry teams[2];
-int do_god = 0;
-
 static void set_team(team_entry& t, float r, float g, float b, const char* name)
 {
     t.r = r;
@@ -17,7 +12,7 @@ static void set_team(team_entry& t, float r, float g, float b, const char* name)
     t.members = 0;
 }
 
-void init_teams()
+void init_teams(team_entry (&teams)[2])
 {
     set_team(teams[TEAM_ATTACKERS], 1.0f, 0.5f, 0.5f, "Attackers");
     set_team(teams[TEAM_DEFENDERS], 0.5f, 1.0f, 0.5f, "Defenders");

@@ -1,11 +1,10 @@
-// What every part of the simulation shares about the game being played: its
-// phase (no game, play, won, lost), its clock, the two teams, and the god
-// mode of this copy's player. A game is state with a beginning and an end:
-// game_time starts at 0 when a world is built and only moves while it is
-// played.
+// What every part of the simulation shares about a game: its phases (no
+// game, play, won, lost), the two sides, and the rate its per-step rules
+// were tuned at. The clock of a battle is its world's (sim/world.h), and
+// starts at 0 when the world is made.
 #pragma once
 
-// Game phases (game_state): no game (the menu), play, and this copy's end.
+// Game phases (session::phase): no game (the menu), play, and this copy's end.
 enum : int {
     STATE_MENU = 0,
     STATE_PLAY = 1,
@@ -22,17 +21,11 @@ enum : int {
 struct team_entry {
     float r, g, b;  // the side's colour, as the figures and engines wear it
     char name[32];
-    int members;    // participants playing for the side
+    int members;    // participants playing for the side (and its computer figure)
 };
 
-extern int game_state;
-extern float game_time;  // seconds
-extern team_entry teams[2];
-// GOD: this copy's player walks three times as fast, rises and sinks at
-// will, prays 25 and heals 4 times as fast.
-extern int do_god;
-
-void init_teams();
+// The two sides' colours and names, no members yet.
+void init_teams(team_entry (&teams)[2]);
 
 // The rate at which the per-step rules of the game were tuned: a rule that
 // once moved by a fixed amount each step moves by that amount this many

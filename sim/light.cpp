@@ -1,54 +1,38 @@
 #include "sim/light.h"
 
-#include <cmath>
-
-#include "sim/game.h"
-
-float phase = 0.0f;
-float night_start_time = 0.0f;
-float night_end_time = 0.0f;
-int is_night_time_mode = 0;
-
-void reset_game_light()
+void turn_on_nighttime_mode(light_state& light, float now)
 {
-    phase = 0.0f;
-    night_start_time = night_end_time = 0.0f;
-    is_night_time_mode = 0;
-}
-
-void turn_on_nighttime_mode()
-{
-    if (is_night_time_mode)
+    if (light.night)
         return;
-    night_start_time = game_time;
-    night_end_time = 0.0f;
-    is_night_time_mode = 1;
+    light.night_start_time = now;
+    light.night_end_time = 0.0f;
+    light.night = 1;
 }
 
-void turn_off_nighttime_mode()
+void turn_off_nighttime_mode(light_state& light, float now)
 {
-    if (!is_night_time_mode)
+    if (!light.night)
         return;
-    night_end_time = game_time;
-    night_start_time = 0.0f;
-    is_night_time_mode = 0;
+    light.night_end_time = now;
+    light.night_start_time = 0.0f;
+    light.night = 0;
 }
 
-void update_phase(float t)
+void update_darkness(light_state& light, float t)
 {
-    if (night_start_time != 0.0f) {
-        if (t <= night_start_time + 2.0f) {
-            phase = t - night_start_time;
+    if (light.night_start_time != 0.0f) {
+        if (t <= light.night_start_time + 2.0f) {
+            light.darkness = t - light.night_start_time;
         } else {
-            phase = 2.0f;
-            night_start_time = 0.0f;
+            light.darkness = 2.0f;
+            light.night_start_time = 0.0f;
         }
-    } else if (night_end_time != 0.0f) {
-        if (t <= night_end_time + 2.0f) {
-            phase = 2.0f - (t - night_end_time);
+    } else if (light.night_end_time != 0.0f) {
+        if (t <= light.night_end_time + 2.0f) {
+            light.darkness = 2.0f - (t - light.night_end_time);
         } else {
-            phase = 0.0f;
-            night_end_time = 0.0f;
+            light.darkness = 0.0f;
+            light.night_end_time = 0.0f;
         }
     }
 }

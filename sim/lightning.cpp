@@ -3,32 +3,22 @@
 #include <cmath>
 #include <cstdio>
 
-#include "sim/game.h"
-#include "platform/random.h"
-#include "sim/commands.h"
-#include "sim/rights.h"
-#include "sim/wire.h"
 #include "sim/events.h"
 #include "sim/light.h"
+#include "sim/message_table.h"
+#include "sim/rights.h"
+#include "sim/session.h"
 #include "sim/sky.h"
+#include "sim/wire.h"
+#include "sim/world.h"
 
-float last_lightning_x = 0.0f, last_lightning_z = 0.0f;
-float last_lightning_time = -1e13f;
-float time_lightning_lasts = 5.0f;
-
-void reset_game_lightning()
+void simulate_lightning(world& w)
 {
-    last_lightning_x = last_lightning_z = 0.0f;
-    last_lightning_time = -1e13f;
-}
-
-void simulate_lightning()
-{
-    const lightning_moment m = lightning_timeline(game_time, last_lightning_time, time_lightning_lasts);
+    const lightning_moment m = lightning_timeline(w.time, w.lightning.time, w.lightning.lasts);
     if (m.night_on)
-        turn_on_nighttime_mode();
+        turn_on_nighttime_mode(w.light, w.time);
     if (m.night_off)
-        turn_off_nighttime_mode();
+        turn_off_nighttime_mode(w.light, w.time);
 }
 
 lightning_moment lightning_timeline(float now, float strike_time, float lasts)
@@ -40,40 +30,33 @@ lightning_moment lightning_timeline(float now, float strike_time, float lasts)
     return m;
 }
 
-void set_lightning(float x, float z)
+void set_lightning(world& w, float x, float z)
 {
-    last_lightning_x = x;
-    last_lightning_z = z;
-    last_lightning_time = game_time;
+    w.lightning.x = x;
+    w.lightning.z = z;
+    w.lightning.time = w.time;
     for (int i = 0; i < 4; ++i)
-        add_cloud(x, z);
-    emit_at(sim_event_kind::thunder, x, 0.0f, z);
+        add_cloud(w, x, z);
+    emit_at(w.session.events, sim_event_kind::thunder, x, 0.0f, z);
 }
 
 // "LIGH": x and z of the strike. A point that is no place would put the
-// clouds and the thunder nowhere; while no game is played there is no sky
-// to strike from; and a sky full of storm clouds takes no more strikes
-// until they have melted away (a stream of commands must not pile them up).
-static void receive_lightning(const uint32_t p[4], int)
+// clouds and the thunder nowhere; and a sky full of storm clouds takes no
+// more strikes until they have melted away (a stream of commands must not
+// pile them up).
+void receive_lightning(message_context& c, const uint32_t p[4])
 {
+    world& w = *c.w;
     const float x = bits_to_float(p[0]), z = bits_to_float(p[1]);
     if (!wire_value_ok(x) || !wire_value_ok(z)) {
-        refuse(current_sender(), refusal::bad_value, "LIGH at a point that is not a number, ignored");
+        refuse(c.s, c.sender, refusal::bad_value, "LIGH at a point that is not a number, ignored");
         return;
     }
-    if (game_state != STATE_PLAY) {
-        refuse(current_sender(), refusal::out_of_phase, "LIGH while no game is played, ignored");
+    if (count_storm_clouds(w.sky) >= MAX_STORM_CLOUDS) {
+        refuse(c.s, c.sender, refusal::projectile_cap,
+               "LIGH at (%g, %g): the sky holds %d storm clouds already, ignored", static_cast<double>(x),
+               static_cast<double>(z), MAX_STORM_CLOUDS);
         return;
     }
-    if (count_storm_clouds() >= MAX_STORM_CLOUDS) {
-        refuse(current_sender(), refusal::projectile_cap, "LIGH at (%g, %g): the sky holds %d storm clouds already, ignored", static_cast<double>(x),
-                static_cast<double>(z), MAX_STORM_CLOUDS);
-        return;
-    }
-    set_lightning(x, z);
-}
-
-void register_lightning_command()
-{
-    register_command("LIGH", 0, receive_lightning);
+    set_lightning(w, x, z);
 }

@@ -3,32 +3,26 @@
 #include <cmath>
 #include <cstdio>
 
-#include "sim/player.h"
-#include "sim/game.h"
-#include "platform/random.h"
-#include "sim/commands.h"
-#include "sim/participants.h"
-#include "sim/rights.h"
-#include "sim/sides.h"
-#include "sim/wire.h"
-#include "sim/events.h"
+#include "sim/buildings.h"
 #include "sim/catapult.h"
 #include "sim/combat.h"
+#include "sim/commands.h"
 #include "sim/dragon.h"
+#include "sim/events.h"
+#include "sim/game.h"
 #include "sim/humanoid.h"
+#include "sim/lightning.h"
+#include "sim/message_table.h"
+#include "sim/participants.h"
+#include "sim/player.h"
 #include "sim/projectile.h"
 #include "sim/ram.h"
+#include "sim/rights.h"
+#include "sim/session.h"
+#include "sim/sides.h"
 #include "sim/units.h"
-#include "sim/buildings.h"
-#include "sim/lightning.h"
-
-int praying = 0;
-float target_favor = 5.0f;
-float now_favor = 5.0f;
-int what_spells[2] = {SPELL_NONE, SPELL_NONE};
-int have_spells = 0;
-int dragon_button = 0;
-int waiting_spell_command = 0;
+#include "sim/wire.h"
+#include "sim/world.h"
 
 // What each spell code is: the god's announcement with its colour.
 struct spell_entry {
@@ -53,33 +47,28 @@ static_assert(sizeof spell_table / sizeof spell_table[0] == SPELL_CODES);
 
 static const char* const SIDE_WARNING = "You can only summon units on your side of the map!";
 
-void reset_game_magic()
-{
-    dragon_button = 0;
-    waiting_spell_command = 0;
-}
-
 // --- prayer, favour and health ------------------------------------------------------
 
-void do_pray()
+void do_pray(world& w)
 {
-    if (praying) {
-        stop_praying();
+    local_player& p = w.player;
+    if (p.praying) {
+        stop_praying(p);
         return;
     }
-    if (me && me->touched_model && is_a_temple(me->touched_model)) {
-        praying = 1;
+    if (w.me && w.me->touched_model && is_a_temple(w, w.me->touched_model)) {
+        p.praying = 1;
         printf("praying\n");
     } else {
         printf("no temple to pray at here\n");
     }
 }
 
-void stop_praying()
+void stop_praying(local_player& p)
 {
-    if (!praying)
+    if (!p.praying)
         return;
-    praying = 0;
+    p.praying = 0;
     printf("no longer praying\n");
 }
 
@@ -92,19 +81,21 @@ static void approach(float& v, float target, float step)
         v += v < target ? step : -step;
 }
 
-void simulate_personal(float dt)
+void simulate_personal(world& w, float dt)
 {
-    if (praying && target_favor < MAX_FAVOR)
-        target_favor += dt * (do_god ? 100.0f : 4.0f) * 0.333f;
-    if (praying && now_favor >= GRANT_FAVOR && have_spells < 2)
-        grant_spell();
-    if (target_favor > MAX_FAVOR)
-        target_favor = MAX_FAVOR;
-    if (praying && target_health < MAX_HEALTH)
-        target_health = std::fmin(target_health + (do_god ? 1.0f : 0.25f) * dt, MAX_HEALTH);
-    if (me)
-        approach(me->health, target_health, 5.0f * dt);
-    approach(now_favor, target_favor, 3.0f * dt);
+    local_player& p = w.player;
+    const int god = w.session.god;
+    if (p.praying && p.target_favor < MAX_FAVOR)
+        p.target_favor += dt * (god ? 100.0f : 4.0f) * 0.333f;
+    if (p.praying && p.now_favor >= GRANT_FAVOR && p.have_spells < 2)
+        grant_spell(w);
+    if (p.target_favor > MAX_FAVOR)
+        p.target_favor = MAX_FAVOR;
+    if (p.praying && p.target_health < MAX_HEALTH)
+        p.target_health = std::fmin(p.target_health + (god ? 1.0f : 0.25f) * dt, MAX_HEALTH);
+    if (w.me)
+        approach(w.me->health, p.target_health, 5.0f * dt);
+    approach(p.now_favor, p.target_favor, 3.0f * dt);
 }
 
 // --- granting -------------------------------------------------------------------------
@@ -124,75 +115,67 @@ int spell_for_draw(int r, int team_units, int team)
     return armies[c];
 }
 
-void grant_spell()
+void grant_spell(world& w)
 {
-    const int team = local_team();
+    local_player& p = w.player;
+    const int team = local_team(w);
     int team_units = 0;
-    for (const unit* u = unit_list; u; u = u->next)
+    for (const unit* u = w.units.list; u; u = u->next)
         if (u->team == team)
             ++team_units;
-    const int slot = what_spells[0] == SPELL_NONE ? 0 : (what_spells[1] == SPELL_NONE ? 1 : -1);
+    const int slot = p.spells[0] == SPELL_NONE ? 0 : (p.spells[1] == SPELL_NONE ? 1 : -1);
     if (slot < 0)
         return;
-    const int other = what_spells[1 - slot];
+    const int other = p.spells[1 - slot];
     int code;
     do
-        code = spell_for_draw(game_rand(), team_units, team);
-    while (code == other || (code == SPELL_DRAGON && (other == SPELL_DISMOUNT || my_dragon)));
-    what_spells[slot] = code;
-    ++have_spells;
-    target_favor -= GRANT_COST;
+        code = spell_for_draw(w.rand(), team_units, team);
+    while (code == other || (code == SPELL_DRAGON && (other == SPELL_DISMOUNT || p.dragon)));
+    p.spells[slot] = code;
+    ++p.have_spells;
+    p.target_favor -= GRANT_COST;
     const spell_entry& e = spell_table[code];
-    emit_banner(e.message, e.r, e.g, e.b, 0.3f, 3.0f);
+    emit_banner(w.session.events, e.message, e.r, e.g, e.b, 0.3f, 3.0f);
     if (code == SPELL_DRAGON)
-        dragon_button = slot + 2;
+        p.dragon_button = slot + 2;
     printf("the gods grant spell %d in slot %d\n", code, slot);
 }
 
 // --- casting --------------------------------------------------------------------------
 
-void magic_button(int k)
+void magic_button(world& w, int k)
 {
-    if (k < 0 || k > 1 || what_spells[k] == SPELL_NONE)
+    local_player& p = w.player;
+    if (k < 0 || k > 1 || p.spells[k] == SPELL_NONE)
         return;
-    const int code = what_spells[k];
+    const int code = p.spells[k];
     printf("casting spell %d from slot %d\n", code, k);
     if (code == SPELL_DRAGON) {
         // The slot becomes the dragon's dismount button and stays filled
         // while the dragon is out. A summons the dragon refuses (one still
         // held, or one called less than a second ago) keeps the spell.
-        call_dragon();
-        if (my_dragon)
-            what_spells[k] = SPELL_DISMOUNT;
+        call_dragon(w);
+        if (p.dragon)
+            p.spells[k] = SPELL_DISMOUNT;
         return;
     }
     // Every other spell leaves its slot at once, a targeted one too, which
     // then waits for its ground click.
-    what_spells[k] = SPELL_NONE;
-    if (have_spells > 0)
-        --have_spells;
+    p.spells[k] = SPELL_NONE;
+    if (p.have_spells > 0)
+        --p.have_spells;
     switch (code) {
-    case SPELL_UNDEAD: call_dead(); break;
-    case SPELL_FIRESTORM: waiting_spell_command = WAITING_FIRESTORM; break;
-    case SPELL_INVISIBILITY: do_invisibility(); break;
-    case SPELL_LIGHTNING: waiting_spell_command = WAITING_LIGHTNING; break;
-    case SPELL_GOBLINS: call_goblins(); break;
-    case SPELL_DISMOUNT: dismount_dragon(); break;
-    case SPELL_CATAPULTS: call_catapults(); break;
-    case SPELL_RAMS: call_rams(); break;
-    case SPELL_FOOTMEN: call_footmen(); break;
+    case SPELL_UNDEAD: call_dead(w); break;
+    case SPELL_FIRESTORM: p.waiting_spell = WAITING_FIRESTORM; break;
+    case SPELL_INVISIBILITY: do_invisibility(w); break;
+    case SPELL_LIGHTNING: p.waiting_spell = WAITING_LIGHTNING; break;
+    case SPELL_GOBLINS: call_goblins(w); break;
+    case SPELL_DISMOUNT: dismount_dragon(w); break;
+    case SPELL_CATAPULTS: call_catapults(w); break;
+    case SPELL_RAMS: call_rams(w); break;
+    case SPELL_FOOTMEN: call_footmen(w); break;
     default: break;
     }
-}
-
-void magic_button_1()
-{
-    magic_button(0);
-}
-
-void magic_button_2()
-{
-    magic_button(1);
 }
 
 // --- summons --------------------------------------------------------------------------
@@ -207,12 +190,12 @@ bool on_own_side(int team, float z)
 }
 
 // Whether this player may summon now; the warning when not on its side.
-static bool may_summon()
+static bool may_summon(world& w)
 {
-    if (!me)
+    if (!w.me)
         return false;
-    if (!on_own_side(local_team(), eye_z)) {
-        emit_banner(SIDE_WARNING, 1.0f, 0.0f, 0.0f, 0.3f, 2.0f);
+    if (!on_own_side(local_team(w), w.player.eye_z)) {
+        emit_banner(w.session.events, SIDE_WARNING, 1.0f, 0.0f, 0.0f, 0.3f, 2.0f);
         return false;
     }
     return true;
@@ -220,78 +203,81 @@ static bool may_summon()
 
 // Soldiers of side `team` in a block around (ax, az): `columns` x `rows`, 6
 // apart across and 3 apart along, starting 3 right and 3 ahead of it.
-static void summon_block(float ax, float az, int team, int columns, int rows, unit* (*add)(float, float, int))
+static void summon_block(world& w, float ax, float az, int team, int columns, int rows,
+                         unit* (*add)(world&, float, float, int))
 {
     for (int i = 0; i < columns; ++i)
         for (int j = 0; j < rows; ++j)
-            conditionally_update_humanoid(add(ax + 3.0f - 6.0f * i, az + 3.0f - 3.0f * j, team));
+            conditionally_update_humanoid(w, add(w, ax + 3.0f - 6.0f * i, az + 3.0f - 3.0f * j, team));
 }
 
-static unit* add_summoned_catapult(float x, float z, int team)
+static unit* add_summoned_catapult(world& w, float x, float z, int team)
 {
-    unit* u = add_catapult(x, z, team);
+    unit* u = add_catapult(w, x, z, team);
     u->health = u->max_health = 10.0f;
     return u;
 }
 
 // Engines of side `team` in a row 24 behind (ax, az) (toward -z), 6 apart.
-static void summon_row(float ax, float az, int team, int count, unit* (*add)(float, float, int),
-                       void (*report)(unit*))
+static void summon_row(world& w, float ax, float az, int team, int count, unit* (*add)(world&, float, float, int),
+                       void (*report)(world&, unit*))
 {
     for (int i = 0; i < count; ++i)
-        report(add(ax + 6.0f - 6.0f * i, az - 24.0f, team));
+        report(w, add(w, ax + 6.0f - 6.0f * i, az - 24.0f, team));
 }
 
-bool summon_at(int code, float x, float z, int team)
+bool summon_at(world& w, int code, float x, float z, int team)
 {
     switch (code) {
-    case SPELL_UNDEAD: summon_block(x, z, team, 2, 4, add_ghoul); return true;
-    case SPELL_GOBLINS: summon_block(x, z, team, 2, 2, add_goblin); return true;
-    case SPELL_FOOTMEN: summon_block(x, z, team, 3, 2, add_standing_footman); return true;
-    case SPELL_CATAPULTS: summon_row(x, z, team, 4, add_summoned_catapult, conditionally_update_catapult); return true;
-    case SPELL_RAMS: summon_row(x, z, team, 3, add_ram, conditionally_update_batram); return true;
+    case SPELL_UNDEAD: summon_block(w, x, z, team, 2, 4, add_ghoul); return true;
+    case SPELL_GOBLINS: summon_block(w, x, z, team, 2, 2, add_goblin); return true;
+    case SPELL_FOOTMEN: summon_block(w, x, z, team, 3, 2, add_standing_footman); return true;
+    case SPELL_CATAPULTS:
+        summon_row(w, x, z, team, 4, add_summoned_catapult, conditionally_update_catapult);
+        return true;
+    case SPELL_RAMS: summon_row(w, x, z, team, 3, add_ram, conditionally_update_batram); return true;
     default: return false;
     }
 }
 
 // The player's summons, around its figure.
-static void summon_here(int code)
+static void summon_here(world& w, int code)
 {
-    if (may_summon())
-        summon_at(code, me->x, me->z, local_team());
+    if (may_summon(w))
+        summon_at(w, code, w.me->x, w.me->z, local_team(w));
 }
 
-void call_dead()
+void call_dead(world& w)
 {
-    summon_here(SPELL_UNDEAD);
+    summon_here(w, SPELL_UNDEAD);
 }
 
-void call_goblins()
+void call_goblins(world& w)
 {
-    summon_here(SPELL_GOBLINS);
+    summon_here(w, SPELL_GOBLINS);
 }
 
-void call_footmen()
+void call_footmen(world& w)
 {
-    summon_here(SPELL_FOOTMEN);
+    summon_here(w, SPELL_FOOTMEN);
 }
 
-void call_catapults()
+void call_catapults(world& w)
 {
-    summon_here(SPELL_CATAPULTS);
+    summon_here(w, SPELL_CATAPULTS);
 }
 
-void call_rams()
+void call_rams(world& w)
 {
-    summon_here(SPELL_RAMS);
+    summon_here(w, SPELL_RAMS);
 }
 
-void do_invisibility()
+void do_invisibility(world& w)
 {
-    if (!me)
+    if (!w.me)
         return;
     // The other copies hide the figure; this one never draws its own.
-    send_command_message("INVS", me->id, float_to_bits(game_time + INVISIBILITY_TIME), 0, 0);
+    send_command_message(w.session, "INVS", w.me->id, float_to_bits(w.time + INVISIBILITY_TIME), 0, 0);
 }
 
 // --- firestorm and lightning ------------------------------------------------------------
@@ -301,12 +287,12 @@ bool within_spell_reach(float x, float z)
     return std::isfinite(x) && std::isfinite(z) && std::fabs(x) <= SPELL_REACH && std::fabs(z) <= SPELL_REACH;
 }
 
-void launch_meteor(float x, float z, int team, unsigned source)
+void launch_meteor(world& w, float x, float z, int team, unsigned source)
 {
     const float pos[3] = {x, 150.0f, z};
-    const float vel[3] = {0.0f, -static_cast<float>(5 + game_rand() % 15), 0.0f};
+    const float vel[3] = {0.0f, -static_cast<float>(5 + w.rand() % 15), 0.0f};
     const float flame[3] = {x, 50.0f, z};
-    projectile* p = throw_ball(pos, vel, team, flame, 1.0f);
+    projectile* p = throw_ball(w, pos, vel, team, flame, 1.0f);
     p->meteor = 1;
     p->source = source;
     printf("meteor falling at (%.1f, %.1f)\n", static_cast<double>(x), static_cast<double>(z));
@@ -324,102 +310,100 @@ static bool spell_lands(const char* lands, const char* spell, float x, float z)
     return ok;
 }
 
-void do_firestorm(float x, float z, int team)
+void do_firestorm(world& w, float x, float z, int team)
 {
     if (!spell_lands("firestorm", "the firestorm", x, z))
         return;
-    emit_at(sim_event_kind::firestorm, x, 0.0f, z);
+    emit_at(w.session.events, sim_event_kind::firestorm, x, 0.0f, z);
     if (team != TEAM_ATTACKERS && team != TEAM_DEFENDERS)
-        team = local_team();
+        team = local_team(w);
     for (int i = 0; i < METEORS_PER_FIRESTORM; ++i) {
-        const float dx = static_cast<float>(game_rand() % 20 - 10);
-        const float dz = static_cast<float>(game_rand() % 20 - 10);
-        launch_meteor(x + dx, z + dz, team);
-        send_command_message("FIRE", float_to_bits(x + dx), float_to_bits(z + dz), side_slot(team), 0);
+        const float dx = static_cast<float>(w.rand() % 20 - 10);
+        const float dz = static_cast<float>(w.rand() % 20 - 10);
+        launch_meteor(w, x + dx, z + dz, team);
+        send_command_message(w.session, "FIRE", float_to_bits(x + dx), float_to_bits(z + dz),
+                             side_slot(w.session, team), 0);
     }
 }
 
-void cast_lightning(float x, float z)
+void cast_lightning(world& w, float x, float z)
 {
     if (!spell_lands("lightning strikes", "lightning", x, z))
         return;
-    set_lightning(x, z);
-    send_command_message("LIGH", float_to_bits(x), float_to_bits(z), 0, 0);
+    set_lightning(w, x, z);
+    send_command_message(w.session, "LIGH", float_to_bits(x), float_to_bits(z), 0, 0);
 }
 
-float lightning_damage(float since, float d, float r, float dt)
+float lightning_damage(float since, float lasts, float d, float r, float dt)
 {
-    if (!(since >= LIGHTNING_DAMAGE_DELAY && since <= time_lightning_lasts))
+    if (!(since >= LIGHTNING_DAMAGE_DELAY && since <= lasts))
         return 0.0f;
     if (!(d <= LIGHTNING_REACH + r))
         return 0.0f;
     return LIGHTNING_DAMAGE_RATE * dt;
 }
 
-void simulate_magic(float dt)
+void simulate_magic(world& w, float dt)
 {
-    const float since = game_time - last_lightning_time;
-    if (!(since >= LIGHTNING_DAMAGE_DELAY && since <= time_lightning_lasts))
+    const lightning_state& bolt = w.lightning;
+    const float since = w.time - bolt.time;
+    if (!(since >= LIGHTNING_DAMAGE_DELAY && since <= bolt.lasts))
         return;
-    for (unit* u = unit_list; u;) {
+    for (unit* u = w.units.list; u;) {
         unit* next = u->next;  // the strike may kill this unit
-        const float dx = u->x - last_lightning_x, dz = u->z - last_lightning_z;
-        const float damage = lightning_damage(since, std::sqrt(dx * dx + dz * dz), u->radius, dt);
+        const float dx = u->x - bolt.x, dz = u->z - bolt.z;
+        const float damage = lightning_damage(since, bolt.lasts, std::sqrt(dx * dx + dz * dz), u->radius, dt);
         if (damage > 0.0f)
-            do_damage(damage, u);
+            do_damage(w, damage, u);
         u = next;
     }
 }
 
 // "FIRE": one meteor of a peer's firestorm. It spares the caster's team,
 // as the caster's own meteors do.
-static void receive_fire(const uint32_t p[4], int sender_index)
+void receive_fire(message_context& c, const uint32_t p[4])
 {
+    world& w = *c.w;
     const float x = bits_to_float(p[0]), z = bits_to_float(p[1]);
-    const participant& s = parts[static_cast<size_t>(sender_index)];
+    const participant& s = c.who();
     if (!within_spell_reach(x, z)) {
-        refuse(s.id, refusal::bad_value, "FIRE at a point out of reach, ignored");
+        refuse(c.s, s.id, refusal::bad_value, "FIRE at a point out of reach, ignored");
         return;
     }
     // Meteors alone count here: arrows and balls in flight hold no
     // firestorm back.
-    if (count_meteors() >= MAX_FLYING_FOR_METEORS) {
-        refuse(s.id, refusal::projectile_cap, "FIRE while %d meteors fall, ignored", MAX_FLYING_FOR_METEORS);
+    if (count_meteors(w.projectiles) >= MAX_FLYING_FOR_METEORS) {
+        refuse(c.s, s.id, refusal::projectile_cap, "FIRE while %d meteors fall, ignored", MAX_FLYING_FOR_METEORS);
         return;
     }
-    const int team = commanded_side(p[2], s.id, s.team);
+    const int team = commanded_side(c.s, p[2], s.id, s.team);
     if (team < 0) {
-        refuse(s.id, refusal::wrong_team, "FIRE for side %u from %8.8X, which hosts no such side, ignored", p[2], s.id);
+        refuse(c.s, s.id, refusal::wrong_team, "FIRE for side %u from %8.8X, which hosts no such side, ignored", p[2],
+               s.id);
         return;
     }
-    launch_meteor(x, z, team, s.id);
-}
-
-void register_magic_commands()
-{
-    // Meteors fall only on a world: in the menu a "FIRE" has nothing to
-    // fall on and is dropped.
-    register_command("FIRE", 1, receive_fire);
+    launch_meteor(w, x, z, team, s.id);
 }
 
 // --- the dragon's button ----------------------------------------------------------------
 
-void delete_dismount_dragon_button()
+void delete_dismount_dragon_button(world& w)
 {
+    local_player& p = w.player;
     for (int k = 0; k < 2; ++k) {
-        if (what_spells[k] != SPELL_DISMOUNT)
+        if (p.spells[k] != SPELL_DISMOUNT)
             continue;
-        what_spells[k] = SPELL_NONE;
-        if (have_spells > 0)
-            --have_spells;
+        p.spells[k] = SPELL_NONE;
+        if (p.have_spells > 0)
+            --p.have_spells;
     }
 }
 
-void setup_personal()
+void setup_personal(local_player& p)
 {
-    what_spells[0] = what_spells[1] = SPELL_NONE;
-    have_spells = 0;
-    target_health = MAX_HEALTH;
-    target_favor = now_favor = 5.0f;
-    praying = 0;
+    p.spells[0] = p.spells[1] = SPELL_NONE;
+    p.have_spells = 0;
+    p.target_health = MAX_HEALTH;
+    p.target_favor = p.now_favor = 5.0f;
+    p.praying = 0;
 }

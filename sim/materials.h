@@ -4,7 +4,8 @@
 #pragma once
 
 // Every texture the game loads, in load order; the last one goes on the
-// second texture unit. Each gets a global `<name>_texid`.
+// second texture unit. The renderer keeps the loaded one of each in its
+// texture table (render/textures.h), indexed by the material id.
 #define KELVARIN_TEXTURE_TABLE(X)                                                                           \
     X(alphabet) X(wheel) X(wood) X(flame) X(column) X(stone_floor) X(marble) X(kelvarin_gate) X(house)       \
     X(cloud1) X(cloud2) X(stucco) X(wood_ceiling) X(lightning) X(crosshairs) X(water) X(fabric)              \

@@ -9,23 +9,28 @@
 
 #include "platform/vector.h"
 #include "sim/terrain.h"
-
-model_node root_tree;
-model_node* hit = nullptr;
-
-// Structures stand on the island's ground; tests may point this elsewhere.
-float (*structure_ground)(float x, float z) = get_terrain_height;
+#include "sim/world.h"
 
 namespace {
 
 constexpr float ROOT_RADIUS = 384.0f;
 
-struct root_init {
-    root_init() { empty_model_tree(root_tree, 0, 0, 0, ROOT_RADIUS); }
-};
-root_init the_root_init;
-
 } // namespace
+
+float terrain_ground(const world& w, float x, float z)
+{
+    return get_terrain_height(w.terrain, x, z);
+}
+
+structure_tree::structure_tree() : ground(terrain_ground)
+{
+    empty_model_tree(root, 0, 0, 0, ROOT_RADIUS);
+}
+
+float structure_ground(const world& w, float x, float z)
+{
+    return w.structures.ground(w, x, z);
+}
 
 // --- building -----------------------------------------------------------
 
@@ -104,27 +109,28 @@ int add_child_to_tree(model_node& node, model_node&& child)
     return node.child_count() - 1;
 }
 
-int register_top_level_model(model_node&& node)
+int register_top_level_model(structure_tree& t, model_node&& node)
 {
-    return add_child_to_tree(root_tree, std::move(node));
+    return add_child_to_tree(t.root, std::move(node));
 }
 
-model_node* get_top_level_model(int id)
+model_node* get_top_level_model(structure_tree& t, int id)
 {
-    if (id < 0 || id >= root_tree.child_count())
+    if (id < 0 || id >= t.root.child_count())
         return nullptr;
-    return root_tree.children[static_cast<size_t>(id)].get();
+    return t.root.children[static_cast<size_t>(id)].get();
 }
 
-int num_top_level_models()
+const model_node* get_top_level_model(const structure_tree& t, int id)
 {
-    return root_tree.child_count();
+    if (id < 0 || id >= t.root.child_count())
+        return nullptr;
+    return t.root.children[static_cast<size_t>(id)].get();
 }
 
-void clear_model_tree()
+int num_top_level_models(const structure_tree& t)
 {
-    empty_model_tree(root_tree, 0, 0, 0, ROOT_RADIUS);
-    hit = nullptr;
+    return t.root.child_count();
 }
 
 model_node create_box_tree(float x, float y, float z, float w, float h, float d, unsigned texture, float scale)
@@ -354,38 +360,58 @@ float collision_check_prim(const primitive& prim, float p[3], const float step[3
     }
 }
 
-float collision_check(model_node& node, float p[3], const float step[3], float radius)
+namespace {
+
+// One sphere's test against a tree: the step and radius stay the same all
+// the way down, and the first node the sphere was pushed out of is kept.
+struct collider {
+    const float* step;
+    float radius;
+    model_node* hit = nullptr;
+
+    float check(model_node& node, float p[3])
+    {
+        float q[3];
+        subtract_vector(p, node.origin, q);
+        const float d2 = dot_product(q, q);
+        if (d2 > node.radius * node.radius)
+            return std::sqrt(d2) - node.radius;
+        float min = node.radius;
+        for (const primitive& prim : node.prims) {
+            float d = collision_check_prim(prim, q, step, radius);
+            if (d < min)
+                min = d;
+        }
+        for (auto& child : node.children) {
+            float d = check(*child, q);
+            if (d < min)
+                min = d;
+        }
+        if (min < 0.0f) {
+            add_vector(q, node.origin, p);
+            if (!hit)
+                hit = &node;
+        }
+        return min;
+    }
+};
+
+} // namespace
+
+float collision_check(model_node& node, float p[3], const float step[3], float radius, model_node*& hit)
 {
-    float q[3];
-    subtract_vector(p, node.origin, q);
-    const float d2 = dot_product(q, q);
-    if (d2 > node.radius * node.radius)
-        return std::sqrt(d2) - node.radius;
-    float min = node.radius;
-    for (const primitive& prim : node.prims) {
-        float d = collision_check_prim(prim, q, step, radius);
-        if (d < min)
-            min = d;
-    }
-    for (auto& child : node.children) {
-        float d = collision_check(*child, q, step, radius);
-        if (d < min)
-            min = d;
-    }
-    if (min < 0.0f) {
-        add_vector(q, node.origin, p);
-        if (!hit)
-            hit = &node;
-    }
-    return min;
+    collider c{step, radius, hit};
+    const float d = c.check(node, p);
+    hit = c.hit;
+    return d;
 }
 
-float do_collision_check(float p[3], const float step[3], float radius, model_node** hit_out)
+float do_collision_check(structure_tree& t, float p[3], const float step[3], float radius, model_node** hit_out)
 {
-    hit = nullptr;
-    float d = collision_check(root_tree, p, step, radius);
+    collider c{step, radius};
+    const float d = c.check(t.root, p);
     if (hit_out)
-        *hit_out = hit;
+        *hit_out = c.hit;
     return d > 0.0f ? d : 0.0f;
 }
 

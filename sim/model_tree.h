@@ -1,5 +1,6 @@
 // Model trees: every static structure of the world (walls, towers, gates,
-// buildings, bridges, tree trunks) is a node in one tree under `root_tree`.
+// buildings, bridges, tree trunks) is a node in one tree under the world's
+// structure root.
 // A node has a translation that is also the centre of its bounding sphere, up
 // to eight shared points, a list of primitives (quads, cones, domes) and
 // child nodes. The tree is collided with (a moving sphere is pushed out of
@@ -80,12 +81,23 @@ struct model_node {
     int child_count() const { return static_cast<int>(children.size()); }
 };
 
-extern model_node root_tree;
-// Ground height under a world position, used to stand walls, buildings and
-// trees on the island. It is the terrain query in the game; tests may point
-// it at a ground of their own.
-extern float (*structure_ground)(float x, float z);
-extern model_node* hit;
+struct world;
+
+// The structures of one battle: the root whose children are the top-level
+// models (a wall's stretch, a tower, a building, a trunk), and the ground
+// they are stood on.
+struct structure_tree {
+    structure_tree();
+    model_node root;
+    // Ground height under a world position, used to stand walls, buildings
+    // and trees on the island: the terrain's in the game; tests may point it
+    // at a ground of their own.
+    float (*ground)(const world& w, float x, float z);
+};
+// The terrain's height: the structures' ground in a game.
+float terrain_ground(const world& w, float x, float z);
+// The structures' ground at (x, z).
+float structure_ground(const world& w, float x, float z);
 
 // --- building ---------------------------------------------------------------
 void empty_model_tree(model_node& node, float x, float y, float z, float radius);
@@ -98,13 +110,11 @@ void create_sphere_prim(primitive& out, float x, float y, float z, float radius,
 void add_primitive_to_tree(model_node& node, const primitive& prim);
 // Appends the child (moved in) and returns its index.
 int add_child_to_tree(model_node& node, model_node&& child);
-int register_top_level_model(model_node&& node);
+int register_top_level_model(structure_tree& t, model_node&& node);
 // The top-level model with this id, or nullptr for an unknown id.
-model_node* get_top_level_model(int id);
-int num_top_level_models();
-// Forgets every top-level model and releases the display lists compiled for
-// them (a new game builds its world afresh).
-void clear_model_tree();
+model_node* get_top_level_model(structure_tree& t, int id);
+const model_node* get_top_level_model(const structure_tree& t, int id);
+int num_top_level_models(const structure_tree& t);
 model_node create_box_tree(float x, float y, float z, float w, float h, float d, unsigned texture, float scale);
 void setup_cubic_faces(model_node& node, unsigned i0, unsigned i1, unsigned i2, unsigned i3, unsigned i4, unsigned i5,
                        unsigned i6, unsigned i7, unsigned texture, float a, float b, float c);
@@ -133,9 +143,11 @@ void gather_model_prims(const model_node& node, const float above[3], std::map<u
 
 // --- collision --------------------------------------------------------------
 // Tests a sphere of radius r at p against the whole tree, moving p out of
-// anything it entered. Returns the clearance (0 when touching or inside).
-float do_collision_check(float p[3], const float step[3], float radius, model_node** hit_out);
-float collision_check(model_node& node, float p[3], const float step[3], float radius);
+// anything it entered. Returns the clearance (0 when touching or inside);
+// the first node it was pushed out of goes to `hit_out` (none when it
+// touched nothing).
+float do_collision_check(structure_tree& t, float p[3], const float step[3], float radius, model_node** hit_out);
+float collision_check(model_node& node, float p[3], const float step[3], float radius, model_node*& hit);
 float collision_check_prim(const primitive& prim, float p[3], const float step[3], float radius);
 float quad_collision(const quad_prim& q, float p[3], const float step[3], float radius);
 float cone_collision(const cone_prim& c, float p[3], const float step[3], float radius);

@@ -7,6 +7,7 @@
 #include "sim/participants.h"
 #include "sim/ship.h"
 #include "sim/units.h"
+#include "sim/world.h"
 
 namespace {
 
@@ -115,11 +116,11 @@ bool cube_in_view_rect(const view_pose& v, const view_rect& r, const float centr
     return false;
 }
 
-std::vector<uint32_t> units_in_view_rect(const view_pose& v, const view_rect& r)
+std::vector<uint32_t> units_in_view_rect(const world& w, const view_pose& v, const view_rect& r)
 {
     std::vector<uint32_t> ids;
-    for (const unit* u = unit_list; u; u = u->next) {
-        if (u->invisible || u == me || u->kind == UNIT_DRAGON)
+    for (const unit* u = w.units.list; u; u = u->next) {
+        if (u->invisible || u == w.me || u->kind == UNIT_DRAGON)
             continue;
         // A ship is drawn at a fixed height whatever its own; its box goes
         // where it is seen.

@@ -10,6 +10,7 @@
 #include <vector>
 
 struct unit;
+struct world;
 
 // The eye matrix scales the world by this (eye-space units a world unit).
 constexpr float VIEW_SCALE = 5.0f;
@@ -36,4 +37,4 @@ struct view_rect {
 bool cube_in_view_rect(const view_pose& v, const view_rect& r, const float centre[3], float side);
 // The ids of the units whose picking box shows in the rectangle, in the
 // registry's order; never this copy's figure or an invisible unit.
-std::vector<uint32_t> units_in_view_rect(const view_pose& v, const view_rect& r);
+std::vector<uint32_t> units_in_view_rect(const world& w, const view_pose& v, const view_rect& r);

@@ -11,42 +11,22 @@
 #include "sim/model_tree.h"
 #include "sim/participants.h"
 #include "sim/projectile.h"
+#include "sim/session.h"
 #include "sim/terrain.h"
 #include "sim/units.h"
 #include "sim/wire.h"
-
-float eye_x = 0.0f, eye_y = 50.0f, eye_z = 0.0f;
-float eye_yaw = 0.0f;
-float eye_pitch = 0.0f;
-float eye_float = 2.0f;
-float walk_phase = 0.0f;
-float eye_vx = 0.0f, eye_vy = 0.0f, eye_vz = 0.0f;
-float next_jump = 0.0f;
-float next_player_cdetect = 0.0f;
-float next_shoot = 0.0f;
-
-static player_controls s_controls;
-
-const player_controls& current_controls()
-{
-    return s_controls;
-}
-
-void set_controls(const player_controls& c)
-{
-    s_controls = c;
-}
+#include "sim/world.h"
 
 // --- movement -------------------------------------------------------------------
 
-void walk_motion(const move_keys& keys, float yaw, float speed, float dt, float out[2])
+void walk_motion(local_player& p, const move_keys& keys, float yaw, float speed, float dt, float out[2])
 {
     const double y = yaw * DEG_TO_RAD, q = 90.0 * DEG_TO_RAD;
     double vx = 0.0, vz = 0.0;
     if (keys.forward) {
         vx += sin(y);
         vz -= cos(y);
-        walk_phase += 10.0f * dt;
+        p.walk_phase += 10.0f * dt;
     }
     if (keys.back) {
         vx -= sin(y);
@@ -59,7 +39,7 @@ void walk_motion(const move_keys& keys, float yaw, float speed, float dt, float 
     if (keys.right) {
         vx += sin(y + q);
         vz -= cos(y + q);
-        walk_phase -= 10.0f * dt;
+        p.walk_phase -= 10.0f * dt;
     }
     out[0] = out[1] = 0.0f;
     const double len = std::sqrt(vx * vx + vz * vz);
@@ -76,181 +56,167 @@ float clamp_to_world(float v)
     return v < -256.0f ? -256.0f : (v > 256.0f ? 256.0f : v);
 }
 
-void apply_vertical(float h, float dt)
+void apply_vertical(local_player& p, float h, float dt)
 {
-    if (eye_y < h + eye_float) {
-        eye_y = h + eye_float;
-        eye_vy = 0.0f;
-    } else if (eye_y >= h + eye_float + 0.1f) {
-        eye_vy -= (eye_y >= 10.0f ? 112.5f : 45.0f) * dt;
+    if (p.eye_y < h + p.eye_float) {
+        p.eye_y = h + p.eye_float;
+        p.eye_vy = 0.0f;
+    } else if (p.eye_y >= h + p.eye_float + 0.1f) {
+        p.eye_vy -= (p.eye_y >= 10.0f ? 112.5f : 45.0f) * dt;
     }
-    eye_y += eye_vy * dt;
+    p.eye_y += p.eye_vy * dt;
 }
 
-void move_eye(float dt, const move_keys& keys)
+void move_eye(world& w, float dt, const move_keys& keys)
 {
-    const float speed = do_god ? 45.0f : 15.0f;
+    local_player& p = w.player;
+    const int god = w.session.god;
+    const float speed = god ? 45.0f : 15.0f;
 
     // Riding the dragon hands the frame to the dragon's own control (and
     // stops praying) in place of the walking below.
-    if (riding_dragon) {
-        stop_praying();
-        be_on_dragon(dt);
-        set_self_humanoid_position();
+    if (p.riding_dragon) {
+        stop_praying(p);
+        be_on_dragon(w, dt);
+        set_self_humanoid_position(w);
         return;
     }
 
     float motion[2];
-    walk_motion(keys, eye_yaw, speed, dt, motion);
-    eye_x = clamp_to_world(eye_x);
-    eye_z = clamp_to_world(eye_z);
+    walk_motion(p, keys, p.eye_yaw, speed, dt, motion);
+    p.eye_x = clamp_to_world(p.eye_x);
+    p.eye_z = clamp_to_world(p.eye_z);
 
-    if (do_god) {
+    if (god) {
         if (keys.rise)
-            eye_float += per_tuned_step(0.2f, dt);
+            p.eye_float += per_tuned_step(0.2f, dt);
         if (keys.sink)
-            eye_float -= per_tuned_step(0.2f, dt);
+            p.eye_float -= per_tuned_step(0.2f, dt);
     }
 
-    const float old_eye_y = eye_y;
-    apply_vertical(get_terrain_height(eye_x, eye_z), dt);
+    const float old_eye_y = p.eye_y;
+    apply_vertical(p, get_terrain_height(w.terrain, p.eye_x, p.eye_z), dt);
 
     // The body point, 1.0 below the eye, moves by the frame's motion.
-    float body[3] = {eye_x, old_eye_y - 1.0f, eye_z};
-    const float step[3] = {motion[0], eye_y - old_eye_y, motion[1]};
+    float body[3] = {p.eye_x, old_eye_y - 1.0f, p.eye_z};
+    const float step[3] = {motion[0], p.eye_y - old_eye_y, motion[1]};
     add_vector(body, step, body);
-    if (game_time >= next_player_cdetect) {
+    if (w.time >= p.next_collision_test) {
         // Walls, towers, gates, buildings and trunks push the body point
         // back; the clearance tells when anything could next be reached.
         model_node* touched = nullptr;
-        const float free_distance = do_collision_check(body, step, 1.0f, &touched);
-        if (me)
-            me->touched_model = touched;
-        next_player_cdetect = game_time + free_distance / (speed + std::fabs(eye_vy));
+        const float free_distance = do_collision_check(w.structures, body, step, 1.0f, &touched);
+        if (w.me)
+            w.me->touched_model = touched;
+        p.next_collision_test = w.time + free_distance / (speed + std::fabs(p.eye_vy));
     }
 
     if (dt != 0.0f) {
-        eye_vx = (body[0] - eye_x) / dt;
-        eye_vz = (body[2] - eye_z) / dt;
+        p.eye_vx = (body[0] - p.eye_x) / dt;
+        p.eye_vz = (body[2] - p.eye_z) / dt;
     }
-    eye_x = body[0];
-    eye_y = body[1] + 1.0f;
-    eye_z = body[2];
+    p.eye_x = body[0];
+    p.eye_y = body[1] + 1.0f;
+    p.eye_z = body[2];
 
-    if (!std::isfinite(eye_y)) {
+    if (!std::isfinite(p.eye_y)) {
         printf("ACK! EYE_Y is not FINITE!\n");
-        eye_y = std::isfinite(old_eye_y) ? old_eye_y : get_terrain_height(eye_x, eye_z) + eye_float;
+        p.eye_y = std::isfinite(old_eye_y) ? old_eye_y : get_terrain_height(w.terrain, p.eye_x, p.eye_z) + p.eye_float;
     }
     if (!std::isfinite(old_eye_y))
         printf("ACK! OLD_EYE_Y is not FINITE!\n");
     if (dt == 0.0f) {
         printf("ACK! dt is ZERO!\n");
     } else if (std::isfinite(old_eye_y)) {
-        const float rate = (eye_y - old_eye_y) / dt;
-        if (std::fabs(rate) < std::fabs(eye_vy))
-            eye_vy = rate;
+        const float rate = (p.eye_y - old_eye_y) / dt;
+        if (std::fabs(rate) < std::fabs(p.eye_vy))
+            p.eye_vy = rate;
     }
-    if (!std::isfinite(eye_vy)) {
+    if (!std::isfinite(p.eye_vy)) {
         printf("ACK! EYE_VY is not FINITE!\n");
-        eye_vy = 0.0f;
+        p.eye_vy = 0.0f;
     }
 
-    if (keys.jump && game_time > next_jump) {
-        if (eye_y >= 10.0f) {
-            eye_vy = 45.0f;
-            next_jump = game_time + 1.0f;
+    if (keys.jump && w.time > p.next_jump) {
+        if (p.eye_y >= 10.0f) {
+            p.eye_vy = 45.0f;
+            p.next_jump = w.time + 1.0f;
         } else {
-            eye_vy = 15.0f;
-            next_jump = game_time;
+            p.eye_vy = 15.0f;
+            p.next_jump = w.time;
         }
-        eye_y += eye_vy * dt;
+        p.eye_y += p.eye_vy * dt;
     }
 
     // Any motion ends a prayer.
-    if (eye_vx != 0.0f || eye_vy != 0.0f || eye_vz != 0.0f)
-        stop_praying();
+    if (p.eye_vx != 0.0f || p.eye_vy != 0.0f || p.eye_vz != 0.0f)
+        stop_praying(p);
 
     // The figure takes the eye's place so the other copies see the player move.
-    set_self_humanoid_position();
+    set_self_humanoid_position(w);
 }
 
-void init_movement()
+void turn_view(local_player& p, float yaw, float pitch)
 {
-    // game_time starts again at 0 in every game: timers left from an earlier
-    // game would hold collision tests, jumps and shots back for as long.
-    next_jump = 0.0f;
-    next_player_cdetect = 0.0f;
-    next_shoot = 0.0f;
-    eye_vx = eye_vy = eye_vz = 0.0f;
-    eye_float = 2.0f;
-    walk_phase = 0.0f;
-    eye_pitch = 0.0f;
-    s_controls = player_controls{};
-    // The models of an earlier game are gone.
-    if (me)
-        me->touched_model = nullptr;
-    // The player stands at the start position of the side chosen in the menu.
-    if (!parts.empty())
-        set_init_position(parts[0]);
+    p.eye_yaw += yaw;
+    p.eye_pitch += pitch;
+    if (p.eye_pitch < -60.0f)
+        p.eye_pitch = -60.0f;
+    if (p.eye_pitch > 60.0f)
+        p.eye_pitch = 60.0f;
 }
 
-void turn_view(float yaw, float pitch)
-{
-    eye_yaw += yaw;
-    eye_pitch += pitch;
-    if (eye_pitch < -60.0f)
-        eye_pitch = -60.0f;
-    if (eye_pitch > 60.0f)
-        eye_pitch = 60.0f;
-}
-
-void step_player(float dt, const player_controls& c)
+void step_player(world& w, float dt, const player_controls& c)
 {
     if (c.turn_yaw != 0.0f || c.turn_pitch != 0.0f)
-        turn_view(c.turn_yaw, c.turn_pitch);
-    move_eye(dt, c.keys);
+        turn_view(w.player, c.turn_yaw, c.turn_pitch);
+    move_eye(w, dt, c.keys);
 }
 
-void player_click(int button, bool first_down)
+void player_click(world& w, int button, bool first_down)
 {
+    local_player& p = w.player;
     // Riding the dragon: button 1 starts the fire breath, a release stops it.
-    if (riding_dragon) {
+    if (p.riding_dragon) {
         if (button == 1 || button == 0)
-            tell_dragon_breath(button);
+            tell_dragon_breath(w, button);
         return;
     }
-    if (first_down && next_shoot < game_time) {
-        player_shoot_arrow();
-        next_shoot = game_time + 0.666f;
+    if (first_down && p.next_shoot < w.time) {
+        player_shoot_arrow(w);
+        p.next_shoot = w.time + 0.666f;
     }
 }
 
-void player_shoot_arrow()
+void player_shoot_arrow(world& w)
 {
-    const int team = me ? me->team : (i_am_defender() ? 1 : 0);
-    shoot_arrow(eye_x, eye_y - 0.2f, eye_z, eye_yaw, eye_pitch, team);
-    send_command_message("AARW", float_to_bits(eye_yaw), float_to_bits(eye_pitch), 0, 0);
+    const local_player& p = w.player;
+    const int team = w.me ? w.me->team : (i_am_defender(w.session) ? 1 : 0);
+    shoot_arrow(w, p.eye_x, p.eye_y - 0.2f, p.eye_z, p.eye_yaw, p.eye_pitch, team);
+    send_command_message(w.session, "AARW", float_to_bits(p.eye_yaw), float_to_bits(p.eye_pitch), 0, 0);
 }
 
-void eye_look_vectors(float look[3], float up[3])
+void eye_look_vectors(const local_player& p, float look[3], float up[3])
 {
-    const double y = eye_yaw * DEG_TO_RAD;
-    const double p = eye_pitch * DEG_TO_RAD;
-    set_vector(look, static_cast<float>(cos(p) * sin(y)), static_cast<float>(-sin(p)),
-               static_cast<float>(-cos(p) * cos(y)));
-    set_vector(up, static_cast<float>(sin(p) * sin(y)), static_cast<float>(cos(p)),
-               static_cast<float>(-sin(p) * cos(y)));
+    const double y = p.eye_yaw * DEG_TO_RAD;
+    const double q = p.eye_pitch * DEG_TO_RAD;
+    set_vector(look, static_cast<float>(cos(q) * sin(y)), static_cast<float>(-sin(q)),
+               static_cast<float>(-cos(q) * cos(y)));
+    set_vector(up, static_cast<float>(sin(q) * sin(y)), static_cast<float>(cos(q)),
+               static_cast<float>(-sin(q) * cos(y)));
 }
 
-void set_self_humanoid_position()
+void set_self_humanoid_position(world& w)
 {
+    unit* me = w.me;
     if (!me)
         return;
-    me->x = eye_x;
-    me->y = eye_y - 1.2f;
-    me->z = eye_z;
-    me->heading = -eye_yaw;
-    me->vx = eye_vx;
-    me->vy = eye_vy;
-    me->vz = eye_vz;
+    const local_player& p = w.player;
+    me->x = p.eye_x;
+    me->y = p.eye_y - 1.2f;
+    me->z = p.eye_z;
+    me->heading = -p.eye_yaw;
+    me->vx = p.eye_vx;
+    me->vy = p.eye_vy;
+    me->vz = p.eye_vz;
 }

@@ -4,6 +4,11 @@
 // its kind. This module also holds the arrow and the archers' aiming table.
 #pragma once
 
+#include <cstdint>
+
+struct message_context;
+struct world;
+
 // Projectile kinds, as the renderer draws them.
 enum : int {
     PROJECTILE_ARROW = 1,
@@ -13,9 +18,9 @@ enum : int {
 struct projectile {
     float x, y, z;
     float vx, vy, vz;     // units per second
-    float expiry;         // game_time after which the projectile is removed
+    float expiry;         // battle time after which the projectile is removed
     float damage;         // dealt to each unit it hits
-    float next_check;     // game_time of the next hit test
+    float next_check;     // battle time of the next hit test
     float max_speed;
     float radius;
     int team;             // the shooter's team: never hit
@@ -23,14 +28,21 @@ struct projectile {
     int meteor;           // 1 for a firestorm's meteor
     unsigned source;      // the sender id of the copy that made it fly; 0 for this copy
     void* data;           // kind data (an arrow: launch yaw and pitch; a ball: its fire source or none)
-    void (*step)(projectile* p, float dt);  // before the move
-    void (*dispose)(projectile* p);             // frees the kind data
+    void (*step)(world& w, projectile* p, float dt);  // before the move
+    void (*dispose)(projectile* p);                    // frees the kind data
     projectile* next;
     projectile* prev;
 };
 
-// Head of the list; the newest projectile first.
-extern projectile* proj;
+// The projectiles of one battle, the newest first. Destroying the list
+// frees every one.
+struct projectile_list {
+    projectile_list() = default;
+    ~projectile_list();
+    projectile_list(const projectile_list&) = delete;
+    projectile_list& operator=(const projectile_list&) = delete;
+    projectile* head = nullptr;
+};
 
 constexpr float ARROW_DAMAGE = 1.0f;
 constexpr float ARROW_RADIUS = 0.5f;
@@ -47,34 +59,34 @@ struct arrow_data {
 };
 
 // Takes ownership of `p` (created with new). -1 for a null record.
-int add_projectile(projectile* p);
+int add_projectile(world& w, projectile* p);
 // Unlinks, disposes of and frees `p`; returns the projectile after it.
-projectile* del_projectile(projectile* p);
-// Frees every projectile (play starts with an empty sky).
-void clear_projectiles();
-int count_projectiles();
+projectile* del_projectile(projectile_list& list, projectile* p);
+int count_projectiles(const projectile_list& list);
 // Meteors in flight (the firestorms' limit counts these alone).
-int count_meteors();
+int count_meteors(const projectile_list& list);
 
-void simulate_projectiles(float dt);
+void simulate_projectiles(world& w, float dt);
 
 // An arrow from (x, y, z); yaw and pitch in degrees, pitch positive down
 // (the eye's convention).
-int shoot_arrow(float x, float y, float z, float yaw, float pitch, int team);
-
+int shoot_arrow(world& w, float x, float y, float z, float yaw, float pitch, int team);
 
 // Re-creates an archer's arrow on this copy ("UARW"); -1 for an unknown id
 // or a unit without a bow.
-int unit_shoot_arrow(unsigned id, float yaw, float pitch);
-
-// Registers the arrow commands ("AARW", "UARW") with the command receiver.
-void init_projectile_commands();
+int unit_shoot_arrow(world& w, uint32_t id, float yaw, float pitch);
+// "AARW": a player's arrow, from the sender's figure. "UARW": an archer of
+// the sender's side shoots.
+void receive_player_arrow(message_context& c, const uint32_t p[4]);
+void receive_unit_arrow(message_context& c, const uint32_t p[4]);
 
 // --- aiming table ------------------------------------------------------------
 
 constexpr int AIM_TABLE_SIZE = 100;
-// [height difference + 50][horizontal distance]: elevation in radians that
-// lands an arrow launched at 30 under gravity 3 at that offset; 0 where no
-// angle reaches (a level shot).
-extern float archer_projectile_table[AIM_TABLE_SIZE][AIM_TABLE_SIZE];
-void build_archer_projectile_table();
+// elevation[height difference + 50][horizontal distance]: elevation in
+// radians that lands an arrow launched at 30 under gravity 3 at that
+// offset; 0 where no angle reaches (a level shot).
+struct aim_table {
+    float elevation[AIM_TABLE_SIZE][AIM_TABLE_SIZE] = {};
+};
+void build_archer_projectile_table(aim_table& table);

@@ -9,8 +9,12 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <tuple>
 
+struct session;
 struct unit;
+struct world;
 
 // --- who steers -------------------------------------------------------------
 
@@ -18,16 +22,16 @@ struct unit;
 // `team`'s soldiers and engines: its member with the lowest number, this
 // copy when it ties. -1 when the side has no member. Every rule that says
 // "the side's leader" comes here.
-int side_steerer(int team);
+int side_steerer(const session& s, int team);
 // The participant that steers the unit and reports its state: its player
 // for a figure, the copy that summoned it for a dragon, the side's steerer
 // for soldiers and engines. -1 for a ship (never reported) or a unit whose
 // steering copy is not in the table.
-int unit_steerer(const unit* u);
+int unit_steerer(const world& w, const unit* u);
 // The participant that decides the unit's death: the figure's player, else
 // the copy that created the unit; once that copy has left, the side's
 // steerer. -1 when nobody in the table does.
-int death_decider(const unit* u);
+int death_decider(const world& w, const unit* u);
 
 // --- refused datagrams ------------------------------------------------------
 
@@ -58,24 +62,37 @@ enum class refusal : int {
 // A short name of the reason ("not steering copy", ...).
 const char* refusal_name(refusal why);
 
+// The refusals a session has counted, and when each sender's lines were
+// last printed.
+struct refusal_report {
+    float printed_at = 0.0f;  // session clock of the last line
+    long held = 0;            // refused since then, not yet printed
+};
+// A line's key: the sender, the reason, and the message's kind (its tag,
+// or a command's sub-tag; 0 when not known).
+using refusal_key = std::tuple<uint32_t, int, uint32_t>;
+struct refusal_log {
+    long totals[static_cast<int>(refusal::count_)] = {};
+    std::map<refusal_key, refusal_report> reports;
+};
+
 // Counts one refused datagram from `sender`. The first of a sender, reason
 // and kind of message prints the line given (to standard error) at once;
 // later ones are counted, and once REFUSAL_REPORT_PERIOD has passed since
 // that line the count is printed in one line ("N more refused from ..."). Sender 0 (no
 // datagram: a call made by this copy itself) prints every line.
-void refuse(uint32_t sender, refusal why, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
-// The sender of the datagram being handled (the dispatcher sets it; 0
-// outside one), for refusals found deep inside a handler, and the kind of
-// message (its tag, a command's sub-tag once known) its lines are kept by.
-uint32_t current_sender();
-void set_current_sender(uint32_t sender, uint32_t kind = 0);
-void set_current_kind(uint32_t kind);
+void refuse(session& s, uint32_t sender, refusal why, const char* fmt, ...) __attribute__((format(printf, 4, 5)));
+// The same for the sender of the datagram being handled (the dispatcher
+// sets it; 0 outside one), for refusals found deep inside a handler.
+void refuse_current(session& s, refusal why, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
+// The datagram being handled: its sender, and the kind of message (its tag,
+// a command's sub-tag once known) its lines are kept by.
+void set_current_sender(session& s, uint32_t sender, uint32_t kind = 0);
+void set_current_kind(session& s, uint32_t kind);
 // Prints the counts held back whose period has passed. Called once a frame.
-void report_refusals();
-// Every datagram refused for the reason since the program started.
-long refused_total(refusal why);
-// Forgets the senders' report periods (the counts stay): tests start afresh.
-void reset_refusal_reports();
+void report_refusals(session& s);
+// Every datagram refused for the reason since the session began.
+long refused_total(const session& s, refusal why);
 
 // Seconds between two lines for one sender and reason.
 constexpr float REFUSAL_REPORT_PERIOD = 5.0f;
@@ -98,16 +115,42 @@ constexpr float RATE_BURST = 2.0f;
 // Only the unit's steering copy reports it; the side's steerer also takes
 // the one record that places a unit from the member that created it.
 // Never this copy's own figure.
-bool may_report_state(int sender, const unit* u);
+bool may_report_state(world& w, int sender, const unit* u);
 
-// Whether a "CMND" of sub-tag `subtag` with slots `p` may be carried out
-// for participant `sender`; refuses (and counts) when it may not. Sub-tags
-// without a rule here are taken as they come (their handlers check values).
-bool command_allowed(uint32_t subtag, const uint32_t p[4], int sender);
+// The rules of the commands, each a row's of the message table: whether the
+// sender (the context's) may carry out the command with slots `p` now;
+// each refuses (and counts) when not. A unit the command names that this
+// copy does not know passes to the handler, which says so.
+struct message_context;
+// "UNIT": an id of a side the sender acts for, not held by the other side,
+// within the units a sender and the world may hold.
+bool unit_rule(message_context& c, const uint32_t p[4]);
+// "UDIE": from the copy that decides the unit's death, never for this
+// copy's own figure.
+bool death_rule(message_context& c, const uint32_t p[4]);
+// "ORDR": never for a dragon, which only its rider steers.
+bool order_rule(message_context& c, const uint32_t p[4]);
+// "USWD": a sword soldier the sender steers, no sooner than its interval.
+bool sword_rule(message_context& c, const uint32_t p[4]);
+// "UARW": a bowman the sender steers; "AARW": the sender's figure; both
+// no sooner than a bow reloads, and while the sky has room for arrows.
+bool unit_arrow_rule(message_context& c, const uint32_t p[4]);
+bool player_arrow_rule(message_context& c, const uint32_t p[4]);
+// "UBAL": a catapult the sender steers, no sooner than it reloads.
+bool ball_rule(message_context& c, const uint32_t p[4]);
+// "FIRE": while the sender's meteors in flight are fewer than its cap.
+bool fire_rule(message_context& c, const uint32_t p[4]);
+// "GATE": a copy that plays the defenders.
+bool gate_rule(message_context& c, const uint32_t p[4]);
+// "GBRK": the attackers' leader, for a gate a ram stands against, never
+// mending one.
+bool gate_break_rule(message_context& c, const uint32_t p[4]);
+// "INVS": the sender's own figure, until a time near the sender's clock.
+bool invisibility_rule(message_context& c, const uint32_t p[4]);
 
 // Whether the unit `u` (a striker or shooter) may act once more now: at
 // most once per `interval` over a while, RATE_BURST turns early at most.
 // The appliers of received blows and shots spend the turn (spend_turn)
 // once the command has passed their own checks and is carried out.
-bool turn_ready(unit* u, float interval);
+bool turn_ready(const world& w, unit* u, float interval);
 void spend_turn(unit* u);

@@ -11,13 +11,15 @@
 #include <utility>
 
 #include "sim/catapult.h"
-#include "sim/humanoid.h"
 #include "sim/game.h"
-#include "sim/units.h"
+#include "sim/humanoid.h"
 #include "sim/model_tree.h"
-#include "sim/terrain.h"
-#include "sim/walls.h"
+#include "sim/session.h"
 #include "sim/sides.h"
+#include "sim/terrain.h"
+#include "sim/units.h"
+#include "sim/walls.h"
+#include "sim/world.h"
 
 // --- the water rule -------------------------------------------------------------------
 
@@ -31,20 +33,20 @@ bool held_by_water(const unit* u)
     return !u->on_water && !u->flying && below_water_line(u->y);
 }
 
-bool dry_ground(float x, float z)
+bool dry_ground(const terrain_state& t, float x, float z)
 {
-    if (!height_map[0])
+    if (!t.made)
         return true;  // no island yet: nothing to drown in
-    return !below_water_line(get_terrain_height(x, z) + RIDE_HEIGHT);
+    return !below_water_line(get_terrain_height(t, x, z) + RIDE_HEIGHT);
 }
 
-bool dry_line(float x0, float z0, float x1, float z1)
+bool dry_line(const terrain_state& t, float x0, float z0, float x1, float z1)
 {
-    if (!height_map[0])
+    if (!t.made)
         return true;
     // Both ends on dry ground lie on the map, so the samples are bounded
     // (a point from the network may lie anywhere).
-    if (!dry_ground(x0, z0) || !dry_ground(x1, z1))
+    if (!dry_ground(t, x0, z0) || !dry_ground(t, x1, z1))
         return false;
     const float dx = x1 - x0, dz = z1 - z0;
     const float len = std::sqrt(dx * dx + dz * dz);
@@ -52,23 +54,22 @@ bool dry_line(float x0, float z0, float x1, float z1)
         return false;
     const int steps = static_cast<int>(std::ceil(len));
     for (int k = 0; k <= steps; ++k) {
-        const float t = steps ? static_cast<float>(k) / static_cast<float>(steps) : 0.0f;
-        if (!dry_ground(x0 + dx * t, z0 + dz * t))
+        const float f = steps ? static_cast<float>(k) / static_cast<float>(steps) : 0.0f;
+        if (!dry_ground(t, x0 + dx * f, z0 + dz * f))
             return false;
     }
     return true;
 }
 
-bool is_ground_unit(const unit* u)
+bool is_ground_unit(const world& w, const unit* u)
 {
     if (u->on_water || u->flying || u->fixed)
         return false;
     if (u->kind == UNIT_CATAPULT || u->kind == UNIT_RAM)
         return true;
-    if (computer_figure_side(u) >= 0)
+    if (computer_figure_side(w, u) >= 0)
         return true;  // the computer's figure walks by routes as its soldiers do
-    return u->kind == UNIT_HUMANOID && u->kind_data &&
-           static_cast<const humanoid_data*>(u->kind_data)->kind >= HUMANOID_FOOTMAN;
+    return humanoid_kind_of(u) >= HUMANOID_FOOTMAN;
 }
 
 // --- the grid search ------------------------------------------------------------------
@@ -134,12 +135,12 @@ bool crosses(const wall_stretch& w, float px, float pz, float qx, float qz)
 }
 
 // Dry ground all along the segment, and no closed wall across it.
-bool open_line(const walls_t& walls, float x0, float z0, float x1, float z1)
+bool open_line(world& w, const walls_t& walls, float x0, float z0, float x1, float z1)
 {
-    if (!dry_line(x0, z0, x1, z1))
+    if (!dry_line(w.terrain, x0, z0, x1, z1))
         return false;
-    for (const wall_stretch& w : walls)
-        if (crosses(w, x0, z0, x1, z1))
+    for (const wall_stretch& ws : walls)
+        if (crosses(ws, x0, z0, x1, z1))
             return false;
     return true;
 }
@@ -178,29 +179,17 @@ constexpr float STANDING = 2.0f;
 constexpr float BODY = 0.8f;
 constexpr float SAMPLE = 0.5f;
 
-struct structure_cache {
-    bool valid = false;
-    int models = -1;
-    // Each wall point's gate tilt when its ground was last tested (0 for a
-    // point without a gate).
-    std::vector<float> gate_tilts;
-    // Bit d of blocked[n]: the step from n in direction d (dirs below)
-    // meets a structure; bit 8: a body over n itself does.
-    std::vector<unsigned short> blocked;
-};
-structure_cache s_structures;
-
 const int STEP_DIRS[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {1, -1}, {-1, 1}, {-1, -1}};
 const int OPPOSITE_DIR[8] = {1, 0, 3, 2, 7, 6, 5, 4};
 
-bool body_meets_structure(float x, float z)
+bool body_meets_structure(world& w, float x, float z)
 {
     // (A face the body lies close behind counts as a hit without touching
     // it; only a face that pushes the body out is one it touches.)
-    const float y = get_terrain_height(x, z) + STANDING;
+    const float y = get_terrain_height(w.terrain, x, z) + STANDING;
     float p[3] = {x, y, z};
     const float still[3] = {0.0f, 0.0f, 0.0f};
-    do_collision_check(p, still, BODY, nullptr);
+    do_collision_check(w.structures, p, still, BODY, nullptr);
     return p[0] != x || p[1] != y || p[2] != z;
 }
 
@@ -214,7 +203,7 @@ struct grid_rect {
 // A step that leaves `r` keeps what it had: `r` reaches a step's length
 // beyond the ground that changed, so neither its samples nor its outer end
 // changed.
-void test_structures(std::vector<unsigned short>& blocked, const grid_rect& r)
+void test_structures(world& w, std::vector<unsigned short>& blocked, const grid_rect& r)
 {
     auto inside = [](int i, int j) {
         return i >= 0 && j >= 0 && i < N && j < N && std::fabs(node_x(j * N + i)) <= EDGE &&
@@ -229,7 +218,7 @@ void test_structures(std::vector<unsigned short>& blocked, const grid_rect& r)
             for (int d = 0; d < 8; ++d)
                 if (!r.holds(i + STEP_DIRS[d][0], j + STEP_DIRS[d][1]))
                     kept = static_cast<unsigned short>(kept | (blocked[static_cast<size_t>(n)] & (1u << d)));
-            blocked[static_cast<size_t>(n)] = body_meets_structure(node_x(n), node_z(n)) ? 0x100 | kept : kept;
+            blocked[static_cast<size_t>(n)] = body_meets_structure(w, node_x(n), node_z(n)) ? 0x100 | kept : kept;
         }
     // A step and its way back share the points between their ends: each
     // pair is sampled once. A step is closed by those points or by a body
@@ -254,7 +243,7 @@ void test_structures(std::vector<unsigned short>& blocked, const grid_rect& r)
                 bool between = false;
                 for (int k = 1; k < samples && !between; ++k) {
                     const float t = static_cast<float>(k) / static_cast<float>(samples);
-                    between = body_meets_structure(x + dx * t, z + dz * t);
+                    between = body_meets_structure(w, x + dx * t, z + dz * t);
                 }
                 unsigned short& there = blocked[static_cast<size_t>(n)];
                 unsigned short& back = blocked[static_cast<size_t>(m)];
@@ -269,10 +258,10 @@ void test_structures(std::vector<unsigned short>& blocked, const grid_rect& r)
 // The grid points whose tests the gate starting at wall point i can change,
 // whatever its tilt: the ground within its height (and a body) of the
 // stretch, and a step's length more.
-grid_rect gate_ground(size_t i)
+grid_rect gate_ground(world& w, size_t i)
 {
-    const wall_point& a = the_wall_pts[i];
-    const wall_point& b = the_wall_pts[i + 1];
+    const wall_point& a = w.walls.points[i];
+    const wall_point& b = w.walls.points[i + 1];
     const float reach = std::fmax(a.height, b.height) + std::fmax(a.thickness, b.thickness) + BODY + 8.0f;
     auto low = [](float v) { return std::clamp(static_cast<int>(std::floor((v + 256.0f) / 4.0f)), 0, N - 1); };
     auto high = [](float v) { return std::clamp(static_cast<int>(std::ceil((v + 256.0f) / 4.0f)), 0, N - 1); };
@@ -280,46 +269,46 @@ grid_rect gate_ground(size_t i)
             high(std::fmax(a.z, b.z) + reach)};
 }
 
-float gate_tilt(size_t i)
+float gate_tilt(world& w, size_t i)
 {
-    return i + 1 < static_cast<size_t>(n_wall_pts) && the_wall_pts[i].gate ? the_wall_pts[i].angle : 0.0f;
+    return i + 1 < static_cast<size_t>(w.walls.count()) && w.walls.points[i].gate ? w.walls.points[i].angle : 0.0f;
 }
 
-const std::vector<unsigned short>& structure_blocks()
+const std::vector<unsigned short>& structure_blocks(world& w)
 {
-    structure_cache& c = s_structures;
-    const int models = num_top_level_models();
-    const size_t points = static_cast<size_t>(std::max(n_wall_pts, 0));
+    structure_cache& c = w.routes.structures;
+    const int models = num_top_level_models(w.structures);
+    const size_t points = static_cast<size_t>(std::max(w.walls.count(), 0));
     if (!c.valid || c.models != models || c.gate_tilts.size() != points) {
         c.valid = true;
         c.models = models;
         c.gate_tilts.assign(points, 0.0f);
         for (size_t i = 0; i < points; ++i)
-            c.gate_tilts[i] = gate_tilt(i);
+            c.gate_tilts[i] = gate_tilt(w, i);
         c.blocked.assign(N * N, 0);
         if (models > 0)
-            test_structures(c.blocked, {0, 0, N - 1, N - 1});
+            test_structures(w, c.blocked, {0, 0, N - 1, N - 1});
         return c.blocked;
     }
     for (size_t i = 0; i < points; ++i) {
-        const wall_point& p = the_wall_pts[i];
-        if (gate_tilt(i) == c.gate_tilts[i] || p.angle != p.target)
+        const wall_point& p = w.walls.points[i];
+        if (gate_tilt(w, i) == c.gate_tilts[i] || p.angle != p.target)
             continue;
-        c.gate_tilts[i] = gate_tilt(i);
-        test_structures(c.blocked, gate_ground(i));
+        c.gate_tilts[i] = gate_tilt(w, i);
+        test_structures(w, c.blocked, gate_ground(w, i));
     }
     return c.blocked;
 }
 
 // Whether a body standing on the straight way from a to b meets a
 // structure (sampled every SAMPLE).
-bool structure_across(waypoint a, waypoint b)
+bool structure_across(world& w, waypoint a, waypoint b)
 {
     const float len = std::hypot(b.x - a.x, b.z - a.z);
     const int samples = static_cast<int>(std::ceil(len / SAMPLE));
     for (int k = 0; k <= samples; ++k) {
         const float t = samples ? static_cast<float>(k) / static_cast<float>(samples) : 0.0f;
-        if (body_meets_structure(a.x + (b.x - a.x) * t, a.z + (b.z - a.z) * t))
+        if (body_meets_structure(w, a.x + (b.x - a.x) * t, a.z + (b.z - a.z) * t))
             return true;
     }
     return false;
@@ -375,13 +364,13 @@ struct grid {
     standing_t units;
 };
 
-grid make_grid(const walls_t& walls, bool structures, const standing_t& units = {})
+grid make_grid(world& w, const walls_t& walls, bool structures, const standing_t& units = {})
 {
     grid g;
     g.walls = walls;
     g.units = units;
     if (structures)
-        g.blocked = &structure_blocks();
+        g.blocked = &structure_blocks(w);
     g.dry.assign(N * N, 0);
     g.shore.assign(N * N, 0);
     for (int n = 0; n < N * N; ++n) {
@@ -389,16 +378,16 @@ grid make_grid(const walls_t& walls, bool structures, const standing_t& units = 
         if (std::fabs(x) > EDGE || std::fabs(z) > EDGE)
             continue;
         g.dry[static_cast<size_t>(n)] =
-            !height_map[0] || !below_water_line(height_map[n / N][n % N] + RIDE_HEIGHT) ? 1 : 0;
+            !w.terrain.made || !below_water_line(w.terrain.height_map[n / N][n % N] + RIDE_HEIGHT) ? 1 : 0;
         if (g.blocked && ((*g.blocked)[static_cast<size_t>(n)] & 0x100))
             g.dry[static_cast<size_t>(n)] = 0;
     }
-    for (const wall_stretch& w : walls) {
-        const float r = w.half + WALL_ROOM;
+    for (const wall_stretch& ws : walls) {
+        const float r = ws.half + WALL_ROOM;
         auto cell = [](float v) { return std::clamp(static_cast<int>(std::floor((v + 256.0f) / 4.0f)), 0, N - 1); };
-        for (int j = cell(std::fmin(w.az, w.bz) - r); j <= cell(std::fmax(w.az, w.bz) + r) + 1 && j < N; ++j)
-            for (int i = cell(std::fmin(w.ax, w.bx) - r); i <= cell(std::fmax(w.ax, w.bx) + r) + 1 && i < N; ++i)
-                if (distance_to(w, node_x(j * N + i), node_z(j * N + i)) < r)
+        for (int j = cell(std::fmin(ws.az, ws.bz) - r); j <= cell(std::fmax(ws.az, ws.bz) + r) + 1 && j < N; ++j)
+            for (int i = cell(std::fmin(ws.ax, ws.bx) - r); i <= cell(std::fmax(ws.ax, ws.bx) + r) + 1 && i < N; ++i)
+                if (distance_to(ws, node_x(j * N + i), node_z(j * N + i)) < r)
                     g.dry[static_cast<size_t>(j * N + i)] = 0;
     }
     for (const standing_unit& o : units) {
@@ -479,7 +468,7 @@ bool search(const grid& g, int start, int goal, std::vector<int>& cost, std::vec
 // The dry grid point nearest to (x, z) (within `cells` grid steps) that a
 // dry straight line joins to it; with `need_line` false any dry point does
 // (for a unit already in the water, which the water pushes ashore).
-int nearest_node(const grid& g, float x, float z, int cells, bool need_line)
+int nearest_node(world& w, const grid& g, float x, float z, int cells, bool need_line)
 {
     if (!(std::fabs(x) < 1000.0f && std::fabs(z) < 1000.0f))
         return -1;  // far off the map (or no number): no grid point near
@@ -496,7 +485,7 @@ int nearest_node(const grid& g, float x, float z, int cells, bool need_line)
             const float d = dx * dx + dz * dz;
             if (best >= 0 && !(d < best_d))
                 continue;
-            if (need_line && !(open_line(g.walls, x, z, node_x(n), node_z(n)) &&
+            if (need_line && !(open_line(w, g.walls, x, z, node_x(n), node_z(n)) &&
                                clear_of_units(g.units, {x, z}, {node_x(n), node_z(n)}, true)))
                 continue;
             best = n;
@@ -505,22 +494,22 @@ int nearest_node(const grid& g, float x, float z, int cells, bool need_line)
     return best;
 }
 
-int start_node(const grid& g, float x, float z)
+int start_node(world& w, const grid& g, float x, float z)
 {
-    return dry_ground(x, z) ? nearest_node(g, x, z, 2, true) : nearest_node(g, x, z, 6, false);
+    return dry_ground(w.terrain, x, z) ? nearest_node(w, g, x, z, 2, true) : nearest_node(w, g, x, z, 6, false);
 }
 
 // A straight leg with dry ground `half` to either side of it, and no
 // closed wall across.
-bool dry_corridor(waypoint a, waypoint b, float half, const walls_t& walls)
+bool dry_corridor(world& w, waypoint a, waypoint b, float half, const walls_t& walls)
 {
     const float dx = b.x - a.x, dz = b.z - a.z;
     const float len = std::sqrt(dx * dx + dz * dz);
     if (len < 1e-3f)
         return true;
     const float px = -dz / len * half, pz = dx / len * half;
-    return open_line(walls, a.x, a.z, b.x, b.z) && open_line(walls, a.x + px, a.z + pz, b.x + px, b.z + pz) &&
-           open_line(walls, a.x - px, a.z - pz, b.x - px, b.z - pz);
+    return open_line(w, walls, a.x, a.z, b.x, b.z) && open_line(w, walls, a.x + px, a.z + pz, b.x + px, b.z + pz) &&
+           open_line(w, walls, a.x - px, a.z - pz, b.x - px, b.z - pz);
 }
 
 float distance(waypoint a, waypoint b)
@@ -530,15 +519,15 @@ float distance(waypoint a, waypoint b)
 
 // The grid path from the start position over `nodes` to the goal, with
 // the points a straight dry leg can skip left out.
-void straighten(const grid& g, const std::vector<waypoint>& pts, std::vector<waypoint>& out)
+void straighten(world& w, const grid& g, const std::vector<waypoint>& pts, std::vector<waypoint>& out)
 {
     out.clear();
     size_t cur = 0;
     while (cur + 1 < pts.size()) {
         size_t next = cur + 1;
         for (size_t j = pts.size() - 1; j > cur + 1; --j)
-            if (distance(pts[cur], pts[j]) <= MAX_LEG && dry_corridor(pts[cur], pts[j], CORRIDOR, g.walls) &&
-                clear_of_units(g.units, pts[cur], pts[j]) && !(g.blocked && structure_across(pts[cur], pts[j]))) {
+            if (distance(pts[cur], pts[j]) <= MAX_LEG && dry_corridor(w, pts[cur], pts[j], CORRIDOR, g.walls) &&
+                clear_of_units(g.units, pts[cur], pts[j]) && !(g.blocked && structure_across(w, pts[cur], pts[j]))) {
                 next = j;
                 break;
             }
@@ -551,20 +540,20 @@ void straighten(const grid& g, const std::vector<waypoint>& pts, std::vector<way
 
 namespace {
 
-int route_between(const walls_t& walls, bool structures, const standing_t& units, float x0, float z0, float x1,
+int route_between(world& w, const walls_t& walls, bool structures, const standing_t& units, float x0, float z0, float x1,
                   float z1, std::vector<waypoint>& out)
 {
     out.clear();
-    if (open_line(walls, x0, z0, x1, z1) && clear_of_units(units, {x0, z0}, {x1, z1}) &&
-        !(structures && structure_across({x0, z0}, {x1, z1}))) {
+    if (open_line(w, walls, x0, z0, x1, z1) && clear_of_units(units, {x0, z0}, {x1, z1}) &&
+        !(structures && structure_across(w, {x0, z0}, {x1, z1}))) {
         out.push_back({x1, z1});
         return 0;
     }
-    if (!dry_ground(x1, z1))
+    if (!dry_ground(w.terrain, x1, z1))
         return -1;
-    const grid g = make_grid(walls, structures, units);
-    const int start = start_node(g, x0, z0);
-    const int goal = nearest_node(g, x1, z1, 2, true);
+    const grid g = make_grid(w, walls, structures, units);
+    const int start = start_node(w, g, x0, z0);
+    const int goal = nearest_node(w, g, x1, z1, 2, true);
     if (start < 0 || goal < 0)
         return -1;
     std::vector<int> cost, from;
@@ -576,7 +565,7 @@ int route_between(const walls_t& walls, bool structures, const standing_t& units
     pts.push_back({x0, z0});
     std::reverse(pts.begin(), pts.end());
     pts.push_back({x1, z1});
-    straighten(g, pts, out);
+    straighten(w, g, pts, out);
     return 0;
 }
 
@@ -584,12 +573,12 @@ int route_between(const walls_t& walls, bool structures, const standing_t& units
 
 namespace {
 
-int through_open_gate(const walls_t& walls, float x0, float z0, float x1, float z1, std::vector<waypoint>& out);
+int through_open_gate(world& w, const walls_t& walls, float x0, float z0, float x1, float z1, std::vector<waypoint>& out);
 
 // find_dry_route, round the standing units where a way does (else as if
 // they were not there). `kept_clear`: only a way that keeps clear of the
 // structures, none where the ground alone would allow one.
-int dry_route(float x0, float z0, float x1, float z1, std::vector<waypoint>& out, const standing_t& units,
+int dry_route(world& w, float x0, float z0, float x1, float z1, std::vector<waypoint>& out, const standing_t& units,
               bool kept_clear = false)
 {
     out.clear();
@@ -598,36 +587,36 @@ int dry_route(float x0, float z0, float x1, float z1, std::vector<waypoint>& out
     // Through the gates where they stand open; where no way leads past the
     // walls (the gates are shut), the way the water alone allows, which
     // ends at the wall.
-    const walls_t walls = closed_wall_stretches();
-    if (num_top_level_models() > 0) {
-        if (!units.empty() && route_between(walls, true, units, x0, z0, x1, z1, out) == 0)
+    const walls_t walls = closed_wall_stretches(w.walls);
+    if (num_top_level_models(w.structures) > 0) {
+        if (!units.empty() && route_between(w, walls, true, units, x0, z0, x1, z1, out) == 0)
             return 0;
-        if (route_between(walls, true, {}, x0, z0, x1, z1, out) == 0)
+        if (route_between(w, walls, true, {}, x0, z0, x1, z1, out) == 0)
             return 0;
-        if (through_open_gate(walls, x0, z0, x1, z1, out) == 0)
+        if (through_open_gate(w, walls, x0, z0, x1, z1, out) == 0)
             return 0;
     }
     if (kept_clear)
         return -1;
-    if (!units.empty() && route_between({}, false, units, x0, z0, x1, z1, out) == 0)
+    if (!units.empty() && route_between(w, {}, false, units, x0, z0, x1, z1, out) == 0)
         return 0;
-    return route_between({}, false, {}, x0, z0, x1, z1, out);
+    return route_between(w, {}, false, {}, x0, z0, x1, z1, out);
 }
 
 } // namespace
 
-int find_dry_route(float x0, float z0, float x1, float z1, std::vector<waypoint>& out)
+int find_dry_route(world& w, float x0, float z0, float x1, float z1, std::vector<waypoint>& out)
 {
-    return dry_route(x0, z0, x1, z1, out, {});
+    return dry_route(w, x0, z0, x1, z1, out, {});
 }
 
-static int throwing_spot(const walls_t& walls, float x, float z, float tx, float tz, waypoint* spot, int* straight,
+static int throwing_spot(world& w, const walls_t& walls, float x, float z, float tx, float tz, waypoint* spot, int* straight,
                          const std::vector<waypoint>& taken)
 {
     *straight = 0;
     if (!std::isfinite(x) || !std::isfinite(z) || !std::isfinite(tx) || !std::isfinite(tz))
         return -1;
-    const float target_ground = get_terrain_height(tx, tz);
+    const float target_ground = get_terrain_height(w.terrain, tx, tz);
     // Where the catapult, aiming from here, stops: on the line toward the
     // point, at the range thrown from the ground there.
     float dx = x - tx, dz = z - tz;
@@ -642,10 +631,10 @@ static int throwing_spot(const walls_t& walls, float x, float z, float tx, float
     waypoint s{x, z};
     float range = 0.0f;
     for (int k = 0; k < 3; ++k) {
-        range = predicted_catapult_range(get_terrain_height(s.x, s.z) + RIDE_HEIGHT, target_ground);
+        range = predicted_catapult_range(get_terrain_height(w.terrain, s.x, s.z) + RIDE_HEIGHT, target_ground);
         s = {tx + dx * range, tz + dz * range};
     }
-    if (range > 0.0f && dry_ground(s.x, s.z) && open_line(walls, x, z, s.x, s.z)) {
+    if (range > 0.0f && dry_ground(w.terrain, s.x, s.z) && open_line(w, walls, x, z, s.x, s.z)) {
         *spot = s;
         *straight = 1;
         return 0;
@@ -655,8 +644,8 @@ static int throwing_spot(const walls_t& walls, float x, float z, float tx, float
     // Else the dry ground in range nearest to that place, among what a dry
     // route reaches; ground with dry ground all round first, since the
     // catapult still rolls a little along its aim to find the range.
-    const grid g = make_grid(walls, !walls.empty());
-    const int start = start_node(g, x, z);
+    const grid g = make_grid(w, walls, !walls.empty());
+    const int start = start_node(w, g, x, z);
     if (start < 0)
         return -1;
     std::vector<int> cost, from;
@@ -668,7 +657,7 @@ static int throwing_spot(const walls_t& walls, float x, float z, float tx, float
         if (cost[static_cast<size_t>(n)] == INT_MAX)
             continue;
         const float nx = node_x(n), nz = node_z(n);
-        const float r = predicted_catapult_range(height_map[0] ? height_map[n / N][n % N] + RIDE_HEIGHT : RIDE_HEIGHT,
+        const float r = predicted_catapult_range(w.terrain.made ? w.terrain.height_map[n / N][n % N] + RIDE_HEIGHT : RIDE_HEIGHT,
                                                  target_ground);
         if (!(std::fabs(r - std::hypot(nx - tx, nz - tz)) < RANGE_SLACK))
             continue;
@@ -691,32 +680,32 @@ static int throwing_spot(const walls_t& walls, float x, float z, float tx, float
     return 0;
 }
 
-int catapult_throwing_spot(float x, float z, float tx, float tz, waypoint* spot, int* straight,
+int catapult_throwing_spot(world& w, float x, float z, float tx, float tz, waypoint* spot, int* straight,
                            const std::vector<waypoint>& taken)
 {
-    const walls_t walls = closed_wall_stretches();
-    if (!walls.empty() && throwing_spot(walls, x, z, tx, tz, spot, straight, taken) == 0)
+    const walls_t walls = closed_wall_stretches(w.walls);
+    if (!walls.empty() && throwing_spot(w, walls, x, z, tx, tz, spot, straight, taken) == 0)
         return 0;
-    return throwing_spot({}, x, z, tx, tz, spot, straight, taken);
+    return throwing_spot(w, {}, x, z, tx, tz, spot, straight, taken);
 }
 
 // Places moved onto joined ground keep this far apart where they can.
 constexpr float PLACES_APART = 6.0f;
 
-void keep_to_joined_ground(std::vector<waypoint>& places, float tx, float tz)
+void keep_to_joined_ground(world& w, std::vector<waypoint>& places, float tx, float tz)
 {
-    if (!height_map[0] || !dry_ground(tx, tz))
+    if (!w.terrain.made || !dry_ground(w.terrain, tx, tz))
         return;
-    const grid g = make_grid({}, false);
-    const int start = nearest_node(g, tx, tz, 2, true);
+    const grid g = make_grid(w, {}, false);
+    const int start = nearest_node(w, g, tx, tz, 2, true);
     if (start < 0)
         return;
     std::vector<int> cost, from;
     search(g, start, -1, cost, from);
     for (size_t k = 0; k < places.size(); ++k) {
         waypoint& p = places[k];
-        const int here = nearest_node(g, p.x, p.z, 2, false);
-        if (dry_ground(p.x, p.z) && here >= 0 && cost[static_cast<size_t>(here)] != INT_MAX)
+        const int here = nearest_node(w, g, p.x, p.z, 2, false);
+        if (dry_ground(w.terrain, p.x, p.z) && here >= 0 && cost[static_cast<size_t>(here)] != INT_MAX)
             continue;
         // The nearest joined grid point with dry ground all round, else the
         // nearest joined one; apart from the places before it where there
@@ -746,13 +735,13 @@ void keep_to_joined_ground(std::vector<waypoint>& places, float tx, float tz)
     }
 }
 
-void keep_to_ground_joined_to_gate(std::vector<waypoint>& places)
+void keep_to_ground_joined_to_gate(world& w, std::vector<waypoint>& places)
 {
-    for (int i = 0; i + 1 < n_wall_pts; ++i) {
-        const wall_point& a = the_wall_pts[static_cast<size_t>(i)];
-        const wall_point& b = the_wall_pts[static_cast<size_t>(i) + 1];
+    for (int i = 0; i + 1 < w.walls.count(); ++i) {
+        const wall_point& a = w.walls.points[static_cast<size_t>(i)];
+        const wall_point& b = w.walls.points[static_cast<size_t>(i) + 1];
         if (a.gate) {
-            keep_to_joined_ground(places, (a.x + b.x) / 2.0f, (a.z + b.z) / 2.0f);
+            keep_to_joined_ground(w, places, (a.x + b.x) / 2.0f, (a.z + b.z) / 2.0f);
             return;
         }
     }
@@ -762,68 +751,39 @@ void keep_to_ground_joined_to_gate(std::vector<waypoint>& places)
 
 namespace {
 
-struct route_leg {
-    std::vector<waypoint> points;  // the last is where the leg ends
-    size_t next = 0;               // the waypoint being driven to
-    waypoint from{0.0f, 0.0f};     // where the unit set off toward it
-    int drive_kind = ORDER_MOVE;   // the order kind while on the way
-    int final_kind = ORDER_MOVE;   // and at the end (a catapult attacks)
-    float gx = 0.0f, gz = 0.0f;    // the order target at the end
-    bool started = false;
-    float next_check = 0.0f;       // game time of the next off-route check
-    // The waypoints from this one on are kept when the way is planned anew
-    // before the unit reaches it (a ram's line-up before a gate); a new way
-    // leads to it. None when past the end.
-    size_t kept_from = SIZE_MAX;
-    // How many times in a row the unit was found getting nowhere, the
-    // last time at (stuck_x, stuck_z).
-    int detours = 0;
-    float stuck_x = 0.0f, stuck_z = 0.0f;
-    // Where it was held by a structure meanwhile (a ram at the step of a
-    // temple's floor, which a soldier's way may cross): ways found anew go
-    // round these.
-    std::vector<waypoint> held_at;
-};
-
-std::unordered_map<uint32_t, std::deque<route_leg>> s_routes;
-// Orders planned in the frame of `s_budget_time`.
-float s_budget_time = -1.0f;
-int s_planned = 0;
-
 // Ways found anew for units that get nowhere, at the most in one frame (a
 // crowd pressing on can hold many at once; the others try again later),
-// and how many the frame of `s_budget_time` found.
+// and how many the frame of `w.routes.budget_time` found.
 constexpr int STUCK_PLANS_PER_FRAME = 4;
-int s_stuck_planned = 0;
 
-void new_budget_frame()
+void new_budget_frame(world& w)
 {
-    if (game_time != s_budget_time) {
-        s_budget_time = game_time;
-        s_planned = 0;
-        s_stuck_planned = 0;
+    if (w.time != w.routes.budget_time) {
+        w.routes.budget_time = w.time;
+        w.routes.planned = 0;
+        w.routes.stuck_planned = 0;
     }
 }
 
-bool within_budget()
+bool within_budget(world& w)
 {
-    new_budget_frame();
-    if (++s_planned <= ROUTE_ORDERS_PER_FRAME)
+    new_budget_frame(w);
+    if (++w.routes.planned <= ROUTE_ORDERS_PER_FRAME)
         return true;
-    if (s_planned == ROUTE_ORDERS_PER_FRAME + 1)
+    if (w.routes.planned == ROUTE_ORDERS_PER_FRAME + 1)
         fprintf(stderr, "more than %d orders to plan in one frame; the rest are refused\n", ROUTE_ORDERS_PER_FRAME);
     return false;
 }
 
 // The units within `reach` of u that stand (or get nowhere themselves), as
 // circles u keeps out of; not those on the water or in the air.
-standing_t standing_units_near(const unit* u, float reach)
+standing_t standing_units_near(world& w, const unit* u, float reach)
 {
     standing_t out;
-    for (const unit* o = unit_list; o; o = o->next) {
+    for (const unit* o = w.units.list; o; o = o->next) {
         if (o == u || o->flying || o->on_water || !(std::hypot(o->x - u->x, o->z - u->z) < reach))
             continue;
-        const bool idle = (o->order_kind == ORDER_NONE || o->order_kind == ORDER_HOLD) && steered_here(o);
+        const bool idle = (o->order_kind == ORDER_NONE || o->order_kind == ORDER_HOLD) && steered_here(w, o);
         if (idle || (o->vx == 0.0f && o->vz == 0.0f) || o->stalled_for > 0.0f)
             out.push_back({o->x, o->z, o->radius + u->radius});
     }
@@ -859,11 +819,11 @@ struct gate_front {
 };
 
 // The gate whose middle lies within AT_GATE of (x, z), seen from (sx, sz).
-bool gate_near(float x, float z, float sx, float sz, gate_front& g)
+bool gate_near(const world& w, float x, float z, float sx, float sz, gate_front& g)
 {
-    for (int i = 0; i + 1 < n_wall_pts; ++i) {
-        const wall_point& a = the_wall_pts[static_cast<size_t>(i)];
-        const wall_point& b = the_wall_pts[static_cast<size_t>(i) + 1];
+    for (int i = 0; i + 1 < w.walls.count(); ++i) {
+        const wall_point& a = w.walls.points[static_cast<size_t>(i)];
+        const wall_point& b = w.walls.points[static_cast<size_t>(i) + 1];
         const float mx = (a.x + b.x) / 2.0f, mz = (a.z + b.z) / 2.0f;
         if (!a.gate || !(std::hypot(x - mx, z - mz) <= AT_GATE))
             continue;
@@ -906,34 +866,34 @@ float out_of(const gate_front& g, float x, float z)
 
 // The height at which a ram's body is tried before a gate: riding just
 // clear of a bridge's deck.
-float ram_body_y(float x, float z, float radius)
+float ram_body_y(world& w, float x, float z, float radius)
 {
-    return (height_map[0] ? get_terrain_height(x, z) : 0.0f) + radius + 0.6f;
+    return (w.terrain.made ? get_terrain_height(w.terrain, x, z) : 0.0f) + radius + 0.6f;
 }
 
 // Whether a ram of `radius` pressed against the gate at `across` strikes the
 // gate itself (not a tower or the wall beside it, which a blow would meet
 // first), and finds room before it, from its face out to a ram's length or
 // two: no tower or railing within reach of its sides.
-bool gate_place_clear(const gate_front& g, float across, float radius)
+bool gate_place_clear(world& w, const gate_front& g, float across, float radius)
 {
-    const model_node* gate = get_top_level_model(the_wall_pts[static_cast<size_t>(g.index)].model_id);
+    const model_node* gate = get_top_level_model(w.structures, w.walls.points[static_cast<size_t>(g.index)].model_id);
     const float still[3] = {0.0f, 0.0f, 0.0f};
     // (A ram steers within a unit or so of its line.)
     for (float aside : {-1.0f, 0.0f, 1.0f}) {
         const waypoint at = gate_point(g, across + aside, g.face + radius - 0.1f);
-        float p[3] = {at.x, ram_body_y(at.x, at.z, radius), at.z};
+        float p[3] = {at.x, ram_body_y(w, at.x, at.z, radius), at.z};
         model_node* struck = nullptr;
-        do_collision_check(p, still, radius, &struck);
+        do_collision_check(w.structures, p, still, radius, &struck);
         if (!gate || struck != gate)
             return false;
     }
     for (int k = 0; k < 4; ++k) {
-        const waypoint w = gate_point(g, across, g.face + radius + 1.0f + 3.0f * static_cast<float>(k));
-        const float y = ram_body_y(w.x, w.z, radius + 0.5f);
-        float q[3] = {w.x, y, w.z};
-        do_collision_check(q, still, radius + 0.5f, nullptr);
-        if (q[0] != w.x || q[1] != y || q[2] != w.z)
+        const waypoint at = gate_point(g, across, g.face + radius + 1.0f + 3.0f * static_cast<float>(k));
+        const float y = ram_body_y(w, at.x, at.z, radius + 0.5f);
+        float q[3] = {at.x, y, at.z};
+        do_collision_check(w.structures, q, still, radius + 0.5f, nullptr);
+        if (q[0] != at.x || q[1] != y || q[2] != at.z)
             return false;
     }
     return true;
@@ -941,11 +901,11 @@ bool gate_place_clear(const gate_front& g, float across, float radius)
 
 // The places across the gate where rams of `radius` can press it side by
 // side: as many as fit, GATE_SLOT apart, tried every half unit along it.
-std::vector<float> gate_places(const gate_front& g, float radius)
+std::vector<float> gate_places(world& w, const gate_front& g, float radius)
 {
     std::vector<float> places;
     for (float across = -g.half; across <= g.half; across += 0.5f)
-        if ((places.empty() || across >= places.back() + GATE_SLOT) && gate_place_clear(g, across, radius))
+        if ((places.empty() || across >= places.back() + GATE_SLOT) && gate_place_clear(w, g, across, radius))
             places.push_back(across);
     return places;
 }
@@ -957,7 +917,7 @@ struct gate_claim {
     float across;
     int rank;
 };
-std::vector<gate_claim> gate_claims(const unit* u, const gate_front& g, float sx, float sz);
+std::vector<gate_claim> gate_claims(world& w, const unit* u, const gate_front& g, float sx, float sz);
 
 // The place across the gate for the ram at (sx, sz), among those where it
 // strikes the gate with room before it: one no other ram holds, else one
@@ -966,9 +926,9 @@ std::vector<gate_claim> gate_claims(const unit* u, const gate_front& g, float sx
 // such place. Where something stands in `units` right before the gate (a
 // place where a structure held the ram, which a place's trial missed), the
 // place counts as held.
-float gate_place(const unit* u, const gate_front& g, float sx, float sz, const standing_t& units)
+float gate_place(world& w, const unit* u, const gate_front& g, float sx, float sz, const standing_t& units)
 {
-    std::vector<gate_claim> claims = gate_claims(u, g, sx, sz);
+    std::vector<gate_claim> claims = gate_claims(w, u, g, sx, sz);
     for (const standing_unit& o : units)
         if (std::fabs(out_of(g, o.x, o.z)) <= g.face + u->radius + HELD_AHEAD &&
             std::fabs(across_of(g, o.x, o.z)) <= g.half)
@@ -977,7 +937,7 @@ float gate_place(const unit* u, const gate_front& g, float sx, float sz, const s
     float best = 0.0f;
     int best_rank = -1;
     float best_d = 0.0f;
-    for (float across : gate_places(g, u->radius)) {
+    for (float across : gate_places(w, g, u->radius)) {
         int rank = 3;
         for (const gate_claim& c : claims)
             if (std::fabs(c.across - across) < GATE_SLOT * 0.75f)
@@ -994,12 +954,12 @@ float gate_place(const unit* u, const gate_front& g, float sx, float sz, const s
 
 // The point to line up on before the gate's place `across`: the farthest
 // out (up to GATE_APPROACH) that is dry with dry ground all the way in.
-bool gate_line_up(const gate_front& g, float across, waypoint& out)
+bool gate_line_up(world& w, const gate_front& g, float across, waypoint& out)
 {
     const waypoint face = gate_point(g, across, g.face);
     for (float d = GATE_APPROACH; d >= GATE_APPROACH_MIN; d -= GATE_APPROACH_STEP) {
         const waypoint p = gate_point(g, across, d);
-        if (dry_ground(p.x, p.z) && dry_line(p.x, p.z, face.x, face.z)) {
+        if (dry_ground(w.terrain, p.x, p.z) && dry_line(w.terrain, p.x, p.z, face.x, face.z)) {
             out = p;
             return true;
         }
@@ -1013,14 +973,14 @@ bool gate_line_up(const gate_front& g, float across, waypoint& out)
 // from the bank below a railing's end, between the grid's points. The first
 // that `take` accepts is kept in `out`.
 template <class F>
-bool beside_line_up(const gate_front& g, waypoint before, F&& take, waypoint& out)
+bool beside_line_up(world& w, const gate_front& g, waypoint before, F&& take, waypoint& out)
 {
     for (float aside = 4.0f; aside <= 20.0f; aside += 2.0f)
         for (float away : {0.0f, 2.0f, 4.0f})
             for (float sign : {-1.0f, 1.0f}) {
                 const waypoint p{before.x + g.ax * sign * aside + g.nx * away,
                                  before.z + g.az * sign * aside + g.nz * away};
-                if (dry_line(p.x, p.z, before.x, before.z) && !structure_across(p, before) && take(p)) {
+                if (dry_line(w.terrain, p.x, p.z, before.x, before.z) && !structure_across(w, p, before) && take(p)) {
                     out = p;
                     return true;
                 }
@@ -1030,9 +990,9 @@ bool beside_line_up(const gate_front& g, waypoint before, F&& take, waypoint& ou
 
 // Whether the grid's ways from the point whose costs `cost` holds reach a
 // grid point beside (x, z).
-bool reached(const grid& reach, const std::vector<int>& cost, waypoint p)
+bool reached(world& w, const grid& reach, const std::vector<int>& cost, waypoint p)
 {
-    const int n = nearest_node(reach, p.x, p.z, 1, true);
+    const int n = nearest_node(w, reach, p.x, p.z, 1, true);
     return n >= 0 && cost[static_cast<size_t>(n)] != INT_MAX;
 }
 
@@ -1040,19 +1000,19 @@ bool reached(const grid& reach, const std::vector<int>& cost, waypoint p)
 // of the structures from (sx, sz) to the nearest point beside the line-up
 // point `before` that such a way reaches and from which the ram drives
 // straight to it.
-bool gate_entry(const gate_front& g, waypoint before, float sx, float sz, const standing_t& units,
+bool gate_entry(world& w, const gate_front& g, waypoint before, float sx, float sz, const standing_t& units,
                 std::vector<waypoint>& way)
 {
-    const grid reach = make_grid(closed_wall_stretches(), true, units);
-    const int start = start_node(reach, sx, sz);
+    const grid reach = make_grid(w, closed_wall_stretches(w.walls), true, units);
+    const int start = start_node(w, reach, sx, sz);
     if (start < 0)
         return false;
     std::vector<int> cost, from;
     search(reach, start, -1, cost, from);
     waypoint p;
-    return beside_line_up(
+    return beside_line_up(w, 
         g, before,
-        [&](waypoint q) { return reached(reach, cost, q) && dry_route(sx, sz, q.x, q.z, way, units, true) == 0; }, p);
+        [&](waypoint q) { return reached(w, reach, cost, q) && dry_route(w, sx, sz, q.x, q.z, way, units, true) == 0; }, p);
 }
 
 // The way of a ram at (sx, sz) sent at the gate: to the line-up point of its
@@ -1060,12 +1020,12 @@ bool gate_entry(const gate_front& g, waypoint before, float sx, float sz, const 
 // already drives straight in; one standing right before the gate (held
 // behind another) moves across to its place first. False when there is no
 // point to line up on, or no dry way to it.
-bool plan_gate_attack(const unit* u, float sx, float sz, const gate_front& g, const standing_t& units,
+bool plan_gate_attack(world& w, const unit* u, float sx, float sz, const gate_front& g, const standing_t& units,
                       route_leg& leg)
 {
-    const float across = gate_place(u, g, sx, sz, units);
+    const float across = gate_place(w, u, g, sx, sz, units);
     waypoint before;
-    if (!gate_line_up(g, across, before))
+    if (!gate_line_up(w, g, across, before))
         return false;
     const waypoint press = gate_point(g, across, 0.0f);
     leg.points.clear();
@@ -1080,16 +1040,16 @@ bool plan_gate_attack(const unit* u, float sx, float sz, const gate_front& g, co
     }
     const waypoint beside = gate_point(g, across, out);
     if (out > g.face && out < GATE_APPROACH_MIN && std::fabs(side) < g.half &&
-        open_line(closed_wall_stretches(), sx, sz, beside.x, beside.z) && clear_of_units(units, {sx, sz}, beside)) {
+        open_line(w, closed_wall_stretches(w.walls), sx, sz, beside.x, beside.z) && clear_of_units(units, {sx, sz}, beside)) {
         leg.points = {beside, press};
         return true;
     }
-    if (dry_route(sx, sz, before.x, before.z, leg.points, units, true) == 0) {
+    if (dry_route(w, sx, sz, before.x, before.z, leg.points, units, true) == 0) {
         leg.kept_from = leg.points.size() - 1;
-    } else if (gate_entry(g, before, sx, sz, units, leg.points)) {
+    } else if (gate_entry(w, g, before, sx, sz, units, leg.points)) {
         leg.kept_from = leg.points.size() - 1;
         leg.points.push_back(before);
-    } else if (dry_route(sx, sz, before.x, before.z, leg.points, units) == 0) {
+    } else if (dry_route(w, sx, sz, before.x, before.z, leg.points, units) == 0) {
         leg.kept_from = leg.points.size() - 1;
     } else {
         return false;
@@ -1103,19 +1063,19 @@ bool plan_gate_attack(const unit* u, float sx, float sz, const gate_front& g, co
 // the point whose costs `cost` holds reach; where they reach none (a bridge
 // before the gate), a point beside its line-up point that they reach, then
 // that point. Empty when there is neither.
-std::vector<waypoint> onto_gate_line(const grid& reach, const gate_front& g, const std::vector<int>& cost)
+std::vector<waypoint> onto_gate_line(world& w, const grid& reach, const gate_front& g, const std::vector<int>& cost)
 {
     const waypoint face = gate_point(g, 0.0f, g.face);
     for (float d = g.face + WAYPOINT_REACH; d <= GATE_APPROACH; d += GATE_APPROACH_STEP) {
         const waypoint p = gate_point(g, 0.0f, d);
-        if (!dry_line(p.x, p.z, face.x, face.z))
+        if (!dry_line(w.terrain, p.x, p.z, face.x, face.z))
             break;
-        if (reached(reach, cost, p))
+        if (reached(w, reach, cost, p))
             return {p};
     }
     waypoint before, p;
-    if (gate_line_up(g, 0.0f, before) &&
-        beside_line_up(g, before, [&](waypoint q) { return reached(reach, cost, q); }, p))
+    if (gate_line_up(w, g, 0.0f, before) &&
+        beside_line_up(w, g, before, [&](waypoint q) { return reached(w, reach, cost, q); }, p))
         return {p, before};
     return {};
 }
@@ -1124,27 +1084,27 @@ std::vector<waypoint> onto_gate_line(const grid& reach, const gate_front& g, con
 // deck they cannot step onto, as above), a way straight through the middle
 // of one: onto its line on the start's side, through, and off its line on
 // the goal's side.
-int through_open_gate(const walls_t& walls, float x0, float z0, float x1, float z1, std::vector<waypoint>& out)
+int through_open_gate(world& w, const walls_t& walls, float x0, float z0, float x1, float z1, std::vector<waypoint>& out)
 {
     out.clear();
     bool any_open = false;
-    for (int i = 0; i + 1 < n_wall_pts; ++i)
-        any_open = any_open || gate_stands_open(the_wall_pts[static_cast<size_t>(i)]);
+    for (int i = 0; i + 1 < w.walls.count(); ++i)
+        any_open = any_open || gate_stands_open(w.walls.points[static_cast<size_t>(i)]);
     if (!any_open)
         return -1;
-    const grid reach = make_grid(walls, true);
-    const int start = start_node(reach, x0, z0);
-    const int goal = nearest_node(reach, x1, z1, 2, true);
+    const grid reach = make_grid(w, walls, true);
+    const int start = start_node(w, reach, x0, z0);
+    const int goal = nearest_node(w, reach, x1, z1, 2, true);
     if (start < 0 || goal < 0)
         return -1;
     std::vector<int> from_start, from_goal, unused;
     search(reach, start, -1, from_start, unused);
     search(reach, goal, -1, from_goal, unused);
-    for (int i = 0; i + 1 < n_wall_pts; ++i) {
-        const wall_point& a = the_wall_pts[static_cast<size_t>(i)];
-        const wall_point& b = the_wall_pts[static_cast<size_t>(i) + 1];
+    for (int i = 0; i + 1 < w.walls.count(); ++i) {
+        const wall_point& a = w.walls.points[static_cast<size_t>(i)];
+        const wall_point& b = w.walls.points[static_cast<size_t>(i) + 1];
         gate_front near, far;
-        if (!gate_stands_open(a) || !gate_near((a.x + b.x) / 2.0f, (a.z + b.z) / 2.0f, x0, z0, near))
+        if (!gate_stands_open(a) || !gate_near(w, (a.x + b.x) / 2.0f, (a.z + b.z) / 2.0f, x0, z0, near))
             continue;
         for (int flip = 0; flip < 2; ++flip) {
             if (flip) {
@@ -1154,11 +1114,11 @@ int through_open_gate(const walls_t& walls, float x0, float z0, float x1, float 
             far = near;
             far.nx = -near.nx;
             far.nz = -near.nz;
-            const std::vector<waypoint> in = onto_gate_line(reach, near, from_start);
-            const std::vector<waypoint> on = onto_gate_line(reach, far, from_goal);
+            const std::vector<waypoint> in = onto_gate_line(w, reach, near, from_start);
+            const std::vector<waypoint> on = onto_gate_line(w, reach, far, from_goal);
             std::vector<waypoint> last;
-            if (in.empty() || on.empty() || route_between(walls, true, {}, x0, z0, in[0].x, in[0].z, out) != 0 ||
-                route_between(walls, true, {}, on[0].x, on[0].z, x1, z1, last) != 0)
+            if (in.empty() || on.empty() || route_between(w, walls, true, {}, x0, z0, in[0].x, in[0].z, out) != 0 ||
+                route_between(w, walls, true, {}, on[0].x, on[0].z, x1, z1, last) != 0)
                 continue;
             out.insert(out.end(), in.begin() + 1, in.end());
             out.insert(out.end(), on.rbegin(), on.rend());
@@ -1173,14 +1133,14 @@ int through_open_gate(const walls_t& walls, float x0, float z0, float x1, float 
 // Where the side's other catapults throw from or are on their way to throw
 // from: the ends of their routes, and where those without one stand
 // attacking.
-std::vector<waypoint> catapult_spots_taken(const unit* u)
+std::vector<waypoint> catapult_spots_taken(world& w, const unit* u)
 {
     std::vector<waypoint> taken;
-    for (const unit* o = unit_list; o; o = o->next) {
+    for (const unit* o = w.units.list; o; o = o->next) {
         if (o == u || o->kind != UNIT_CATAPULT || o->team != u->team)
             continue;
-        auto it = s_routes.find(o->id);
-        if (it != s_routes.end() && !it->second.empty()) {
+        auto it = w.routes.legs.find(o->id);
+        if (it != w.routes.legs.end() && !it->second.empty()) {
             if (it->second.back().final_kind == ORDER_ATTACK)
                 taken.push_back(it->second.back().points.back());
         } else if (o->order_kind == ORDER_ATTACK) {
@@ -1190,20 +1150,20 @@ std::vector<waypoint> catapult_spots_taken(const unit* u)
     return taken;
 }
 
-std::vector<gate_claim> gate_claims(const unit* u, const gate_front& g, float sx, float sz)
+std::vector<gate_claim> gate_claims(world& w, const unit* u, const gate_front& g, float sx, float sz)
 {
     std::vector<gate_claim> claims;
     auto at_gate = [&](float x, float z) {
         return std::fabs(out_of(g, x, z)) <= AT_GATE && std::fabs(across_of(g, x, z)) <= g.half + AT_GATE;
     };
     const float own = std::hypot(sx - g.mx, sz - g.mz);
-    for (const unit* o = unit_list; o; o = o->next) {
+    for (const unit* o = w.units.list; o; o = o->next) {
         if (o == u || o->kind != UNIT_RAM || o->team != u->team)
             continue;
-        auto it = s_routes.find(o->id);
+        auto it = w.routes.legs.find(o->id);
         float tx = o->order_x, tz = o->order_z;
         bool attacking = o->order_kind == ORDER_ATTACK;
-        if (it != s_routes.end() && !it->second.empty()) {
+        if (it != w.routes.legs.end() && !it->second.empty()) {
             tx = it->second.back().gx;
             tz = it->second.back().gz;
             attacking = it->second.back().final_kind == ORDER_ATTACK;
@@ -1219,24 +1179,24 @@ std::vector<gate_claim> gate_claims(const unit* u, const gate_front& g, float sx
 // Plans the way for one order from (sx, sz), round the standing `units`
 // where a way does; `plain` when the kind's own straight driving does it.
 // -1 when no dry way reaches the point.
-int plan_leg(const unit* u, float sx, float sz, float x, float z, int order_kind, route_leg& leg, bool& plain,
+int plan_leg(world& w, const unit* u, float sx, float sz, float x, float z, int order_kind, route_leg& leg, bool& plain,
              const standing_t& units = {})
 {
     plain = true;
-    if (!is_ground_unit(u) || (order_kind != ORDER_MOVE && order_kind != ORDER_ATTACK))
+    if (!is_ground_unit(w, u) || (order_kind != ORDER_MOVE && order_kind != ORDER_ATTACK))
         return 0;
-    if (!within_budget())
+    if (!within_budget(w))
         return -1;
     leg.gx = x;
     leg.gz = z;
     if (u->kind == UNIT_CATAPULT && order_kind == ORDER_ATTACK) {
         waypoint spot;
         int straight = 0;
-        if (catapult_throwing_spot(sx, sz, x, z, &spot, &straight, catapult_spots_taken(u)) != 0)
+        if (catapult_throwing_spot(w, sx, sz, x, z, &spot, &straight, catapult_spots_taken(w, u)) != 0)
             return -1;
         if (straight)
             return 0;
-        if (dry_route(sx, sz, spot.x, spot.z, leg.points, units) != 0)
+        if (dry_route(w, sx, sz, spot.x, spot.z, leg.points, units) != 0)
             return -1;
         leg.drive_kind = ORDER_MOVE;
         leg.final_kind = ORDER_ATTACK;
@@ -1244,17 +1204,17 @@ int plan_leg(const unit* u, float sx, float sz, float x, float z, int order_kind
         return 0;
     }
     gate_front g;
-    if (u->kind == UNIT_RAM && order_kind == ORDER_ATTACK && gate_near(x, z, sx, sz, g) &&
-        !the_wall_pts[static_cast<size_t>(g.index)].broken && plan_gate_attack(u, sx, sz, g, units, leg)) {
+    if (u->kind == UNIT_RAM && order_kind == ORDER_ATTACK && gate_near(w, x, z, sx, sz, g) &&
+        !w.walls.points[static_cast<size_t>(g.index)].broken && plan_gate_attack(w, u, sx, sz, g, units, leg)) {
         plain = false;
         return 0;
     }
-    if (dry_route(sx, sz, x, z, leg.points, units) != 0)
+    if (dry_route(w, sx, sz, x, z, leg.points, units) != 0)
         return -1;
     leg.drive_kind = leg.final_kind = order_kind;
     const waypoint a{sx, sz}, b{x, z};
     plain = leg.points.size() == 1 &&
-            dry_corridor(a, b, std::fmax(CORRIDOR, DRIFT * distance(a, b)), closed_wall_stretches());
+            dry_corridor(w, a, b, std::fmax(CORRIDOR, DRIFT * distance(a, b)), closed_wall_stretches(w.walls));
     return 0;
 }
 
@@ -1299,11 +1259,11 @@ float off_leg(const unit* u, waypoint a, waypoint b)
 
 // What a way found anew for u goes round: the units standing near it, and
 // the places where a structure held it on this leg.
-standing_t in_the_way(const unit* u, const route_leg& leg)
+standing_t in_the_way(world& w, const unit* u, const route_leg& leg)
 {
-    standing_t units = standing_units_near(u, STANDING_REACH);
-    for (const waypoint& w : leg.held_at)
-        units.push_back({w.x, w.z, u->radius + HELD_AHEAD});
+    standing_t units = standing_units_near(w, u, STANDING_REACH);
+    for (const waypoint& held : leg.held_at)
+        units.push_back({held.x, held.z, u->radius + HELD_AHEAD});
     return units;
 }
 
@@ -1311,16 +1271,16 @@ standing_t in_the_way(const unit* u, const route_leg& leg)
 // sees) is given a new way from where it stands to the leg's end. When the
 // frame's planning is spent, or no dry way is found from here (the water
 // is still pushing it ashore), it keeps its way and is checked again later.
-void replan_if_lost(unit* u, route_leg& leg)
+void replan_if_lost(world& w, unit* u, route_leg& leg)
 {
-    if (game_time < leg.next_check)
+    if (w.time < leg.next_check)
         return;
-    leg.next_check = game_time + REPLAN_INTERVAL;
+    leg.next_check = w.time + REPLAN_INTERVAL;
     if (u->target_seen && u->attack_target)
         return;
     if (!held_by_water(u) && off_leg(u, leg.from, leg.points[leg.next]) <= OFF_ROUTE)
         return;
-    if (!within_budget())
+    if (!within_budget(w))
         return;
     // A new way to the leg's end, or to the first of the waypoints kept.
     size_t head = leg.points.size() - 1;
@@ -1328,7 +1288,7 @@ void replan_if_lost(unit* u, route_leg& leg)
         head = leg.kept_from;
     const waypoint end = leg.points[head];
     std::vector<waypoint> way;
-    if (dry_route(u->x, u->z, end.x, end.z, way, in_the_way(u, leg)) != 0)
+    if (dry_route(w, u->x, u->z, end.x, end.z, way, in_the_way(w, u, leg)) != 0)
         return;
     leg.kept_from = head < leg.points.size() - 1 ? way.size() - 1 : SIZE_MAX;
     way.insert(way.end(), leg.points.begin() + static_cast<std::ptrdiff_t>(head) + 1, leg.points.end());
@@ -1356,13 +1316,13 @@ constexpr float STEP_ASIDE = 6.0f;
 constexpr float MAKE_WAY = 6.0f;
 
 // A ram pressed against a gate that still stands: where it was sent.
-bool pressing_gate(const unit* u)
+bool pressing_gate(world& w, const unit* u)
 {
     if (u->kind != UNIT_RAM || !u->touched_model)
         return false;
-    for (int i = 0; i + 1 < n_wall_pts; ++i) {
-        const wall_point& pt = the_wall_pts[static_cast<size_t>(i)];
-        if (pt.gate && !pt.broken && get_top_level_model(pt.model_id) == u->touched_model)
+    for (int i = 0; i + 1 < w.walls.count(); ++i) {
+        const wall_point& pt = w.walls.points[static_cast<size_t>(i)];
+        if (pt.gate && !pt.broken && get_top_level_model(w.structures, pt.model_id) == u->touched_model)
             return true;
     }
     return false;
@@ -1371,7 +1331,7 @@ bool pressing_gate(const unit* u)
 // A place STEP_ASIDE to one side of the unit (the side turns with `n`),
 // else behind it, that it can drive straight to: dry, clear of the walls,
 // the structures and the standing units.
-bool step_aside(const unit* u, const standing_t& units, int n, waypoint& out)
+bool step_aside(world& w, const unit* u, const standing_t& units, int n, waypoint& out)
 {
     const float h = u->heading * static_cast<float>(M_PI / 180.0);
     const float fx = std::sin(h), fz = std::cos(h);
@@ -1380,10 +1340,10 @@ bool step_aside(const unit* u, const standing_t& units, int n, waypoint& out)
     const waypoint tries[3] = {{u->x + fz * side * STEP_ASIDE, u->z - fx * side * STEP_ASIDE},
                                {u->x - fz * side * STEP_ASIDE, u->z + fx * side * STEP_ASIDE},
                                {u->x - fx * STEP_ASIDE, u->z - fz * STEP_ASIDE}};
-    for (const waypoint& w : tries)
-        if (open_line(closed_wall_stretches(), u->x, u->z, w.x, w.z) && clear_of_units(units, here, w) &&
-            !body_meets_structure(w.x, w.z)) {
-            out = w;
+    for (const waypoint& to : tries)
+        if (open_line(w, closed_wall_stretches(w.walls), u->x, u->z, to.x, to.z) && clear_of_units(units, here, to) &&
+            !body_meets_structure(w, to.x, to.z)) {
+            out = to;
             return true;
         }
     return false;
@@ -1391,12 +1351,12 @@ bool step_aside(const unit* u, const standing_t& units, int n, waypoint& out)
 
 // The idle ground units of u's side that stand against its front step off
 // its line (a ram made among the goblins of the camp could not get out).
-void make_way(const unit* u)
+void make_way(world& w, const unit* u)
 {
     const float h = u->heading * static_cast<float>(M_PI / 180.0);
     const float fx = std::sin(h), fz = std::cos(h);
-    for (unit* o = unit_list; o; o = o->next) {
-        if (o == u || o->team != u->team || o->order_kind != ORDER_NONE || !is_ground_unit(o) || !steered_here(o) ||
+    for (unit* o = w.units.list; o; o = o->next) {
+        if (o == u || o->team != u->team || o->order_kind != ORDER_NONE || !is_ground_unit(w, o) || !steered_here(w, o) ||
             (o->target_seen && o->attack_target))
             continue;
         const float dx = o->x - u->x, dz = o->z - u->z;
@@ -1408,22 +1368,22 @@ void make_way(const unit* u)
         // catapult does, within 5 of where it was sent.)
         const float side = across < 0.0f ? -1.0f : 1.0f;
         const float off = side * (reach + MAKE_WAY);
-        route_order(o, u->x + fx * along + fz * off, u->z + fz * along - fx * off, ORDER_MOVE);
+        route_order(w, o, u->x + fx * along + fz * off, u->z + fz * along - fx * off, ORDER_MOVE);
     }
 }
 
-void find_a_way(unit* u)
+void find_a_way(world& w, unit* u)
 {
-    auto it = s_routes.find(u->id);
-    route_leg* cur = it != s_routes.end() && !it->second.empty() ? &it->second.front() : nullptr;
+    auto it = w.routes.legs.find(u->id);
+    route_leg* cur = it != w.routes.legs.end() && !it->second.empty() ? &it->second.front() : nullptr;
     const int final_kind = cur ? cur->final_kind : u->order_kind;
     const waypoint target = cur ? waypoint{cur->gx, cur->gz} : waypoint{u->order_x, u->order_z};
     const waypoint end = cur ? cur->points.back() : target;
     const waypoint here{u->x, u->z};
     gate_front g;
     const bool at_gate = u->kind == UNIT_RAM && final_kind == ORDER_ATTACK &&
-                         gate_near(target.x, target.z, u->x, u->z, g) &&
-                         !the_wall_pts[static_cast<size_t>(g.index)].broken;
+                         gate_near(w, target.x, target.z, u->x, u->z, g) &&
+                         !w.walls.points[static_cast<size_t>(g.index)].broken;
     if (!at_gate && distance(here, end) <= WAYPOINT_REACH) {
         if (u->order_kind == ORDER_MOVE) {
             u->order_kind = ORDER_NONE;  // a route goes on with its next leg
@@ -1431,8 +1391,8 @@ void find_a_way(unit* u)
         }
         return;
     }
-    new_budget_frame();
-    if (s_planned >= ROUTE_ORDERS_PER_FRAME || ++s_stuck_planned > STUCK_PLANS_PER_FRAME)
+    new_budget_frame(w);
+    if (w.routes.planned >= ROUTE_ORDERS_PER_FRAME || ++w.routes.stuck_planned > STUCK_PLANS_PER_FRAME)
         return;  // tried again once it has driven as long again
     // Stuck again near the place it was stuck before, it remembers where
     // structures held it since.
@@ -1447,15 +1407,15 @@ void find_a_way(unit* u)
         leg.held_at.push_back(
             {u->x + std::sin(h) * (u->radius + HELD_AHEAD), u->z + std::cos(h) * (u->radius + HELD_AHEAD)});
     }
-    const standing_t units = in_the_way(u, leg);
+    const standing_t units = in_the_way(w, u, leg);
     if (detours > 1)
-        make_way(u);
+        make_way(w, u);
     waypoint from = here, aside;
-    const bool stepping = detours > 1 && step_aside(u, units, detours, aside);
+    const bool stepping = detours > 1 && step_aside(w, u, units, detours, aside);
     if (stepping)
         from = aside;
     bool plain = true;
-    if (plan_leg(u, from.x, from.z, target.x, target.z, final_kind, leg, plain, units) != 0)
+    if (plan_leg(w, u, from.x, from.z, target.x, target.z, final_kind, leg, plain, units) != 0)
         return;
     if (leg.points.empty()) {
         // A catapult that throws from where its own driving takes it: only
@@ -1474,8 +1434,8 @@ void find_a_way(unit* u)
     leg.stuck_x = u->x;
     leg.stuck_z = u->z;
     leg.started = true;
-    leg.next_check = game_time + REPLAN_INTERVAL;
-    std::deque<route_leg>& legs = s_routes[u->id];
+    leg.next_check = w.time + REPLAN_INTERVAL;
+    std::deque<route_leg>& legs = w.routes.legs[u->id];
     if (cur)
         legs.front() = std::move(leg);
     else
@@ -1485,11 +1445,11 @@ void find_a_way(unit* u)
 
 } // namespace
 
-void watch_headway(unit* u, float dt)
+void watch_headway(world& w, unit* u, float dt)
 {
-    const bool going = (u->order_kind == ORDER_MOVE || u->order_kind == ORDER_ATTACK) && is_ground_unit(u) &&
-                       !(u->target_seen && u->attack_target) && steered_here(u);
-    if (!going || std::hypot(u->x - u->headway_x, u->z - u->headway_z) > STILL_REACH || pressing_gate(u)) {
+    const bool going = (u->order_kind == ORDER_MOVE || u->order_kind == ORDER_ATTACK) && is_ground_unit(w, u) &&
+                       !(u->target_seen && u->attack_target) && steered_here(w, u);
+    if (!going || std::hypot(u->x - u->headway_x, u->z - u->headway_z) > STILL_REACH || pressing_gate(w, u)) {
         u->headway_x = u->x;
         u->headway_z = u->z;
         u->stalled_for = 0.0f;
@@ -1502,43 +1462,43 @@ void watch_headway(unit* u, float dt)
     if (u->stalled_for < STUCK_AFTER)
         return;
     u->stalled_for = 0.0f;
-    find_a_way(u);
+    find_a_way(w, u);
 }
 
-bool at_a_gate(float x, float z)
+bool at_a_gate(const world& w, float x, float z)
 {
     gate_front g;
-    return gate_near(x, z, x, z, g);
+    return gate_near(w, x, z, x, z, g);
 }
 
-int route_order(unit* u, float x, float z, int order_kind)
+int route_order(world& w, unit* u, float x, float z, int order_kind)
 {
     route_leg leg;
     bool plain = true;
-    if (plan_leg(u, u->x, u->z, x, z, order_kind, leg, plain, standing_units_near(u, HUGE_VALF)) != 0)
+    if (plan_leg(w, u, u->x, u->z, x, z, order_kind, leg, plain, standing_units_near(w, u, HUGE_VALF)) != 0)
         return -1;
-    forget_route(u->id);
+    forget_route(w, u->id);
     if (plain) {
         order_specific_unit(u, x, z, order_kind);
         return 0;
     }
     leg.started = true;
     aim_at(u, leg, {u->x, u->z});
-    s_routes[u->id].push_back(std::move(leg));
+    w.routes.legs[u->id].push_back(std::move(leg));
     return 0;
 }
 
-bool order_reachable(const unit* u, float x, float z, int order_kind)
+bool order_reachable(world& w, const unit* u, float x, float z, int order_kind)
 {
     route_leg leg;
     bool plain = true;
-    return plan_leg(u, u->x, u->z, x, z, order_kind, leg, plain) == 0;
+    return plan_leg(w, u, u->x, u->z, x, z, order_kind, leg, plain) == 0;
 }
 
-int queue_waypoint(unit* u, float x, float z)
+int queue_waypoint(world& w, unit* u, float x, float z)
 {
-    auto it = s_routes.find(u->id);
-    const bool routed = it != s_routes.end() && !it->second.empty();
+    auto it = w.routes.legs.find(u->id);
+    const bool routed = it != w.routes.legs.end() && !it->second.empty();
     if (routed && it->second.size() >= static_cast<size_t>(ROUTE_QUEUE_LIMIT))
         return -1;
     // An attack lasts until the next order: nothing queued behind it would
@@ -1552,14 +1512,14 @@ int queue_waypoint(unit* u, float x, float z)
         from = {u->order_x, u->order_z};
     route_leg leg;
     bool plain = true;
-    if (!is_ground_unit(u)) {
+    if (!is_ground_unit(w, u)) {
         leg.points.push_back({x, z});  // ships and the like sail straight
         leg.gx = x;
         leg.gz = z;
-    } else if (plan_leg(u, from.x, from.z, x, z, ORDER_MOVE, leg, plain) != 0) {
+    } else if (plan_leg(w, u, from.x, from.z, x, z, ORDER_MOVE, leg, plain) != 0) {
         return -1;
     }
-    std::deque<route_leg>& legs = s_routes[u->id];
+    std::deque<route_leg>& legs = w.routes.legs[u->id];
     if (!routed && u->order_kind == ORDER_MOVE) {
         // The plain move under way becomes the first leg.
         route_leg current;
@@ -1571,22 +1531,22 @@ int queue_waypoint(unit* u, float x, float z)
         legs.push_back(std::move(current));
     }
     legs.push_back(std::move(leg));
-    follow_route(u);  // an idle unit sets off at once
+    follow_route(w, u);  // an idle unit sets off at once
     return 0;
 }
 
-int route_legs(const unit* u)
+int route_legs(const world& w, const unit* u)
 {
-    auto it = s_routes.find(u->id);
-    return it == s_routes.end() ? 0 : static_cast<int>(it->second.size());
+    auto it = w.routes.legs.find(u->id);
+    return it == w.routes.legs.end() ? 0 : static_cast<int>(it->second.size());
 }
 
-void follow_route(unit* u)
+void follow_route(world& w, unit* u)
 {
-    if (s_routes.empty())
+    if (w.routes.legs.empty())
         return;
-    auto it = s_routes.find(u->id);
-    if (it == s_routes.end())
+    auto it = w.routes.legs.find(u->id);
+    if (it == w.routes.legs.end())
         return;
     std::deque<route_leg>& legs = it->second;
     while (!legs.empty()) {
@@ -1597,7 +1557,7 @@ void follow_route(unit* u)
         }
         const bool idle = u->order_kind == ORDER_NONE;
         if (!idle && u->order_kind != leg.drive_kind) {
-            s_routes.erase(it);  // another order or behaviour took over
+            w.routes.legs.erase(it);  // another order or behaviour took over
             return;
         }
         const float d2 = distance2(u, leg.points[leg.next]);
@@ -1608,15 +1568,15 @@ void follow_route(unit* u)
         const bool arrived = last ? idle || (attack_at_end && d2 <= reach * reach) : d2 <= reach * reach;
         if (!arrived) {
             if (idle) {
-                s_routes.erase(it);  // stopped short of its way
+                w.routes.legs.erase(it);  // stopped short of its way
                 return;
             }
             // On the way: steered along the leg (a fighter's attack moves
             // the order target to the enemy it meets, and back here).
-            replan_if_lost(u, leg);
-            const waypoint w = lead_point(u, leg.from, leg.points[leg.next]);
-            u->order_x = w.x;
-            u->order_z = w.z;
+            replan_if_lost(w, u, leg);
+            const waypoint ahead = lead_point(u, leg.from, leg.points[leg.next]);
+            u->order_x = ahead.x;
+            u->order_z = ahead.z;
             return;
         }
         if (!last) {
@@ -1626,34 +1586,24 @@ void follow_route(unit* u)
         }
         if (attack_at_end) {
             order_specific_unit(u, leg.gx, leg.gz, leg.final_kind);
-            s_routes.erase(it);
+            w.routes.legs.erase(it);
             return;
         }
         legs.pop_front();
     }
-    s_routes.erase(it);
+    w.routes.legs.erase(it);
 }
 
-void forget_route(uint32_t id)
+void forget_route(world& w, uint32_t id)
 {
-    s_routes.erase(id);
+    w.routes.legs.erase(id);
 }
 
-void renumber_route(uint32_t from, uint32_t to)
+void renumber_route(world& w, uint32_t from, uint32_t to)
 {
-    auto legs = s_routes.extract(from);
+    auto legs = w.routes.legs.extract(from);
     if (legs.empty())
         return;
     legs.key() = to;
-    s_routes.insert(std::move(legs));
-}
-
-void reset_game_routes()
-{
-    s_routes.clear();
-    // A new world may hold the same number of models over other ground.
-    s_structures.valid = false;
-    s_budget_time = -1.0f;
-    s_planned = 0;
-    s_stuck_planned = 0;
+    w.routes.legs.insert(std::move(legs));
 }

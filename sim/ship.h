@@ -7,8 +7,7 @@
 #include "sim/game.h"
 
 struct unit;
-
-extern int ship_id;
+struct world;
 
 constexpr float SHIP_SAIL_SPEED = 35.0f;
 constexpr float SHIP_TURN_STEP = 0.3f;     // degrees a tuned step
@@ -16,10 +15,8 @@ constexpr float SHIP_SHOAL_HEIGHT = -9.0f; // ground above this ahead stops a sh
 constexpr float SHIP_LOOKAHEAD = 10.0f;
 constexpr float SHIP_DRAW_HEIGHT = 30.0f;
 
-unit* add_ship(float x, float y, float z);
+unit* add_ship(world& w, float x, float y, float z);
 // The attackers' leader's three ships.
-void init_ships();
-// A new game numbers its ships from 0.
-void reset_game_ships();
-void simulate_ship(unit* u, float dt = TUNED_STEP);
+void init_ships(world& w);
+void simulate_ship(world& w, unit* u, float dt = TUNED_STEP);
 void move_ship(unit* u, float dt = TUNED_STEP);

@@ -8,9 +8,9 @@
 #include "sim/participants.h"
 #include "sim/rights.h"
 #include "sim/route.h"
+#include "sim/session.h"
 #include "sim/units.h"
-
-computer_side computer_sides[2];
+#include "sim/world.h"
 
 static const char* const LEVEL_NAMES[] = {nullptr, "easy", "normal", "hard"};
 
@@ -27,83 +27,83 @@ int level_from_name(const char* name)
     return 0;
 }
 
-void clear_computer_sides()
+void clear_computer_sides(session& s)
 {
-    for (computer_side& s : computer_sides)
-        s = computer_side{};
+    for (computer_side& c : s.sides)
+        c = computer_side{};
 }
 
-void set_computer_side(int team, int level, uint32_t host)
+void set_computer_side(session& s, int team, int level, uint32_t host)
 {
     if (team != TEAM_ATTACKERS && team != TEAM_DEFENDERS)
         return;
-    computer_side& s = computer_sides[team];
-    s.on = true;
-    s.host = host;
-    s.level = level >= LEVEL_EASY && level <= LEVEL_HARD ? level : LEVEL_NORMAL;
-    s.figure = nullptr;
+    computer_side& c = s.sides[team];
+    c.on = true;
+    c.host = host;
+    c.level = level >= LEVEL_EASY && level <= LEVEL_HARD ? level : LEVEL_NORMAL;
 }
 
-bool computer_plays(int team)
+bool computer_plays(const session& s, int team)
 {
-    return (team == TEAM_ATTACKERS || team == TEAM_DEFENDERS) && computer_sides[team].on;
+    return (team == TEAM_ATTACKERS || team == TEAM_DEFENDERS) && s.sides[team].on;
 }
 
-bool hosts_computer_side(int team)
+bool hosts_computer_side(const session& s, int team)
 {
-    return computer_plays(team) && computer_sides[team].host == 0;
+    return computer_plays(s, team) && s.sides[team].host == 0;
 }
 
-bool leads_side(int team)
+bool leads_side(const session& s, int team)
 {
-    return (team == TEAM_ATTACKERS || team == TEAM_DEFENDERS) && side_steerer(team) == 0;
+    return (team == TEAM_ATTACKERS || team == TEAM_DEFENDERS) && side_steerer(s, team) == 0;
 }
 
-bool plays_side(int team)
+bool plays_side(const session& s, int team)
 {
-    if (computer_plays(team))
-        return hosts_computer_side(team);
-    return team >= 0 && team == local_team();
+    if (computer_plays(s, team))
+        return hosts_computer_side(s, team);
+    return team >= 0 && team == local_team(s);
 }
 
-bool sender_plays_side(uint32_t sender, int sender_team, int team)
+bool sender_plays_side(const session& s, uint32_t sender, int sender_team, int team)
 {
-    if (computer_plays(team))
-        return !hosts_computer_side(team) && sender == computer_sides[team].host;
+    if (computer_plays(s, team))
+        return !hosts_computer_side(s, team) && sender == s.sides[team].host;
     return sender_team == team;
 }
 
-int commanded_side(uint32_t slot, uint32_t sender, int sender_team)
+int commanded_side(const session& s, uint32_t slot, uint32_t sender, int sender_team)
 {
     if (slot == 0)
         return sender_team;
     const int team = slot == 1 ? TEAM_ATTACKERS : (slot == 2 ? TEAM_DEFENDERS : -1);
-    return team >= 0 && computer_plays(team) && sender == computer_sides[team].host ? team : -1;
+    return team >= 0 && computer_plays(s, team) && sender == s.sides[team].host ? team : -1;
 }
 
-uint32_t side_slot(int team)
+uint32_t side_slot(const session& s, int team)
 {
-    return hosts_computer_side(team) ? static_cast<uint32_t>(team) + 1 : 0;
+    return hosts_computer_side(s, team) ? static_cast<uint32_t>(team) + 1 : 0;
 }
 
-unit* make_computer_figure(int team)
+unit* make_computer_figure(world& w, int team)
 {
-    if (!computer_plays(team))
+    session& s = w.session;
+    if (!computer_plays(s, team))
         return nullptr;
-    unit* u = add_announced_unit(COMPUTER_FIGURE_ID + static_cast<uint32_t>(team));
-    init_humanoid(u);
-    auto* h = static_cast<humanoid_data*>(u->kind_data);
+    unit* u = add_announced_unit(w, COMPUTER_FIGURE_ID + static_cast<uint32_t>(team));
+    init_humanoid(w, u);
+    humanoid_data* h = humanoid_of(u);
     h->kind = HUMANOID_FIGURE;
     h->weapon = WEAPON_BOW;
-    u->made_here = hosts_computer_side(team) ? 1 : 0;
-    u->creator = computer_sides[team].host;
+    u->made_here = hosts_computer_side(s, team) ? 1 : 0;
+    u->creator = s.sides[team].host;
     u->team = team;
     u->health = u->max_health = humanoid_health(HUMANOID_FIGURE);
     u->speed = humanoid_speed(HUMANOID_FIGURE);
     // A player's start place, or the nearest ground joined to the city's
     // gate where that lies in the sea: the computer walks by dry ways.
     std::vector<waypoint> place{{0.0f, team == TEAM_ATTACKERS ? 188.0f : -188.0f}};
-    keep_to_ground_joined_to_gate(place);
+    keep_to_ground_joined_to_gate(w, place);
     u->x = place[0].x;
     u->y = 100.0f;
     u->z = place[0].z;
@@ -112,35 +112,29 @@ unit* make_computer_figure(int team)
     u->order_x = u->x;
     u->order_z = u->z;
     u->order_kind = ORDER_NONE;
-    u->param[1] = 15.0f;  // walks as fast as a player
-    u->param[2] = 9.0f;   // and turns at 360 degrees a second
-    computer_sides[team].figure = u;
-    ++teams[team].members;
+    u->drive_speed = 15.0f;  // walks as fast as a player
+    u->turn_rate = 9.0f;     // and turns at 360 degrees a second
+    w.computer_figures[team] = u;
+    ++s.teams[team].members;
     return u;
 }
 
-int computer_figure_side(const unit* u)
+int computer_figure_side(const world& w, const unit* u)
 {
     if (!u)
         return -1;
     for (int team = 0; team < 2; ++team)
-        if (computer_sides[team].on && computer_sides[team].figure == u)
+        if (w.session.sides[team].on && w.computer_figures[team] == u)
             return team;
     return -1;
 }
 
-void computer_figure_gone(const unit* u)
+void computer_figure_gone(world& w, const unit* u)
 {
-    const int team = computer_figure_side(u);
+    const int team = computer_figure_side(w, u);
     if (team < 0)
         return;
-    computer_sides[team].figure = nullptr;
-    if (teams[team].members > 0)
-        --teams[team].members;
-}
-
-void reset_game_sides()
-{
-    for (computer_side& s : computer_sides)
-        s.figure = nullptr;
+    w.computer_figures[team] = nullptr;
+    if (w.session.teams[team].members > 0)
+        --w.session.teams[team].members;
 }

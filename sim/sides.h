@@ -9,7 +9,9 @@
 
 #include <cstdint>
 
+struct session;
 struct unit;
+struct world;
 
 // Computer levels: how fast it reacts and re-plans, how well it aims and
 // casts (never what it has: it gets the units and spells a player's side
@@ -23,48 +25,46 @@ enum : int {
 const char* level_name(int level);
 int level_from_name(const char* name);
 
+// A side the computer plays, as the session's game gives it (its figure
+// is its world's: world::computer_figures).
 struct computer_side {
     bool on = false;
     uint32_t host = 0;  // the hosting copy's sender id; 0 when this copy hosts
     int level = LEVEL_NORMAL;
-    unit* figure = nullptr;  // its figure while it stands
 };
-extern computer_side computer_sides[2];
 
 // The sides of the game about to be built: none given to the computer,
 // then `team` given to it at `level`, hosted by the copy `host` (0: this
 // copy). Set before the world is built; they last until the next game.
-void clear_computer_sides();
-void set_computer_side(int team, int level, uint32_t host);
-bool computer_plays(int team);
+void clear_computer_sides(session& s);
+void set_computer_side(session& s, int team, int level, uint32_t host);
+bool computer_plays(const session& s, int team);
 // The computer plays the side and this copy hosts it.
-bool hosts_computer_side(int team);
+bool hosts_computer_side(const session& s, int team);
 
 // Whether this copy steers side `team`'s units: its own side as its
 // leader, a computer side it hosts.
-bool leads_side(int team);
+bool leads_side(const session& s, int team);
 // Whether this copy applies the blows to side `team`'s units: every copy of
 // a side people play, the host alone of a computer side.
-bool plays_side(int team);
+bool plays_side(const session& s, int team);
 // Whether the participant `sender` (its sender id and team) may act for
 // side `team`: a member of a side people play, the host of a computer side.
-bool sender_plays_side(uint32_t sender, int sender_team, int team);
+bool sender_plays_side(const session& s, uint32_t sender, int sender_team, int team);
 // The side a command names in a slot (1 attackers, 2 defenders, 0 the
 // sender's own), as the sender may act for it; -1 when it may not.
-int commanded_side(uint32_t slot, uint32_t sender, int sender_team);
+int commanded_side(const session& s, uint32_t slot, uint32_t sender, int sender_team);
 // The slot that names side `team` in a command this copy sends: 0 for its
 // own side, one more than the team for a computer side it hosts.
-uint32_t side_slot(int team);
+uint32_t side_slot(const session& s, int team);
 
 // The computer side's figure: made on every copy when the world is built,
 // at the side's start place (the id is its side's own, of no participant),
 // steered by its host. Its death loses the side the game, as a player's
 // does.
 constexpr uint32_t COMPUTER_FIGURE_ID = 0x80800;  // + the side
-unit* make_computer_figure(int team);
+unit* make_computer_figure(world& w, int team);
 // The side whose computer figure this is, or -1.
-int computer_figure_side(const unit* u);
+int computer_figure_side(const world& w, const unit* u);
 // The figure is gone: the side has nobody left.
-void computer_figure_gone(const unit* u);
-// A new game: no figure held (the sides themselves stay as set).
-void reset_game_sides();
+void computer_figure_gone(world& w, const unit* u);

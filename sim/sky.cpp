@@ -3,104 +3,85 @@
 #include <cmath>
 
 #include "sim/game.h"
-#include "platform/random.h"
-#include "sim/materials.h"
 #include "sim/light.h"
 #include "sim/lightning.h"
-
-
-std::vector<cloud> the_clouds;
-int nclouds = 0;
-int aclouds = 0;
+#include "sim/materials.h"
+#include "sim/world.h"
 
 // A uniform fraction in [0, 1).
-static float fraction()
+static float fraction(world& w)
 {
-    return static_cast<float>(game_rand() * 4.656613e-10);
+    return static_cast<float>(w.rand() * 4.656613e-10);
 }
 
-static void append_cloud(const cloud& c)
+void init_skybox(world& w)
 {
-    if (nclouds + 1 > aclouds) {
-        aclouds = aclouds > 0 ? 2 * aclouds : 2;
-        the_clouds.reserve(static_cast<size_t>(aclouds));
-    }
-    the_clouds.push_back(c);
-    nclouds = static_cast<int>(the_clouds.size());
-}
-
-void init_skybox()
-{
-    the_clouds.clear();
-    the_clouds.shrink_to_fit();
-    nclouds = 0;
-    aclouds = 2;
-    the_clouds.reserve(2);
+    w.sky.clouds.clear();
     for (int i = 0; i < 20; ++i)
-        add_random_cloud();
+        add_random_cloud(w);
 }
 
-void random_cloud(cloud& c)
+void random_cloud(world& w, cloud& c)
 {
-    c.x = static_cast<float>(game_rand() % 1000 - 500) * 0.5f;
-    c.z = static_cast<float>(game_rand() % 1000 - 500) * 0.5f;
+    c.x = static_cast<float>(w.rand() % 1000 - 500) * 0.5f;
+    c.z = static_cast<float>(w.rand() % 1000 - 500) * 0.5f;
     c.y = 200.0f;
-    c.vx = (fraction() - 0.5f) * 0.1f;
-    c.vz = (fraction() - 0.5f) * 0.1f;
-    c.vy = (fraction() - 0.5f) * 0.02f;
-    c.texture = (game_rand() & 1) ? TEX_cloud1 : TEX_cloud2;
-    c.size = static_cast<float>(game_rand() % 40 + 40);
+    c.vx = (fraction(w) - 0.5f) * 0.1f;
+    c.vz = (fraction(w) - 0.5f) * 0.1f;
+    c.vy = (fraction(w) - 0.5f) * 0.02f;
+    c.texture = (w.rand() & 1) ? TEX_cloud1 : TEX_cloud2;
+    c.size = static_cast<float>(w.rand() % 40 + 40);
 }
 
-void add_random_cloud()
+void add_random_cloud(world& w)
 {
     cloud c{};
-    random_cloud(c);
+    random_cloud(w, c);
     c.storm = 0;
-    append_cloud(c);
+    w.sky.clouds.push_back(c);
 }
 
-int count_storm_clouds()
+int count_storm_clouds(const sky_state& sky)
 {
     int n = 0;
-    for (const cloud& c : the_clouds)
+    for (const cloud& c : sky.clouds)
         n += c.storm;
     return n;
 }
 
-void add_cloud(float x, float z)
+void add_cloud(world& w, float x, float z)
 {
-    if (count_storm_clouds() >= MAX_STORM_CLOUDS)
+    if (count_storm_clouds(w.sky) >= MAX_STORM_CLOUDS)
         return;
     cloud c{};
-    c.x = static_cast<float>(game_rand() % 60) + x - 30.0f;
-    c.z = static_cast<float>(game_rand() % 60) + z - 30.0f;
+    c.x = static_cast<float>(w.rand() % 60) + x - 30.0f;
+    c.z = static_cast<float>(w.rand() % 60) + z - 30.0f;
     c.y = 160.0f;
-    c.vx = (fraction() - 0.5f) * 0.1f;
-    c.vz = (fraction() - 0.5f) * 0.1f;
-    c.vy = (fraction() - 0.5f) * 0.02f;
-    c.texture = (game_rand() & 1) ? TEX_cloud1 : TEX_cloud2;
-    c.size = static_cast<float>(game_rand() % 40 + 40);
+    c.vx = (fraction(w) - 0.5f) * 0.1f;
+    c.vz = (fraction(w) - 0.5f) * 0.1f;
+    c.vy = (fraction(w) - 0.5f) * 0.02f;
+    c.texture = (w.rand() & 1) ? TEX_cloud1 : TEX_cloud2;
+    c.size = static_cast<float>(w.rand() % 40 + 40);
     c.storm = 1;
-    append_cloud(c);
+    w.sky.clouds.push_back(c);
 }
 
-void simulate_skybox(float dt)
+void simulate_skybox(world& w, float dt)
 {
     // Clouds drift by their velocity once a tuned step.
     const float steps = TUNED_STEPS_PER_SECOND * dt;
-    const bool storm_over = game_time > last_lightning_time + time_lightning_lasts + 10.0f;
-    for (int i = 0; i < nclouds; ++i) {
-        cloud& c = the_clouds[static_cast<size_t>(i)];
+    const bool storm_over = w.time > w.lightning.time + w.lightning.lasts + 10.0f;
+    std::vector<cloud>& clouds = w.sky.clouds;
+    for (size_t i = 0; i < clouds.size(); ++i) {
+        cloud& c = clouds[i];
         c.x += c.vx * steps;
         c.y += c.vy * steps;
         c.z += c.vz * steps;
         if (std::fabs(c.x) > 256.0f || std::fabs(c.z) > 256.0f || std::fabs(c.y) > 256.0f)
-            random_cloud(c);
+            random_cloud(w, c);
         if (storm_over && c.storm == 1) {
-            // The cloud moving into this place is looked at next frame.
-            the_clouds.erase(the_clouds.begin() + i);
-            nclouds = static_cast<int>(the_clouds.size());
+            // The cloud moving into this place is looked at next step.
+            clouds.erase(clouds.begin() + static_cast<std::ptrdiff_t>(i));
         }
     }
 }

@@ -15,20 +15,22 @@ struct cloud {
     int storm;         // 1: made at a lightning strike
 };
 
-// The cloud list; nclouds == the_clouds.size(), aclouds its capacity, which
-// doubles whenever a new cloud does not fit.
-extern std::vector<cloud> the_clouds;
-extern int nclouds;
-extern int aclouds;
+// The sky of one battle: its clouds.
+struct sky_state {
+    std::vector<cloud> clouds;
+};
 
-void init_skybox();
-void add_random_cloud();
-void random_cloud(cloud& c);
+struct world;
+
+// The twenty clouds a sky starts with.
+void init_skybox(world& w);
+void add_random_cloud(world& w);
+void random_cloud(world& w, cloud& c);
 // Storm clouds the sky holds at most: eight strikes' worth.
 constexpr int MAX_STORM_CLOUDS = 32;
-int count_storm_clouds();
+int count_storm_clouds(const sky_state& sky);
 // A storm cloud near (x, z); none while the sky holds MAX_STORM_CLOUDS.
-void add_cloud(float x, float z);
+void add_cloud(world& w, float x, float z);
 // Drifts the clouds by dt seconds; a cloud that leaves the island comes
 // back elsewhere, and storm clouds melt away once the storm is over.
-void simulate_skybox(float dt = TUNED_STEP);
+void simulate_skybox(world& w, float dt = TUNED_STEP);

@@ -6,61 +6,25 @@
 #include <vector>
 
 #include "platform/paths.h"
-#include "platform/random.h"
 #include "platform/vector.h"
+#include "sim/world.h"
 
-float* height_map[TERRAIN_SIZE];
-unsigned char* touched[TERRAIN_SIZE];
-float* map_normal[3][TERRAIN_SIZE];
-int width = TERRAIN_SIZE, height = TERRAIN_SIZE;
-float ocean_height = 10.0f;
 const float skybox_barrier_dx = 258.0f, skybox_barrier_dz = 258.0f;
 
-long terrain_generation = 0;
-std::vector<unsigned char> terrain_colour_texels;
-std::vector<unsigned char> minimap_texels;
-long terrain_colours_made = 0;
-
-// Storage behind the pointers above; allocated once, kept for the program's life.
-static std::vector<float> s_heights, s_normals;
-static std::vector<unsigned char> s_touched;
-static std::vector<terrain_edit> s_edits;
-
-void allocate_terrain()
+void terrain_replaced(terrain_state& t)
 {
-    if (!s_heights.empty())
-        return;
-    s_heights.assign(TERRAIN_VERTS, 0.0f);
-    s_touched.assign(TERRAIN_VERTS, 0);
-    s_normals.assign(3 * TERRAIN_VERTS, 0.0f);
-    for (int j = 0; j < TERRAIN_SIZE; ++j) {
-        height_map[j] = &s_heights[j * TERRAIN_SIZE];
-        touched[j] = &s_touched[j * TERRAIN_SIZE];
-        for (int c = 0; c < 3; ++c)
-            map_normal[c][j] = &s_normals[(c * TERRAIN_SIZE + j) * TERRAIN_SIZE];
-    }
+    ++t.generation;
+    t.edits.clear();
 }
 
-const std::vector<terrain_edit>& terrain_edits()
+void init_terrain(world& w)
 {
-    return s_edits;
-}
-
-void terrain_replaced()
-{
-    ++terrain_generation;
-    s_edits.clear();
-}
-
-void init_terrain()
-{
-    allocate_terrain();
-    if (read_terrain_file(user_file("terrain.out").c_str()) != 0)
-        random_map();
-    terrain_colour_texels.assign(512 * 512 * 3, 0);
-    minimap_texels.assign(64 * 64 * 4, 0);
-    generate_terrain_texture(terrain_colour_texels.data(), minimap_texels.data());
-    ++terrain_colours_made;
+    if (read_terrain_file(w.terrain, user_file("terrain.out").c_str()) != 0)
+        random_map(w);
+    w.terrain.colour_texels.assign(512 * 512 * 3, 0);
+    w.terrain.minimap_texels.assign(64 * 64 * 4, 0);
+    generate_terrain_texture(w, w.terrain.colour_texels.data(), w.terrain.minimap_texels.data());
+    ++w.terrain.colours_made;
 }
 
 // --- the map's colours ---------------------------------------------------------
@@ -70,8 +34,9 @@ static int clamp_byte(int v)
     return v < 0 ? 0 : (v > 255 ? 255 : v);
 }
 
-void generate_terrain_texture(unsigned char* rgb, unsigned char* rgba)
+void generate_terrain_texture(world& w, unsigned char* rgb, unsigned char* rgba)
 {
+    const terrain_state& ground = w.terrain;
     for (int mr = 0; mr < 64; ++mr)
         for (int mc = 0; mc < 64; ++mc) {
             unsigned char* m = &rgba[4 * (64 * mr + mc)];
@@ -82,23 +47,23 @@ void generate_terrain_texture(unsigned char* rgb, unsigned char* rgba)
         }
     for (int r = 0; r < 512; ++r)
         for (int c = 0; c < 512; ++c) {
-            const float h = height_map[c / 4][r / 4];
-            const int q = game_rand() % 1000;
+            const float h = ground.height_map[c / 4][r / 4];
+            const int q = w.rand() % 1000;
             int R, G, B;
             if (r == 0 || c == 0 || q < 100) {
                 if (h > q) {
-                    R = game_rand() % 64 + 170;
-                    G = game_rand() % 55 + 164;
-                    B = game_rand() % 32 + 160;
+                    R = w.rand() % 64 + 170;
+                    G = w.rand() % 55 + 164;
+                    B = w.rand() % 32 + 160;
                 } else {
                     R = 130;
-                    G = game_rand() % 5 + 250;
-                    B = game_rand() % 32 + 130;
+                    G = w.rand() % 5 + 250;
+                    B = w.rand() % 32 + 130;
                 }
             } else {
                 const unsigned char* L = &rgb[3 * (512 * r + c - 1)];
                 const unsigned char* U = &rgb[3 * (512 * (r - 1) + c)];
-                int rr = game_rand() % 16, rg = game_rand() % 32, rb = game_rand() % 32;
+                int rr = w.rand() % 16, rg = w.rand() % 32, rb = w.rand() % 32;
                 R = static_cast<int>(0.5f * L[0] + 0.5f * U[0] + rr - 8);
                 G = static_cast<int>(0.5f * L[1] + 0.5f * U[1] + rg - 16);
                 B = static_cast<int>(0.5f * L[2] + 0.5f * U[2] + rb - 16);
@@ -132,67 +97,68 @@ void generate_terrain_texture(unsigned char* rgb, unsigned char* rgba)
 
 // --- generation -------------------------------------------------------------
 
-void set_terrain(int x, int z, int x1, int z1, int x2, int z2)
+void set_terrain(world& w, int x, int z, int x1, int z1, int x2, int z2)
 {
+    terrain_state& t = w.terrain;
     float len = static_cast<float>((x2 - x1) + (z2 - z1)) * 0.5f;
-    if (touched[z][x])
+    if (t.height_fixed[z][x])
         return;
-    float h = (height_map[z1][x1] + height_map[z2][x2]) * 0.5f;
-    int r = game_rand();
+    float h = (t.height_map[z1][x1] + t.height_map[z2][x2]) * 0.5f;
+    int r = w.rand();
     h = h + static_cast<float>((r % 100) - 50) * len * 0.01f;
-    height_map[z][x] = h;
-    touched[z][x] = 1;
+    t.height_map[z][x] = h;
+    t.height_fixed[z][x] = 1;
 }
 
-void recursive_terrain(int x, int z, int w, int h)
+void recursive_terrain(world& w, int x, int z, int width, int depth)
 {
-    if (w < 2 && h < 2)
+    if (width < 2 && depth < 2)
         return;
-    int mx = x + w / 2, mz = z + h / 2;
-    int x2 = x + w, z2 = z + h;
-    set_terrain(x, mz, x, z, x, z2);
-    set_terrain(x2, mz, x2, z, x2, z2);
-    set_terrain(mx, z, x, z, x2, z);
-    set_terrain(mx, z2, x, z2, x2, z2);
-    set_terrain(mx, mz, mx, z, mx, z2);
-    recursive_terrain(x, z, mx - x, mz - z);
-    recursive_terrain(mx, z, x2 - mx, mz - z);
-    recursive_terrain(x, mz, mx - x, z2 - mz);
-    recursive_terrain(mx, mz, x2 - mx, z2 - mz);
+    int mx = x + width / 2, mz = z + depth / 2;
+    int x2 = x + width, z2 = z + depth;
+    set_terrain(w, x, mz, x, z, x, z2);
+    set_terrain(w, x2, mz, x2, z, x2, z2);
+    set_terrain(w, mx, z, x, z, x2, z);
+    set_terrain(w, mx, z2, x, z2, x2, z2);
+    set_terrain(w, mx, mz, mx, z, mx, z2);
+    recursive_terrain(w, x, z, mx - x, mz - z);
+    recursive_terrain(w, mx, z, x2 - mx, mz - z);
+    recursive_terrain(w, x, mz, mx - x, z2 - mz);
+    recursive_terrain(w, mx, mz, x2 - mx, z2 - mz);
 }
 
-static void anchor(int i, int j, float h)
+static void anchor(terrain_state& t, int i, int j, float h)
 {
-    height_map[j][i] = h;
-    touched[j][i] = 1;
+    t.height_map[j][i] = h;
+    t.height_fixed[j][i] = 1;
 }
 
-void random_map()
+void random_map(world& w)
 {
-    allocate_terrain();
-    std::memset(s_touched.data(), 0, s_touched.size());
-    anchor(0, 0, 0.0f);
-    anchor(127, 0, 0.0f);
-    anchor(63, 63, 0.0f);
-    anchor(127, 127, 0.0f);
-    anchor(0, 63, 150.0f);
-    anchor(0, 127, 70.0f);
+    terrain_state& t = w.terrain;
+    t.made = true;
+    std::memset(t.height_fixed, 0, sizeof t.height_fixed);
+    anchor(t, 0, 0, 0.0f);
+    anchor(t, 127, 0, 0.0f);
+    anchor(t, 63, 63, 0.0f);
+    anchor(t, 127, 127, 0.0f);
+    anchor(t, 0, 63, 150.0f);
+    anchor(t, 0, 127, 70.0f);
     for (int i = 59; i <= 68; ++i) {
         for (int j = 0; j <= 9; ++j)
-            anchor(i, j, 50.0f);
+            anchor(t, i, j, 50.0f);
         for (int j = 32; j <= 46; ++j)
-            anchor(i, j, 20.0f);
+            anchor(t, i, j, 20.0f);
     }
-    recursive_terrain(0, 0, 127, 127);
-    calculate_normals();
-    terrain_replaced();
+    recursive_terrain(w, 0, 0, 127, 127);
+    calculate_normals(t);
+    terrain_replaced(t);
 }
 
 // --- terrain file -----------------------------------------------------------
 
-int read_terrain_file(const char* path)
+int read_terrain_file(terrain_state& t, const char* path)
 {
-    allocate_terrain();
     FILE* f = fopen(path, "rb");
     if (!f) {
         printf("couldn't read to terrain file\n");
@@ -225,21 +191,23 @@ int read_terrain_file(const char* path)
         }
         heights[k] = h;
     }
-    std::memcpy(s_heights.data(), heights.data(), heights.size() * sizeof(float));
-    printf("0,0 = %f, 10,10 = %f, 50, 50 = %f\n", height_map[0][0], height_map[10][10], height_map[50][50]);
-    calculate_normals();
-    terrain_replaced();
+    std::memcpy(t.height_map, heights.data(), heights.size() * sizeof(float));
+    t.made = true;
+    printf("0,0 = %f, 10,10 = %f, 50, 50 = %f\n", t.height_map[0][0], t.height_map[10][10], t.height_map[50][50]);
+    calculate_normals(t);
+    terrain_replaced(t);
     return 0;
 }
 
-int write_terrain_path(const char* path)
+int write_terrain_path(const terrain_state& t, const char* path)
 {
-    if (s_heights.empty())
+    if (!t.made)
         return -1;
     std::vector<unsigned char> bytes(TERRAIN_FILE_BYTES);
+    const float* heights = &t.height_map[0][0];
     for (int k = 0; k < TERRAIN_VERTS; ++k) {
         uint32_t u;
-        std::memcpy(&u, &s_heights[k], 4);
+        std::memcpy(&u, &heights[k], 4);
         for (int b = 0; b < 4; ++b)
             bytes[4 * k + b] = static_cast<unsigned char>((u >> (8 * b)) & 0xff);
     }
@@ -256,16 +224,16 @@ int write_terrain_path(const char* path)
     return 0;
 }
 
-int write_terrain_file()
+int write_terrain_file(const terrain_state& t)
 {
-    return write_terrain_path(user_file_for_writing("terrain.out").c_str());
+    return write_terrain_path(t, user_file_for_writing("terrain.out").c_str());
 }
 
 // --- normals ------------------------------------------------------------------
 
-void calculate_normals()
+void calculate_normals(terrain_state& t)
 {
-    calculate_normals_in(0, 0, 127, 127);
+    calculate_normals_in(t, 0, 0, 127, 127);
 }
 
 static int clamp_index(int v)
@@ -273,7 +241,7 @@ static int clamp_index(int v)
     return v < 0 ? 0 : (v > 127 ? 127 : v);
 }
 
-void calculate_normals_in(int i0, int j0, int i1, int j1)
+void calculate_normals_in(terrain_state& t, int i0, int j0, int i1, int j1)
 {
     i0 = clamp_index(i0);
     j0 = clamp_index(j0);
@@ -281,14 +249,14 @@ void calculate_normals_in(int i0, int j0, int i1, int j1)
     j1 = clamp_index(j1);
     for (int i = i0; i <= i1; ++i)
         for (int j = j0; j <= j1; ++j) {
-            float h = height_map[j][i];
-            float dx = i < 127 ? height_map[j][i + 1] - h : h - height_map[j][i - 1];
-            float dz = j < 127 ? height_map[j + 1][i] - h : h - height_map[j - 1][i];
+            float h = t.height_map[j][i];
+            float dx = i < 127 ? t.height_map[j][i + 1] - h : h - t.height_map[j][i - 1];
+            float dz = j < 127 ? t.height_map[j + 1][i] - h : h - t.height_map[j - 1][i];
             float a[3] = {0.0f, dz, 1.0f}, b[3] = {1.0f, dx, 0.0f}, n[3];
             cross_product(a, b, n);
             normalize_vector(n);
             for (int c = 0; c < 3; ++c)
-                map_normal[c][j][i] = n[c];
+                t.normals[c][j][i] = n[c];
         }
 }
 
@@ -299,18 +267,18 @@ static bool inside_barrier(float x, float z)
     return x > -skybox_barrier_dx && x < skybox_barrier_dx && z > -skybox_barrier_dz && z < skybox_barrier_dz;
 }
 
-float get_terrain_height(float x, float z)
+float get_terrain_height(const terrain_state& t, float x, float z)
 {
-    if (!inside_barrier(x, z) || s_heights.empty())
-        return ocean_height - 20.0f;
+    if (!inside_barrier(x, z) || !t.made)
+        return OCEAN_HEIGHT - 20.0f;
     float u = 64.0f + x * 0.25f, v = 64.0f + z * 0.25f;
     int i0 = static_cast<int>(u), j0 = static_cast<int>(v);
     int i1 = static_cast<int>(u + 0.999f), j1 = static_cast<int>(v + 0.999f);
-    if (i0 < 0 || j0 < 0 || i1 >= width || j1 >= height)
+    if (i0 < 0 || j0 < 0 || i1 >= TERRAIN_SIZE || j1 >= TERRAIN_SIZE)
         return -10.0f;
     float tx = u - i0, tz = v - j0;
-    return (1 - tx) * (1 - tz) * height_map[j0][i0] + (1 - tx) * tz * height_map[j1][i0] +
-           tx * (1 - tz) * height_map[j0][i1] + tx * tz * height_map[j1][i1];
+    return (1 - tx) * (1 - tz) * t.height_map[j0][i0] + (1 - tx) * tz * t.height_map[j1][i0] +
+           tx * (1 - tz) * t.height_map[j0][i1] + tx * tz * t.height_map[j1][i1];
 }
 
 // Grid cell at or below-left of a world position; false when off the grid.
@@ -321,26 +289,26 @@ static bool grid_cell(float x, float z, int& i, int& j)
     return i >= 0 && j >= 0 && i <= 127 && j <= 127;
 }
 
-void get_terrain_normal(float x, float z, float out[3])
+void get_terrain_normal(const terrain_state& t, float x, float z, float out[3])
 {
     int i, j;
-    if (inside_barrier(x, z) && !s_heights.empty() && grid_cell(x, z, i, j)) {
+    if (inside_barrier(x, z) && t.made && grid_cell(x, z, i, j)) {
         for (int c = 0; c < 3; ++c)
-            out[c] = map_normal[c][j][i];
+            out[c] = t.normals[c][j][i];
         return;
     }
     set_vector(out, 0.0f, 1.0f, 0.0f);
 }
 
-void get_terrain_gradient(float x, float z, float out[2])
+void get_terrain_gradient(const terrain_state& t, float x, float z, float out[2])
 {
     int i, j;
     if (!inside_barrier(x, z)) {
         out[0] = -x;
         out[1] = -z;
-    } else if (!s_heights.empty() && grid_cell(x, z, i, j)) {
-        out[0] = -map_normal[0][j][i];
-        out[1] = -map_normal[2][j][i];
+    } else if (t.made && grid_cell(x, z, i, j)) {
+        out[0] = -t.normals[0][j][i];
+        out[1] = -t.normals[2][j][i];
     } else {
         out[0] = -x / 4.0f;
         out[1] = -z / 4.0f;
@@ -396,62 +364,62 @@ static bool open_edit(float x, float z, int r, edit_window& w)
 // replaced (it is then made again whole).
 constexpr size_t MAX_TERRAIN_EDITS = 1024;
 
-static void finish_edit(float cx, float cz, int r)
+static void finish_edit(terrain_state& t, float cx, float cz, int r)
 {
     const terrain_edit e{static_cast<int>(cx - r), static_cast<int>(cz - r), static_cast<int>(cx + r),
                          static_cast<int>(cz + r), cx, cz, r};
-    calculate_normals_in(e.i0, e.j0, e.i1, e.j1);
-    if (s_edits.size() >= MAX_TERRAIN_EDITS)
-        terrain_replaced();
+    calculate_normals_in(t, e.i0, e.j0, e.i1, e.j1);
+    if (t.edits.size() >= MAX_TERRAIN_EDITS)
+        terrain_replaced(t);
     else
-        s_edits.push_back(e);
+        t.edits.push_back(e);
 }
 
-void offset_terrain(float x, float z, float amount, int r)
+void offset_terrain(terrain_state& t, float x, float z, float amount, int r)
 {
     printf("v = %f\n", amount);
-    if (s_heights.empty() || r <= 0)
+    if (!t.made || r <= 0)
         return;
-    edit_window w;
-    if (!open_edit(x, z, r, w))
+    edit_window ew;
+    if (!open_edit(x, z, r, ew))
         return;
-    const auto [cx, cz, i_lo, i_hi, j_lo, j_hi] = w;
+    const auto [cx, cz, i_lo, i_hi, j_lo, j_hi] = ew;
     const double k = 1.5707963267948966 / r * 0.9;
     for (int i = i_lo; i <= i_hi; ++i)
         for (int j = j_lo; j <= j_hi; ++j) {
             if (i < 0 || j < 0 || i > 127 || j > 127)
                 continue;
             double w = cos((cx - i) * k) * cos((cz - j) * k);
-            height_map[j][i] += static_cast<float>(w * amount);
+            t.height_map[j][i] += static_cast<float>(w * amount);
         }
-    finish_edit(cx, cz, r);
+    finish_edit(t, cx, cz, r);
 }
 
-void raise_terrain(float x, float z, int radius)
+void raise_terrain(terrain_state& t, float x, float z, int radius)
 {
-    offset_terrain(x, z, 1.0f, radius);
+    offset_terrain(t, x, z, 1.0f, radius);
 }
 
-void lower_terrain(float x, float z, int radius)
+void lower_terrain(terrain_state& t, float x, float z, int radius)
 {
-    offset_terrain(x, z, -1.0f, radius);
+    offset_terrain(t, x, z, -1.0f, radius);
 }
 
-void smooth_terrain(float x, float z, int r)
+void smooth_terrain(terrain_state& t, float x, float z, int r)
 {
     printf("v = %f\n", 0.0);
-    if (s_heights.empty() || r < 0)
+    if (!t.made || r < 0)
         return;
-    edit_window w;
-    if (!open_edit(x, z, r, w))
+    edit_window ew;
+    if (!open_edit(x, z, r, ew))
         return;
-    const auto [cx, cz, i_lo, i_hi, j_lo, j_hi] = w;
+    const auto [cx, cz, i_lo, i_hi, j_lo, j_hi] = ew;
     double sum = 0.0;
     int count = 0;
     for (int i = i_lo; i <= i_hi; ++i)
         for (int j = j_lo; j <= j_hi; ++j)
             if (i >= 0 && j >= 0 && i <= 127 && j <= 127) {
-                sum += height_map[j][i];
+                sum += t.height_map[j][i];
                 ++count;
             }
     if (count == 0)
@@ -460,6 +428,6 @@ void smooth_terrain(float x, float z, int r)
     for (int i = i_lo; i <= i_hi; ++i)
         for (int j = j_lo; j <= j_hi; ++j)
             if (i >= 0 && j >= 0 && i <= 127 && j <= 127)
-                height_map[j][i] = height_map[j][i] * 0.95f + mean * 0.05f;
-    finish_edit(cx, cz, r);
+                t.height_map[j][i] = t.height_map[j][i] * 0.95f + mean * 0.05f;
+    finish_edit(t, cx, cz, r);
 }

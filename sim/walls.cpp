@@ -7,22 +7,20 @@
 #include <cstring>
 #include <memory>
 
-#include "sim/game.h"
 #include "platform/paths.h"
-#include "sim/materials.h"
 #include "platform/vector.h"
+#include "sim/archer.h"
 #include "sim/commands.h"
+#include "sim/game.h"
+#include "sim/materials.h"
+#include "sim/message_table.h"
+#include "sim/model_tree.h"
 #include "sim/participants.h"
 #include "sim/rights.h"
+#include "sim/session.h"
 #include "sim/sides.h"
 #include "sim/wire.h"
-#include "sim/model_tree.h"
-
-wall_links g_wall_links;
-std::vector<wall_point> the_wall_pts;
-int n_wall_pts = 0;
-int gate_up = 1;
-std::string walls_filename = "walls.txt";
+#include "sim/world.h"
 
 namespace {
 
@@ -63,12 +61,6 @@ void point_vec(const wall_point& pt, float out[3])
 }
 
 } // namespace
-
-void add_wall_pt(const wall_point& pt)
-{
-    the_wall_pts.push_back(pt);
-    n_wall_pts = static_cast<int>(the_wall_pts.size());
-}
 
 void set_gate_shape_mp(model_node& node, float angle, const float a_in[3], float thick_a, const float up_a[3],
                        const float b_in[3], float thick_b, const float up_b[3], int is_gate)
@@ -132,8 +124,8 @@ void set_gate_shape_mp(model_node& node, float angle, const float a_in[3], float
     }
 }
 
-int add_wall_model(const float a[3], float thick_a, float height_a, const float b[3], float thick_b, float height_b,
-                   int is_gate)
+int add_wall_model(structure_tree& t, const float a[3], float thick_a, float height_a, const float b[3], float thick_b,
+                   float height_b, int is_gate)
 {
     model_node node;
     empty_model_tree(node, 0, 0, 0, 0);
@@ -143,12 +135,13 @@ int add_wall_model(const float a[3], float thick_a, float height_a, const float 
     set_gate_shape_mp(node, 0, a, thick_a, up_a, b, thick_b, up_b, is_gate);
     // A gate changes shape as it swings, so only plain walls are compiled.
     node.fixed_shape = !is_gate;
-    return register_top_level_model(std::move(node));
+    return register_top_level_model(t, std::move(node));
 }
 
-void set_gate_shape(int model_id, float angle, const float a[3], const float b[3], float thickness, float height)
+void set_gate_shape(structure_tree& t, int model_id, float angle, const float a[3], const float b[3], float thickness,
+                    float height)
 {
-    model_node* node = get_top_level_model(model_id);
+    model_node* node = get_top_level_model(t, model_id);
     if (!node)
         return;
     const float up[3] = {0, height, 0};
@@ -164,13 +157,13 @@ void set_gate_shape(int model_id, float angle, const float a[3], const float b[3
     set_gate_shape_mp(*node, angle, a, thickness, tilted, b, thickness, tilted, 1);
 }
 
-int add_tower_model(const float point[3], float s, float h, int square, wall_point& rec)
+int add_tower_model(world& w, const float point[3], float s, float h, int square, int index)
 {
     model_node node;
     empty_model_tree(node, point[0], point[1] + h / 2, point[2], h / 2 + s);
     node.health = TOWER_HEALTH;
-    if (leads_side(TEAM_DEFENDERS) && g_wall_links.add_archer)
-        g_wall_links.add_archer(point[0] + s / 2, point[1] + h + s / 2, point[2] + s / 2, rec);
+    if (leads_side(w.session, TEAM_DEFENDERS))
+        add_archer(w, point[0] + s / 2, point[1] + h + s / 2, point[2] + s / 2, index);
     if (square) {
         add_child_to_tree(node, create_box_tree(0, 0, 0, s, h, s, TEX_marble, 0.3f));
     } else {
@@ -189,14 +182,15 @@ int add_tower_model(const float point[3], float s, float h, int square, wall_poi
     for (const auto& m : merlons)
         add_child_to_tree(node, create_box_tree(m[0], m[1], m[2], s / 2, m[3], s / 2, TEX_marble, 4 / s));
     node.fixed_shape = true;
-    return register_top_level_model(std::move(node));
+    return register_top_level_model(w.structures, std::move(node));
 }
 
-int load_walls()
+int load_walls(world& w)
 {
-    the_wall_pts.clear();
-    n_wall_pts = 0;
-    gate_up = 1;
+    walls_state& walls = w.walls;
+    const std::string& walls_filename = w.session.files.walls;
+    walls.points.clear();
+    walls.gate_up = 1;
     file_ptr f(fopen(data_file(walls_filename).c_str(), "r"));
     if (!f) {
         fprintf(stderr, "cannot open %s (%s): the city has no walls, towers or gates\n", walls_filename.c_str(),
@@ -219,7 +213,7 @@ int load_walls()
             why = "has no usable thickness";
         else if (!(height > 0.0f && height <= WALL_SIZE_LIMIT))
             why = "has no usable height";
-        else if (n_wall_pts > 0 && x == the_wall_pts.back().x && z == the_wall_pts.back().z)
+        else if (!walls.points.empty() && x == walls.points.back().x && z == walls.points.back().z)
             why = "repeats the point before it";
         if (why) {
             fprintf(stderr, "%s line %d (%g, %g, thickness %g, height %g) %s: refused\n", walls_filename.c_str(), line,
@@ -230,137 +224,94 @@ int load_walls()
         wall_point pt;
         pt.x = x;
         pt.z = z;
-        pt.y = structure_ground(x, z) - WALL_SINK;
+        pt.y = structure_ground(w, x, z) - WALL_SINK;
         pt.height = height;
         pt.thickness = thickness;
         pt.tower = is_yes(tower);
         pt.gate = is_yes(gate);
-        add_wall_pt(pt);
+        walls.points.push_back(pt);
     }
-    for (int i = 0; i + 1 < n_wall_pts; ++i) {
-        wall_point& pt = the_wall_pts[i];
-        const wall_point& next = the_wall_pts[i + 1];
+    const int count = walls.count();
+    for (int i = 0; i + 1 < count; ++i) {
+        wall_point& pt = walls.points[static_cast<size_t>(i)];
+        const wall_point& next = walls.points[static_cast<size_t>(i) + 1];
         float a[3], b[3];
         point_vec(pt, a);
         point_vec(next, b);
-        pt.model_id = add_wall_model(a, pt.thickness, pt.height, b, next.thickness, next.height, pt.gate);
+        pt.model_id = add_wall_model(w.structures, a, pt.thickness, pt.height, b, next.thickness, next.height, pt.gate);
         if (pt.tower) {
-            const int square = pt.gate || (i > 0 && the_wall_pts[i - 1].gate);
-            add_tower_model(a, 1.2f * pt.thickness, pt.height + 5, square, pt);
+            const int square = pt.gate || (i > 0 && walls.points[static_cast<size_t>(i) - 1].gate);
+            add_tower_model(w, a, 1.2f * pt.thickness, pt.height + 5, square, i);
         }
-        pt.broken = 0;
+        walls.points[static_cast<size_t>(i)].broken = 0;
     }
     // The last point only ends the last stretch.
-    if (n_wall_pts > 0) {
-        the_wall_pts.back().tower = 0;
-        the_wall_pts.back().gate = 0;
+    if (count > 0) {
+        walls.points.back().tower = 0;
+        walls.points.back().gate = 0;
     }
-    printf("loaded %d wall points from %s\n", n_wall_pts, walls_filename.c_str());
-    return n_wall_pts;
+    printf("loaded %d wall points from %s\n", count, walls_filename.c_str());
+    return count;
 }
 
-void set_gate(int ignored, float angle)
+void set_gate(walls_state& walls, float angle)
 {
-    (void)ignored;
-    for (wall_point& pt : the_wall_pts)
+    for (wall_point& pt : walls.points)
         if (pt.gate && !pt.broken)
             pt.target = angle;
 }
 
-void set_gate_bool(int up)
+void set_gate_bool(walls_state& walls, int up)
 {
-    gate_up = up;
-    set_gate(0, 90.0f - 90.0f * static_cast<float>(up));
+    walls.gate_up = up;
+    set_gate(walls, 90.0f - 90.0f * static_cast<float>(up));
 }
 
-void gate_func()
+void gate_func(world& w)
 {
-    set_gate_bool(!gate_up);
-    if (g_wall_links.send_command)
-        g_wall_links.send_command("GATE", static_cast<float>(gate_up), 0, 0, 0);
+    set_gate_bool(w.walls, !w.walls.gate_up);
+    send_command_message(w.session, "GATE", float_to_bits(static_cast<float>(w.walls.gate_up)), float_to_bits(0),
+                         float_to_bits(0), float_to_bits(0));
 }
 
-void set_break_gate(int gate_index, float value)
+void set_break_gate(walls_state& walls, int gate_index, float value)
 {
-    printf("set_break_gate called with parameters %d, %f", gate_index, static_cast<double>(value));
-    if (gate_index < 0 || gate_index >= n_wall_pts)
+    printf("set_break_gate called with parameters %d, %f\n", gate_index, static_cast<double>(value));
+    if (gate_index < 0 || gate_index >= walls.count())
         return;
-    the_wall_pts[gate_index].broken = truncate_code(value, 1);
+    walls.points[static_cast<size_t>(gate_index)].broken = truncate_code(value, 1);
 }
 
-void receive_gate_command(float p0)
-{
-    set_gate_bool(p0 > 0 ? 1 : 0);
-}
-
-void receive_gate_break_command(float p0, float p1)
-{
-    set_break_gate(truncate_code(p0, -1), p1);
-}
-
-int named_gate(float code)
+int named_gate(const walls_state& walls, float code)
 {
     const int index = truncate_code(code, -1);
-    if (index < 0 || index + 1 >= n_wall_pts || !the_wall_pts[static_cast<size_t>(index)].gate)
+    if (index < 0 || index + 1 >= walls.count() || !walls.points[static_cast<size_t>(index)].gate)
         return -1;
     return index;
 }
 
-bool gate_broken(int index)
+bool gate_broken(const walls_state& walls, int index)
 {
-    return index >= 0 && index < n_wall_pts && the_wall_pts[static_cast<size_t>(index)].broken;
+    return index >= 0 && index < walls.count() && walls.points[static_cast<size_t>(index)].broken;
 }
 
-// --- wiring -----------------------------------------------------------------
+// --- the gate commands ----------------------------------------------------------
 
-namespace {
-
-void send_wall_command(const char* tag, float p0, float p1, float p2, float p3)
+void receive_gate(message_context& c, const uint32_t p[4])
 {
-    char subtag[5] = {0, 0, 0, 0, 0};
-    for (int i = 0; i < 4 && tag[i]; ++i)
-        subtag[i] = tag[i];
-    send_command_message(subtag, float_to_bits(p0), float_to_bits(p1), float_to_bits(p2), float_to_bits(p3));
+    set_gate_bool(c.w->walls, bits_to_float(p[0]) > 0 ? 1 : 0);
 }
 
-// Only the defenders work the gates.
-void gate_command(const uint32_t p[4], int sender)
+void receive_gate_break(message_context& c, const uint32_t p[4])
 {
-    const participant& s = parts[static_cast<size_t>(sender)];
-    const int team = s.team;
-    if (!sender_plays_side(s.id, team, TEAM_DEFENDERS)) {
-        refuse(s.id, refusal::wrong_team, "member of team %d tried to work the gates", team);
+    walls_state& walls = c.w->walls;
+    // A broken gate must name a gate of this city.
+    if (named_gate(walls, bits_to_float(p[0])) < 0) {
+        refuse(c.s, c.sender, refusal::bad_value, "GBRK for wall point %d, which starts no gate, ignored",
+               truncate_code(bits_to_float(p[0]), -1));
         return;
     }
-    receive_gate_command(bits_to_float(p[0]));
-}
-
-// A broken gate must name a gate of this city.
-void gate_break_command(const uint32_t p[4], int sender)
-{
-    if (named_gate(bits_to_float(p[0])) < 0) {
-        refuse(parts[static_cast<size_t>(sender)].id, refusal::bad_value,
-               "GBRK for wall point %d, which starts no gate, ignored", truncate_code(bits_to_float(p[0]), -1));
-        return;
-    }
-    receive_gate_break_command(bits_to_float(p[0]), bits_to_float(p[1]));
-}
-
-}  // namespace
-
-void register_wall_commands()
-{
-    // Gates move only in play; a broken gate may be announced at any time and
-    // names nothing while no city stands (the index is then out of range).
-    register_command("GATE", 1, gate_command);
-    register_command("GBRK", 0, gate_break_command);
-}
-
-void init_wall_links()
-{
-    g_wall_links.send_command = send_wall_command;
-    // The tower archers are posted through add_archer by the archers' module.
-    register_wall_commands();
+    set_break_gate(walls, truncate_code(bits_to_float(p[0]), -1), bits_to_float(p[1]));
 }
 
 bool gate_stands_open(const wall_point& p)
@@ -368,12 +319,12 @@ bool gate_stands_open(const wall_point& p)
     return p.gate && (p.broken || p.angle > 45.0f);
 }
 
-std::vector<wall_stretch> closed_wall_stretches()
+std::vector<wall_stretch> closed_wall_stretches(const walls_state& walls)
 {
     std::vector<wall_stretch> out;
-    for (int i = 0; i + 1 < n_wall_pts; ++i) {
-        const wall_point& a = the_wall_pts[static_cast<size_t>(i)];
-        const wall_point& b = the_wall_pts[static_cast<size_t>(i) + 1];
+    for (int i = 0; i + 1 < walls.count(); ++i) {
+        const wall_point& a = walls.points[static_cast<size_t>(i)];
+        const wall_point& b = walls.points[static_cast<size_t>(i) + 1];
         if (gate_stands_open(a))
             continue;
         out.push_back({a.x, a.z, b.x, b.z, std::fmax(a.thickness, b.thickness) / 2.0f});
@@ -381,18 +332,19 @@ std::vector<wall_stretch> closed_wall_stretches()
     return out;
 }
 
-void simulate_walls(float dt)
+void simulate_walls(world& w, float dt)
 {
     const float swing = per_tuned_step(GATE_SWING_PER_STEP, dt);
-    for (int i = 0; i + 1 < n_wall_pts; ++i) {
-        wall_point& pt = the_wall_pts[i];
+    walls_state& walls = w.walls;
+    for (int i = 0; i + 1 < walls.count(); ++i) {
+        wall_point& pt = walls.points[static_cast<size_t>(i)];
         if (!pt.gate)
             continue;
-        model_node* model = get_top_level_model(pt.model_id);
+        model_node* model = get_top_level_model(w.structures, pt.model_id);
         if (model && model->health <= 0 && !pt.broken) {
             pt.broken = 1;
-            if (g_wall_links.send_command)
-                g_wall_links.send_command("GBRK", static_cast<float>(i), 1.0f, 0, 0);
+            send_command_message(w.session, "GBRK", float_to_bits(static_cast<float>(i)), float_to_bits(1.0f),
+                                 float_to_bits(0), float_to_bits(0));
             printf("sending command message GBRK for gate %d with parameter %f\n", i, 1.0);
         }
         if (pt.broken)
@@ -406,8 +358,8 @@ void simulate_walls(float dt)
             pt.angle += step;
             float a[3], b[3];
             point_vec(pt, a);
-            point_vec(the_wall_pts[i + 1], b);
-            set_gate_shape(pt.model_id, pt.angle, a, b, pt.thickness, pt.height);
+            point_vec(walls.points[static_cast<size_t>(i) + 1], b);
+            set_gate_shape(w.structures, pt.model_id, pt.angle, a, b, pt.thickness, pt.height);
         }
     }
 }

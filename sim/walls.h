@@ -6,7 +6,7 @@
 // good.
 #pragma once
 
-#include <string>
+#include <cstdint>
 #include <vector>
 
 #include "sim/game.h"
@@ -23,39 +23,37 @@ struct wall_point {
     bool has_archer = false;
     unsigned archer_id = 0;
     bool archer_emptied = false;   // only an emptied slot is refilled
-    float regen_time = -1.0f;      // game_time at which an emptied slot may be refilled
+    float regen_time = -1.0f;      // battle time at which an emptied slot may be refilled
 };
 
-// How the walls reach the modules that own the network, the teams and the
-// archers. Whoever owns those fills these at start-up; an unset link is
-// simply skipped.
-struct wall_links {
-    // Sends a command message with its tag and four parameters.
-    void (*send_command)(const char* tag, float p0, float p1, float p2, float p3) = nullptr;
-    // Posts a tower archer at (x, y, z) and records it in the wall point.
-    void (*add_archer)(float x, float y, float z, wall_point& pt) = nullptr;
+// The city's walls of one battle: the wall points in file order, and the
+// defenders' wish for all gates: 1 up (closed), 0 lowered.
+struct walls_state {
+    std::vector<wall_point> points;
+    int gate_up = 1;
+    int count() const { return static_cast<int>(points.size()); }
 };
 
-extern wall_links g_wall_links;
-extern std::vector<wall_point> the_wall_pts;
-extern int n_wall_pts;
-extern int gate_up;                  // defenders' wish for all gates: 1 up (closed), 0 lowered
-extern std::string walls_filename;   // "walls.txt"
-
-// Reads walls_filename and builds every stretch and tower. Returns the
-// number of wall points read, or -1 when the file cannot be opened (the
-// game then goes on without walls). A line whose point is no place, whose
-// thickness or height is not positive, or whose point repeats the one
-// before is refused with a line on the error stream; reading goes on.
-int load_walls();
-void add_wall_pt(const wall_point& pt);
-int add_wall_model(const float a[3], float thick_a, float height_a, const float b[3], float thick_b, float height_b,
-                   int is_gate);
+struct message_context;
 struct model_node;
+struct structure_tree;
+struct world;
+
+// Reads the session's walls file and builds every stretch and tower (the
+// defenders' leader posts an archer on each tower). Returns the number of
+// wall points read, or -1 when the file cannot be opened (the game then
+// goes on without walls). A line whose point is no place, whose thickness
+// or height is not positive, or whose point repeats the one before is
+// refused with a line on the error stream; reading goes on.
+int load_walls(world& w);
+int add_wall_model(structure_tree& t, const float a[3], float thick_a, float height_a, const float b[3], float thick_b,
+                   float height_b, int is_gate);
 void set_gate_shape_mp(model_node& node, float angle, const float a[3], float thick_a, const float up_a[3],
                        const float b[3], float thick_b, const float up_b[3], int is_gate);
-void set_gate_shape(int model_id, float angle, const float a[3], const float b[3], float thickness, float height);
-int add_tower_model(const float point[3], float width, float height, int square, wall_point& rec);
+void set_gate_shape(structure_tree& t, int model_id, float angle, const float a[3], const float b[3], float thickness,
+                    float height);
+// A tower at wall point `index`.
+int add_tower_model(world& w, const float point[3], float width, float height, int square, int index);
 
 // A stretch of wall on the ground, from (ax, az) to (bx, bz), half as thick
 // as the thicker of its two ends.
@@ -67,29 +65,24 @@ struct wall_stretch {
 bool gate_stands_open(const wall_point& p);
 // The stretches a unit on the ground cannot pass: every one but the open
 // gates.
-std::vector<wall_stretch> closed_wall_stretches();
+std::vector<wall_stretch> closed_wall_stretches(const walls_state& walls);
 
-void set_gate(int ignored, float angle);
-void set_gate_bool(int up);
+// Every gate not broken swings to `angle` (0 up, 90 lowered).
+void set_gate(walls_state& walls, float angle);
+void set_gate_bool(walls_state& walls, int up);
 // The defenders' gate button (command bar slot 0): every gate up or down,
 // and "GATE" to the other copies.
-void gate_func();
-void set_break_gate(int gate_index, float value);
+void gate_func(world& w);
+void set_break_gate(walls_state& walls, int gate_index, float value);
 // Once a play step of dt seconds: breaking and swinging of the gates.
-void simulate_walls(float dt = TUNED_STEP);
+void simulate_walls(world& w, float dt = TUNED_STEP);
 
-// Receivers of the "GATE" and "GBRK" commands, given the command's
-// parameters as parsed by the command dispatcher.
-void receive_gate_command(float p0);
-void receive_gate_break_command(float p0, float p1);
+// "GATE": the defenders raise or lower every gate. "GBRK": the attackers'
+// leader says a gate broke.
+void receive_gate(message_context& c, const uint32_t p[4]);
+void receive_gate_break(message_context& c, const uint32_t p[4]);
 // The gate a "GBRK" names by the float `code`: the index of the wall point
 // that starts it, or -1 when the code names no gate of this city.
-int named_gate(float code);
+int named_gate(const walls_state& walls, float code);
 // Whether the gate starting at wall point `index` has been broken.
-bool gate_broken(int index);
-
-// Registers the "GATE" and "GBRK" command handlers.
-void register_wall_commands();
-// Start-up: joins the walls to the command messages, the participant table
-// and the archers, and registers the wall commands.
-void init_wall_links();
+bool gate_broken(const walls_state& walls, int index);

@@ -2,23 +2,19 @@
 
 #include <cmath>
 
-#include "sim/game.h"
+#include "sim/world.h"
 
-float water_p1 = 0.0f, water_p2 = 0.0f, water_p3 = 0.0f;
-float next_water_rebuild = -1.0f;
-long water_ripple = 0;
-
-void set_water_phases(float t)
+void set_water_phases(water_state& water, float t)
 {
-    water_p1 = sinf(t);
-    water_p2 = cosf(0.8f * t);
-    water_p3 = 2.0f * t;
+    water.p1 = sinf(t);
+    water.p2 = cosf(0.8f * t);
+    water.p3 = 2.0f * t;
 }
 
-float water_vertex_height(float x, float z)
+float water_vertex_height(const water_state& water, float x, float z)
 {
     const float u = (x + 100.0f) * 0.05f, w = (z + 100.0f) * 0.05f;
-    return sinf(2.0f * u + water_p3) * sinf(2.0f * w + water_p3);
+    return sinf(2.0f * u + water.p3) * sinf(2.0f * w + water.p3);
 }
 
 float water_vertex_alpha(float x, float z)
@@ -32,16 +28,12 @@ float water_vertex_alpha(float x, float z)
     return 0.6f;
 }
 
-void reset_game_water()
+void simulate_water(world& w)
 {
-    next_water_rebuild = -1.0f;
-}
-
-void simulate_water()
-{
-    if (next_water_rebuild > game_time)
+    water_state& water = w.water;
+    if (water.next_rebuild > w.time)
         return;
-    set_water_phases(game_time);
-    next_water_rebuild = game_time + 0.05f;
-    ++water_ripple;
+    set_water_phases(water, w.time);
+    water.next_rebuild = w.time + 0.05f;
+    ++water.ripple;
 }

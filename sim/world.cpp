@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/random.h"
 #include "sim/archer.h"
 #include "sim/buildings.h"
 #include "sim/catapult.h"
@@ -24,9 +23,9 @@
 #include "sim/projectile.h"
 #include "sim/ram.h"
 #include "sim/route.h"
+#include "sim/session.h"
 #include "sim/ship.h"
 #include "sim/sides.h"
-#include "sim/siege.h"
 #include "sim/sky.h"
 #include "sim/terrain.h"
 #include "sim/trees.h"
@@ -34,91 +33,56 @@
 #include "sim/walls.h"
 #include "sim/water.h"
 
-// When the next unit-state batch goes out.
-static float s_next_send = 0.0f;
-
-void init_simulation()
+world::world(::session& s, unsigned seed) : session(s)
 {
-    init_teams();
-    init_wall_links();
-    init_siege();
-}
-
-void reset_send_timer()
-{
-    // The first batch of a game goes out in its first step.
-    s_next_send = 0.0f;
-}
-
-// Everything of the simulation that belongs to one game, reset before the
-// next world is built. game_time starts again at 0 in every game, so a
-// timer left from an earlier game would hold the new one back for as long
-// as that game lasted, and a list would carry the old world into the new.
-// A module that keeps state for one game adds its reset function here, and
-// nowhere else; the world's builders then start from empty lists and fresh
-// counters.
-static void (*const world_resets[])() = {
-    reset_send_timer,        // unit-state send timer
-    init_movement,           // movement timers, start position
-    reset_game_messages,     // an unsent unit-state batch
-    reset_game_units,        // selection, win check, references into the old world
-    reset_game_routes,       // routes and queued waypoints
-    reset_game_humanoids,    // humanoid ids
-    reset_game_catapults,    // catapult ids
-    reset_game_rams,         // ram ids
-    reset_game_ships,        // ship ids
-    reset_game_dragons,      // the dragon held and ridden, dragon ids, the summoning guard
-    reset_game_combat,       // the own figure's pending health
-    reset_game_magic,        // the dragon's slot, a spell waiting for its target
-    clear_projectiles,       // arrows and balls
-    clear_model_tree,        // walls, buildings, trunks
-    clear_trees,             // tree pictures
-    reset_game_water,        // the inland water's ripple
-    reset_game_lightning,    // last strike
-    reset_game_light,        // night and day
-    reset_game_sides,        // the computer sides' figures
-};
-
-void reset_world_state()
-{
-    for (void (*reset)() : world_resets)
-        reset();
-}
-
-int seed_game(unsigned seed)
-{
-    game_srand(seed);
+    stream_srand(rng, seed);
     // Alone with nobody on the other side, a game never ends for want of
     // an enemy; the computer is an enemy.
-    single_player = n_parts == 1 && !computer_plays(TEAM_ATTACKERS) && !computer_plays(TEAM_DEFENDERS) ? 1 : 0;
-    return game_rand() % 10000;
+    alone = s.parts.size() == 1 && !computer_plays(s, TEAM_ATTACKERS) && !computer_plays(s, TEAM_DEFENDERS) ? 1 : 0;
+    channel = rand() % 10000;
+    units.departures_seen = s.departures;
 }
 
-void build_world()
+world::~world()
 {
-    reset_world_state();
-    game_time = 0.0f;
-    fill_human_types();
-    init_terrain();
+    // Nothing of this battle stays pointed at: the participants' figures
+    // go with the registry (those of another world, already made for the
+    // next battle, stay).
+    for (participant& p : session.parts)
+        if (p.figure && find_unit(*this, p.figure->id) == p.figure)
+            p.figure = nullptr;
+}
+
+void reset_send_timer(world& w)
+{
+    // The next batch goes out in the next step.
+    w.batch.next_send = 0.0f;
+}
+
+void build_world(world& w)
+{
+    w.time = 0.0f;
+    make_participant_figures(w);
+    init_terrain(w);
     // The city stands on the finished terrain: walls, then buildings, then
     // trees.
-    load_walls();
-    load_buildings();
-    load_trees();
-    init_skybox();
-    init_rams();
-    init_catapults();
+    load_walls(w);
+    load_buildings(w);
+    load_trees(w);
+    init_skybox(w);
+    init_rams(w);
+    init_catapults(w);
     // Each side's starting soldiers, made by that side's leader only.
-    init_footmen();
-    init_goblins();
-    init_ships();
+    init_footmen(w);
+    init_goblins(w);
+    init_ships(w);
     // The computer sides' figures, on every copy.
     for (int team : {TEAM_ATTACKERS, TEAM_DEFENDERS})
-        if (computer_plays(team))
-            make_computer_figure(team);
-    build_archer_projectile_table();
-    setup_personal();
-    print_world_census();
+        if (computer_plays(w.session, team))
+            make_computer_figure(w, team);
+    build_archer_projectile_table(w.aim);
+    setup_personal(w.player);
+    print_world_census(w);
 }
 
 // --- the step ---------------------------------------------------------------
@@ -129,52 +93,52 @@ void build_world()
 // hear of them.
 constexpr float REANNOUNCE_TIMES[] = {1.5f, 5.0f, 15.0f};
 
-static void send_unit_state_now()
+static void send_unit_state_now(world& w)
 {
-    send_unit_messages();
-    flush_updm_list();
+    send_unit_messages(w);
+    flush_state_batch(w);
 }
 
-void send_network_status()
+void send_network_status(world& w)
 {
-    if (s_next_send <= game_time) {
-        s_next_send = game_time + 0.05f;
-        send_unit_state_now();
+    if (w.batch.next_send <= w.time) {
+        w.batch.next_send = w.time + 0.05f;
+        send_unit_state_now(w);
     }
 }
 
-void step_world(float dt, const player_controls& controls)
+void step_world(world& w, float dt, const player_controls& controls)
 {
-    set_controls(controls);
-    bury_orphaned_dead();
+    w.player.controls = controls;
+    bury_orphaned_dead(w);
     for (float t : REANNOUNCE_TIMES)
-        if (game_time - dt < t && game_time >= t)
-            announce_made_units_again();
-    simulate_units(dt);
-    simulate_walls(dt);
-    simulate_skybox(dt);
-    simulate_projectiles(dt);
-    simulate_magic(dt);
-    step_player(dt, controls);
-    simulate_personal(dt);
-    send_network_status();
-    regenerate_archers();
-    simulate_lightning();
-    update_phase(game_time);
-    simulate_water();
+        if (w.time - dt < t && w.time >= t)
+            announce_made_units_again(w);
+    simulate_units(w, dt);
+    simulate_walls(w, dt);
+    simulate_skybox(w, dt);
+    simulate_projectiles(w, dt);
+    simulate_magic(w, dt);
+    step_player(w, dt, controls);
+    simulate_personal(w, dt);
+    send_network_status(w);
+    regenerate_archers(w);
+    simulate_lightning(w);
+    update_darkness(w.light, w.time);
+    simulate_water(w);
 }
 
-int end_of_step()
+int end_of_step(world& w)
 {
-    const int result = is_end_game();
+    const int result = is_end_game(w);
     if (result != END_WON && result != END_LOST)
         return END_GOES_ON;
     // The other copies judge the end from this copy's reports, and it sends
     // none once its game is over: the state it ended on goes out now, or a
     // sixth unit reaching the temple here could stay short of it on the
     // others for good.
-    send_unit_state_now();
-    end_game(result);
+    send_unit_state_now(w);
+    end_game(w, result);
     return result;
 }
 
@@ -193,42 +157,43 @@ struct census_sum {
     void add_int(int v) { add(&v, sizeof v); }
 };
 
-std::string world_census()
+std::string world_census(const world& w)
 {
     census_sum land, woods, sky;
-    if (height_map[0])
+    if (w.terrain.made)
         for (int j = 0; j < TERRAIN_SIZE; ++j)
-            land.add(height_map[j], TERRAIN_SIZE * sizeof(float));
-    for (const auto* list : {&chestnuts, &random_trees})
+            land.add(w.terrain.height_map[j], TERRAIN_SIZE * sizeof(float));
+    for (const auto* list : {&w.trees.chestnuts, &w.trees.random_trees})
         for (const tree_pos& t : *list) {
             woods.add_int(t.x);
             woods.add_int(t.y);
             woods.add_int(t.z);
         }
     int storm = 0;
-    for (const cloud& c : the_clouds) {
+    for (const cloud& c : w.sky.clouds) {
         for (float v : {c.x, c.y, c.z, c.vx, c.vy, c.vz, c.size})
             sky.add_float(v);
         storm += c.storm;
     }
     int by_kind[6] = {};
     int total = 0;
-    for (const unit* u = unit_list; u; u = u->next, ++total)
+    for (const unit* u = w.units.list; u; u = u->next, ++total)
         if (u->kind >= 0 && u->kind < 6)
             ++by_kind[u->kind];
     char line[512];
     snprintf(line, sizeof line,
-           "world: terrain %08X, trees %d+%d %08X, models %d, clouds %d (%d storm) %08X, water rebuild %.2f, "
-           "night %d phase %.2f, strike %g, units %d (%d humanoids, %d catapults, %d rams, %d ships), "
-           "projectiles %d",
-           land.h, num_chestnuts, num_random_trees, woods.h, num_top_level_models(), nclouds, storm, sky.h,
-           static_cast<double>(next_water_rebuild), is_night_time_mode, static_cast<double>(phase),
-           static_cast<double>(last_lightning_time), total, by_kind[UNIT_HUMANOID], by_kind[UNIT_CATAPULT],
-           by_kind[UNIT_RAM], by_kind[UNIT_SHIP], count_projectiles());
+             "world: terrain %08X, trees %d+%d %08X, models %d, clouds %d (%d storm) %08X, water rebuild %.2f, "
+             "night %d phase %.2f, strike %g, units %d (%d humanoids, %d catapults, %d rams, %d ships), "
+             "projectiles %d",
+             land.h, static_cast<int>(w.trees.chestnuts.size()), static_cast<int>(w.trees.random_trees.size()),
+             woods.h, num_top_level_models(w.structures), static_cast<int>(w.sky.clouds.size()), storm, sky.h,
+             static_cast<double>(w.water.next_rebuild), w.light.night, static_cast<double>(w.light.darkness),
+             static_cast<double>(w.lightning.time), total, by_kind[UNIT_HUMANOID], by_kind[UNIT_CATAPULT],
+             by_kind[UNIT_RAM], by_kind[UNIT_SHIP], count_projectiles(w.projectiles));
     return line;
 }
 
-void print_world_census()
+void print_world_census(const world& w)
 {
-    printf("%s\n", world_census().c_str());
+    printf("%s\n", world_census(w).c_str());
 }

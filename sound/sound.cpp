@@ -4,32 +4,13 @@
 #include <AL/alc.h>
 #include <cstdio>
 
-#include "sim/player.h"
-#include "sim/game.h"
 #include "platform/paths.h"
 #include "platform/random.h"
 #include "platform/settings.h"
-#include "sound/wav_file.h"
+#include "sim/game.h"
+#include "sim/player.h"
 #include "sim/terrain.h"
-
-unsigned int lightning_sound = 0, splash_sound = 0, fire_start_sound = 0, fire_loop_sound = 0;
-unsigned int water_sounds[3];
-unsigned int music_sounds[2];
-unsigned int dragon_sounds[8];
-unsigned int water_sources[2];
-int water_current[2] = {-1, -1};
-float water_switch_time = 0.0f;
-unsigned int music_source = 0;
-int music_current = -1;
-float music_time = 0.0f;
-float music_switch_time = 0.0f;
-std::vector<sound_effect> active_effects;
-int do_sound = 0;
-// The sound's own random numbers (which roar, which surf).
-static rand_stream s_rand;
-
-static ALCdevice* sound_device = nullptr;
-static ALCcontext* sound_context = nullptr;
+#include "sound/wav_file.h"
 
 // The music's own loudness at full music volume.
 static constexpr float MUSIC_GAIN = 0.15f;
@@ -44,22 +25,23 @@ static float music_volume()
     return static_cast<float>(user_settings.music_volume) / 100.0f;
 }
 
-void init_sound()
+void init_sound(sound_system& snd)
 {
-    if (!do_sound)
+    if (!snd.on)
         return;
-    active_effects.clear();
-    sound_device = alcOpenDevice(nullptr);
-    if (!sound_device)
+    snd.effects.clear();
+    ALCdevice* device = alcOpenDevice(nullptr);
+    if (!device)
         return;
-    sound_context = alcCreateContext(sound_device, nullptr);
-    if (!sound_context) {
-        alcCloseDevice(sound_device);
-        sound_device = nullptr;
+    ALCcontext* context = alcCreateContext(device, nullptr);
+    if (!context) {
+        alcCloseDevice(device);
         return;
     }
-    alcMakeContextCurrent(sound_context);
-    load_sounds();
+    snd.device = device;
+    snd.context = context;
+    alcMakeContextCurrent(context);
+    load_sounds(snd);
 }
 
 static ALenum al_format(const wav_data& w)
@@ -96,23 +78,23 @@ unsigned int load_wav_file(const char* path)
     return buffer;
 }
 
-void load_sounds()
+void load_sounds(sound_system& snd)
 {
-    lightning_sound = load_wav_file("sounds/lightning.wav");
-    splash_sound = load_wav_file("sounds/splash.wav");
-    alGenSources(2, water_sources);
-    water_sounds[0] = load_wav_file("sounds/seaside.wav");
-    water_sounds[1] = load_wav_file("sounds/seaside.wav");
-    water_sounds[2] = load_wav_file("sounds/waterside.wav");
-    fire_start_sound = load_wav_file("sounds/firestart.wav");
-    fire_loop_sound = load_wav_file("sounds/fireloop.wav");
-    alGenSources(1, &music_source);
-    music_sounds[0] = load_wav_file("sounds/human1.wav");
-    music_sounds[1] = load_wav_file("sounds/human2.wav");
+    snd.lightning_sound = load_wav_file("sounds/lightning.wav");
+    snd.splash_sound = load_wav_file("sounds/splash.wav");
+    alGenSources(2, snd.water_sources);
+    snd.water_sounds[0] = load_wav_file("sounds/seaside.wav");
+    snd.water_sounds[1] = load_wav_file("sounds/seaside.wav");
+    snd.water_sounds[2] = load_wav_file("sounds/waterside.wav");
+    snd.fire_start_sound = load_wav_file("sounds/firestart.wav");
+    snd.fire_loop_sound = load_wav_file("sounds/fireloop.wav");
+    alGenSources(1, &snd.music_source);
+    snd.music_sounds[0] = load_wav_file("sounds/human1.wav");
+    snd.music_sounds[1] = load_wav_file("sounds/human2.wav");
     for (int i = 0; i < 8; ++i) {
         char path[32];
         snprintf(path, sizeof path, "sounds/dragon%d.wav", i);
-        dragon_sounds[i] = load_wav_file(path);
+        snd.dragon_sounds[i] = load_wav_file(path);
     }
 }
 
@@ -129,56 +111,56 @@ unsigned int add_sound_effect_source(unsigned int buffer, float x, float y, floa
     return source;
 }
 
-void add_sound_effect(unsigned int buffer, float lifetime, float delay, float x, float y, float z, float ref_distance,
-                      int loop)
+void add_sound_effect(sound_system& snd, unsigned int buffer, float lifetime, float delay, float x, float y, float z,
+                      float ref_distance, int loop)
 {
-    if (!do_sound)
+    if (!snd.on)
         return;
     unsigned int source = add_sound_effect_source(buffer, x, y, z, ref_distance, loop);
-    active_effects.push_back({source, game_time + lifetime, game_time + delay, loop});
+    snd.effects.push_back({source, snd.clock + lifetime, snd.clock + delay, loop});
 }
 
-void initiate_lightning_sound(float x, float z)
+void initiate_lightning_sound(sound_system& snd, const terrain_state& ground, float x, float z)
 {
-    add_sound_effect(lightning_sound, 5.0f, 1.0f, x, get_terrain_height(x, z), z, 20.0f, 0);
+    add_sound_effect(snd, snd.lightning_sound, 5.0f, 1.0f, x, get_terrain_height(ground, x, z), z, 20.0f, 0);
 }
 
-void initiate_firestorm_sound(float x, float z)
+void initiate_firestorm_sound(sound_system& snd, const terrain_state& ground, float x, float z)
 {
     // A one-shot ignition at once, then a looping burn from one second on,
     // cut off seven seconds after the call.
-    float y = get_terrain_height(x, z);
-    add_sound_effect(fire_start_sound, 2.0f, 0.0f, x, y, z, 33.0f, 0);
-    add_sound_effect(fire_loop_sound, 7.0f, 1.0f, x, y, z, 33.0f, 1);
+    float y = get_terrain_height(ground, x, z);
+    add_sound_effect(snd, snd.fire_start_sound, 2.0f, 0.0f, x, y, z, 33.0f, 0);
+    add_sound_effect(snd, snd.fire_loop_sound, 7.0f, 1.0f, x, y, z, 33.0f, 1);
 }
 
-void initiate_splash_sound(float x, float z)
+void initiate_splash_sound(sound_system& snd, float x, float z)
 {
-    add_sound_effect(splash_sound, 2.0f, 0.0f, x, 10.0f, z, 3.0f, 0);
+    add_sound_effect(snd, snd.splash_sound, 2.0f, 0.0f, x, 10.0f, z, 3.0f, 0);
 }
 
-void initiate_dragon_sound(float x, float y, float z)
+void initiate_dragon_sound(sound_system& snd, float x, float y, float z)
 {
-    add_sound_effect(dragon_sounds[stream_rand(s_rand) % 8], 2.0f, 0.0f, x, y, z, 30.0f, 0);
+    add_sound_effect(snd, snd.dragon_sounds[stream_rand(snd.rng) % 8], 2.0f, 0.0f, x, y, z, 30.0f, 0);
 }
 
-void reset_game_sound()
+void reset_game_sound(sound_system& snd)
 {
-    for (sound_effect& e : active_effects) {
+    for (sound_effect& e : snd.effects) {
         alSourceStop(e.source);
         alDeleteSources(1, &e.source);
     }
-    active_effects.clear();
-    water_switch_time = 0.0f;
+    snd.effects.clear();
+    snd.water_switch_time = snd.clock;
 }
 
-static void move_listener()
+static void move_listener(const local_player* p)
 {
-    if (game_state == STATE_PLAY) {
-        alListener3f(AL_POSITION, eye_x, eye_y, eye_z);
-        alListener3f(AL_VELOCITY, eye_vx, eye_vy, eye_vz);
+    if (p) {
+        alListener3f(AL_POSITION, p->eye_x, p->eye_y, p->eye_z);
+        alListener3f(AL_VELOCITY, p->eye_vx, p->eye_vy, p->eye_vz);
         float look[3], up[3];
-        eye_look_vectors(look, up);
+        eye_look_vectors(*p, look, up);
         const float orientation[6] = {look[0], look[1], look[2], up[0], up[1], up[2]};
         alListenerfv(AL_ORIENTATION, orientation);
     } else {
@@ -189,17 +171,18 @@ static void move_listener()
     }
 }
 
-static void simulate_effects()
+static void simulate_effects(sound_system& snd)
 {
+    std::vector<sound_effect>& active_effects = snd.effects;
     for (size_t i = 0; i < active_effects.size();) {
         sound_effect& e = active_effects[i];
-        if (e.triggers <= game_time) {
-            e.triggers = game_time + 1e13f;  // never again
+        if (e.triggers <= snd.clock) {
+            e.triggers = snd.clock + 1e13f;  // never again
             alSourcei(e.source, AL_LOOPING, e.loops);
             alSourcePlay(e.source);
             printf("playing sound source %d\n", e.source);
         }
-        if (e.expires <= game_time) {
+        if (e.expires <= snd.clock) {
             alSourceStop(e.source);
             alDeleteSources(1, &e.source);
             active_effects.erase(active_effects.begin() + static_cast<long>(i));
@@ -216,37 +199,43 @@ void surf_position(float ex, float ez, float out[3])
     out[2] = ez >= 0.0f ? 256.0f : -256.0f;
 }
 
-static void simulate_water_sounds()
+static void simulate_water_sounds(sound_system& snd, const local_player* p)
 {
-    if (water_switch_time < game_time) {
-        water_current[0] = -1;
-        water_switch_time = game_time + 10.0f;
+    if (snd.water_switch_time < snd.clock) {
+        snd.water_current[0] = -1;
+        snd.water_switch_time = snd.clock + 10.0f;
     }
     float pos[3];
-    surf_position(eye_x, eye_z, pos);
+    surf_position(p ? p->eye_x : 0.0f, p ? p->eye_z : 0.0f, pos);
     for (int i = 0; i < 2; ++i) {
-        if (water_current[i] == -1) {
-            water_current[i] = stream_rand(s_rand) % 3;
-            alSourceStop(water_sources[i]);
-            alSourcei(water_sources[i], AL_BUFFER, static_cast<ALint>(water_sounds[water_current[i]]));
-            alSourcei(water_sources[i], AL_LOOPING, AL_TRUE);
-            alSourcef(water_sources[i], AL_REFERENCE_DISTANCE, 5.0f);
-            alSourcef(water_sources[i], AL_GAIN, effects_gain());
-            alSourcePlay(water_sources[i]);
+        const unsigned int source = snd.water_sources[i];
+        if (snd.water_current[i] == -1) {
+            snd.water_current[i] = stream_rand(snd.rng) % 3;
+            alSourceStop(source);
+            alSourcei(source, AL_BUFFER, static_cast<ALint>(snd.water_sounds[snd.water_current[i]]));
+            alSourcei(source, AL_LOOPING, AL_TRUE);
+            alSourcef(source, AL_REFERENCE_DISTANCE, 5.0f);
+            alSourcef(source, AL_GAIN, effects_gain());
+            alSourcePlay(source);
         }
-        alSourcefv(water_sources[i], AL_POSITION, pos);
+        alSourcefv(source, AL_POSITION, pos);
     }
 }
 
-static void simulate_music(float dt)
+static void simulate_music(sound_system& snd, const local_player* p, float dt)
 {
-    float look[3], up[3];
-    eye_look_vectors(look, up);
-    if (game_state == STATE_PLAY)
-        alSource3f(music_source, AL_POSITION, eye_x + 5.0f * look[0], eye_y + 5.0f * look[1],
-                   eye_z + 5.0f * look[2]);
-    else
+    const unsigned int music_source = snd.music_source;
+    if (p) {
+        float look[3], up[3];
+        eye_look_vectors(*p, look, up);
+        alSource3f(music_source, AL_POSITION, p->eye_x + 5.0f * look[0], p->eye_y + 5.0f * look[1],
+                   p->eye_z + 5.0f * look[2]);
+    } else {
         alSource3f(music_source, AL_POSITION, 0.0f, 0.0f, 5.0f);
+    }
+    float& music_time = snd.music_time;
+    float& music_switch_time = snd.music_switch_time;
+    int& music_current = snd.music_current;
     music_time += dt;
     if (music_switch_time < music_time) {
         if (music_current != 1) {
@@ -257,7 +246,7 @@ static void simulate_music(float dt)
             music_switch_time = music_time + 120.0f;
         }
         alSourceStop(music_source);
-        alSourcei(music_source, AL_BUFFER, static_cast<ALint>(music_sounds[music_current]));
+        alSourcei(music_source, AL_BUFFER, static_cast<ALint>(snd.music_sounds[music_current]));
         alSourcef(music_source, AL_GAIN, MUSIC_GAIN * music_volume());
         alSourcePlay(music_source);
     }
@@ -265,42 +254,43 @@ static void simulate_music(float dt)
         alSourcef(music_source, AL_GAIN, (music_switch_time - music_time) * 0.05f * music_volume());  // to 0 in 3 s
 }
 
-void simulate_sound(float dt)
+void simulate_sound(sound_system& snd, float dt, const local_player* listener)
 {
-    if (!do_sound)
+    snd.clock += dt;
+    if (!snd.on)
         return;
-    move_listener();
-    simulate_effects();
-    simulate_water_sounds();
-    simulate_music(dt);
+    move_listener(listener);
+    simulate_effects(snd);
+    simulate_water_sounds(snd, listener);
+    simulate_music(snd, listener, dt);
 }
 
-void apply_sound_volumes()
+void apply_sound_volumes(sound_system& snd)
 {
-    if (!sound_context)
+    if (!snd.context)
         return;
-    for (const sound_effect& e : active_effects)
+    for (const sound_effect& e : snd.effects)
         alSourcef(e.source, AL_GAIN, effects_gain());
-    for (unsigned int source : water_sources)
+    for (unsigned int source : snd.water_sources)
         alSourcef(source, AL_GAIN, effects_gain());
     // Within a track's last seconds the fade sets the gain every frame.
-    if (!(music_switch_time < music_time + 3.0f))
-        alSourcef(music_source, AL_GAIN, MUSIC_GAIN * music_volume());
+    if (!(snd.music_switch_time < snd.music_time + 3.0f))
+        alSourcef(snd.music_source, AL_GAIN, MUSIC_GAIN * music_volume());
 }
 
-void set_sound_on(int on)
+void set_sound_on(sound_system& snd, int on)
 {
-    if (on && !sound_context) {
-        do_sound = 1;
-        init_sound();  // opens the device the first time sound is wanted
+    if (on && !snd.context) {
+        snd.on = 1;
+        init_sound(snd);  // opens the device the first time sound is wanted
         return;
     }
-    do_sound = on ? 1 : 0;
-    if (!sound_context)
+    snd.on = on ? 1 : 0;
+    if (!snd.context)
         return;
     alListenerf(AL_GAIN, on ? 1.0f : 0.0f);
     // Music and surf wait where they are while sound is off.
-    unsigned int loops[3] = {music_source, water_sources[0], water_sources[1]};
+    unsigned int loops[3] = {snd.music_source, snd.water_sources[0], snd.water_sources[1]};
     for (unsigned int source : loops) {
         ALint state = 0;
         alGetSourcei(source, AL_SOURCE_STATE, &state);

@@ -15,8 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/random.h"
+#include "sim/session.h"
 #include "sim/terrain.h"
+#include "sim/world.h"
 
 namespace {
 
@@ -82,12 +83,12 @@ float seg_distance(float px, float pz, float ax, float az, float bx, float bz)
 // Breadth-first search over grid points above the water line; plain wall
 // stretches block the points they cover. Starts from every dry point within
 // `wade` units of the start.
-bool can_walk(const std::vector<wall_pt>& walls, float sx, float sz, float tx, float tz, float wade)
+bool can_walk(const terrain_state& t, const std::vector<wall_pt>& walls, float sx, float sz, float tx, float tz, float wade)
 {
     std::vector<unsigned char> open(N * N, 0), seen(N * N, 0);
     for (int j = 0; j < N; ++j)
         for (int i = 0; i < N; ++i) {
-            bool dry = height_map[j][i] >= ocean_height;
+            bool dry = t.height_map[j][i] >= OCEAN_HEIGHT;
             for (size_t k = 0; dry && k + 1 < walls.size(); ++k)
                 if (!walls[k].gate &&
                     seg_distance(gx(i), gx(j), walls[k].x, walls[k].z, walls[k + 1].x, walls[k + 1].z) <
@@ -124,12 +125,12 @@ bool can_walk(const std::vector<wall_pt>& walls, float sx, float sz, float tx, f
 }
 
 // Distance from (x, z) to the nearest grid point above the water line.
-float shore_distance(float x, float z)
+float shore_distance(const terrain_state& t, float x, float z)
 {
     float best = 1e9f;
     for (int j = 0; j < N; ++j)
         for (int i = 0; i < N; ++i)
-            if (height_map[j][i] >= ocean_height)
+            if (t.height_map[j][i] >= OCEAN_HEIGHT)
                 best = std::fmin(best, std::hypot(gx(i) - x, gx(j) - z));
     return best;
 }
@@ -172,28 +173,29 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    allocate_terrain();
+    session survey;
     int walkable = 0;
     double wall_sum = 0, bld_sum = 0;
     printf("seed   walls_above  buildings_above  walk  start_to_shore\n");
     for (int s = 0; s < seeds; ++s) {
         // Seeds as the game draws them (10240 .. 60239), spread over the range.
         const unsigned seed = 10240u + static_cast<unsigned>(s) * 997u % 50000u;
-        game_srand(seed);
-        game_rand(); // the game channel is drawn before the island
-        random_map();
+        // The world draws the game channel from the seed before the island.
+        auto island = std::make_unique<world>(survey, seed);
+        random_map(*island);
+        const terrain_state& t = island->terrain;
         int wall_up = 0;
         for (const wall_pt& w : walls)
-            wall_up += get_terrain_height(w.x, w.z) > ocean_height;
+            wall_up += get_terrain_height(t, w.x, w.z) > OCEAN_HEIGHT;
         int bld_up = 0;
         for (const building& b : blds) {
-            const float g = get_terrain_height(static_cast<float>(b.x), static_cast<float>(b.z));
-            bld_up += (b.kind == 'b' ? g - 0.5f + b.height : g) > ocean_height;
+            const float g = get_terrain_height(t, static_cast<float>(b.x), static_cast<float>(b.z));
+            bld_up += (b.kind == 'b' ? g - 0.5f + b.height : g) > OCEAN_HEIGHT;
         }
         // The attackers' start lies in the sea on some islands; players swim,
         // so the walk starts at the nearest shore and the swim is reported.
-        const float swim = shore_distance(0, 188);
-        const bool walk = can_walk(walls, 0, 188, gate_x, gate_z, swim + 4);
+        const float swim = shore_distance(t, 0, 188);
+        const bool walk = can_walk(t, walls, 0, 188, gate_x, gate_z, swim + 4);
         const double wf = static_cast<double>(wall_up) / static_cast<double>(walls.size());
         const double bf = static_cast<double>(bld_up) / static_cast<double>(blds.size());
         wall_sum += wf;

@@ -338,8 +338,10 @@ static void run_command(const std::string& line, std::vector<unsigned char>& aut
     } else if (w == "ping")
         printf("PONG\n");
     else if (w == "seedchannel" && sscanf(line.c_str(), "%*s %d", &a) == 1) {
-        game_srand(static_cast<unsigned>(a));
-        printf("CHANNEL %d\n", game_rand() % 10000);
+        // A game's channel is the first draw of its seed's generator.
+        rand_stream game;
+        stream_srand(game, static_cast<unsigned>(a));
+        printf("CHANNEL %d\n", stream_rand(game) % 10000);
     } else
         printf("ERROR unknown command: %s\n", line.c_str());
 }

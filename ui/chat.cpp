@@ -10,51 +10,39 @@
 #include "sim/participants.h"
 #include "ui/menu.h"
 #include "sim/units.h"
+#include "sim/session.h"
 #include "sim/sides.h"
 #include "platform/settings.h"
-
-float chat_scoot = CHAT_OUT, scoot_dx = 0.0f;
-float team_scoot = TEAM_OUT, team_scoot_dx = 0.0f;
-std::vector<chat_line> lines;
-int nchat_lines = 0;
-int scroll = 0;
-char chat_buffer[1024];
-int chat_buffer_index = 0;
-int flash_cursor_on = 1;
-float next_chat_cursor_blink = 0.333f;
+#include "ui/user_interface.h"
 
 static const float class_colours[3][3] = {{1, 0, 0}, {0, 1, 0}, {1, 1, 1}};
 
-void init_chat()
+void init_chat(user_interface& ui)
 {
-    lines.clear();
-    nchat_lines = 0;
-    scroll = 0;
-    chat_scoot = CHAT_OUT;
-    team_scoot = TEAM_OUT;
-    scoot_dx = team_scoot_dx = 0.0f;
-    flash_cursor_on = 1;
-    // The menu may open long after the clock started (after a game, it has
-    // counted that game's time): blink from now on.
-    next_chat_cursor_blink = game_time + 0.333f;
-    add_chat_line(2, "Welcome to Kelvarin! ", "");
+    chat_window& c = ui.chat;
+    const int forced = c.forced_computer_side;
+    c = chat_window{};
+    c.forced_computer_side = forced;
+    // The menu may open long after the clock started: blink from now on.
+    c.next_cursor_blink = ui.now() + 0.333f;
+    add_chat_line(c, 2, "Welcome to Kelvarin! ", "");
 }
 
-void scoot_chat_in()
+void scoot_chat_in(chat_window& c)
 {
-    scoot_dx = -1920.0f;
+    c.scoot_dx = -1920.0f;
 }
-void scoot_chat_out()
+void scoot_chat_out(chat_window& c)
 {
-    scoot_dx = 1920.0f;
+    c.scoot_dx = 1920.0f;
 }
-void scoot_team_selection_in()
+void scoot_team_selection_in(chat_window& c)
 {
-    team_scoot_dx = -1536.0f;
+    c.team_scoot_dx = -1536.0f;
 }
-void scoot_team_selection_out()
+void scoot_team_selection_out(chat_window& c)
 {
-    team_scoot_dx = 1536.0f;
+    c.team_scoot_dx = 1536.0f;
 }
 
 int count_lines(const chat_line& e)
@@ -62,8 +50,9 @@ int count_lines(const chat_line& e)
     return static_cast<int>((strlen(e.prefix) + e.text.size()) * 8 / chat_dx + 1.0f);
 }
 
-void add_chat_line(int colour, const char* prefix, const char* text)
+void add_chat_line(chat_window& c, int colour, const char* prefix, const char* text)
 {
+    std::vector<chat_line>& lines = c.lines;
     chat_line e;
     e.colour = (colour >= 0 && colour <= 2) ? colour : 2;
     snprintf(e.prefix, sizeof e.prefix, "%s", prefix ? prefix : "");
@@ -80,41 +69,40 @@ void add_chat_line(int colour, const char* prefix, const char* text)
         lines.erase(lines.begin(), lines.begin() + static_cast<long>(drop));
         for (chat_line& l : lines)
             l.line_start -= shift;
-        scroll = scroll > shift ? scroll - shift : 0;
+        c.scroll = c.scroll > shift ? c.scroll - shift : 0;
     }
-    nchat_lines = static_cast<int>(lines.size());
 }
 
-void close_chat()
+void close_chat(chat_window& c)
 {
-    lines.clear();
-    nchat_lines = 0;
-    scroll = 0;
+    c.lines.clear();
+    c.scroll = 0;
 }
 
-void clear_chat_input()
+void clear_chat_input(chat_window& c)
 {
-    chat_buffer[0] = 0;
-    chat_buffer_index = 0;
+    c.input[0] = 0;
+    c.input_length = 0;
 }
 
-void chat_key(int code)
+void chat_key(user_interface& ui, int code)
 {
-    if (chat_buffer_index >= CHAT_INPUT_MAX)
+    chat_window& c = ui.chat;
+    if (c.input_length >= CHAT_INPUT_MAX)
         return;
     bool counted = false;
     if (code == KEY_BACKSPACE) {
-        if (chat_buffer_index > 0)
-            chat_buffer[--chat_buffer_index] = 0;
+        if (c.input_length > 0)
+            c.input[--c.input_length] = 0;
         counted = true;
     } else if ((code >= 32 && code <= 254) || code == KEY_RETURN) {
-        chat_buffer[chat_buffer_index++] = static_cast<char>(code);
-        chat_buffer[chat_buffer_index] = 0;
+        c.input[c.input_length++] = static_cast<char>(code);
+        c.input[c.input_length] = 0;
         counted = true;
     }
     if (counted) {
-        flash_cursor_on = 1;
-        next_chat_cursor_blink = game_time + 0.333f;
+        c.cursor_on = 1;
+        c.next_cursor_blink = ui.now() + 0.333f;
     }
 }
 
@@ -132,28 +120,29 @@ static void slide(float& pos, float& speed, float limit, float dt)
     }
 }
 
-void simulate_chat_window(float dt)
+void simulate_chat_window(user_interface& ui, float dt)
 {
-    slide(chat_scoot, scoot_dx, CHAT_OUT, dt);
-    if (nchat_lines - scroll + 1 >= chat_dy / 16.0f)
-        ++scroll;
-    if (game_time > next_chat_cursor_blink) {
-        flash_cursor_on = !flash_cursor_on;
-        next_chat_cursor_blink += 0.333f;
+    chat_window& c = ui.chat;
+    slide(c.scoot, c.scoot_dx, CHAT_OUT, dt);
+    if (static_cast<int>(c.lines.size()) - c.scroll + 1 >= chat_dy / 16.0f)
+        ++c.scroll;
+    if (ui.now() > c.next_cursor_blink) {
+        c.cursor_on = !c.cursor_on;
+        c.next_cursor_blink += 0.333f;
     }
-    if (chat_buffer_index > 0 && chat_buffer[chat_buffer_index - 1] == KEY_RETURN) {
-        chat_buffer[--chat_buffer_index] = 0;
+    if (c.input_length > 0 && c.input[c.input_length - 1] == KEY_RETURN) {
+        c.input[--c.input_length] = 0;
         char prefix[40];
-        snprintf(prefix, sizeof prefix, "%s: ", default_username ? default_username : "");
-        add_chat_line(2, prefix, chat_buffer);
-        send_chat_message(chat_buffer);
-        clear_chat_input();
+        snprintf(prefix, sizeof prefix, "%s: ", ui.session.username.c_str());
+        add_chat_line(c, 2, prefix, c.input);
+        send_chat_message(ui.session, c.input);
+        clear_chat_input(c);
     }
 }
 
-void simulate_team_window(float dt)
+void simulate_team_window(chat_window& c, float dt)
 {
-    slide(team_scoot, team_scoot_dx, TEAM_OUT, dt);
+    slide(c.team_scoot, c.team_scoot_dx, TEAM_OUT, dt);
 }
 
 // --- text layout --------------------------------------------------------------
@@ -222,7 +211,7 @@ static void draw_panel_border()
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 }
 
-static void draw_chat_line(const chat_line& e)
+static void draw_chat_line(const chat_line& e, int scroll)
 {
     text_cursor c{5, (e.line_start - scroll) * 16 + 21};
     bool stopped = false;
@@ -232,11 +221,12 @@ static void draw_chat_line(const chat_line& e)
     draw_text_run(c, e.text.data(), e.text.size(), false, stopped);
 }
 
-void draw_chat_window()
+void draw_chat_window(const user_interface& ui)
 {
+    const chat_window& chat = ui.chat;
     glDisable(GL_TEXTURE_2D);
     glPushMatrix();
-    glTranslatef(chat_x1 + chat_scoot, chat_y1, 0.0f);
+    glTranslatef(chat_x1 + chat.scoot, chat_y1, 0.0f);
     draw_panel_border();
 
     glPushMatrix();
@@ -252,28 +242,26 @@ void draw_chat_window()
     glEnd();
     glColor3f(1.0f, 1.0f, 1.0f);
     int x = 5, y = 21;
-    for (int i = 0; i < chat_buffer_index; ++i) {
+    for (int i = 0; i < chat.input_length; ++i) {
         if (y > chat_dy - 5)
             break;
         if (y > 20)
-            bitmap_char(x, y, static_cast<unsigned char>(chat_buffer[i]));
+            bitmap_char(x, y, static_cast<unsigned char>(chat.input[i]));
         x += 8;
         if (x > chat_dx - 10) {
             x = 5;
             y += 16;
         }
     }
-    if (flash_cursor_on)
+    if (chat.cursor_on)
         glRectf(static_cast<float>(x), static_cast<float>(y - 10), static_cast<float>(x + 6),
                 static_cast<float>(y + 1));
     glPopMatrix();
 
-    for (const chat_line& e : lines)
-        draw_chat_line(e);
+    for (const chat_line& e : chat.lines)
+        draw_chat_line(e, chat.scroll);
     glPopMatrix();
 }
-
-int forced_computer_side = -1;
 
 static int computer_level_setting()
 {
@@ -282,15 +270,16 @@ static int computer_level_setting()
                : LEVEL_NORMAL;
 }
 
-const char* computer_button_label()
+const char* computer_button_label(const chat_window& c)
 {
     static const char* const labels[] = {"Computer: Off", "Computer: Easy", "Computer: Normal", "Computer: Hard"};
-    const bool on = user_settings.computer || forced_computer_side >= 0;
+    const bool on = user_settings.computer || c.forced_computer_side >= 0;
     return labels[on ? computer_level_setting() : 0];
 }
 
-void cycle_computer_level()
+void cycle_computer_level(user_interface& ui)
 {
+    int& forced_computer_side = ui.chat.forced_computer_side;
     if (!user_settings.computer && forced_computer_side < 0) {
         user_settings.computer = 1;
         user_settings.computer_level = LEVEL_EASY;
@@ -302,28 +291,30 @@ void cycle_computer_level()
         user_settings.computer_level = LEVEL_NORMAL;
     }
     save_settings();
-    team_buttons[2].label = computer_button_label();
-    printf("the computer: %s\n", computer_button_label());
+    ui.menu.teams[2].label = computer_button_label(ui.chat);
+    printf("the computer: %s\n", computer_button_label(ui.chat));
 }
 
-int computer_side_wanted()
+int computer_side_wanted(const user_interface& ui)
 {
-    if (n_parts == 0)
+    const session& s = ui.session;
+    if (s.parts.empty())
         return -1;
-    int side = forced_computer_side;
+    int side = ui.chat.forced_computer_side;
     if (side < 0 && user_settings.computer)
-        side = 1 - parts[0].team;
+        side = 1 - s.parts[0].team;
     // Only a side nobody took.
-    return (side == TEAM_ATTACKERS || side == TEAM_DEFENDERS) && teams[side].members == 0 ? side : -1;
+    return (side == TEAM_ATTACKERS || side == TEAM_DEFENDERS) && s.teams[side].members == 0 ? side : -1;
 }
 
-static void draw_member_list(int team, float ox, float oy)
+static void draw_member_list(const user_interface& ui, int team, float ox, float oy)
 {
+    const session& s = ui.session;
     glPushMatrix();
     glTranslatef(ox, oy, 0.0f);
-    glColor3f(teams[team].r, teams[team].g, teams[team].b);
+    glColor3f(s.teams[team].r, s.teams[team].g, s.teams[team].b);
     int i = 0;
-    for (const participant& p : parts) {
+    for (const participant& p : s.parts) {
         if (p.team != team)
             continue;
         text_cursor c{5, 16 * i + 21};
@@ -331,9 +322,9 @@ static void draw_member_list(int team, float ox, float oy)
         draw_text_run(c, p.name.data(), p.name.size(), false, stopped);
         ++i;
     }
-    if (computer_side_wanted() == team) {
+    if (computer_side_wanted(ui) == team) {
         char name[40];
-        snprintf(name, sizeof name, "Computer (%s)", computer_button_label() + 10);
+        snprintf(name, sizeof name, "Computer (%s)", computer_button_label(ui.chat) + 10);
         text_cursor c{5, 16 * i + 21};
         bool stopped = false;
         draw_text_run(c, name, strlen(name), false, stopped);
@@ -341,30 +332,30 @@ static void draw_member_list(int team, float ox, float oy)
     glPopMatrix();
 }
 
-void draw_team_selection()
+void draw_team_selection(user_interface& ui)
 {
     glDisable(GL_TEXTURE_2D);
     glPushMatrix();
-    glTranslatef(chat_x1, chat_y1 + team_scoot, 0.0f);
+    glTranslatef(chat_x1, chat_y1 + ui.chat.team_scoot, 0.0f);
     draw_panel_border();
     glEnable(GL_TEXTURE_2D);
-    draw_team_buttons();
+    draw_team_buttons(ui);
     glDisable(GL_TEXTURE_2D);
-    draw_member_list(0, chat_dx * 0.5f - 215.0f, 100.0f);
-    draw_member_list(1, 2.0f * chat_dx / 3.0f - 77.0f, 100.0f);
+    draw_member_list(ui, 0, chat_dx * 0.5f - 215.0f, 100.0f);
+    draw_member_list(ui, 1, 2.0f * chat_dx / 3.0f - 77.0f, 100.0f);
     glColor3f(1.0f, 1.0f, 1.0f);
     glPopMatrix();
 }
 
-void team_click(int vx, int vy, int b)
+void team_click(user_interface& ui, int vx, int vy, int b)
 {
     int rx = static_cast<int>(vx - chat_x1);
-    int ry = static_cast<int>(vy - (chat_y1 + team_scoot));
-    int pressed = hit_test_buttons(team_buttons, NUM_TEAM_BUTTONS, rx, ry, b);
+    int ry = static_cast<int>(vy - (chat_y1 + ui.chat.team_scoot));
+    int pressed = hit_test_buttons(ui.menu.teams, NUM_TEAM_BUTTONS, rx, ry, b);
     if (pressed == 0 || pressed == 1)
-        choose_team(pressed);
+        choose_team(ui.session, pressed);
     else if (pressed == 2) {
-        team_buttons[2].state = BUTTON_IDLE;
-        cycle_computer_level();
+        ui.menu.teams[2].state = BUTTON_IDLE;
+        cycle_computer_level(ui);
     }
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 struct button;
+struct user_interface;
 
 constexpr float chat_x1 = 360.0f;
 constexpr float chat_y1 = 275.0f;
@@ -27,43 +28,48 @@ struct chat_line {
     int line_count;
 };
 
-extern float chat_scoot, scoot_dx, team_scoot, team_scoot_dx;
-extern std::vector<chat_line> lines;
-extern int nchat_lines;
-extern int scroll;
-extern char chat_buffer[1024];
-extern int chat_buffer_index;
-extern int flash_cursor_on;
-extern float next_chat_cursor_blink;
+// The chat and team windows: where each stands on its slide, the entries
+// and the input line, and the computer's side the command line gave.
+struct chat_window {
+    float scoot = CHAT_OUT, scoot_dx = 0.0f;
+    float team_scoot = TEAM_OUT, team_scoot_dx = 0.0f;
+    std::vector<chat_line> lines;
+    int scroll = 0;
+    char input[1024] = {};
+    int input_length = 0;
+    int cursor_on = 1;
+    float next_cursor_blink = 0.333f;
+    // The side the command line gave the computer for this run (-1: none).
+    int forced_computer_side = -1;
+};
 
-void init_chat();
-void scoot_chat_in();
-void scoot_chat_out();
-void scoot_team_selection_in();
-void scoot_team_selection_out();
-void add_chat_line(int colour, const char* prefix, const char* text);
+void init_chat(user_interface& ui);
+void scoot_chat_in(chat_window& c);
+void scoot_chat_out(chat_window& c);
+void scoot_team_selection_in(chat_window& c);
+void scoot_team_selection_out(chat_window& c);
+void add_chat_line(chat_window& c, int colour, const char* prefix, const char* text);
 int count_lines(const chat_line& entry);
-void close_chat();
-void clear_chat_input();
+void close_chat(chat_window& c);
+void clear_chat_input(chat_window& c);
 // Feeds one key to the input line.
-void chat_key(int code);
-void simulate_chat_window(float dt);
-void simulate_team_window(float dt);
-void draw_chat_window();
-void draw_team_selection();
-void team_click(int vx, int vy, int b);
+void chat_key(user_interface& ui, int code);
+// The windows slide, the cursor blinks, and a finished line goes out.
+void simulate_chat_window(user_interface& ui, float dt);
+void simulate_team_window(chat_window& c, float dt);
+void draw_chat_window(const user_interface& ui);
+void draw_team_selection(user_interface& ui);
+void team_click(user_interface& ui, int vx, int vy, int b);
 
 // The computer in the team window: it plays the side nobody took (when the
 // settings say so, or the command line gave it a side), at the level the
 // settings keep. The button's label says its level ("Computer: Off" ...);
 // a press goes on to the next (off, easy, normal, hard, off) and saves it.
-const char* computer_button_label();
-void cycle_computer_level();
-// The side the command line gave the computer for this run (-1: none).
-extern int forced_computer_side;
+const char* computer_button_label(const chat_window& c);
+void cycle_computer_level(user_interface& ui);
 // The side the computer plays if this copy starts the game now, -1 for none:
 // the side nobody took, as the settings or the command line ask.
-int computer_side_wanted();
+int computer_side_wanted(const user_interface& ui);
 
 // Where each character of a text goes when laid out like a chat line from
 // (5, y0): one (x, y) per character until the window's height cuts it.

@@ -12,18 +12,9 @@
 #include "ui/menu.h"
 #include "sim/combat.h"
 #include "sim/units.h"
-
-static banner_state s_banner;
-
-const banner_state& current_banner()
-{
-    return s_banner;
-}
-
-void reset_game_personal()
-{
-    s_banner = banner_state{};
-}
+#include "sim/world.h"
+#include "render/renderer.h"
+#include "ui/user_interface.h"
 
 // --- status bars ----------------------------------------------------------------
 
@@ -44,36 +35,35 @@ static void bar(float value, float y0, float y1)
     glEnd();
 }
 
-void draw_hud()
+void draw_hud(const world& w)
 {
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-    const float health = me ? me->health : 0.0f;
+    const float health = w.me ? w.me->health : 0.0f;
     // GL clamps the colour: red when the health is gone, green when full.
     glColor4f(1.0f - health, health, 0.0f, 0.5f);
     bar(health, 0.2f, 0.3f);
     glColor4f(0.2f, 0.2f, 1.0f, 0.5f);
-    bar(now_favor, 0.3f, 0.4f);
+    bar(w.player.now_favor, 0.3f, 0.4f);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 }
 
 // --- banner -----------------------------------------------------------------------
 
-void set_message(const char* text, float r, float g, float b, float appear, float fade)
+void set_message(banner_state& m, float now, const char* text, float r, float g, float b, float appear, float fade)
 {
-    s_banner.text = text ? text : "";
-    s_banner.red = r;
-    s_banner.green = g;
-    s_banner.blue = b;
-    s_banner.display_time = game_time + appear;
-    s_banner.fade_time = game_time + fade;
+    m.text = text ? text : "";
+    m.red = r;
+    m.green = g;
+    m.blue = b;
+    m.display_time = now + appear;
+    m.fade_time = now + fade;
 }
 
-void simulate_message()
+void simulate_message(banner_state& m, float now)
 {
-    banner_state& m = s_banner;
-    const float t = game_time;
+    const float t = now;
     if (t < m.display_time) {
         if (t <= m.display_time - BANNER_EDGE) {
             m.alpha = 0.0f;
@@ -91,21 +81,21 @@ void simulate_message()
     }
 }
 
-banner_layout layout_banner(const char* text)
+banner_layout layout_banner(const menu_font& f, const char* text)
 {
-    const float reference = string_width(0.2f, text);
+    const float reference = string_width(f, 0.2f, text);
     if (!(reference > 0.0f))
         return {0.0f, 0.0f};
     const float size = 0.3f / (0.5f * reference);
-    return {size, 0.5f * string_width(size, text)};
+    return {size, 0.5f * string_width(f, size, text)};
 }
 
-void draw_message()
+void draw_message(const user_interface& ui)
 {
-    const banner_state& m = s_banner;
+    const banner_state& m = ui.banner;
     if (!m.do_message)
         return;
-    const banner_layout l = layout_banner(m.text.c_str());
+    const banner_layout l = layout_banner(ui.font, m.text.c_str());
     if (l.size <= 0.0f)
         return;
     glDisable(GL_DEPTH_TEST);
@@ -117,12 +107,12 @@ void draw_message()
     glDisable(GL_CULL_FACE);
     glDisable(GL_LIGHTING);
     // A shadow shimmering slowly between light grey and white.
-    const float g = 0.9f + 0.1f * std::sin(2.0f * game_time);
+    const float g = 0.9f + 0.1f * std::sin(2.0f * ui.now());
     glColor4f(g, g, g, m.alpha);
     const float offset = 0.075f * l.size;
-    draw_string(-l.half_width + offset, 0.7f + offset, l.size, m.text.c_str());
+    draw_string(ui.font, -l.half_width + offset, 0.7f + offset, l.size, m.text.c_str());
     glColor4f(m.red, m.green, m.blue, m.alpha);
-    draw_string(-l.half_width, 0.7f, l.size, m.text.c_str());
+    draw_string(ui.font, -l.half_width, 0.7f, l.size, m.text.c_str());
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     glEnable(GL_CULL_FACE);
     glPopMatrix();
@@ -130,9 +120,9 @@ void draw_message()
     glEnable(GL_DEPTH_TEST);
 }
 
-void draw_crosshairs()
+void draw_crosshairs(const user_interface& ui)
 {
-    if (do_interface)
+    if (ui.bar.shown)
         return;
     glPushMatrix();
     glLoadIdentity();
@@ -140,7 +130,7 @@ void draw_crosshairs()
     glEnable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
     glTranslatef(0.0f, -0.1f, -2.001f);
-    glBindTexture(GL_TEXTURE_2D, crosshairs_texid);
+    glBindTexture(GL_TEXTURE_2D, ui.renderer.textures[TEX_crosshairs]);
     glColor3f(1.0f, 0.0f, 0.0f);
     draw_quad(0.15f, 0.15f);
     glColor3f(1.0f, 1.0f, 1.0f);

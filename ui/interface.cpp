@@ -1,17 +1,18 @@
 #include "ui/interface.h"
 
 #include <GL/gl.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "render/camera.h"
 #include "render/model_draw.h"
-#include "render/textures.h"
+#include "render/renderer.h"
 #include "sim/game.h"
-#include "sim/light.h"
 #include "sim/magic.h"
 #include "sim/participants.h"
 #include "sim/player.h"
+#include "sim/session.h"
 #include "sim/terrain.h"
 #include "sim/units.h"
 #include "sim/walls.h"
@@ -20,46 +21,26 @@
 #include "ui/hud.h"
 #include "ui/menu.h"
 #include "ui/selection.h"
-
-int do_interface = 0;
-float interface_y = INTERFACE_Y_HIDDEN;
-int waiting_mouse_command = 0;
-button_slot the_buttons[7];
-void (*interface_cursor_visible)() = nullptr;
-void (*interface_cursor_look)() = nullptr;
-
-// The order button last lit (4 attack, 5 move, 6 stop; -1 none): a unit
-// engaged with an enemy leaves the lights as they were.
-static int s_lit_order = -1;
-
-void reset_game_interface()
-{
-    waiting_mouse_command = 0;
-    s_lit_order = -1;
-    for (button_slot& b : the_buttons)
-        b = button_slot{};
-    do_interface = 0;
-    interface_y = INTERFACE_Y_HIDDEN;
-}
+#include "ui/user_interface.h"
 
 // --- command bar ------------------------------------------------------------------
 
-void enable_interface()
+void enable_interface(user_interface& ui)
 {
-    if (do_interface)
+    if (ui.bar.shown)
         return;
-    do_interface = 1;
-    if (interface_cursor_visible)
-        interface_cursor_visible();
+    ui.bar.shown = 1;
+    if (ui.cursor_visible)
+        ui.cursor_visible();
 }
 
-void disable_interface()
+void disable_interface(user_interface& ui)
 {
-    if (!do_interface)
+    if (!ui.bar.shown)
         return;
-    do_interface = 0;
-    if (interface_cursor_look)
-        interface_cursor_look();
+    ui.bar.shown = 0;
+    if (ui.cursor_look)
+        ui.cursor_look();
 }
 
 static int slot_of_order(int order_kind)
@@ -72,110 +53,143 @@ static int slot_of_order(int order_kind)
     }
 }
 
-static void attack_button_action()
+static void attack_button_action(user_interface& ui)
 {
-    s_lit_order = slot_of_order(ORDER_ATTACK);
-    waiting_mouse_command = ORDER_ATTACK;
+    ui.bar.lit_order = slot_of_order(ORDER_ATTACK);
+    ui.bar.waiting_order = ORDER_ATTACK;
 }
 
-static void move_button_action()
+static void move_button_action(user_interface& ui)
 {
-    s_lit_order = slot_of_order(ORDER_MOVE);
-    waiting_mouse_command = ORDER_MOVE;
+    ui.bar.lit_order = slot_of_order(ORDER_MOVE);
+    ui.bar.waiting_order = ORDER_MOVE;
 }
 
-static void stop_button_action()
+static void stop_button_action(user_interface& ui)
 {
-    s_lit_order = slot_of_order(ORDER_HOLD);
+    ui.bar.lit_order = slot_of_order(ORDER_HOLD);
     // On this copy only: no command is sent for a stop.
-    for (unit* u = unit_list; u; u = u->next)
-        if (u->selected)
-            u->order_kind = ORDER_HOLD;
+    player_action a(player_action_kind::hold);
+    a.units = selected_units(ui.selection);
+    ui.actions.push_back(std::move(a));
+}
+
+static void gate_button_action(user_interface& ui)
+{
+    ui.actions.emplace_back(player_action_kind::toggle_gate);
+}
+
+static void pray_button_action(user_interface& ui)
+{
+    ui.actions.emplace_back(player_action_kind::pray);
+}
+
+static void first_spell_action(user_interface& ui)
+{
+    ui.actions.emplace_back(player_action_kind::cast, 0.0f, 0.0f, 0);
+}
+
+static void second_spell_action(user_interface& ui)
+{
+    ui.actions.emplace_back(player_action_kind::cast, 0.0f, 0.0f, 1);
 }
 
 // The button of each spell code (none for no spell).
-static unsigned spell_texture(int code)
+static unsigned spell_texture(const texture_table& t, int code)
 {
-    static const unsigned int* const textures[SPELL_CODES] = {
-        nullptr,
-        &dragon_summon_button_texid,
-        &ghoul_button_texid,
-        &firestorm_texid,
-        &invisibility_texid,
-        &lightning_texid,
-        &goblin_button_texid,
-        &dragon_dismount_button_texid,
-        &catapult_summon_button_texid,
-        &ram_button_texid,
-        &footman_button_texid,
+    static const unsigned materials[SPELL_CODES] = {
+        0,
+        TEX_dragon_summon_button,
+        TEX_ghoul_button,
+        TEX_firestorm,
+        TEX_invisibility,
+        TEX_lightning,
+        TEX_goblin_button,
+        TEX_dragon_dismount_button,
+        TEX_catapult_summon_button,
+        TEX_ram_button,
+        TEX_footman_button,
     };
-    return code > SPELL_NONE && code < SPELL_CODES ? *textures[code] : 0;
+    return code > SPELL_NONE && code < SPELL_CODES ? t[materials[code]] : 0;
 }
 
-void refresh_command_bar()
+void refresh_command_bar(user_interface& ui)
 {
-    for (button_slot& b : the_buttons)
+    command_bar& bar = ui.bar;
+    for (button_slot& b : bar.slots)
         b = button_slot{};
-    if (i_am_defender() && n_wall_pts > 0)
-        the_buttons[0] = {gate_up ? lower_gate_texid : raise_gate_texid, 0, 0, gate_func};
-    else if (i_am_attacker())
-        the_buttons[0] = {select_catas_texid, 0, 1, select_catas};
-    the_buttons[1] = {pray_button_texid, praying, 1, do_pray};
-    void (*const cast[2])() = {magic_button_1, magic_button_2};
-    for (int k = 0; k < 2; ++k)
-        if (what_spells[k] > SPELL_NONE && what_spells[k] < SPELL_CODES)
+    if (!ui.world)
+        return;
+    const world& w = *ui.world;
+    const texture_table& t = ui.renderer.textures;
+    forget_gone_units(ui.selection, w);
+    if (i_am_defender(ui.session) && w.walls.count() > 0)
+        bar.slots[0] = {w.walls.gate_up ? t[TEX_lower_gate] : t[TEX_raise_gate], 0, 0, gate_button_action};
+    else if (i_am_attacker(ui.session))
+        bar.slots[0] = {t[TEX_select_catas], 0, 1, select_catapults};
+    bar.slots[1] = {t[TEX_pray_button], w.player.praying, 1, pray_button_action};
+    void (*const cast[2])(user_interface&) = {first_spell_action, second_spell_action};
+    for (int k = 0; k < 2; ++k) {
+        const int spell = w.player.spells[k];
+        if (spell > SPELL_NONE && spell < SPELL_CODES)
             // The dismount button keeps its size when highlighted.
-            the_buttons[2 + k] = {spell_texture(what_spells[k]), 0, what_spells[k] == SPELL_DISMOUNT ? 0 : 1, cast[k]};
-    if (friends_selected <= 0) {
-        s_lit_order = -1;
+            bar.slots[2 + k] = {spell_texture(t, spell), 0, spell == SPELL_DISMOUNT ? 0 : 1, cast[k]};
+    }
+    if (ui.selection.friends.empty()) {
+        bar.lit_order = -1;
         return;
     }
-    the_buttons[4] = {attack_button_texid, 0, 1, attack_button_action};
-    the_buttons[5] = {move_button_texid, 0, 1, move_button_action};
-    the_buttons[6] = {stop_button_texid, 0, 1, stop_button_action};
-    for (const unit* u = unit_list; u; u = u->next)
-        if (u->selected && u->team == local_team()) {
+    bar.slots[4] = {t[TEX_attack_button], 0, 1, attack_button_action};
+    bar.slots[5] = {t[TEX_move_button], 0, 1, move_button_action};
+    bar.slots[6] = {t[TEX_stop_button], 0, 1, stop_button_action};
+    // The first selected unit of the registry's order lights its order.
+    const std::vector<uint32_t>& picked = ui.selection.friends;
+    for (const unit* u = w.units.list; u; u = u->next)
+        if (std::find(picked.begin(), picked.end(), u->id) != picked.end()) {
             if (u->order_kind != ORDER_ENGAGED)
-                s_lit_order = slot_of_order(u->order_kind);
+                bar.lit_order = slot_of_order(u->order_kind);
             break;
         }
-    if (s_lit_order >= 4)
-        the_buttons[s_lit_order].highlighted = 1;
+    if (bar.lit_order >= 4)
+        bar.slots[bar.lit_order].highlighted = 1;
 }
 
-void animate_interface(float dt)
+void animate_interface(command_bar& bar, float dt)
 {
     const float step = per_tuned_step(0.2f, dt);
-    if (do_interface) {
-        interface_y += step;
-        if (interface_y > INTERFACE_Y_SHOWN)
-            interface_y = INTERFACE_Y_SHOWN;
+    if (bar.shown) {
+        bar.y += step;
+        if (bar.y > INTERFACE_Y_SHOWN)
+            bar.y = INTERFACE_Y_SHOWN;
     } else {
-        interface_y -= step;
-        if (interface_y < INTERFACE_Y_HIDDEN)
-            interface_y = INTERFACE_Y_HIDDEN;
+        bar.y -= step;
+        if (bar.y < INTERFACE_Y_HIDDEN)
+            bar.y = INTERFACE_Y_HIDDEN;
     }
 }
-void draw_interface()
+
+void draw_interface(user_interface& ui)
 {
-    refresh_command_bar();
+    refresh_command_bar(ui);
+    const command_bar& bar = ui.bar;
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);
     glPushMatrix();
     glLoadIdentity();
-    glTranslatef(0.0f, interface_y, -2.001f);
+    glTranslatef(0.0f, bar.y, -2.001f);
     // The status bars ride on the panel, shown or hidden.
     glDisable(GL_TEXTURE_2D);
-    draw_hud();
+    if (ui.world)
+        draw_hud(*ui.world);
     glEnable(GL_TEXTURE_2D);
-    if (interface_y > INTERFACE_Y_HIDDEN) {
+    if (bar.y > INTERFACE_Y_HIDDEN) {
         glEnable(GL_TEXTURE_2D);
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-        glBindTexture(GL_TEXTURE_2D, wood_texid);
+        glBindTexture(GL_TEXTURE_2D, ui.renderer.textures[TEX_wood]);
         draw_quad(3.5f, 0.45f);
         glEnable(GL_BLEND);
         for (int slot = 0; slot < 7; ++slot) {
-            const button_slot& b = the_buttons[slot];
+            const button_slot& b = bar.slots[slot];
             if (!b.texture)
                 continue;
             const float size = (b.highlighted && b.enlarge) ? 0.4f * 1.4f : 0.4f;
@@ -188,14 +202,14 @@ void draw_interface()
         glDisable(GL_BLEND);
     }
     glPopMatrix();
-    draw_selection();
+    draw_selection(ui);
     glEnable(GL_DEPTH_TEST);
-    enable_lighting();
+    enable_lighting(ui.renderer.view);
 }
 
-int command_bar_slot(int x, int y, int w, int h)
+int command_bar_slot(int x, int y, int w, int h, float zoom)
 {
-    if (y < 0.854 * h || g_zoom != 1.0f)
+    if (y < 0.854 * h || zoom != 1.0f)
         return -1;
     const double u = 1.5 * (x - w / 2) / static_cast<double>(w / 2) + 1.31;
     if (u < 0.0)
@@ -209,58 +223,63 @@ int command_bar_slot(int x, int y, int w, int h)
 
 // --- routing ----------------------------------------------------------------------
 
-void interface_click(int x, int y, int b, bool first_down)
+void interface_click(user_interface& ui, int x, int y, int b, bool first_down)
 {
-    switch (game_state) {
+    switch (ui.session.phase) {
     case STATE_MENU:
-        menu_click(x, y, b);
+        menu_click(ui, x, y, b);
         return;
     case STATE_WON:
     case STATE_LOST:
-        end_game_click(x, y, b);
+        end_game_click(ui, x, y, b);
         return;
     default:
         break;
     }
-    if (!do_interface) {
-        player_click(b, first_down);
+    if (!ui.bar.shown) {
+        player_action a(player_action_kind::click, 0.0f, 0.0f, b);
+        a.first_down = first_down;
+        ui.actions.push_back(std::move(a));
         return;
     }
     if (b >= 1) {
-        refresh_command_bar();
-        const int slot = command_bar_slot(x, y, g_game_width, g_game_height);
+        refresh_command_bar(ui);
+        const view_state& v = ui.renderer.view;
+        const int slot = command_bar_slot(x, y, v.width, v.height, v.zoom);
         if (slot >= 0) {
-            if (the_buttons[slot].action)
-                the_buttons[slot].action();
+            if (ui.bar.slots[slot].action)
+                ui.bar.slots[slot].action(ui);
             return;
         }
         if (slot == -2)
             return;
     }
     // Releases, motion and presses outside the bar go to the selection.
-    selection_click(x, y, b);
+    selection_click(ui, x, y, b);
 }
-void interface_key(int key)
+
+void interface_key(user_interface& ui, int key)
 {
-    if (game_state == STATE_MENU) {
-        menu_key(key);
+    if (ui.session.phase == STATE_MENU) {
+        menu_key(ui, key);
         return;
     }
+    view_state& v = ui.renderer.view;
     switch (key) {
     case ':':
-        turn_off_nighttime_mode();
+        ui.actions.emplace_back(player_action_kind::night, 0.0f, 0.0f, 0);
         break;
     case 'K':
-        turn_on_nighttime_mode();
+        ui.actions.emplace_back(player_action_kind::night, 0.0f, 0.0f, 1);
         break;
     case 'H':
-        do_fog = !do_fog;
+        v.fog = !v.fog;
         break;
     case 'J':
-        do_lighting = 1;
+        v.lighting = 1;
         break;
     case 'N':
-        do_lighting = 0;
+        v.lighting = 0;
         break;
     case 'L':
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
@@ -269,15 +288,19 @@ void interface_key(int key)
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
         break;
     case 'M':
-        random_map();
+        ui.actions.emplace_back(player_action_kind::new_island);
         break;
     case 'O':
-        write_terrain_file();
+        if (ui.world)
+            write_terrain_file(ui.world->terrain);
         break;
     case 'Y':
-        printf("eye stats: %f %f %f, looking %f %f\n", eye_x, eye_y, eye_z, eye_yaw, eye_pitch);
-        printf("\tfloat = %f, vy = %f\n", eye_float, eye_vy);
-        print_world_census();
+        if (ui.world) {
+            const local_player& p = ui.world->player;
+            printf("eye stats: %f %f %f, looking %f %f\n", p.eye_x, p.eye_y, p.eye_z, p.eye_yaw, p.eye_pitch);
+            printf("\tfloat = %f, vy = %f\n", p.eye_float, p.eye_vy);
+            print_world_census(*ui.world);
+        }
         break;
     default:
         break;

@@ -17,43 +17,29 @@
 #include "sim/participants.h"
 #include "ui/chat.h"
 #include "ui/settings_menu.h"
+#include "render/renderer.h"
 #include "sim/catapult.h"
+#include "sim/fire.h"
+#include "sim/session.h"
 #include "sim/units.h"
+#include "ui/user_interface.h"
 
-int menu_state = 0;
-button main_buttons[NUM_MAIN_BUTTONS];
-button settings_buttons[NUM_SETTINGS_BUTTONS];
-button team_buttons[NUM_TEAM_BUTTONS];
-unsigned int font_base = 0;
-float char_width[256];
-int latest_mouse_x = -1, latest_mouse_y = -1;
-unit* catapult_animation = nullptr;
-
-// The menu picture's catapult lives outside the unit registry; its kind
-// record goes with it.
-struct menu_catapult_deleter {
-    void operator()(unit* u) const
-    {
-        if (u->kind_data && u->kind_release)
-            u->kind_release(u->kind_data);
-        delete u;
-    }
-};
-static std::unique_ptr<unit, menu_catapult_deleter> g_catapult_animation;
-// The picture's own random numbers (the wheels' jitter).
-static rand_stream s_rand;
+void menu_unit_deleter::operator()(unit* u) const
+{
+    delete u;
+}
 
 static const char ALPHABET[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 // --- font ------------------------------------------------------------------------
 
-void init_char_widths()
+void init_char_widths(menu_font& f)
 {
-    for (float& w : char_width)
+    for (float& w : f.width)
         w = 1.0f;
-    auto set = [](const char* chars, float w) {
+    auto set = [&f](const char* chars, float w) {
         for (const char* c = chars; *c; ++c)
-            char_width[static_cast<unsigned char>(*c)] = w;
+            f.width[static_cast<unsigned char>(*c)] = w;
     };
     set(" ", 0.6f);
     set("A", 0.81f);
@@ -76,13 +62,14 @@ void init_char_widths()
     set("y", 0.7f);
 }
 
-void setup_font()
+void setup_font(menu_font& f, unsigned int alphabet_texture)
 {
-    init_char_widths();
-    if (!font_base)
-        font_base = glGenLists(256);
+    init_char_widths(f);
+    f.texture = alphabet_texture;
+    if (!f.base)
+        f.base = glGenLists(256);
     for (int code = 0; code < 256; ++code) {
-        glNewList(font_base + code, GL_COMPILE);
+        glNewList(f.base + code, GL_COMPILE);
         const char* at = code ? strchr(ALPHABET, code) : nullptr;
         if (at) {
             int i = static_cast<int>(at - ALPHABET);
@@ -103,37 +90,37 @@ void setup_font()
     }
 }
 
-float draw_string(float x, float y, float size, const char* text)
+float draw_string(const menu_font& f, float x, float y, float size, const char* text)
 {
     if (!text)
         return -1.0f;
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, alphabet_texid);
+    glBindTexture(GL_TEXTURE_2D, f.texture);
     glPushMatrix();
     glTranslatef(x, y, 0.0f);
     glScalef(size, size, 1.0f);
     for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c; ++c) {
-        glCallList(font_base + *c);
-        glTranslatef(char_width[*c], 0.0f, 0.0f);
+        glCallList(f.base + *c);
+        glTranslatef(f.width[*c], 0.0f, 0.0f);
     }
     glPopMatrix();
     return 0.0f;
 }
 
-float string_width(float size, const char* text)
+float string_width(const menu_font& f, float size, const char* text)
 {
     if (!text)
         return 0.0f;
     float w = 0.0f;
     for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c; ++c)
-        w += char_width[*c] * size;
+        w += f.width[*c] * size;
     return w;
 }
 
 // --- buttons -----------------------------------------------------------------------
 
-static void set_button(button& b, int x, int y, int w, int h, const char* label, float r, float g, float bl,
-                       int toggle, int state)
+static void set_button(button& b, unsigned int texture, int x, int y, int w, int h, const char* label, float r,
+                       float g, float bl, int toggle, int state)
 {
     b.x = x;
     b.y = y;
@@ -145,32 +132,38 @@ static void set_button(button& b, int x, int y, int w, int h, const char* label,
     b.colour[1] = g;
     b.colour[2] = bl;
     b.toggle = toggle;
-    b.texture = sky_button_texid;
+    b.texture = texture;
 }
 
-void init_main_menu_buttons()
+void init_main_menu_buttons(user_interface& ui)
 {
-    set_button(main_buttons[MAIN_START], 50, 100, 250, 50, "Start Game", 0, 1, 0, 0, 0);
-    set_button(main_buttons[MAIN_SETTINGS], 50, 200, 250, 50, "Settings", 1, 1, 0, 0, 0);
-    set_button(main_buttons[MAIN_QUIT], 50, 300, 250, 50, "Quit", 1, 0, 0, 0, 0);
-    set_button(main_buttons[MAIN_CHAT], 450, 950, 250, 50, "Chat", 1, 1, 1, 1, 1);
-    set_button(main_buttons[MAIN_TEAMS], 750, 950, 250, 50, "Teams", 1, 1, 1, 1, 0);
+    button* main_buttons = ui.menu.main;
+    const unsigned int t = ui.renderer.textures[TEX_sky_button];
+    set_button(main_buttons[MAIN_START], t, 50, 100, 250, 50, "Start Game", 0, 1, 0, 0, 0);
+    set_button(main_buttons[MAIN_SETTINGS], t, 50, 200, 250, 50, "Settings", 1, 1, 0, 0, 0);
+    set_button(main_buttons[MAIN_QUIT], t, 50, 300, 250, 50, "Quit", 1, 0, 0, 0, 0);
+    set_button(main_buttons[MAIN_CHAT], t, 450, 950, 250, 50, "Chat", 1, 1, 1, 1, 1);
+    set_button(main_buttons[MAIN_TEAMS], t, 750, 950, 250, 50, "Teams", 1, 1, 1, 1, 0);
 }
 
-void init_settings_buttons()
+void init_settings_buttons(user_interface& ui)
 {
-    set_button(settings_buttons[SETTINGS_VIDEO], 50, 100, 250, 50, "Video", 0, 1, 1, 0, 0);
-    set_button(settings_buttons[SETTINGS_SOUND], 50, 200, 250, 50, "Sound", 1, 1, 0, 0, 0);
-    set_button(settings_buttons[SETTINGS_CONTROLS], 50, 300, 250, 50, "Controls", 1, 0.5f, 0.5f, 0, 0);
-    set_button(settings_buttons[SETTINGS_MAIN_MENU], 50, 400, 250, 50, "Main Menu", 0, 1, 0, 0, 0);
+    button* settings_buttons = ui.menu.settings;
+    const unsigned int t = ui.renderer.textures[TEX_sky_button];
+    set_button(settings_buttons[SETTINGS_VIDEO], t, 50, 100, 250, 50, "Video", 0, 1, 1, 0, 0);
+    set_button(settings_buttons[SETTINGS_SOUND], t, 50, 200, 250, 50, "Sound", 1, 1, 0, 0, 0);
+    set_button(settings_buttons[SETTINGS_CONTROLS], t, 50, 300, 250, 50, "Controls", 1, 0.5f, 0.5f, 0, 0);
+    set_button(settings_buttons[SETTINGS_MAIN_MENU], t, 50, 400, 250, 50, "Main Menu", 0, 1, 0, 0, 0);
 }
 
-void init_team_buttons()
+void init_team_buttons(user_interface& ui)
 {
-    set_button(team_buttons[0], static_cast<int>(chat_dx / 3 - 90), 50, 180, 36, "Attackers", 1, 1, 1, 0, 0);
-    set_button(team_buttons[1], static_cast<int>(2 * chat_dx / 3 - 100), 50, 180, 36, "Defenders", 1, 1, 1, 0, 0);
-    set_button(team_buttons[2], static_cast<int>(chat_dx / 2 - 160), static_cast<int>(chat_dy - 70), 320, 36,
-               computer_button_label(), 1, 1, 1, 0, 0);
+    button* team_buttons = ui.menu.teams;
+    const unsigned int t = ui.renderer.textures[TEX_sky_button];
+    set_button(team_buttons[0], t, static_cast<int>(chat_dx / 3 - 90), 50, 180, 36, "Attackers", 1, 1, 1, 0, 0);
+    set_button(team_buttons[1], t, static_cast<int>(2 * chat_dx / 3 - 100), 50, 180, 36, "Defenders", 1, 1, 1, 0, 0);
+    set_button(team_buttons[2], t, static_cast<int>(chat_dx / 2 - 160), static_cast<int>(chat_dy - 70), 320, 36,
+               computer_button_label(ui.chat), 1, 1, 1, 0, 0);
 }
 
 int hit_test_buttons(button* set, int n, int vx, int vy, int b)
@@ -194,12 +187,12 @@ int hit_test_buttons(button* set, int n, int vx, int vy, int b)
 }
 
 // One frame of the menu picture's catapult, driven by the start button.
-static void animate_menu_catapult(const button& start)
+static void animate_menu_catapult(menu_screen& m, float now, const button& start)
 {
-    if (!catapult_animation)
+    catapult_data* c = m.catapult ? catapult_of(m.catapult.get()) : nullptr;
+    if (!c)
         return;
-    auto* c = static_cast<catapult_data*>(catapult_animation->kind_data);
-    c->wheel_angle += static_cast<float>(stream_rand(s_rand) * 3.0 / 2147483648.0);
+    c->wheel_angle += static_cast<float>(stream_rand(m.rng) * 3.0 / 2147483648.0);
     c->arm_angle += c->arm_speed;
     if (c->arm_angle > 170.0f) {
         c->arm_angle = 170.0f;
@@ -212,15 +205,15 @@ static void animate_menu_catapult(const button& start)
     if (c->arm_angle < 169.5f)
         c->arm_speed += 0.15f;
     if (start.state == BUTTON_HOVER) {
-        if (c->reload_time < game_time) {
+        if (c->reload_time < now) {
             c->arm_speed = -5.0f;
-            c->reload_time = game_time + 2.0f;
+            c->reload_time = now + 2.0f;
         }
-        c->wheel_angle += static_cast<float>(stream_rand(s_rand) * 7.0 / 2147483648.0);
+        c->wheel_angle += static_cast<float>(stream_rand(m.rng) * 7.0 / 2147483648.0);
     }
 }
 
-void draw_button(button* b)
+void draw_button(user_interface& ui, button* b)
 {
     glPushMatrix();
     glTranslatef(static_cast<float>(b->x + b->width / 2), static_cast<float>(b->y + b->height / 2), 0.0f);
@@ -230,8 +223,8 @@ void draw_button(button* b)
         glColor3fv(b->colour);
         glScalef(0.9f, 0.9f, 1.0f);
     }
-    if (b == &main_buttons[MAIN_START])
-        animate_menu_catapult(*b);
+    if (b == &ui.menu.main[MAIN_START])
+        animate_menu_catapult(ui.menu, ui.now(), *b);
     const float hw = b->width / 2.0f, hh = b->height / 2.0f;
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, b->texture);
@@ -245,7 +238,7 @@ void draw_button(button* b)
     glTexCoord2f(1.0f, 0.0f);
     glVertex2f(hw, -hh);
     glEnd();
-    draw_string(-hw + 10.0f, -hh + 10.0f, 0.7f * b->height, b->label);
+    draw_string(ui.font, -hw + 10.0f, -hh + 10.0f, 0.7f * b->height, b->label);
     if (!(b->toggle && b->state != BUTTON_ON)) {
         glDisable(GL_TEXTURE_2D);
         glColor3f(1.0f, 1.0f, 1.0f);
@@ -260,64 +253,62 @@ void draw_button(button* b)
     glPopMatrix();
 }
 
-void draw_main_buttons()
+void draw_team_buttons(user_interface& ui)
 {
-    for (button& b : main_buttons)
-        draw_button(&b);
-}
-
-void draw_settings_buttons()
-{
-    for (button& b : settings_buttons)
-        draw_button(&b);
-}
-
-void draw_team_buttons()
-{
-    for (button& b : team_buttons)
-        draw_button(&b);
+    for (button& b : ui.menu.teams)
+        draw_button(ui, &b);
 }
 
 // --- set-up ---------------------------------------------------------------------
 
-void set_menu_gl_params()
+void set_menu_gl_params(const user_interface& ui)
 {
-    glViewport(0, 0, g_game_width, g_game_height);
-    push_2d_matrix();
+    glViewport(0, 0, ui.renderer.view.width, ui.renderer.view.height);
+    push_2d_matrix(ui.renderer.view);
     glDisable(GL_CULL_FACE);
 }
 
-void init_menu()
+void init_menu(user_interface& ui)
 {
-    set_game_gl_params();
-    set_menu_gl_params();
-    setup_font();
-    // The picture's catapult: a record of its own, outside the world.
-    if (!g_catapult_animation)
-        g_catapult_animation.reset(new unit{});
-    catapult_animation = g_catapult_animation.get();
-    init_catapult(catapult_animation, 0.0f, 0.0f);
-    catapult_animation->team = 0;
-    catapult_animation->pitch = 0.0f;
-    init_chat();
-    init_main_menu_buttons();
-    init_settings_buttons();
-    init_team_buttons();
-    scoot_chat_in();  // "Chat" starts on
-    clear_chat_input();
+    set_game_gl_params(ui.renderer.view);
+    set_menu_gl_params(ui);
+    setup_font(ui.font, ui.renderer.textures[TEX_alphabet]);
+    // The picture's catapult: a record of its own, outside any world, made
+    // as a catapult is (its two draws come from the menu's numbers, as
+    // they always have: this copy's number is drawn after them).
+    ui.menu.catapult.reset(new unit{});
+    unit* u = ui.menu.catapult.get();
+    catapult_data c;
+    c.arm_angle = 160.0f;
+    c.reload_time = static_cast<float>(ui.session.rand() % 4 + 1);
+    c.burning = ui.session.rand() % 5 == 0 ? 1 : 0;
+    u->kind = UNIT_CATAPULT;
+    u->data = std::move(c);
+    u->health = u->max_health = 10.0f;
+    u->radius = 1.0f;
+    u->team = 0;
+    u->pitch = 0.0f;
+    init_chat(ui);
+    init_main_menu_buttons(ui);
+    init_settings_buttons(ui);
+    init_team_buttons(ui);
+    scoot_chat_in(ui.chat);  // "Chat" starts on
+    clear_chat_input(ui.chat);
 }
 
 // --- drawing --------------------------------------------------------------------
 
-static void draw_catapult_animation()
+static void draw_catapult_animation(user_interface& ui)
 {
+    unit* catapult_animation = ui.menu.catapult.get();
     if (!catapult_animation)
         return;
+    const view_state& view = ui.renderer.view;
     glPushMatrix();
     glEnable(GL_CULL_FACE);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LESS);
-    pop_2d_matrix();
+    pop_2d_matrix(view);
     glLoadIdentity();
     glTranslatef(-7.0f, -3.5f, -10.0f);
     glRotatef(25.0f, 1.0f, 0.0f, 0.0f);
@@ -325,19 +316,19 @@ static void draw_catapult_animation()
     glScalef(1.4f, 1.4f, 1.4f);
     catapult_animation->x = catapult_animation->y = catapult_animation->z = 0.0f;
     catapult_animation->heading = 0.0f;
-    draw_catapult_model(catapult_animation);
-    push_2d_matrix();
+    draw_catapult_model(ui.renderer, ui.session.teams, catapult_animation);
+    push_2d_matrix(view);
     glDisable(GL_CULL_FACE);
     glDisable(GL_DEPTH_TEST);
     glPopMatrix();
 }
 
-void draw_cursor()
+static void draw_cursor(const menu_screen& m)
 {
     static const float pts[][2] = {{0, 0}, {20, 0}, {14, 6}, {20, 14}, {14, 20}, {6, 14}, {0, 20}, {0, 0}};
     glDisable(GL_TEXTURE_2D);
     glPushMatrix();
-    glTranslatef(static_cast<float>(latest_mouse_x), static_cast<float>(latest_mouse_y), 0.0f);
+    glTranslatef(static_cast<float>(m.mouse_x), static_cast<float>(m.mouse_y), 0.0f);
     glColor3f(1.0f, 1.0f, 1.0f);
     glBegin(GL_POLYGON);
     for (const auto& p : pts)
@@ -352,7 +343,7 @@ void draw_cursor()
     glColor3f(1.0f, 1.0f, 1.0f);
 }
 
-void draw_menu()
+void draw_menu(user_interface& ui)
 {
     glLineWidth(1.0f);
     glDisable(GL_FOG);
@@ -365,7 +356,7 @@ void draw_menu()
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glLoadIdentity();
     glColor3f(1.0f, 1.0f, 1.0f);
-    glBindTexture(GL_TEXTURE_2D, sky_menu_texid);
+    glBindTexture(GL_TEXTURE_2D, ui.renderer.textures[TEX_sky_menu]);
     glBegin(GL_QUADS);
     glTexCoord2f(0.0f, 0.0f);
     glVertex2f(0.0f, 0.0f);
@@ -377,93 +368,100 @@ void draw_menu()
     glVertex2f(VIRTUAL_WIDTH, 0.0f);
     glEnd();
 
-    draw_team_selection();
-    draw_chat_window();
+    draw_team_selection(ui);
+    draw_chat_window(ui);
     glEnable(GL_TEXTURE_2D);
     glColor3f(0.0f, 0.0f, 0.0f);
-    draw_string(400.0f, 100.0f, 100.0f, "Kelvarin");
-    if (menu_state == 0) {
-        draw_string(550.0f, 200.0f, 75.0f, "Main Menu");
-        draw_main_buttons();
+    draw_string(ui.font, 400.0f, 100.0f, 100.0f, "Kelvarin");
+    if (ui.menu.page == 0) {
+        draw_string(ui.font, 550.0f, 200.0f, 75.0f, "Main Menu");
+        for (button& b : ui.menu.main)
+            draw_button(ui, &b);
     } else {
-        draw_string(550.0f, 200.0f, 50.0f, "Settings Menu");
-        draw_settings_buttons();
-        draw_settings_page();
+        draw_string(ui.font, 550.0f, 200.0f, 50.0f, "Settings Menu");
+        for (button& b : ui.menu.settings)
+            draw_button(ui, &b);
+        draw_settings_page(ui);
     }
     glColor3f(1.0f, 1.0f, 1.0f);
-    draw_catapult_animation();
-    draw_cursor();
+    draw_catapult_animation(ui);
+    draw_cursor(ui.menu);
 }
 
 // --- input and simulation -----------------------------------------------------------
 
-int window_to_virtual_x(int x)
+int window_to_virtual_x(int x, int width)
 {
-    return g_game_width > 0 ? static_cast<int>(x * VIRTUAL_WIDTH / g_game_width) : x;
+    return width > 0 ? static_cast<int>(x * VIRTUAL_WIDTH / width) : x;
 }
 
-int window_to_virtual_y(int y)
+int window_to_virtual_y(int y, int height)
 {
-    return g_game_height > 0 ? static_cast<int>(y * VIRTUAL_HEIGHT / g_game_height) : y;
+    return height > 0 ? static_cast<int>(y * VIRTUAL_HEIGHT / height) : y;
 }
 
-void menu_click(int x, int y, int b)
+void menu_click(user_interface& ui, int x, int y, int b)
 {
-    const int vx = window_to_virtual_x(x), vy = window_to_virtual_y(y);
-    latest_mouse_x = vx;
-    latest_mouse_y = vy;
-    if (menu_state == 0) {
+    const int vx = window_to_virtual_x(x, ui.renderer.view.width);
+    const int vy = window_to_virtual_y(y, ui.renderer.view.height);
+    button* main_buttons = ui.menu.main;
+    button* settings_buttons = ui.menu.settings;
+    chat_window& chat = ui.chat;
+    ui.menu.mouse_x = vx;
+    ui.menu.mouse_y = vy;
+    if (ui.menu.page == 0) {
         int pressed = hit_test_buttons(main_buttons, NUM_MAIN_BUTTONS, vx, vy, b);
         if (pressed == MAIN_SETTINGS) {
             if (main_buttons[MAIN_CHAT].state == BUTTON_ON)
-                scoot_chat_out();
+                scoot_chat_out(chat);
             if (main_buttons[MAIN_TEAMS].state == BUTTON_ON)
-                scoot_team_selection_out();
+                scoot_team_selection_out(chat);
         } else if (pressed == MAIN_CHAT) {
             main_buttons[MAIN_TEAMS].state = BUTTON_IDLE;
-            scoot_team_selection_out();
-            scoot_chat_in();
+            scoot_team_selection_out(chat);
+            scoot_chat_in(chat);
         } else if (pressed == MAIN_TEAMS) {
             main_buttons[MAIN_CHAT].state = BUTTON_IDLE;
-            scoot_chat_out();
-            scoot_team_selection_in();
+            scoot_chat_out(chat);
+            scoot_team_selection_in(chat);
         }
     } else {
         int pressed = hit_test_buttons(settings_buttons, NUM_SETTINGS_BUTTONS, vx, vy, b);
         if (pressed == SETTINGS_MAIN_MENU) {
             if (main_buttons[MAIN_CHAT].state == BUTTON_ON)
-                scoot_chat_in();
+                scoot_chat_in(chat);
             if (main_buttons[MAIN_TEAMS].state == BUTTON_ON)
-                scoot_team_selection_in();
+                scoot_team_selection_in(chat);
         } else if (pressed >= 0) {
-            open_settings_page(pressed);  // "Video", "Sound" or "Controls"
+            open_settings_page(ui, pressed);  // "Video", "Sound" or "Controls"
         }
-        settings_page_click(vx, vy, b);
+        settings_page_click(ui, vx, vy, b);
     }
     if (main_buttons[MAIN_TEAMS].state == BUTTON_ON)
-        team_click(vx, vy, b);
+        team_click(ui, vx, vy, b);
 }
 
-void menu_key(int code)
+void menu_key(user_interface& ui, int code)
 {
     if ((code == 'q' || code == 'Q') && is_alt_down()) {
-        request(ui_request::quit);
+        request(ui, ui_request::quit);
         return;
     }
-    chat_key(code);
+    chat_key(ui, code);
 }
 
-int main_menu_step()
+int main_menu_step(user_interface& ui)
 {
+    button* main_buttons = ui.menu.main;
     if (main_buttons[MAIN_START].state == BUTTON_ON) {
         main_buttons[MAIN_START].state = BUTTON_IDLE;
-        request(ui_request::start_game);
+        request(ui, ui_request::start_game);
         return 1;
     }
     if (main_buttons[MAIN_SETTINGS].state == BUTTON_ON)
-        menu_state = 1;
+        ui.menu.page = 1;
     else if (main_buttons[MAIN_QUIT].state == BUTTON_ON)
-        request(ui_request::quit);
+        request(ui, ui_request::quit);
     else if (main_buttons[MAIN_CHAT].state == BUTTON_ON)
         main_buttons[MAIN_TEAMS].state = BUTTON_IDLE;
     else if (main_buttons[MAIN_TEAMS].state == BUTTON_ON)
@@ -471,22 +469,16 @@ int main_menu_step()
     return 0;
 }
 
-bool simulate_menu(float dt)
+bool simulate_menu(user_interface& ui, float dt)
 {
-    if (main_menu_step())
+    if (main_menu_step(ui))
         return true;
-    simulate_chat_window(dt);
-    simulate_team_window(dt);
-    if (settings_buttons[SETTINGS_MAIN_MENU].state == BUTTON_ON) {
-        settings_buttons[SETTINGS_MAIN_MENU].state = BUTTON_IDLE;
-        menu_state = 0;
-        open_settings_page(PAGE_NONE);
+    simulate_chat_window(ui, dt);
+    simulate_team_window(ui.chat, dt);
+    if (ui.menu.settings[SETTINGS_MAIN_MENU].state == BUTTON_ON) {
+        ui.menu.settings[SETTINGS_MAIN_MENU].state = BUTTON_IDLE;
+        ui.menu.page = 0;
+        open_settings_page(ui, PAGE_NONE);
     }
     return false;
-}
-
-void reset_game_menu()
-{
-    if (catapult_animation && catapult_animation->kind_data)
-        static_cast<catapult_data*>(catapult_animation->kind_data)->reload_time = 0.0f;
 }

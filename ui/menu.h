@@ -3,7 +3,12 @@
 // the program carries it out.
 #pragma once
 
+#include <memory>
+
+#include "platform/random.h"
+
 struct unit;
+struct user_interface;
 
 struct button {
     int x, y;  // top-left corner, virtual units
@@ -39,50 +44,63 @@ enum : int {
     SETTINGS_MAIN_MENU = 3,
 };
 
-extern int menu_state;  // 0 main menu, 1 settings
-extern button main_buttons[NUM_MAIN_BUTTONS];
-extern button settings_buttons[NUM_SETTINGS_BUTTONS];
-extern button team_buttons[NUM_TEAM_BUTTONS];
-extern unsigned int font_base;
-extern float char_width[256];
-extern int latest_mouse_x, latest_mouse_y;
-extern unit* catapult_animation;
+// The textured menu font: a display list per glyph over the alphabet
+// texture, and each glyph's advance in glyph heights.
+struct menu_font {
+    unsigned int base = 0;
+    unsigned int texture = 0;
+    float width[256] = {};
+};
+
+// The deleter of the menu picture's catapult (the unit's record is
+// complete only where the simulation's units are known).
+struct menu_unit_deleter {
+    void operator()(unit* u) const;
+};
+
+// The menu: its page (0 main menu, 1 settings), its buttons, where the
+// pointer was last seen, and the picture's catapult with the random
+// numbers that jitter its wheels.
+struct menu_screen {
+    int page = 0;
+    button main[NUM_MAIN_BUTTONS] = {};
+    button settings[NUM_SETTINGS_BUTTONS] = {};
+    button teams[NUM_TEAM_BUTTONS] = {};
+    int mouse_x = -1, mouse_y = -1;
+    std::unique_ptr<unit, menu_unit_deleter> catapult;
+    rand_stream rng;
+};
 
 // Builds the menu (the menu's own part: font, buttons, chat, picture).
-void init_menu();
-void set_menu_gl_params();
-// Fills char_width (no GL needed) ...
-void init_char_widths();
+void init_menu(user_interface& ui);
+void set_menu_gl_params(const user_interface& ui);
+// Fills the glyph widths (no GL needed) ...
+void init_char_widths(menu_font& f);
 // ... and builds the 256 glyph display lists over the alphabet texture.
-void setup_font();
-float draw_string(float x, float y, float size, const char* text);
-float string_width(float size, const char* text);
+void setup_font(menu_font& f, unsigned int alphabet_texture);
+float draw_string(const menu_font& f, float x, float y, float size, const char* text);
+float string_width(const menu_font& f, float size, const char* text);
 
-void init_main_menu_buttons();
-void init_settings_buttons();
-void init_team_buttons();
-void draw_button(button* b);
-void draw_main_buttons();
-void draw_settings_buttons();
-void draw_team_buttons();
-void draw_menu();
-void draw_cursor();
+void init_main_menu_buttons(user_interface& ui);
+void init_settings_buttons(user_interface& ui);
+void init_team_buttons(user_interface& ui);
+void draw_button(user_interface& ui, button* b);
+void draw_team_buttons(user_interface& ui);
+void draw_menu(user_interface& ui);
 // One step of the menu: its buttons' actions, the chat and team windows
 // sliding; true when a start was asked for.
-bool simulate_menu(float dt);
-void menu_click(int x, int y, int b);
-void menu_key(int code);
-// A new game: the menu picture's catapult may throw again.
-void reset_game_menu();
+bool simulate_menu(user_interface& ui, float dt);
+void menu_click(user_interface& ui, int x, int y, int b);
+void menu_key(user_interface& ui, int code);
 
 // Pointer input over a set of buttons in its own virtual coordinates: a
 // left press (b = 1) strictly inside presses a button, b = -1 hovers a
 // non-toggle button, and a non-toggle button not under the pointer goes
 // idle. Returns the index of the button pressed by this call, or -1.
 int hit_test_buttons(button* set, int n, int vx, int vy, int b);
-// Window pixels to virtual units.
-int window_to_virtual_x(int x);
-int window_to_virtual_y(int y);
+// Window pixels to virtual units in a window `size` pixels wide (or high).
+int window_to_virtual_x(int x, int width);
+int window_to_virtual_y(int y, int height);
 // The menu's actions for this step's button states (start, settings,
 // quit, chat/teams exclusivity); returns 1 when a start was asked for.
-int main_menu_step();
+int main_menu_step(user_interface& ui);

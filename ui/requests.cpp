@@ -1,15 +1,15 @@
 #include "ui/requests.h"
 
-static ui_request s_pending = ui_request::none;
+#include "ui/user_interface.h"
 
-void request(ui_request r)
+void request(user_interface& ui, ui_request r)
 {
-    s_pending = r;
+    ui.pending = r;
 }
 
-ui_request take_request()
+ui_request take_request(user_interface& ui)
 {
-    const ui_request r = s_pending;
-    s_pending = ui_request::none;
+    const ui_request r = ui.pending;
+    ui.pending = ui_request::none;
     return r;
 }

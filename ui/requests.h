@@ -11,7 +11,8 @@ enum class ui_request {
     quit,          // "Quit", or Alt+Q in the menu
 };
 
+struct user_interface;
 // Records a request; a later one replaces one not yet taken.
-void request(ui_request r);
+void request(user_interface& ui, ui_request r);
 // The request recorded since the last call (none when there is none).
-ui_request take_request();
+ui_request take_request(user_interface& ui);

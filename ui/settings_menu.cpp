@@ -15,8 +15,8 @@
 #include "sound/sound.h"
 #include "ui/chat.h"
 #include "ui/menu.h"
-
-int settings_page = PAGE_NONE;
+#include "render/renderer.h"
+#include "ui/user_interface.h"
 
 namespace {
 
@@ -27,19 +27,20 @@ struct settings_row {
     int settings_record::*value;
     const char* off_label;
     const char* on_label;
-    void (*apply)();       // makes the stored value take effect in this run
-    int (*in_effect)();    // what this run uses, when a command-line word may differ
+    void (*apply)(user_interface&);           // makes the stored value take effect in this run
+    int (*in_effect)(const user_interface&);  // what this run uses, when a command-line word may differ
 };
 
-void apply_display() { set_window_mode(!user_settings.fullscreen); }
-void apply_fog() { do_fog = user_settings.fog; }
-void apply_sound() { set_sound_on(user_settings.sound); }
-void apply_nothing() {}  // read where it is used
-int display_in_effect() { return !do_window; }
-int fog_in_effect() { return do_fog; }
-int sound_in_effect() { return do_sound; }
+void apply_display(user_interface&) { set_window_mode(!user_settings.fullscreen); }
+void apply_fog(user_interface& ui) { ui.renderer.view.fog = user_settings.fog; }
+void apply_sound(user_interface& ui) { set_sound_on(ui.sound, user_settings.sound); }
+void apply_volumes(user_interface& ui) { apply_sound_volumes(ui.sound); }
+void apply_nothing(user_interface&) {}  // read where it is used
+int display_in_effect(const user_interface&) { return !do_window; }
+int fog_in_effect(const user_interface& ui) { return ui.renderer.view.fog; }
+int sound_in_effect(const user_interface& ui) { return ui.sound.on ? 1 : 0; }
 
-constexpr int MAX_ROWS = 3;
+constexpr int MAX_ROWS = SETTINGS_MAX_ROWS;
 struct settings_page_layout {
     const char* title;
     int rows;
@@ -52,8 +53,8 @@ const settings_page_layout kPages[] = {
       {"Fog", &settings_record::fog, "Off", "On", apply_fog, fog_in_effect}}},
     {"Sound", 3,
      {{"Sound", &settings_record::sound, "Off", "On", apply_sound, sound_in_effect},
-      {"Music", &settings_record::music_volume, nullptr, nullptr, apply_sound_volumes, nullptr},
-      {"Effects", &settings_record::effects_volume, nullptr, nullptr, apply_sound_volumes, nullptr}}},
+      {"Music", &settings_record::music_volume, nullptr, nullptr, apply_volumes, nullptr},
+      {"Effects", &settings_record::effects_volume, nullptr, nullptr, apply_volumes, nullptr}}},
     {"Controls", 2,
      {{"Mouse Speed", &settings_record::mouse_sensitivity, nullptr, nullptr, apply_nothing, nullptr},
       {"Invert Look", &settings_record::invert_look, "Off", "On", apply_nothing, nullptr}}},
@@ -67,14 +68,9 @@ constexpr int CONTROL_X = static_cast<int>(PANEL_X) + 350;
 constexpr int SWITCH_W = 220, SWITCH_GAP = 30, CONTROL_H = 50;
 constexpr int TRACK_W = 380, TRACK_H = 16, KNOB_W = 24;
 
-button switch_buttons[MAX_ROWS][2];
-int dragging_row = -1;
-
-const settings_page_layout* page_layout()
+const settings_page_layout* page_layout(int page)
 {
-    return settings_page >= 0 && settings_page < static_cast<int>(sizeof kPages / sizeof kPages[0])
-               ? &kPages[settings_page]
-               : nullptr;
+    return page >= 0 && page < static_cast<int>(sizeof kPages / sizeof kPages[0]) ? &kPages[page] : nullptr;
 }
 
 const setting_field& field_of(const settings_row& r)
@@ -85,9 +81,9 @@ const setting_field& field_of(const settings_row& r)
     return setting_fields[0];  // every row names a field of the file
 }
 
-int shown_value(const settings_row& r)
+int shown_value(const user_interface& ui, const settings_row& r)
 {
-    return r.in_effect ? r.in_effect() : user_settings.*(r.value);
+    return r.in_effect ? r.in_effect(ui) : user_settings.*(r.value);
 }
 
 int row_top(int i)
@@ -96,16 +92,16 @@ int row_top(int i)
 }
 
 // Switch buttons show the value in effect: the chosen one is on.
-void sync_switches()
+void sync_switches(user_interface& ui)
 {
-    const settings_page_layout* p = page_layout();
+    const settings_page_layout* p = page_layout(ui.settings.page);
     for (int i = 0; p && i < p->rows; ++i)
         if (p->row[i].off_label)
             for (int k = 0; k < 2; ++k)
-                switch_buttons[i][k].state = shown_value(p->row[i]) == k ? BUTTON_ON : BUTTON_IDLE;
+                ui.settings.switches[i][k].state = shown_value(ui, p->row[i]) == k ? BUTTON_ON : BUTTON_IDLE;
 }
 
-void change(const settings_row& r, int v, bool save)
+void change(user_interface& ui, const settings_row& r, int v, bool save)
 {
     const setting_field& f = field_of(r);
     if (v < f.low)
@@ -113,7 +109,7 @@ void change(const settings_row& r, int v, bool save)
     if (v > f.high)
         v = f.high;
     user_settings.*(r.value) = v;
-    r.apply();
+    r.apply(ui);
     if (save)
         save_settings();
 }
@@ -151,9 +147,9 @@ void outline(float x0, float y0, float x1, float y1)
 
 // Text in the X bitmap font (the menu font has letters only), one
 // character every six window pixels.
-void bitmap_text(float x, float y, const char* text)
+void bitmap_text(int window_width, float x, float y, const char* text)
 {
-    const float advance = g_game_width > 0 ? 6.0f * VIRTUAL_WIDTH / static_cast<float>(g_game_width) : 6.0f;
+    const float advance = window_width > 0 ? 6.0f * VIRTUAL_WIDTH / static_cast<float>(window_width) : 6.0f;
     for (const char* c = text; *c; ++c, x += advance) {
         glRasterPos2f(x, y);
         glCallList(bitmap_font_base + static_cast<unsigned char>(*c));
@@ -170,7 +166,7 @@ std::string shown_path(const std::string& path)
     return path;
 }
 
-void draw_slider(const settings_row& r, int top, const float* colour)
+void draw_slider(const user_interface& ui, const settings_row& r, int top, const float* colour)
 {
     const setting_field& f = field_of(r);
     const int v = user_settings.*(r.value);
@@ -185,93 +181,97 @@ void draw_slider(const settings_row& r, int top, const float* colour)
     glColor3f(1.0f, 1.0f, 1.0f);
     outline(x0, ty, x1, ty + TRACK_H);
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, sky_button_texid);
+    glBindTexture(GL_TEXTURE_2D, ui.renderer.textures[TEX_sky_button]);
     quad(kx - KNOB_W / 2.0f, static_cast<float>(top), kx + KNOB_W / 2.0f, static_cast<float>(top + CONTROL_H));
     glDisable(GL_TEXTURE_2D);
     outline(kx - KNOB_W / 2.0f, static_cast<float>(top), kx + KNOB_W / 2.0f, static_cast<float>(top + CONTROL_H));
     char text[16];
     snprintf(text, sizeof text, "%d%%", v);
-    bitmap_text(x1 + 25.0f, top + CONTROL_H / 2.0f + 8.0f, text);
+    bitmap_text(ui.renderer.view.width, x1 + 25.0f, top + CONTROL_H / 2.0f + 8.0f, text);
     glEnable(GL_TEXTURE_2D);
 }
 
 }  // namespace
 
-void open_settings_page(int page)
+void open_settings_page(user_interface& ui, int page)
 {
-    settings_page = page;
-    dragging_row = -1;
+    ui.settings.page = page;
+    ui.settings.dragging_row = -1;
     for (int k = PAGE_VIDEO; k <= PAGE_CONTROLS; ++k)
         if (k != page)
-            settings_buttons[k].state = BUTTON_IDLE;
-    const settings_page_layout* p = page_layout();
+            ui.menu.settings[k].state = BUTTON_IDLE;
+    const settings_page_layout* p = page_layout(page);
     if (!p)
         return;
-    const float* colour = settings_buttons[page].colour;
+    const float* colour = ui.menu.settings[page].colour;
     for (int i = 0; i < p->rows; ++i) {
         const settings_row& r = p->row[i];
         if (!r.off_label)
             continue;
         const char* labels[2] = {r.off_label, r.on_label};
         for (int k = 0; k < 2; ++k) {
-            button& b = switch_buttons[i][k];
+            button& b = ui.settings.switches[i][k];
             b = button{CONTROL_X + k * (SWITCH_W + SWITCH_GAP), row_top(i), SWITCH_W, CONTROL_H, BUTTON_IDLE,
-                       labels[k], {colour[0], colour[1], colour[2]}, 1, sky_button_texid};
+                       labels[k], {colour[0], colour[1], colour[2]}, 1, ui.renderer.textures[TEX_sky_button]};
         }
     }
-    sync_switches();
+    sync_switches(ui);
 }
 
-void draw_settings_page()
+void draw_settings_page(user_interface& ui)
 {
-    const settings_page_layout* p = page_layout();
+    const int settings_page = ui.settings.page;
+    const settings_page_layout* p = page_layout(settings_page);
     if (!p)
         return;
+    const int width = ui.renderer.view.width;
     glDisable(GL_TEXTURE_2D);
     glColor4f(0.0f, 0.0f, 0.0f, 0.5f);
     glRectf(PANEL_X, PANEL_Y, PANEL_X + PANEL_W, PANEL_Y + PANEL_H);
     glColor3f(0.0f, 0.0f, 0.0f);
     outline(PANEL_X, PANEL_Y, PANEL_X + PANEL_W, PANEL_Y + PANEL_H);
     glEnable(GL_TEXTURE_2D);
-    glColor3fv(settings_buttons[settings_page].colour);
-    draw_string(PANEL_X + 30.0f, PANEL_Y + 25.0f, 70.0f, p->title);
-    sync_switches();
+    glColor3fv(ui.menu.settings[settings_page].colour);
+    draw_string(ui.font, PANEL_X + 30.0f, PANEL_Y + 25.0f, 70.0f, p->title);
+    sync_switches(ui);
     for (int i = 0; i < p->rows; ++i) {
         const settings_row& r = p->row[i];
         glColor3f(1.0f, 1.0f, 1.0f);
-        draw_string(PANEL_X + 30.0f, static_cast<float>(row_top(i) + 8), 40.0f, r.label);
+        draw_string(ui.font, PANEL_X + 30.0f, static_cast<float>(row_top(i) + 8), 40.0f, r.label);
         if (r.off_label) {
-            draw_button(&switch_buttons[i][0]);
-            draw_button(&switch_buttons[i][1]);
+            draw_button(ui, &ui.settings.switches[i][0]);
+            draw_button(ui, &ui.settings.switches[i][1]);
         } else {
-            draw_slider(r, row_top(i), settings_buttons[settings_page].colour);
+            draw_slider(ui, r, row_top(i), ui.menu.settings[settings_page].colour);
         }
     }
     glDisable(GL_TEXTURE_2D);
     glColor3f(0.85f, 0.85f, 0.85f);
     const std::string where = shown_path(settings_file_path());
-    bitmap_text(PANEL_X + 40.0f, PANEL_Y + PANEL_H - 60.0f,
+    bitmap_text(width, PANEL_X + 40.0f, PANEL_Y + PANEL_H - 60.0f,
                 where.empty() ? "Changes take effect at once, for this run only (no home directory)."
                               : "Changes take effect at once and are saved in");
-    bitmap_text(PANEL_X + 40.0f, PANEL_Y + PANEL_H - 30.0f, where.c_str());
+    bitmap_text(width, PANEL_X + 40.0f, PANEL_Y + PANEL_H - 30.0f, where.c_str());
     glEnable(GL_TEXTURE_2D);
     glColor3f(1.0f, 1.0f, 1.0f);
 }
 
-void settings_page_click(int vx, int vy, int b)
+void settings_page_click(user_interface& ui, int vx, int vy, int b)
 {
-    const settings_page_layout* p = page_layout();
+    const settings_page_layout* p = page_layout(ui.settings.page);
     if (!p)
         return;
+    int& dragging_row = ui.settings.dragging_row;
     // The open page's button stays lit while the pointer is elsewhere.
-    if (settings_buttons[settings_page].state == BUTTON_IDLE)
-        settings_buttons[settings_page].state = BUTTON_ON;
+    button& open = ui.menu.settings[ui.settings.page];
+    if (open.state == BUTTON_IDLE)
+        open.state = BUTTON_ON;
     for (int i = 0; i < p->rows; ++i) {
         const settings_row& r = p->row[i];
         if (r.off_label) {
-            const int pressed = hit_test_buttons(switch_buttons[i], 2, vx, vy, b);
+            const int pressed = hit_test_buttons(ui.settings.switches[i], 2, vx, vy, b);
             if (pressed >= 0)
-                change(r, pressed, true);
+                change(ui, r, pressed, true);
             continue;
         }
         const int top = row_top(i);
@@ -279,13 +279,13 @@ void settings_page_click(int vx, int vy, int b)
                               vy <= top + CONTROL_H;
         if (b == 1 && on_track) {
             dragging_row = i;
-            change(r, slider_value(r, vx), false);
+            change(ui, r, slider_value(r, vx), false);
         } else if (b == -1 && dragging_row == i && host_button_down(0)) {
-            change(r, slider_value(r, vx), false);
+            change(ui, r, slider_value(r, vx), false);
         } else if (b == 0 && dragging_row == i) {
-            change(r, slider_value(r, vx), true);
+            change(ui, r, slider_value(r, vx), true);
             dragging_row = -1;
         }
     }
-    sync_switches();
+    sync_switches(ui);
 }

@@ -3,6 +3,10 @@
 // the chat window leaves free. A change takes effect at once and is saved.
 #pragma once
 
+#include "ui/menu.h"
+
+struct user_interface;
+
 enum : int {
     PAGE_NONE = -1,
     PAGE_VIDEO = 0,
@@ -10,11 +14,18 @@ enum : int {
     PAGE_CONTROLS = 2,
 };
 
-extern int settings_page;
+constexpr int SETTINGS_MAX_ROWS = 3;
+
+// The page shown, its switches, and the slider being dragged.
+struct settings_pages {
+    int page = PAGE_NONE;
+    button switches[SETTINGS_MAX_ROWS][2] = {};
+    int dragging_row = -1;
+};
 
 // Shows a page (PAGE_NONE closes it).
-void open_settings_page(int page);
-void draw_settings_page();
+void open_settings_page(user_interface& ui, int page);
+void draw_settings_page(user_interface& ui);
 // Pointer input while the settings menu shows, in virtual units, after the
 // settings buttons have seen it (click codes as for menu_click).
-void settings_page_click(int vx, int vy, int b);
+void settings_page_click(user_interface& ui, int vx, int vy, int b);

@@ -19,77 +19,68 @@
 //   copy's own entry, 2 an unknown address, 3 a second unknown address),
 //   two bytes little-endian length, and that many bytes (cut at the end of
 //   the input).
-// A start command does not build the world here (that needs a GL context):
-// it only switches the mode to play, so that later datagrams of the same
-// input meet the play routes.
+// A start command does not build the island here (that takes long): the
+// harness makes the started game's world with nothing in it but the
+// participants' figures, so that later datagrams of the same input meet
+// the play routes.
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
-#include "game/main_loop.h"
-#include "platform/random.h"
-#include "sim/messages.h"
-
-#define FUZZ_HAVE_LOBBY 1
-#include "sim/commands.h"
-#include "sim/participants.h"
 #include "sim/catapult.h"
 #include "sim/combat.h"
+#include "sim/commands.h"
 #include "sim/humanoid.h"
-#include "sim/projectile.h"
-#include "sim/ram.h"
-#include "sim/ship.h"
-#include "sim/siege.h"
-#include "sim/units.h"
+#include "sim/message_table.h"
+#include "sim/messages.h"
 #include "sim/model_tree.h"
+#include "sim/participants.h"
+#include "sim/ram.h"
+#include "sim/session.h"
+#include "sim/ship.h"
+#include "sim/units.h"
 #include "sim/walls.h"
 #include "sim/world.h"
-
-#include "../unit/registry_reset.h"
 
 namespace {
 
 constexpr uint32_t PEER = 0x0a4d0002u;
 const uint32_t SENDERS[4] = {PEER, 0u, 0x0a4d00feu, 0xc0a80101u};
 
-#ifdef FUZZ_HAVE_LOBBY
-void start_without_world(const uint32_t[4], int)
-{
-    if (game_state == STATE_MENU) {
-        game_state = STATE_PLAY;
-        game_time = 0.0f;
-    }
-}
-
-// Back to one participant (this copy) and no units but its figure, with
-// everything of the last input's game reset as a new game resets it.
-void reset_world(bool with_peer, int peer_team, int own_number)
-{
-    game_srand(1);
-    my_numb = own_number;
-    init_participants();
-    empty_registry();
-    reset_world_state();
-    if (with_peer) {
-        const int idx = add_participant("peer", PEER, peer_team);
-        parts[static_cast<size_t>(idx)].number = 1;
-        set_init_position(parts[static_cast<size_t>(idx)]);
-    }
-}
-
-float flat_ground(float, float)
+float flat_ground(const world&, float, float)
 {
     return 12.0f;
 }
 
+// This copy (and the peer, when the input asks for one) in a fresh session.
+void set_up_session(session& s, bool with_peer, int peer_team, int own_number, int own_team)
+{
+    stream_srand(s.rng, 1);
+    s.username = "fuzz";
+    s.my_number = own_number;
+    init_participants(s);
+    choose_team(s, own_team);
+    if (with_peer) {
+        const int idx = add_participant(s, "peer", PEER, peer_team);
+        s.parts[static_cast<size_t>(idx)].number = 1;
+    }
+}
+
+// A world for the session: its figures, flat ground for the structures.
+std::unique_ptr<world> make_world(session& s, unsigned seed)
+{
+    auto w = std::make_unique<world>(s, seed);
+    w->structures.ground = flat_ground;
+    make_participant_figures(*w);
+    w->time = 1.0f;
+    return w;
+}
+
 // Soldiers of both teams (ids from a fresh counter, so inputs can name
 // them), a catapult and a ram, and a wall whose middle stretch is a gate.
-void small_battle()
+void small_battle(world& w)
 {
-    clear_model_tree();
-    structure_ground = flat_ground;
-    the_wall_pts.clear();
-    n_wall_pts = 0;
     const float wall[3][2] = {{-20, 40}, {0, 40}, {20, 40}};
     for (int i = 0; i < 3; ++i) {
         wall_point pt;
@@ -100,33 +91,31 @@ void small_battle()
         pt.thickness = 4;
         pt.gate = i == 1;
         pt.tower = i == 0;
-        add_wall_pt(pt);
+        w.walls.points.push_back(pt);
     }
-    fill_human_types();
     for (int i = 0; i < 6; ++i) {
-        unit* u = add_proto_footman(static_cast<float>(i * 3), 12.0f, static_cast<float>(i % 2));
+        unit* u = add_proto_footman(w, static_cast<float>(i * 3), 12.0f, static_cast<float>(i % 2));
         u->team = i % 2;
     }
     for (int team = 0; team < 2; ++team) {
         const float z = team ? -8.0f : 8.0f;
         // An archer on the first tower's point, fixed, with a bow.
-        unit* archer = add_proto_footman(-20.0f, 24.0f, 40.0f);
-        auto* h = static_cast<humanoid_data*>(archer->kind_data);
+        unit* archer = add_proto_footman(w, -20.0f, 24.0f, 40.0f);
+        humanoid_data* h = humanoid_of(archer);
         h->kind = HUMANOID_ARCHER;
         h->weapon = WEAPON_BOW;
         archer->fixed = 1;
         archer->team = team;
-        add_goblin(-6.0f, z)->team = team;
-        add_ghoul(-3.0f, z)->team = team;
-        add_orangatang(0.0f, z)->team = team;
+        add_goblin(w, -6.0f, z)->team = team;
+        add_ghoul(w, -3.0f, z)->team = team;
+        add_orangatang(w, 0.0f, z)->team = team;
     }
-    add_catapult(-10.0f, 10.0f)->team = 0;
-    add_catapult(-10.0f, -10.0f)->team = 1;
-    add_ram(5.0f, 30.0f)->team = 0;
-    add_ram(5.0f, -30.0f)->team = 1;
-    add_ship(100.0f, 0.0f, 200.0f);
+    add_catapult(w, -10.0f, 10.0f)->team = 0;
+    add_catapult(w, -10.0f, -10.0f)->team = 1;
+    add_ram(w, 5.0f, 30.0f)->team = 0;
+    add_ram(w, 5.0f, -30.0f)->team = 1;
+    add_ship(w, 100.0f, 0.0f, 200.0f);
 }
-#endif
 
 } // namespace
 
@@ -134,25 +123,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 2)
         return 0;
-#ifdef FUZZ_HAVE_LOBBY
-    static bool once = [] {
-        register_command("STRT", 0, start_without_world);
-        init_wall_links();
-        init_siege();
-        return true;
-    }();
-    (void)once;
-    reset_world(data[1] & 1, (data[1] >> 1) & 1, data[1] & 16 ? 2 : 0);
-    if (data[1] & 8) {
-        parts[0].team = 1;
-        if (me)
-            me->team = 1;
+    session s;
+    set_up_session(s, data[1] & 1, (data[1] >> 1) & 1, data[1] & 16 ? 2 : 0, data[1] & 8 ? 1 : 0);
+    std::unique_ptr<world> w;
+    s.phase = data[0] & 3;
+    s.now = 1.0f;
+    if (s.phase != STATE_MENU) {
+        w = make_world(s, 1);
+        if (data[1] & 4)
+            small_battle(*w);
     }
-    if (data[1] & 4)
-        small_battle();
-#endif
-    game_state = data[0] & 3;
-    game_time = 1.0f;
     size_t pos = 2;
     std::vector<unsigned char> buf;
     while (pos + 3 <= size) {
@@ -164,16 +144,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // The transport hands over the bytes followed by a zero byte.
         buf.assign(data + pos, data + pos + len);
         buf.push_back(0);
-        client_message(buf.data(), static_cast<int>(len), sender);
+        client_message(s, w.get(), buf.data(), static_cast<int>(len), sender);
         pos += len;
-        game_time += 0.05f;
-#ifdef FUZZ_HAVE_LOBBY
-        // The play step between datagrams, as the frame loop runs it.
-        if (game_state == STATE_PLAY && (data[1] & 4)) {
-            simulate_units(0.05f);
-            simulate_walls();
+        s.now += 0.05f;
+        start_info start;
+        if (take_start_request(s, start) && s.phase == STATE_MENU) {
+            // The started game's world, as the program makes it (bar the island).
+            w = make_world(s, start.seed);
+            s.phase = STATE_PLAY;
+            if (data[1] & 4)
+                small_battle(*w);
         }
-#endif
+        if (w) {
+            w->time += 0.05f;
+            // The play step between datagrams, as the frame loop runs it.
+            if (s.phase == STATE_PLAY && (data[1] & 4)) {
+                simulate_units(*w, 0.05f);
+                simulate_walls(*w);
+            }
+        }
     }
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/settings.h"
@@ -16,9 +17,11 @@
 #include "sound/wav_file.h"
 #include "sim/buildings.h"
 #include "sim/model_tree.h"
+#include "sim/session.h"
 #include "sim/terrain.h"
 #include "sim/trees.h"
 #include "sim/walls.h"
+#include "sim/world.h"
 
 // Texture file: loads with a consistent size or is rejected leaving no pixels.
 inline bool replay_texture(const uint8_t* data, size_t size)
@@ -61,19 +64,19 @@ inline float fuzz_take_float(const uint8_t* p)
     return f;
 }
 
-inline bool terrain_queries_finite(float x, float z)
+inline bool terrain_queries_finite(const terrain_state& t, float x, float z)
 {
     if (!std::isfinite(x) || !std::isfinite(z))
         return true;
-    float h = get_terrain_height(x, z);
+    float h = get_terrain_height(t, x, z);
     float n[3], g[2];
-    get_terrain_normal(x, z, n);
-    get_terrain_gradient(x, z, g);
+    get_terrain_normal(t, x, z, n);
+    get_terrain_gradient(t, x, z, g);
     return std::isfinite(h) && std::isfinite(n[0]) && std::isfinite(n[1]) && std::isfinite(n[2]) &&
            std::isfinite(g[0]) && std::isfinite(g[1]);
 }
 
-inline bool replay_terrain_file(const uint8_t* data, size_t size)
+inline bool replay_terrain_file(terrain_state& t, const uint8_t* data, size_t size)
 {
     if (size < TERRAIN_SCRIPT_BYTES)
         return true;
@@ -82,83 +85,107 @@ inline bool replay_terrain_file(const uint8_t* data, size_t size)
     int op = data[16] & 3, radius = data[17] & 15;
 
     fuzz_file file(data + TERRAIN_SCRIPT_BYTES, size - TERRAIN_SCRIPT_BYTES);
-    if (read_terrain_file(file.path.c_str()) != 0)
+    if (read_terrain_file(t, file.path.c_str()) != 0)
         return true;
-    if (!terrain_queries_finite(qx, qz))
+    if (!terrain_queries_finite(t, qx, qz))
         return false;
     switch (op) {
-    case 1: raise_terrain(ex, ez, radius); break;
-    case 2: lower_terrain(ex, ez, radius); break;
-    case 3: smooth_terrain(ex, ez, radius); break;
+    case 1: raise_terrain(t, ex, ez, radius); break;
+    case 2: lower_terrain(t, ex, ez, radius); break;
+    case 3: smooth_terrain(t, ex, ez, radius); break;
     default: break;
     }
-    return terrain_queries_finite(qx, qz) && terrain_queries_finite(ex, ez);
+    return terrain_queries_finite(t, qx, qz) && terrain_queries_finite(t, ex, ez);
 }
 
-// The placement files are read from fixed names; the loaders take the name
-// from a variable, which points at the input for one load.
-struct placement_name_swap {
-    std::string& name;
-    std::string saved;
-    placement_name_swap(std::string& n, const std::string& path) : name(n), saved(n) { name = path; }
-    ~placement_name_swap() { name = saved; }
-};
+// The same on a ground of its own.
+inline bool replay_terrain_file(const uint8_t* data, size_t size)
+{
+    auto t = std::make_unique<terrain_state>();
+    return replay_terrain_file(*t, data, size);
+}
 
-inline float fuzz_flat_ground(float, float)
+inline float fuzz_flat_ground(const world&, float, float)
 {
     return 12.0f;
 }
 
+// A world for placement files, its structures standing on flat ground.
+struct placement_world {
+    session s;
+    std::unique_ptr<world> w;
+    placement_world()
+    {
+        w = std::make_unique<world>(s, 1);
+        w->structures.ground = fuzz_flat_ground;
+    }
+    // The session's file names point at `path` while the world reads it.
+    void read_from(const std::string& path) { s.files.walls = s.files.houses = s.files.trees = path; }
+};
+
 // "walls.txt": every point read is kept, the last point starts neither a
 // tower nor a gate, and every stretch got a model.
-inline bool replay_walls_file(const uint8_t* data, size_t size)
+inline bool replay_walls_file(placement_world& p, const uint8_t* data, size_t size)
 {
     fuzz_file file(data, size);
-    placement_name_swap swap(walls_filename, file.path);
-    clear_model_tree();
-    structure_ground = fuzz_flat_ground;
-    g_wall_links = wall_links{};
-    const int n = load_walls();
-    if (n < 0 || n != n_wall_pts || static_cast<size_t>(n) != the_wall_pts.size())
+    p.read_from(file.path);
+    world& w = *p.w;
+    const int n = load_walls(w);
+    const std::vector<wall_point>& points = w.walls.points;
+    if (n < 0 || n != w.walls.count())
         return false;
-    if (n > 0 && (the_wall_pts.back().tower || the_wall_pts.back().gate))
+    if (n > 0 && (points.back().tower || points.back().gate))
         return false;
     for (int i = 0; i + 1 < n; ++i)
-        if (!get_top_level_model(the_wall_pts[static_cast<size_t>(i)].model_id))
+        if (!get_top_level_model(w.structures, points[static_cast<size_t>(i)].model_id))
             return false;
-    set_gate_bool(0);
+    set_gate_bool(w.walls, 0);
     for (int k = 0; k < 4; ++k)
-        simulate_walls();
+        simulate_walls(w);
     return true;
 }
 
 // "houses.txt": the temples found are real models.
-inline bool replay_houses_file(const uint8_t* data, size_t size)
+inline bool replay_houses_file(placement_world& p, const uint8_t* data, size_t size)
 {
     fuzz_file file(data, size);
-    placement_name_swap swap(houses_filename, file.path);
-    clear_model_tree();
-    structure_ground = fuzz_flat_ground;
-    const int used = load_buildings();
-    if (used < 0 || num_temples != static_cast<int>(temple_ids.size()) || num_temples > used)
+    p.read_from(file.path);
+    world& w = *p.w;
+    const int used = load_buildings(w);
+    const std::vector<int>& temples = w.buildings.temple_ids;
+    if (used < 0 || static_cast<int>(temples.size()) > used)
         return false;
-    for (int id : temple_ids)
-        if (!get_top_level_model(id))
+    for (int id : temples)
+        if (!get_top_level_model(w.structures, id))
             return false;
     return true;
 }
 
-// "trees.txt": the counts match the lists and every tree was used.
-inline bool replay_trees_file(const uint8_t* data, size_t size)
+// "trees.txt": every tree listed was read from a line of the file.
+inline bool replay_trees_file(placement_world& p, const uint8_t* data, size_t size)
 {
     fuzz_file file(data, size);
-    placement_name_swap swap(trees_filename, file.path);
-    clear_model_tree();
-    clear_trees();
-    structure_ground = fuzz_flat_ground;
-    const int used = load_trees();
-    return used >= 0 && num_chestnuts == static_cast<int>(chestnuts.size()) &&
-           num_random_trees == static_cast<int>(random_trees.size()) && num_chestnuts + num_random_trees <= used;
+    p.read_from(file.path);
+    world& w = *p.w;
+    const int used = load_trees(w);
+    return used >= 0 && static_cast<int>(w.trees.chestnuts.size() + w.trees.random_trees.size()) <= used;
+}
+
+// Each on a world of its own.
+inline bool replay_walls_file(const uint8_t* data, size_t size)
+{
+    placement_world p;
+    return replay_walls_file(p, data, size);
+}
+inline bool replay_houses_file(const uint8_t* data, size_t size)
+{
+    placement_world p;
+    return replay_houses_file(p, data, size);
+}
+inline bool replay_trees_file(const uint8_t* data, size_t size)
+{
+    placement_world p;
+    return replay_trees_file(p, data, size);
 }
 
 // Settings file: a file that is read holds values within every field's

@@ -1,76 +1,81 @@
 // A battle scene without a window, shared by the crowd separation tests and
-// the unit simulation benchmark: an island, this copy alone on team 1, and
+// the unit simulation benchmarks: an island, this copy alone on team 1, and
 // `count` units of mixed kinds spread over the land, some in tight knots
 // (so that many overlap) and a few on the very same spot, all ordered to
 // walk somewhere. All are this copy's (team 1, whose leader it is): no
-// fights, so nothing is sent and no unit dies, and a run depends on the
-// scene alone (a send reads the clock into game_time).
+// fights, so no unit dies, and a run depends on the scene alone. Nothing
+// is recorded of what the scene sends (a benchmark sends a lot).
 #pragma once
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-#include "sim/game.h"
-#include "platform/random.h"
-#include "sim/participants.h"
-#include "net_test_support.h"
-#include "registry_reset.h"
+#include "session_setup.h"
 #include "sim/catapult.h"
 #include "sim/combat.h"
 #include "sim/humanoid.h"
 #include "sim/ram.h"
-#include "sim/units.h"
 #include "sim/terrain.h"
+#include "sim/units.h"
 
-inline void crowd_count_send(const unsigned char*, int) {}
+// A session and the world of its scene.
+struct crowd_scene {
+    session s;
+    std::unique_ptr<world> w;
+};
 
-inline float crowd_coord(float half)
+inline float crowd_coord(world& w, float half)
 {
-    return static_cast<float>(game_rand() % 10000) / 10000.0f * 2.0f * half - half;
+    return static_cast<float>(w.rand() % 10000) / 10000.0f * 2.0f * half - half;
 }
 
-inline void build_crowd_scene(int count, unsigned seed)
+// The scene's world: this copy on `local_team` in play at 100 s, on the
+// island of seed 4242, its draws from then on from `seed`.
+inline world& scene_world(crowd_scene& sc, int local_team, unsigned seed)
 {
-    empty_registry();
-    fill_human_types();
-    humanoid_id = 0;
-    reset_lobby(1, 500);
-    send_observer = crowd_count_send;  // nothing recorded: a benchmark sends a lot
-    game_state = STATE_PLAY;
-    game_time = 100.0f;
-    game_srand(4242);
-    random_map();
-    game_srand(seed);
+    sc.w.reset();
+    lone_copy(sc.s, local_team, 500);
+    sc.w = play_world(sc.s);
+    world& w = *sc.w;
+    stream_srand(w.rng, 4242);
+    random_map(w);
+    stream_srand(w.rng, seed);
+    return w;
+}
+
+inline void build_crowd_scene(crowd_scene& sc, int count, unsigned seed)
+{
+    world& w = scene_world(sc, 1, seed);
     float knot_x = 0, knot_z = 0;
     for (int i = 0; i < count; ++i) {
         float x, z;
         if (i % 4 == 0) {  // a new knot
-            knot_x = crowd_coord(200.0f);
-            knot_z = crowd_coord(200.0f);
+            knot_x = crowd_coord(w, 200.0f);
+            knot_z = crowd_coord(w, 200.0f);
         }
         if (i % 4 == 3) {  // close to its knot
-            x = knot_x + crowd_coord(2.0f);
-            z = knot_z + crowd_coord(2.0f);
+            x = knot_x + crowd_coord(w, 2.0f);
+            z = knot_z + crowd_coord(w, 2.0f);
         } else if (i % 97 == 5) {  // on the very spot of the knot
             x = knot_x;
             z = knot_z;
         } else {
-            x = crowd_coord(240.0f);
-            z = crowd_coord(240.0f);
+            x = crowd_coord(w, 240.0f);
+            z = crowd_coord(w, 240.0f);
         }
         unit* u;
         switch (i % 10) {
-        case 7: u = add_catapult(x, z); break;
-        case 8: u = add_ram(x, z); break;
-        case 9: u = add_goblin(x, z); break;
-        default: u = add_proto_footman(x, get_terrain_height(x, z), z); break;
+        case 7: u = add_catapult(w, x, z); break;
+        case 8: u = add_ram(w, x, z); break;
+        case 9: u = add_goblin(w, x, z); break;
+        default: u = add_proto_footman(w, x, get_terrain_height(w.terrain, x, z), z); break;
         }
         u->team = 1;
-        order_specific_unit(u, crowd_coord(200.0f), crowd_coord(200.0f), ORDER_MOVE);
+        order_specific_unit(u, crowd_coord(w, 200.0f), crowd_coord(w, 200.0f), ORDER_MOVE);
     }
-    // Announcing the units read the clock into game_time.
-    game_time = 100.0f;
+    w.time = 100.0f;
 }
 
 // Every unit's place, bit for bit, in registry order.
@@ -79,20 +84,20 @@ struct crowd_place {
     float x, y, z;
 };
 
-inline std::vector<crowd_place> crowd_places()
+inline std::vector<crowd_place> crowd_places(const world& w)
 {
     std::vector<crowd_place> v;
-    for (unit* u = unit_list; u; u = u->next)
+    for (const unit* u = w.units.list; u; u = u->next)
         v.push_back({u->id, u->x, u->y, u->z});
     return v;
 }
 
 // As in play, the other side's leader reports its units at every step: none
 // of them stands for want of records.
-inline void other_side_reports()
+inline void other_side_reports(world& w)
 {
-    for (unit* u = unit_list; u; u = u->next)
-        u->reported_at = game_time;
+    for (unit* u = w.units.list; u; u = u->next)
+        u->reported_at = w.time;
 }
 
 // Two armies in contact: `count` humanoids, half of them this copy's
@@ -103,18 +108,9 @@ inline void other_side_reports()
 // both blocks stay on the island). Nobody dies here: the footmen's blows
 // count only on the goblins' own copies. With `local_team` 0 this copy
 // leads the goblins instead, and they are the ones that fight.
-inline void build_battle_scene(int count, unsigned seed, int local_team = 1)
+inline void build_battle_scene(crowd_scene& sc, int count, unsigned seed, int local_team = 1)
 {
-    empty_registry();
-    fill_human_types();
-    humanoid_id = 0;
-    reset_lobby(local_team, 500);
-    send_observer = crowd_count_send;
-    game_state = STATE_PLAY;
-    game_time = 100.0f;
-    game_srand(4242);
-    random_map();
-    game_srand(seed);
+    world& w = scene_world(sc, local_team, seed);
     const int side = count / 2;
     int columns = 1;
     while (columns * columns < side)
@@ -125,9 +121,9 @@ inline void build_battle_scene(int count, unsigned seed, int local_team = 1)
             const float x = (static_cast<float>(i % columns) - 0.5f * static_cast<float>(columns)) * spacing;
             const float depth = 4.0f + static_cast<float>(i / columns) * spacing;
             const float z = team == 1 ? -depth : depth;
-            unit* u = team == 1 ? add_proto_footman(x, get_terrain_height(x, z) + 1.0f, z)
-                                : add_goblin(x, z);
+            unit* u = team == 1 ? add_proto_footman(w, x, get_terrain_height(w.terrain, x, z) + 1.0f, z)
+                                : add_goblin(w, x, z);
             u->team = team;
         }
-    game_time = 100.0f;
+    w.time = 100.0f;
 }

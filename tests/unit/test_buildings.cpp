@@ -6,12 +6,13 @@
 #include <string>
 #include <unistd.h>
 
+#include "game_fixture.h"
 #include "sim/buildings.h"
 #include "sim/model_tree.h"
 
 namespace {
 
-float bumpy_ground(float x, float z)
+float bumpy_ground(const world&, float x, float z)
 {
     return 20.0f + 0.05f * x - 0.02f * z;
 }
@@ -34,21 +35,30 @@ void grow(extent& e, const model_node& n, const float base[3])
         grow(e, *c, o);
 }
 
-class Buildings : public ::testing::Test {
+// The buildings stand on bumpy_ground in a world of their own, placed
+// from a houses file of the test's.
+class Buildings : public game_test {
 protected:
     std::string path;
     void SetUp() override
     {
-        clear_model_tree();
-        structure_ground = bumpy_ground;
         path = "houses_test_" + std::to_string(getpid()) + ".txt";
-        houses_filename = path;
+        lobby();
+        s.files.houses = path;
+        new_world();
     }
-    void TearDown() override
+    void TearDown() override { unlink(path.c_str()); }
+    // A new game's world, nothing built in it yet.
+    world& new_world()
     {
-        unlink(path.c_str());
-        houses_filename = "houses.txt";
+        world& w = play_world();
+        w.structures.ground = bumpy_ground;
+        return w;
     }
+    world& w() { return *game; }
+    model_node* top(int id) { return get_top_level_model(game->structures, id); }
+    int tops() const { return num_top_level_models(game->structures); }
+    int temples() const { return static_cast<int>(game->buildings.temple_ids.size()); }
     void write(const char* text)
     {
         FILE* f = fopen(path.c_str(), "w");
@@ -63,10 +73,10 @@ protected:
 TEST_F(Buildings, HouseRoofRidgeIsTenAboveGroundAndRunsAlongZ)
 {
     write("h, 10, 20, 0, 0, 0\n");
-    EXPECT_EQ(load_buildings(), 1);
-    ASSERT_EQ(num_top_level_models(), 1);
-    model_node* house = get_top_level_model(0);
-    const float ground = bumpy_ground(10, 20);
+    EXPECT_EQ(load_buildings(w()), 1);
+    ASSERT_EQ(tops(), 1);
+    model_node* house = top(0);
+    const float ground = bumpy_ground(w(), 10, 20);
     EXPECT_FLOAT_EQ(house->origin[1], ground + 3);
     ASSERT_EQ(house->child_count(), 2);
     const model_node& roof = *house->children[1];
@@ -81,7 +91,7 @@ TEST_F(Buildings, HouseRoofRidgeIsTenAboveGroundAndRunsAlongZ)
     const float zero[3] = {0, 0, 0};
     grow(e, *house, zero);
     EXPECT_FLOAT_EQ(e.lo[1], ground - 1);
-    EXPECT_EQ(num_temples, 0);
+    EXPECT_EQ(temples(), 0);
 }
 
 TEST_F(Buildings, RoofSlopesFaceOutwardAndBlockAWalker)
@@ -99,55 +109,55 @@ TEST_F(Buildings, RoofSlopesFaceOutwardAndBlockAWalker)
 TEST_F(Buildings, TempleIsFoundFromItsPartsButNotFromAHouse)
 {
     write("h, 0, 0, 0, 0, 0\nt, 60, -40, 0, 0, 0\nm, -60, 0, 0, 0, 0\n");
-    EXPECT_EQ(load_buildings(), 3);
-    ASSERT_EQ(num_temples, 1);
-    model_node* temple = get_top_level_model(temple_ids[0]);
+    EXPECT_EQ(load_buildings(w()), 3);
+    ASSERT_EQ(temples(), 1);
+    model_node* temple = top(w().buildings.temple_ids[0]);
     ASSERT_NE(temple, nullptr);
     EXPECT_EQ(temple->prim_count(), 10); // the columns
-    EXPECT_FLOAT_EQ(temple->origin[1], bumpy_ground(60, -40) + 6.3f);
-    EXPECT_EQ(is_a_temple(temple), temple);               // columns are its own primitives
-    EXPECT_EQ(is_a_temple(temple->children[0].get()), temple); // platform
-    EXPECT_EQ(is_a_temple(temple->children[3].get()), temple); // roof
-    model_node* house = get_top_level_model(0);
-    EXPECT_EQ(is_a_temple(house), nullptr);
-    EXPECT_EQ(is_a_temple(house->children[1].get()), nullptr);
-    EXPECT_EQ(is_a_temple(nullptr), nullptr);
+    EXPECT_FLOAT_EQ(temple->origin[1], bumpy_ground(w(), 60, -40) + 6.3f);
+    EXPECT_EQ(is_a_temple(w(), temple), temple);               // columns are its own primitives
+    EXPECT_EQ(is_a_temple(w(), temple->children[0].get()), temple); // platform
+    EXPECT_EQ(is_a_temple(w(), temple->children[3].get()), temple); // roof
+    model_node* house = top(0);
+    EXPECT_EQ(is_a_temple(w(), house), nullptr);
+    EXPECT_EQ(is_a_temple(w(), house->children[1].get()), nullptr);
+    EXPECT_EQ(is_a_temple(w(), nullptr), nullptr);
 
     // Walking into a column reports the temple through the collision query.
-    float p[3] = {60 - 8 + 1.2f, bumpy_ground(60, -40) + 2, -40 - 8};
+    float p[3] = {60 - 8 + 1.2f, bumpy_ground(w(), 60, -40) + 2, -40 - 8};
     float step[3] = {-0.3f, 0, 0};
     model_node* touched = nullptr;
-    do_collision_check(p, step, 1, &touched);
-    EXPECT_EQ(is_a_temple(touched), temple);
+    do_collision_check(w().structures, p, step, 1, &touched);
+    EXPECT_EQ(is_a_temple(w(), touched), temple);
 
     // A new load empties the temple list.
     write("h, 0, 0, 0, 0, 0\n");
-    load_buildings();
-    EXPECT_EQ(num_temples, 0);
+    load_buildings(w());
+    EXPECT_EQ(temples(), 0);
 }
 
 TEST_F(Buildings, BridgeRunsAlongXAtZeroAndAlongMinusZAtNinety)
 {
     write("b, 10, 30, 0, 40, 2\nb, -50, 0, 90, 40, 2\n");
-    EXPECT_EQ(load_buildings(), 2);
-    ASSERT_EQ(num_top_level_models(), 2);
+    EXPECT_EQ(load_buildings(w()), 2);
+    ASSERT_EQ(tops(), 2);
     // The deck (first child) spans the stated rectangle.
     extent e0;
-    grow(e0, *get_top_level_model(0)->children[0], get_top_level_model(0)->origin);
+    grow(e0, *top(0)->children[0], top(0)->origin);
     EXPECT_NEAR(e0.lo[0], 10, 1e-3);
     EXPECT_NEAR(e0.hi[0], 50, 1e-3);
     EXPECT_NEAR(e0.lo[2], 30, 1e-3);
     EXPECT_NEAR(e0.hi[2], 48, 1e-3);
     // Deck top at the corner's ground + height (deck 1 thick, centred 0.5 below).
-    EXPECT_NEAR(get_top_level_model(0)->origin[1], bumpy_ground(10, 30) - 0.5f + 2, 1e-4);
+    EXPECT_NEAR(top(0)->origin[1], bumpy_ground(w(), 10, 30) - 0.5f + 2, 1e-4);
 
     extent e1;
-    grow(e1, *get_top_level_model(1)->children[0], get_top_level_model(1)->origin);
+    grow(e1, *top(1)->children[0], top(1)->origin);
     EXPECT_NEAR(e1.lo[2], -40, 1e-3);
     EXPECT_NEAR(e1.hi[2], 0, 1e-3);
     EXPECT_NEAR(e1.lo[0], -50, 1e-3);
     EXPECT_NEAR(e1.hi[0], -32, 1e-3);
-    EXPECT_EQ(get_top_level_model(1)->child_count(), 3); // deck and two railings
+    EXPECT_EQ(top(1)->child_count(), 3); // deck and two railings
 }
 
 TEST_F(Buildings, TurnedBoxKeepsOutwardFaces)
@@ -164,37 +174,37 @@ TEST_F(Buildings, TurnedBoxKeepsOutwardFaces)
 TEST_F(Buildings, UnknownLettersSkippedMalformedLineStopsShortLastLineBuilt)
 {
     write("x, 0, 0, 0, 0, 0\np, 5, 5, 0, 0, 0\nh, 30, 30\n");
-    EXPECT_EQ(load_buildings(), 3);
-    EXPECT_EQ(num_top_level_models(), 2); // pagoda and the short house line
+    EXPECT_EQ(load_buildings(w()), 3);
+    EXPECT_EQ(tops(), 2); // pagoda and the short house line
 
-    clear_model_tree();
+    new_world();
     write("h, 0, 0, 0, 0, 0\nh, oops\nh, 40, 40, 0, 0, 0\n");
-    load_buildings();
-    EXPECT_EQ(num_top_level_models(), 1);
+    load_buildings(w());
+    EXPECT_EQ(tops(), 1);
 
-    clear_model_tree();
+    new_world();
     // A short line in the middle swallows its line end as the next kind.
     write("h, 0, 0\nh, 40, 40, 0, 0, 0\n");
-    load_buildings();
-    EXPECT_EQ(num_top_level_models(), 1);
+    load_buildings(w());
+    EXPECT_EQ(tops(), 1);
 }
 
 TEST_F(Buildings, PagodaAndMansionParts)
 {
-    int p = add_pagoda_model(0, 0);
-    model_node* pagoda = get_top_level_model(p);
+    int p = add_pagoda_model(w(), 0, 0);
+    model_node* pagoda = top(p);
     ASSERT_EQ(pagoda->prim_count(), 5);
     EXPECT_EQ(pagoda->prims[0].type, PRIM_DOME);
     EXPECT_EQ(pagoda->prims[4].type, PRIM_CONE);
-    int m = add_mansion_model(100, 0);
-    EXPECT_EQ(get_top_level_model(m)->child_count(), 6);
-    EXPECT_FLOAT_EQ(get_top_level_model(m)->radius, std::sqrt(352.25f));
+    int m = add_mansion_model(w(), 100, 0);
+    EXPECT_EQ(top(m)->child_count(), 6);
+    EXPECT_FLOAT_EQ(top(m)->radius, std::sqrt(352.25f));
 }
 
 TEST_F(Buildings, MissingFileIsReportedAndBuildsNothing)
 {
-    houses_filename = "no_such_dir/houses.txt";
-    EXPECT_EQ(load_buildings(), -1);
-    EXPECT_EQ(num_top_level_models(), 0);
-    EXPECT_EQ(num_temples, 0);
+    s.files.houses = "no_such_dir/houses.txt";
+    EXPECT_EQ(load_buildings(w()), -1);
+    EXPECT_EQ(tops(), 0);
+    EXPECT_EQ(temples(), 0);
 }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "net_test_support.h"
 #include "input/window.h"
+#include "interface_fixture.h"
 #include "ui/menu.h"
 #include "ui/chat.h"
 
@@ -17,12 +17,18 @@ TEST(ChatLines, CountsWrapAtTheWindowWidth)
     EXPECT_EQ(count_lines(e), 2);
 }
 
+struct ChatWindow : interface_test {};
+struct ChatInput : interface_test {};
+struct TeamWindow : interface_test {};
+
 TEST(ChatLines, StartsFollowPreviousCounts)
 {
-    init_chat();
-    add_chat_line(1, "a: ", std::string(300, 'x').c_str());
-    add_chat_line(0, "b: ", "short");
-    ASSERT_EQ(nchat_lines, 3);
+    chat_window chat;
+    add_chat_line(chat, 2, "Welcome to Kelvarin! ", "");
+    add_chat_line(chat, 1, "a: ", std::string(300, 'x').c_str());
+    add_chat_line(chat, 0, "b: ", "short");
+    const std::vector<chat_line>& lines = chat.lines;
+    ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[1].line_start, 1);
     EXPECT_EQ(lines[1].line_count, 3);
     EXPECT_EQ(lines[2].line_start, 4);
@@ -45,114 +51,119 @@ TEST(ChatLines, LayoutWrapsAndStopsAtTheBottom)
 
 TEST(ChatLines, PrefixIsCutTo31Characters)
 {
-    init_chat();
-    add_chat_line(2, std::string(60, 'p').c_str(), "t");
-    EXPECT_EQ(std::string(lines.back().prefix).size(), 31u);
+    chat_window chat;
+    add_chat_line(chat, 2, std::string(60, 'p').c_str(), "t");
+    EXPECT_EQ(std::string(chat.lines.back().prefix).size(), 31u);
 }
 
 TEST(ChatLines, StoredLinesAreCapped)
 {
-    init_chat();
+    chat_window chat;
     for (int i = 0; i < CHAT_MAX_LINES * 3; ++i)
-        add_chat_line(1, "x: ", std::to_string(i).c_str());
-    EXPECT_EQ(nchat_lines, CHAT_MAX_LINES);
+        add_chat_line(chat, 1, "x: ", std::to_string(i).c_str());
+    const std::vector<chat_line>& lines = chat.lines;
+    EXPECT_EQ(static_cast<int>(lines.size()), CHAT_MAX_LINES);
     EXPECT_EQ(lines.back().text, std::to_string(CHAT_MAX_LINES * 3 - 1));
     EXPECT_EQ(lines.front().line_start, 0);
     for (size_t i = 1; i < lines.size(); ++i)
         ASSERT_EQ(lines[i].line_start, lines[i - 1].line_start + lines[i - 1].line_count);
 }
 
-TEST(ChatWindow, ScrollsUntilTheNewestFit)
+TEST_F(ChatWindow, ScrollsUntilTheNewestFit)
 {
-    reset_lobby();
-    init_chat();
+    lobby();
+    init_chat(ui);
     for (int i = 1; i < 40; ++i)
-        add_chat_line(1, "x: ", "y");
+        add_chat_line(ui.chat, 1, "x: ", "y");
     for (int i = 0; i < 100; ++i)
-        simulate_chat_window(0.0f);
-    EXPECT_EQ(scroll, 4);
+        simulate_chat_window(ui, 0.0f);
+    EXPECT_EQ(ui.chat.scroll, 4);
 }
 
-TEST(ChatWindow, SlidesInAboutHalfASecond)
+TEST_F(ChatWindow, SlidesInAboutHalfASecond)
 {
-    init_chat();
-    scoot_chat_in();
-    simulate_chat_window(0.25f);
-    EXPECT_FLOAT_EQ(chat_scoot, 920.0f - 480.0f);
-    simulate_chat_window(0.25f);
-    EXPECT_FLOAT_EQ(chat_scoot, 0.0f);
-    EXPECT_FLOAT_EQ(scoot_dx, 0.0f);
-    scoot_team_selection_in();
-    simulate_team_window(1.0f);
-    EXPECT_FLOAT_EQ(team_scoot, 0.0f);
+    init_chat(ui);
+    chat_window& c = ui.chat;
+    scoot_chat_in(c);
+    simulate_chat_window(ui, 0.25f);
+    EXPECT_FLOAT_EQ(c.scoot, 920.0f - 480.0f);
+    simulate_chat_window(ui, 0.25f);
+    EXPECT_FLOAT_EQ(c.scoot, 0.0f);
+    EXPECT_FLOAT_EQ(c.scoot_dx, 0.0f);
+    scoot_team_selection_in(c);
+    simulate_team_window(c, 1.0f);
+    EXPECT_FLOAT_EQ(c.team_scoot, 0.0f);
 }
 
-TEST(ChatInput, TypingAndSendingALine)
+TEST_F(ChatInput, TypingAndSendingALine)
 {
-    reset_lobby();
-    clear_chat_input();
-    for (char c : std::string("hello"))
-        chat_key(c);
-    chat_key(KEY_RETURN);
-    simulate_chat_window(0.0f);
-    EXPECT_STREQ(lines.back().prefix, "tester: ");
-    EXPECT_EQ(lines.back().text, "hello");
-    EXPECT_EQ(lines.back().colour, 2);
-    ASSERT_EQ(sent_datagrams().size(), 1u);
-    EXPECT_EQ(std::string(sent_datagrams()[0].begin(), sent_datagrams()[0].end()), "CHAThello");
-    EXPECT_EQ(chat_buffer_index, 0);
+    lobby();
+    chat_window& c = ui.chat;
+    for (char ch : std::string("hello"))
+        chat_key(ui, ch);
+    chat_key(ui, KEY_RETURN);
+    simulate_chat_window(ui, 0.0f);
+    EXPECT_STREQ(c.lines.back().prefix, "tester: ");
+    EXPECT_EQ(c.lines.back().text, "hello");
+    EXPECT_EQ(c.lines.back().colour, 2);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(std::string(sent[0].begin(), sent[0].end()), "CHAThello");
+    EXPECT_EQ(c.input_length, 0);
     // Return alone sends an empty line.
-    chat_key(KEY_RETURN);
-    simulate_chat_window(0.0f);
-    EXPECT_EQ(sent_datagrams().back().size(), 4u);
+    chat_key(ui, KEY_RETURN);
+    simulate_chat_window(ui, 0.0f);
+    EXPECT_EQ(sent.back().size(), 4u);
     // Keys outside the typed range add nothing.
-    chat_key(KEY_TAB);
-    chat_key(KEY_UP);
-    chat_key(-1);
-    EXPECT_EQ(chat_buffer_index, 0);
-    chat_key(KEY_BACKSPACE);
-    EXPECT_EQ(chat_buffer_index, 0);
+    chat_key(ui, KEY_TAB);
+    chat_key(ui, KEY_UP);
+    chat_key(ui, -1);
+    EXPECT_EQ(c.input_length, 0);
+    chat_key(ui, KEY_BACKSPACE);
+    EXPECT_EQ(c.input_length, 0);
 }
 
-TEST(ChatInput, FullLineIgnoresEveryKey)
+TEST_F(ChatInput, FullLineIgnoresEveryKey)
 {
-    reset_lobby();
-    clear_chat_input();
+    lobby();
+    chat_window& c = ui.chat;
     for (int i = 0; i < 1500; ++i)
-        chat_key('a');
-    EXPECT_EQ(chat_buffer_index, CHAT_INPUT_MAX);
-    chat_key(KEY_BACKSPACE);
-    chat_key(KEY_RETURN);
-    EXPECT_EQ(chat_buffer_index, CHAT_INPUT_MAX);
-    simulate_chat_window(0.0f);
-    EXPECT_TRUE(sent_datagrams().empty());
-    EXPECT_EQ(chat_buffer[CHAT_INPUT_MAX], 0);
+        chat_key(ui, 'a');
+    EXPECT_EQ(c.input_length, CHAT_INPUT_MAX);
+    chat_key(ui, KEY_BACKSPACE);
+    chat_key(ui, KEY_RETURN);
+    EXPECT_EQ(c.input_length, CHAT_INPUT_MAX);
+    simulate_chat_window(ui, 0.0f);
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(c.input[CHAT_INPUT_MAX], 0);
     // One below the limit, Return still fits and sends.
-    chat_buffer[--chat_buffer_index] = 0;
-    chat_key(KEY_RETURN);
-    simulate_chat_window(0.0f);
-    ASSERT_EQ(sent_datagrams().size(), 1u);
-    EXPECT_EQ(sent_datagrams()[0].size(), 4u + 1022u);
+    c.input[--c.input_length] = 0;
+    chat_key(ui, KEY_RETURN);
+    simulate_chat_window(ui, 0.0f);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].size(), 4u + 1022u);
 }
 
-TEST(TeamWindow, ClickMovesOwnEntryBetweenCounts)
+TEST_F(TeamWindow, ClickMovesOwnEntryBetweenCounts)
 {
-    reset_lobby(1);
-    init_team_buttons();
-    team_scoot = 0;
+    lobby(1);
+    init_team_buttons(ui);
+    ui.chat.team_scoot = 0;
     // "Attackers" at (198, 50) in the window, 180 x 36.
     int ax = static_cast<int>(chat_x1) + 198 + 10, ay = static_cast<int>(chat_y1) + 60;
-    team_click(ax, ay, 1);
-    EXPECT_EQ(parts[0].team, 0);
-    EXPECT_EQ(me->team, 0);
-    EXPECT_EQ(teams[0].members, 1);
-    EXPECT_EQ(teams[1].members, 0);
-    team_click(ax, ay, 1);  // same side again: nothing moves
-    EXPECT_EQ(teams[0].members, 1);
-    EXPECT_EQ(teams[1].members, 0);
+    team_click(ui, ax, ay, 1);
+    EXPECT_EQ(s.parts[0].team, 0);
+    EXPECT_EQ(s.teams[0].members, 1);
+    EXPECT_EQ(s.teams[1].members, 0);
+    team_click(ui, ax, ay, 1);  // same side again: nothing moves
+    EXPECT_EQ(s.teams[0].members, 1);
+    EXPECT_EQ(s.teams[1].members, 0);
     int dx = static_cast<int>(chat_x1) + 476 + 10;
-    team_click(dx, ay, 1);
-    EXPECT_EQ(parts[0].team, 1);
-    EXPECT_EQ(teams[1].members, 1);
-    EXPECT_FLOAT_EQ(me->z, -188.0f);  // defenders are placed at once
+    team_click(ui, dx, ay, 1);
+    EXPECT_EQ(s.parts[0].team, 1);
+    EXPECT_EQ(s.teams[1].members, 1);
+    // The battle then begins with this copy's figure on the defenders' side.
+    world& w = play_world();
+    ASSERT_NE(w.me, nullptr);
+    EXPECT_EQ(w.me->team, 1);
+    EXPECT_FLOAT_EQ(w.me->z, -188.0f);
 }

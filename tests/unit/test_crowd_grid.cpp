@@ -17,28 +17,30 @@ struct run_result {
     std::vector<int> next_random;
 };
 
-// Where the units stand and the next numbers the generator will draw.
-run_result outcome()
+// Where the units stand and the next numbers the world's generator will
+// draw.
+run_result outcome(world& w)
 {
     run_result r;
-    r.places = crowd_places();
+    r.places = crowd_places(w);
     for (int i = 0; i < 4; ++i)
-        r.next_random.push_back(game_rand());
+        r.next_random.push_back(w.rand());
     return r;
 }
 
-run_result run_scene(int count, unsigned seed, int frames, bool grid, void (*each_frame)(int) = nullptr)
+run_result run_scene(int count, unsigned seed, int frames, bool grid, void (*each_frame)(world&, int) = nullptr)
 {
-    build_crowd_scene(count, seed);
-    set_separation_grid(grid ? 1 : 0);
+    crowd_scene sc;
+    build_crowd_scene(sc, count, seed);
+    world& w = *sc.w;
+    set_separation_grid(w, grid ? 1 : 0);
     for (int f = 0; f < frames; ++f) {
         if (each_frame)
-            each_frame(f);
-        game_time += 0.05f;
-        simulate_units(0.05f);
+            each_frame(w, f);
+        w.time += 0.05f;
+        simulate_units(w, 0.05f);
     }
-    set_separation_grid(1);
-    return outcome();
+    return outcome(w);
 }
 
 void expect_same(const run_result& a, const run_result& b)
@@ -55,8 +57,9 @@ void expect_same(const run_result& a, const run_result& b)
 // Units that moved at all: the scene must really exercise the separation.
 int moved_units(const run_result& r, int count, unsigned seed)
 {
-    build_crowd_scene(count, seed);
-    std::vector<crowd_place> start = crowd_places();
+    crowd_scene sc;
+    build_crowd_scene(sc, count, seed);
+    std::vector<crowd_place> start = crowd_places(*sc.w);
     int moved = 0;
     for (size_t i = 0; i < start.size() && i < r.places.size(); ++i)
         moved += start[i].x != r.places[i].x || start[i].z != r.places[i].z;
@@ -76,12 +79,12 @@ TEST(CrowdGrid, SamePlacesAsThePlainScan)
 
 // A dense knot: many units inside one another, pushes far enough that the
 // grid search gives way to the plain scan for the rest.
-void pile_up(int frame)
+void pile_up(world& w, int frame)
 {
     if (frame != 0)
         return;
     int i = 0;
-    for (unit* u = unit_list; u; u = u->next, ++i)
+    for (unit* u = w.units.list; u; u = u->next, ++i)
         if (i % 2 == 0) {
             u->x = 10.0f + static_cast<float>(i % 5) * 0.05f;
             u->z = -20.0f + static_cast<float>(i % 7) * 0.05f;
@@ -97,12 +100,12 @@ TEST(CrowdGrid, DenseKnotAndUnitsOffTheGrid)
 
 // Units far outside the island and at non-finite places are filed in the
 // border cells or nowhere; the outcome stays the plain scan's.
-void scatter_far(int frame)
+void scatter_far(world& w, int frame)
 {
     if (frame != 0)
         return;
     int i = 0;
-    for (unit* u = unit_list; u; u = u->next, ++i) {
+    for (unit* u = w.units.list; u; u = u->next, ++i) {
         if (i % 9 == 1) {
             u->x = 5000.0f + static_cast<float>(i % 3);
             u->z = -7000.0f;
@@ -131,17 +134,17 @@ TEST(CrowdGrid, FarAndNonFinitePlaces)
 // entry (the sanitizer build catches one).
 TEST(CrowdGrid, UnitsDeletedAndAddedBetweenSteps)
 {
-    auto churn = [](int frame) {
+    auto churn = [](world& w, int frame) {
         if (frame % 2 == 0) {
             int i = 0;
-            for (unit* u = unit_list; u;) {
+            for (unit* u = w.units.list; u;) {
                 unit* next = u->next;
-                if (i++ % 11 == 3 && u != me)
-                    del_unit(u);
+                if (i++ % 11 == 3 && u != w.me)
+                    del_unit(w, u);
                 u = next;
             }
         } else {
-            add_proto_footman(1.0f, 20.0f, 1.0f)->team = 1;
+            add_proto_footman(w, 1.0f, 20.0f, 1.0f)->team = 1;
         }
     };
     run_result plain = run_scene(90, 5, 12, false, churn);
@@ -161,17 +164,17 @@ struct battle_result {
     std::vector<uint32_t> targets;  // per unit in registry order, 0 for none
 };
 
-void stir_battle(int frame)
+void stir_battle(world& w, int frame)
 {
     int i = 0;
     unit* previous = nullptr;
-    for (unit* u = unit_list; u;) {
+    for (unit* u = w.units.list; u;) {
         unit* next = u->next;
-        if (u->team == 0 && u != me) {
+        if (u->team == 0 && u != w.me) {
             if (i % 13 == frame % 13)
                 u->invisible = 1 - u->invisible;
             if (i % 29 == frame % 29 && frame > 2) {
-                del_unit(u);
+                del_unit(w, u);
                 u = next;
                 ++i;
                 continue;
@@ -186,34 +189,34 @@ void stir_battle(int frame)
         u = next;
     }
     if (frame % 4 == 1)
-        add_goblin(0.5f * static_cast<float>(frame), 3.0f)->team = 0;
+        add_goblin(w, 0.5f * static_cast<float>(frame), 3.0f)->team = 0;
     if (frame == 0)
-        for (unit* u = unit_list; u; u = u->next)
-            if (u->id % 37 == 4 && u != me)
+        for (unit* u = w.units.list; u; u = u->next)
+            if (u->id % 37 == 4 && u != w.me)
                 u->team = 2;
 }
 
 battle_result run_battle(int count, unsigned seed, int frames, bool grid, int local_team)
 {
-    build_battle_scene(count, seed, local_team);
-    // No sword strokes: each one is sent, and a send moves game_time by the
-    // wall clock, which would make the two runs differ by how long they
-    // took. A stroke changes nothing else here (the victims' health counts
-    // only on their own side's copies).
-    for (unit* u = unit_list; u; u = u->next)
+    crowd_scene sc;
+    build_battle_scene(sc, count, seed, local_team);
+    world& w = *sc.w;
+    // No sword strokes: a stroke changes nothing here (the victims' health
+    // counts only on their own side's copies) but what is sent, so the two
+    // runs compare the looking and the separation alone.
+    for (unit* u = w.units.list; u; u = u->next)
         u->last_attack_time = 1e30f;
-    set_separation_grid(grid ? 1 : 0);
+    set_separation_grid(w, grid ? 1 : 0);
     for (int f = 0; f < frames; ++f) {
-        stir_battle(f);
-        other_side_reports();
-        game_time += 0.05f;
-        simulate_units(0.05f);
+        stir_battle(w, f);
+        other_side_reports(w);
+        w.time += 0.05f;
+        simulate_units(w, 0.05f);
     }
-    set_separation_grid(1);
     battle_result r;
-    for (unit* u = unit_list; u; u = u->next)
+    for (unit* u = w.units.list; u; u = u->next)
         r.targets.push_back(u->attack_target ? u->attack_target->id : 0u);
-    r.run = outcome();
+    r.run = outcome(w);
     return r;
 }
 
@@ -243,30 +246,31 @@ TEST(CrowdGrid, LookUnitChoosesThePlainScansEnemy)
 // the random generator must end where the plain scan leaves it.
 run_result burn_after_flight(bool grid)
 {
-    build_battle_scene(60, 9, 1);
-    for (unit* u = unit_list; u; u = u->next)
+    crowd_scene sc;
+    build_battle_scene(sc, 60, 9, 1);
+    world& w = *sc.w;
+    for (unit* u = w.units.list; u; u = u->next)
         u->last_attack_time = 1e30f;
-    unit* dragon = spawn_dragon(0x50001u, 0);
+    unit* dragon = spawn_dragon(w, 0x50001u, 0, 0);
     dragon->x = -50.0f;
     dragon->y = 120.0f;
     dragon->z = 0.0f;
     dragon->heading = 0.0f;
     dragon->vx = 4000.0f;
     dragon->last_attack_time = 0.0f;
-    static_cast<dragon_data*>(dragon->kind_data)->breath->intensity = DRAGON_BREATH_ON;
+    dragon_of(dragon)->breath->intensity = DRAGON_BREATH_ON;
     int placed = 0;
-    for (unit* u = unit_list; u && placed < 5; u = u->next)
+    for (unit* u = w.units.list; u && placed < 5; u = u->next)
         if (u->team == 1) {
             u->x = 157.0f + static_cast<float>(placed++);
             u->y = 122.5f;
             u->z = 0.0f;
             u->health = 0.1f;
         }
-    set_separation_grid(grid ? 1 : 0);
-    game_time += 0.05f;
-    simulate_units(0.05f);
-    set_separation_grid(1);
-    return outcome();
+    set_separation_grid(w, grid ? 1 : 0);
+    w.time += 0.05f;
+    simulate_units(w, 0.05f);
+    return outcome(w);
 }
 
 TEST(CrowdGrid, DeathsMidStepSeeTheSteppingUnitWhereItIs)

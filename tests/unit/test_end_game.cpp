@@ -5,23 +5,22 @@
 #include <string>
 #include <unistd.h>
 
-#include "armies_test_support.h"
-#include "siege_test_support.h"
-#include "sim/end_game.h"
-#include "ui/end_screens.h"
+#include "interface_fixture.h"
 #include "sim/buildings.h"
+#include "sim/end_game.h"
 #include "sim/model_tree.h"
+#include "ui/end_screens.h"
 
 namespace {
 
 constexpr uint32_t RAIDER = 0x0300000A;
 
-float level_ground(float, float)
+float level_ground(const world&, float, float)
 {
     return 20.0f;
 }
 
-class EndGame : public testing::Test {
+class EndGame : public interface_test {
 protected:
     std::string path = "end_game_houses_" + std::to_string(getpid()) + ".txt";
     model_node* defenders_temple = nullptr;
@@ -34,24 +33,26 @@ protected:
         ASSERT_NE(f, nullptr);
         fputs("t, -40, -150, 0, 0, 0\nt, -56, 150, 0, 0, 0\nh, 8, -124, 0, 0, 0\n", f);
         fclose(f);
-        clear_model_tree();
-        structure_ground = level_ground;
-        houses_filename = path;
-        ASSERT_EQ(load_buildings(), 3);
-        defenders_temple = get_top_level_model(0);
-        attackers_temple = get_top_level_model(1);
-        ASSERT_LT(defenders_temple->origin[2], 0.0f);
-        ASSERT_GT(attackers_temple->origin[2], 0.0f);
-        single_player = 0;
-        do_check_win = 0;
+        s.files.houses = path;
     }
-    void TearDown() override
+    void TearDown() override { unlink(path.c_str()); }
+
+    // This copy on `team` in a game of its own with the two temples and the
+    // house on level ground. The world counts this copy as playing alone
+    // (nobody else was in the table when it was made); the tests add the
+    // other side's copies afterwards, so it is told it is not.
+    world& temple_game(int team)
     {
-        unlink(path.c_str());
-        houses_filename = "houses.txt";
-        clear_model_tree();
-        do_check_win = 0;
-        game_state = STATE_MENU;
+        world& w = fresh_game(team);
+        w.alone = 0;
+        w.structures.ground = level_ground;
+        EXPECT_EQ(load_buildings(w), 3);
+        defenders_temple = get_top_level_model(w.structures, 0);
+        attackers_temple = get_top_level_model(w.structures, 1);
+        EXPECT_LT(defenders_temple->origin[2], 0.0f);
+        EXPECT_GT(attackers_temple->origin[2], 0.0f);
+        w.units.win_check_due = 0;
+        return w;
     }
 
     // An attacker unit pressed against a part of a model.
@@ -68,7 +69,8 @@ protected:
 TEST_F(EndGame, SixAttackersOnTheDefendersTempleTakeIt)
 {
     for (int team : {TEAM_ATTACKERS, TEAM_DEFENDERS}) {
-        fresh_game(team);
+        world& w = temple_game(team);
+        ASSERT_NE(defenders_temple, nullptr);
         add_member("raider", RAIDER, 1 - team, 20);
         model_node* column = defenders_temple->children.back().get();  // any part of it counts
         for (int i = 0; i < TEMPLE_HOLDERS_TO_WIN; ++i)
@@ -77,102 +79,104 @@ TEST_F(EndGame, SixAttackersOnTheDefendersTempleTakeIt)
         // against a house: none of them counts.
         holder(attackers_temple);
         holder(defenders_temple, TEAM_DEFENDERS);
-        holder(get_top_level_model(2));
-        EXPECT_EQ(count_temple_holders(), TEMPLE_HOLDERS_TO_WIN);
-        EXPECT_EQ(is_end_game(), END_GOES_ON);
+        holder(get_top_level_model(w.structures, 2));
+        EXPECT_EQ(count_temple_holders(w), TEMPLE_HOLDERS_TO_WIN);
+        EXPECT_EQ(is_end_game(w), END_GOES_ON);
         holder(column);
-        EXPECT_EQ(is_end_game(), team == TEAM_ATTACKERS ? END_WON : END_LOST) << "team " << team;
+        EXPECT_EQ(is_end_game(w), team == TEAM_ATTACKERS ? END_WON : END_LOST) << "team " << team;
     }
 }
 
 TEST_F(EndGame, TheOwnFigureDeadAtExactlyNoHealth)
 {
-    fresh_game(TEAM_DEFENDERS);
+    world& w = temple_game(TEAM_DEFENDERS);
     add_member("raider", RAIDER, TEAM_ATTACKERS, 20);
-    me->health = 0.01f;
-    EXPECT_EQ(is_end_game(), END_GOES_ON);
-    me->health = 0.0f;
-    EXPECT_EQ(is_end_game(), END_LOST);
+    w.me->health = 0.01f;
+    EXPECT_EQ(is_end_game(w), END_GOES_ON);
+    w.me->health = 0.0f;
+    EXPECT_EQ(is_end_game(w), END_LOST);
 }
 
 TEST_F(EndGame, TheOtherSideGoneWinsOnceAndNeverAlone)
 {
-    fresh_game(TEAM_DEFENDERS);
+    world* w = &temple_game(TEAM_DEFENDERS);
     const int idx = add_member("raider", RAIDER, TEAM_ATTACKERS, 20);
     soldier(0.0f, 0.0f, TEAM_ATTACKERS);
-    del_unit(unit_list);  // a goblin falls: the raider is still there
-    EXPECT_EQ(is_end_game(), END_GOES_ON);
-    EXPECT_EQ(do_check_win, 1);  // kept until the other side is gone
+    del_unit(*w, w->units.list);  // a goblin falls: the raider is still there
+    EXPECT_EQ(is_end_game(*w), END_GOES_ON);
+    EXPECT_EQ(w->units.win_check_due, 1);  // kept until the other side is gone
     // The raider's figure dies here: the raider leaves this copy's table.
-    del_unit(parts[static_cast<size_t>(idx)].figure);
-    EXPECT_EQ(teams[TEAM_ATTACKERS].members, 0);
-    EXPECT_EQ(is_end_game(), END_WON);
-    EXPECT_EQ(do_check_win, 0);
-    EXPECT_EQ(is_end_game(), END_GOES_ON);  // said once
+    del_unit(*w, s.parts[static_cast<size_t>(idx)].figure);
+    EXPECT_EQ(s.teams[TEAM_ATTACKERS].members, 0);
+    EXPECT_EQ(is_end_game(*w), END_WON);
+    EXPECT_EQ(w->units.win_check_due, 0);
+    EXPECT_EQ(is_end_game(*w), END_GOES_ON);  // said once
 
     // A game started alone is never won by elimination.
-    fresh_game(TEAM_DEFENDERS);
-    single_player = 1;
+    w = &fresh_game(TEAM_DEFENDERS);
+    EXPECT_EQ(w->alone, 1);
     soldier(0.0f, 0.0f, TEAM_ATTACKERS);
-    del_unit(unit_list);
-    EXPECT_EQ(is_end_game(), END_GOES_ON);
+    del_unit(*w, w->units.list);
+    EXPECT_EQ(is_end_game(*w), END_GOES_ON);
 }
 
 TEST_F(EndGame, TheLastOfASideTakesEveryUnitWithIt)
 {
-    fresh_game(TEAM_DEFENDERS);
+    world& w = temple_game(TEAM_DEFENDERS);
     add_member("raider", RAIDER, TEAM_ATTACKERS, 20);
     soldier(0.0f, 0.0f, TEAM_ATTACKERS);
     soldier(5.0f, 0.0f, TEAM_DEFENDERS);
-    const uint32_t own = me->id;
-    end_game(END_LOST);
-    EXPECT_EQ(game_state, STATE_LOST);
-    EXPECT_EQ(unit_list, nullptr);
-    EXPECT_EQ(me, nullptr);
+    const uint32_t own = w.me->id;
+    end_game(w, END_LOST);
+    EXPECT_EQ(s.phase, STATE_LOST);
+    EXPECT_EQ(w.units.list, nullptr);
+    EXPECT_EQ(w.me, nullptr);
     // Only the own figure is announced gone: the soldiers this copy made
     // live on where the game goes on.
     const auto udie = sent_commands("UDIE");
     ASSERT_EQ(udie.size(), 1u);
     EXPECT_EQ(udie[0].p[0], own);
-    for (const participant& p : parts)
+    for (const participant& p : s.parts)
         EXPECT_EQ(p.figure, nullptr) << p.name;  // nothing left pointing at freed figures
 }
 
 TEST_F(EndGame, OneOfSeveralLosesOnlyItsOwnFigure)
 {
-    fresh_game(TEAM_DEFENDERS);
+    world& w = temple_game(TEAM_DEFENDERS);
     add_member("raider", RAIDER, TEAM_ATTACKERS, 20);
     add_member("guard", 0x0400000A, TEAM_DEFENDERS, 800);
     unit* goblin = soldier(0.0f, 0.0f, TEAM_ATTACKERS);
-    unit* own = me;
-    end_game(END_LOST);
-    EXPECT_EQ(game_state, STATE_LOST);
-    EXPECT_EQ(me, nullptr);
-    EXPECT_EQ(parts[0].figure, nullptr);
+    unit* own = w.me;
+    end_game(w, END_LOST);
+    EXPECT_EQ(s.phase, STATE_LOST);
+    EXPECT_EQ(w.me, nullptr);
+    EXPECT_EQ(s.parts[0].figure, nullptr);
     bool goblin_left = false, own_left = false;
-    for (unit* u = unit_list; u; u = u->next) {
+    for (unit* u = w.units.list; u; u = u->next) {
         goblin_left = goblin_left || u == goblin;
         own_left = own_left || u == own;
     }
     EXPECT_TRUE(goblin_left);
     EXPECT_FALSE(own_left);
-    delete_all_units();
-    EXPECT_EQ(unit_list, nullptr);
-    EXPECT_EQ(n_parts, 1);  // the other copies' figures took their entries with them
+    delete_all_units(w);
+    EXPECT_EQ(w.units.list, nullptr);
+    EXPECT_EQ(s.parts.size(), 1u);  // the other copies' figures took their entries with them
 }
 
 TEST_F(EndGame, AWonGameKeepsItsUnitsUntilTheClick)
 {
-    fresh_game(TEAM_ATTACKERS);
+    world& w = temple_game(TEAM_ATTACKERS);
     soldier(0.0f, 0.0f, TEAM_ATTACKERS);
-    end_game(END_WON);
-    EXPECT_EQ(game_state, STATE_WON);
-    EXPECT_NE(unit_list, nullptr);
-    EXPECT_EQ(me, nullptr);
-    // Motion and releases leave the screen as it is.
-    end_game_click(10, 10, 0);
-    end_game_click(10, 10, -1);
-    EXPECT_EQ(game_state, STATE_WON);
+    end_game(w, END_WON);
+    EXPECT_EQ(s.phase, STATE_WON);
+    EXPECT_NE(w.units.list, nullptr);
+    EXPECT_EQ(w.me, nullptr);
+    // Motion and releases on the end screen leave it as it is: nothing is
+    // asked of the program.
+    end_game_click(ui, 10, 10, 0);
+    end_game_click(ui, 10, 10, -1);
+    EXPECT_EQ(take_request(ui), ui_request::none);
+    EXPECT_EQ(s.phase, STATE_WON);
 }
 
 // The attackers' leader stops reporting the moment it has won. A defender
@@ -182,8 +186,8 @@ TEST_F(EndGame, AWonGameKeepsItsUnitsUntilTheClick)
 // and away.
 TEST_F(EndGame, AttackersWhoseReportsStopAtTheTempleStillTakeIt)
 {
-    fresh_game(TEAM_DEFENDERS);
-    flat_terrain(20.0f);
+    world& w = temple_game(TEAM_DEFENDERS);
+    flat_ground(20.0f);
     add_member("raider", RAIDER, TEAM_ATTACKERS, 20);
     for (int i = 0; i <= TEMPLE_HOLDERS_TO_WIN; ++i) {
         // Five pressing on the platform's south face (z = -159) on their way
@@ -193,14 +197,13 @@ TEST_F(EndGame, AttackersWhoseReportsStopAtTheTempleStillTakeIt)
         const float record[7] = {x, 21.2f, z, heading_toward(x, z, -40.0f, -150.0f), 10.0f * dx / d, 0.0f,
                                  10.0f * dz / d};
         unit* g = soldier(x, z, TEAM_ATTACKERS, HUMANOID_GOBLIN);
-        ASSERT_EQ(update_unit_record(g, 7, record), 0);
-        ASSERT_FALSE(steered_here(g));
+        ASSERT_EQ(update_unit_record(w, g, 7, record), 0);
+        ASSERT_FALSE(steered_here(w, g));
     }
     for (int step = 0; step < 200; ++step) {
-        game_time += 0.05f;
-        simulate_units(0.05f);
+        w.time += 0.05f;
+        simulate_units(w, 0.05f);
     }
-    EXPECT_EQ(count_temple_holders(), TEMPLE_HOLDERS_TO_WIN + 1);
-    EXPECT_EQ(is_end_game(), END_LOST);
-    flat_terrain(0.0f);
+    EXPECT_EQ(count_temple_holders(w), TEMPLE_HOLDERS_TO_WIN + 1);
+    EXPECT_EQ(is_end_game(w), END_LOST);
 }

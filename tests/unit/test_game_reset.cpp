@@ -1,212 +1,137 @@
-// A second game starts as the first did: every module's per-game state is
-// reset by the one reset sequence that world building runs first.
+// A second game starts as the first did: what one battle owns goes with its
+// world, and the presentation's part of a game (the frame report, the view,
+// the command bar, the selection, the banner, the sound's effects) is reset
+// when the next world is built.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
-#include "render/camera.h"
 #include "game/main_loop.h"
-#include "sim/messages.h"
-#include "net/multicast.h"
-#include "sim/participants.h"
-#include "sound/sound.h"
-#include "ui/interface.h"
-#include "sim/magic.h"
-#include "ui/hud.h"
-#include "ui/menu.h"
-#include "ui/selection.h"
-#include "sim/catapult.h"
+#include "game/program.h"
+#include "session_setup.h"
 #include "sim/combat.h"
-#include "sim/dragon.h"
-#include "sim/humanoid.h"
-#include "sim/projectile.h"
-#include "sim/ram.h"
-#include "sim/ship.h"
-#include "sim/units.h"
 #include "sim/light.h"
-#include "sim/lightning.h"
-#include "sim/model_tree.h"
-#include "sim/terrain.h"
-#include "render/terrain_render.h"
+#include "sim/messages.h"
+#include "sim/projectile.h"
 #include "sim/trees.h"
-#include "sim/water.h"
-#include "sim/world.h"
-#include "registry_reset.h"
+#include "sim/units.h"
 
 namespace {
 
-std::vector<std::vector<unsigned char>> g_sent;
-
-void record_send(const unsigned char* buf, int len)
-{
-    g_sent.emplace_back(buf, buf + len);
-}
-
-int sent_with_tag(const char* tag)
-{
-    int n = 0;
-    for (const auto& m : g_sent)
-        n += m.size() >= 4 && std::equal(tag, tag + 4, m.begin());
-    return n;
-}
-
 class GameReset : public testing::Test {
 protected:
-    void SetUp() override
+    std::unique_ptr<program> owned = std::make_unique<program>();
+    program& p = *owned;
+    std::vector<std::vector<unsigned char>> sent;
+
+    GameReset()
     {
-        init_participants();
-        empty_registry();
-        send_observer = record_send;
-        g_sent.clear();
+        p.s.link.observer = [this](const unsigned char* buf, int len) { sent.emplace_back(buf, buf + len); };
+        lone_copy(p.s, 1);
     }
-    void TearDown() override
+    // The next battle: a world of its own, the presentation reset for it.
+    world& next_game()
     {
-        send_observer = nullptr;
-        empty_registry();
-        clear_model_tree();
-        clear_trees();
-        clear_projectiles();
-        game_state = STATE_MENU;
-        game_time = 0.0f;
+        p.ui.world = nullptr;
+        p.w = play_world(p.s);
+        reset_presentation(p);
+        p.ui.world = p.w.get();
+        return *p.w;
+    }
+    int sent_with_tag(const char* tag) const
+    {
+        int n = 0;
+        for (const auto& m : sent)
+            n += m.size() >= 4 && std::equal(tag, tag + 4, m.begin());
+        return n;
     }
 };
 
-float flat(float, float)
-{
-    return 5.0f;
-}
-
-// What building a world resets first: the simulation's state of a game and
-// the presentation's.
-void reset_game_state()
-{
-    reset_presentation();
-    reset_world_state();
-}
-
 } // namespace
 
-// What one game leaves in every module, then the reset: all of it goes.
-TEST_F(GameReset, EveryModulesStateOfAGameIsReset)
+// What one game leaves behind, then the next game: none of it is there.
+TEST_F(GameReset, NothingOfAGameReachesTheNext)
 {
-    game_time = 300.0f;
-    nframes = 40;
-    tframes = 9000;
-    old_frame_time = 299.5f;
-    got_hurt = 12.0f;
-    walk_phase = 3.0f;
-    eye_pitch = 40.0f;
-    next_jump = next_shoot = next_player_cdetect = 301.0f;
-    do_interface = 1;
-    interface_y = INTERFACE_Y_SHOWN;
-    the_buttons[0] = {7, 0, 0, nullptr};
-    in_select = 1;
-    waiting_spell_command = 2;
-    add_unit_update(0x80001, 0, nullptr);
-    ASSERT_GT(updm_len, 0);
+    world& first = next_game();
+    first.time = 300.0f;
+    p.report = {40, 9000, 299.5f};
+    p.r.view.hurt = 12.0f;
+    p.r.view.zoom = 5.0f;
+    p.ui.bar.shown = 1;
+    p.ui.bar.y = INTERFACE_Y_SHOWN;
+    p.ui.bar.slots[0].texture = 7;
+    p.ui.bar.waiting_order = ORDER_MOVE;
+    p.ui.selection.in_select = 1;
+    unit* soldier = add_proto_footman(first, 0, 5, 0);
+    p.ui.selection.friends.push_back(soldier->id);
+    p.snd.effects.push_back({0, 305.0f, 301.0f, 0});
+    p.snd.clock = 50.0f;
+    set_message(p.ui.banner, first.time, "Zeus will call Lightning for you", 0.0f, 0.5f, 1.0f, 0.3f, 3.0f);
+    p.ui.actions.emplace_back(player_action_kind::pray);
+    // The battle's own: a tree, an arrow in flight, the night, a batch under way.
+    add_chestnut(first, 20, 20);
+    shoot_arrow(first, 0, 10, 0, 0, 0, 1);
+    turn_on_nighttime_mode(first.light, first.time);
+    add_unit_update(first, soldier->id, 0, nullptr);
+    ASSERT_GT(first.batch.len, 0);
 
-    humanoid_id = 0x300;
-    catapult_id = 12;
-    ram_id = 7;
-    ship_id = 3;
-    dragon_id = 4;
-    riding_dragon = 1;
-    target_health = 2.0f;
-    structure_ground = flat;
-    add_random_tree(10, 10);
-    add_chestnut(20, 20);
-    ASSERT_EQ(num_top_level_models(), 2);
-    unit* figure = add_proto_footman(0, 5, 0);
-    figure->selected = 1;
-    figure->touched_model = get_top_level_model(0);
-    figure->attack_target = me;
-    friends_selected = 1;
-    do_check_win = 1;
-    shoot_arrow(0, 10, 0, 0, 0, 0);
-    next_water_rebuild = 300.05f;
-    last_lightning_time = 290.0f;
-    turn_on_nighttime_mode();
-    phase = 2.0f;
-    water_switch_time = 310.0f;
-    active_effects.push_back({0, 305.0f, 301.0f, 0});
-    terrain_texid = 12345;
-    dragon_button = 3;
-    set_message("Zeus will call Lightning for you", 0.0f, 0.5f, 1.0f, 0.3f, 3.0f);
+    world& second = next_game();
 
-    reset_game_state();
+    EXPECT_EQ(p.report.frames, 0);
+    EXPECT_EQ(p.report.total_frames, 0);
+    EXPECT_EQ(p.report.last_line, 0.0f);
+    EXPECT_EQ(p.r.view.hurt, 0.0f);
+    EXPECT_EQ(p.r.view.zoom, 1.0f);
+    EXPECT_EQ(p.ui.bar.shown, 0);
+    EXPECT_EQ(p.ui.bar.y, INTERFACE_Y_HIDDEN);
+    EXPECT_EQ(p.ui.bar.slots[0].texture, 0u);
+    EXPECT_EQ(p.ui.bar.waiting_order, 0);
+    EXPECT_EQ(p.ui.selection.in_select, 0);
+    EXPECT_TRUE(p.ui.selection.friends.empty());
+    EXPECT_TRUE(p.ui.banner.text.empty());
+    EXPECT_EQ(p.ui.banner.display_time, 0.0f);
+    EXPECT_TRUE(p.ui.actions.empty());
+    EXPECT_TRUE(p.snd.effects.empty());
+    EXPECT_EQ(p.snd.water_switch_time, 50.0f);  // the surf turns from now on
 
-    EXPECT_EQ(nframes, 0);
-    EXPECT_EQ(tframes, 0);
-    EXPECT_EQ(old_frame_time, 0.0f);
-    EXPECT_EQ(got_hurt, 0.0f);
-    EXPECT_EQ(walk_phase, 0.0f);
-    EXPECT_EQ(eye_pitch, 0.0f);
-    EXPECT_EQ(next_jump, 0.0f);
-    EXPECT_EQ(next_shoot, 0.0f);
-    EXPECT_EQ(next_player_cdetect, 0.0f);
-    EXPECT_EQ(do_interface, 0);
-    EXPECT_EQ(interface_y, INTERFACE_Y_HIDDEN);
-    EXPECT_EQ(the_buttons[0].texture, 0u);
-    EXPECT_EQ(in_select, 0);
-    EXPECT_EQ(waiting_spell_command, 0);
-    EXPECT_EQ(updm_len, 0);
-
-    EXPECT_EQ(humanoid_id, 0u);
-    EXPECT_EQ(catapult_id, 0);
-    EXPECT_EQ(ram_id, 0);
-    EXPECT_EQ(ship_id, 0);
-    EXPECT_EQ(dragon_id, 0);
-    EXPECT_EQ(riding_dragon, 0);
-    EXPECT_EQ(my_dragon, nullptr);
-    EXPECT_EQ(target_health, 15.0f);
-    EXPECT_EQ(num_top_level_models(), 0);
-    EXPECT_EQ(num_chestnuts + num_random_trees, 0);
-    EXPECT_TRUE(chestnuts.empty() && random_trees.empty());
-    EXPECT_EQ(figure->selected, 0);
-    EXPECT_EQ(figure->touched_model, nullptr);
-    EXPECT_EQ(figure->attack_target, nullptr);
-    EXPECT_EQ(friends_selected, 0);
-    EXPECT_EQ(do_check_win, 0);
-    EXPECT_EQ(count_projectiles(), 0);
-
-    EXPECT_LT(next_water_rebuild, 0.0f);
-    EXPECT_FALSE(lightning_timeline(0.0f, last_lightning_time, time_lightning_lasts).night_on);
-    EXPECT_EQ(is_night_time_mode, 0);
-    EXPECT_EQ(phase, 0.0f);
-    EXPECT_EQ(night_start_time, 0.0f);
-    EXPECT_TRUE(active_effects.empty());
-    EXPECT_EQ(water_switch_time, 0.0f);
-    EXPECT_EQ(terrain_texid, 0u);
-    EXPECT_EQ(dragon_button, 0);
-    EXPECT_TRUE(current_banner().text.empty());
-    EXPECT_EQ(current_banner().display_time, 0.0f);
-    structure_ground = get_terrain_height;
+    EXPECT_EQ(second.time, 100.0f);  // as play_world sets it
+    EXPECT_EQ(count_projectiles(second.projectiles), 0);
+    EXPECT_TRUE(second.trees.chestnuts.empty());
+    EXPECT_EQ(second.light.night, 0);
+    EXPECT_EQ(second.batch.len, 0);
+    // The participants' figures are the new world's.
+    ASSERT_NE(second.me, nullptr);
+    EXPECT_EQ(p.s.parts[0].figure, second.me);
+    EXPECT_EQ(find_unit(second, second.me->id), second.me);
 }
 
-// The fault a second game showed: both timers compare against game_time,
-// which starts again at 0, so without the reset a copy stays silent for as
-// long as the first game lasted.
+// The fault a second game once showed: the batch timer of a game compared
+// against a clock that starts again at 0 with each game, so a copy stayed
+// silent for as long as the first game had lasted; and the menu after a
+// game announced this copy late. The battle's timers are its world's, the
+// menu's run on the session's clock.
 TEST_F(GameReset, TheSecondGameSendsStateAndTheMenuAfterItAnnouncesAtOnce)
 {
-    game_state = STATE_PLAY;
-    game_time = 120.0f;
-    send_network_status();
+    world& first = next_game();
+    first.time = 120.0f;
+    send_network_status(first);
     ASSERT_EQ(sent_with_tag("UUPD"), 1);
 
-    // The next game: its world is built, then its clock starts at 0.
-    reset_game_state();
-    game_time = 0.5f;
-    g_sent.clear();
-    send_network_status();
+    world& second = next_game();
+    second.time = 0.5f;
+    sent.clear();
+    send_network_status(second);
     EXPECT_EQ(sent_with_tag("UUPD"), 1) << "the second game sends nothing";
 
     // The menu ran up to 100 s before that game; the game lasted 5 s.
-    game_state = STATE_MENU;
-    game_time = 100.0f;
-    simulate_lobby(0.01f);
-    reset_game_state();
-    game_time = 5.0f;
-    g_sent.clear();
-    simulate_lobby(0.01f);
+    p.w.reset();
+    p.ui.world = nullptr;
+    p.s.phase = STATE_MENU;
+    p.s.now = 100.0f;
+    simulate_lobby(p, 0.01f);
+    p.s.now += 5.0f;
+    sent.clear();
+    simulate_lobby(p, 0.01f);
     EXPECT_EQ(sent_with_tag("HELO"), 1) << "the menu after the game is silent";
 }

@@ -2,64 +2,68 @@
 // sword swing, spawning by kind and the sword mesh.
 #include <cmath>
 
-#include "armies_test_support.h"
+#include "game_fixture.h"
 #include "render/humanoid_model.h"
 #include "sim/terrain.h"
 
-TEST(HumanoidUpdate, CountsByFixedFlag)
+struct HumanoidUpdate : game_test {};
+struct Ground : game_test {};
+struct Swing : game_test {};
+struct Spawning : game_test {};
+
+TEST_F(HumanoidUpdate, CountsByFixedFlag)
 {
-    fresh_game(1);
+    world& w = fresh_game(1);
     unit* u = soldier(0, 0, 1);
     const float seven[7] = {1, 2, 3, 45, 4, 5, 6};
-    EXPECT_EQ(update_humanoid(u, 7, seven), 0);
+    EXPECT_EQ(update_humanoid(w, u, 7, seven), 0);
     EXPECT_EQ(u->x, 1.0f);
     EXPECT_EQ(u->heading, 45.0f);
     EXPECT_EQ(u->vz, 6.0f);
 
     const float four[4] = {9, 9, 9, 9};
     testing::internal::CaptureStderr();
-    EXPECT_EQ(update_humanoid(u, 4, four), -1);
+    EXPECT_EQ(update_humanoid(w, u, 4, four), -1);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("received 0-humanoid update with 4 params"),
               std::string::npos);
     EXPECT_EQ(u->x, 1.0f);
 
     u->fixed = 1;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(update_humanoid(u, 7, seven), -1);
+    EXPECT_EQ(update_humanoid(w, u, 7, seven), -1);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("received 1-humanoid update with 7 params"),
               std::string::npos);
-    EXPECT_EQ(update_humanoid(u, 4, four), 0);
+    EXPECT_EQ(update_humanoid(w, u, 4, four), 0);
     EXPECT_EQ(u->x, 9.0f);
     EXPECT_EQ(u->vz, 6.0f);  // four values leave the velocity
 
     // Through the registry, by id.
-    EXPECT_EQ(update_unit(u->id, 4, four), 0);
-    EXPECT_EQ(update_unit(0x80FFF, 4, four), -1);
+    EXPECT_EQ(update_unit(w, u->id, 4, four), 0);
+    EXPECT_EQ(update_unit(w, 0x80FFF, 4, four), -1);
 }
 
-TEST(HumanoidUpdate, NonFiniteRecordIsDroppedWhole)
+TEST_F(HumanoidUpdate, NonFiniteRecordIsDroppedWhole)
 {
-    fresh_game(1);
+    world& w = fresh_game(1);
     unit* u = soldier(0, 0, 1);
     const float bad[7] = {1, NAN, 3, 0, 0, 0, 0};
     testing::internal::CaptureStderr();
-    EXPECT_EQ(update_humanoid(u, 7, bad), -1);
+    EXPECT_EQ(update_humanoid(w, u, 7, bad), -1);
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(u->x, 0.0f);
     EXPECT_TRUE(std::isfinite(u->y));
 }
 
-TEST(HumanoidUpdate, ReportsSevenOrFourValues)
+TEST_F(HumanoidUpdate, ReportsSevenOrFourValues)
 {
-    fresh_game(1);
+    world& w = fresh_game(1);
     unit* u = soldier(0, 0, 1);
-    updm_len = 0;
-    conditionally_update_humanoid(u);
-    EXPECT_EQ(updm_len, 8 + 8 + 7 * 4);
+    w.batch.len = 0;
+    conditionally_update_humanoid(w, u);
+    EXPECT_EQ(w.batch.len, 8 + 8 + 7 * 4);
     u->fixed = 1;
-    conditionally_update_humanoid(u);
-    EXPECT_EQ(updm_len, 8 + 8 + 7 * 4 + 8 + 4 * 4);
-    updm_len = 0;
+    conditionally_update_humanoid(w, u);
+    EXPECT_EQ(w.batch.len, 8 + 8 + 7 * 4 + 8 + 4 * 4);
 }
 
 TEST(Animation, PoseByHeightAndSpeed)
@@ -96,30 +100,27 @@ TEST(Animation, LimbAngles)
     EXPECT_NEAR(h.leg_angles[0][0], 0.6f * std::sin(p), 1e-6);
 }
 
-TEST(Ground, FiguresStandOnTheGroundArchersNeverFall)
+TEST_F(Ground, FiguresStandOnTheGroundArchersNeverFall)
 {
-    fresh_game(1);
-    allocate_terrain();
-    for (int j = 0; j < TERRAIN_SIZE; ++j)
-        for (int i = 0; i < TERRAIN_SIZE; ++i)
-            height_map[j][i] = 0.0f;
+    world& w = fresh_game(1);
+    flat_ground(0.0f);
     unit* u = soldier(0, 0, 1);
     u->order_kind = ORDER_HOLD;
     u->y = 0.5f;  // below standing height (ground 0 without a map)
-    simulate_humanoid(u, 0.1f);
+    simulate_humanoid(w, u, 0.1f);
     EXPECT_FLOAT_EQ(u->y, 1.2f);
     EXPECT_EQ(u->vy, 0.0f);
     u->y = 30.0f;
     u->order_kind = ORDER_MOVE;  // steering leaves vy alone
     u->order_x = u->x;
     u->order_z = u->z;
-    simulate_humanoid(u, 0.1f);
+    simulate_humanoid(w, u, 0.1f);
     EXPECT_NEAR(u->vy, -0.7f, 1e-6);
 
     unit* archer = soldier(5, 5, 1, HUMANOID_ARCHER);
     archer->fixed = 1;
     archer->y = 30.0f;
-    simulate_humanoid(archer, 0.1f);
+    simulate_humanoid(w, archer, 0.1f);
     EXPECT_EQ(archer->vy, 0.0f);
     EXPECT_EQ(archer->y, 30.0f);
 }
@@ -127,7 +128,7 @@ TEST(Ground, FiguresStandOnTheGroundArchersNeverFall)
 // The stroke is drawn from the time since it began: down a degree a tuned
 // step until past 70, then back by 0.7 a step; a new stroke starts over,
 // with the roll its seed picks; a sword soldier's blow starts one.
-TEST(Swing, FollowsTheTimeSinceTheStroke)
+TEST_F(Swing, FollowsTheTimeSinceTheStroke)
 {
     EXPECT_EQ(sword_swing_at(-1.0f, 7).pitch, 0.0f);  // no stroke yet
     const sword_swing first = sword_swing_at(0.0f, 7);
@@ -143,22 +144,22 @@ TEST(Swing, FollowsTheTimeSinceTheStroke)
     EXPECT_EQ(rest.pitch, 0.0f);
     EXPECT_EQ(rest.roll, 0.0f);
 
-    fresh_game(1);
+    world& w = fresh_game(1);
     unit* u = soldier(0, 0, 1);
-    game_time = 12.5f;
-    start_sword_stroke(u);
-    EXPECT_EQ(static_cast<humanoid_data*>(u->kind_data)->swing_started, 12.5f);
-    unit* archer = spawn_humanoid(0x80010, 1, HUMANOID_ARCHER);
-    start_sword_stroke(archer);  // no sword, no stroke
-    EXPECT_LT(static_cast<humanoid_data*>(archer->kind_data)->swing_started, 0.0f);
+    w.time = 12.5f;
+    start_sword_stroke(w, u);
+    EXPECT_EQ(humanoid_of(u)->swing_started, 12.5f);
+    unit* archer = spawn_humanoid(w, 0x80010, 1, HUMANOID_ARCHER);
+    start_sword_stroke(w, archer);  // no sword, no stroke
+    EXPECT_LT(humanoid_of(archer)->swing_started, 0.0f);
 }
 
-TEST(Spawning, BodyWeaponAndFixedByKind)
+TEST_F(Spawning, BodyWeaponAndFixedByKind)
 {
-    fresh_game(1);
+    world& w = fresh_game(1);
     struct {
         int kind;
-        humanoid_type* type;
+        const humanoid_type* type;
         int weapon, fixed;
         float health;  // as the creator makes them
     } cases[] = {{0, &human_type, WEAPON_NONE, 0, 15}, {1, &human_type, WEAPON_BOW, 1, 2},
@@ -166,9 +167,9 @@ TEST(Spawning, BodyWeaponAndFixedByKind)
                  {4, &goblin_type, WEAPON_SWORD, 0, 5}, {5, &orangatang_type, WEAPON_SWORD, 0, 4}};
     uint32_t id = 0x81100;
     for (const auto& c : cases) {
-        unit* u = spawn_humanoid(++id, 0, c.kind);
+        unit* u = spawn_humanoid(w, ++id, 0, c.kind);
         ASSERT_NE(u, nullptr);
-        auto* h = static_cast<humanoid_data*>(u->kind_data);
+        auto* h = humanoid_of(u);
         EXPECT_EQ(h->kind, c.kind);
         EXPECT_EQ(h->type, c.type);
         EXPECT_EQ(h->weapon, c.weapon);
@@ -178,12 +179,12 @@ TEST(Spawning, BodyWeaponAndFixedByKind)
         EXPECT_EQ(u->max_health, c.health);
         EXPECT_EQ(u->vx, 0.0f);
     }
-    const int n = count_units();
+    const int n = count_units(w);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(spawn_humanoid(0x81200, 0, 6), nullptr);
-    EXPECT_EQ(spawn_humanoid(0x81201, 0, -1), nullptr);
+    EXPECT_EQ(spawn_humanoid(w, 0x81200, 0, 6), nullptr);
+    EXPECT_EQ(spawn_humanoid(w, 0x81201, 0, -1), nullptr);
     testing::internal::GetCapturedStderr();
-    EXPECT_EQ(count_units(), n);
+    EXPECT_EQ(count_units(w), n);
 }
 
 TEST(SwordMesh, SizeAndIndices)

@@ -3,7 +3,7 @@
 // drawn in, and how they follow their fire sources.
 #include <cmath>
 
-#include "armies_test_support.h"
+#include "game_fixture.h"
 #include "platform/vector.h"
 #include "render/flames.h"
 #include "sim/fire.h"
@@ -15,25 +15,22 @@ namespace {
 
 constexpr uint32_t CASTER = 0x0300000A;
 
-class Lightning : public testing::Test {
+// This copy defends, a caster on the other side; twenty clouds in the sky
+// and day at 100 s.
+class Lightning : public game_test {
 protected:
+    world* w = nullptr;
     void SetUp() override
     {
-        fresh_game(1);
+        w = &fresh_game(1);
         add_member("caster", CASTER, 0, 20);
-        register_lightning_command();
-        game_srand(5);
-        init_skybox();
-        game_time = 100.0f;
-        time_lightning_lasts = 5.0f;
-        turn_off_nighttime_mode();
+        stream_srand(w->rng, 5);
+        init_skybox(*w);
+        w->time = 100.0f;
+        w->lightning.lasts = 5.0f;
+        turn_off_nighttime_mode(w->light, w->time);
     }
-    void TearDown() override
-    {
-        last_lightning_time = -1e13f;
-        turn_off_nighttime_mode();
-        game_time = 0.0f;
-    }
+    int clouds() const { return static_cast<int>(w->sky.clouds.size()); }
 };
 
 }  // namespace
@@ -65,54 +62,54 @@ TEST(LightningTimeline, DarkFirstThenTheBoltThenLight)
 
 TEST_F(Lightning, AStrikeDarkensTheSkyAndGathersStormClouds)
 {
-    const int clouds = nclouds;
-    set_lightning(50.0f, -60.0f);
-    EXPECT_EQ(last_lightning_x, 50.0f);
-    EXPECT_EQ(last_lightning_z, -60.0f);
-    EXPECT_EQ(last_lightning_time, 100.0f);
-    ASSERT_EQ(nclouds, clouds + 4);
-    for (int i = clouds; i < nclouds; ++i)
-        EXPECT_EQ(the_clouds[static_cast<size_t>(i)].storm, 1);
-    game_time = 100.5f;
-    simulate_lightning();
-    EXPECT_EQ(is_night_time_mode, 1);
+    const int before = clouds();
+    set_lightning(*w, 50.0f, -60.0f);
+    EXPECT_EQ(w->lightning.x, 50.0f);
+    EXPECT_EQ(w->lightning.z, -60.0f);
+    EXPECT_EQ(w->lightning.time, 100.0f);
+    ASSERT_EQ(clouds(), before + 4);
+    for (int i = before; i < clouds(); ++i)
+        EXPECT_EQ(w->sky.clouds[static_cast<size_t>(i)].storm, 1);
+    w->time = 100.5f;
+    simulate_lightning(*w);
+    EXPECT_EQ(w->light.night, 1);
     // Past the bolt, the night lifts.
-    game_time = 105.5f;
-    simulate_lightning();
-    EXPECT_EQ(is_night_time_mode, 0);
+    w->time = 105.5f;
+    simulate_lightning(*w);
+    EXPECT_EQ(w->light.night, 0);
 }
 
 TEST_F(Lightning, ASecondStrikeRestartsTheTimelineAtItsPlace)
 {
-    set_lightning(50.0f, -60.0f);
-    game_time = 103.0f;
-    set_lightning(-20.0f, 30.0f);
-    EXPECT_EQ(last_lightning_x, -20.0f);
-    EXPECT_EQ(last_lightning_z, 30.0f);
-    game_time = 103.5f;
-    EXPECT_TRUE(lightning_timeline(game_time, last_lightning_time, time_lightning_lasts).night_on);
-    game_time = 107.5f;  // the first strike's bolt would be over; this one's is not
-    EXPECT_TRUE(lightning_timeline(game_time, last_lightning_time, time_lightning_lasts).bolt_may_show);
+    set_lightning(*w, 50.0f, -60.0f);
+    w->time = 103.0f;
+    set_lightning(*w, -20.0f, 30.0f);
+    EXPECT_EQ(w->lightning.x, -20.0f);
+    EXPECT_EQ(w->lightning.z, 30.0f);
+    w->time = 103.5f;
+    EXPECT_TRUE(lightning_timeline(w->time, w->lightning.time, w->lightning.lasts).night_on);
+    w->time = 107.5f;  // the first strike's bolt would be over; this one's is not
+    EXPECT_TRUE(lightning_timeline(w->time, w->lightning.time, w->lightning.lasts).bolt_may_show);
 }
 
 TEST_F(Lightning, OtherCopiesStrikesArriveAndNonsenseIsDropped)
 {
-    const int clouds = nclouds;
+    const int before = clouds();
     deliver(build_command_message("LIGH", bits_of(-12.5f), bits_of(40.0f), 0, 0), CASTER);
-    EXPECT_EQ(last_lightning_x, -12.5f);
-    EXPECT_EQ(last_lightning_z, 40.0f);
-    EXPECT_EQ(last_lightning_time, game_time);
-    EXPECT_EQ(nclouds, clouds + 4);
+    EXPECT_EQ(w->lightning.x, -12.5f);
+    EXPECT_EQ(w->lightning.z, 40.0f);
+    EXPECT_EQ(w->lightning.time, w->time);
+    EXPECT_EQ(clouds(), before + 4);
 
-    game_time = 101.0f;
+    w->time = 101.0f;
     testing::internal::CaptureStderr();
     deliver(build_command_message("LIGH", bits_of(std::nanf("")), bits_of(40.0f), 0, 0), CASTER);
     deliver(build_command_message("LIGH", bits_of(1.0f), bits_of(INFINITY), 0, 0), CASTER);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("LIGH at a point that is not a number, ignored"), std::string::npos) << err;
-    EXPECT_EQ(last_lightning_x, -12.5f);
-    EXPECT_EQ(last_lightning_time, 100.0f);
-    EXPECT_EQ(nclouds, clouds + 4);
+    EXPECT_EQ(w->lightning.x, -12.5f);
+    EXPECT_EQ(w->lightning.time, 100.0f);
+    EXPECT_EQ(clouds(), before + 4);
 }
 
 TEST(FlameSprites, FaceTheEyeFromEveryDirection)
@@ -146,25 +143,31 @@ TEST(FlameSprites, FaceTheEyeFromEveryDirection)
 // and the flames of a source that is gone are forgotten.
 TEST(Flames, FollowTheirSourcesAndNeverExceedFifty)
 {
-    reset_flames();
-    auto f = std::make_unique<fire_source>();
+    flame_state flames;
+    fire_list fires;
+    auto f = std::make_unique<fire_source>(fires);
     f->intensity = 100.0f;  // every attempt emits
+    // The source's flames; none kept counts as none.
+    auto kept = [&] {
+        const std::vector<fire_particle>* p = flames_of(flames, f.get());
+        return p ? p->size() : size_t{0};
+    };
     for (int i = 0; i < 40; ++i) {
-        step_flames(TUNED_STEP);
-        ASSERT_LE(flames_of(f.get()).size(), static_cast<size_t>(FIRE_MAX_PARTICLES));
+        step_flames(flames, fires, TUNED_STEP);
+        ASSERT_LE(kept(), static_cast<size_t>(FIRE_MAX_PARTICLES));
     }
-    const size_t full = flames_of(f.get()).size();
+    const size_t full = kept();
     EXPECT_GE(full, static_cast<size_t>(FIRE_MAX_PARTICLES) - 1);  // full: the oldest goes, a new one comes
     f->intensity = 0.0f;
-    step_flames(TUNED_STEP);
-    EXPECT_EQ(flames_of(f.get()).size(), full - 1);
+    step_flames(flames, fires, TUNED_STEP);
+    EXPECT_EQ(kept(), full - 1);
     // Half a step makes no emission nor retirement; the next half does.
-    step_flames(TUNED_STEP / 2);
-    EXPECT_EQ(flames_of(f.get()).size(), full - 1);
-    step_flames(TUNED_STEP / 2);
-    EXPECT_EQ(flames_of(f.get()).size(), full - 2);
-    EXPECT_EQ(flame_source_count(), 1u);
+    step_flames(flames, fires, TUNED_STEP / 2);
+    EXPECT_EQ(kept(), full - 1);
+    step_flames(flames, fires, TUNED_STEP / 2);
+    EXPECT_EQ(kept(), full - 2);
+    EXPECT_EQ(flame_source_count(flames), 1u);
     f.reset();
-    step_flames(TUNED_STEP);
-    EXPECT_EQ(flame_source_count(), 0u);
+    step_flames(flames, fires, TUNED_STEP);
+    EXPECT_EQ(flame_source_count(flames), 0u);
 }

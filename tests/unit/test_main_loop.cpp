@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
 #include "game/main_loop.h"
 #include "input/window.h"
 #include "sim/messages.h"
@@ -11,72 +13,67 @@
 
 namespace {
 
-void reset_flags()
-{
-    do_log_position = do_replay_position = do_sound = do_god = do_window = 0;
-    default_username = nullptr;
-}
-
-void parse(std::vector<std::string> words)
-{
-    std::vector<char*> argv;
-    static std::string program = "kelvarin";
-    argv.push_back(program.data());
-    for (auto& w : words)
-        argv.push_back(w.data());
-    parse_args(static_cast<int>(argv.size()), argv.data());
-}
+// The command line's words read into a fresh program (the window word is
+// the window's own, kept apart).
+struct Args : testing::Test {
+    std::unique_ptr<program> p;
+    void parse(std::vector<std::string> words)
+    {
+        p = std::make_unique<program>();
+        do_window = 0;
+        std::vector<char*> argv;
+        static std::string name = "kelvarin";
+        argv.push_back(name.data());
+        for (auto& w : words)
+            argv.push_back(w.data());
+        parse_args(*p, static_cast<int>(argv.size()), argv.data());
+    }
+    void TearDown() override { do_window = 0; }
+};
 
 } // namespace
 
-TEST(Args, LongNamesAreCutTo31Characters)
+TEST_F(Args, LongNamesAreCutTo31Characters)
 {
-    reset_flags();
     parse({std::string(40, 'a')});
-    ASSERT_NE(default_username, nullptr);
-    EXPECT_EQ(std::string(default_username), std::string(31, 'a'));
-    reset_flags();
+    EXPECT_EQ(p->s.username, std::string(31, 'a'));
     parse({std::string(31, 'b')});
-    EXPECT_EQ(std::string(default_username), std::string(31, 'b'));
+    EXPECT_EQ(p->s.username, std::string(31, 'b'));
 }
 
-TEST(Args, OptionWordsAfterTheName)
+TEST_F(Args, OptionWordsAfterTheName)
 {
-    reset_flags();
     parse({"arthur", "WINDOW", "GOD", "bogus", "WINDOW"});
-    EXPECT_STREQ(default_username, "arthur");
+    EXPECT_EQ(p->s.username, "arthur");
     EXPECT_EQ(do_window, 1);
-    EXPECT_EQ(do_god, 1);
-    EXPECT_EQ(do_sound, 0);
-    EXPECT_EQ(do_log_position, 0);
+    EXPECT_EQ(p->s.god, 1);
+    EXPECT_EQ(p->snd.on, 0);
+    EXPECT_FALSE(p->positions.write);
 
-    reset_flags();
     parse({"x", "SOUND", "LOG_POSITION", "REPLAY_P_LOG"});
-    EXPECT_EQ(do_sound, 1);
-    EXPECT_EQ(do_log_position, 1);
-    EXPECT_EQ(do_replay_position, 1);
+    EXPECT_EQ(p->snd.on, 1);
+    EXPECT_TRUE(p->positions.write);
+    EXPECT_TRUE(p->positions.replay);
 }
 
-TEST(Args, FirstWordIsAlwaysTheNameAndCaseMatters)
+TEST_F(Args, FirstWordIsAlwaysTheNameAndCaseMatters)
 {
-    reset_flags();
     parse({"WINDOW"});
-    EXPECT_STREQ(default_username, "WINDOW");
+    EXPECT_EQ(p->s.username, "WINDOW");
     EXPECT_EQ(do_window, 0);
 
-    reset_flags();
     parse({"arthur", "window", "god"});
     EXPECT_EQ(do_window, 0);
-    EXPECT_EQ(do_god, 0);
+    EXPECT_EQ(p->s.god, 0);
 
-    reset_flags();
     parse({});
-    EXPECT_EQ(default_username, nullptr);
+    EXPECT_TRUE(p->s.username.empty());
 }
 
 TEST(Teams, InitialTable)
 {
-    init_teams();
+    team_entry teams[2];
+    init_teams(teams);
     EXPECT_STREQ(teams[0].name, "Attackers");
     EXPECT_STREQ(teams[1].name, "Defenders");
     EXPECT_FLOAT_EQ(teams[0].r, 1.0f);

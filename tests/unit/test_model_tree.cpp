@@ -20,11 +20,10 @@ model_node one_quad_node(const float (&pts)[4][3])
 }
 
 // A one-sided wall face in the plane z = 0, 10 wide (x 0..10) and 5 high,
-// facing +z, as the only top-level model.
-int make_wall_face()
+// facing +z, as the only top-level model of `t`.
+int make_wall_face(structure_tree& t)
 {
-    clear_model_tree();
-    return register_top_level_model(one_quad_node(WALL_FACE));
+    return register_top_level_model(t, one_quad_node(WALL_FACE));
 }
 
 } // namespace
@@ -66,14 +65,14 @@ TEST(ModelTreeBuild, BoxHasDiagonalRadiusAndSixOutwardFaces)
 
 TEST(ModelTreeBuild, TopLevelModelsKeepTheirAddressWhenMoreAreAdded)
 {
-    clear_model_tree();
-    int first = register_top_level_model(create_box_tree(0, 0, 0, 1, 1, 1, 0, 1));
-    model_node* kept = get_top_level_model(first);
+    structure_tree t;
+    int first = register_top_level_model(t, create_box_tree(0, 0, 0, 1, 1, 1, 0, 1));
+    model_node* kept = get_top_level_model(t, first);
     for (int i = 0; i < 100; ++i)
-        register_top_level_model(create_box_tree(i, 0, 0, 1, 1, 1, 0, 1));
-    EXPECT_EQ(get_top_level_model(first), kept);
-    EXPECT_EQ(get_top_level_model(101), nullptr);
-    EXPECT_EQ(get_top_level_model(-1), nullptr);
+        register_top_level_model(t, create_box_tree(i, 0, 0, 1, 1, 1, 0, 1));
+    EXPECT_EQ(get_top_level_model(t, first), kept);
+    EXPECT_EQ(get_top_level_model(t, 101), nullptr);
+    EXPECT_EQ(get_top_level_model(t, -1), nullptr);
 }
 
 // A model's display list draws its quads grouped by texture with every
@@ -104,36 +103,39 @@ TEST(ModelTreeBuild, QuadsGroupedByTextureCarryTheTranslationsAboveThem)
 
 TEST(Collision, FarSphereGetsDistanceToNearestBoundingSphere)
 {
-    make_wall_face();
+    structure_tree t;
+    make_wall_face(t);
     float p[3] = {100, 0, 0};
     float step[3] = {0, 0, 0};
     model_node* touched = reinterpret_cast<model_node*>(1);
-    float d = do_collision_check(p, step, 1, &touched);
+    float d = do_collision_check(t, p, step, 1, &touched);
     EXPECT_NEAR(d, 80.0f, 1e-4);
     EXPECT_EQ(touched, nullptr);
 }
 
 TEST(Collision, WallFaceFromTheFrontLeavesSphereRestingOnIt)
 {
-    int id = make_wall_face();
+    structure_tree t;
+    int id = make_wall_face(t);
     float p[3] = {5, 2, 0.4f};
     float step[3] = {0, 0, -1};
     model_node* touched = nullptr;
-    float d = do_collision_check(p, step, 1, &touched);
+    float d = do_collision_check(t, p, step, 1, &touched);
     EXPECT_EQ(d, 0.0f);
     EXPECT_NEAR(p[2], 1.0f, 1e-5);
     EXPECT_FLOAT_EQ(p[0], 5.0f);
     EXPECT_FLOAT_EQ(p[1], 2.0f);
-    EXPECT_EQ(touched, get_top_level_model(id));
+    EXPECT_EQ(touched, get_top_level_model(t, id));
 }
 
 TEST(Collision, BeyondTheEdgeIsNotMoved)
 {
-    make_wall_face();
+    structure_tree t;
+    make_wall_face(t);
     float p[3] = {11, 2, 0.5f};
     float step[3] = {0, 0, -1};
     model_node* touched = nullptr;
-    float d = do_collision_check(p, step, 1, &touched);
+    float d = do_collision_check(t, p, step, 1, &touched);
     EXPECT_EQ(d, 0.0f);
     EXPECT_FLOAT_EQ(p[2], 0.5f);
     EXPECT_FLOAT_EQ(p[0], 11.0f);
@@ -170,10 +172,11 @@ TEST(Collision, DegenerateFaceIsPassedAndReportedAtMostOnce)
 
 TEST(Collision, CrossingThroughAFaceInOneStepIsPushedBack)
 {
-    make_wall_face();
+    structure_tree t;
+    make_wall_face(t);
     float p[3] = {5, 2, -0.3f};
     float step[3] = {0, 0, -0.6f}; // was at +0.3, in front
-    do_collision_check(p, step, 1, nullptr);
+    do_collision_check(t, p, step, 1, nullptr);
     EXPECT_NEAR(p[2], 1.0f, 1e-5);
 }
 
@@ -215,16 +218,16 @@ TEST(Collision, DomeFromAboveSitsOnTopAndFromTheSideIsPushedOut)
 
 TEST(Collision, HitNamesTheDeepestEnteredNode)
 {
-    clear_model_tree();
+    structure_tree t;
     model_node parent;
     empty_model_tree(parent, 50, 0, 0, 40);
     int child = add_child_to_tree(parent, create_box_tree(0, 0, 0, 4, 4, 4, 0, 1));
-    int id = register_top_level_model(std::move(parent));
+    int id = register_top_level_model(t, std::move(parent));
     float p[3] = {52.5f, 0, 0};
     float step[3] = {0.5f, 0, 0};
     model_node* touched = nullptr;
-    do_collision_check(p, step, 1, &touched);
-    EXPECT_EQ(touched, get_top_level_model(id)->children[child].get());
+    do_collision_check(t, p, step, 1, &touched);
+    EXPECT_EQ(touched, get_top_level_model(t, id)->children[child].get());
     EXPECT_NEAR(p[0], 53.0f, 1e-5);
 }
 

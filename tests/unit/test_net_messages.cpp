@@ -3,14 +3,15 @@
 #include <arpa/inet.h>
 #include <cstring>
 
+#include "game_fixture.h"
+#include "net/multicast.h"
 #include "sim/catapult.h"
 #include "sim/commands.h"
 #include "sim/dragon.h"
-#include "net_test_support.h"
 #include "sim/humanoid.h"
-#include "ui/chat.h"
-#include "net/multicast.h"
-#include "game/main_loop.h"
+#include "sim/messages.h"
+#include "sim/rights.h"
+#include "sim/wire.h"
 
 TEST(ChannelGroup, LobbyFirstAndLastChannels)
 {
@@ -73,16 +74,18 @@ TEST(Envelope, ReaderNeverPassesTheEnd)
     EXPECT_FALSE(r.skip(1));
 }
 
-TEST(UnitBatch, TwoHumanoidRecordsMakeEightyBytes)
+struct UnitBatch : game_test {};
+
+TEST_F(UnitBatch, TwoHumanoidRecordsMakeEightyBytes)
 {
-    reset_lobby();
+    world& w = fresh_game();
     const float a[7] = {1, 2, 3, 4, 5, 6, 7};
     const float b[7] = {-1, -2, -3, -4, -5, -6, -7};
-    add_unit_update(0x80401, 7, a);
-    add_unit_update(0x81002, 7, b);
-    EXPECT_EQ(updm_len, 80);
-    flush_updm_list();
-    ASSERT_EQ(sent_datagrams().size(), 1u);
+    add_unit_update(w, 0x80401, 7, a);
+    add_unit_update(w, 0x81002, 7, b);
+    EXPECT_EQ(w.batch.len, 80);
+    flush_state_batch(w);
+    ASSERT_EQ(sent.size(), 1u);
     std::vector<unsigned char> want;
     put_tag(want, "UUPD");
     put_u32(want, 2);
@@ -90,80 +93,82 @@ TEST(UnitBatch, TwoHumanoidRecordsMakeEightyBytes)
     auto r2 = record_values(0x81002, {-1, -2, -3, -4, -5, -6, -7});
     want.insert(want.end(), r1.begin(), r1.end());
     want.insert(want.end(), r2.begin(), r2.end());
-    EXPECT_EQ(sent_datagrams()[0], want);
-    EXPECT_EQ(updm_len, 0);
-    flush_updm_list();  // nothing open: nothing sent
-    EXPECT_EQ(sent_datagrams().size(), 1u);
+    EXPECT_EQ(sent[0], want);
+    EXPECT_EQ(w.batch.len, 0);
+    flush_state_batch(w);  // nothing open: nothing sent
+    EXPECT_EQ(sent.size(), 1u);
 }
 
-TEST(UnitBatch, SplitsBeforePassingFiveHundredBytes)
+TEST_F(UnitBatch, SplitsBeforePassingFiveHundredBytes)
 {
-    reset_lobby();
+    world& w = fresh_game();
     // 8 header + 13 records of 36 bytes = 476; a 20-byte record fits (496),
     // then a 36-byte one would make 532: the 496 go out first.
     const float v[7] = {0};
     for (int i = 0; i < 13; ++i)
-        add_unit_update(0x80000 + i, 7, v);
-    add_unit_update(0x90000, 3, v);
-    EXPECT_EQ(updm_len, 496);
-    EXPECT_TRUE(sent_datagrams().empty());
-    add_unit_update(0x80100, 7, v);
-    ASSERT_EQ(sent_datagrams().size(), 1u);
-    EXPECT_EQ(sent_datagrams()[0].size(), 496u);
-    wire_reader r(sent_datagrams()[0].data(), 496);
+        add_unit_update(w, 0x80000 + i, 7, v);
+    add_unit_update(w, 0x90000, 3, v);
+    EXPECT_EQ(w.batch.len, 496);
+    EXPECT_TRUE(sent.empty());
+    add_unit_update(w, 0x80100, 7, v);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].size(), 496u);
+    wire_reader r(sent[0].data(), 496);
     uint32_t tag, count;
     r.tag(tag);
     r.u32(count);
     EXPECT_EQ(count, 14u);
-    EXPECT_EQ(updm_len, 44);
-    flush_updm_list();
-    ASSERT_EQ(sent_datagrams().size(), 2u);
-    wire_reader r2(sent_datagrams()[1].data(), 44);
+    EXPECT_EQ(w.batch.len, 44);
+    flush_state_batch(w);
+    ASSERT_EQ(sent.size(), 2u);
+    wire_reader r2(sent[1].data(), 44);
     r2.tag(tag);
     r2.u32(count);
     EXPECT_EQ(count, 1u);  // the count restarted with the new batch
 }
 
-TEST(UnitBatch, ExactlyFiveHundredStaysInOneDatagram)
+TEST_F(UnitBatch, ExactlyFiveHundredStaysInOneDatagram)
 {
-    reset_lobby();
+    world& w = fresh_game();
     const float v[7] = {0};
     // 8 + 12 * 36 = 440; + a 60-byte record (13 values) = 500.
     for (int i = 0; i < 12; ++i)
-        add_unit_update(0x80000 + i, 7, v);
-    const float w[13] = {0};
-    add_unit_update(0x80200, 13, w);
-    EXPECT_TRUE(sent_datagrams().empty());
-    EXPECT_EQ(updm_len, 500);
+        add_unit_update(w, 0x80000 + i, 7, v);
+    const float thirteen[13] = {0};
+    add_unit_update(w, 0x80200, 13, thirteen);
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(w.batch.len, 500);
 }
 
-TEST(UnitBatch, ReceivedBatchUpdatesFiguresInPlay)
+TEST_F(UnitBatch, ReceivedBatchUpdatesFiguresInPlay)
 {
-    reset_lobby();
+    lobby();
     deliver(helo_bytes("peer", 0, 7), 0x0700000A);
-    unit* peer = parts[1].figure;
+    play_world();
+    unit* peer = s.parts[1].figure;
+    ASSERT_NE(peer, nullptr);
     ASSERT_EQ(peer->id, 0x80407u);
-    game_state = STATE_PLAY;
     // The second record names an unknown unit: ignored.
-    deliver(updm_batch({record_values(0x80407, {5, 6, 7, 90, 1, 0, -1}), record_values(0x12345, {1, 1})}), 0x0700000A);
+    deliver(state_batch_bytes({record_values(0x80407, {5, 6, 7, 90, 1, 0, -1}), record_values(0x12345, {1, 1})}),
+            0x0700000A);
     EXPECT_FLOAT_EQ(peer->x, 5);
     EXPECT_FLOAT_EQ(peer->z, 7);
     EXPECT_FLOAT_EQ(peer->heading, 90);
     EXPECT_FLOAT_EQ(peer->vz, -1);
 
     // A batch during the menu is dropped.
-    game_state = STATE_MENU;
-    deliver(updm_batch({record_values(0x80407, {50, 60, 70, 0, 0, 0, 0})}), 0x0700000A);
+    s.phase = STATE_MENU;
+    deliver(state_batch_bytes({record_values(0x80407, {50, 60, 70, 0, 0, 0, 0})}), 0x0700000A);
     EXPECT_FLOAT_EQ(peer->x, 5);
 }
 
-TEST(UnitBatch, OwnFigureIsReportedWithSevenValues)
+TEST_F(UnitBatch, OwnFigureIsReportedWithSevenValues)
 {
-    reset_lobby(1, 33);
-    send_unit_messages();
-    flush_updm_list();
-    ASSERT_EQ(sent_datagrams().size(), 1u);
-    const auto& d = sent_datagrams()[0];
+    world& w = fresh_game(1, 33);
+    send_unit_messages(w);
+    flush_state_batch(w);
+    ASSERT_EQ(sent.size(), 1u);
+    const auto& d = sent[0];
     ASSERT_EQ(d.size(), 8u + 36u);
     wire_reader r(d.data(), static_cast<int>(d.size()));
     uint32_t tag, count, id, n;
@@ -183,76 +188,87 @@ TEST(UnitBatch, OwnFigureIsReportedWithSevenValues)
     EXPECT_FLOAT_EQ(h, 180.0f);
 }
 
-TEST(Helo, EncodedBitForBit)
+struct Helo : game_test {};
+
+TEST_F(Helo, EncodedBitForBit)
 {
-    reset_lobby(1, 321);
-    std::vector<unsigned char> m = build_helo_message();
+    lobby(1, 321);
+    std::vector<unsigned char> m = build_helo_message(s);
     EXPECT_EQ(m, helo_bytes("tester", 1, 321));
     EXPECT_EQ(m.size(), 44u);
     // A 32-character name fills the field with no terminator.
-    static std::string long_name(40, 'N');
-    default_username = long_name.c_str();
-    m = build_helo_message();
+    s.username = std::string(40, 'N');
+    m = build_helo_message(s);
     ASSERT_EQ(m.size(), 44u);
     EXPECT_EQ(std::string(m.begin() + 4, m.begin() + 36), std::string(32, 'N'));
 }
 
-TEST(Helo, FirstBroadcastDrawsTheNumberAndRenewsTheFigureId)
+// The figure's id follows the number: a game started after the draw makes
+// this copy's figure under it.
+TEST_F(Helo, FirstBroadcastDrawsTheNumberAndTheFigureIdFollowsIt)
 {
-    reset_lobby(0, -1);
+    lobby(0, -1);
     testing::internal::CaptureStdout();
-    broadcast_self();
+    broadcast_self(s);
     std::string out = testing::internal::GetCapturedStdout();
-    ASSERT_GE(my_numb, 0);
-    ASSERT_LE(my_numb, 1023);
-    EXPECT_NE(out.find("my_numb = " + std::to_string(my_numb)), std::string::npos);
-    EXPECT_EQ(parts[0].number, my_numb);
-    EXPECT_EQ(me->id, 0x80400u + static_cast<uint32_t>(my_numb));
-    ASSERT_EQ(sent_datagrams().size(), 1u);
-    EXPECT_EQ(sent_datagrams()[0], helo_bytes("tester", 0, my_numb));
+    ASSERT_GE(s.my_number, 0);
+    ASSERT_LE(s.my_number, 1023);
+    EXPECT_NE(out.find("my_numb = " + std::to_string(s.my_number)), std::string::npos);
+    EXPECT_EQ(s.parts[0].number, s.my_number);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], helo_bytes("tester", 0, s.my_number));
+    world& w = play_world();
+    ASSERT_NE(w.me, nullptr);
+    EXPECT_EQ(w.me->id, 0x80400u + static_cast<uint32_t>(s.my_number));
 }
 
-TEST(Chat, EncodedAsTagAndText)
+struct Chat : game_test {};
+
+TEST_F(Chat, EncodedAsTagAndText)
 {
-    reset_lobby();
-    send_chat_message("hello");
-    ASSERT_EQ(sent_datagrams().size(), 1u);
-    EXPECT_EQ(std::string(sent_datagrams()[0].begin(), sent_datagrams()[0].end()), "CHAThello");
-    send_chat_message("");
-    EXPECT_EQ(sent_datagrams()[1].size(), 4u);
+    lobby();
+    send_chat_message(s, "hello");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(std::string(sent[0].begin(), sent[0].end()), "CHAThello");
+    send_chat_message(s, "");
+    EXPECT_EQ(sent[1].size(), 4u);
 }
 
-TEST(Chat, ReceivedFromKnownAndUnknownSenders)
+// A line received becomes a chat event for the chat window (the program
+// hands it on, game/main_loop.h): green from the own side, red otherwise.
+TEST_F(Chat, ReceivedFromKnownAndUnknownSenders)
 {
-    reset_lobby(0);
+    lobby(0);
     deliver(helo_bytes("ally", 0, 1), 0x0200000A);
     deliver(helo_bytes("foe", 1, 2), 0x0300000A);
-    deliver_events();
-    int before = nchat_lines;
+    std::vector<sim_event>& events = s.events.pending;
+    events.clear();
     deliver_text("CHAThi there", 0x0200000A);
     deliver_text("CHAT", 0x0300000A);
-    deliver_events();
-    ASSERT_EQ(nchat_lines, before + 2);
-    EXPECT_STREQ(lines[static_cast<size_t>(before)].prefix, "ally: ");
-    EXPECT_EQ(lines[static_cast<size_t>(before)].text, "hi there");
-    EXPECT_EQ(lines[static_cast<size_t>(before)].colour, 1);
-    EXPECT_EQ(lines[static_cast<size_t>(before) + 1].text, "");
-    EXPECT_EQ(lines[static_cast<size_t>(before) + 1].colour, 0);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].kind, sim_event_kind::chat);
+    EXPECT_EQ(events[0].prefix, "ally: ");
+    EXPECT_EQ(events[0].text, "hi there");
+    EXPECT_EQ(events[0].colour, 1);
+    EXPECT_EQ(events[1].prefix, "foe: ");
+    EXPECT_EQ(events[1].text, "");
+    EXPECT_EQ(events[1].colour, 0);
 
     testing::internal::CaptureStderr();
     deliver_text("CHATwho?", 0x0900000A);
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("Received CHAT message from unknown source: 0900000A"), std::string::npos);
-    deliver_events();
-    EXPECT_EQ(nchat_lines, before + 2);
+    EXPECT_EQ(events.size(), 2u);
     // Chat during play is dropped.
-    game_state = STATE_PLAY;
+    play_world();
+    events.clear();
     deliver_text("CHATlate", 0x0200000A);
-    deliver_events();
-    EXPECT_EQ(nchat_lines, before + 2);
+    EXPECT_TRUE(events.empty());
 }
 
-TEST(Command, EncodedBitForBitWithAnFigureIdInAFloatSlot)
+struct Command : game_test {};
+
+TEST_F(Command, EncodedBitForBitWithAnFigureIdInAFloatSlot)
 {
     const uint32_t id = 0x807FF;
     // The id reads as a tiny denormal float and must still survive.
@@ -275,15 +291,15 @@ TEST(Command, EncodedBitForBitWithAnFigureIdInAFloatSlot)
     EXPECT_EQ(p2, 4.0f);
 }
 
-TEST(Command, SecondStartInPlayChangesNothing)
+TEST_F(Command, SecondStartInPlayChangesNothing)
 {
-    reset_lobby();
+    lobby();
     deliver(helo_bytes("peer", 0, 7), 0x0700000A);
-    game_state = STATE_PLAY;
-    single_player = 0;
-    game_srand(77);
-    int expect_next = game_rand();
-    game_srand(77);
+    world& w = play_world();
+    w.alone = 0;
+    stream_srand(w.rng, 77);
+    int expect_next = w.rand();
+    stream_srand(w.rng, 77);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     deliver(build_command_message("STRT", 12345, 0, 0, 0), 0x0700000A);
@@ -291,14 +307,18 @@ TEST(Command, SecondStartInPlayChangesNothing)
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(err.find("STRT"), std::string::npos);
     EXPECT_EQ(out.find("starting game"), std::string::npos);
-    EXPECT_EQ(game_state, STATE_PLAY);
-    EXPECT_EQ(single_player, 0);
-    EXPECT_EQ(game_rand(), expect_next);  // the generator was not reseeded
+    EXPECT_EQ(s.phase, STATE_PLAY);
+    EXPECT_FALSE(start_requested(s));  // no new world is asked for
+    EXPECT_EQ(w.alone, 0);
+    EXPECT_EQ(w.rand(), expect_next);  // the generator was not reseeded
 }
 
-TEST(Command, SenderCheckAndTableOfSubTags)
+// Commands come from participants alone; each sub-tag is a row of the
+// message table, taken in its phases only and handed its slots bit for
+// bit; an unknown sub-tag is refused.
+TEST_F(Command, SenderCheckAndTableOfSubTags)
 {
-    reset_lobby();
+    lobby();
     deliver(helo_bytes("peer", 0, 7), 0x0700000A);
     testing::internal::CaptureStderr();
     deliver(build_command_message("STRT", 1, 0, 0, 0), 0x0800000A);
@@ -306,58 +326,61 @@ TEST(Command, SenderCheckAndTableOfSubTags)
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("Received CMND message from unknown source: 0800000A"), std::string::npos);
     EXPECT_NE(err.find("Ignoring a CMND message from self (00000000)"), std::string::npos);
+    EXPECT_FALSE(start_requested(s));
 
-    static int calls;
-    static uint32_t got[4];
-    static int got_sender;
-    calls = 0;
-    register_command("TEST", 1, [](const uint32_t p[4], int s) {
-        ++calls;
-        memcpy(got, p, sizeof got);
-        got_sender = s;
-    });
-    deliver(build_command_message("TEST", 1, 2, 3, 4), 0x0700000A);
-    EXPECT_EQ(calls, 0);  // play-only sub-tag while the menu runs
-    game_state = STATE_PLAY;
-    deliver(build_command_message("TEST", 1, 2, 0x80401, 4), 0x0700000A);
-    ASSERT_EQ(calls, 1);
-    EXPECT_EQ(got[2], 0x80401u);
-    EXPECT_EQ(got_sender, 1);
-    deliver(build_command_message("ZZZZ", 1, 2, 3, 4), 0x0700000A);  // unknown: ignored
-    EXPECT_EQ(calls, 1);
+    // "UNIT" (a new unit by its raw id) is taken in play only.
+    const uint32_t id = 0x10003;  // an attackers' catapult
+    deliver(build_command_message("UNIT", id, 0, 0, 0), 0x0700000A);
+    EXPECT_EQ(refused_total(s, refusal::out_of_phase), 1);
+    world& w = play_world();
+    deliver(build_command_message("UNIT", id, 0, 0, 0), 0x0700000A);
+    const unit* u = find_unit(w, id);
+    ASSERT_NE(u, nullptr);
+    EXPECT_EQ(u->kind, UNIT_CATAPULT);
+    EXPECT_EQ(u->creator, 0x0700000Au);  // the sender's unit
+    const int before = units_of(TEAM_ATTACKERS);
+    const long unknown = refused_total(s, refusal::unknown_tag);
+    deliver(build_command_message("ZZZZ", id + 1, 2, 3, 4), 0x0700000A);  // unknown: ignored
+    EXPECT_EQ(units_of(TEAM_ATTACKERS), before);
+    EXPECT_EQ(refused_total(s, refusal::unknown_tag), unknown + 1);
 }
 
 TEST(StartSeed, AlwaysInItsRange)
 {
-    game_srand(5);
+    session s;
+    stream_srand(s.rng, 5);
     for (int i = 0; i < 20000; ++i) {
-        int s = draw_start_seed();
-        ASSERT_GE(s, 10240);
-        ASSERT_LE(s, 10240 + 49999);
+        int seed = draw_start_seed(s);
+        ASSERT_GE(seed, 10240);
+        ASSERT_LE(seed, 10240 + 49999);
     }
 }
 
 // A unit's state comes from its steering copy alone: the side's leader for
 // soldiers and engines, the player for a figure, the summoner for a dragon.
 // Records for anything else are lies.
-TEST(UnitBatch, StateOnlyFromTheUnitsSteeringCopy)
+TEST_F(UnitBatch, StateOnlyFromTheUnitsSteeringCopy)
 {
-    reset_lobby(1, 500);  // this copy leads the defenders
+    lobby(1, 500);  // this copy leads the defenders
     deliver(helo_bytes("raider", 0, 7), 0x0700000A);
     deliver(helo_bytes("guard", 1, 900), 0x0800000A);
-    game_state = STATE_PLAY;
-    unit* raider = parts[1].figure;
-    unit* guard = parts[2].figure;
-    unit* footman = add_humanoid();
-    init_humanoid(footman);
+    deliver(helo_bytes("chief", 0, 3), 0x0500000A);  // leads the attackers
+    world& w = play_world();
+    unit* raider = s.parts[1].figure;
+    unit* guard = s.parts[2].figure;
+    unit* chief = s.parts[3].figure;
+    unit* footman = add_humanoid(w);
+    init_humanoid(w, footman);
     footman->team = 1;
+    unit* me = w.me;
     testing::internal::CaptureStderr();
-    deliver(updm_batch({record_values(footman->id, {9, 9, 9, 0, 0, 0, 0}), record_values(guard->id, {8, 8, 8, 0, 0, 0, 0}),
-                   record_values(me->id, {7, 7, 7, 0, 0, 0, 0})}),
+    deliver(state_batch_bytes({record_values(footman->id, {9, 9, 9, 0, 0, 0, 0}),
+                               record_values(guard->id, {8, 8, 8, 0, 0, 0, 0}),
+                               record_values(me->id, {7, 7, 7, 0, 0, 0, 0})}),
             0x0700000A);
-    deliver(updm_batch({record_values(footman->id, {9, 9, 9, 0, 0, 0, 0})}), 0x0800000A);
-    deliver(updm_batch({record_values(raider->id, {1e30f, 0, 0, 0, 0, 0, 0})}), 0x0700000A);
-    deliver(updm_batch({record_values(raider->id, {1, 2, 3, 0, 0, 0, 0})}), 0x0900000A);
+    deliver(state_batch_bytes({record_values(footman->id, {9, 9, 9, 0, 0, 0, 0})}), 0x0800000A);
+    deliver(state_batch_bytes({record_values(raider->id, {1e30f, 0, 0, 0, 0, 0, 0})}), 0x0700000A);
+    deliver(state_batch_bytes({record_values(raider->id, {1, 2, 3, 0, 0, 0, 0})}), 0x0900000A);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(footman->x, 9.0f);
     EXPECT_NE(guard->x, 8.0f);
@@ -368,35 +391,30 @@ TEST(UnitBatch, StateOnlyFromTheUnitsSteeringCopy)
         EXPECT_NE(err.find(why), std::string::npos) << why << "\n" << err;
 
     // The truth: each figure from its own copy.
-    deliver(updm_batch({record_values(raider->id, {1, 2, 3, 0, 0, 0, 0})}), 0x0700000A);
-    deliver(updm_batch({record_values(guard->id, {4, 5, 6, 0, 0, 0, 0})}), 0x0800000A);
+    deliver(state_batch_bytes({record_values(raider->id, {1, 2, 3, 0, 0, 0, 0})}), 0x0700000A);
+    deliver(state_batch_bytes({record_values(guard->id, {4, 5, 6, 0, 0, 0, 0})}), 0x0800000A);
     EXPECT_EQ(raider->x, 1.0f);
     EXPECT_EQ(guard->x, 4.0f);
 
     // The attackers' leader moves their catapult but not the raider's
     // figure; the raider moves neither the catapult nor the leader's figure.
-    game_state = STATE_MENU;
-    deliver(helo_bytes("chief", 0, 3), 0x0500000A);
-    game_state = STATE_PLAY;
-    unit* chief = parts[3].figure;
-    unit* catapult = spawn_catapult(0x10003, 0);
-    const long refused = refused_total(refusal::not_steerer);
-    deliver(updm_batch({record_values(raider->id, {30, 2, 3, 0, 0, 0, 0}),
-                        record_values(catapult->id, {40, 2, 3, 0, 160, 0, 0, 0, 0})}),
+    unit* catapult = spawn_catapult(w, 0x10003, 0, 0);
+    const long refused = refused_total(s, refusal::not_steerer);
+    deliver(state_batch_bytes({record_values(raider->id, {30, 2, 3, 0, 0, 0, 0}),
+                               record_values(catapult->id, {40, 2, 3, 0, 160, 0, 0, 0, 0})}),
             0x0500000A);
-    deliver(updm_batch({record_values(chief->id, {50, 2, 3, 0, 0, 0, 0}),
-                        record_values(catapult->id, {60, 2, 3, 0, 160, 0, 0, 0, 0})}),
+    deliver(state_batch_bytes({record_values(chief->id, {50, 2, 3, 0, 0, 0, 0}),
+                               record_values(catapult->id, {60, 2, 3, 0, 160, 0, 0, 0, 0})}),
             0x0700000A);
     EXPECT_EQ(raider->x, 1.0f);
     EXPECT_EQ(catapult->x, 40.0f);
     EXPECT_NE(chief->x, 50.0f);
-    EXPECT_EQ(refused_total(refusal::not_steerer) - refused, 3);
+    EXPECT_EQ(refused_total(s, refusal::not_steerer) - refused, 3);
 
     // A dragon follows its summoner's records, on the leader's copy too.
-    unit* dragon = spawn_dragon(0x50002, 1);
+    unit* dragon = spawn_dragon(w, 0x50002, 1, 0);
     dragon->creator = 0x0800000A;
-    deliver(updm_batch({record_values(dragon->id, {5, 60, 5, 90, 0, 0, 0, 0, 0})}), 0x0800000A);
-    deliver(updm_batch({record_values(dragon->id, {6, 60, 5, 90, 0, 0, 0, 0, 0})}), 0x0800000A);
+    deliver(state_batch_bytes({record_values(dragon->id, {5, 60, 5, 90, 0, 0, 0, 0, 0})}), 0x0800000A);
+    deliver(state_batch_bytes({record_values(dragon->id, {6, 60, 5, 90, 0, 0, 0, 0, 0})}), 0x0800000A);
     EXPECT_EQ(dragon->x, 6.0f);
-    game_state = STATE_MENU;
 }

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "armies_test_support.h"
 #include "platform/random.h"
 #include "siege_test_support.h"
 #include "sim/ram.h"
@@ -15,28 +14,30 @@
 
 namespace {
 
-class Rams : public ::testing::Test {
+class Rams : public siege_test {
 protected:
     void SetUp() override { siege_reset(TEAM_ATTACKERS); }
-    static ram_data* data(unit* u) { return static_cast<ram_data*>(u->kind_data); }
+    static ram_data* data(unit* u) { return ram_of(u); }
     // Frames of 20 ms until the gate breaks or `seconds` have passed.
-    static void run_until_broken(int gate, float seconds)
+    void run_until_broken(int gate, float seconds)
     {
-        for (float t = 0.0f; t < seconds && !the_wall_pts[static_cast<size_t>(gate)].broken; t += 0.02f) {
-            game_time += 0.02f;
-            simulate_units(0.02f);
-            simulate_walls();
+        world& w = *game;
+        for (float t = 0.0f; t < seconds && !w.walls.points[static_cast<size_t>(gate)].broken; t += 0.02f) {
+            w.time += 0.02f;
+            simulate_units(w, 0.02f);
+            simulate_walls(w);
         }
     }
-    static void step(unit* u, float dt) { registry_step(u, dt, simulate_ram); }
+    void step(unit* u, float dt) { registry_step(u, dt); }
 };
 
 }  // namespace
 
 TEST_F(Rams, NewRamIsAnnouncedAndSettlesOnTheGround)
 {
-    ram_id = 0;
-    unit* u = add_ram(10, 140);
+    world& w = *game;
+    w.units.ram_counter = 0;
+    unit* u = add_ram(w, 10, 140);
     EXPECT_EQ(u->id, 0x40000u);
     ASSERT_EQ(sent_commands("UNIT").size(), 1u);
     EXPECT_EQ(sent_commands("UNIT")[0].p[0], 0x40000u);
@@ -57,18 +58,19 @@ TEST_F(Rams, NewRamIsAnnouncedAndSettlesOnTheGround)
 
 TEST_F(Rams, LeaderMakesFiveOthersNone)
 {
-    init_rams();
-    EXPECT_EQ(count_units(), 6);
-    for (unit* u = unit_list; u; u = u->next)
+    world& w = *game;
+    init_rams(w);
+    EXPECT_EQ(count_units(w), 6);
+    for (unit* u = w.units.list; u; u = u->next)
         if (u->kind == UNIT_RAM) {
             EXPECT_GE(u->x, 0.0f);
             EXPECT_LT(u->x, 64.0f);
             EXPECT_GE(u->z, 128.0f);
             EXPECT_LT(u->z, 192.0f);
         }
-    siege_reset(TEAM_DEFENDERS);
-    init_rams();
-    EXPECT_EQ(count_units(), 1);
+    world& defenders = siege_reset(TEAM_DEFENDERS);
+    init_rams(defenders);
+    EXPECT_EQ(count_units(defenders), 1);
 }
 
 // Where the camp lies under water, the leader makes its rams on the nearest
@@ -76,28 +78,31 @@ TEST_F(Rams, LeaderMakesFiveOthersNone)
 // so every number the game draws after them is the same.
 TEST_F(Rams, NoneIsMadeInTheSea)
 {
-    auto make = [](bool sea) {
+    // Each call plays a game of its own on the shipped city.
+    auto make = [this](bool sea) {
         load_shipped_city();
+        world& w = *game;
         if (sea)
             for (int j = 0; j < TERRAIN_SIZE; ++j)
                 for (int i = 0; i < TERRAIN_SIZE; ++i)
                     if (4.0f * i - 256.0f > -20.0f && 4.0f * j - 256.0f > 100.0f)
-                        height_map[j][i] = 0.0f;
-        game_srand(7);
-        init_rams();
-        return game_rand();
+                        w.terrain.height_map[j][i] = 0.0f;
+        stream_srand(w.rng, 7);
+        init_rams(w);
+        return w.rand();
     };
     const int after = make(false);
     EXPECT_EQ(make(true), after);
+    world& w = *game;  // the game with the sea
     std::vector<unit*> rams;
-    for (unit* u = unit_list; u; u = u->next)
+    for (unit* u = w.units.list; u; u = u->next)
         if (u->kind == UNIT_RAM)
             rams.push_back(u);
     ASSERT_EQ(rams.size(), 5u);
     std::vector<waypoint> way;
     for (unit* u : rams) {
-        EXPECT_TRUE(dry_ground(u->x, u->z)) << u->x << ", " << u->z;
-        EXPECT_EQ(find_dry_route(u->x, u->z, -6.0f, -108.0f, way), 0) << u->x << ", " << u->z;
+        EXPECT_TRUE(dry_ground(w.terrain, u->x, u->z)) << u->x << ", " << u->z;
+        EXPECT_EQ(find_dry_route(w, u->x, u->z, -6.0f, -108.0f, way), 0) << u->x << ", " << u->z;
         for (unit* o : rams) {
             if (o != u) {
                 EXPECT_GE(std::hypot(o->x - u->x, o->z - u->z), 4.0f);
@@ -108,27 +113,29 @@ TEST_F(Rams, NoneIsMadeInTheSea)
 
 TEST_F(Rams, ReceivedIdsRaiseTheCounter)
 {
-    ram_id = 3;
-    unit* u = spawn_ram(0x40007, TEAM_ATTACKERS);
-    EXPECT_EQ(ram_id, 8);
+    world& w = *game;
+    w.units.ram_counter = 3;
+    unit* u = spawn_ram(w, 0x40007, TEAM_ATTACKERS, 0);
+    EXPECT_EQ(w.units.ram_counter, 8);
     EXPECT_EQ(u->team, TEAM_ATTACKERS);
-    ram_id = 9;
-    spawn_ram(0x40007 + 0x0, TEAM_ATTACKERS);
-    EXPECT_EQ(ram_id, 9);
+    w.units.ram_counter = 9;
+    spawn_ram(w, 0x40007 + 0x0, TEAM_ATTACKERS, 0);
+    EXPECT_EQ(w.units.ram_counter, 9);
 }
 
 TEST_F(Rams, BlowsAreASecondApartAndThirtyBreakAGate)
 {
-    unit* u = add_ram(0, 0);
+    world& w = *game;
+    unit* u = add_ram(w, 0, 0);
     model_node gate;
     gate.health = 30;
     std::vector<float> blows;
     float last_health = gate.health;
     for (int i = 0; i < 40 * 50 && gate.health > 0; ++i) {
-        game_time += 0.02f;
-        attack_ram(u, &gate);
+        w.time += 0.02f;
+        attack_ram(w, u, &gate);
         if (gate.health < last_health) {
-            blows.push_back(game_time);
+            blows.push_back(w.time);
             last_health = gate.health;
         }
     }
@@ -138,19 +145,20 @@ TEST_F(Rams, BlowsAreASecondApartAndThirtyBreakAGate)
         EXPECT_GT(blows[i] - blows[i - 1], 1.0f);
     EXPECT_LT(blows.back() - blows.front(), 31.0f);
     // A fallen gate takes no more blows.
-    game_time += 5.0f;
-    attack_ram(u, &gate);
+    w.time += 5.0f;
+    attack_ram(w, u, &gate);
     EXPECT_EQ(gate.health, 0.0f);
 }
 
 TEST_F(Rams, HouseIsUntouched)
 {
-    unit* u = add_ram(0, 0);
+    world& w = *game;
+    unit* u = add_ram(w, 0, 0);
     model_node house;
     house.health = -1;
     for (int i = 0; i < 10; ++i) {
-        game_time += 1.5f;
-        attack_ram(u, &house);
+        w.time += 1.5f;
+        attack_ram(w, u, &house);
     }
     EXPECT_EQ(house.health, -1.0f);
     EXPECT_EQ(u->last_attack_time, 0.0f);
@@ -158,29 +166,31 @@ TEST_F(Rams, HouseIsUntouched)
 
 TEST_F(Rams, StrikesOnlyUnderAnAttackOrderWhatItIsPressedAgainst)
 {
-    unit* u = add_ram(0, 0);
+    world& w = *game;
+    unit* u = add_ram(w, 0, 0);
     model_node gate;
     gate.health = 30;
-    const int id = register_top_level_model(std::move(gate));
-    model_node* g = get_top_level_model(id);
+    const int id = register_top_level_model(w.structures, std::move(gate));
+    model_node* g = get_top_level_model(w.structures, id);
     u->touched_model = g;
     ASSERT_EQ(ram_touched_model(u), g);
     u->order_x = u->x;
     u->order_z = u->z;
-    game_time += 2.0f;
+    w.time += 2.0f;
     u->order_kind = ORDER_MOVE;
-    simulate_ram(u, 0.02f);
+    simulate_ram(w, u, 0.02f);
     u->order_kind = ORDER_NONE;
-    simulate_ram(u, 0.02f);
+    simulate_ram(w, u, 0.02f);
     EXPECT_EQ(g->health, 30.0f);
     u->order_kind = ORDER_ATTACK;
-    simulate_ram(u, 0.02f);
+    simulate_ram(w, u, 0.02f);
     EXPECT_EQ(g->health, 29.0f);
 }
 
 TEST_F(Rams, AttackOrderDrivesToThePointSwingingAndStaysInAttack)
 {
-    unit* u = add_ram(0, 0);
+    world& w = *game;
+    unit* u = add_ram(w, 0, 0);
     u->heading = 0;
     u->order_kind = ORDER_ATTACK;
     u->order_x = 0;
@@ -200,7 +210,8 @@ TEST_F(Rams, AttackOrderDrivesToThePointSwingingAndStaysInAttack)
 
 TEST_F(Rams, HeldRamStandsAndAMoveOrderDrivesItAgainAtWalkingSpeed)
 {
-    unit* u = add_ram(0, 0);
+    world& w = *game;
+    unit* u = add_ram(w, 0, 0);
     u->heading = 0;
     u->order_kind = ORDER_HOLD;
     u->vz = 5;
@@ -219,7 +230,8 @@ TEST_F(Rams, HeldRamStandsAndAMoveOrderDrivesItAgainAtWalkingSpeed)
 
 TEST_F(Rams, BeamOfAMovingRamSettlesQuickly)
 {
-    unit* u = add_ram(0, 0);
+    world& w = *game;
+    unit* u = add_ram(w, 0, 0);
     u->order_kind = ORDER_MOVE;
     u->order_x = 0;
     u->order_z = 200;
@@ -231,20 +243,21 @@ TEST_F(Rams, BeamOfAMovingRamSettlesQuickly)
 
 TEST_F(Rams, StateRecordsRoundTripAndWrongCountsAreRefused)
 {
-    unit* u = spawn_ram(0x40010, TEAM_ATTACKERS);
+    world& w = *game;
+    unit* u = spawn_ram(w, 0x40010, TEAM_ATTACKERS, 0);
     const float v[9] = {1, 2, 3, 90, 1.5f, 4, 0.5f, 0, 0.25f};
     const float heading = u->heading;
-    EXPECT_EQ(update_ram(u, 7, v), -1);
+    EXPECT_EQ(update_ram(w, u, 7, v), -1);
     EXPECT_EQ(u->heading, heading);
-    EXPECT_EQ(update_ram(u, 9, v), 0);
+    EXPECT_EQ(update_ram(w, u, 9, v), 0);
     EXPECT_FLOAT_EQ(u->x, 1.0f);
     EXPECT_FLOAT_EQ(u->heading, 90.0f);
     EXPECT_FLOAT_EQ(data(u)->swing, 1.5f);
     EXPECT_FLOAT_EQ(u->pitch, 4.0f);
     EXPECT_FLOAT_EQ(u->vz, 0.25f);
-    updm_len = 0;
-    conditionally_update_batram(u);
-    EXPECT_GT(updm_len, 0);
+    w.batch.len = 0;
+    conditionally_update_batram(w, u);
+    EXPECT_GT(w.batch.len, 0);
 }
 
 // The city as shipped: a ram that drives up the approach to the gate rolls
@@ -255,27 +268,28 @@ TEST_F(Rams, RamOnTheApproachReachesTheCitysGateAndBreaksIt)
     // The gate and the point a little inside it that the ram is sent to.
     const int gate = load_shipped_city();
     ASSERT_GE(gate, 0);
-    const wall_point& a = the_wall_pts[static_cast<size_t>(gate)];
-    const wall_point& b = the_wall_pts[static_cast<size_t>(gate) + 1];
+    world& w = *game;
+    const wall_point& a = w.walls.points[static_cast<size_t>(gate)];
+    const wall_point& b = w.walls.points[static_cast<size_t>(gate) + 1];
     const float gx = (a.x + b.x) / 2, gz = (a.z + b.z) / 2 - 2.0f;
-    model_node* gate_model = get_top_level_model(a.model_id);
+    model_node* gate_model = get_top_level_model(w.structures, a.model_id);
     ASSERT_NE(gate_model, nullptr);
 
     // Sixty units out on the approach, facing the gate.
-    unit* u = add_ram(gx - 1.0f, gz + 60.0f);
+    unit* u = add_ram(w, gx - 1.0f, gz + 60.0f);
     u->heading = 180.0f;
     order_specific_unit(u, gx, gz, ORDER_ATTACK);
-    sent_datagrams().clear();
+    sent.clear();
     std::vector<float> blows;
     float health = gate_model->health;
     for (int i = 0; i < 60 * 50 && !a.broken; ++i) {
-        game_time += 0.02f;
-        simulate_units(0.02f);
-        simulate_walls();
+        w.time += 0.02f;
+        simulate_units(w, 0.02f);
+        simulate_walls(w);
         if (gate_model->health < health) {
             EXPECT_FLOAT_EQ(gate_model->health, health - 1.0f);
             health = gate_model->health;
-            blows.push_back(game_time);
+            blows.push_back(w.time);
         }
     }
     ASSERT_EQ(blows.size(), 30u) << "the ram stands at (" << u->x << ", " << u->y << ", " << u->z << ")";
@@ -298,25 +312,27 @@ TEST_F(Rams, OrderedAtTheGateFromAsideItLinesUpAndBreaksIt)
 {
     const int gate = load_shipped_city();
     ASSERT_GE(gate, 0);
-    const wall_point& a = the_wall_pts[static_cast<size_t>(gate)];
-    const wall_point& b = the_wall_pts[static_cast<size_t>(gate) + 1];
+    world& w = *game;
+    const wall_point& a = w.walls.points[static_cast<size_t>(gate)];
+    const wall_point& b = w.walls.points[static_cast<size_t>(gate) + 1];
     const float gx = (a.x + b.x) / 2, gz = (a.z + b.z) / 2;
-    unit* u = add_ram(gx - 50.0f, gz + 40.0f);
-    ASSERT_EQ(route_order(u, gx, gz, ORDER_ATTACK), 0);
-    EXPECT_GE(route_legs(u), 1);
+    unit* u = add_ram(w, gx - 50.0f, gz + 40.0f);
+    ASSERT_EQ(route_order(w, u, gx, gz, ORDER_ATTACK), 0);
+    EXPECT_GE(route_legs(w, u), 1);
     run_until_broken(gate, 90.0f);
     EXPECT_EQ(a.broken, 1) << "the ram stands at (" << u->x << ", " << u->z << ")";
 
     // Pushed off its way before it lined up, it finds a new way that still
     // lines up before the gate.
-    const int second = load_shipped_city();
-    unit* v = add_ram(gx - 50.0f, gz + 40.0f);
-    ASSERT_EQ(route_order(v, gx, gz, ORDER_ATTACK), 0);
+    const int second = load_shipped_city();  // a game of its own
+    world& w2 = *game;
+    unit* v = add_ram(w2, gx - 50.0f, gz + 40.0f);
+    ASSERT_EQ(route_order(w2, v, gx, gz, ORDER_ATTACK), 0);
     run_until_broken(second, 2.0f);
     v->x += 12.0f;
     v->z -= 6.0f;
     run_until_broken(second, 90.0f);
-    EXPECT_EQ(the_wall_pts[static_cast<size_t>(second)].broken, 1)
+    EXPECT_EQ(w2.walls.points[static_cast<size_t>(second)].broken, 1)
         << "the ram stands at (" << v->x << ", " << v->z << ")";
 }
 
@@ -328,21 +344,22 @@ TEST_F(Rams, SentTogetherAtTheGateTheyPressItSideBySide)
 {
     const int gate = load_shipped_city();
     ASSERT_GE(gate, 0);
-    const wall_point& a = the_wall_pts[static_cast<size_t>(gate)];
-    const wall_point& b = the_wall_pts[static_cast<size_t>(gate) + 1];
+    world& w = *game;
+    const wall_point& a = w.walls.points[static_cast<size_t>(gate)];
+    const wall_point& b = w.walls.points[static_cast<size_t>(gate) + 1];
     const float gx = (a.x + b.x) / 2, gz = (a.z + b.z) / 2;
-    const model_node* gate_model = get_top_level_model(a.model_id);
-    std::vector<unit*> rams = {add_ram(gx - 16.0f, gz + 12.0f)};
+    const model_node* gate_model = get_top_level_model(w.structures, a.model_id);
+    std::vector<unit*> rams = {add_ram(w, gx - 16.0f, gz + 12.0f)};
     for (float dx : {-8.0f, 0.0f, 8.0f})
-        rams.push_back(add_ram(gx + dx, gz + 70.0f));
+        rams.push_back(add_ram(w, gx + dx, gz + 70.0f));
     for (unit* u : rams)
-        ASSERT_EQ(route_order(u, gx, gz, ORDER_ATTACK), 0);
+        ASSERT_EQ(route_order(w, u, gx, gz, ORDER_ATTACK), 0);
     std::vector<unit*> pressed;
-    const float start = game_time;
+    const float start = w.time;
     for (int i = 0; i < 60 * 50 && !a.broken; ++i) {
-        game_time += 0.02f;
-        simulate_units(0.02f);
-        simulate_walls();
+        w.time += 0.02f;
+        simulate_units(w, 0.02f);
+        simulate_walls(w);
         for (unit* u : rams)
             if (u->touched_model == gate_model && std::find(pressed.begin(), pressed.end(), u) == pressed.end())
                 pressed.push_back(u);
@@ -351,7 +368,7 @@ TEST_F(Rams, SentTogetherAtTheGateTheyPressItSideBySide)
     EXPECT_EQ(pressed.size(), rams.size());
     EXPECT_NE(std::find(pressed.begin(), pressed.end(), rams[0]), pressed.end())
         << "the ram from beside the bridge stands at (" << rams[0]->x << ", " << rams[0]->z << ")";
-    EXPECT_LT(game_time - start, 30.0f);  // sooner than one ram alone strikes 30 blows
+    EXPECT_LT(w.time - start, 30.0f);  // sooner than one ram alone strikes 30 blows
 }
 
 // A member's copy that sends its selected rams at the gate sends the gate
@@ -361,13 +378,14 @@ TEST_F(Rams, SelectedRamsSentAtTheGateAreEachSentAtTheGate)
 {
     const int gate = load_shipped_city();
     ASSERT_GE(gate, 0);
+    world& w = *game;
     add_member("boss", 0x0200000A, TEAM_ATTACKERS, 10);  // leads the attackers
-    const wall_point& a = the_wall_pts[static_cast<size_t>(gate)];
-    const float gx = (a.x + the_wall_pts[static_cast<size_t>(gate) + 1].x) / 2, gz = a.z;
+    const wall_point& a = w.walls.points[static_cast<size_t>(gate)];
+    const float gx = (a.x + w.walls.points[static_cast<size_t>(gate) + 1].x) / 2, gz = a.z;
+    std::vector<uint32_t> selected;
     for (float dx : {-30.0f, 30.0f})
-        add_ram(gx + dx, gz + 80.0f)->selected = 1;
-    friends_selected = 2;
-    issue_order(gx, gz, ORDER_ATTACK);
+        selected.push_back(add_ram(w, gx + dx, gz + 80.0f)->id);
+    issue_order(w, selected, gx, gz, ORDER_ATTACK);
     const auto orders = sent_commands("ORDR");
     ASSERT_EQ(orders.size(), 2u);
     for (const auto& o : orders) {
@@ -381,15 +399,15 @@ TEST_F(Rams, SelectedRamsSentAtTheGateAreEachSentAtTheGate)
 // one).
 TEST_F(Rams, WithoutAnOrderTheWaterPushesItAshoreAndThereItStands)
 {
-    allocate_terrain();
-    game_srand(30002);
-    random_map();
-    unit* u = add_ram(21.2f, 136.4f);
+    world& w = *game;
+    stream_srand(w.rng, 30002);
+    random_map(w);
+    unit* u = add_ram(w, 21.2f, 136.4f);
     ASSERT_TRUE(held_by_water(u));
-    auto run = [](float seconds) {
+    auto run = [&w](float seconds) {
         for (float t = 0.0f; t < seconds; t += 0.02f) {
-            game_time += 0.02f;
-            simulate_units(0.02f);
+            w.time += 0.02f;
+            simulate_units(w, 0.02f);
         }
     };
     run(30.0f);
@@ -405,13 +423,13 @@ TEST_F(Rams, WithoutAnOrderTheWaterPushesItAshoreAndThereItStands)
 // (that copy's game is over or the copy is gone).
 TEST_F(Rams, ARamSteeredElsewhereRollsOnItsRecordsAndStandsWhenTheyStop)
 {
-    siege_reset(TEAM_DEFENDERS, 20.0f);  // dry ground
-    unit* u = spawn_ram(0x40010, TEAM_ATTACKERS);
+    world& w = siege_reset(TEAM_DEFENDERS, 20.0f);  // dry ground
+    unit* u = spawn_ram(w, 0x40010, TEAM_ATTACKERS, 0);
     const float record[9] = {0, 20.7f, 0, 0, 0, 0, 0, 0, 5.0f};
-    ASSERT_EQ(update_unit_record(u, 9, record), 0);
+    ASSERT_EQ(update_unit_record(w, u, 9, record), 0);
     for (int step = 0; step < 100; ++step) {
-        game_time += 0.05f;
-        simulate_units(0.05f);
+        w.time += 0.05f;
+        simulate_units(w, 0.05f);
         if (step == 9) {
             EXPECT_NEAR(u->z, 2.5f, 0.3f);
         }

@@ -1,69 +1,71 @@
 // Selection rules, the picking window and the reading of hit records.
-#include "armies_test_support.h"
-#include "ui/interface.h"
-#include "ui/selection.h"
-#include "game/main_loop.h"
-#include "ui/hud.h"
+#include <algorithm>
+
+#include "interface_fixture.h"
 #include "render/camera.h"
 #include "sim/participants.h"
 #include "sim/player.h"
 #include "sim/ship.h"
+#include "ui/selection.h"
 
-// The command bar as the player's state makes it now, and the banner once
-// the simulation's events have been shown.
-[[maybe_unused]] static const button_slot& bar(int slot)
-{
-    refresh_command_bar();
-    return the_buttons[slot];
-}
-[[maybe_unused]] static const banner_state& banner()
-{
-    deliver_events();
-    return current_banner();
-}
+struct SelectName : interface_test {
+    bool picked(const unit* u) const
+    {
+        const std::vector<uint32_t> all = selected_units(ui.selection);
+        return std::find(all.begin(), all.end(), u->id) != all.end();
+    }
+};
+using Picking = SelectName;
+using StopButton = SelectName;
 
-
-TEST(SelectName, FriendsFirstOneEnemyOnlyAlone)
+TEST_F(SelectName, FriendsFirstOneEnemyOnlyAlone)
 {
     fresh_game(1);
     unit* enemy = soldier(0, 10, 0, HUMANOID_GOBLIN);
     unit* other_enemy = soldier(0, 20, 0, HUMANOID_GOBLIN);
     unit* f = soldier(0, 0, 1);
-    select_name(enemy->id);
-    EXPECT_EQ(enemy_selected, enemy);
-    EXPECT_EQ(enemy->selected, 1);
-    select_name(other_enemy->id);  // only one enemy at a time
-    EXPECT_EQ(enemy_selected, enemy);
-    EXPECT_EQ(other_enemy->selected, 0);
+    const selection_state& sel = ui.selection;
+    select_name(ui, enemy->id);
+    EXPECT_EQ(sel.enemy, enemy->id);
+    EXPECT_TRUE(picked(enemy));
+    select_name(ui, other_enemy->id);  // only one enemy at a time
+    EXPECT_EQ(sel.enemy, enemy->id);
+    EXPECT_FALSE(picked(other_enemy));
     EXPECT_EQ(bar(5).action, nullptr);  // no command buttons for an enemy
 
-    select_name(f->id);  // a friend drops the enemy and shows the buttons
+    select_name(ui, f->id);  // a friend drops the enemy and shows the buttons
     EXPECT_NE(bar(5).action, nullptr);
-    EXPECT_EQ(friends_selected, 1);
-    EXPECT_EQ(enemy_selected, nullptr);
-    EXPECT_EQ(enemy->selected, 0);
-    select_name(f->id);  // picked again (Alt box): counted once
-    EXPECT_EQ(friends_selected, 1);
-    select_name(enemy->id);  // with a friend selected, enemies are ignored
-    EXPECT_EQ(enemy->selected, 0);
-    select_name(0x80ABC);  // gone: ignored
-    EXPECT_EQ(friends_selected, 1);
+    EXPECT_EQ(sel.friends.size(), 1u);
+    EXPECT_EQ(sel.enemy, 0u);
+    EXPECT_FALSE(picked(enemy));
+    select_name(ui, f->id);  // picked again (Alt box): counted once
+    EXPECT_EQ(sel.friends.size(), 1u);
+    select_name(ui, enemy->id);  // with a friend selected, enemies are ignored
+    EXPECT_FALSE(picked(enemy));
+    select_name(ui, 0x80ABC);  // gone: ignored
+    EXPECT_EQ(sel.friends.size(), 1u);
 
-    clear_selection();
-    EXPECT_EQ(friends_selected, 0);
-    EXPECT_EQ(f->selected, 0);
+    clear_selection(ui.selection);
+    EXPECT_TRUE(sel.friends.empty());
+    EXPECT_FALSE(picked(f));
     EXPECT_EQ(bar(5).action, nullptr);
 }
 
-TEST(SelectName, DeletingASelectedFriendHidesTheButtons)
+TEST_F(SelectName, DeletingASelectedUnitLeavesTheSelection)
 {
-    fresh_game(1);
+    world& w = fresh_game(1);
     unit* f = soldier(0, 0, 1);
-    select_name(f->id);
+    unit* enemy = soldier(0, 10, 0, HUMANOID_GOBLIN);
+    select_name(ui, f->id);
     EXPECT_NE(bar(4).action, nullptr);
-    del_unit(f);
-    EXPECT_EQ(friends_selected, 0);
+    del_unit(w, f);
     EXPECT_EQ(bar(4).action, nullptr);
+    EXPECT_TRUE(ui.selection.friends.empty());
+    // A selected enemy that dies leaves the selection too.
+    select_name(ui, enemy->id);
+    del_unit(w, enemy);
+    forget_gone_units(ui.selection, w);
+    EXPECT_EQ(ui.selection.enemy, 0u);
 }
 
 TEST(PickWindow, ClickPicksSixBySixDragPicksItsBox)
@@ -86,14 +88,16 @@ TEST(PickWindow, ClickPicksSixBySixDragPicksItsBox)
 // The eye at (0, 20, 0) looks along -z at a 600 x 400 picture: a point d
 // ahead and s aside shows 300 s / d pixels right of the centre, s up 267 s
 // / d pixels above it (at zoom 1).
-TEST(Picking, AClickOrABoxPicksTheUnitsDrawnThere)
+TEST_F(Picking, AClickOrABoxPicksTheUnitsDrawnThere)
 {
-    fresh_game(1);
-    eye_x = eye_z = eye_yaw = eye_pitch = walk_phase = got_hurt = 0.0f;
-    eye_y = 20.0f;
-    g_zoom = 1.0f;
-    g_game_width = 600;
-    g_game_height = 400;
+    world& w = fresh_game(1);
+    local_player& eye = w.player;
+    view_state& view = r.view;
+    eye.eye_x = eye.eye_z = eye.eye_yaw = eye.eye_pitch = eye.walk_phase = view.hurt = 0.0f;
+    eye.eye_y = 20.0f;
+    view.zoom = 1.0f;
+    view.width = 600;
+    view.height = 400;
     unit* ahead = soldier(0, -50, 1);
     unit* aside = soldier(10, -50, 1);     // 60 pixels right
     unit* near = soldier(2, -50, 1);       // 12 right: 60 at zoom 5
@@ -104,16 +108,17 @@ TEST(Picking, AClickOrABoxPicksTheUnitsDrawnThere)
     unit* hidden = soldier(0, -60, 1);
     hidden->invisible = 1;
     unit* around_eye = soldier(0, 0, 1);   // its box holds the eye: only its back faces are turned to it
-    unit* ship = add_ship(100, 0, -300);   // drawn at 30, 9 pixels up, whatever its own height
+    unit* ship = add_ship(w, 100, 0, -300);   // drawn at 30, 9 pixels up, whatever its own height
     ship->team = 1;
     const std::vector<unit*> all{ahead, aside, near, above, behind, too_far, hidden, around_eye, ship};
     auto picked = [&](int x, int y, int x2, int y2) {
-        selection_click(x, y, 1);
-        selection_drag(x2, y2);
-        selection_click(x2, y2, 0);
+        follow_eye(view, eye);  // the view of the frame drawn last
+        selection_click(ui, x, y, 1);
+        selection_drag(ui, x2, y2);
+        selection_click(ui, x2, y2, 0);
         std::vector<unit*> out;
         for (unit* u : all)
-            if (u->selected)
+            if (this->picked(u))
                 out.push_back(u);
         return out;
     };
@@ -127,19 +132,17 @@ TEST(Picking, AClickOrABoxPicksTheUnitsDrawnThere)
     EXPECT_EQ(picked(400, 218, 400, 218), v{});
     EXPECT_EQ(picked(250, 130, 370, 215), (v{ahead, aside, near, above}));
     EXPECT_EQ(picked(0, 0, 599, 399), (v{ahead, aside, near, above, ship}));
-    g_zoom = 5.0f;
+    view.zoom = 5.0f;
     EXPECT_EQ(picked(360, 200, 360, 200), v{near});
-    g_zoom = 1.0f;
-    got_hurt = 90.0f;  // the hurt roll turns the view about the world's z
+    view.zoom = 1.0f;
+    view.hurt = 90.0f;  // the hurt roll turns the view about the world's z
     EXPECT_EQ(picked(240, 200, 240, 200), v{above});
-    got_hurt = 0.0f;
-    eye_yaw = 180.0f;  // turned round, the one behind is ahead
+    view.hurt = 0.0f;
+    eye.eye_yaw = 180.0f;  // turned round, the one behind is ahead
     EXPECT_EQ(picked(300, 200, 300, 200), v{behind});
-    eye_yaw = 0.0f;
-    g_game_width = g_game_height = 0;
 }
 
-TEST(StopButton, HoldsTheSelectionHereOnly)
+TEST_F(StopButton, HoldsTheSelectionHereOnly)
 {
     fresh_game(1);
     add_member("boss", 0x0200000A, 1, 10);
@@ -147,11 +150,12 @@ TEST(StopButton, HoldsTheSelectionHereOnly)
     unit* g = soldier(5, 0, 1);
     f->order_kind = ORDER_MOVE;
     g->order_kind = ORDER_MOVE;
-    select_name(f->id);
-    sent_datagrams().clear();
-    bar(6).action();
+    select_name(ui, f->id);
+    sent.clear();
+    bar(6).action(ui);
+    apply_actions();
     EXPECT_EQ(f->order_kind, ORDER_HOLD);
     EXPECT_EQ(g->order_kind, ORDER_MOVE);
-    EXPECT_TRUE(sent_datagrams().empty());
+    EXPECT_TRUE(sent.empty());
     EXPECT_EQ(bar(6).highlighted, 1);
 }

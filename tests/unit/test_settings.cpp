@@ -6,16 +6,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "game/main_loop.h"
+#include "game/program.h"
 #include "game/timedemo.h"
 #include "input/window.h"
-#include "render/camera.h"
-#include "sound/sound.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
 
@@ -50,9 +50,11 @@ bool same(const settings_record& a, const settings_record& b)
 }
 
 // A temporary directory as the working directory and as the XDG homes,
-// given back (with the flags the settings set) afterwards.
+// given back (with the window flag the settings set) afterwards; a program
+// of its own (no window) for the settings to be applied to.
 struct OnDisk : ::testing::Test {
     std::string dir, old_cwd;
+    std::unique_ptr<program> p = std::make_unique<program>();
     void SetUp() override
     {
         dir = make_temp_dir();
@@ -63,15 +65,13 @@ struct OnDisk : ::testing::Test {
         setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
         setenv("XDG_DATA_HOME", (dir + "/share").c_str(), 1);
         unsetenv("KELVARIN_DATA");
-        do_sound = do_window = 0;
-        do_fog = 1;
+        do_window = 0;
     }
     void TearDown() override
     {
         EXPECT_EQ(chdir(old_cwd.c_str()), 0);
         std::filesystem::remove_all(dir);
-        do_sound = do_window = 0;
-        do_fog = 1;
+        do_window = 0;
         user_settings = settings_record{};
     }
 };
@@ -139,11 +139,11 @@ TEST(SettingsText, ABrokenLineRejectsTheWholeText)
 
 TEST_F(OnDisk, MissingFileGivesDefaultsAndCommandLineWordsStillCount)
 {
-    do_sound = 1;  // the SOUND word
+    p->snd.on = 1;  // the SOUND word
     load_settings();
-    apply_settings();
+    apply_settings(*p);
     EXPECT_TRUE(same(user_settings, settings_record{}));
-    EXPECT_EQ(do_sound, 1);
+    EXPECT_EQ(p->snd.on, 1);
     EXPECT_EQ(do_window, 0);
     // Nothing is written until a setting changes.
     EXPECT_NE(access(settings_file_path().c_str(), F_OK), 0);
@@ -153,13 +153,13 @@ TEST_F(OnDisk, MissingFileGivesDefaultsAndCommandLineWordsStillCount)
     user_settings.fog = 0;
     save_settings();
     EXPECT_EQ(settings_file_path(), dir + "/config/kelvarin/settings");
-    do_sound = 0;
+    p = std::make_unique<program>();  // a new run, no SOUND word this time
     load_settings();
-    apply_settings();
+    apply_settings(*p);
     EXPECT_EQ(user_settings.fullscreen, 0);
     EXPECT_EQ(do_window, 1);
-    EXPECT_EQ(do_sound, 1);
-    EXPECT_EQ(do_fog, 0);
+    EXPECT_EQ(p->snd.on, 1);
+    EXPECT_EQ(p->r.view.fog, 0);
 }
 
 TEST_F(OnDisk, BrokenFileIsReportedKeptAndReplacedByDefaults)
@@ -171,7 +171,7 @@ TEST_F(OnDisk, BrokenFileIsReportedKeptAndReplacedByDefaults)
     put(path, broken);
     testing::internal::CaptureStderr();
     load_settings();
-    apply_settings();
+    apply_settings(*p);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find(path), std::string::npos) << err;
     EXPECT_NE(err.find("line 2"), std::string::npos) << err;
@@ -253,11 +253,13 @@ TEST_F(OnDisk, TheTimedemoChecksThePathItReplays)
     init_paths();  // an empty working directory: the user's files go to share/kelvarin
     const std::string three(sizeof(position_record) * 3, '\0');
     put("path.dat", three);  // not the file replayed
+    timedemo_run demo;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(timedemo_check(), 2);
+    EXPECT_EQ(timedemo_check(demo), 2);
     testing::internal::GetCapturedStderr();
     put(user_file_for_writing("path.dat"), three);
-    EXPECT_EQ(timedemo_check(), 0);
+    EXPECT_EQ(timedemo_check(demo), 0);
+    EXPECT_EQ(demo.frames_wanted, 3);  // as many frames as the path holds
     unlink("path.dat");
     init_paths();
 }

@@ -9,13 +9,13 @@
 
 namespace {
 
-class Ships : public ::testing::Test {
+class Ships : public siege_test {
 protected:
     void SetUp() override { siege_reset(TEAM_ATTACKERS, -30.0f); }  // open sea everywhere
 
-    static unit* ship_at(float x, float z, float heading)
+    unit* ship_at(float x, float z, float heading)
     {
-        unit* u = add_ship(x, 0, z);
+        unit* u = add_ship(*game, x, 0, z);
         u->heading = heading;
         return u;
     }
@@ -29,12 +29,13 @@ protected:
             h += 360;
         u->order_heading = h;
     }
-    static void step(unit* u, float dt)
+    void step(unit* u, float dt)
     {
-        game_time += dt;
+        world& w = *game;
+        w.time += dt;
         u->x += u->vx * dt;
         u->z += u->vz * dt;
-        simulate_ship(u);
+        simulate_ship(w, u);
     }
 };
 
@@ -42,10 +43,11 @@ protected:
 
 TEST_F(Ships, OnlyTheAttackersLeaderLaunchesThree)
 {
-    ship_id = 0;
-    init_ships();
+    world& w = *game;
+    w.units.ship_counter = 0;
+    init_ships(w);
     int n = 0;
-    for (unit* u = unit_list; u; u = u->next)
+    for (unit* u = w.units.list; u; u = u->next)
         if (u->kind == UNIT_SHIP) {
             ++n;
             EXPECT_EQ(u->team, TEAM_ATTACKERS);
@@ -54,16 +56,16 @@ TEST_F(Ships, OnlyTheAttackersLeaderLaunchesThree)
             EXPECT_FLOAT_EQ(u->health, 50.0f);
         }
     EXPECT_EQ(n, 3);
-    EXPECT_NE(find_unit(0x60000), nullptr);
-    EXPECT_FLOAT_EQ(find_unit(0x60000)->z, 500.0f);
-    EXPECT_FLOAT_EQ(find_unit(0x60002)->x, 200.0f);
+    EXPECT_NE(find_unit(w, 0x60000), nullptr);
+    EXPECT_FLOAT_EQ(find_unit(w, 0x60000)->z, 500.0f);
+    EXPECT_FLOAT_EQ(find_unit(w, 0x60002)->x, 200.0f);
     auto units = sent_commands("UNIT");
     ASSERT_EQ(units.size(), 3u);
     EXPECT_EQ(units[0].f(1), 2.0f);
 
-    siege_reset(TEAM_DEFENDERS, -30.0f);
-    init_ships();
-    EXPECT_EQ(count_units(), 1);
+    world& defenders = siege_reset(TEAM_DEFENDERS, -30.0f);
+    init_ships(defenders);
+    EXPECT_EQ(count_units(defenders), 1);
 }
 
 TEST_F(Ships, TurnsInPlaceThenSails)
@@ -73,17 +75,17 @@ TEST_F(Ships, TurnsInPlaceThenSails)
     const float h0 = u->heading;
     step(u, 0.02f);
     EXPECT_NEAR(std::fabs(u->heading - h0), 0.3f, 1e-4);
-    EXPECT_EQ(u->param[1], 0.0f);
+    EXPECT_EQ(u->drive_speed, 0.0f);
     const float x = u->x;  // after the new unit's first nudge
     int turning = 1;
-    while (u->param[1] == 0.0f && turning < 1000) {
+    while (u->drive_speed == 0.0f && turning < 1000) {
         step(u, 0.02f);
         ASSERT_EQ(u->x, x);
         ++turning;
     }
     // About 170 degrees at 0.3 a step before it is within 10 degrees.
     EXPECT_NEAR(turning, 170 / 0.3, 3);
-    EXPECT_FLOAT_EQ(u->param[1], 35.0f);
+    EXPECT_FLOAT_EQ(u->drive_speed, 35.0f);
 }
 
 TEST_F(Ships, TurnsTheShortWayRound)
@@ -104,7 +106,7 @@ TEST_F(Ships, StopsBeforeTheShoreAndGoesIdle)
         ASSERT_LT(u->x, 40.0f);
     }
     EXPECT_EQ(u->order_kind, ORDER_NONE);
-    EXPECT_EQ(u->param[1], 0.0f);
+    EXPECT_EQ(u->drive_speed, 0.0f);
     EXPECT_EQ(u->vx, 0.0f);
     EXPECT_GT(u->x, 20.0f);  // it did sail toward the shore first
 }
@@ -117,7 +119,7 @@ TEST_F(Ships, ArrivesWithinTwoUnitsOfItsTarget)
         step(u, 0.01f);
     EXPECT_EQ(u->order_kind, ORDER_NONE);
     EXPECT_NEAR(u->x, 60.0f, 2.0f);
-    EXPECT_EQ(u->param[1], 0.0f);
+    EXPECT_EQ(u->drive_speed, 0.0f);
 }
 
 TEST_F(Ships, StopOrderHaltsAtOnce)
@@ -130,7 +132,7 @@ TEST_F(Ships, StopOrderHaltsAtOnce)
     u->order_kind = ORDER_HOLD;
     step(u, 0.02f);
     EXPECT_EQ(u->vx, 0.0f);
-    EXPECT_EQ(u->param[1], 0.0f);
+    EXPECT_EQ(u->drive_speed, 0.0f);
 }
 
 TEST(ShipMesh, FaceListsHaveTheirCountsAndIndexOnlyExistingEntries)

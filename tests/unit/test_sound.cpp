@@ -2,15 +2,17 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <AL/al.h>
 #include <unistd.h>
 
-#include "game/main_loop.h"
 #include "sound/sound.h"
 #include "sound/wav_file.h"
+#include "sim/terrain.h"
 
 namespace {
 
@@ -77,13 +79,15 @@ TEST(Wav, ParsesPcmAndRejectsDamagedFiles)
 
 TEST(Sound, WithoutTheOptionNothingIsCreated)
 {
-    do_sound = 0;
-    active_effects.clear();
-    init_sound();
-    add_sound_effect(0, 5, 1, 0, 0, 0, 20, 0);
-    initiate_splash_sound(1, 2);
-    EXPECT_TRUE(active_effects.empty());
-    simulate_sound(0.1f);
+    sound_system snd;
+    snd.on = 0;
+    init_sound(snd);
+    add_sound_effect(snd, 0, 5, 1, 0, 0, 0, 20, 0);
+    initiate_splash_sound(snd, 1, 2);
+    EXPECT_TRUE(snd.effects.empty());
+    EXPECT_EQ(snd.device, nullptr);
+    simulate_sound(snd, 0.1f, nullptr);
+    EXPECT_TRUE(snd.effects.empty());
 }
 
 TEST(Sound, SurfStandsAtTheNearestSeaCorner)
@@ -98,68 +102,72 @@ TEST(Sound, SurfStandsAtTheNearestSeaCorner)
     EXPECT_EQ(p[2], 256.0f);
 }
 
-// With a real OpenAL device (the wave-file backend, writing to a file):
-// effects start at their trigger time and leave the table at expiry, in order.
+// With a real OpenAL device (the wave-file backend, writing to a file in a
+// directory of its own): effects start at their trigger time and leave the
+// table at expiry, in order, on the sound's own clock (moved on by each
+// frame's step).
 TEST(Sound, EffectsTriggerAndExpireInOrder)
 {
-    FILE* conf = fopen("alsoft_test.conf", "w");
+    char tmpl[] = "/tmp/kvt-sound-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    const std::string conf_path = dir + "/alsoft_test.conf", out_path = dir + "/sound_test_out.wav";
+    FILE* conf = fopen(conf_path.c_str(), "w");
     ASSERT_NE(conf, nullptr);
-    fprintf(conf, "[general]\ndrivers=wave\n[wave]\nfile=sound_test_out.wav\n");
+    fprintf(conf, "[general]\ndrivers=wave\n[wave]\nfile=%s\n", out_path.c_str());
     fclose(conf);
-    unlink("sound_test_out.wav");
-    setenv("ALSOFT_CONF", "alsoft_test.conf", 1);
+    setenv("ALSOFT_CONF", conf_path.c_str(), 1);
     setenv("ALSOFT_DRIVERS", "wave", 1);
 
-    do_sound = 1;
-    game_time = 100.0f;
+    auto ground = std::make_unique<terrain_state>();
+    sound_system snd;
+    snd.on = 1;
+    snd.clock = 100.0f;
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    init_sound();  // no sounds/ folder here: buffers stay empty, the game goes on
+    init_sound(snd);  // no sounds/ folder here: buffers stay empty, the game goes on
     testing::internal::GetCapturedStderr();
     // The wave backend opened its output file: a real device is in use.
-    ASSERT_EQ(access("sound_test_out.wav", F_OK), 0);
-    add_sound_effect(0, 2.0f, 0.0f, 0, 0, 0, 3, 0);  // a
-    add_sound_effect(0, 2.0f, 0.0f, 0, 0, 0, 3, 0);  // b, expires with a
-    add_sound_effect(0, 7.0f, 1.0f, 0, 0, 0, 33, 1); // c, starts a second later
-    ASSERT_EQ(active_effects.size(), 3u);
-    unsigned c_source = active_effects[2].source;
+    const bool device_file = access(out_path.c_str(), F_OK) == 0;
+    std::filesystem::remove_all(dir);
+    ASSERT_TRUE(device_file);
+    ASSERT_NE(snd.device, nullptr);
+    add_sound_effect(snd, 0, 2.0f, 0.0f, 0, 0, 0, 3, 0);  // a
+    add_sound_effect(snd, 0, 2.0f, 0.0f, 0, 0, 0, 3, 0);  // b, expires with a
+    add_sound_effect(snd, 0, 7.0f, 1.0f, 0, 0, 0, 33, 1); // c, starts a second later
+    ASSERT_EQ(snd.effects.size(), 3u);
+    unsigned c_source = snd.effects[2].source;
 
-    simulate_sound(0.01f);
-    EXPECT_EQ(active_effects.size(), 3u);
-    EXPECT_GT(active_effects[0].triggers, 1e12f);
-    EXPECT_EQ(active_effects[2].triggers, 101.0f);
+    simulate_sound(snd, 0.5f, nullptr);  // 100.5
+    EXPECT_EQ(snd.effects.size(), 3u);
+    EXPECT_GT(snd.effects[0].triggers, 1e12f);
+    EXPECT_EQ(snd.effects[2].triggers, 101.0f);
 
-    game_time = 102.0f;
-    simulate_sound(0.01f);
+    simulate_sound(snd, 1.5f, nullptr);  // 102
     std::string out = testing::internal::GetCapturedStdout();
-    ASSERT_EQ(active_effects.size(), 1u);
-    EXPECT_EQ(active_effects[0].source, c_source);
-    EXPECT_EQ(active_effects[0].expires, 107.0f);
+    ASSERT_EQ(snd.effects.size(), 1u);
+    EXPECT_EQ(snd.effects[0].source, c_source);
+    EXPECT_EQ(snd.effects[0].expires, 107.0f);
     EXPECT_NE(out.find("playing sound source " + std::to_string(c_source)), std::string::npos) << out;
 
-    game_time = 107.0f;
-    simulate_sound(0.01f);
-    EXPECT_TRUE(active_effects.empty());
+    simulate_sound(snd, 5.0f, nullptr);  // 107
+    EXPECT_TRUE(snd.effects.empty());
 
     // A firestorm: ignition at once for 2 s, a looping burn from t+1 to t+7.
-    game_time = 200.0f;
-    initiate_firestorm_sound(0.0f, 0.0f);
-    ASSERT_EQ(active_effects.size(), 2u);
-    EXPECT_EQ(active_effects[0].triggers, 200.0f);
-    EXPECT_EQ(active_effects[0].expires, 202.0f);
-    EXPECT_EQ(active_effects[1].triggers, 201.0f);
-    EXPECT_EQ(active_effects[1].expires, 207.0f);
-    EXPECT_EQ(active_effects[1].loops, 1);
+    snd.clock = 200.0f;
+    initiate_firestorm_sound(snd, *ground, 0.0f, 0.0f);
+    ASSERT_EQ(snd.effects.size(), 2u);
+    EXPECT_EQ(snd.effects[0].triggers, 200.0f);
+    EXPECT_EQ(snd.effects[0].expires, 202.0f);
+    EXPECT_EQ(snd.effects[1].triggers, 201.0f);
+    EXPECT_EQ(snd.effects[1].expires, 207.0f);
+    EXPECT_EQ(snd.effects[1].loops, 1);
     testing::internal::CaptureStdout();
-    for (float t : {200.0f, 201.0f, 202.0f}) {
-        game_time = t;
-        simulate_sound(0.01f);
-    }
+    for (float dt : {0.0f, 1.0f, 1.0f})  // 200, 201, 202
+        simulate_sound(snd, dt, nullptr);
     testing::internal::GetCapturedStdout();
-    ASSERT_EQ(active_effects.size(), 1u);
-    EXPECT_EQ(active_effects[0].loops, 1);
-    game_time = 207.0f;
-    simulate_sound(0.01f);
-    EXPECT_TRUE(active_effects.empty());
-    do_sound = 0;
+    ASSERT_EQ(snd.effects.size(), 1u);
+    EXPECT_EQ(snd.effects[0].loops, 1);
+    simulate_sound(snd, 5.0f, nullptr);  // 207
+    EXPECT_TRUE(snd.effects.empty());
 }

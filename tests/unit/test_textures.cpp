@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,30 @@
 #include "render/terrain_render.h"
 
 namespace {
+
+// The files these tests write go to a directory of their own, removed when
+// the tests end (not into the working directory, which may be the source
+// tree).
+struct scratch_dir {
+    std::string path;
+    scratch_dir()
+    {
+        char tmpl[] = "/tmp/kvt-textures-XXXXXX";
+        const char* d = mkdtemp(tmpl);
+        path = d ? d : ".";
+    }
+    ~scratch_dir()
+    {
+        if (path != ".")
+            std::filesystem::remove_all(path);
+    }
+};
+
+std::string scratch(const std::string& name)
+{
+    static scratch_dir dir;
+    return dir.path + "/" + name;
+}
 
 void put32(std::vector<unsigned char>& v, int32_t x)
 {
@@ -24,10 +50,11 @@ std::string write_file(const std::string& name, int32_t w, int32_t h, int32_t bp
     put32(bytes, bpp);
     for (size_t i = 0; i < pixel_bytes; ++i)
         bytes.push_back(static_cast<unsigned char>(i * 7));
-    FILE* f = fopen(name.c_str(), "wb");
+    const std::string path = scratch(name);
+    FILE* f = fopen(path.c_str(), "wb");
     fwrite(bytes.data(), 1, bytes.size(), f);
     fclose(f);
-    return name;
+    return path;
 }
 
 struct read_result {
@@ -65,19 +92,22 @@ TEST(TextureFile, GoodFilesOfEveryShape)
 TEST(TextureFile, MissingAndEmptyFilesUseTheFixedMessages)
 {
     texture_record rec;
-    auto r = read("no_such_file.tex", rec);
+    const std::string missing = scratch("no_such_file.tex");
+    auto r = read(missing, rec);
     EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.err.find("couldn't open .tex input: no_such_file.tex"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("couldn't open .tex input: " + missing), std::string::npos) << r.err;
 
-    FILE* f = fopen("empty.tex", "wb");
+    const std::string empty = scratch("empty.tex");
+    FILE* f = fopen(empty.c_str(), "wb");
     fclose(f);
-    r = read("empty.tex", rec);
+    r = read(empty, rec);
     EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.err.find("couldn't read header .tex input: empty.tex"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("couldn't read header .tex input: " + empty), std::string::npos) << r.err;
 
-    r = read(write_file("nodata.tex", 4, 4, 3, 0), rec);
+    const std::string nodata = write_file("nodata.tex", 4, 4, 3, 0);
+    r = read(nodata, rec);
     EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.err.find("couldn't read data .tex input: nodata.tex"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("couldn't read data .tex input: " + nodata), std::string::npos) << r.err;
 }
 
 TEST(TextureFile, HostileHeadersAreRejectedWithoutHugeAllocations)
@@ -90,23 +120,27 @@ TEST(TextureFile, HostileHeadersAreRejectedWithoutHugeAllocations)
                   bad{65536, 65536, 4}, bad{2147483647, 2147483647, 4}, bad{8192, 8192, 4}}) {
         auto r = read(write_file("bad.tex", b.w, b.h, b.bpp, 48), rec);
         EXPECT_FALSE(r.ok) << b.w << "x" << b.h << "x" << b.bpp;
-        EXPECT_NE(r.err.find(".tex input: bad.tex"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(".tex input: " + scratch("bad.tex")), std::string::npos) << r.err;
         EXPECT_TRUE(rec.pixels.empty());
     }
     // A short header and a short pixel section.
-    FILE* f = fopen("short.tex", "wb");
+    const std::string short_header = scratch("short.tex");
+    FILE* f = fopen(short_header.c_str(), "wb");
     fwrite("\x04\x00\x00\x00\x04", 1, 5, f);
     fclose(f);
-    auto r = read("short.tex", rec);
+    auto r = read(short_header, rec);
     EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.err.find("couldn't read header .tex input: short.tex"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("couldn't read header .tex input: " + short_header), std::string::npos) << r.err;
 
-    r = read(write_file("shortdata.tex", 4, 4, 3, 47), rec);
+    const std::string short_data = write_file("shortdata.tex", 4, 4, 3, 47);
+    r = read(short_data, rec);
     EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.err.find("couldn't read data .tex input: shortdata.tex"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("couldn't read data .tex input: " + short_data), std::string::npos) << r.err;
 }
 
-TEST(TextureTable, EveryTextureHasAGlobalInLoadOrder)
+// Every texture has a slot in the renderer's table, its material id, in
+// load order; the last (the detail layer) goes on the second texture unit.
+TEST(TextureTable, EveryTextureHasASlotInLoadOrder)
 {
     std::vector<std::string> names;
 #define NAME(n) names.push_back(#n);
@@ -116,6 +150,21 @@ TEST(TextureTable, EveryTextureHasAGlobalInLoadOrder)
     EXPECT_EQ(names.front(), "alphabet");
     EXPECT_EQ(names.back(), "terrain_detail");
     EXPECT_EQ(names[35], "oak");
+    EXPECT_EQ(static_cast<size_t>(TEXTURE_COUNT), names.size());
+    EXPECT_EQ(TEX_alphabet, 0u);
+    EXPECT_EQ(TEX_oak, 35u);
+    EXPECT_EQ(TEX_terrain_detail, TEXTURE_COUNT - 1);
+
+    // A material's texture is its slot's; none before loading or past the table.
+    texture_table table;
+    EXPECT_EQ(table[TEX_oak], 0u);
+    table.id[TEX_oak] = 17;
+    table.id[TEX_terrain_detail] = 23;
+    EXPECT_EQ(table[TEX_oak], 17u);
+    EXPECT_EQ(table[TEX_terrain_detail], 23u);
+    EXPECT_EQ(table[TEX_marble], 0u);
+    EXPECT_EQ(table[TEXTURE_COUNT], 0u);
+    EXPECT_EQ(table[~0u], 0u);
 }
 
 // Far ground is drawn with one texture: the colour texture times the detail

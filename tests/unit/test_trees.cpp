@@ -6,6 +6,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "game_fixture.h"
 #include "platform/paths.h"
 #include "sim/model_tree.h"
 #include "sim/trees.h"
@@ -13,28 +14,35 @@
 namespace {
 
 float g_raise = 0;
-float tree_ground(float x, float z)
+float tree_ground(const world&, float x, float z)
 {
     return 15.5f + g_raise + 0.0f * x + 0.0f * z;
 }
 
-class Trees : public ::testing::Test {
+// The trees stand on tree_ground in a world of their own, planted from a
+// trees file of the test's.
+class Trees : public game_test {
 protected:
     std::string path;
     void SetUp() override
     {
-        clear_model_tree();
-        clear_trees();
         g_raise = 0;
-        structure_ground = tree_ground;
         path = "trees_test_" + std::to_string(getpid()) + ".txt";
-        trees_filename = path;
+        lobby();
+        s.files.trees = path;
+        new_world();
     }
-    void TearDown() override
+    void TearDown() override { unlink(path.c_str()); }
+    // A new game's world, no tree planted in it yet.
+    world& new_world()
     {
-        unlink(path.c_str());
-        trees_filename = "trees.txt";
+        world& w = play_world();
+        w.structures.ground = tree_ground;
+        return w;
     }
+    world& w() { return *game; }
+    int chestnuts() const { return static_cast<int>(game->trees.chestnuts.size()); }
+    int random_trees() const { return static_cast<int>(game->trees.random_trees.size()); }
     void write(const char* text)
     {
         FILE* f = fopen(path.c_str(), "w");
@@ -61,16 +69,16 @@ protected:
 TEST_F(Trees, KindsLettersAndHiddenCollisionCones)
 {
     write("c, 12.000000, -40.500000\nr, -7.5, 3\nx, 1, 1\n");
-    EXPECT_EQ(load_trees(), 3);
-    ASSERT_EQ(num_chestnuts, 1);
-    ASSERT_EQ(num_random_trees, 1);
-    EXPECT_EQ(chestnuts[0].x, 12);
-    EXPECT_EQ(chestnuts[0].y, 14); // trunc(15.5 - 1)
-    EXPECT_EQ(chestnuts[0].z, -40);
-    EXPECT_EQ(random_trees[0].x, -7);
-    EXPECT_EQ(random_trees[0].y, 15);
-    ASSERT_EQ(num_top_level_models(), 2);
-    model_node* m = get_top_level_model(0);
+    EXPECT_EQ(load_trees(w()), 3);
+    ASSERT_EQ(chestnuts(), 1);
+    ASSERT_EQ(random_trees(), 1);
+    EXPECT_EQ(w().trees.chestnuts[0].x, 12);
+    EXPECT_EQ(w().trees.chestnuts[0].y, 14); // trunc(15.5 - 1)
+    EXPECT_EQ(w().trees.chestnuts[0].z, -40);
+    EXPECT_EQ(w().trees.random_trees[0].x, -7);
+    EXPECT_EQ(w().trees.random_trees[0].y, 15);
+    ASSERT_EQ(num_top_level_models(w().structures), 2);
+    model_node* m = get_top_level_model(w().structures, 0);
     ASSERT_EQ(m->prim_count(), 1);
     EXPECT_EQ(m->prims[0].type, PRIM_CONE);
     EXPECT_TRUE(m->prims[0].cone.flags & PRIM_HIDDEN);
@@ -78,7 +86,7 @@ TEST_F(Trees, KindsLettersAndHiddenCollisionCones)
     float p[3] = {12 + 5 + 5.5f, 16, -40.5f};
     float step[3] = {-1, 0, 0};
     model_node* touched = nullptr;
-    do_collision_check(p, step, 1, &touched);
+    do_collision_check(w().structures, p, step, 1, &touched);
     EXPECT_EQ(touched, m);
     EXPECT_NEAR(p[0], 12 + 5 + 6, 1e-4);
 }
@@ -86,40 +94,38 @@ TEST_F(Trees, KindsLettersAndHiddenCollisionCones)
 TEST_F(Trees, MalformedLineEndsLoadingMissingFileLoadsNothing)
 {
     write("c, 1, 1\nr, 2, 2\nc, broken\nr, 4, 4\n");
-    load_trees();
-    EXPECT_EQ(num_chestnuts, 1);
-    EXPECT_EQ(num_random_trees, 1);
-    clear_trees();
-    clear_model_tree();
+    load_trees(w());
+    EXPECT_EQ(chestnuts(), 1);
+    EXPECT_EQ(random_trees(), 1);
+    new_world();
     unlink(path.c_str());
-    EXPECT_EQ(load_trees(), -1);
-    EXPECT_EQ(num_chestnuts + num_random_trees, 0);
+    EXPECT_EQ(load_trees(w()), -1);
+    EXPECT_EQ(chestnuts() + random_trees(), 0);
 }
 
 TEST_F(Trees, SaveTreeAppendsOneRandomLineAndPlantsOneChestnut)
 {
     write("c, 1.000000, 1.000000\n");
-    load_trees();
-    save_tree(12, -40.5f);
-    EXPECT_EQ(num_chestnuts, 2);
-    EXPECT_EQ(num_random_trees, 0);
+    load_trees(w());
+    save_tree(w(), 12, -40.5f);
+    EXPECT_EQ(chestnuts(), 2);
+    EXPECT_EQ(random_trees(), 0);
     EXPECT_EQ(read_back(), "c, 1.000000, 1.000000\nr, 12.000000, -40.500000\n");
-    clear_trees();
-    clear_model_tree();
-    load_trees();
-    EXPECT_EQ(num_chestnuts, 1);
-    EXPECT_EQ(num_random_trees, 1);
+    new_world();
+    load_trees(w());
+    EXPECT_EQ(chestnuts(), 1);
+    EXPECT_EQ(random_trees(), 1);
 }
 
 TEST_F(Trees, RandomTreePictureFollowsTheGroundChestnutStays)
 {
-    add_chestnut(0, 0);
-    add_random_tree(20, 0);
-    EXPECT_EQ(tree_picture_height(chestnuts[0], 0), 14.0f);
-    EXPECT_EQ(tree_picture_height(random_trees[0], 1), 15.0f);
+    add_chestnut(w(), 0, 0);
+    add_random_tree(w(), 20, 0);
+    EXPECT_EQ(tree_picture_height(w(), w().trees.chestnuts[0], 0), 14.0f);
+    EXPECT_EQ(tree_picture_height(w(), w().trees.random_trees[0], 1), 15.0f);
     g_raise = 3;
-    EXPECT_EQ(tree_picture_height(chestnuts[0], 0), 14.0f);
-    EXPECT_EQ(tree_picture_height(random_trees[0], 1), 18.0f);
+    EXPECT_EQ(tree_picture_height(w(), w().trees.chestnuts[0], 0), 14.0f);
+    EXPECT_EQ(tree_picture_height(w(), w().trees.random_trees[0], 1), 18.0f);
 }
 
 // An installed game's data may not be written: a planted tree goes to the
@@ -138,14 +144,13 @@ TEST_F(Trees, PlantedTreesGoToTheUsersFileAndAreLoadedAfterTheData)
     std::filesystem::current_path(dir + "/play");
     init_paths();
 
-    load_trees();
-    save_tree(12, -40.5f);
-    clear_trees();
-    clear_model_tree();
-    EXPECT_EQ(load_trees(), 2);
-    EXPECT_EQ(num_chestnuts + num_random_trees, 2);
+    load_trees(w());
+    save_tree(w(), 12, -40.5f);
+    new_world();
+    EXPECT_EQ(load_trees(w()), 2);
+    EXPECT_EQ(chestnuts() + random_trees(), 2);
     EXPECT_EQ(read_back(), "c, 1.000000, 1.000000\n");  // the data file, untouched
-    path = dir + "/share/kelvarin/" + trees_filename;
+    path = dir + "/share/kelvarin/" + s.files.trees;
     EXPECT_EQ(read_back(), "r, 12.000000, -40.500000\n");
 
     std::filesystem::current_path(here);

@@ -6,46 +6,46 @@
 #include <unistd.h>
 #include <vector>
 
-#include "render/textures.h"
+#include "game_fixture.h"
 #include "sim/model_tree.h"
 #include "sim/walls.h"
 
 namespace {
 
-struct sent_command {
-    std::string tag;
-    float p0, p1;
-};
-std::vector<sent_command> g_sent;
+// Other copies in the table: one defending, one leading the attackers.
+constexpr uint32_t DEFENDER = 0x0200000A;
+constexpr uint32_t ATTACKER = 0x0300000A;
 
-void record_command(const char* tag, float p0, float p1, float, float)
-{
-    g_sent.push_back({tag, p0, p1});
-}
-
-float slope_ground(float x, float z)
+float slope_ground(const world&, float x, float z)
 {
     return 12.0f + 0.1f * x + 0.0f * z;
 }
 
-class Walls : public ::testing::Test {
+// The walls stand on slope_ground in a world of their own, read from a
+// walls file of the test's. This copy attacks unless a test says otherwise
+// (a defending copy that leads its side posts archers on the towers).
+class Walls : public game_test {
 protected:
     std::string path;
     void SetUp() override
     {
-        clear_model_tree();
-        g_sent.clear();
-        g_wall_links = wall_links{};
-        g_wall_links.send_command = record_command;
-        structure_ground = slope_ground;
         path = "walls_test_" + std::to_string(getpid()) + ".txt";
-        walls_filename = path;
+        start(TEAM_ATTACKERS);
     }
-    void TearDown() override
+    void TearDown() override { unlink(path.c_str()); }
+    // This copy alone on `team` in a new game's world, nothing built yet.
+    world& start(int team)
     {
-        unlink(path.c_str());
-        walls_filename = "walls.txt";
+        lobby(team);
+        s.files.walls = path;
+        world& w = play_world();
+        w.structures.ground = slope_ground;
+        return w;
     }
+    world& w() { return *game; }
+    model_node* top(int id) { return get_top_level_model(game->structures, id); }
+    int tops() const { return num_top_level_models(game->structures); }
+    std::vector<wall_point>& pts() { return game->walls.points; }
     void write(const char* text)
     {
         FILE* f = fopen(path.c_str(), "w");
@@ -56,10 +56,43 @@ protected:
     // Index of the first wall point that starts a gate.
     int first_gate()
     {
-        for (int i = 0; i < n_wall_pts; ++i)
-            if (the_wall_pts[i].gate)
+        for (int i = 0; i < game->walls.count(); ++i)
+            if (pts()[static_cast<size_t>(i)].gate)
                 return i;
         return -1;
+    }
+    // The gate commands this copy sent ("GATE" and "GBRK"), oldest first.
+    std::vector<sent_command> gate_commands() const
+    {
+        std::vector<sent_command> out;
+        for (const sent_command& c : sent_commands())
+            if (c.subtag == "GATE" || c.subtag == "GBRK")
+                out.push_back(c);
+        return out;
+    }
+    // "GATE" from the defending copy: up (1) or lowered (0); a defender may
+    // work the gates, so nothing is refused.
+    void gate_from_defender(float up)
+    {
+        auto refused = [this] {
+            long n = 0;
+            for (long t : s.refusals.totals)
+                n += t;
+            return n;
+        };
+        const long before = refused();
+        deliver(build_command_message("GATE", bits_of(up), 0, 0, 0), DEFENDER);
+        EXPECT_EQ(refused(), before) << "GATE from the defender refused";
+    }
+    // "GBRK" from the attackers' leader for the gate at wall point `code`,
+    // handled as the dispatcher hands it on once its rule has let it through
+    // (the rule wants a ram of theirs against the gate, which these walls
+    // have not).
+    void break_from_attacker(float code, float value)
+    {
+        message_context c{s, game.get(), ATTACKER, find_participant(s, ATTACKER)};
+        const uint32_t p[4] = {bits_of(code), bits_of(value), 0, 0};
+        receive_gate_break(c, p);
     }
 };
 
@@ -75,18 +108,18 @@ const char* GATED_WALL = "0, 0, 10, 4, y n\n"
 TEST_F(Walls, OnePointBuildsNothingTwoPointsOneStretch)
 {
     write("5, 5, 10, 4, y y\n");
-    EXPECT_EQ(load_walls(), 1);
-    EXPECT_EQ(num_top_level_models(), 0);
+    EXPECT_EQ(load_walls(w()), 1);
+    EXPECT_EQ(tops(), 0);
 
-    clear_model_tree();
+    start(TEAM_ATTACKERS);
     write("0, 0, 10, 4, n n\n30, 0, 8, 2, y y\n");
-    EXPECT_EQ(load_walls(), 2);
-    ASSERT_EQ(num_top_level_models(), 1);
-    EXPECT_EQ(the_wall_pts[0].model_id, 0);
+    EXPECT_EQ(load_walls(w()), 2);
+    ASSERT_EQ(tops(), 1);
+    EXPECT_EQ(pts()[0].model_id, 0);
     // Sunk 1.49 into the ground at each point.
-    EXPECT_FLOAT_EQ(the_wall_pts[0].y, 12.0f - 1.49f);
-    EXPECT_FLOAT_EQ(the_wall_pts[1].y, 15.0f - 1.49f);
-    model_node* wall = get_top_level_model(0);
+    EXPECT_FLOAT_EQ(pts()[0].y, 12.0f - 1.49f);
+    EXPECT_FLOAT_EQ(pts()[1].y, 15.0f - 1.49f);
+    model_node* wall = top(0);
     EXPECT_EQ(wall->health, 30.0f);
     EXPECT_EQ(wall->prim_count(), 3); // two sides and the top, open at the ends
     // The top quad lies at the wall's height above its foot.
@@ -96,9 +129,9 @@ TEST_F(Walls, OnePointBuildsNothingTwoPointsOneStretch)
 TEST_F(Walls, TowerFlagOnLastPointIsIgnoredAndFirstPointTowerIsBuilt)
 {
     write("0, 0, 10, 4, y n\n30, 0, 10, 4, y n\n");
-    load_walls();
-    ASSERT_EQ(num_top_level_models(), 2); // one stretch, one tower at the first point
-    model_node* tower = get_top_level_model(1);
+    load_walls(w());
+    ASSERT_EQ(tops(), 2); // one stretch, one tower at the first point
+    model_node* tower = top(1);
     EXPECT_FLOAT_EQ(tower->origin[0], 0.0f);
     EXPECT_EQ(tower->health, 1.0f);
 }
@@ -106,17 +139,17 @@ TEST_F(Walls, TowerFlagOnLastPointIsIgnoredAndFirstPointTowerIsBuilt)
 TEST_F(Walls, TowersBesideGateAreSquareOthersRound)
 {
     write(GATED_WALL);
-    ASSERT_EQ(load_walls(), 5);
+    ASSERT_EQ(load_walls(w()), 5);
     // models in build order: wall0, tower0, gate1, tower1, wall2, tower2, wall3, tower3
-    ASSERT_EQ(num_top_level_models(), 8);
+    ASSERT_EQ(tops(), 8);
     auto is_round = [](model_node* t) { return t->prim_count() == 1 && t->prims[0].type == PRIM_CONE; };
-    EXPECT_TRUE(is_round(get_top_level_model(1)));  // point 0: beside a plain wall
-    EXPECT_FALSE(is_round(get_top_level_model(3))); // point 1 starts the gate
-    EXPECT_FALSE(is_round(get_top_level_model(5))); // point 2 ends the gate
-    EXPECT_TRUE(is_round(get_top_level_model(7)));
-    EXPECT_EQ(get_top_level_model(3)->child_count(), 9); // body box and eight merlons
-    EXPECT_EQ(get_top_level_model(7)->child_count(), 9); // cap box and eight merlons
-    model_node* gate = get_top_level_model(the_wall_pts[1].model_id);
+    EXPECT_TRUE(is_round(top(1)));  // point 0: beside a plain wall
+    EXPECT_FALSE(is_round(top(3))); // point 1 starts the gate
+    EXPECT_FALSE(is_round(top(5))); // point 2 ends the gate
+    EXPECT_TRUE(is_round(top(7)));
+    EXPECT_EQ(top(3)->child_count(), 9); // body box and eight merlons
+    EXPECT_EQ(top(7)->child_count(), 9); // cap box and eight merlons
+    model_node* gate = top(pts()[1].model_id);
     EXPECT_EQ(gate->prim_count(), 6); // a closed slab
     // Pulled in by 0.6 x thickness at each end, along the sloping wall line
     // (20 along x, 2 up).
@@ -129,120 +162,131 @@ TEST_F(Walls, TowersBesideGateAreSquareOthersRound)
 TEST_F(Walls, MalformedLineStopsReadingAndKeepsWhatWasRead)
 {
     write("0, 0, 10, 4, n n\n20, 0, 10, 4, n n\nthis is not a wall\n40, 0, 10, 4, n n\n");
-    EXPECT_EQ(load_walls(), 2);
-    EXPECT_EQ(num_top_level_models(), 1);
+    EXPECT_EQ(load_walls(w()), 2);
+    EXPECT_EQ(tops(), 1);
 }
 
 TEST_F(Walls, MissingFileMeansNoWalls)
 {
-    walls_filename = "no_such_dir/walls.txt";
-    EXPECT_EQ(load_walls(), -1);
-    EXPECT_EQ(n_wall_pts, 0);
-    EXPECT_EQ(num_top_level_models(), 0);
-    simulate_walls(); // nothing to do, and nothing breaks
+    s.files.walls = "no_such_dir/walls.txt";
+    EXPECT_EQ(load_walls(w()), -1);
+    EXPECT_EQ(w().walls.count(), 0);
+    EXPECT_EQ(tops(), 0);
+    simulate_walls(w()); // nothing to do, and nothing breaks
 }
 
 TEST_F(Walls, TheDefendersGateButtonSwingsGatesAndReverses)
 {
+    start(TEAM_DEFENDERS);
     write(GATED_WALL);
-    load_walls();
+    load_walls(w());
     int g = first_gate();
     ASSERT_EQ(g, 1);
-    model_node* gate = get_top_level_model(the_wall_pts[g].model_id);
+    model_node* gate = top(pts()[g].model_id);
     float top_before = gate->origin[1];
 
-    gate_func(); // lower
-    EXPECT_EQ(gate_up, 0);
-    ASSERT_EQ(g_sent.size(), 1u);
-    EXPECT_EQ(g_sent[0].tag, "GATE");
-    EXPECT_EQ(g_sent[0].p0, 0.0f);
+    gate_func(w()); // lower
+    EXPECT_EQ(w().walls.gate_up, 0);
+    ASSERT_EQ(gate_commands().size(), 1u);
+    EXPECT_EQ(gate_commands()[0].subtag, "GATE");
+    EXPECT_EQ(gate_commands()[0].f(0), 0.0f);
     for (int i = 0; i < 44; ++i)
-        simulate_walls();
-    EXPECT_FLOAT_EQ(the_wall_pts[g].angle, 88.0f);
-    simulate_walls();
-    EXPECT_FLOAT_EQ(the_wall_pts[g].angle, 90.0f);
+        simulate_walls(w());
+    EXPECT_FLOAT_EQ(pts()[g].angle, 88.0f);
+    simulate_walls(w());
+    EXPECT_FLOAT_EQ(pts()[g].angle, 90.0f);
     // Lying flat, the panel's centre is far lower than when upright.
     EXPECT_LT(gate->origin[1], top_before - 3.0f);
     // Still a valid collidable slab after the rebuild.
     EXPECT_EQ(gate->prim_count(), 6);
 
-    gate_func(); // raise
-    EXPECT_EQ(g_sent.back().p0, 1.0f);
+    gate_func(w()); // raise
+    ASSERT_EQ(gate_commands().size(), 2u);
+    EXPECT_EQ(gate_commands().back().f(0), 1.0f);
     for (int i = 0; i < 10; ++i)
-        simulate_walls();
-    EXPECT_FLOAT_EQ(the_wall_pts[g].angle, 70.0f);
-    gate_func(); // lower again mid-swing: turns back from where it is
-    simulate_walls();
-    EXPECT_FLOAT_EQ(the_wall_pts[g].angle, 72.0f);
+        simulate_walls(w());
+    EXPECT_FLOAT_EQ(pts()[g].angle, 70.0f);
+    gate_func(w()); // lower again mid-swing: turns back from where it is
+    simulate_walls(w());
+    EXPECT_FLOAT_EQ(pts()[g].angle, 72.0f);
     // The swing is 80 degrees a second whatever the step: a slow step of a
     // fifth of a second swings as far as eight tuned steps.
-    simulate_walls(0.2f);
-    EXPECT_FLOAT_EQ(the_wall_pts[g].angle, 88.0f);
+    simulate_walls(w(), 0.2f);
+    EXPECT_FLOAT_EQ(pts()[g].angle, 88.0f);
 }
 
 TEST_F(Walls, NonDefenderFollowsGateCommands)
 {
+    add_member("defender", DEFENDER, TEAM_DEFENDERS, 10);
     write(GATED_WALL);
-    load_walls();
-    receive_gate_command(0);
-    EXPECT_EQ(the_wall_pts[1].target, 90.0f);
-    receive_gate_command(1);
-    EXPECT_EQ(the_wall_pts[1].target, 0.0f);
-    EXPECT_TRUE(g_sent.empty());
+    load_walls(w());
+    gate_from_defender(0);
+    EXPECT_EQ(pts()[1].target, 90.0f);
+    gate_from_defender(1);
+    EXPECT_EQ(pts()[1].target, 0.0f);
+    EXPECT_TRUE(gate_commands().empty());
 }
 
 TEST_F(Walls, WornOutGateFallsSendsOnceAndIgnoresLaterGateCommands)
 {
+    add_member("defender", DEFENDER, TEAM_DEFENDERS, 10);
     write(GATED_WALL);
-    load_walls();
+    load_walls(w());
     int g = first_gate();
-    get_top_level_model(the_wall_pts[g].model_id)->health = 0;
-    simulate_walls();
-    EXPECT_EQ(the_wall_pts[g].broken, 1);
-    ASSERT_EQ(g_sent.size(), 1u);
-    EXPECT_EQ(g_sent[0].tag, "GBRK");
-    EXPECT_EQ(g_sent[0].p0, static_cast<float>(g));
-    EXPECT_EQ(g_sent[0].p1, 1.0f);
+    top(pts()[g].model_id)->health = 0;
+    simulate_walls(w());
+    EXPECT_EQ(pts()[g].broken, 1);
+    ASSERT_EQ(gate_commands().size(), 1u);
+    EXPECT_EQ(gate_commands()[0].subtag, "GBRK");
+    EXPECT_EQ(gate_commands()[0].f(0), static_cast<float>(g));
+    EXPECT_EQ(gate_commands()[0].f(1), 1.0f);
     for (int i = 0; i < 60; ++i)
-        simulate_walls();
-    EXPECT_EQ(g_sent.size(), 1u);
-    EXPECT_FLOAT_EQ(the_wall_pts[g].angle, 90.0f);
-    receive_gate_command(1);
+        simulate_walls(w());
+    EXPECT_EQ(gate_commands().size(), 1u);
+    EXPECT_FLOAT_EQ(pts()[g].angle, 90.0f);
+    gate_from_defender(1);
     for (int i = 0; i < 10; ++i)
-        simulate_walls();
-    EXPECT_FLOAT_EQ(the_wall_pts[g].angle, 90.0f);
-    EXPECT_EQ(the_wall_pts[g].target, 90.0f);
+        simulate_walls(w());
+    EXPECT_FLOAT_EQ(pts()[g].angle, 90.0f);
+    EXPECT_EQ(pts()[g].target, 90.0f);
 }
 
 TEST_F(Walls, CopyThatReceivesBreakFirstNeverSends)
 {
+    // This copy defends; the break comes from the attackers' leader.
+    start(TEAM_DEFENDERS);
+    add_member("attacker", ATTACKER, TEAM_ATTACKERS, 10);
     write(GATED_WALL);
-    load_walls();
+    load_walls(w());
     int g = first_gate();
-    receive_gate_break_command(static_cast<float>(g), 1.0f);
-    EXPECT_EQ(the_wall_pts[g].broken, 1);
-    get_top_level_model(the_wall_pts[g].model_id)->health = -1;
+    break_from_attacker(static_cast<float>(g), 1.0f);
+    EXPECT_EQ(pts()[g].broken, 1);
+    top(pts()[g].model_id)->health = -1;
     for (int i = 0; i < 50; ++i)
-        simulate_walls();
-    EXPECT_TRUE(g_sent.empty());
-    EXPECT_FLOAT_EQ(the_wall_pts[g].angle, 90.0f);
-    // Out-of-range indices are ignored.
-    receive_gate_break_command(-1, 1);
-    receive_gate_break_command(static_cast<float>(n_wall_pts), 1);
-    EXPECT_EQ(the_wall_pts[0].broken, 0);
+        simulate_walls(w());
+    EXPECT_TRUE(gate_commands().empty());
+    EXPECT_FLOAT_EQ(pts()[g].angle, 90.0f);
+    // Out-of-range indices are ignored, by the command and by the break.
+    testing::internal::CaptureStderr();
+    break_from_attacker(-1, 1);
+    break_from_attacker(static_cast<float>(w().walls.count()), 1);
+    testing::internal::GetCapturedStderr();
+    set_break_gate(w().walls, -1, 1);
+    set_break_gate(w().walls, w().walls.count(), 1);
+    EXPECT_EQ(pts()[0].broken, 0);
 }
 
 TEST_F(Walls, WallStopsAWalkerAndNamesItself)
 {
     write("0, 0, 10, 4, n n\n40, 0, 10, 4, n n\n");
-    load_walls();
+    load_walls(w());
     // Walk into the wall's -z face (the wall runs along x, 4 thick).
-    float p[3] = {20, slope_ground(20, 0) + 2, -2.5f};
+    float p[3] = {20, slope_ground(w(), 20, 0) + 2, -2.5f};
     float step[3] = {0, 0, 1};
     model_node* touched = nullptr;
-    do_collision_check(p, step, 1, &touched);
+    do_collision_check(w().structures, p, step, 1, &touched);
     EXPECT_NEAR(p[2], -3.0f, 1e-3);
-    EXPECT_EQ(touched, get_top_level_model(0));
+    EXPECT_EQ(touched, top(0));
 }
 
 // A stretch without area blocks nothing and troubles every collision test
@@ -257,19 +301,19 @@ TEST_F(Walls, LinesWithoutThicknessHeightOrLengthAreRefused)
           "30, 0, 10, 4, n n\n");
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
-    EXPECT_EQ(load_walls(), 2);
+    EXPECT_EQ(load_walls(w()), 2);
     std::string err = testing::internal::GetCapturedStderr();
     for (const char* why : {"line 2 (0, 0, thickness 4, height 10) repeats the point before it: refused",
                             "line 3 (30, 0, thickness 0, height 10) has no usable thickness: refused",
                             "line 4 (30, 0, thickness 4, height 0) has no usable height: refused",
                             "line 5 (nan, 0, thickness 4, height 10) is no place on the map: refused"})
         EXPECT_NE(err.find(why), std::string::npos) << why << "\n" << err;
-    ASSERT_EQ(num_top_level_models(), 1);
+    ASSERT_EQ(tops(), 1);
     // The one stretch stops a walker, and no test near it meets a face
     // without area.
-    float p[3] = {15.0f, slope_ground(15.0f, 0.0f) + 2.0f, -2.5f};
+    float p[3] = {15.0f, slope_ground(w(), 15.0f, 0.0f) + 2.0f, -2.5f};
     const float step[3] = {0.0f, 0.0f, 1.0f};
-    do_collision_check(p, step, 1.0f, nullptr);
+    do_collision_check(w().structures, p, step, 1.0f, nullptr);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.find("ack!"), std::string::npos) << out;
     EXPECT_NEAR(p[2], -3.0f, 1e-3);

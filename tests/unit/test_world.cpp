@@ -9,6 +9,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "ai/battlefield.h"
 #include "ai/computer.h"
 #include "game/headless.h"
 #include "sim/sides.h"
@@ -23,16 +24,16 @@
 
 namespace {
 
-// The game's own placement files, and no terrain file from anywhere.
+// The game's own placement files, found as the installed data (every world
+// of a test, also those run_battle and headless_siege make for themselves,
+// reads them), and no terrain file from anywhere.
 class World : public testing::Test {
 protected:
     void SetUp() override
     {
         const std::string src(__FILE__);
-        const std::string data = src.substr(0, src.rfind("/tests/")) + "/data/";
-        walls_filename = data + "walls.txt";
-        houses_filename = data + "houses.txt";
-        trees_filename = data + "trees.txt";
+        const std::string data = src.substr(0, src.rfind("/tests/")) + "/data";
+        setenv("KELVARIN_DATA", data.c_str(), 1);
         char dir[] = "/tmp/kv_world_XXXXXX";
         ASSERT_NE(mkdtemp(dir), nullptr);
         home = dir;
@@ -41,20 +42,18 @@ protected:
     }
     void TearDown() override
     {
-        walls_filename = "walls.txt";
-        houses_filename = "houses.txt";
-        trees_filename = "trees.txt";
         rmdir(home.c_str());
         unsetenv("XDG_DATA_HOME");
+        unsetenv("KELVARIN_DATA");
         init_paths();
     }
     std::string home;
 };
 
-std::string census_of(unsigned seed, int side)
+std::string census_of(headless_game& g, unsigned seed, int side)
 {
-    headless_build(seed, side);
-    return world_census();
+    headless_build(g, seed, side);
+    return world_census(*g.w);
 }
 
 }  // namespace
@@ -81,10 +80,12 @@ TEST_F(World, HeadlessWorldsAreTheWorldsCopiesHaveAlwaysBuilt)
          "-1.00, night 0 phase 0.00, strike -1e+13, units 35 (17 humanoids, 10 catapults, 5 rams, 3 ships), "
          "projectiles 0"},
     };
+    // One session plays them all, one world after another.
+    headless_game g;
     for (const auto& w : worlds)
-        EXPECT_EQ(census_of(w.seed, w.side), w.census) << "seed " << w.seed;
+        EXPECT_EQ(census_of(g, w.seed, w.side), w.census) << "seed " << w.seed;
     // The second game of a run is as good as the first.
-    EXPECT_EQ(census_of(31337, TEAM_ATTACKERS), worlds[0].census);
+    EXPECT_EQ(census_of(g, 31337, TEAM_ATTACKERS), worlds[0].census);
 }
 
 namespace {
@@ -99,27 +100,29 @@ struct outcome {
 
 outcome play(float dt, float seconds)
 {
-    headless_build(31337, TEAM_ATTACKERS);
+    headless_game g;
+    headless_build(g, 31337, TEAM_ATTACKERS);
+    world& w = *g.w;
     unit* ram = nullptr;
-    for (unit* u = unit_list; u; u = u->next)
+    for (unit* u = w.units.list; u; u = u->next)
         if (u->kind == UNIT_RAM)
             ram = u;
     int gate = -1;
-    for (int i = 0; i + 1 < n_wall_pts; ++i)
-        if (the_wall_pts[static_cast<size_t>(i)].gate)
+    for (int i = 0; i + 1 < w.walls.count(); ++i)
+        if (w.walls.points[static_cast<size_t>(i)].gate)
             gate = i;
-    if (!ram || gate < 0)
+    if (!ram || gate < 0 || w.sky.clouds.empty())
         return {};
     // Ordered to a point 40 units off on dry ground, turning first.
-    route_order(ram, ram->x + 30.0f, ram->z - 30.0f, ORDER_MOVE);
-    receive_gate_command(0.0f);  // the gates come down
+    route_order(w, ram, ram->x + 30.0f, ram->z - 30.0f, ORDER_MOVE);
+    set_gate_bool(w.walls, 0);  // the gates come down, as a "GATE" lowers them
     const player_controls idle;
     for (float t = 0.0f; t + dt / 2 < seconds; t += dt) {
-        game_time += dt;
-        step_world(dt, idle);
+        w.time += dt;
+        step_world(w, dt, idle);
     }
-    return {ram->x, ram->z, ram->heading, the_wall_pts[static_cast<size_t>(gate)].angle, the_clouds[0].x,
-            the_clouds[0].z};
+    return {ram->x, ram->z, ram->heading, w.walls.points[static_cast<size_t>(gate)].angle, w.sky.clouds[0].x,
+            w.sky.clouds[0].z};
 }
 
 }  // namespace
@@ -154,9 +157,9 @@ battle_options battle_of(unsigned seed, int attackers, int defenders)
     return o;
 }
 
-unit* first_of_kind(int kind, int team)
+unit* first_of_kind(world& w, int kind, int team)
 {
-    for (unit* u = unit_list; u; u = u->next)
+    for (unit* u = w.units.list; u; u = u->next)
         if (u->kind == kind && u->team == team)
             return u;
     return nullptr;
@@ -172,26 +175,70 @@ TEST_F(World, TheComputerReplansARamThatStandsShortOfTheGate)
     float noticed[2] = {0, 0};
     const int levels[2] = {LEVEL_HARD, LEVEL_EASY};
     for (int k = 0; k < 2; ++k) {
-        battle_build(battle_of(31337, levels[k], LEVEL_NORMAL));
-        unit* ram = first_of_kind(UNIT_RAM, TEAM_ATTACKERS);
+        headless_game g;
+        battle_build(g, battle_of(31337, levels[k], LEVEL_NORMAL));
+        world& w = *g.w;
+        unit* ram = first_of_kind(w, UNIT_RAM, TEAM_ATTACKERS);
         ASSERT_NE(ram, nullptr);
         const uint32_t id = ram->id;
         const float x = ram->x, z = ram->z;
-        const int before = computer_report(TEAM_ATTACKERS).replans;
+        const int before = computer_report(g.ai, TEAM_ATTACKERS).replans;
         // Held where it stood: something blocks it.
         float t = 0.0f;
-        for (; t < 60.0f && computer_report(TEAM_ATTACKERS).replans == before; t += TUNED_STEP) {
-            battle_step();
-            ram = find_unit(id);
+        for (; t < 60.0f && computer_report(g.ai, TEAM_ATTACKERS).replans == before; t += TUNED_STEP) {
+            battle_step(g);
+            ram = find_unit(w, id);
             ASSERT_NE(ram, nullptr);
             ram->x = x;
             ram->z = z;
         }
         noticed[k] = t;
-        EXPECT_GT(computer_report(TEAM_ATTACKERS).replans, before) << "level " << levels[k];
+        EXPECT_GT(computer_report(g.ai, TEAM_ATTACKERS).replans, before) << "level " << levels[k];
         EXPECT_NE(ram->order_kind, ORDER_NONE);
     }
     EXPECT_LT(noticed[0], noticed[1]);
+}
+
+// The computer's defenders lower the gate to sally while an enemy is on its
+// way and no nearer than the reach that shuts it, and raise it once one
+// comes close (not more often than every few seconds).
+TEST_F(World, TheDefendersLowerTheGateForAnEnemyOnItsWayAndRaiseItWhenItIsClose)
+{
+    headless_game g;
+    battle_build(g, battle_of(31337, LEVEL_NORMAL, LEVEL_NORMAL));
+    world& w = *g.w;
+    const battlefield& field = g.ai.commanders[TEAM_DEFENDERS].field;
+    ASSERT_GE(field.gate, 0);
+    unit* ram = first_of_kind(w, UNIT_RAM, TEAM_ATTACKERS);
+    ASSERT_NE(ram, nullptr);
+    const uint32_t id = ram->id;
+    // The attackers stand still in their camp, far from the gate: their
+    // computer side thinks no more.
+    g.ai.commanders[TEAM_ATTACKERS].on = false;
+    g.ai.figures[TEAM_ATTACKERS].on = false;
+    // Steps the battle with the ram held `d` out from the gate's middle;
+    // the gate's state once the defenders have had time to work it.
+    auto gate_with_ram_at = [&](float d) {
+        float x, z;
+        before_gate(field, d, 0.0f, x, z);
+        for (float t = 0.0f; t < 6.0f; t += TUNED_STEP) {
+            unit* u = find_unit(w, id);
+            if (!u)
+                return -1;
+            u->x = x;
+            u->z = z;
+            u->vx = u->vz = 0.0f;
+            u->health = u->max_health;  // the towers' archers shoot at it
+            battle_step(g);
+        }
+        return w.walls.gate_up;
+    };
+    EXPECT_EQ(w.walls.gate_up, 1);                // nothing comes: the gate stays up
+    EXPECT_EQ(gate_with_ram_at(80.0f), 0);        // on its way: down, to go out and meet it
+    EXPECT_EQ(gate_with_ram_at(15.0f), 1);        // at the gate: up
+    EXPECT_EQ(gate_with_ram_at(35.0f), 1);        // drawn back a little: still up
+    EXPECT_EQ(gate_with_ram_at(90.0f), 0);        // well back: down again
+    EXPECT_GE(computer_report(g.ai, TEAM_DEFENDERS).gate_moves, 3);
 }
 
 // Whole battles between two computer sides end by the rules, the same seed
@@ -216,14 +263,14 @@ namespace {
 
 // Whether the straight way from p to q crosses a stretch of wall that is
 // closed to units on the ground.
-bool crosses_closed_wall(waypoint p, waypoint q)
+bool crosses_closed_wall(const walls_state& walls, waypoint p, waypoint q)
 {
     auto side = [](float ax, float az, float bx, float bz, float x, float z) {
         return (bx - ax) * (z - az) - (bz - az) * (x - ax);
     };
-    for (const wall_stretch& w : closed_wall_stretches())
-        if (side(w.ax, w.az, w.bx, w.bz, p.x, p.z) * side(w.ax, w.az, w.bx, w.bz, q.x, q.z) < 0.0f &&
-            side(p.x, p.z, q.x, q.z, w.ax, w.az) * side(p.x, p.z, q.x, q.z, w.bx, w.bz) < 0.0f)
+    for (const wall_stretch& ws : closed_wall_stretches(walls))
+        if (side(ws.ax, ws.az, ws.bx, ws.bz, p.x, p.z) * side(ws.ax, ws.az, ws.bx, ws.bz, q.x, q.z) < 0.0f &&
+            side(p.x, p.z, q.x, q.z, ws.ax, ws.az) * side(p.x, p.z, q.x, q.z, ws.bx, ws.bz) < 0.0f)
             return true;
     return false;
 }
@@ -237,21 +284,23 @@ bool crosses_closed_wall(waypoint p, waypoint q)
 TEST_F(World, WaysIntoTheCityLeadThroughTheBrokenGateOverItsBridge)
 {
     for (unsigned seed : {4007u, 4013u}) {
-        headless_build(seed, TEAM_ATTACKERS);
+        headless_game g;
+        headless_build(g, seed, TEAM_ATTACKERS);
+        world& w = *g.w;
         int gate = 0;
-        while (gate + 1 < n_wall_pts && !the_wall_pts[static_cast<size_t>(gate)].gate)
+        while (gate + 1 < w.walls.count() && !w.walls.points[static_cast<size_t>(gate)].gate)
             ++gate;
-        the_wall_pts[static_cast<size_t>(gate)].broken = 1;
+        w.walls.points[static_cast<size_t>(gate)].broken = 1;
         for (int k = 0; k < 200; ++k)
-            simulate_walls();
+            simulate_walls(w);
         for (const waypoint from : {waypoint{-86, -169}, waypoint{9, -88}}) {
             std::vector<waypoint> way;
-            ASSERT_EQ(find_dry_route(from.x, from.z, -40, -136, way), 0);
+            ASSERT_EQ(find_dry_route(w, from.x, from.z, -40, -136, way), 0);
             waypoint at = from;
-            for (const waypoint& w : way) {
-                EXPECT_FALSE(crosses_closed_wall(at, w))
-                    << "seed " << seed << ": from (" << at.x << ", " << at.z << ") to (" << w.x << ", " << w.z << ")";
-                at = w;
+            for (const waypoint& p : way) {
+                EXPECT_FALSE(crosses_closed_wall(w.walls, at, p))
+                    << "seed " << seed << ": from (" << at.x << ", " << at.z << ") to (" << p.x << ", " << p.z << ")";
+                at = p;
             }
         }
     }

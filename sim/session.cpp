@@ -1,0 +1,6 @@
+#include "sim/session.h"
+
+session::session()
+{
+    init_teams(teams);
+}
